@@ -1,0 +1,31 @@
+# Helpers for the per-subsystem libraries. Each subsystem folder becomes one static library made
+# of every .cpp in it, so adding a file needs no edit here.
+
+function(veltra_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
+endfunction()
+
+# veltra_subsystem(<target> <folder> <deps...>): the folder's sources minus those already in core.
+function(veltra_subsystem name dir)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  list(FILTER srcs EXCLUDE REGEX "/src/app/(app_state|debug_trace|text)\\.cpp$")
+  if(NOT srcs)
+    # An empty subsystem still links: a static library needs one object.
+    set(stub ${CMAKE_BINARY_DIR}/stubs/${name}_empty.cpp)
+    file(WRITE ${stub} "// intentionally empty\n")
+    set(srcs ${stub})
+  endif()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARGN})
+endfunction()
+
+# veltra_test(<target> <sources...>): a GoogleTest binary that links the whole program logic and
+# the bench, registered with CTest.
+function(veltra_test name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE veltra_test_support veltra_sim veltra_app veltra_camera
+    veltra_devices veltra_loaders veltra_dfu veltra_image veltra_core GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,196 @@
+#include "sim/bus.h"
+
+#include <cwctype>
+
+#include "app/text.h"
+
+namespace veltra::sim {
+
+std::wstring Hex4(std::uint16_t value) {
+  static const wchar_t kDigits[] = L"0123456789ABCDEF";
+  std::wstring out(4, L'0');
+  for (int i = 3; i >= 0; --i) {
+    out[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
+    value = static_cast<std::uint16_t>(value >> 4);
+  }
+  return out;
+}
+
+namespace {
+std::wstring Lower(std::wstring text) {
+  for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+std::wstring HexN(unsigned value) {
+  wchar_t buffer[16];
+  FormatText(buffer, 16, L"%X", value);
+  return buffer;
+}
+}  // namespace
+
+void Bus::Plug(const std::shared_ptr<VirtualDevice>& device, int hub) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    int port = 1;
+    for (const auto& slot : slots_) {
+      if (slot.hub == hub && slot.port >= port) port = slot.port + 1;
+    }
+    device->AttachBus(this);
+    slots_.push_back(Slot{device, port, hub, true, nextInstance_++});
+  }
+  Raise(device.get(), true);
+}
+
+void Bus::Unplug(VirtualDevice* device) {
+  Leave(device);
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  for (auto it = slots_.begin(); it != slots_.end(); ++it) {
+    if (it->device.get() == device) {
+      slots_.erase(it);
+      break;
+    }
+  }
+}
+
+void Bus::Leave(VirtualDevice* device) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const Slot* slot = FindSlot(device);
+    if (slot == nullptr || !slot->present) return;
+  }
+  Raise(device, false);  // raised while the old identity is still visible
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  for (auto& slot : slots_) {
+    if (slot.device.get() == device) slot.present = false;
+  }
+}
+
+void Bus::Return(VirtualDevice* device) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    bool found = false;
+    for (auto& slot : slots_) {
+      if (slot.device.get() == device && !slot.present) {
+        slot.present = true;
+        slot.instance = nextInstance_++;
+        found = true;
+      }
+    }
+    if (!found) return;
+  }
+  Raise(device, true);
+}
+
+std::vector<std::shared_ptr<VirtualDevice>> Bus::Present() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::vector<std::shared_ptr<VirtualDevice>> out;
+  for (const auto& slot : slots_) {
+    if (slot.present) out.push_back(slot.device);
+  }
+  return out;
+}
+
+bool Bus::IsPresent(const VirtualDevice* device) const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const Slot* slot = FindSlot(device);
+  return slot != nullptr && slot->present;
+}
+
+const Bus::Slot* Bus::FindSlot(const VirtualDevice* device) const {
+  for (const auto& slot : slots_) {
+    if (slot.device.get() == device) return &slot;
+  }
+  return nullptr;
+}
+
+std::wstring Bus::InstanceKey(const Slot& slot) const {
+  // The serial when the device has one; otherwise an instance ID the OS makes up (with "&").
+  const std::wstring serial = slot.device->Serial();
+  if (!serial.empty()) return serial;
+  return L"5&" + HexN(slot.instance) + L"&0&" + std::to_wstring(slot.port);
+}
+
+std::wstring Bus::UsbInterfacePath(const VirtualDevice* device) const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const Slot* slot = FindSlot(device);
+  if (slot == nullptr || !slot->present) return L"";
+  const UsbId id = device->Id();
+  return Lower(L"\\\\?\\usb#vid_" + Hex4(id.vid) + L"&pid_" + Hex4(id.pid) + L"#" +
+               InstanceKey(*slot)) +
+         L"#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+}
+
+std::wstring Bus::CapturePath(const VirtualDevice* device) const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const Slot* slot = FindSlot(device);
+  if (slot == nullptr || !slot->present || !device->HasVideoInterface()) return L"";
+  const UsbId id = device->Id();
+  return Lower(L"\\\\?\\usb#vid_" + Hex4(id.vid) + L"&pid_" + Hex4(id.pid) + L"&mi_00#7&" +
+               HexN(slot->instance) + L"&0&0000") +
+         L"#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
+}
+
+std::wstring Bus::HidPath(const VirtualDevice* device) const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const Slot* slot = FindSlot(device);
+  if (slot == nullptr || !slot->present || !device->HasHidInterface()) return L"";
+  const UsbId id = device->Id();
+  return Lower(L"\\\\?\\hid#vid_" + Hex4(id.vid) + L"&pid_" + Hex4(id.pid) + L"&mi_02#8&" +
+               HexN(slot->instance) + L"&0&0000") +
+         L"#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+}
+
+std::wstring Bus::HardwareId(const VirtualDevice* device) const {
+  const UsbId id = device->Id();
+  return L"USB\\VID_" + Hex4(id.vid) + L"&PID_" + Hex4(id.pid) + L"&REV_0100";
+}
+
+std::wstring Bus::LocationPath(const VirtualDevice* device) const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const Slot* slot = FindSlot(device);
+  if (slot == nullptr) return L"";
+  std::wstring path = L"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(" + std::to_wstring(slot->port) + L")";
+  if (slot->hub > 0) path += L"#USB(" + std::to_wstring(slot->hub) + L")";
+  return path;
+}
+
+std::wstring Bus::ParentInstanceId(const VirtualDevice* device) const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const Slot* slot = FindSlot(device);
+  if (slot == nullptr) return L"";
+  const UsbId id = device->Id();
+  return L"USB\\VID_" + Hex4(id.vid) + L"&PID_" + Hex4(id.pid) + L"\\" + InstanceKey(*slot);
+}
+
+VirtualDevice* Bus::FindByPath(const std::wstring& path) const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  for (const auto& slot : slots_) {
+    if (!slot.present) continue;
+    VirtualDevice* device = slot.device.get();
+    for (const auto& candidate :
+         {UsbInterfacePath(device), CapturePath(device), HidPath(device)}) {
+      if (!candidate.empty() && TextEqualsNoCase(candidate.c_str(), path.c_str())) return device;
+    }
+  }
+  return nullptr;
+}
+
+void Bus::AddListener(Listener listener) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  listeners_.push_back(std::move(listener));
+}
+
+void Bus::Raise(const VirtualDevice* device, bool arrival) {
+  std::vector<Listener> listeners;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    listeners = listeners_;
+  }
+  const UsbId id = device->Id();
+  for (const auto& listener : listeners) {
+    listener(BusEvent{arrival, InterfaceClass::kUsbDevice, id});
+    if (device->HasHidInterface()) listener(BusEvent{arrival, InterfaceClass::kHid, id});
+  }
+}
+
+}  // namespace veltra::sim

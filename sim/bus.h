@@ -1,0 +1,76 @@
+// The virtual USB bus: which devices are present, where they sit (root-hub port and hub), the
+// Windows-form strings the OS would report for them, and the arrival/removal events they raise.
+//
+// A device that re-enumerates in another mode calls Leave() and later Return(): the bus raises the
+// removal events of its old identity and the arrival events of its new one (one for the USB device
+// interface class, and one more for the HID class when the device has a HID interface).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "sim/virtual_device.h"
+
+namespace veltra::sim {
+
+enum class InterfaceClass { kHid, kUsbDevice };
+
+struct BusEvent {
+  bool arrival = true;
+  InterfaceClass cls = InterfaceClass::kUsbDevice;
+  UsbId id;
+};
+
+class Bus {
+ public:
+  using Listener = std::function<void(const BusEvent&)>;
+
+  // Plugs a device in at the next free port (1, 2, ...) behind hub `hub` (0 = root-hub port).
+  void Plug(const std::shared_ptr<VirtualDevice>& device, int hub = 1);
+  void Unplug(VirtualDevice* device);
+  // Re-enumeration: the device drops off the bus / comes back with whatever Id() says now.
+  void Leave(VirtualDevice* device);
+  void Return(VirtualDevice* device);
+
+  // Present devices in plug order.
+  std::vector<std::shared_ptr<VirtualDevice>> Present() const;
+  bool IsPresent(const VirtualDevice* device) const;
+
+  // Windows-form strings for a present device (empty when it is not on the bus).
+  std::wstring UsbInterfacePath(const VirtualDevice* device) const;      // USB device interface
+  std::wstring CapturePath(const VirtualDevice* device) const;           // video capture (MI_00)
+  std::wstring HidPath(const VirtualDevice* device) const;               // HID interface (MI_02)
+  std::wstring HardwareId(const VirtualDevice* device) const;            // USB\VID_..&PID_..&REV_0100
+  std::wstring LocationPath(const VirtualDevice* device) const;          // PCIROOT(0)#...#USB(p)#USB(h)
+  std::wstring ParentInstanceId(const VirtualDevice* device) const;      // USB\VID_..&PID_..\serial
+
+  // Finds the present device one of whose interface paths equals path (ignoring letter case).
+  VirtualDevice* FindByPath(const std::wstring& path) const;
+
+  void AddListener(Listener listener);
+
+ private:
+  struct Slot {
+    std::shared_ptr<VirtualDevice> device;
+    int port = 0;
+    int hub = 0;
+    bool present = false;
+    unsigned instance = 0;  // distinguishes the OS's made-up instance IDs
+  };
+  const Slot* FindSlot(const VirtualDevice* device) const;
+  void Raise(const VirtualDevice* device, bool arrival);
+  std::wstring InstanceKey(const Slot& slot) const;
+
+  mutable std::recursive_mutex mutex_;
+  std::vector<Slot> slots_;
+  std::vector<Listener> listeners_;
+  unsigned nextInstance_ = 0x2A2B3C4D;
+};
+
+// Four upper-case hex digits.
+std::wstring Hex4(std::uint16_t value);
+
+}  // namespace veltra::sim

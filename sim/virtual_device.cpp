@@ -1,0 +1,31 @@
+#include "sim/virtual_device.h"
+
+namespace veltra::sim {
+
+bool VirtualDevice::OnControl(const SetupPacket&, std::uint8_t*, std::uint32_t* transferred) {
+  if (transferred != nullptr) *transferred = 0;
+  return false;
+}
+
+bool VirtualDevice::OnCypressRequest(const SetupPacket&, const std::uint8_t*) { return false; }
+
+bool VirtualDevice::OnHidReport(const std::uint8_t*, std::size_t, int) { return false; }
+
+void VirtualDevice::SetFault(const FaultPlan& plan) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  fault_ = plan;
+  transfers_ = 0;
+}
+
+FaultKind VirtualDevice::NextTransferFault() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const int index = transfers_++;
+  return index == fault_.atTransfer ? fault_.kind : FaultKind::kNone;
+}
+
+int VirtualDevice::TransferCount() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return transfers_;
+}
+
+}  // namespace veltra::sim

@@ -1,0 +1,81 @@
+// A device on the virtual USB bus. Concrete devices (the DFU-mode camera, the cameras of each
+// family, the FX3 and RT1060 boot ROMs, the flash loader) derive from it and answer the transfers
+// their real counterpart answers; everything else is refused as a real device would stall it.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "platform/usb_transport.h"
+
+namespace veltra::sim {
+
+class Bus;
+
+struct UsbId {
+  std::uint16_t vid = 0;
+  std::uint16_t pid = 0;
+};
+
+// What a device can be told to do wrong at its Nth transfer (counted from 0 over every transfer
+// the device receives: control requests, Cypress requests and HID reports alike).
+enum class FaultKind {
+  kNone,
+  kTransferError,  // the transfer fails
+  kShortTransfer,  // fewer bytes than asked are moved
+  kStuckState,     // from then on the device never leaves its busy state
+  kErrorState,     // the device drops into its error state
+  kDisconnect,     // the device leaves the bus; every later transfer fails
+};
+
+struct FaultPlan {
+  FaultKind kind = FaultKind::kNone;
+  int atTransfer = -1;
+};
+
+class VirtualDevice {
+ public:
+  virtual ~VirtualDevice() = default;
+
+  // Identity in the current mode and the USB serial (at most 10 characters; empty = none, then
+  // the OS makes up an instance ID with "&" in it).
+  virtual UsbId Id() const = 0;
+  virtual std::wstring Serial() const { return serial_; }
+  // SPDRP_DEVICEDESC of the USB device, and the capture device's "FriendlyName".
+  virtual std::wstring Description() const { return L"USB Device"; }
+  virtual std::wstring FriendlyName() const { return Description(); }
+  // Interfaces in the current mode. Every present device has its USB device interface.
+  virtual bool HasVideoInterface() const { return false; }
+  virtual bool HasHidInterface() const { return false; }
+
+  // ---- transfers from the program (default: refused) ----
+  // A control transfer on the default pipe (WinUSB). Data direction by bmRequestType bit 7.
+  virtual bool OnControl(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred);
+  // A request through the Cypress driver (already unwrapped from its envelope).
+  virtual bool OnCypressRequest(const SetupPacket& setup, const std::uint8_t* data);
+  // An HID output report written through the camera library (flag 1 command, 0 data).
+  virtual bool OnHidReport(const std::uint8_t* report, std::size_t length, int flag);
+
+  // ---- bench controls ----
+  void SetSerial(const std::wstring& serial) { serial_ = serial.substr(0, 10); }
+  void SetFault(const FaultPlan& plan);
+  // Counts one transfer and returns the fault that applies to it (kNone normally). Concrete
+  // devices call it first thing in each On... handler.
+  FaultKind NextTransferFault();
+  int TransferCount() const;
+
+  Bus* bus() const { return bus_; }
+  void AttachBus(Bus* bus) { bus_ = bus; }
+
+ protected:
+  mutable std::recursive_mutex mutex_;
+
+ private:
+  Bus* bus_ = nullptr;
+  std::wstring serial_;
+  FaultPlan fault_;
+  int transfers_ = 0;
+};
+
+}  // namespace veltra::sim

@@ -1,0 +1,24 @@
+// The debug trace: formatted lines on the system debugger channel (OutputDebugStringW on Windows;
+// the bench captures them so that tests can assert on lines).
+//
+// Format strings are wide printf formats. Wide string arguments are written "%ls" so that the
+// same format means the same thing under the Microsoft and the C99 runtime.
+#pragma once
+
+#include "platform/types.h"
+
+namespace veltra {
+
+// Size of the process-wide trace buffer: at most kTraceBufferChars - 2 characters are written;
+// the last character is always 0.
+constexpr std::size_t kTraceBufferChars = 2048;
+
+// Formats into the shared trace buffer and hands it to the debugger channel when enable is
+// non-zero. The buffer is shared and unguarded, as in the system it models: lines written from two
+// threads at once may mix, and nothing depends on the trace.
+void DebugPrint(int enable, const wchar_t* format, ...);
+
+// Writes the text unformatted to the debugger channel.
+void RawTrace(const wchar_t* text);
+
+}  // namespace veltra
