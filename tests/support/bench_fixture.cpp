@@ -8,6 +8,7 @@ BenchTest::BenchTest() : system_(std::make_unique<sim::SimSystem>(clock_)) {
   ResetAppState();
   Ports set;
   set.system = system_.get();
+  set.dialog = &dialog_;
   InstallPorts(set);
 }
 

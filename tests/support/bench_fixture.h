@@ -11,6 +11,7 @@
 #include "sim/bus.h"
 #include "sim/sim_system.h"
 #include "sim/virtual_clock.h"
+#include "support/headless_dialog.h"
 
 namespace veltra::test {
 
@@ -25,6 +26,7 @@ class BenchTest : public ::testing::Test {
   sim::VirtualClock clock_{0.0};
   std::unique_ptr<sim::SimSystem> system_;
   sim::Bus bus_;
+  HeadlessDialog dialog_;
 };
 
 }  // namespace veltra::test

@@ -1,0 +1,15 @@
+// The two discovery passes that fill the device table, and boot-loader-mode matching.
+#pragma once
+
+#include "platform/types.h"
+
+namespace veltra {
+
+extern Flag g_bSunplusCameraListed;
+
+int GetAvailableDevices();  // video capture devices
+int DeviceConnect();        // present USB devices in update or boot-loader mode
+int FindMatchDFUDevice(const wchar_t* hardwareId);
+void GetVidPid(wchar_t* text, wchar_t* vid, wchar_t* pid);  // vid/pid: at least 10 characters
+
+}  // namespace veltra
