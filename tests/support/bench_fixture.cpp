@@ -1,11 +1,19 @@
 #include "support/bench_fixture.h"
 
 #include "app/app_state.h"
+#include "devices/device_table.h"
+#include "dfu/dfu_requests.h"
+#include "dfu/download_engines.h"
+#include "image/firmware_image.h"
 
 namespace veltra::test {
 
 BenchTest::BenchTest() : system_(std::make_unique<sim::SimSystem>(clock_)) {
   ResetAppState();
+  ResetImageState();
+  ResetDfuContext();
+  ResetDownloadState();
+  ResetDeviceTable();
   Ports set;
   set.system = system_.get();
   set.dialog = &dialog_;
