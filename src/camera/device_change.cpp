@@ -1,0 +1,255 @@
+// Device-change handling: every WM_DEVICECHANGE reaches OnDeviceChange, which tells arrivals from
+// removals and HID interfaces from USB-device interfaces and runs one of the handlers. Each
+// handler rebuilds the device table and list from scratch. The start-up scan runs the same
+// rebuild once. The WinUSB arrival, which also resumes an update, lives in winusb_arrival.cpp.
+#include "camera/device_change.h"
+
+#include "app/app_state.h"
+#include "app/debug_trace.h"
+#include "app/resource_ids.h"
+#include "app/text.h"
+#include "app/ui_state.h"
+#include "camera/device_change_steps.h"
+#include "camera/selected_device.h"
+#include "devices/device_table.h"
+#include "devices/discovery_passes.h"
+#include "devices/reidentify.h"
+#include "dfu/download_engines.h"
+#include "platform/ports.h"
+
+namespace veltra {
+
+using namespace camera;  // this folder's own helpers
+
+namespace {
+
+enum class ArrivalHandler { kVideo, kWinUsbFull, kWinUsbNoMirel, kWinUsbNoRestart };
+
+// Arrivals are dispatched on the product ID of the camera that was selected before the event
+// (the table still holds the last enumeration), not on the device that arrived: while a camera
+// re-enumerates through its update modes, the selected entry tells which route it is on.
+struct ArrivalRule {
+  DeviceInterfaceClass cls;
+  const wchar_t* pid;
+  ArrivalHandler handler;
+};
+constexpr ArrivalRule kArrivalRules[] = {
+    {DeviceInterfaceClass::kHid, L"0135", ArrivalHandler::kWinUsbNoRestart},
+    {DeviceInterfaceClass::kHid, L"C05C", ArrivalHandler::kWinUsbNoRestart},
+    {DeviceInterfaceClass::kUsbDevice, L"DF02", ArrivalHandler::kWinUsbNoMirel},
+    {DeviceInterfaceClass::kUsbDevice, L"C05C", ArrivalHandler::kWinUsbNoMirel},
+    {DeviceInterfaceClass::kUsbDevice, L"0135", ArrivalHandler::kWinUsbNoRestart},
+};
+
+ArrivalHandler ChooseArrivalHandler(DeviceInterfaceClass cls) {
+  const int selected = g_nSelectedIndex.load();
+  for (const ArrivalRule& rule : kArrivalRules) {
+    if (rule.cls == cls && ProductIdIs(selected, rule.pid)) return rule.handler;
+  }
+  return cls == DeviceInterfaceClass::kHid ? ArrivalHandler::kVideo : ArrivalHandler::kWinUsbFull;
+}
+
+void RunArrivalHandler(ArrivalHandler handler) {
+  switch (handler) {
+    case ArrivalHandler::kVideo:
+      SetDeviceArrivValueForVideoDevice();
+      break;
+    case ArrivalHandler::kWinUsbFull:
+      SetDeviceArrivValueForWinUSBDevice(ArrivalVariant::kFull);
+      break;
+    case ArrivalHandler::kWinUsbNoMirel:
+      SetDeviceArrivValueForWinUSBDevice(ArrivalVariant::kNoMirel);
+      break;
+    case ArrivalHandler::kWinUsbNoRestart:
+      SetDeviceArrivValueForWinUSBDevice(ArrivalVariant::kNoRestart);
+      break;
+  }
+}
+
+// The Pesca and Tarsa channels; a camera of either family has its own version read, so READ F/W
+// VERSION is enabled again when one opens.
+void OpenFamilyChannels(const wchar_t* path) {
+  if (CameraLib().InitPescaExtensionUnit(path) != 0) {
+    Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+  }
+  if (CameraLib().InitTarsaExtensionUnit(path) != 0) {
+    Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+  }
+}
+
+void ShowNoDevice() {
+  RemoveDeviceNameInCombbox();
+  SetUIState(UI_STATE_NO_DEVICE);
+}
+
+// What both removals do once devices are listed again: rebuild, find the camera chosen for an
+// update again, and re-open the library on the camera last selected.
+void RefreshAfterRemoval(bool traceHidCall) {
+  RebuildDeviceList(ListForm::kFull);
+  CheckUpdateDeviceStillListed();
+  if (traceHidCall)
+    DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for HID\r\n");
+  if (CameraLib().InitExtensionUnit(DevicePathAt(g_nLastSelectedIndex.load())) == 0) {
+    Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
+    DebugPrint(1, L"UVC Extension is not supported \r\n");
+  }
+  BringToFront();
+}
+
+}  // namespace
+
+// ---- building blocks ---------------------------------------------------------------------------
+
+namespace camera {
+
+bool RunDiscovery(DiscoveryOrder order) {
+  // Both passes always run; each appends what it finds.
+  bool found = false;
+  if (order == DiscoveryOrder::kUsbDevicesFirst) {
+    found = DeviceConnect() != 0;
+    found = (GetAvailableDevices() != 0) || found;
+  } else {
+    found = GetAvailableDevices() != 0;
+    found = (DeviceConnect() != 0) || found;
+  }
+  return found;
+}
+
+void RebuildDeviceList(ListForm form) {
+  RemoveDeviceNameInCombbox();
+  if (form == ListForm::kNoCypress) {
+    AddDeviceNameInCombboxNoCypress();
+  } else {
+    AddDeviceNameInCombbox();
+  }
+  SetUIState(UI_STATE_DEVICE_READY);
+}
+
+void ReopenCameraLibrary(bool withMirel) {
+  if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) == 0) {
+    Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
+  }
+  const wchar_t* path = DevicePathAt(g_nSelectedIndex.load());
+  OpenFamilyChannels(path);
+  if (withMirel && CameraLib().InitMirelExtensionUnit(path) != 0) {
+    Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+  }
+}
+
+void BringToFront() {
+  Dialog().SetForeground(Window::kMainWindow);
+  Dialog().SetForeground(Window::kMainDialog);
+}
+
+void CheckUpdateDeviceStillListed() {
+  if (g_bUpdateDeviceGone.load() == 0) UpdateDeviceRemoved();
+}
+
+}  // namespace camera
+
+// ---- dispatch ----------------------------------------------------------------------------------
+
+void OnDeviceChange(const DeviceChange& change) {
+  if (change.event == kDbtDeviceRemoveComplete) {
+    DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE \r\n");
+    if (change.deviceType != kDbtDevtypDeviceInterface) return;
+    g_nDeviceCount = 0;  // every handler enumerates into an empty table
+    if (change.cls == DeviceInterfaceClass::kHid) {
+      SetDeviceRemoveValueForVideoDevice();
+    } else if (change.cls == DeviceInterfaceClass::kUsbDevice) {
+      SetDeviceRemoveValueForWinUSBDevice();
+    }
+    return;
+  }
+  if (change.event == kDbtDeviceArrival) {
+    DebugPrint(1, L"DEVICEARRIVAL COUNT  \r\n");
+    DebugPrint(1, L"DBT_DEVICEARRIVAL \r\n");
+    if (change.deviceType != kDbtDevtypDeviceInterface) return;
+    g_nDeviceCount = 0;
+    if (change.cls == DeviceInterfaceClass::kOther) return;
+    if (change.cls == DeviceInterfaceClass::kHid) {
+      DebugPrint(1, L"SetDeviceArrivValueForVideoDevice \r\n");
+    }
+    RunArrivalHandler(ChooseArrivalHandler(change.cls));
+  }
+}
+
+// ---- handlers ----------------------------------------------------------------------------------
+
+void SetDeviceArrivValueForVideoDevice() {
+  try {
+    if (g_bDownloadInProgress.load() != 0) return;
+    DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitExtensionUnit for HID\r\n");
+    if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
+      ShowNoDevice();
+      return;
+    }
+    RebuildDeviceList(ListForm::kFull);
+    // The camera that was updated is back in its normal mode: select it again, by its USB serial
+    // when the update began in normal mode, by its saved path when it began in download mode.
+    if (g_bMatchByUniqueID.exchange(0) != 0) MatchUniqueIDForUpdatedDeviceHID();
+    CheckUpdateDeviceStillListed();
+    if (g_bIsStartUpdatedFromDFU.exchange(0) != 0) MatchUniqueIDForUpdatedDeviceDFU();
+    BringToFront();
+  } catch (...) {
+    DebugPrint(1, L"SetDeviceArrivValueForVideoDevice exception...\r\n");
+  }
+}
+
+void SetDeviceRemoveValueForVideoDevice() {
+  try {
+    // A camera switching into update mode leaves the bus on purpose; the list keeps it meanwhile.
+    if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) return;
+    if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
+      ShowNoDevice();
+      return;
+    }
+    RefreshAfterRemoval(true);
+  } catch (...) {
+    DebugPrint(1, L"SetDeviceRemoveValueForVideoDevice exception...\r\n");
+  }
+}
+
+void SetDeviceRemoveValueForWinUSBDevice() {
+  try {
+    DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
+    if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) return;
+    if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
+      ShowNoDevice();
+      // The updated camera has left the bus for good: the Warning dialog no longer needs its
+      // time-out, and the user may close it.
+      Dialog().KillTimer(IDT_WARNING_TIMEOUT);
+      Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
+    } else {
+      RefreshAfterRemoval(false);
+    }
+    // A boot-loader download started by the list fill is still running: keep EXIT off.
+    if (g_bLoaderThreadStarted.load() != 0) Dialog().EnableItem(IDC_BTN_EXIT, false);
+  } catch (...) {
+    DebugPrint(1, L"SetDeviceRemoveValueForWinUSBDevice exception...\r\n");
+  }
+}
+
+int SetInitialDeviceValue() {
+  g_nDeviceCount = 0;
+  if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
+    SetUIState(UI_STATE_NO_DEVICE);
+    return 0;
+  }
+  RebuildDeviceList(ListForm::kFull);
+  if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) == 0) {
+    Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
+    DebugPrint(1, L"UVC Extension is not supported \r\n");
+  }
+  const wchar_t* path = DevicePathAt(g_nSelectedIndex.load());
+  OpenFamilyChannels(path);
+  // A Sunplus-based camera answers the Mirel channel but has no version read of its own.
+  if (CameraLib().InitMirelExtensionUnit(path) != 0 && g_bSunplusCameraListed.load() == 0) {
+    Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+  }
+  g_bSunplusCameraListed = 0;
+  BringToFront();
+  return 1;
+}
+
+}  // namespace veltra

@@ -1,0 +1,32 @@
+// Building blocks shared by the device-change handlers: the discovery passes, the list rebuild,
+// re-opening the camera-control library on the current camera and bringing the program to the
+// front. Internal to the device-change handling.
+#pragma once
+
+namespace veltra::camera {
+
+// Which discovery pass runs first. The WinUSB arrival lists the devices in update or boot-loader
+// mode first so that they take the first table entries.
+enum class DiscoveryOrder { kCaptureDevicesFirst, kUsbDevicesFirst };
+
+// Runs both discovery passes into the (already emptied) table. True when either found a device.
+bool RunDiscovery(DiscoveryOrder order);
+
+// Empties the list and fills it again from the table (selecting entry 0), then shows the
+// dialog's ready state. The form without the Cypress boot-loader case is the one the WinUSB
+// arrival uses while an RT1060 ROM is the selected camera.
+enum class ListForm { kFull, kNoCypress };
+void RebuildDeviceList(ListForm form);
+
+// Re-opens the library on the selected camera: the generic extension unit with the selected
+// path (READ F/W VERSION disabled when it fails), then the family channels, each of which
+// enables READ F/W VERSION again when it opens.
+void ReopenCameraLibrary(bool withMirel);
+
+// SetForegroundWindow on the main window, then on the main dialog.
+void BringToFront();
+
+// UpdateDeviceRemoved while a chosen firmware file still waits for its camera.
+void CheckUpdateDeviceStillListed();
+
+}  // namespace veltra::camera

@@ -1,0 +1,63 @@
+// The reset of the selected camera, run on the refresher thread when RESET was pressed. The route
+// is chosen by what the camera answers to: the generic extension unit, the reset call of its
+// family, or, for a camera in download mode, the DFU reset request over WinUSB. The user sees
+// nothing: the camera leaves the bus and the device-change handling rebuilds the list.
+#include "camera/device_reset.h"
+
+#include "app/app_state.h"
+#include "app/debug_trace.h"
+#include "app/text.h"
+#include "camera/selected_device.h"
+#include "dfu/dfu_requests.h"
+#include "platform/ports.h"
+
+namespace veltra {
+
+using namespace camera;  // this folder's own helpers
+
+namespace {
+
+constexpr wchar_t kTarsaPid[] = L"C05C";
+constexpr wchar_t kMirelPid[] = L"C181";
+// The command byte that makes a camera opened through the extension unit restart.
+constexpr std::uint8_t kHidResetCommand = 4;
+
+void ResetInDownloadMode(const wchar_t* path) {
+  // Open the camera afresh: handles left from an earlier command may belong to a device that
+  // has since gone.
+  ReleaseDfuHandles();
+  InitializeDevice(path);  // a failure shows in the reset request that follows
+  if (SendDeviceResetCommand() == 0) {
+    DebugPrint(1, L"Check RESET IN DFU SendDeviceResetCommand failed\r\n");
+  }
+}
+
+}  // namespace
+
+void ResetSelectedDevice() {
+  try {
+    const int index = Dialog().ComboGetCurSel();
+    g_nSelectedIndex = index;
+    DebugPrint(1, L"Current selected index = %d \r\n", index);
+    CameraLib().DeinitExtensionUnit();
+
+    const wchar_t* path = DevicePathAt(index);
+    wchar_t pid[20];
+    CopyProductId(index, pid);
+    if (CameraLib().InitExtensionUnit(path) != 0) {
+      CameraLib().SendHIDCommandWithFirstByte(kHidResetCommand);
+    } else if (TextEquals(pid, kTarsaPid)) {
+      if (CameraLib().ResetTarsa() == 0) DebugPrint(1, L"Check RESET IN DFU failed\r\n");
+    } else if (TextEquals(pid, kMirelPid)) {
+      if (CameraLib().ResetDeviceMirel() == 0) DebugPrint(1, L"Check RESET IN DFU failed\r\n");
+    } else {
+      ResetInDownloadMode(path);
+    }
+    g_bResetBusy = 0;
+  } catch (...) {
+    // The busy flag stays set: the reset did not finish.
+    DebugPrint(1, L"ResetSelectedDevice exception\r\n");
+  }
+}
+
+}  // namespace veltra

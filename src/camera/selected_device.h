@@ -1,0 +1,33 @@
+// Reading the device table by index for the camera commands and the device-change handling.
+// The selected index comes from the list control and may be -1 (nothing selected) or point past
+// the table; such an index reads as an empty record instead of memory outside the table.
+#pragma once
+
+#include "app/app_state.h"
+#include "devices/device_table.h"
+
+namespace veltra::camera {
+
+// The record at index, or nullptr when the index is outside the committed records.
+DeviceRecord* RecordAt(int index);
+
+// The table slot at index as the last enumeration left it, whatever the current count (the
+// device-change dispatch empties the count before it looks at the selected camera), or nullptr
+// when the index is outside the table.
+DeviceRecord* SlotAt(int index);
+
+// The record's device path, or an empty text for an index outside the table.
+const wchar_t* DevicePathAt(int index);
+
+// Upper-cases the slot's product-ID text in place (the table keeps the upper-cased text, as
+// every comparison of the program does) and compares it with pid. An index outside the table
+// reads as an empty product ID.
+bool ProductIdIs(int index, const wchar_t* pid);
+
+// The record's product- or vendor-ID text, copied and upper-cased into out (at most 19
+// characters). Used on the refresher thread, which must not write into the shared table while
+// the dialog thread may be rebuilding it. Empty outside the table.
+void CopyProductId(int index, wchar_t (&out)[20]);
+void CopyVendorId(int index, wchar_t (&out)[20]);
+
+}  // namespace veltra::camera

@@ -1,0 +1,201 @@
+// The firmware version read of the selected camera, run on the refresher thread when READ F/W
+// VERSION was pressed. Three camera families answer their own version calls; every camera is
+// then also asked through the generic extension unit, and a camera without one is tried as a
+// CX3 camera over its HID command reports.
+#include "camera/version_read.h"
+
+#include <cstddef>
+
+#include "app/app_state.h"
+#include "app/debug_trace.h"
+#include "app/resource_ids.h"
+#include "app/text.h"
+#include "camera/selected_device.h"
+#include "platform/ports.h"
+
+namespace veltra {
+
+using namespace camera;  // this folder's own helpers
+
+namespace {
+
+constexpr std::size_t kMessageChars = 520;
+constexpr std::size_t kReplyBytes = 64;
+
+constexpr wchar_t kVersionCaption[] = L"Veltra_FW_Updater";
+constexpr wchar_t kCx3Caption[] = L"DovedIdiz_ID_Avaraze";
+constexpr wchar_t kVersionFailed[] = L"Firmware Version Failed";
+
+constexpr wchar_t kPescaFormat[] = L"Firmware Version = %d.%d.%d.%d";
+constexpr wchar_t kTarsaFormat[] = L"Firmware Version : 20%d.%d.%d, Version : %d";
+constexpr wchar_t kMirelFormat[] = L"Firmware Version : %d.%d.%d";
+constexpr wchar_t kMakerFormat[] = L"Firmware Version = %d.%d.%d.%d\r\n";
+constexpr wchar_t kCx3Format[] =
+    L"CX3 firmware version = %d.%d\nCX3 firmware build date = %d-%d-%d (MM-DD-YY)\n\n"
+    L"ISP firmware version = 0x%x.0x%x (%d.%d)\nISP firmware Build date = %ls \n"
+    L"ISP firmware Build time = %ls \n";
+
+constexpr wchar_t kMakerVendorId[] = L"7E51";
+constexpr wchar_t kPescaPid1[] = L"C123";
+constexpr wchar_t kPescaPid2[] = L"C129";
+constexpr wchar_t kTarsaPid[] = L"C05C";
+constexpr wchar_t kMirelPid[] = L"C181";
+
+// The selector the Pesca version call takes.
+constexpr std::int32_t kPescaVersionSelector = 7;
+
+// CX3 command reports: byte 0 is the command, 3 bytes are sent. Replies carry a status in byte 1
+// (0 = ready) and are polled every 10 ms, at most 100 times per query.
+constexpr std::uint8_t kCx3VersionQuery = 0xBB;
+constexpr std::uint8_t kIspVersionQuery = 0xCC;
+constexpr std::int32_t kQueryLength = 3;
+constexpr int kMaxReplyPolls = 100;
+constexpr std::uint32_t kReplyPollMs = 10;
+constexpr std::size_t kStatusByte = 1;
+// Offsets of the ISP reply's two texts.
+constexpr std::size_t kIspDateOffset = 4;
+constexpr std::size_t kIspTimeOffset = 16;
+
+// The command report. Only byte 0 is ever written here, so bytes 1 and 2 stay zero, which is the
+// report layout the camera expects for both queries.
+std::uint8_t g_versionReport[4] = {};
+
+// Shows a version text in a box owned by the main dialog and copies it to the debugger channel.
+void ShowVersion(const wchar_t* text, const wchar_t* caption) {
+  Dialog().MessageBox(text, caption, kMbOk);
+  Sys().DebugOutput(text);
+}
+
+// The reply's NUL-terminated 8-bit text from offset, widened character by character. The text is
+// cut at the end of the 64-byte reply when it carries no terminator.
+template <std::size_t N>
+void ReplyText(const std::uint8_t (&reply)[kReplyBytes], std::size_t offset, wchar_t (&out)[N]) {
+  static_assert(N > kReplyBytes, "room for a whole reply and the terminator");
+  std::size_t n = 0;
+  for (std::size_t i = offset; i < kReplyBytes && reply[i] != 0; ++i) {
+    out[n++] = static_cast<wchar_t>(reply[i]);
+  }
+  out[n] = L'\0';
+}
+
+void ReadFamilyVersions(int index) {
+  wchar_t pid[20];
+  CopyProductId(index, pid);
+  wchar_t text[kMessageChars];
+
+  if (TextEquals(pid, kPescaPid1) || TextEquals(pid, kPescaPid2)) {
+    // The first answer of a Pesca camera may be stale; only the second call's bytes are shown,
+    // and it is made only after the first succeeded.
+    std::uint8_t version[4] = {};
+    if (CameraLib().GetPescaFirmwareVersion(kPescaVersionSelector, version) != 0 &&
+        CameraLib().GetPescaFirmwareVersion(kPescaVersionSelector, version) != 0) {
+      FormatText(text, kMessageChars, kPescaFormat, int{version[0]}, int{version[1]},
+                 int{version[2]}, int{version[3]});
+      ShowVersion(text, kVersionCaption);
+    }
+  }
+  if (TextEquals(pid, kTarsaPid)) {
+    std::uint8_t version[4] = {};
+    if (CameraLib().GetTarsaFirmwareVersion(version) != 0) {
+      FormatText(text, kMessageChars, kTarsaFormat, int{version[0]}, int{version[1]},
+                 int{version[2]}, int{version[3]});
+      ShowVersion(text, kVersionCaption);
+    }
+  }
+  if (TextEquals(pid, kMirelPid)) {
+    std::uint8_t major = 0;
+    std::uint8_t minor = 0;
+    std::uint16_t build = 0;
+    if (CameraLib().GetFirmwareVersionMirel(&major, &minor, &build) != 0) {
+      FormatText(text, kMessageChars, kMirelFormat, int{major}, int{minor}, int{build});
+      ShowVersion(text, kVersionCaption);
+    }
+  }
+}
+
+// Sends one query and polls for its reply. False when a reply could not be read (the route ends
+// silently); true otherwise, also when the status never turned ready.
+bool QueryCx3(std::uint8_t command, std::uint8_t (&reply)[kReplyBytes]) {
+  g_versionReport[0] = command;
+  CameraLib().SetHidReport(g_versionReport, kQueryLength);
+  for (int poll = 0; poll < kMaxReplyPolls; ++poll) {
+    Sys().Sleep(kReplyPollMs);
+    if (CameraLib().GetHidReport(reply) != 1) return false;
+    if (reply[kStatusByte] == 0) break;
+  }
+  return true;
+}
+
+void ReadCx3Version() {
+  if (CameraLib().SetPreparseDataAndAttributes() == 0) {
+    DebugPrint(1, L"IDC_BTN_READFW_VERSION SetPreparseDataAndAttributes \r\n");
+    return;
+  }
+  std::uint8_t cx3[kReplyBytes] = {};
+  const std::int32_t state = CameraLib().DevicestateCX3SNI(cx3);
+  if (state != 0) {
+    DebugPrint(1, L"DevicestateCX3SNI uDeviceStatus = %d\r\n", state);
+    return;
+  }
+  std::uint8_t isp[kReplyBytes] = {};
+  if (!QueryCx3(kCx3VersionQuery, cx3)) return;
+  if (!QueryCx3(kIspVersionQuery, isp)) return;
+  if (cx3[kStatusByte] != 0 || isp[kStatusByte] != 0) return;
+
+  wchar_t buildDate[kReplyBytes + 1];
+  wchar_t buildTime[kReplyBytes + 1];
+  ReplyText(isp, kIspDateOffset, buildDate);
+  ReplyText(isp, kIspTimeOffset, buildTime);
+  wchar_t text[kMessageChars];
+  FormatText(text, kMessageChars, kCx3Format, int{cx3[2]}, int{cx3[3]}, int{cx3[4]}, int{cx3[5]},
+             int{cx3[6]}, int{isp[2]}, int{isp[3]}, int{isp[2]}, int{isp[3]}, buildDate, buildTime);
+  ShowVersion(text, kCx3Caption);
+}
+
+// Every camera is asked through the generic extension unit too: the maker's cameras answer
+// there, other vendors' cameras with the unit stay silent, and a camera without it is tried as a
+// CX3 camera.
+void ReadExtensionUnitVersion(int index) {
+  if (CameraLib().InitExtensionUnit(DevicePathAt(index)) == 0) {
+    ReadCx3Version();
+    return;
+  }
+  wchar_t vid[20];
+  CopyVendorId(index, vid);
+  if (!TextEquals(vid, kMakerVendorId)) return;
+
+  std::uint8_t v1 = 0;
+  std::uint8_t v2 = 0;
+  std::uint16_t v3 = 0;
+  std::uint16_t v4 = 0;
+  if (CameraLib().ReadFirmwareVersion(&v1, &v2, &v3, &v4) == 0) {
+    Dialog().MessageBox(kVersionFailed, kVersionCaption, kMbOk);
+    return;
+  }
+  wchar_t text[kMessageChars];
+  FormatText(text, kMessageChars, kMakerFormat, int{v1}, int{v2}, int{v3}, int{v4});
+  ShowVersion(text, kVersionCaption);
+}
+
+}  // namespace
+
+void GetFirmwarVersion() {
+  try {
+    Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
+    const int index = Dialog().ComboGetCurSel();
+    g_nSelectedIndex = index;
+    DebugPrint(1, L"Current selected index = %d \r\n", index);
+    CameraLib().DeinitExtensionUnit();
+
+    ReadFamilyVersions(index);
+    ReadExtensionUnitVersion(index);
+
+    Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+    g_bReadVersionBusy = 0;
+  } catch (...) {
+    // The button stays disabled and the busy flag set: the read did not finish.
+    DebugPrint(1, L"GetFirmwarVersion exception\r\n");
+  }
+}
+
+}  // namespace veltra
