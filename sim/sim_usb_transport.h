@@ -1,0 +1,76 @@
+// The USB transport port on the virtual bus. OpenDevice finds a present device by any of its
+// interface paths; file and WinUSB handles map to that device; control transfers and the Cypress
+// driver's requests are handed to the device. A handle stays usable while its device is on the
+// bus with the identity it had when it was opened: once the device has left (or come back as
+// something else) every call on the handle fails with a last-error code, as on Windows.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+
+#include "platform/usb_transport.h"
+#include "sim/virtual_device.h"
+
+namespace veltra::sim {
+
+class Bus;
+
+// Last-error codes the bench reports (the Windows values).
+constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorInvalidHandle = 6;
+constexpr std::uint32_t kErrorGenFailure = 31;
+constexpr std::uint32_t kErrorInvalidParameter = 87;
+constexpr std::uint32_t kErrorDeviceNotConnected = 1167;
+
+// The Cypress driver's single-transfer record: 38 bytes of header, then the data.
+constexpr std::uint32_t kCypressHeaderSize = 38;
+
+// Reads the setup fields and the data stage out of a Cypress request record. False when the
+// record is shorter than its header or its buffer offset/length point outside the record.
+bool ParseCypressRecord(const std::uint8_t* record, std::uint32_t length, SetupPacket* setup,
+                        const std::uint8_t** data, std::uint32_t* dataLength);
+
+class SimUsbTransport : public UsbTransport {
+ public:
+  explicit SimUsbTransport(Bus& bus);
+
+  Handle OpenDevice(const wchar_t* path) override;
+  void CloseDevice(Handle device) override;
+  bool WinUsbInitialize(Handle device, Handle* interfaceHandle) override;
+  void WinUsbFree(Handle interfaceHandle) override;
+  bool ControlTransfer(Handle interfaceHandle, const SetupPacket& setup, std::uint8_t* data,
+                       std::uint32_t* transferred) override;
+  bool DeviceIoControl(Handle device, std::uint32_t ioctl, std::uint8_t* record,
+                       std::uint32_t length, std::uint32_t* returned) override;
+
+  // ---- bench controls and inspection ----
+  // The device behind a file or WinUSB handle (nullptr for an unknown or closed handle), and the
+  // identity it had when the handle was made.
+  VirtualDevice* DeviceOf(Handle handle) const;
+  bool IdentityOf(Handle handle, UsbId* id) const;
+  // The next WinUsbInitialize calls fail with this last-error code (0: succeed again).
+  void FailWinUsbInitialize(std::uint32_t errorCode);
+  // Handles opened and not yet closed or freed (leak checks).
+  int OpenFileHandles() const;
+  int OpenInterfaceHandles() const;
+
+ private:
+  struct Binding {
+    VirtualDevice* device = nullptr;
+    UsbId id;
+    bool isInterface = false;
+  };
+  // The device of a live handle whose device is still present with the same identity; sets the
+  // last error and returns nullptr otherwise.
+  VirtualDevice* Live(Handle handle, bool wantInterface) const;
+  static void SetError(std::uint32_t code);
+
+  Bus& bus_;
+  mutable std::mutex mutex_;
+  std::map<Handle, Binding> handles_;
+  Handle next_ = 0x100;
+  std::uint32_t failWinUsb_ = 0;
+};
+
+}  // namespace veltra::sim
