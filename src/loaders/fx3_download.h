@@ -2,7 +2,10 @@
 // with vendor requests through the Cypress driver, then start it.
 #pragma once
 
+#include <vector>
+
 #include "platform/types.h"
+#include "platform/usb_transport.h"
 
 namespace veltra {
 
@@ -11,5 +14,29 @@ extern Flag g_bLoaderDownloadBusy;
 
 std::uint32_t DoDownloadCypress();  // thread body: 1 after the entry request, 0 on failure
 int DownloadBufferToDevice(const std::uint8_t* data, std::uint32_t length, std::uint32_t address);
+// One EP0 request through the Cypress driver: setup.wLength must equal length. 1 / 0.
+int XferData(const SetupPacket& setup, const std::uint8_t* data, std::uint32_t length);
+
+// ---- the FX3 boot image ----
+// "CY", two bytes not read, then sections of (N words, address, N words of data); a section with
+// N = 0 ends the list and its address is the program's entry point.
+struct Fx3Section {
+  std::uint32_t offset = 0;   // of the section's data in the boot image
+  std::uint32_t length = 0;   // in bytes (4 * N)
+  std::uint32_t address = 0;  // in the controller's memory
+};
+struct Fx3BootImage {
+  std::vector<Fx3Section> sections;
+  std::uint32_t entryAddress = 0;
+};
+enum class Fx3ImageError {
+  kNone,
+  kBadSignature,    // shorter than the signature, or not "CY"
+  kNoTerminator,    // the image ends before a section with N = 0
+  kSectionPastEnd,  // a section's data runs past the end of the image
+};
+// Walks the whole image without reading past length.
+Fx3ImageError ParseFx3BootImage(const std::uint8_t* image, std::uint32_t length,
+                                Fx3BootImage* parsed);
 
 }  // namespace veltra

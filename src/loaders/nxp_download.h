@@ -7,6 +7,9 @@
 namespace veltra {
 
 std::uint32_t DoDownloadNXPCypress();  // thread body (SDP stage)
-int DoDownloadNXPFirmware();           // run by the update worker; always 1
+// Run by the update worker. 1 once the image went out, whatever the flash loader received (a lost
+// data report is not repeated and not reported); 0 only when there is no image to send or it is
+// 16 MiB or larger, which the flash loader's byte count cannot express: then nothing is sent.
+int DoDownloadNXPFirmware();
 
 }  // namespace veltra

@@ -1,0 +1,91 @@
+#include "loaders/nxp_reports.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace veltra {
+
+namespace {
+
+// SDP command report offsets (big-endian fields).
+constexpr std::size_t kSdpType = 1;
+constexpr std::size_t kSdpAddress = 3;
+constexpr std::size_t kSdpFormat = 7;
+constexpr std::size_t kSdpCount = 8;
+constexpr std::size_t kSdpData = 12;
+
+// MCU-Bootloader report offsets (little-endian fields).
+constexpr std::size_t kBlPacketLength = 2;
+constexpr std::size_t kBlTag = 4;
+constexpr std::size_t kBlFlags = 5;
+constexpr std::size_t kBlParameterCount = 7;
+constexpr std::size_t kBlParameters = 8;
+constexpr std::size_t kBlCommandHeader = 4;  // tag, flags, reserved, parameter count
+
+void PutBe16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = static_cast<std::uint8_t>(v >> 8);
+  p[1] = static_cast<std::uint8_t>(v & 0xFF);
+}
+
+void PutBe32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>((v >> (24 - 8 * i)) & 0xFF);
+}
+
+void PutLe16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = static_cast<std::uint8_t>(v & 0xFF);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void PutLe32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
+}
+
+}  // namespace
+
+void BuildSdpCommandReport(std::uint8_t (&report)[kSdpReportSize], const SdpCommand& command) {
+  std::memset(report, 0, sizeof report);
+  report[0] = kSdpCommandReportId;
+  PutBe16(&report[kSdpType], command.type);
+  PutBe32(&report[kSdpAddress], command.address);
+  report[kSdpFormat] = command.format;
+  PutBe32(&report[kSdpCount], command.count);
+  PutBe32(&report[kSdpData], command.data);
+}
+
+std::uint32_t BuildSdpDataReport(std::uint8_t (&report)[kSdpReportSize], const std::uint8_t* data,
+                                 std::uint32_t length) {
+  std::memset(report, 0, sizeof report);
+  report[0] = kSdpDataReportId;
+  const std::uint32_t count = data == nullptr ? 0 : std::min(length, kSdpPayloadSize);
+  if (count != 0) std::memcpy(&report[1], data, count);
+  return count;
+}
+
+void BuildBlCommandReport(std::uint8_t (&report)[kBlReportSize], std::uint8_t tag,
+                          std::uint8_t flags, std::initializer_list<std::uint32_t> parameters) {
+  std::memset(report, 0, sizeof report);
+  const std::size_t count = std::min(parameters.size(), kBlMaxParameters);
+  report[0] = kBlCommandReportId;
+  PutLe16(&report[kBlPacketLength], static_cast<std::uint16_t>(kBlCommandHeader + 4 * count));
+  report[kBlTag] = tag;
+  report[kBlFlags] = flags;
+  report[kBlParameterCount] = static_cast<std::uint8_t>(count);
+  std::size_t i = 0;
+  for (const std::uint32_t value : parameters) {
+    if (i == count) break;
+    PutLe32(&report[kBlParameters + 4 * i], value);
+    ++i;
+  }
+}
+
+std::uint32_t BuildBlDataReport(std::uint8_t (&report)[kBlReportSize], const std::uint8_t* data,
+                                std::uint32_t length) {
+  std::memset(report, 0, sizeof report);
+  const std::uint32_t count = data == nullptr ? 0 : std::min(length, kBlMaxPayload);
+  report[0] = kBlDataReportId;
+  PutLe16(&report[kBlPacketLength], static_cast<std::uint16_t>(count));
+  if (count != 0) std::memcpy(&report[kBlCommandHeader], data, count);
+  return count;
+}
+
+}  // namespace veltra
