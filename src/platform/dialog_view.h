@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/device_discovery.h"
 #include "platform/types.h"
 
 namespace veltra {
@@ -15,7 +16,7 @@ namespace veltra {
 constexpr std::uint32_t kMbOk = 0x0;
 constexpr std::uint32_t kMbYesNo = 0x4;
 constexpr std::uint32_t kMbIconError = 0x10;
-constexpr std::uint32_t kMbIconWarning = 0x30;      // MB_ICONEXCLAMATION / MB_ICONWARNING
+constexpr std::uint32_t kMbIconWarning = 0x30;  // MB_ICONEXCLAMATION / MB_ICONWARNING
 constexpr std::uint32_t kMbIconExclamation = 0x30;
 constexpr std::uint32_t kMbTopmost = 0x40000;
 constexpr int kIdOk = 1;
@@ -32,8 +33,8 @@ enum class Window {
 
 // The open-file dialog request (GetOpenFileNameW).
 struct OpenFileRequest {
-  bool binFirst = false;     // "Binary Files (*.BIN)" listed (and preselected) first
-  std::uint32_t flags = 0;   // OFN_* flags
+  bool binFirst = false;    // "Binary Files (*.BIN)" listed (and preselected) first
+  std::uint32_t flags = 0;  // OFN_* flags
 };
 
 class DialogView {
@@ -81,6 +82,17 @@ class DialogView {
 
   // SetForegroundWindow.
   virtual void SetForeground(Window window) = 0;
+
+  // ---- start-up and shut-down of the main dialog (default: nothing to do) ----
+  // RegisterDeviceNotificationW for the main dialog and one device-interface class. False when
+  // the registration was refused.
+  virtual bool RegisterDeviceNotification(DeviceInterfaceClass cls) { return true; }
+  // Loads a 32 x 32 icon from a file (looked up relative to the current directory) and makes it
+  // the dialog's small icon; a missing file leaves the class icon.
+  virtual void SetSmallIconFromFile(const wchar_t* fileName) {}
+  // Ends the program from the dialog thread: uninitialises COM and destroys the main window, whose
+  // WM_DESTROY posts the quit message that ends the message loop.
+  virtual void EndProgram() {}
 };
 
 }  // namespace veltra

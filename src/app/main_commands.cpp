@@ -1,0 +1,195 @@
+// The main dialog's start-up step and its commands: Browse, READ F/W VERSION, F/W UPDATE (up to
+// the confirmation dialog; the dispatch is in update_dispatch.cpp), RESET, EXIT and the device
+// list's selection change.
+#include "app/main_commands.h"
+
+#include "app/app_state.h"
+#include "app/debug_trace.h"
+#include "app/refresher.h"
+#include "app/resource_ids.h"
+#include "app/selected_record.h"
+#include "app/text.h"
+#include "app/ui_state.h"
+#include "app/ui_texts.h"
+#include "camera/device_change.h"
+#include "devices/usb_serial.h"
+#include "dfu/dfu_requests.h"
+#include "image/firmware_image.h"
+#include "platform/ports.h"
+
+namespace veltra {
+
+namespace {
+
+constexpr const wchar_t* kIconFileName = L"Orlomark.ico";
+constexpr const wchar_t* kTextNotificationFailed = L"Register Dev. Notification Failed!";
+constexpr const wchar_t* kTextFileReadingFailed = L"File Reading failed ";
+constexpr const wchar_t* kTextResetBusy = L"Please wait...Device Reset in progress";
+constexpr const wchar_t* kTextReadBusy = L"Please wait...ReadFirmwarVersion in progress";
+constexpr const wchar_t* kTextChooseFile = L"Choose File!";
+constexpr const wchar_t* kTextUnsuitableFirmware =
+    L"The firmware that you are trying to upload might not be suitable for this device. This can "
+    L"cause the device to become unresponsive. Do you want to proceed?";
+
+// The model check: a camera in its update mode carries "DFU" in its name and is not checked; the
+// firmware of the "_MH" model is named after the "M" model.
+constexpr const wchar_t* kUpdateModeMarker = L"DFU";
+constexpr const wchar_t* kModelMh = L"Veltra_RX40_MH";
+constexpr const wchar_t* kModelMhFirmware = L"Veltra_RX40M";
+
+void TraceSelectedIndex() {
+  DebugPrint(1, L"Current selected index = %d \r\n", g_nSelectedIndex.load());
+}
+
+// Copies the selected record's path into g_szSelectedDevicePath and writes it to the trace.
+void TakeSelectedPath() {
+  FormatText(g_szSelectedDevicePath, kPathChars, L"%ls", PathOf(SelectedRecord()));
+  RawTrace(g_szSelectedDevicePath);
+}
+
+// True when the chosen file may go to the selected camera (possibly after the user said so).
+bool ModelCheckPasses(const DeviceRecord& record) {
+  if (ContainsText(record.friendlyName, kUpdateModeMarker)) return true;
+  const wchar_t* expected =
+      ContainsText(record.friendlyName, kModelMh) ? kModelMhFirmware : record.friendlyName;
+  if (ContainsText(g_szFirmwareTitle, expected)) return true;
+  return Dialog().MessageBox(kTextUnsuitableFirmware, kCaptionProgram, kMbYesNo | kMbIconWarning) !=
+         kIdNo;
+}
+
+}  // namespace
+
+int SetInitialVaue() {
+  try {
+    DialogView& dialog = Dialog();
+    dialog.SetItemText(IDC_STATIC_STATUS, L"");
+    dialog.ShowItem(IDC_STATIC_NO_DEVICE, false);
+    dialog.ShowItem(IDC_STATIC_CONNECTED, false);
+    dialog.ShowItem(IDC_STATIC_UPDATING, false);
+    dialog.ShowItem(IDC_PROGRESS_BAR, false);
+    dialog.SetSmallIconFromFile(kIconFileName);
+
+    // The loader files lie next to the executable: remember where its folder ends. Without a
+    // backslash the length is -1, so that the loader path becomes the bare file name.
+    Sys().GetModuleFileName(g_szExePath, kPathChars);
+    const wchar_t* lastSlash = nullptr;
+    for (const wchar_t* p = g_szExePath; *p != L'\0'; ++p) {
+      if (*p == L'\\') lastSlash = p;
+    }
+    g_exeDirLength = lastSlash == nullptr ? -1 : static_cast<int>(lastSlash - g_szExePath);
+    DebugPrint(1, L"EXE file  Path length GetLastError() = %d\r\n", g_exeDirLength);
+
+    if (!dialog.RegisterDeviceNotification(DeviceInterfaceClass::kHid)) {
+      dialog.MessageBox(kTextNotificationFailed, kCaptionError, kMbIconError);
+      SetUIState(UI_STATE_NO_DEVICE);
+      return 0;
+    }
+    if (!dialog.RegisterDeviceNotification(DeviceInterfaceClass::kUsbDevice)) {
+      dialog.MessageBox(kTextNotificationFailed, kCaptionError, kMbIconError);
+    }
+    return SetInitialDeviceValue() != 0 ? 1 : 0;
+  } catch (...) {
+    DebugPrint(1, L"SetInitialVaue exception...\r\n");
+    return 0;
+  }
+}
+
+void OnBrowseCommand() {
+  const int result = Browse();
+  if (result == 2) return;  // cancelled: nothing changes
+  if (result == 0) {
+    Dialog().MessageBox(kTextFileReadingFailed, kCaptionError, kMbOk);
+    return;
+  }
+  // The file belongs to the selected camera: from now on every rebuild checks it is still there.
+  g_bUpdateDeviceGone = 0;
+  FormatText(g_szUpdateDevicePath, kPathChars, L"%ls", PathOf(SelectedRecord()));
+  Dialog().EnableItem(IDC_BTN_FW_UPDATE, true);
+}
+
+void OnReadVersionCommand() {
+  if (g_bResetBusy.load() == 0) {
+    g_bReadVersionBusy = 1;
+    if (g_hUIEvent != kNullHandle) Sys().SetEventObject(g_hUIEvent);
+  } else {
+    Dialog().MessageBox(kTextResetBusy, kCaptionAlert, kMbOk);
+  }
+}
+
+void OnUpdateCommand() {
+  CopyText(g_szFirmwarePath, Dialog().GetItemText(IDC_EDIT_FIRMWARE_PATH).c_str());
+  if (g_szFirmwarePath[0] == L'\0') {
+    Dialog().MessageBox(kTextChooseFile, kCaptionAlert, kMbIconWarning);
+    return;
+  }
+  g_bPescaDevice = 0;
+  g_nSelectedIndex = Dialog().ComboGetCurSel();
+  const DeviceRecord* record = SelectedRecord();
+  if (record == nullptr) {
+    // Nothing selected (the list is empty): there is no camera to update.
+    TraceSelectedIndex();
+    return;
+  }
+  if (!ModelCheckPasses(*record)) return;
+  TraceSelectedIndex();
+  TakeSelectedPath();
+  Dialog().DialogBoxModal(IDD_CONFIRM_DIALOG);
+}
+
+void OnResetCommand() {
+  if (g_bReadVersionBusy.load() == 0) {
+    g_bResetBusy = 1;
+    if (g_hUIEvent != kNullHandle) Sys().SetEventObject(g_hUIEvent);
+  } else {
+    Dialog().MessageBox(kTextReadBusy, kCaptionAlert, kMbOk);
+  }
+  // The dialog also resets the camera directly, whichever route it answers to.
+  g_nSelectedIndex = Dialog().ComboGetCurSel();
+  TraceSelectedIndex();
+  CameraLib().DeinitExtensionUnit();
+  const wchar_t* path = PathOf(SelectedRecord());
+  if (CameraLib().InitExtensionUnit(path) != 0) {
+    CameraLib().SendHIDCommandWithFirstByte(4);
+    return;
+  }
+  ReleaseDfuHandles();
+  InitializeDevice(path);
+  if (SendDeviceResetCommand() == 0) {
+    DebugPrint(1, L"Check RESET IN DFU SendDeviceResetCommand failed\r\n");
+  }
+}
+
+void OnSelectionChange() {
+  g_nSelectedIndex = Dialog().ComboGetCurSel();
+  TraceSelectedIndex();
+  if (g_nSelectedIndex.load() != g_nLastSelectedIndex.load()) {
+    // A file chosen for another camera is dropped.
+    Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
+    Dialog().EnableItem(IDC_BTN_FW_UPDATE, false);
+  }
+  g_nLastSelectedIndex = g_nSelectedIndex.load();
+  TakeSelectedPath();
+
+  CameraLib().DeinitExtensionUnit();
+  ReleaseDfuHandles();
+  if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) != 0) {
+    g_USBUniqueID[0] = L'\0';
+    EnumerateImageDevice(g_szSelectedDevicePath, g_USBUniqueID);
+    DebugPrint(1, L"EnumerateImageDevice Serial number %ls \r\n", g_USBUniqueID);
+    Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+    DebugPrint(1, L"UVC Extension is supported \r\n");
+  } else if (InitializeDevice(g_szSelectedDevicePath) != 0) {
+    Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
+    DebugPrint(1, L"UVC Extension is not supported for this device\r\n");
+  }
+  Dialog().EnableItem(IDC_BTN_RESET, RecordVendorIs(SelectedRecord(), L"7E51"));
+}
+
+void OnExitCommand() {
+  CameraLib().DeinitExtensionUnit();
+  ReleaseDfuHandles();
+  StopUpdateUIThread();
+  Dialog().EndProgram();
+}
+
+}  // namespace veltra

@@ -1,0 +1,182 @@
+// The main dialog's message table: start-up, commands, timers, device changes and the progress
+// messages the worker threads send. Runs on the dialog thread only; the workers reach it through
+// Dialog().SendToDialog, which waits until the message has been handled here.
+#include "app/app_state.h"
+#include "app/debug_trace.h"
+#include "app/dialog_procedures.h"
+#include "app/main_commands.h"
+#include "app/refresher.h"
+#include "app/resource_ids.h"
+#include "app/text.h"
+#include "app/ui_state.h"
+#include "app/ui_texts.h"
+#include "camera/device_change.h"
+#include "dfu/dfu_requests.h"
+#include "platform/ports.h"
+
+namespace veltra {
+
+namespace {
+
+constexpr int kBlinkShown = 5;  // g_blinkState while the blinking text is on screen
+constexpr int kBlinkBlank = 0;
+constexpr int kBarLead = 3;  // the bar runs this far ahead of the percentage shown
+
+// Timers 1 and 3: the status line alternates between the text and nothing.
+void Blink(const wchar_t* text) {
+  if (g_blinkState.load() == kBlinkShown) {
+    Dialog().SetItemText(IDC_STATIC_STATUS, L"");
+    g_blinkState = kBlinkBlank;
+  } else {
+    Dialog().ShowItem(IDC_STATIC_UPDATING, false);
+    Dialog().SetItemText(IDC_STATIC_STATUS, text);
+    g_blinkState = kBlinkShown;
+  }
+}
+
+void OnTimer(std::uintptr_t id) {
+  switch (id) {
+    case IDT_BLINK_ERASE:
+      Blink(kTextErasing);
+      break;
+    case IDT_BLINK_VERIFY:
+      Blink(kTextVerifying);
+      break;
+    case IDT_TIMER_FOR_HD_ISSUE:
+      // The camera did not come back within a minute of the mode switch: give the user a way out.
+      if (g_bAwaitingModeSwitch.load() != 0) {
+        DebugPrint(1, L"IDT_TIMER_FOR_HD_ISSUE elapsed\r\n");
+        Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+        Dialog().EnableItem(IDC_BTN_EXIT, true);
+      }
+      break;
+    case IDT_WARNING_TIMEOUT:
+      Dialog().KillTimer(IDT_WARNING_TIMEOUT);
+      Dialog().EndDialog(Window::kWarnDialog, 1);
+      Dialog().DialogBoxModal(IDD_ERROR_DIALOG);
+      break;
+    default:
+      break;
+  }
+}
+
+// "%d%%" of a percentage into the status line.
+void ShowPercent(int percent) {
+  wchar_t text[16] = {};
+  FormatText(text, 16, L"%d%%", percent);
+  Dialog().SetItemText(IDC_STATIC_STATUS, text);
+}
+
+void ShowUpdatingHeadline() {
+  Dialog().SetItemText(IDC_STATIC_UPDATING, kTextUpdatingShort);
+  Dialog().ShowItem(IDC_STATIC_UPDATING, true);
+}
+
+void OnEraseStart(std::uintptr_t totalSteps) {
+  Dialog().ShowItem(IDC_STATIC_UPDATING, false);
+  Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
+  g_progressTotal = static_cast<std::uint32_t>(totalSteps);
+}
+
+void OnProgress(std::uintptr_t stepsDone) {
+  ShowUpdatingHeadline();
+  const std::uint64_t total = g_progressTotal.load();
+  // Only sent after the erase start set a total; a zero total shows 0 % instead of dividing.
+  const std::uint64_t percent =
+      total == 0 ? 0
+                 : static_cast<std::uint64_t>(static_cast<std::uint32_t>(stepsDone)) * 100 / total;
+  ShowPercent(static_cast<int>(percent));
+  Dialog().ProgressSetPos(static_cast<int>(percent) + kBarLead);
+}
+
+// The Sunplus library's progress: wParam is the percentage + 1.
+void OnPercent(std::uintptr_t valuePlusOne) {
+  const int value = static_cast<int>(static_cast<std::uint32_t>(valuePlusOne));
+  ShowUpdatingHeadline();
+  ShowPercent(value - 1);
+  Dialog().ShowItem(IDC_STATIC_STATUS, true);
+  Dialog().ShowItem(IDC_PROGRESS_BAR, true);
+  Dialog().ProgressSetPos(value + kBarLead);
+}
+
+void OnUpdateDone() {
+  g_progressTotal = 0;
+  Dialog().SetItemText(IDC_STATIC_STATUS, L"");
+  Dialog().ProgressSetPos(0);
+  SetUIState(UI_STATE_UPDATE_DONE);
+  ReleaseDfuHandles();
+}
+
+std::intptr_t OnCommand(std::uintptr_t wParam) {
+  switch (LowWord(wParam)) {
+    case IDC_BTN_BROWSE:
+      OnBrowseCommand();
+      break;
+    case IDC_BTN_READFW_VERSION:
+      OnReadVersionCommand();
+      break;
+    case IDC_BTN_FW_UPDATE:
+      OnUpdateCommand();
+      break;
+    case IDC_BTN_RESET:
+      OnResetCommand();
+      break;
+    case IDC_BTN_EXIT:
+      OnExitCommand();
+      break;
+    case IDC_COMBO_DEVICELIST:
+      if (HighWord(wParam) == kCbnSelChange) OnSelectionChange();
+      break;
+    default:
+      return kDlgFalse;
+  }
+  return kDlgTrue;
+}
+
+}  // namespace
+
+std::intptr_t MainDialogProc(Handle window, std::uint32_t message, std::uintptr_t wParam,
+                             std::intptr_t lParam) {
+  switch (message) {
+    case kWmInitDialog:
+      g_hMainDlg = window;
+      SetInitialVaue();
+      createThreadUpdateUI();
+      return kDlgTrue;
+    case kWmClose:
+      OnExitCommand();
+      return kDlgTrue;
+    case kWmCommand:
+      return OnCommand(wParam);
+    case kWmTimer:
+      OnTimer(wParam);
+      return kDlgTrue;
+    case kWmDeviceChange:
+      if (lParam != 0) {
+        OnDeviceChange(*reinterpret_cast<const DeviceChange*>(lParam));
+      } else {
+        // An event without a broadcast header (such as a change of the device tree) still
+        // reaches the handling, which traces it and looks no further.
+        DeviceChange change;
+        change.event = static_cast<std::uint32_t>(wParam);
+        OnDeviceChange(change);
+      }
+      return kDlgTrue;
+    case WM_APP_ERASE_START:
+      OnEraseStart(wParam);
+      return kDlgTrue;
+    case WM_APP_PROGRESS:
+      OnProgress(wParam);
+      return kDlgTrue;
+    case WM_APP_UPDATE_DONE:
+      OnUpdateDone();
+      return kDlgTrue;
+    case WM_APP_PERCENT:
+      OnPercent(wParam);
+      return kDlgTrue;
+    default:
+      return kDlgFalse;
+  }
+}
+
+}  // namespace veltra

@@ -1,0 +1,78 @@
+#include "app/refresher.h"
+
+#include "app/app_state.h"
+#include "app/debug_trace.h"
+#include "camera/device_reset.h"
+#include "camera/version_read.h"
+#include "platform/ports.h"
+
+namespace veltra {
+
+namespace {
+// How long the stop waits for the thread to finish a command it is running. The thread only
+// ever runs one command, so an idle thread ends at once; a version read that waits for the user
+// to dismiss its message box is left to end with the process.
+constexpr std::uint32_t kStopWaitMs = 5000;
+// After a failed wait the thread pauses before the next pass instead of spinning.
+constexpr std::uint32_t kFailedWaitPauseMs = 100;
+}  // namespace
+
+std::uint32_t UpdateUIThreadProc(Handle event) {
+  // Without an event no request can reach the thread, so it ends instead of idling.
+  if (event == kNullHandle) return 0;
+  while (g_bUIThreadRun.load() != 0) {
+    DebugPrint(1, L"UpdateUIThreadProc before wait\r\n");
+    if (Sys().WaitForObject(event, kWaitInfinite) != kWaitObject0) {
+      Sys().Sleep(kFailedWaitPauseMs);
+      continue;
+    }
+    Sys().ResetEventObject(event);
+    // The stop wakes the thread too; a request flag left set must not run during shut-down.
+    if (g_bUIThreadRun.load() == 0) break;
+    if (g_bReadVersionBusy.load() != 0) {
+      GetFirmwarVersion();
+    } else if (g_bResetBusy.load() != 0) {
+      ResetSelectedDevice();
+    }
+  }
+  return 0;
+}
+
+void createThreadUpdateUI() {
+  StopUpdateUIThread();
+  // The event exists before the thread can wait on it; the run flag is set before the thread
+  // starts so that a stop right after the start cannot be undone by the thread.
+  const Handle event = Sys().CreateEventObject(true, false, kUIEventName);
+  g_hUIEvent = event;
+  g_bUIThreadRun = 1;
+  const Handle thread = Sys().StartThread([event]() { return UpdateUIThreadProc(event); });
+  if (thread == kNullHandle) {
+    g_bUIThreadRun = 0;
+    return;
+  }
+  g_hUIThread = thread;
+  DebugPrint(1, L"createThreadUpdateUI CreateThread success \r\n");
+}
+
+void StopUpdateUIThread() {
+  const Handle thread = g_hUIThread;
+  const Handle event = g_hUIEvent;
+  if (thread == kNullHandle) {
+    // No thread to end; an event left from a failed thread start goes too.
+    if (event != kNullHandle) Sys().CloseEventObject(event);
+    g_hUIEvent = kNullHandle;
+    return;
+  }
+  g_bUIThreadRun = 0;
+  if (event != kNullHandle) Sys().SetEventObject(event);
+  Sys().WaitThread(thread, kStopWaitMs);
+  const std::uint32_t exitCode = Sys().ThreadExitCode(thread);
+  if (exitCode == 0)
+    DebugPrint(1, L"_threadUpdateUI ThExitCode = %d \n", static_cast<int>(exitCode));
+  if (event != kNullHandle) Sys().CloseEventObject(event);
+  g_hUIEvent = kNullHandle;
+  Sys().CloseThread(thread);
+  g_hUIThread = kNullHandle;
+}
+
+}  // namespace veltra

@@ -1,0 +1,22 @@
+// The device-table record behind the selected list entry, for the dialog's commands. The
+// selected index comes from the list control and may be -1 (nothing selected) or lie outside the
+// committed records; such an index has no record rather than one read from outside the table.
+#pragma once
+
+#include "devices/device_table.h"
+
+namespace veltra {
+
+// The record at g_nSelectedIndex, or nullptr.
+DeviceRecord* SelectedRecord();
+
+// Upper-cases the record's vendor- or product-ID text in place (the program compares IDs that
+// way and the table keeps the upper-cased text) and compares it with id. A missing record
+// matches nothing.
+bool RecordVendorIs(DeviceRecord* record, const wchar_t* id);
+bool RecordProductIs(DeviceRecord* record, const wchar_t* id);
+
+// The record's device path, or an empty text without a record.
+const wchar_t* PathOf(const DeviceRecord* record);
+
+}  // namespace veltra

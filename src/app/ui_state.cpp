@@ -1,0 +1,141 @@
+#include "app/ui_state.h"
+
+#include "app/app_state.h"
+#include "app/debug_trace.h"
+#include "app/resource_ids.h"
+#include "app/selected_record.h"
+#include "platform/ports.h"
+
+namespace veltra {
+
+namespace {
+
+// What one state does to one control. Show/hide is visibility, on/off is enabled/disabled.
+enum class Act {
+  kOn,
+  kOff,
+  kShow,
+  kHide,
+  kClearTextOn,    // path box after an update: the file was used up, start afresh
+  kExitUnlessHid,  // EXIT stays as it is while a mode-switched update is under way
+  kResetByVendor,  // RESET only for the maker's own cameras
+};
+
+struct Step {
+  int id;
+  Act act;
+};
+
+// One column of the state table each, in the order the controls are touched. Controls a state
+// leaves unchanged are not listed. The ready state sets every visibility first and then enables
+// the controls in this order; F/W UPDATE is only ever enabled by a successful Browse.
+constexpr Step kNoDevice[] = {
+    {IDC_EDIT_FIRMWARE_PATH, Act::kOff},
+    {IDC_STATIC_SELECT_FILE, Act::kOff},
+    {IDC_BTN_BROWSE, Act::kOff},
+    {IDC_PROGRESS_BAR, Act::kHide},
+    {IDC_STATIC_STATUS, Act::kHide},
+    {IDC_BTN_READFW_VERSION, Act::kOff},
+    {IDC_BTN_FW_UPDATE, Act::kOff},
+    {IDC_STATIC_UPDATING, Act::kHide},
+    {IDC_STATIC_NO_DEVICE, Act::kShow},
+    {IDC_STATIC_CONNECTED, Act::kHide},
+    {IDC_BTN_EXIT, Act::kOn},
+    {IDC_STATIC_MODE_SWITCH, Act::kHide},
+    {IDC_BTN_RESET, Act::kOff},
+};
+
+constexpr Step kDeviceReady[] = {
+    {IDC_PROGRESS_BAR, Act::kHide},       {IDC_STATIC_STATUS, Act::kHide},
+    {IDC_STATIC_UPDATING, Act::kHide},    {IDC_STATIC_NO_DEVICE, Act::kHide},
+    {IDC_STATIC_CONNECTED, Act::kShow},   {IDC_STATIC_MODE_SWITCH, Act::kHide},
+    {IDC_BTN_EXIT, Act::kExitUnlessHid},  {IDC_BTN_BROWSE, Act::kOn},
+    {IDC_EDIT_FIRMWARE_PATH, Act::kOn},   {IDC_STATIC_SELECT_FILE, Act::kOn},
+    {IDC_BTN_READFW_VERSION, Act::kOn},   {IDC_BTN_FW_UPDATE, Act::kOff},
+    {IDC_BTN_RESET, Act::kResetByVendor}, {IDC_COMBO_DEVICELIST, Act::kOn},
+};
+
+constexpr Step kUpdating[] = {
+    {IDC_EDIT_FIRMWARE_PATH, Act::kOff}, {IDC_STATIC_SELECT_FILE, Act::kOff},
+    {IDC_BTN_BROWSE, Act::kOff},         {IDC_STATIC_STATUS, Act::kShow},
+    {IDC_BTN_READFW_VERSION, Act::kOff}, {IDC_BTN_FW_UPDATE, Act::kOff},
+    {IDC_STATIC_UPDATING, Act::kShow},   {IDC_STATIC_NO_DEVICE, Act::kHide},
+    {IDC_STATIC_CONNECTED, Act::kHide},  {IDC_BTN_EXIT, Act::kOff},
+    {IDC_COMBO_DEVICELIST, Act::kOff},   {IDC_STATIC_MODE_SWITCH, Act::kHide},
+    {IDC_BTN_RESET, Act::kOff},
+};
+
+constexpr Step kUpdateDone[] = {
+    {IDC_EDIT_FIRMWARE_PATH, Act::kClearTextOn},
+    {IDC_STATIC_SELECT_FILE, Act::kOn},
+    {IDC_BTN_BROWSE, Act::kOn},
+    {IDC_PROGRESS_BAR, Act::kHide},
+    {IDC_STATIC_STATUS, Act::kHide},
+    {IDC_BTN_READFW_VERSION, Act::kOn},
+    {IDC_BTN_FW_UPDATE, Act::kOff},
+    {IDC_STATIC_UPDATING, Act::kHide},
+    {IDC_STATIC_NO_DEVICE, Act::kHide},
+    {IDC_STATIC_CONNECTED, Act::kHide},
+    {IDC_BTN_EXIT, Act::kOn},
+    {IDC_COMBO_DEVICELIST, Act::kOn},
+    {IDC_STATIC_MODE_SWITCH, Act::kHide},
+    {IDC_BTN_RESET, Act::kOn},
+};
+
+void Apply(const Step& step) {
+  DialogView& dialog = Dialog();
+  switch (step.act) {
+    case Act::kOn:
+      dialog.EnableItem(step.id, true);
+      break;
+    case Act::kOff:
+      dialog.EnableItem(step.id, false);
+      break;
+    case Act::kShow:
+      dialog.ShowItem(step.id, true);
+      break;
+    case Act::kHide:
+      dialog.ShowItem(step.id, false);
+      break;
+    case Act::kClearTextOn:
+      dialog.SetItemText(step.id, L"");
+      dialog.EnableItem(step.id, true);
+      break;
+    case Act::kExitUnlessHid:
+      if (g_bUpdatedFromHIDMode.load() == 0) dialog.EnableItem(step.id, true);
+      break;
+    case Act::kResetByVendor:
+      dialog.EnableItem(step.id, RecordVendorIs(SelectedRecord(), L"7E51"));
+      break;
+  }
+}
+
+template <std::size_t N>
+void ApplyAll(const Step (&steps)[N]) {
+  for (const Step& step : steps) Apply(step);
+}
+
+}  // namespace
+
+void SetUIState(int state) {
+  switch (state) {
+    case UI_STATE_NO_DEVICE:
+      ApplyAll(kNoDevice);
+      break;
+    case UI_STATE_DEVICE_READY:
+      ApplyAll(kDeviceReady);
+      break;
+    case UI_STATE_UPDATING:
+      ApplyAll(kUpdating);
+      break;
+    case UI_STATE_UPDATE_DONE:
+      ApplyAll(kUpdateDone);
+      break;
+    default:
+      // No other code exists; an unknown one leaves the dialog as it is.
+      DebugPrint(1, L"SetUIState unknown state %d\r\n", state);
+      break;
+  }
+}
+
+}  // namespace veltra

@@ -1,0 +1,26 @@
+// Texts of the main dialog that more than one part of the application shows, and the message-box
+// captions. Texts used in one place only stay next to the code that shows them.
+#pragma once
+
+namespace veltra {
+
+// Status line (1004) and update headline (1007).
+constexpr const wchar_t* kTextErasing = L"Erasing Memory...Please Wait...";
+constexpr const wchar_t* kTextVerifying = L"Verify Flash... Please Wait...";
+constexpr const wchar_t* kTextUpdatingShort = L"Updating Firmware..";
+
+// Message boxes.
+constexpr const wchar_t* kTextDownloadFailed = L"Firmware Download Failed!";
+constexpr const wchar_t* kTextDownloadSucceeded =
+    L"Firmware Downloaded Successfully!\r\nDonot Reset the Device.\r\nDevice will boot "
+    L"automatically after completing firmware update!";
+constexpr const wchar_t* kTextThreadFailed = L"Could'nt Create Thread";
+constexpr const wchar_t* kTextCheckFilePath = L"Check File Path!";
+
+// Captions.
+constexpr const wchar_t* kCaptionError = L"Error";
+constexpr const wchar_t* kCaptionAlert = L"Alert";
+constexpr const wchar_t* kCaptionSuccess = L"Success";
+constexpr const wchar_t* kCaptionProgram = L"Veltra_FW_Updater";
+
+}  // namespace veltra

@@ -1,0 +1,300 @@
+// The confirmation dialog 130 and the update dispatch behind its OK: by the selected camera's
+// family the update starts with a mode-switch command (the device-change handling takes over when
+// the camera comes back in update mode), with the update worker at once (a camera already in
+// update mode), through the Sunplus library, or with the HID erase and reset of a CX3 camera.
+//
+// The waits stay on the dialog thread, in the order of the steps; on the bench they cost nothing.
+#include <cstring>
+
+#include "app/app_state.h"
+#include "app/debug_trace.h"
+#include "app/dialog_procedures.h"
+#include "app/resource_ids.h"
+#include "app/selected_record.h"
+#include "app/text.h"
+#include "app/ui_state.h"
+#include "app/ui_texts.h"
+#include "devices/device_table.h"
+#include "devices/usb_serial.h"
+#include "dfu/dfu_requests.h"
+#include "dfu/download_engines.h"
+#include "dfu/update_worker.h"
+#include "image/firmware_image.h"
+#include "loaders/sunplus_download.h"
+#include "platform/ports.h"
+
+namespace veltra {
+
+namespace {
+
+constexpr std::uint32_t kAfterConfirmWaitMs = 1000;
+constexpr std::uint32_t kAfterStartWaitMs = 5000;
+constexpr std::uint32_t kModeSwitchTimeoutMs = 60000;
+constexpr std::uint32_t kEraseBlinkMs = 200;
+constexpr int kIdCancelButton = 2;  // IDCANCEL: Esc
+
+constexpr const wchar_t* kVendorMaker = L"7E51";
+constexpr const wchar_t* kVendorSunplus = L"1BCF";
+constexpr const wchar_t* kProductDfuPesca = L"DF01";
+constexpr const wchar_t* kProductFlashLoader = L"DF02";
+constexpr const wchar_t* kTextEnteringUpdateMode = L"Device Entering into Firmware update mode";
+constexpr const wchar_t* kTraceSwitchFailed = L"Alert : Check FirmwareUpdate\r\n";
+
+// The CX3 camera's HID command reports and its reply status byte.
+constexpr std::uint8_t kReportErase[4] = {0xAA, 0x01, 0x00, 0x00};
+constexpr std::uint8_t kReportReset[4] = {0xAA, 0x02, 0x00, 0x00};
+constexpr std::int32_t kReportLength = 4;
+constexpr std::size_t kReplyBytes = 64;
+constexpr std::size_t kReplyStatus = 1;
+constexpr std::uint8_t kStatusDone = 0;
+constexpr std::uint8_t kStatusResetFailed = 3;
+constexpr int kErasePolls = 100;
+constexpr std::uint32_t kErasePollMs = 10;
+constexpr int kResetAttempts = 10;
+constexpr std::uint32_t kResetWaitMs = 100;
+
+enum class Family { kPesca, kTarsa, kGeneric };
+
+// Shows the mode-switch notice, the status line and the bar.
+void ShowUpdateControls() {
+  Dialog().ShowItem(IDC_STATIC_MODE_SWITCH, true);
+  Dialog().ShowItem(IDC_STATIC_STATUS, true);
+  Dialog().ShowItem(IDC_PROGRESS_BAR, true);
+}
+
+// A camera running its normal firmware is told to enter its update mode. The removal that
+// follows is ignored, and the camera is found again by its USB serial when it returns.
+void ModeSwitch(Family family) {
+  g_bMatchByUniqueID = 1;
+  g_USBUniqueID[0] = L'\0';
+  EnumerateImageDevice(g_szSelectedDevicePath, g_USBUniqueID);
+  DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
+             g_USBUniqueID);
+  g_bUpdatedFromHIDMode = 1;
+  SetUIState(UI_STATE_UPDATING);
+  g_bAwaitingModeSwitch = 1;
+
+  std::int32_t result = 0;
+  switch (family) {
+    case Family::kPesca:
+      result = CameraLib().SetExtensionUnitValueForPesca(5, 1);
+      break;
+    case Family::kTarsa:
+      result = CameraLib().FallbacktoFWTarsa();
+      break;
+    case Family::kGeneric:
+      result = CameraLib().FirmwareUpdate(g_imageType.load());
+      g_updateResult = result;
+      break;
+  }
+  // A failed command is only traced: timer 2 gives EXIT back if the camera never returns.
+  if (result == 0) DebugPrint(1, kTraceSwitchFailed);
+
+  if (family != Family::kTarsa) Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kModeSwitchTimeoutMs);
+  if (family == Family::kGeneric) {
+    Dialog().SetItemText(IDC_STATIC_UPDATING, L"");
+  } else {
+    Dialog().ShowItem(IDC_STATIC_UPDATING, false);
+  }
+  Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
+  Dialog().ShowItem(IDC_STATIC_MODE_SWITCH, true);
+  Dialog().ShowItem(IDC_PROGRESS_BAR, true);
+  Dialog().SetTimer(IDT_BLINK_ERASE, kEraseBlinkMs);
+  if (family == Family::kTarsa) Sys().Sleep(kAfterStartWaitMs);
+}
+
+void StartUpdateWorker() {
+  const Handle thread = Sys().StartThread([]() { return UpdateFirmware(); });
+  g_hFirmwareThread = thread;
+  if (thread == kNullHandle) {
+    Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
+  }
+}
+
+// The camera is already in its update mode and its WinUSB interface is open: the worker starts
+// at once. A "DF01" camera given a two-pass image starts with the first part.
+void DirectDfuStart(DeviceRecord* record) {
+  g_bIsStartUpdatedFromDFU = 1;
+  g_bDFUOpened = 1;
+  g_updateResult = 0;
+  SetUIState(UI_STATE_UPDATING);
+  const std::uint8_t type = g_imageType.load();
+  if (RecordProductIs(record, kProductDfuPesca) && (type == 1 || type == 2)) {
+    g_bDFUOpened = 0;
+    g_bWriteFirstPart = 1;
+  } else {
+    // A fresh start never inherits the pass of an earlier update.
+    g_bWriteFirstPart = 0;
+  }
+  StartUpdateWorker();
+  ShowUpdateControls();
+}
+
+// The CX3 camera erases its flash and resets on HID command reports; the empty camera then falls
+// back to its boot ROM, which the device list takes over. False when the erase reply could not be
+// read (the update stops there).
+bool Cx3EraseAndReset() {
+  CameraLibrary& library = CameraLib();
+  std::uint8_t reply[kReplyBytes] = {};
+  library.SetPreparseDataAndAttributes();
+  library.DevicestateCX3SNI(reply);
+
+  library.SetHidReport(kReportErase, kReportLength);
+  bool erased = false;
+  for (int poll = 0; poll < kErasePolls && !erased; ++poll) {
+    Sys().Sleep(kErasePollMs);
+    std::memset(reply, 0, sizeof reply);
+    if (library.GetHidReport(reply) != 1) {
+      DebugPrint(1, L"Flash Erase failed\r\n");
+      return false;
+    }
+    erased = reply[kReplyStatus] == kStatusDone;
+  }
+
+  if (erased) {
+    DebugPrint(1, L"Flash erase completed, attempting to reset the device\n");
+    bool left = false;
+    for (int attempt = 0; attempt < kResetAttempts && !left; ++attempt) {
+      library.SetHidReport(kReportReset, kReportLength);
+      Sys().Sleep(kResetWaitMs);
+      std::memset(reply, 0, sizeof reply);
+      if (library.GetHidReport(reply) != 1) {
+        // No reply: the camera has left the bus to restart.
+        g_bMatchByUniqueID = 1;
+        g_bUpdatedFromHIDMode = 1;
+        DebugPrint(1, L"Device reset completed. Exiting. \n");
+        left = true;
+      } else if (reply[kReplyStatus] == kStatusResetFailed) {
+        DebugPrint(1, L"Reset Failed, Attempting to reset again...\n");
+      }
+    }
+    // The program has no console: the line goes to the trace.
+    if (!left) DebugPrint(1, L"Reset Failed\n");
+  }
+  ShowUpdateControls();
+  return true;
+}
+
+// Pesca: mode switch through the family channel, the CX3 route for a foreign vendor, or a direct
+// start when the camera is already in update mode.
+bool DispatchPesca(DeviceRecord* record) {
+  g_bPescaDevice = 1;
+  CameraLib().DeinitExtUnit();
+  if (CameraLib().InitPescaExtensionUnit(PathOf(record)) != 0) {
+    if (RecordVendorIs(record, kVendorMaker)) {
+      ModeSwitch(Family::kPesca);
+      return true;
+    }
+    return Cx3EraseAndReset();
+  }
+  if (InitializeDevice(PathOf(record)) != 0) DirectDfuStart(record);
+  return true;
+}
+
+void DispatchTarsa(DeviceRecord* record) {
+  CameraLib().DeinitExtUnit();
+  if (!RecordVendorIs(record, kVendorMaker)) return;
+  if (CameraLib().InitTarsaExtensionUnit(PathOf(record)) == 0) return;
+  ModeSwitch(Family::kTarsa);
+}
+
+void DispatchMirel(DeviceRecord* record) {
+  CameraLib().DeinitExtUnit();
+  if (!RecordVendorIs(record, kVendorMaker) && !RecordVendorIs(record, kVendorSunplus)) return;
+  if (CameraLib().InitMirelExtensionUnit(PathOf(record)) == 0) return;
+  DownloadMirelFirmware();
+}
+
+bool DispatchOther(DeviceRecord* record) {
+  Dialog().SetItemText(IDC_STATIC_UPDATING, kTextEnteringUpdateMode);
+  Dialog().ShowItem(IDC_STATIC_UPDATING, true);
+  const wchar_t* path = PathOf(record);
+  if (CameraLib().InitExtensionUnit(path) != 0) {
+    if (RecordVendorIs(record, kVendorMaker)) {
+      ModeSwitch(Family::kGeneric);
+      return true;
+    }
+    return Cx3EraseAndReset();
+  }
+  if (CameraLib().Init_HIDHandle(path) != 0) {
+    // A boot loader that answers over HID: the flash loader of an NXP-based camera.
+    SetUIState(UI_STATE_UPDATING);
+    if (RecordProductIs(record, kProductFlashLoader)) {
+      g_bIsStartUpdatedFromDFU = 0;
+      g_updateResult = 0;
+      g_bDFUOpened = 0;
+      g_bWriteFirstPart = 0;
+      g_bNXPMode = 1;
+    }
+    StartUpdateWorker();
+    ShowUpdateControls();
+    return true;
+  }
+  if (InitializeDevice(path) == 0) return true;
+  DirectDfuStart(record);
+  Sys().Sleep(kAfterStartWaitMs);
+  return true;
+}
+
+// OK of the confirmation dialog. False only when the CX3 erase could not be read.
+bool DispatchUpdate() {
+  g_bUpdateDeviceGone = 1;
+  Dialog().EndDialog(Window::kConfirmDialog, IDC_BTN_CONFIRM_OK);
+  Sys().Sleep(kAfterConfirmWaitMs);
+  if (Sys().GetFileAttributes(g_szFirmwarePath) == kInvalidFileAttributes) {
+    Dialog().MessageBox(kTextCheckFilePath, kCaptionAlert, kMbIconWarning);
+    return true;
+  }
+  g_nSelectedIndex = Dialog().ComboGetCurSel();
+  ReleaseDfuHandles();
+  CameraLib().DeinitExtensionUnit();
+
+  // Every listed path is kept, so that the camera can be recognised when it comes back as a
+  // device that was not on the bus before.
+  const int count = g_nDeviceCount.load();
+  const int saved = count < 0 ? 0 : (count > kMaxDevices ? kMaxDevices : count);
+  for (int i = 0; i < saved; ++i) {
+    FormatText(g_savedDevicePaths[i], kPathChars, L"%ls", g_DeviceTable[i].devicePath);
+  }
+  (void)saved;  // SAVEDCOUNT
+
+  DeviceRecord* record = SelectedRecord();
+  if (record == nullptr) return true;  // the list was emptied meanwhile: nothing to update
+  CameraLibrary& library = CameraLib();
+  if (library.IsPescaDeviceAvail(g_szSelectedDevicePath) == 1) return DispatchPesca(record);
+  if (library.IsTarsaDeviceAvail(g_szSelectedDevicePath) == 1) {
+    DispatchTarsa(record);
+    return true;
+  }
+  if (library.IsMirel_DeviceAvail(g_szSelectedDevicePath) == 1) {
+    DispatchMirel(record);
+    return true;
+  }
+  return DispatchOther(record);
+}
+
+}  // namespace
+
+std::intptr_t ConfirmDialogProc(Handle window, std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t /*lParam*/) {
+  switch (message) {
+    case kWmInitDialog:
+      g_hConfirmDlg = window;
+      return kDlgTrue;
+    case kWmClose:
+      Dialog().EndDialog(Window::kConfirmDialog, 0);
+      return kDlgTrue;
+    case kWmCommand:
+      if (LowWord(wParam) == IDC_BTN_CONFIRM_OK) return DispatchUpdate() ? kDlgTrue : kDlgFalse;
+      // Esc closes it like the close box: no update.
+      if (LowWord(wParam) == kIdCancelButton) {
+        Dialog().EndDialog(Window::kConfirmDialog, 0);
+        return kDlgTrue;
+      }
+      return kDlgFalse;
+    default:
+      return kDlgFalse;
+  }
+}
+
+}  // namespace veltra

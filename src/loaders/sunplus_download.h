@@ -1,0 +1,66 @@
+// Sunplus route: cameras of the Mirel family are updated through the chip vendor's library
+// SunplusCamera.dll, loaded at run time. The program opens the camera through it, reads the whole
+// firmware file and lets the library download it on a thread of its own, relaying the library's
+// progress to the dialog as WM_APP_PERCENT.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/types.h"
+
+// The library's entry points are plain C functions with the caller cleaning the stack.
+#if defined(_WIN32) && defined(__i386__)
+#define VELTRA_CDECL __attribute__((cdecl))
+#else
+#define VELTRA_CDECL
+#endif
+
+namespace veltra {
+
+constexpr const wchar_t* kSunplusLibraryName = L"SunplusCamera.dll";
+constexpr const char* kSunplusInitName = "SunplusCam_Init";
+constexpr const char* kSunplusUnInitName = "SunplusCam_UnInit";
+constexpr const char* kSunplusDownloadName = "Download_FW_Verbose";
+constexpr const char* kSunplusFlashTypeName = "Get_FlashType";
+
+extern "C" {
+// 0: a Sunplus camera was found and opened.
+using PfnSunplusCam_Init = std::int32_t(VELTRA_CDECL*)(std::int32_t reserved);
+using PfnSunplusCam_UnInit = std::int32_t(VELTRA_CDECL*)(std::int32_t reserved);
+// 0: the flash type was written.
+using PfnGet_FlashType = std::int32_t(VELTRA_CDECL*)(std::uint8_t* flashType);
+// The progress callback: the percentage the library reached.
+using PfnSunplusProgress = std::int32_t(VELTRA_CDECL*)(std::int32_t percent);
+// 0: the download succeeded. Arguments: image, its length, flash type, four zeros, one, zero,
+// the progress callback, zero.
+using PfnDownload_FW_Verbose = std::int32_t(VELTRA_CDECL*)(
+    std::uint8_t* image, std::int32_t length, std::int32_t flashType, std::int32_t reserved4,
+    std::int32_t reserved5, std::int32_t reserved6, std::int32_t reserved7, std::int32_t one8,
+    std::int32_t zero9, PfnSunplusProgress progress, std::int32_t zero11);
+}
+
+// Library state: written on the dialog thread before the download thread starts, read by it.
+extern Handle g_hSunplusLib;
+extern PfnSunplusCam_Init g_pfnSunplusCam_Init;
+extern PfnSunplusCam_UnInit g_pfnSunplusCam_UnInit;  // set: a camera was opened through it
+extern PfnDownload_FW_Verbose g_pfnDownload_FW_Verbose;
+extern PfnGet_FlashType g_pfnGet_FlashType;
+extern std::uint8_t g_sunplusFlashType;
+extern std::unique_ptr<std::uint8_t[]> g_sunplusImage;
+extern std::uint32_t g_sunplusImageSize;
+// A download thread is running (the library and the image are in use until it ends).
+extern Flag g_bSunplusDownloadBusy;
+
+// Opens the camera through the library, reads g_szFirmwarePath and starts DownloadThread.
+// When the library is missing or finds no camera, the user is told and no thread starts.
+void DownloadMirelFirmware();
+// The download thread's body.
+std::uint32_t DownloadThread();
+// The progress callback handed to the library: WM_APP_PERCENT with percent + 1.
+std::int32_t VELTRA_CDECL SunplusProgressCallback(std::int32_t percent);
+
+// Closes the camera, frees the library and the image (a fresh process; tests).
+void ResetSunplusState();
+
+}  // namespace veltra
