@@ -18,6 +18,7 @@ Flag g_bFirstPartWritten{0};
 Flag g_bWriteFirstPart{0};
 Flag g_bDFUOpened{0};
 std::atomic<std::int32_t> g_updateResult{0};
+wchar_t g_statusText[kStatusTextChars] = {};
 
 void ResetDfuContext() {
   dfu_status = DfuStatus{};
@@ -35,6 +36,7 @@ void ResetDownloadState() {
   g_bWriteFirstPart = 0;
   g_bDFUOpened = 0;
   g_updateResult = 0;
+  g_statusText[0] = L'\0';
 }
 
 }  // namespace veltra

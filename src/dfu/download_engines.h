@@ -14,9 +14,26 @@ extern Flag g_bWriteFirstPart;
 extern Flag g_bDFUOpened;
 extern std::atomic<std::int32_t> g_updateResult;
 
+// The status text: "UpdateFirmware : bState = %d \r\n" with the last device state, written when a
+// block cannot be sent and after the zero-length end.
+constexpr std::size_t kStatusTextChars = 256;
+extern wchar_t g_statusText[kStatusTextChars];
+
+// A device that keeps answering its status without reaching dfuDNLOAD-IDLE is given this long on
+// the program's clock (about 3000 polls at the fixed 20 ms pace) before the engine gives up.
+// Real cameras need a few polls, so nothing that reaches the state at the normal pace is affected.
+constexpr std::uint64_t kStatusPollLimitMs = 60000;
+// Consecutive failed status reads tolerated after the first block of a download.
+constexpr int kFirstBlockStatusRetries = 1000;
+
 int DoDownloadMCUFirmware();
 int DoDownloadFPGAFirmware();
 int DoDownload();
+
+// The pass DoDownload runs, from the image type (t), g_bFirstPartWritten (w), g_bDFUOpened (o),
+// g_bWriteFirstPart (f) and whether g_updateResult is 50 (r).
+enum class DownloadPass { kNone, kFirst, kSecond };
+DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r);
 
 void ResetDownloadState();
 

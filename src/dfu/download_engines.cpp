@@ -1,0 +1,326 @@
+// The download engines. All three follow one pattern: send a block, then poll the device status
+// until it reports dfuDNLOAD-IDLE before the next block; progress goes to the dialog with
+// synchronous messages, and each payload is released once it has been sent.
+#include "dfu/download_engines.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "app/debug_trace.h"
+#include "app/resource_ids.h"
+#include "app/text.h"
+#include "dfu/dfu_requests.h"
+#include "image/firmware_image.h"
+#include "platform/ports.h"
+
+namespace veltra {
+
+namespace {
+
+constexpr std::uint8_t kStateDnloadIdle = 5;
+constexpr std::uint32_t kBlinkVerifyTimerMs = 300;
+constexpr std::uint32_t kMcuVerifyWaitMs = 10000;
+constexpr std::int32_t kUpdateResultFreshStart = 50;
+
+// The second pass pads a last block whose length is a non-zero multiple of the 64-byte packet
+// size with one 0xFF byte, so that its data stage never ends on a full packet.
+constexpr std::uint32_t kPacketSize = 64;
+constexpr std::uint8_t kPadByte = 0xFF;
+
+// A safety net for a clock that does not move: the time limit is the rule, this only keeps a
+// broken clock from turning the wait into an endless loop.
+constexpr std::uint64_t kStatusPollHardLimit = 1000000;
+
+// The block buffer of the second pass; the other loops send from the staging block.
+std::uint8_t g_secondPassBlock[kBlockSize];
+
+std::uint32_t BlockCountOf(const Payload& payload) {
+  return (payload.length + kBlockSize - 1) / kBlockSize;
+}
+
+std::uint32_t BlockLength(const Payload& payload, std::uint32_t index) {
+  return std::min(kBlockSize, payload.length - index * kBlockSize);
+}
+
+void WriteStatusText() {
+  FormatText(g_statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
+             static_cast<int>(dfu_status.bState));
+}
+
+void AnnounceTotal(std::uint32_t total) {
+  Dialog().SendToDialog(WM_APP_ERASE_START, total, 0);
+  Dialog().ShowItem(IDC_STATIC_UPDATING, true);
+}
+
+// After a confirmed block: progress with the count including this block; the erase blink stops
+// once the first block of the download has been confirmed.
+void ConfirmBlock(bool firstOfDownload) {
+  Dialog().SendToDialog(WM_APP_PROGRESS, g_blockCount.load() + 1, 0);
+  if (firstOfDownload) Dialog().KillTimer(IDT_BLINK_ERASE);
+  ++g_blockCount;
+}
+
+enum class WaitRule { kOrdinary, kFirstBlock };
+
+// Polls the status until the device reports dfuDNLOAD-IDLE. The ordinary rule gives up on the
+// first failed read; the first-block rule retries failed reads at once, up to 1000 in a row.
+// Both give up when the device has answered for kStatusPollLimitMs without reaching the state.
+bool WaitForDownloadIdle(WaitRule rule) {
+  const std::uint64_t start = Sys().NowMs();
+  int consecutiveFailures = 0;
+  for (std::uint64_t reads = 0; reads < kStatusPollHardLimit; ++reads) {
+    if (GetStatus(&dfu_status) == 0) {
+      if (rule == WaitRule::kOrdinary) return false;
+      DebugPrint(1, L"FirstTimeGetstatus::Getstatus failed \n");
+      if (++consecutiveFailures >= kFirstBlockStatusRetries) return false;
+      continue;
+    }
+    consecutiveFailures = 0;
+    if (dfu_status.bState == kStateDnloadIdle) return true;
+    if (Sys().NowMs() - start >= kStatusPollLimitMs) break;
+  }
+  DebugPrint(1, L"WaitForDownloadIdle:: device stayed in state %d ++\n",
+             static_cast<int>(dfu_status.bState));
+  return false;
+}
+
+// Sends a payload in 1024-byte blocks through the staging block with one of the data requests,
+// each followed by the ordinary status wait. The failure traces are those of the MCU engine's
+// image phase, shared by the FPGA engine and the first pass.
+using StagingSend = int (*)(std::uint32_t length);
+
+int SendFromStaging(std::uint32_t length) {
+  return SendData(g_stagingBlock, length);
+}
+
+bool SendBlocks(const Payload& payload, StagingSend send, bool firstIsFirstOfDownload) {
+  const std::uint32_t blocks = BlockCountOf(payload);
+  for (std::uint32_t k = 0; k < blocks; ++k) {
+    const std::uint32_t length = BlockLength(payload, k);
+    std::memcpy(g_stagingBlock, payload.data + k * kBlockSize, length);
+    if (send(length) == 0) {
+      DebugPrint(1, L"dodownload::SendData failed  ++\n");
+      GetStatus(&dfu_status);  // read once more for the trace; the engine fails anyway
+      return false;
+    }
+    if (!WaitForDownloadIdle(WaitRule::kOrdinary)) {
+      DebugPrint(1, L"dodownload::Getstatus failed  ++\n");
+      return false;
+    }
+    ConfirmBlock(firstIsFirstOfDownload && k == 0);
+  }
+  return true;
+}
+
+void TraceVerifyStatus() {
+  DebugPrint(1, L"dfu_status.bStatus = %d  dfu_status.bState = %d\r\n",
+             static_cast<int>(dfu_status.bStatus), static_cast<int>(dfu_status.bState));
+}
+
+bool SendMcuText(const std::vector<McuChunk>& chunks) {
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    const McuChunk& chunk = chunks[i];
+    std::memset(g_stagingBlock, 0, sizeof g_stagingBlock);
+    std::memcpy(g_stagingBlock, imagePart1.data + chunk.offset, chunk.length);
+    if (SendDataMCUData(chunk.length) == 0) {
+      DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
+      WriteStatusText();
+      return false;
+    }
+    const bool first = i == 0;
+    if (!WaitForDownloadIdle(first ? WaitRule::kFirstBlock : WaitRule::kOrdinary)) {
+      DebugPrint(1, first ? L"dodownload::FirstTimeGetstatus failed in if part ++\n"
+                          : L"dodownload::Getstatus failed in else part ++\n");
+      return false;
+    }
+    ConfirmBlock(first);
+  }
+  return true;
+}
+
+bool McuChunksOf(const Payload& text, std::vector<McuChunk>* chunks) {
+  if (SplitMcuChunks(text.data, text.length, chunks)) return true;
+  DebugPrint(1, L"DoDownloadMCUFirmware :: MCU text has a line longer than one block ++\n");
+  return false;
+}
+
+int FirstPass() {
+  g_blockCount = 0;
+  g_bDownloadInProgress = 1;
+  DebugPrint(1, L"DoDownload :: writing first part of the image  ++\n");
+  g_bFirstPartWritten = 1;
+  AnnounceTotal(BlockCountOf(imagePart1) + BlockCountOf(imagePart2));
+
+  if (g_bCombinedImage.load() != 0) {
+    // Only the first pass after a new selection erases: a repeated first pass must not wipe
+    // what the camera already holds of this file again.
+    DebugPrint(1, L"DoDownload CombinedImage Found and gonna erase the image\r\n");
+    g_bCombinedImage = 0;
+    if (EraseCombinedImage() != 0) {
+      DebugPrint(1, L"DoDownload::EraseCombinedImage success\r\n");
+    } else {
+      DebugPrint(1, L"DoDownload::EraseCombinedImage failed\r\n");
+    }
+  } else {
+    DebugPrint(1, L"DoDownload CombinedImage not found\r\n");
+  }
+
+  if (!SendBlocks(imagePart1, SendFromStaging, true)) return 0;
+  ReleasePayload(imagePart1);
+  DebugPrint(1, L"DoDownload :: written first part of the image  ++\n");
+  DebugPrint(1, L"DoDownload --\n");
+  return 1;
+}
+
+// The length the k-th block of the second pass goes out with (r + 1 for a padded last block).
+std::uint32_t SecondPassBlock(const Payload& payload, std::uint32_t k) {
+  const std::uint32_t length = BlockLength(payload, k);
+  std::memcpy(g_secondPassBlock, payload.data + k * kBlockSize, length);
+  if (length < kBlockSize && length % kPacketSize == 0) {
+    g_secondPassBlock[length] = kPadByte;  // length <= 960 here, so the byte fits the block
+    return length + 1;
+  }
+  return length;
+}
+
+int SecondPass(std::uint8_t imageType, bool freshStart) {
+  g_bDownloadInProgress = 1;
+  DebugPrint(1, L"DoDownload :: writing second part of the image  ++\n");
+  g_bFirstPartWritten = 0;
+  g_bWriteFirstPart = 0;
+  g_bDFUOpened = 0;
+  if (imageType == 3 || (imageType == 1 && freshStart)) {
+    // A fresh total: the count starts over with it, so the percentage stays within 100.
+    g_blockCount = 0;
+    AnnounceTotal(BlockCountOf(imagePart2));
+  }
+
+  const std::uint32_t blocks = BlockCountOf(imagePart2);
+  for (std::uint32_t k = 0; k < blocks; ++k) {
+    const std::uint32_t length = SecondPassBlock(imagePart2, k);
+    if (SendData(g_secondPassBlock, length) == 0) {
+      DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
+      WriteStatusText();
+      return 0;
+    }
+    const bool first = k == 0;
+    if (!WaitForDownloadIdle(first ? WaitRule::kFirstBlock : WaitRule::kOrdinary)) {
+      DebugPrint(1, first ? L"dodownload::FirstTimeGetstatus failed in else part ++\n"
+                          : L"dodownload::Getstatus failed in else part ++\n");
+      return 0;
+    }
+    ConfirmBlock(first);
+  }
+  ReleasePayload(imagePart2);
+  DebugPrint(1, L"DoDownload :: written second part of the image  ++\n");
+  g_bDownloadComplete = 1;
+  DebugPrint(1, L"DoDownload --\n");
+  return 1;
+}
+
+}  // namespace
+
+int DoDownloadMCUFirmware() {
+  g_blockCount = 0;
+  g_bDownloadInProgress = 1;
+  DebugPrint(1, L"DoDownloadMCUFirmware ++\n");
+  std::vector<McuChunk> chunks;
+  if (!McuChunksOf(imagePart1, &chunks)) return 0;
+  AnnounceTotal(g_mcuChunkCount.load() + BlockCountOf(imagePart2));
+
+  if (!SendMcuText(chunks)) return 0;
+  ReleasePayload(imagePart1);
+
+  Dialog().SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
+  DebugPrint(1, L"SendDataMCUVerifyFlashRequest ++\n");
+  if (winUSBHandle.load() == kInvalidHandle) {
+    DebugPrint(1, L"dodownload::SendDataMCUVerifyFlashRequest:: Invalid Handle ++\n");
+    DebugPrint(1, L"DoDownloadMCUFirmware :: SendDataMCUVerifyFlashRequest failed ++\n");
+    Dialog().KillTimer(IDT_BLINK_VERIFY);
+    return 0;
+  }
+  SendDataMCUVerifyFlashRequest();  // only the status read that follows decides
+  Sys().Sleep(kMcuVerifyWaitMs);
+  const int verified = ReadMCUVerifyStatus(&dfu_status);
+  TraceVerifyStatus();
+  Dialog().KillTimer(IDT_BLINK_VERIFY);
+  if (verified == 0) {
+    DebugPrint(1, L"DoDownloadMCUFirmware :: SendDataMCUVerifyFlashRequest failed ++\n");
+    return 0;
+  }
+
+  // Without MCU text the first image block is the first block of the download.
+  if (!SendBlocks(imagePart2, SendFromStaging, chunks.empty())) return 0;
+  ReleasePayload(imagePart2);
+  g_bDownloadComplete = 1;
+  return 1;
+}
+
+int DoDownloadFPGAFirmware() {
+  g_blockCount = 0;
+  g_bDownloadInProgress = 1;
+  DebugPrint(1, L"DoDownloadFPGAFirmware ++\n");
+  Dialog().KillTimer(IDT_BLINK_ERASE);
+  Dialog().SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
+  DebugPrint(1, L"SendDataFGPAVerifyFlashRequest ++\n");
+  if (winUSBHandle.load() == kInvalidHandle) {
+    DebugPrint(1, L"dodownload::SendDataFGPAVerifyFlashRequest:: Invalid Handle ++\n");
+    DebugPrint(1, L"DoDownloadFGPAFirmware :: SendDataFGPAVerifyFlashRequest failed ++\n");
+    Dialog().KillTimer(IDT_BLINK_VERIFY);
+    return 0;
+  }
+  // The FPGA engine verifies before it sends: the camera checks that its FPGA region is ready.
+  SendDataFGPAVerifyFlashRequest();
+  const int verified = ReadFPGAVerifyStatus(&dfu_status);
+  TraceVerifyStatus();
+  Dialog().KillTimer(IDT_BLINK_VERIFY);
+  if (verified == 0) {
+    DebugPrint(1, L"DoDownloadFGPAFirmware :: SendDataFGPAVerifyFlashRequest failed ++\n");
+    return 0;
+  }
+
+  AnnounceTotal(BlockCountOf(imagePart1) + BlockCountOf(imagePart2));
+  if (!SendBlocks(imagePart1, SendDataFPGAData, false)) return 0;
+  ReleasePayload(imagePart1);
+  if (!SendBlocks(imagePart2, SendFromStaging, false)) return 0;
+  ReleasePayload(imagePart2);
+  g_bDownloadComplete = 1;
+  return 1;
+}
+
+DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r) {
+  switch (t) {
+    case 2:
+      return !w && (!o || f) ? DownloadPass::kFirst : DownloadPass::kSecond;
+    case 1:
+      if (!w && !o && !r) return DownloadPass::kFirst;
+      if (!w && f) return DownloadPass::kFirst;
+      return DownloadPass::kSecond;
+    case 3:
+      return !w && f ? DownloadPass::kFirst : DownloadPass::kSecond;
+    default:
+      if (!w && f) return DownloadPass::kFirst;
+      if (o || f) return DownloadPass::kSecond;
+      return DownloadPass::kNone;
+  }
+}
+
+int DoDownload() {
+  DebugPrint(1, L"DoDownload ++\n");
+  const std::uint8_t imageType = g_imageType.load();
+  const bool freshStart = g_updateResult.load() == kUpdateResultFreshStart;
+  switch (ChooseDownloadPass(imageType, g_bFirstPartWritten.load() != 0, g_bDFUOpened.load() != 0,
+                             g_bWriteFirstPart.load() != 0, freshStart)) {
+    case DownloadPass::kFirst:
+      return FirstPass();
+    case DownloadPass::kSecond:
+      return SecondPass(imageType, freshStart);
+    case DownloadPass::kNone:
+      break;
+  }
+  DebugPrint(1, L"DoDownload --\n");
+  return 1;
+}
+
+}  // namespace veltra
