@@ -256,7 +256,7 @@ bool DispatchUpdate() {
   for (int i = 0; i < saved; ++i) {
     FormatText(g_savedDevicePaths[i], kPathChars, L"%ls", g_DeviceTable[i].devicePath);
   }
-  (void)saved;  // SAVEDCOUNT
+  g_nSavedDeviceCount = saved;
 
   DeviceRecord* record = SelectedRecord();
   if (record == nullptr) return true;  // the list was emptied meanwhile: nothing to update

@@ -1,10 +1,25 @@
 #include "support/headless_dialog.h"
 
+#include <algorithm>
+
 #include "app/text.h"
+#include "platform/ports.h"
 
 namespace veltra::test {
 
-using Lock = std::lock_guard<std::recursive_mutex>;
+namespace {
+constexpr std::uint32_t kWmClose = 0x0010;
+constexpr std::uint32_t kWmInitDialog = 0x0110;
+constexpr std::uint32_t kWmCommand = 0x0111;
+constexpr std::uint32_t kWmTimer = 0x0113;
+constexpr int kConfirmDialogId = 130;
+constexpr int kWarningDialogId = 143;
+constexpr int kErrorDialogId = 144;
+// How long the pumping loops sleep between looks when nothing was sent.
+constexpr std::chrono::milliseconds kPumpNap{1};
+}  // namespace
+
+// ---- controls ----------------------------------------------------------------------------------
 
 void HeadlessDialog::SetItemText(int id, const wchar_t* text) {
   Lock lock(mutex_);
@@ -60,12 +75,19 @@ int HeadlessDialog::ComboGetCurSel() {
 
 void HeadlessDialog::ProgressSetPos(int position) {
   Lock lock(mutex_);
-  progress_ = position < 0 ? 0 : (position > 100 ? 100 : position);  // the control clamps
+  progress_ = std::clamp(position, 0, 100);  // the control clamps to its range
+}
+
+// ---- timers ------------------------------------------------------------------------------------
+
+std::uint64_t HeadlessDialog::Now() {
+  return ports().system != nullptr ? Sys().NowMs() : 0;
 }
 
 void HeadlessDialog::SetTimer(int id, std::uint32_t periodMs) {
+  const std::uint64_t now = Now();
   Lock lock(mutex_);
-  timers_[id] = periodMs;
+  timers_[id] = Timer{periodMs, now + periodMs};
 }
 
 void HeadlessDialog::KillTimer(int id) {
@@ -73,11 +95,42 @@ void HeadlessDialog::KillTimer(int id) {
   timers_.erase(id);
 }
 
+bool HeadlessDialog::FireTimer(int id) {
+  DialogProc proc;
+  {
+    Lock lock(mutex_);
+    auto it = timers_.find(id);
+    if (it == timers_.end()) return false;
+    it->second.due = Now() + it->second.period;
+    proc = proc_;
+  }
+  Deliver(proc, kWmTimer, static_cast<std::uintptr_t>(id), 0);
+  return true;
+}
+
+int HeadlessDialog::FireDueTimers() {
+  std::vector<std::pair<std::uint64_t, int>> due;
+  {
+    const std::uint64_t now = Now();
+    Lock lock(mutex_);
+    for (const auto& [id, timer] : timers_) {
+      if (timer.due <= now) due.emplace_back(timer.due, id);
+    }
+  }
+  std::sort(due.begin(), due.end());
+  int fired = 0;
+  // A timer killed by an earlier one's handler does not fire.
+  for (const auto& entry : due) fired += FireTimer(entry.second) ? 1 : 0;
+  return fired;
+}
+
+// ---- boxes and files ---------------------------------------------------------------------------
+
 int HeadlessDialog::MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
                                bool owned) {
   Lock lock(mutex_);
-  boxes_.push_back(ShownBox{text == nullptr ? L"" : text, caption == nullptr ? L"" : caption,
-                            style, owned});
+  boxes_.push_back(
+      ShownBox{text == nullptr ? L"" : text, caption == nullptr ? L"" : caption, style, owned});
   if (!answers_.empty()) {
     const int answer = answers_.front();
     answers_.pop_front();
@@ -102,35 +155,212 @@ bool HeadlessDialog::OpenFileDialog(const OpenFileRequest& request, wchar_t* pat
   return true;
 }
 
-std::intptr_t HeadlessDialog::SendToDialog(std::uint32_t message, std::uintptr_t wParam,
-                                           std::intptr_t lParam) {
-  DialogProc proc;
+// ---- messages to the dialog --------------------------------------------------------------------
+
+bool HeadlessDialog::OnDialogThread() const {
+  return dialogThread_ != std::thread::id() && dialogThread_ == std::this_thread::get_id();
+}
+
+std::intptr_t HeadlessDialog::Deliver(const DialogProc& proc, std::uint32_t message,
+                                      std::uintptr_t wParam, std::intptr_t lParam) {
+  if (!proc) return 0;
+  bool bound = false;
   {
     Lock lock(mutex_);
-    messages_.push_back(SentMessage{message, wParam, lParam});
-    proc = proc_;
+    bound = dialogThread_ != std::thread::id();
   }
-  if (!proc) return 0;
+  if (bound) return proc(message, wParam, lParam);  // the dialog thread may re-enter, as on Windows
   std::lock_guard<std::mutex> serial(procMutex_);
   return proc(message, wParam, lParam);
 }
 
+std::intptr_t HeadlessDialog::SendToDialog(std::uint32_t message, std::uintptr_t wParam,
+                                           std::intptr_t lParam) {
+  Lock lock(mutex_);
+  messages_.push_back(SentMessage{message, wParam, lParam});
+  const DialogProc proc = proc_;
+  if (!proc) return 0;
+  if (dialogThread_ == std::thread::id() || OnDialogThread()) {
+    lock.unlock();
+    return Deliver(proc, message, wParam, lParam);
+  }
+  // Another thread: wait until the dialog thread has handled it.
+  auto pending = std::make_shared<Pending>();
+  pending->message = SentMessage{message, wParam, lParam};
+  pending_.push_back(pending);
+  changed_.notify_all();
+  if (!changed_.wait_for(lock, kWaitLimit, [&] { return pending->done; })) {
+    pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());
+    ++timedOut_;
+    return 0;
+  }
+  return pending->result;
+}
+
+void HeadlessDialog::BindDialogThread() {
+  Lock lock(mutex_);
+  dialogThread_ = std::this_thread::get_id();
+}
+
+std::intptr_t HeadlessDialog::Dispatch(std::uint32_t message, std::uintptr_t wParam,
+                                       std::intptr_t lParam) {
+  DialogProc proc;
+  {
+    Lock lock(mutex_);
+    proc = proc_;
+  }
+  return Deliver(proc, message, wParam, lParam);
+}
+
+int HeadlessDialog::Pump() {
+  int handled = 0;
+  for (;;) {
+    std::shared_ptr<Pending> next;
+    DialogProc proc;
+    {
+      Lock lock(mutex_);
+      if (pending_.empty()) return handled;
+      next = pending_.front();
+      pending_.pop_front();
+      proc = proc_;
+    }
+    const std::intptr_t result =
+        proc ? proc(next->message.message, next->message.wParam, next->message.lParam) : 0;
+    {
+      Lock lock(mutex_);
+      next->result = result;
+      next->done = true;
+    }
+    changed_.notify_all();
+    ++handled;
+  }
+}
+
+bool HeadlessDialog::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    Pump();
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      Lock lock(mutex_);
+      ++timedOut_;
+      return false;
+    }
+    Lock lock(mutex_);
+    changed_.wait_for(lock, kPumpNap, [&] { return !pending_.empty(); });
+  }
+}
+
+// ---- modal dialogs -----------------------------------------------------------------------------
+
+bool HeadlessDialog::Matches(Window window, int dialogId) {
+  switch (window) {
+    case Window::kConfirmDialog:
+      return dialogId == kConfirmDialogId;
+    case Window::kWarnDialog:
+      return dialogId == kWarningDialogId || dialogId == kErrorDialogId;
+    default:
+      return false;
+  }
+}
+
 std::intptr_t HeadlessDialog::DialogBoxModal(int dialogId) {
+  auto record = std::make_shared<OpenModal>();
+  record->dialogId = dialogId;
+  DialogProc proc;
+  std::deque<SentMessage> script;
+  bool held = false;
   ModalHandler handler;
   {
     Lock lock(mutex_);
     modals_.push_back(dialogId);
+    open_.push_back(record);
+    auto procIt = modalProcs_.find(dialogId);
+    if (procIt != modalProcs_.end()) proc = procIt->second;
+    auto scriptIt = modalScript_.find(dialogId);
+    if (scriptIt != modalScript_.end()) {
+      script.swap(scriptIt->second);
+      modalScript_.erase(scriptIt);
+    }
+    held = held_.count(dialogId) != 0;
     handler = modal_;
   }
-  return handler ? handler(dialogId) : 1;
+  auto ended = [&] {
+    Lock lock(mutex_);
+    return record->ended;
+  };
+
+  if (proc) proc(kWmInitDialog, 0, 0);
+  for (const SentMessage& action : script) {
+    if (ended()) break;
+    if (proc) proc(action.message, action.wParam, action.lParam);
+  }
+
+  std::intptr_t result = 0;
+  if (ended()) {
+    Lock lock(mutex_);
+    result = record->result;
+  } else if (held) {
+    const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+    const bool pumps = OnDialogThread();
+    for (;;) {
+      // A modal loop on the dialog thread keeps serving the messages other threads send.
+      if (pumps) Pump();
+      Lock lock(mutex_);
+      if (record->ended) {
+        result = record->result;
+        break;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        ++timedOut_;
+        result = kModalTimedOut;
+        break;
+      }
+      changed_.wait_for(lock, kPumpNap, [&] { return record->ended || !pending_.empty(); });
+    }
+  } else {
+    result = handler ? handler(dialogId) : 1;
+  }
+
+  Lock lock(mutex_);
+  open_.erase(std::remove(open_.begin(), open_.end(), record), open_.end());
+  changed_.notify_all();
+  return result;
 }
 
 void HeadlessDialog::EndDialog(Window window, std::intptr_t result) {
   Lock lock(mutex_);
   ended_.emplace_back(window, result);
+  for (auto it = open_.rbegin(); it != open_.rend(); ++it) {
+    if (!(*it)->ended && Matches(window, (*it)->dialogId)) {
+      (*it)->ended = true;
+      (*it)->result = result;
+      break;
+    }
+  }
+  changed_.notify_all();
 }
 
 void HeadlessDialog::SetForeground(Window) {}
+
+bool HeadlessDialog::RegisterDeviceNotification(DeviceInterfaceClass cls) {
+  Lock lock(mutex_);
+  if (refused_.count(cls) != 0) return false;
+  registered_.push_back(cls);
+  return true;
+}
+
+void HeadlessDialog::SetSmallIconFromFile(const wchar_t* fileName) {
+  Lock lock(mutex_);
+  iconFile_ = fileName == nullptr ? L"" : fileName;
+}
+
+void HeadlessDialog::EndProgram() {
+  Lock lock(mutex_);
+  programEnded_ = true;
+}
+
+// ---- script ------------------------------------------------------------------------------------
 
 void HeadlessDialog::QueueMessageBoxAnswer(int answer) {
   Lock lock(mutex_);
@@ -152,10 +382,49 @@ void HeadlessDialog::SetModalHandler(ModalHandler handler) {
   modal_ = std::move(handler);
 }
 
+void HeadlessDialog::SetModalProc(int dialogId, DialogProc proc) {
+  Lock lock(mutex_);
+  modalProcs_[dialogId] = std::move(proc);
+}
+
+void HeadlessDialog::QueueModalCommand(int dialogId, int controlId) {
+  Lock lock(mutex_);
+  modalScript_[dialogId].push_back(
+      SentMessage{kWmCommand, static_cast<std::uintptr_t>(controlId & 0xFFFF), 0});
+}
+
+void HeadlessDialog::QueueModalClose(int dialogId) {
+  Lock lock(mutex_);
+  modalScript_[dialogId].push_back(SentMessage{kWmClose, 0, 0});
+}
+
+void HeadlessDialog::HoldModal(int dialogId, bool hold) {
+  Lock lock(mutex_);
+  if (hold) {
+    held_.insert(dialogId);
+  } else {
+    held_.erase(dialogId);
+  }
+}
+
+void HeadlessDialog::RefuseNotification(DeviceInterfaceClass cls) {
+  Lock lock(mutex_);
+  refused_.insert(cls);
+}
+
+// ---- inspection --------------------------------------------------------------------------------
+
 HeadlessDialog::Control HeadlessDialog::Item(int id) const {
   Lock lock(mutex_);
   auto it = controls_.find(id);
   return it == controls_.end() ? Control{} : it->second;
+}
+
+std::optional<bool> HeadlessDialog::WindowItemEnabled(Window window, int id) const {
+  Lock lock(mutex_);
+  auto it = otherWindowEnabled_.find({static_cast<int>(window), id});
+  if (it == otherWindowEnabled_.end()) return std::nullopt;
+  return it->second;
 }
 
 std::vector<std::wstring> HeadlessDialog::ComboItems() const {
@@ -176,7 +445,13 @@ bool HeadlessDialog::TimerRunning(int id) const {
 std::uint32_t HeadlessDialog::TimerPeriod(int id) const {
   Lock lock(mutex_);
   auto it = timers_.find(id);
-  return it == timers_.end() ? 0 : it->second;
+  return it == timers_.end() ? 0 : it->second.period;
+}
+
+std::uint64_t HeadlessDialog::TimerDue(int id) const {
+  Lock lock(mutex_);
+  auto it = timers_.find(id);
+  return it == timers_.end() ? 0 : it->second.due;
 }
 
 std::vector<HeadlessDialog::ShownBox> HeadlessDialog::MessageBoxes() const {
@@ -194,6 +469,12 @@ std::vector<int> HeadlessDialog::ModalDialogsOpened() const {
   return modals_;
 }
 
+bool HeadlessDialog::IsModalOpen(int dialogId) const {
+  Lock lock(mutex_);
+  return std::any_of(open_.begin(), open_.end(),
+                     [dialogId](const auto& modal) { return modal->dialogId == dialogId; });
+}
+
 std::vector<OpenFileRequest> HeadlessDialog::FileRequests() const {
   Lock lock(mutex_);
   return fileRequests_;
@@ -202,6 +483,26 @@ std::vector<OpenFileRequest> HeadlessDialog::FileRequests() const {
 std::vector<std::pair<Window, std::intptr_t>> HeadlessDialog::EndedDialogs() const {
   Lock lock(mutex_);
   return ended_;
+}
+
+std::vector<DeviceInterfaceClass> HeadlessDialog::RegisteredNotifications() const {
+  Lock lock(mutex_);
+  return registered_;
+}
+
+std::wstring HeadlessDialog::SmallIconFile() const {
+  Lock lock(mutex_);
+  return iconFile_;
+}
+
+bool HeadlessDialog::ProgramEnded() const {
+  Lock lock(mutex_);
+  return programEnded_;
+}
+
+int HeadlessDialog::TimedOutWaits() const {
+  Lock lock(mutex_);
+  return timedOut_;
 }
 
 void HeadlessDialog::ClearRecords() {

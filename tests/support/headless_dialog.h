@@ -1,15 +1,37 @@
 // A headless DialogView for tests: keeps each control's text, visibility and enabled state, the
 // device list, the bar position, the running timers, the message boxes shown (answered from a
 // script), the open-file dialog's answers, modal dialogs and every message sent to the dialog.
-// Messages are handed to an optional dialog procedure one at a time, as the dialog thread would.
+//
+// Two ways to reach the dialog procedure:
+//  - By default a message sent from any thread runs the procedure at once on the sender's
+//    thread, one message at a time.
+//  - After BindDialogThread() the calling thread (the test's) is the dialog thread, as on
+//    Windows: a message sent from it runs the procedure directly, a message sent from another
+//    thread waits until the dialog thread pumps (Pump, PumpUntil, or while it waits in a held
+//    modal dialog). Every wait is bounded in real time so that a wrong test fails instead of
+//    hanging.
+//
+// Timers run on the program's clock: SetTimer notes when a timer is due, and the test fires it
+// (FireTimer, FireDueTimers) on the dialog thread.
+//
+// Modal dialogs: a dialog with a procedure (SetModalProc) receives WM_INITDIALOG when it opens and
+// then the scripted messages queued for it (QueueModalCommand, QueueModalClose); it returns the
+// result its procedure gave EndDialog. A held dialog (HoldModal) that is still open after that
+// stays open until EndDialog names it from any thread. Otherwise the modal handler decides the
+// result (default: 1 at once).
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/dialog_view.h"
@@ -37,6 +59,15 @@ class HeadlessDialog : public DialogView {
   using DialogProc = std::function<std::intptr_t(std::uint32_t, std::uintptr_t, std::intptr_t)>;
   using ModalHandler = std::function<std::intptr_t(int dialogId)>;
 
+  // Real-time bound of every wait (sent messages, held modal dialogs, PumpUntil).
+  static constexpr std::chrono::milliseconds kWaitLimit{10000};
+  // What a held modal dialog returns when nobody ended it within the bound.
+  static constexpr std::intptr_t kModalTimedOut = -1;
+
+  HeadlessDialog() = default;
+  HeadlessDialog(const HeadlessDialog&) = delete;
+  HeadlessDialog& operator=(const HeadlessDialog&) = delete;
+
   // ---- DialogView ----
   void SetItemText(int id, const wchar_t* text) override;
   std::wstring GetItemText(int id) override;
@@ -59,6 +90,9 @@ class HeadlessDialog : public DialogView {
   std::intptr_t DialogBoxModal(int dialogId) override;
   void EndDialog(Window window, std::intptr_t result) override;
   void SetForeground(Window window) override;
+  bool RegisterDeviceNotification(DeviceInterfaceClass cls) override;
+  void SetSmallIconFromFile(const wchar_t* fileName) override;
+  void EndProgram() override;
 
   // ---- script ----
   // Answers for the next message boxes, in order; when none is queued a box is answered kIdOk
@@ -69,36 +103,104 @@ class HeadlessDialog : public DialogView {
   void SetDialogProc(DialogProc proc);
   // Decides what a modal dialog returns (default: 1 at once).
   void SetModalHandler(ModalHandler handler);
+  // The procedure of one modal dialog, by its resource ID.
+  void SetModalProc(int dialogId, DialogProc proc);
+  // Scripted user actions on the next opening of a modal dialog: a press of a control, the close
+  // box.
+  void QueueModalCommand(int dialogId, int controlId);
+  void QueueModalClose(int dialogId);
+  // Keeps the dialog open until EndDialog names it (bounded by kWaitLimit).
+  void HoldModal(int dialogId, bool hold = true);
+  // The registration of device notifications for this class is refused.
+  void RefuseNotification(DeviceInterfaceClass cls);
+
+  // ---- the dialog thread ----
+  void BindDialogThread();
+  // Runs the dialog procedure with one message on the calling thread (the dialog thread).
+  std::intptr_t Dispatch(std::uint32_t message, std::uintptr_t wParam = 0,
+                         std::intptr_t lParam = 0);
+  // Handles the messages other threads have sent so far. Returns how many.
+  int Pump();
+  // Pumps until done() holds; false when kWaitLimit (or limit) passed first.
+  bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = kWaitLimit);
+  // Delivers WM_TIMER for a running timer and re-arms it; false when it is not running.
+  bool FireTimer(int id);
+  // Fires every running timer that is due on the program's clock, earliest first, once each.
+  // Returns how many fired.
+  int FireDueTimers();
 
   // ---- inspection ----
   Control Item(int id) const;
+  std::optional<bool> WindowItemEnabled(Window window, int id) const;
   std::vector<std::wstring> ComboItems() const;
   int ProgressPos() const;
   bool TimerRunning(int id) const;
   std::uint32_t TimerPeriod(int id) const;
+  // When the timer is next due on the program's clock (0 when it is not running).
+  std::uint64_t TimerDue(int id) const;
   std::vector<ShownBox> MessageBoxes() const;
   std::vector<SentMessage> Messages() const;
   std::vector<int> ModalDialogsOpened() const;
+  bool IsModalOpen(int dialogId) const;
   std::vector<OpenFileRequest> FileRequests() const;
   std::vector<std::pair<Window, std::intptr_t>> EndedDialogs() const;
+  std::vector<DeviceInterfaceClass> RegisteredNotifications() const;
+  std::wstring SmallIconFile() const;
+  bool ProgramEnded() const;
+  // Waits that ran into kWaitLimit: each one is a test that went wrong.
+  int TimedOutWaits() const;
   void ClearRecords();
 
  private:
+  struct Timer {
+    std::uint32_t period = 0;
+    std::uint64_t due = 0;
+  };
+  struct Pending {
+    SentMessage message;
+    bool done = false;
+    std::intptr_t result = 0;
+  };
+  struct OpenModal {
+    int dialogId = 0;
+    bool ended = false;
+    std::intptr_t result = 0;
+  };
+  using Lock = std::unique_lock<std::recursive_mutex>;
+
+  bool OnDialogThread() const;
+  std::intptr_t Deliver(const DialogProc& proc, std::uint32_t message, std::uintptr_t wParam,
+                        std::intptr_t lParam);
+  static std::uint64_t Now();
+  static bool Matches(Window window, int dialogId);
+
   mutable std::recursive_mutex mutex_;
-  std::mutex procMutex_;  // one message at a time, as on the dialog's thread
+  std::condition_variable_any changed_;  // a sent message queued or handled, a dialog ended
+  std::mutex procMutex_;                 // unbound mode: one message at a time
+  std::thread::id dialogThread_;
   std::map<int, Control> controls_;
   std::map<std::pair<int, int>, bool> otherWindowEnabled_;
   std::vector<std::wstring> combo_;
   int comboSel_ = -1;
   int progress_ = 0;
-  std::map<int, std::uint32_t> timers_;
+  std::map<int, Timer> timers_;
   std::vector<ShownBox> boxes_;
   std::deque<int> answers_;
   std::deque<std::optional<std::wstring>> files_;
   std::vector<OpenFileRequest> fileRequests_;
   std::vector<SentMessage> messages_;
+  std::deque<std::shared_ptr<Pending>> pending_;
   std::vector<int> modals_;
+  std::vector<std::shared_ptr<OpenModal>> open_;
+  std::map<int, DialogProc> modalProcs_;
+  std::map<int, std::deque<SentMessage>> modalScript_;
+  std::set<int> held_;
   std::vector<std::pair<Window, std::intptr_t>> ended_;
+  std::set<DeviceInterfaceClass> refused_;
+  std::vector<DeviceInterfaceClass> registered_;
+  std::wstring iconFile_;
+  bool programEnded_ = false;
+  int timedOut_ = 0;
   DialogProc proc_;
   ModalHandler modal_;
 };
