@@ -5,7 +5,14 @@
 
 namespace veltra {
 
-int EnumerateImageDevice(wchar_t* devicePath, wchar_t* uniqueId);  // uniqueId: >= 11 characters
+// Resolves the unique ID of the camera at devicePath (upper-cased in place) into uniqueId (at
+// least 11 characters; the caller clears it first): the serial cut to 10 characters, or "00" for
+// a device without one. 1 when the camera's video interface was found (uniqueId stays as it was
+// when the serial cannot be read), 0 when it was not found, on systems 5.1 / 5.2, and for a path
+// that is not an interface of a composite device (no "MI_").
+int EnumerateImageDevice(wchar_t* devicePath, wchar_t* uniqueId);
+// Writes the instance key of an interface path (upper-cased in place) into key (at least 11
+// characters); key is left as it was when the path has no "MI_".
 void GetUSBInstanceID(wchar_t* devicePath, wchar_t* key);
 
 }  // namespace veltra

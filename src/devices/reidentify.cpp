@@ -1,0 +1,119 @@
+// Putting the selection back on the updated camera after the list was rebuilt (every rebuild
+// selects entry 0), or noticing that the camera chosen for an update has gone.
+#include "devices/reidentify.h"
+
+#include <algorithm>
+
+#include "app/debug_trace.h"
+#include "app/resource_ids.h"
+#include "app/text.h"
+#include "devices/device_table.h"
+#include "devices/id_text.h"
+#include "devices/usb_serial.h"
+#include "platform/ports.h"
+
+namespace veltra {
+
+namespace {
+
+// Unique IDs are compared on their first 10 characters.
+constexpr std::size_t kUniqueIdChars = 11;
+
+int ListedCount() {
+  return std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
+}
+
+void SelectEntry(int index) {
+  g_nLastSelectedIndex = index;
+  Dialog().ComboSetCurSel(index);
+}
+
+// Whether the record's path is one of the paths the last update saved; traces each comparison.
+bool WasSaved(const DeviceRecord& record, int savedCount) {
+  for (int j = 0; j < savedCount; ++j) {
+    if (TextEqualsNoCase(record.devicePath, g_savedDevicePaths[j])) {
+      DebugPrint(1, L"DBT_DEVICEARRIVAL: MatchUniqueIDForUpdatedDeviceDFU :Device macthed\r\n");
+      return true;
+    }
+    DebugPrint(1, L"DBT_DEVICEARRIVAL: MatchUniqueIDForUpdatedDeviceDFU :Device not macthed\r\n");
+  }
+  return false;
+}
+
+}  // namespace
+
+int MatchUniqueIDForUpdatedDeviceHID() {
+  try {
+    wchar_t wanted[kUniqueIdChars];
+    CopyChars(wanted, kUniqueIdChars, g_USBUniqueID, kUniqueIdChars - 1);
+    const int count = ListedCount();
+    for (int i = 0; i < count; ++i) {
+      DeviceRecord& record = g_DeviceTable[i];
+      CameraLib().DeinitExtensionUnit();
+      if (CameraLib().InitExtensionUnit(record.devicePath) == 0) {
+        return 0;  // the remaining cameras are not tested
+      }
+      wchar_t uCameraUniqueID[kUniqueIdChars] = {};
+      if (EnumerateImageDevice(record.devicePath, uCameraUniqueID) != 0) {
+        RawTrace(L"MatchUniqueIDForUpdatedDeviceHID :: EnumerateImageDevice for DFU Success\r\n");
+      } else {
+        RawTrace(L"EnumerateImageDevice Failed\r\n");
+      }
+      if (TextEquals(wanted, uCameraUniqueID)) {
+        DebugPrint(1, L"g_USBUniqueID Serial Number = %ls\r\n", wanted);
+        DebugPrint(1, L"uCameraUniqueID Serial Number = %ls\r\n", uCameraUniqueID);
+        SelectEntry(i);
+        return 1;  // the matched camera's extension unit stays open
+      }
+    }
+    return 0;
+  } catch (...) {
+    Sys().SetLastError(kLastErrorDeviceException);
+    RawTrace(L"Exception MatchUniqueIDForUpdatedDeviceHID...\r\n");
+    return 0;
+  }
+}
+
+// The camera that came back is the first listed one whose path was not on the bus when the
+// update started. Only the paths saved by the last update count; older entries of the saved
+// table belong to earlier updates.
+int MatchUniqueIDForUpdatedDeviceDFU() {
+  const int savedCount = std::clamp(g_nSavedDeviceCount.load(), 0, kMaxDevices);
+  const int count = ListedCount();
+  for (int i = 0; i < count; ++i) {
+    if (!WasSaved(g_DeviceTable[i], savedCount)) {
+      SelectEntry(i);
+      return 1;
+    }
+  }
+  return 1;
+}
+
+int UpdateDeviceRemoved() {
+  try {
+    const int count = ListedCount();
+    for (int i = 0; i < count; ++i) {
+      const DeviceRecord& record = g_DeviceTable[i];
+      if (!TextEqualsNoCase(record.devicePath, g_szUpdateDevicePath)) {
+        continue;
+      }
+      DebugPrint(1, L"DBT_REMOVED: UpdateDeviceRemoved :Device matched\r\n");
+      SelectEntry(i);
+      const bool extensionUnit = CameraLib().InitExtensionUnit(record.devicePath) != 0;
+      Dialog().EnableItem(IDC_BTN_FW_UPDATE, true);
+      Dialog().EnableItem(IDC_BTN_READFW_VERSION, extensionUnit);
+      return 1;
+    }
+    // The camera the file was chosen for is gone: call the pending update off.
+    g_bUpdateDeviceGone = 1;
+    Dialog().EndDialog(Window::kConfirmDialog, 0);
+    Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
+    return 0;
+  } catch (...) {
+    Sys().SetLastError(kLastErrorDeviceException);
+    RawTrace(L"Exception UpdateDeviceRemoved...\r\n");
+    return 0;
+  }
+}
+
+}  // namespace veltra

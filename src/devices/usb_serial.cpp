@@ -1,0 +1,122 @@
+// A camera's unique ID: the serial number of the USB device that carries its video interface.
+// The device path changes whenever the camera re-enumerates in another mode; the serial does not.
+// The video interface is found among the present video-class interfaces by the instance key cut
+// from the path, and the serial is cut from its parent's instance ID (USB\VID_x&PID_y\serial).
+#include "devices/usb_serial.h"
+
+#include <cwchar>
+#include <memory>
+
+#include "app/debug_trace.h"
+#include "app/text.h"
+#include "devices/id_text.h"
+#include "platform/ports.h"
+
+namespace veltra {
+
+namespace {
+
+// "…&MI_00#7&2A2B3C4D&0&0000#…": the key starts after "MI_", the interface number and "#".
+constexpr std::size_t kInstanceKeyOffset = 6;
+constexpr std::size_t kInstanceKeyChars = 10;
+constexpr std::size_t kInstanceKeyBufferChars = 15;
+// "USB\VID_7E51&PID_C1D0\ABC1234567": the serial starts after "PID_", four digits and "\".
+constexpr std::size_t kSerialOffset = 9;
+constexpr std::size_t kSerialChars = 10;
+// Unique IDs are at most 10 characters and a terminator.
+constexpr std::size_t kUniqueIdChars = 11;
+
+// Windows made up the parent's instance ID (the device reports no serial): such IDs contain "&".
+// Every such camera gets the same unique ID, "00".
+void ResolveSerial(DeviceInterfaceSet& set, wchar_t* uniqueId) {
+  if (!Discovery().DevicePropertyAvailable()) {
+    return;  // systems before version 6 have no device-property function
+  }
+  wchar_t parent[kPathChars] = {};
+  if (!set.GetParentInstanceId(parent, kPathChars)) {
+    return;
+  }
+  parent[kPathChars - 1] = L'\0';
+  DebugPrint(1, L"Parent Property value: %ls\r\n", parent);
+  UpperInPlace(parent);
+  const wchar_t* start = PastMarker(parent, L"PID_", kSerialOffset);
+  if (start == nullptr) {
+    return;
+  }
+  wchar_t serial[kUniqueIdChars] = {};
+  CopyChars(serial, kUniqueIdChars, start, kSerialChars);
+  if (const wchar_t* amp = std::wcschr(serial, L'&')) {
+    DebugPrint(1, L" found at position %d\n", static_cast<int>(amp - serial) + 1);
+    FormatText(uniqueId, kUniqueIdChars, L"%02X", 0);
+  } else {
+    DebugPrint(1, L"Doesnot contain special character\n");
+    CopyText(uniqueId, kUniqueIdChars, serial);
+  }
+  RawTrace(uniqueId);
+  RawTrace(L"\n");
+}
+
+bool IsVersion51Or52(const OsVersion& version) {
+  return version.ok && version.major == 5 && (version.minor == 1 || version.minor == 2);
+}
+
+}  // namespace
+
+void GetUSBInstanceID(wchar_t* devicePath, wchar_t* key) {
+  UpperInPlace(devicePath);
+  const wchar_t* start = PastMarker(devicePath, L"MI_", kInstanceKeyOffset);
+  if (start == nullptr) {
+    return;
+  }
+  wchar_t buffer[kInstanceKeyBufferChars];
+  CopyChars(buffer, kInstanceKeyBufferChars, start, kInstanceKeyChars);
+  RawTrace(L"ImagingDevice USB InstanceID =");
+  CopyText(key, kInstanceKeyChars + 1, buffer);
+  RawTrace(key);
+}
+
+int EnumerateImageDevice(wchar_t* devicePath, wchar_t* uniqueId) {
+  try {
+    const OsVersion version = Discovery().ReadOsVersion();
+    wchar_t targetKey[kPathChars] = {};
+    GetUSBInstanceID(devicePath, targetKey);
+    if (targetKey[0] == L'\0') {
+      // Not an interface of a composite device: nothing identifies its video interface.
+      return 0;
+    }
+    std::unique_ptr<DeviceInterfaceSet> set =
+        Discovery().OpenInterfaceSet(InterfaceSetClass::kVideo);
+    if (set == nullptr) {
+      return 0;
+    }
+    for (std::uint32_t index = 0; index < kMaxEnumerationIndex; ++index) {
+      if (!set->EnumInterface(index)) {
+        return 0;
+      }
+      set->EnumDeviceInfo(index);
+      const SetupCall size = set->GetInterfaceDetail(nullptr, 0);
+      std::unique_ptr<wchar_t[]> detail = AllocateChars(size.requiredChars);
+      if (detail == nullptr) {
+        return 0;
+      }
+      // A failed read leaves the path empty: that interface has no key and matches nothing.
+      set->GetInterfaceDetail(detail.get(), size.requiredChars);
+      wchar_t currentKey[kPathChars] = {};
+      GetUSBInstanceID(detail.get(), currentKey);
+      if (!TextEqualsNoCase(currentKey, targetKey)) {
+        continue;
+      }
+      if (IsVersion51Or52(version)) {
+        return 0;
+      }
+      ResolveSerial(*set, uniqueId);
+      return 1;
+    }
+    return 0;
+  } catch (...) {
+    RawTrace(L"Exception EnumerateImageDevice...\r\n");
+    return 0;
+  }
+}
+
+}  // namespace veltra
