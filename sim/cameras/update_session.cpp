@@ -1,0 +1,37 @@
+#include "sim/cameras/update_session.h"
+
+namespace veltra::sim {
+
+void UpdateSession::Begin(DfuEngine& engine) {
+  engine.ClearFlash();
+  engine.Restart();
+  const DfuFlash flash = engine.Flash();
+  erasesAtBegin_ = flash.eraseCount;
+  manifestsAtBegin_ = flash.manifestCount;
+  blocksAtBegin_ = engine.Blocks().size();
+  blocksAtManifest_ = blocksAtBegin_;
+  betweenPasses_ = false;
+}
+
+UpdateSession::Next UpdateSession::OnManifest(const DfuEngine& engine) {
+  const DfuFlash flash = engine.Flash();
+  blocksAtManifest_ = engine.Blocks().size();
+  const int passes = flash.manifestCount - manifestsAtBegin_;
+  const bool twoPasses = flash.eraseCount > erasesAtBegin_;
+  betweenPasses_ = twoPasses && passes == 1;
+  if (betweenPasses_) return Next::kNextPass;
+  return blocksAtManifest_ > blocksAtBegin_ ? Next::kBootNewFirmware : Next::kBootOldFirmware;
+}
+
+UpdateSession::Next UpdateSession::OnReset(const DfuEngine& engine) const {
+  if (betweenPasses_ || engine.Blocks().size() != blocksAtManifest_) {
+    return Next::kStayInUpdateMode;
+  }
+  return blocksAtManifest_ > blocksAtBegin_ ? Next::kBootNewFirmware : Next::kBootOldFirmware;
+}
+
+FirmwareVersion UpdateSession::ReceivedVersion(const DfuEngine& engine) const {
+  return VersionOfDownload(engine.Flash());
+}
+
+}  // namespace veltra::sim
