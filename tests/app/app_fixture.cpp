@@ -1,0 +1,258 @@
+#include "app_fixture.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "app/app_state.h"
+#include "app/dialog_procedures.h"
+#include "app/refresher.h"
+#include "app/resource_ids.h"
+#include "app/text.h"
+#include "devices/device_table.h"
+#include "loaders/sunplus_download.h"
+#include "platform/ports.h"
+
+namespace veltra::test {
+
+std::string Narrow(const wchar_t* text) {
+  std::string out;
+  for (; text != nullptr && *text != L'\0'; ++text) {
+    out.push_back((*text >= 0 && *text < 0x80) ? static_cast<char>(*text) : '?');
+  }
+  return out;
+}
+
+// ---- RecordingCameraLibrary ----
+
+void RecordingCameraLibrary::Answer(const std::string& call, std::int32_t result) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answers_[call] = result;
+}
+
+void RecordingCameraLibrary::QueueHidReply(std::uint8_t status) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  hidReplies_.push_back(status);
+}
+
+std::vector<std::string> RecordingCameraLibrary::Calls() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return calls_;
+}
+
+bool RecordingCameraLibrary::Called(const std::string& call) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const auto& c : calls_) {
+    if (c == call) return true;
+  }
+  return false;
+}
+
+int RecordingCameraLibrary::Count(const std::string& prefix) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int n = 0;
+  for (const auto& c : calls_) n += c.rfind(prefix, 0) == 0 ? 1 : 0;
+  return n;
+}
+
+std::int32_t RecordingCameraLibrary::Record(const std::string& name, const std::string& args) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  calls_.push_back(name + "(" + args + ")");
+  auto it = answers_.find(name);
+  return it == answers_.end() ? 0 : it->second;
+}
+
+std::int32_t RecordingCameraLibrary::InitExtensionUnit(const wchar_t* path) {
+  return Record("InitExtensionUnit", Narrow(path));
+}
+std::int32_t RecordingCameraLibrary::DeinitExtensionUnit() {
+  return Record("DeinitExtensionUnit", "");
+}
+std::int32_t RecordingCameraLibrary::IsPescaDeviceAvail(const wchar_t* path) {
+  return Record("IsPescaDeviceAvail", Narrow(path));
+}
+std::int32_t RecordingCameraLibrary::IsTarsaDeviceAvail(const wchar_t* path) {
+  return Record("IsTarsaDeviceAvail", Narrow(path));
+}
+std::int32_t RecordingCameraLibrary::IsMirel_DeviceAvail(const wchar_t* path) {
+  return Record("IsMirel_DeviceAvail", Narrow(path));
+}
+std::int32_t RecordingCameraLibrary::DeinitExtUnit() {
+  return Record("DeinitExtUnit", "");
+}
+std::int32_t RecordingCameraLibrary::InitPescaExtensionUnit(const wchar_t* path) {
+  return Record("InitPescaExtensionUnit", Narrow(path));
+}
+std::int32_t RecordingCameraLibrary::InitTarsaExtensionUnit(const wchar_t* path) {
+  return Record("InitTarsaExtensionUnit", Narrow(path));
+}
+std::int32_t RecordingCameraLibrary::InitMirelExtensionUnit(const wchar_t* path) {
+  return Record("InitMirelExtensionUnit", Narrow(path));
+}
+std::int32_t RecordingCameraLibrary::SetExtensionUnitValueForPesca(std::int32_t selector,
+                                                                   std::int32_t value) {
+  return Record("SetExtensionUnitValueForPesca",
+                std::to_string(selector) + "," + std::to_string(value));
+}
+std::int32_t RecordingCameraLibrary::FallbacktoFWTarsa() {
+  return Record("FallbacktoFWTarsa", "");
+}
+std::int32_t RecordingCameraLibrary::FirmwareUpdate(std::uint8_t imageType) {
+  return Record("FirmwareUpdate", std::to_string(imageType));
+}
+std::int32_t RecordingCameraLibrary::GetPescaFirmwareVersion(std::int32_t, std::uint8_t*) {
+  return Record("GetPescaFirmwareVersion", "");
+}
+std::int32_t RecordingCameraLibrary::GetTarsaFirmwareVersion(std::uint8_t*) {
+  return Record("GetTarsaFirmwareVersion", "");
+}
+std::int32_t RecordingCameraLibrary::GetFirmwareVersionMirel(std::uint8_t*, std::uint8_t*,
+                                                             std::uint16_t*) {
+  return Record("GetFirmwareVersionMirel", "");
+}
+std::int32_t RecordingCameraLibrary::ReadFirmwareVersion(std::uint8_t*, std::uint8_t*,
+                                                         std::uint16_t*, std::uint16_t*) {
+  return Record("ReadFirmwareVersion", "");
+}
+std::int32_t RecordingCameraLibrary::ResetTarsa() {
+  return Record("ResetTarsa", "");
+}
+std::int32_t RecordingCameraLibrary::ResetDeviceMirel() {
+  return Record("ResetDeviceMirel", "");
+}
+std::int32_t RecordingCameraLibrary::SendHIDCommandWithFirstByte(std::uint8_t command) {
+  return Record("SendHIDCommandWithFirstByte", std::to_string(command));
+}
+std::int32_t RecordingCameraLibrary::SetPreparseDataAndAttributes() {
+  return Record("SetPreparseDataAndAttributes", "");
+}
+std::int32_t RecordingCameraLibrary::DevicestateCX3SNI(std::uint8_t*) {
+  return Record("DevicestateCX3SNI", "");
+}
+std::int32_t RecordingCameraLibrary::SetHidReport(const std::uint8_t* report, std::int32_t length) {
+  std::string args;
+  for (std::int32_t i = 0; i < length; ++i) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", report[i]);
+    args += hex;
+  }
+  return Record("SetHidReport", args + "," + std::to_string(length));
+}
+std::int32_t RecordingCameraLibrary::GetHidReport(std::uint8_t* reply64) {
+  Record("GetHidReport", "");
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (hidReplies_.empty()) return 0;
+  reply64[1] = hidReplies_.front();
+  hidReplies_.pop_front();
+  return 1;
+}
+std::int32_t RecordingCameraLibrary::Init_HIDHandle(const wchar_t* path) {
+  return Record("Init_HIDHandle", Narrow(path));
+}
+std::int32_t RecordingCameraLibrary::sendNXPHidCmd(const std::uint8_t*, std::int32_t length,
+                                                   std::int32_t flag) {
+  return Record("sendNXPHidCmd", std::to_string(length) + "," + std::to_string(flag));
+}
+std::int32_t RecordingCameraLibrary::IsDFUDeviceVID(const wchar_t* vid) {
+  return Record("IsDFUDeviceVID", Narrow(vid));
+}
+std::int32_t RecordingCameraLibrary::IsRestrictedCameraPID(const wchar_t* pid) {
+  return Record("IsRestrictedCameraPID", Narrow(pid));
+}
+
+// ---- AppTest ----
+
+namespace {
+HeadlessDialog::DialogProc Bind(DialogProcedure proc, Handle window) {
+  return [proc, window](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    return proc(window, message, wParam, lParam);
+  };
+}
+}  // namespace
+
+AppTest::AppTest() {
+  Ports set = ports();
+  set.camera = &camera_;
+  set.usb = &usb_;
+  set.discovery = &discovery_;
+  set.vendor = &vendor_;
+  InstallPorts(set);
+  ResetSunplusState();
+
+  dialog_.BindDialogThread();
+  dialog_.SetDialogProc(Bind(&MainDialogProc, kMainDlg));
+  dialog_.SetModalProc(IDD_CONFIRM_DIALOG, Bind(&ConfirmDialogProc, kConfirmDlg));
+  dialog_.SetModalProc(IDD_WARNING_DIALOG, Bind(&WarningDialogProc, kWarnDlg));
+  dialog_.SetModalProc(IDD_ERROR_DIALOG, Bind(&ErrorDialogProc, kErrorDlg));
+  g_hMainDlg = kMainDlg;
+
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  folder_ = (std::filesystem::temp_directory_path() / "veltra_app_tests" /
+             (std::string(info->test_suite_name()) + "." + info->name()))
+                .string();
+  std::filesystem::remove_all(folder_);
+  std::filesystem::create_directories(folder_);
+}
+
+AppTest::~AppTest() {
+  // Every thread the program started ends before the bench it talks to goes away.
+  StopUpdateUIThread();
+  system_->JoinAllThreads();
+  ResetSunplusState();
+  std::error_code ignored;
+  std::filesystem::remove_all(folder_, ignored);
+}
+
+void AppTest::AddRecord(const wchar_t* name, const wchar_t* vid, const wchar_t* pid,
+                        const wchar_t* path) {
+  const int i = g_nDeviceCount.load();
+  ASSERT_LT(i, kMaxDevices);
+  CopyText(g_DeviceTable[i].friendlyName, name);
+  CopyText(g_DeviceTable[i].vidText, vid);
+  CopyText(g_DeviceTable[i].pidText, pid);
+  CopyText(g_DeviceTable[i].devicePath, path);
+  g_nDeviceCount = i + 1;
+  dialog_.ComboAddString(name);
+}
+
+void AppTest::Select(int index) {
+  dialog_.ComboSetCurSel(index);
+  g_nSelectedIndex = index;
+}
+
+std::intptr_t AppTest::Command(int id, std::uint16_t notification) {
+  return dialog_.Dispatch(kWmCommand, CommandParam(id, notification));
+}
+
+std::wstring AppTest::WriteFile(const std::string& name, std::size_t bytes) {
+  const std::string host = folder_ + "/" + name;
+  std::FILE* file = std::fopen(host.c_str(), "wb");
+  EXPECT_NE(file, nullptr);
+  if (file != nullptr) {
+    for (std::size_t i = 0; i < bytes; ++i) std::fputc(static_cast<int>(i * 7 + 3) & 0xFF, file);
+    std::fclose(file);
+  }
+  std::wstring wide(host.begin(), host.end());
+  for (auto& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  return wide;
+}
+
+void AppTest::ChooseFile(const std::wstring& fullPath) {
+  dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, fullPath.c_str());
+  const auto cut = fullPath.find_last_of(L"\\/");
+  CopyText(g_szFirmwareTitle, fullPath.c_str() + (cut == std::wstring::npos ? 0 : cut + 1));
+}
+
+void AppTest::UpdateAndConfirm() {
+  dialog_.QueueModalCommand(IDD_CONFIRM_DIALOG, IDC_BTN_CONFIRM_OK);
+  Command(IDC_BTN_FW_UPDATE);
+}
+
+std::vector<std::wstring> AppTest::BoxTexts() const {
+  std::vector<std::wstring> texts;
+  for (const auto& box : dialog_.MessageBoxes()) texts.push_back(box.text);
+  return texts;
+}
+
+}  // namespace veltra::test

@@ -1,0 +1,110 @@
+// Fixture of the application tests: the bench's ports with a recording camera library, and the
+// headless dialog bound to the test's thread as the dialog thread, with the program's own dialog
+// procedures behind the main dialog and the three modal dialogs.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/window_messages.h"
+#include "platform/camera_library.h"
+#include "sim/sim_discovery.h"
+#include "sim/sim_usb_transport.h"
+#include "sim/sim_vendor_library.h"
+#include "support/bench_fixture.h"
+
+namespace veltra::test {
+
+// A camera-control library that answers from a table and records every call as
+// "Name(arg,...)". Unlisted calls answer 0.
+class RecordingCameraLibrary : public CameraLibrary {
+ public:
+  void Answer(const std::string& call, std::int32_t result);
+  // Replies GetHidReport hands out in order (byte 1 is the status); when none are left the read
+  // fails (the camera has left).
+  void QueueHidReply(std::uint8_t status);
+  std::vector<std::string> Calls() const;
+  bool Called(const std::string& call) const;
+  int Count(const std::string& prefix) const;
+
+  std::int32_t InitExtensionUnit(const wchar_t* path) override;
+  std::int32_t DeinitExtensionUnit() override;
+  std::int32_t IsPescaDeviceAvail(const wchar_t* path) override;
+  std::int32_t IsTarsaDeviceAvail(const wchar_t* path) override;
+  std::int32_t IsMirel_DeviceAvail(const wchar_t* path) override;
+  std::int32_t DeinitExtUnit() override;
+  std::int32_t InitPescaExtensionUnit(const wchar_t* path) override;
+  std::int32_t InitTarsaExtensionUnit(const wchar_t* path) override;
+  std::int32_t InitMirelExtensionUnit(const wchar_t* path) override;
+  std::int32_t SetExtensionUnitValueForPesca(std::int32_t selector, std::int32_t value) override;
+  std::int32_t FallbacktoFWTarsa() override;
+  std::int32_t FirmwareUpdate(std::uint8_t imageType) override;
+  std::int32_t GetPescaFirmwareVersion(std::int32_t selector, std::uint8_t* buffer4) override;
+  std::int32_t GetTarsaFirmwareVersion(std::uint8_t* buffer4) override;
+  std::int32_t GetFirmwareVersionMirel(std::uint8_t* major, std::uint8_t* minor,
+                                       std::uint16_t* build) override;
+  std::int32_t ReadFirmwareVersion(std::uint8_t* v1, std::uint8_t* v2, std::uint16_t* v3,
+                                   std::uint16_t* v4) override;
+  std::int32_t ResetTarsa() override;
+  std::int32_t ResetDeviceMirel() override;
+  std::int32_t SendHIDCommandWithFirstByte(std::uint8_t command) override;
+  std::int32_t SetPreparseDataAndAttributes() override;
+  std::int32_t DevicestateCX3SNI(std::uint8_t* reply64) override;
+  std::int32_t SetHidReport(const std::uint8_t* report, std::int32_t length) override;
+  std::int32_t GetHidReport(std::uint8_t* reply64) override;
+  std::int32_t Init_HIDHandle(const wchar_t* path) override;
+  std::int32_t sendNXPHidCmd(const std::uint8_t* report, std::int32_t length,
+                             std::int32_t flag) override;
+  std::int32_t IsDFUDeviceVID(const wchar_t* vid) override;
+  std::int32_t IsRestrictedCameraPID(const wchar_t* pid) override;
+
+ private:
+  std::int32_t Record(const std::string& name, const std::string& args);
+
+  mutable std::mutex mutex_;
+  std::map<std::string, std::int32_t> answers_;
+  std::vector<std::string> calls_;
+  std::deque<std::uint8_t> hidReplies_;
+};
+
+std::string Narrow(const wchar_t* text);
+
+class AppTest : public BenchTest {
+ protected:
+  // Fake window handles the procedures record.
+  static constexpr Handle kMainDlg = 0x129;
+  static constexpr Handle kConfirmDlg = 0x130;
+  static constexpr Handle kWarnDlg = 0x143;
+  static constexpr Handle kErrorDlg = 0x144;
+
+  AppTest();
+  ~AppTest() override;
+
+  // Appends a record to the device table and an entry to the list.
+  void AddRecord(const wchar_t* name, const wchar_t* vid, const wchar_t* pid, const wchar_t* path);
+  // Selects list entry index as the user would (the list and g_nSelectedIndex).
+  void Select(int index);
+  std::intptr_t Command(int id, std::uint16_t notification = 0);
+  // A firmware file in the test's folder; returns its full path.
+  std::wstring WriteFile(const std::string& name, std::size_t bytes = 64);
+  // The path box holds a chosen file named name, as after Browse.
+  void ChooseFile(const std::wstring& fullPath);
+  // Runs F/W UPDATE and presses OK in the confirmation dialog.
+  void UpdateAndConfirm();
+  std::vector<std::wstring> BoxTexts() const;
+  bool Visible(int id) const { return dialog_.Item(id).visible; }
+  bool Enabled(int id) const { return dialog_.Item(id).enabled; }
+  std::wstring Text(int id) const { return dialog_.Item(id).text; }
+
+  std::string folder_;
+  RecordingCameraLibrary camera_;
+  sim::SimUsbTransport usb_{bus_};
+  sim::SimDiscovery discovery_{bus_};
+  sim::SimVendorLibrary vendor_{bus_};
+};
+
+}  // namespace veltra::test
