@@ -1,0 +1,26 @@
+// Device discovery on Windows: the DirectShow system device enumerator for video capture devices,
+// SetupAPI for the present USB devices and video interfaces, GetVersionExW. Arrival and removal
+// events come to the dialog's window as WM_DEVICECHANGE (it registers for them itself).
+#pragma once
+
+#include "platform/device_discovery.h"
+
+namespace veltra {
+
+class Win32Discovery : public DeviceDiscovery {
+ public:
+  // Looks SetupDiGetDevicePropertyW up in the loaded SetupAPI module once: systems before
+  // version 6 do not have it, and the program must still start there.
+  Win32Discovery();
+
+  std::int32_t CreateSystemDeviceEnum(std::unique_ptr<CaptureDeviceWalk>* walk) override;
+  std::unique_ptr<DeviceInterfaceSet> OpenInterfaceSet(InterfaceSetClass cls) override;
+  bool DevicePropertyAvailable() override;
+  OsVersion ReadOsVersion() override;
+
+ private:
+  // SetupDiGetDevicePropertyW, or nullptr (kept untyped so that this header needs no OS header).
+  void* getDeviceProperty_ = nullptr;
+};
+
+}  // namespace veltra
