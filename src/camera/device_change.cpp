@@ -29,22 +29,24 @@ enum class ArrivalHandler { kVideo, kWinUsbFull, kWinUsbNoMirel, kWinUsbNoRestar
 // (the table still holds the last enumeration), not on the device that arrived: while a camera
 // re-enumerates through its update modes, the selected entry tells which route it is on.
 struct ArrivalRule {
-  DeviceInterfaceClass cls;
   const wchar_t* pid;
+  DeviceInterfaceClass cls;
   ArrivalHandler handler;
 };
 constexpr ArrivalRule kArrivalRules[] = {
-    {DeviceInterfaceClass::kHid, L"0135", ArrivalHandler::kWinUsbNoRestart},
-    {DeviceInterfaceClass::kHid, L"C05C", ArrivalHandler::kWinUsbNoRestart},
-    {DeviceInterfaceClass::kUsbDevice, L"DF02", ArrivalHandler::kWinUsbNoMirel},
-    {DeviceInterfaceClass::kUsbDevice, L"C05C", ArrivalHandler::kWinUsbNoMirel},
-    {DeviceInterfaceClass::kUsbDevice, L"0135", ArrivalHandler::kWinUsbNoRestart},
+    {L"0135", DeviceInterfaceClass::kHid, ArrivalHandler::kWinUsbNoRestart},
+    {L"C05C", DeviceInterfaceClass::kHid, ArrivalHandler::kWinUsbNoRestart},
+    {L"DF02", DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoMirel},
+    {L"C05C", DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoMirel},
+    {L"0135", DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoRestart},
 };
 
 ArrivalHandler ChooseArrivalHandler(DeviceInterfaceClass cls) {
   const int selected = g_nSelectedIndex.load();
   for (const ArrivalRule& rule : kArrivalRules) {
-    if (rule.cls == cls && ProductIdIs(selected, rule.pid)) return rule.handler;
+    if (rule.cls == cls && ProductIdIs(selected, rule.pid)) {
+      return rule.handler;
+    }
   }
   return cls == DeviceInterfaceClass::kHid ? ArrivalHandler::kVideo : ArrivalHandler::kWinUsbFull;
 }
@@ -87,8 +89,9 @@ void ShowNoDevice() {
 void RefreshAfterRemoval(bool traceHidCall) {
   RebuildDeviceList(ListForm::kFull);
   CheckUpdateDeviceStillListed();
-  if (traceHidCall)
+  if (traceHidCall) {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for HID\r\n");
+  }
   if (CameraLib().InitExtensionUnit(DevicePathAt(g_nLastSelectedIndex.load())) == 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
     DebugPrint(1, L"UVC Extension is not supported \r\n");
@@ -142,7 +145,9 @@ void BringToFront() {
 }
 
 void CheckUpdateDeviceStillListed() {
-  if (g_bUpdateDeviceGone.load() == 0) UpdateDeviceRemoved();
+  if (g_bUpdateDeviceGone.load() == 0) {
+    UpdateDeviceRemoved();
+  }
 }
 
 }  // namespace camera
@@ -152,7 +157,9 @@ void CheckUpdateDeviceStillListed() {
 void OnDeviceChange(const DeviceChange& change) {
   if (change.event == kDbtDeviceRemoveComplete) {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE \r\n");
-    if (change.deviceType != kDbtDevtypDeviceInterface) return;
+    if (change.deviceType != kDbtDevtypDeviceInterface) {
+      return;
+    }
     g_nDeviceCount = 0;  // every handler enumerates into an empty table
     if (change.cls == DeviceInterfaceClass::kHid) {
       SetDeviceRemoveValueForVideoDevice();
@@ -164,9 +171,13 @@ void OnDeviceChange(const DeviceChange& change) {
   if (change.event == kDbtDeviceArrival) {
     DebugPrint(1, L"DEVICEARRIVAL COUNT  \r\n");
     DebugPrint(1, L"DBT_DEVICEARRIVAL \r\n");
-    if (change.deviceType != kDbtDevtypDeviceInterface) return;
+    if (change.deviceType != kDbtDevtypDeviceInterface) {
+      return;
+    }
     g_nDeviceCount = 0;
-    if (change.cls == DeviceInterfaceClass::kOther) return;
+    if (change.cls == DeviceInterfaceClass::kOther) {
+      return;
+    }
     if (change.cls == DeviceInterfaceClass::kHid) {
       DebugPrint(1, L"SetDeviceArrivValueForVideoDevice \r\n");
     }
@@ -178,7 +189,9 @@ void OnDeviceChange(const DeviceChange& change) {
 
 void SetDeviceArrivValueForVideoDevice() {
   try {
-    if (g_bDownloadInProgress.load() != 0) return;
+    if (g_bDownloadInProgress.load() != 0) {
+      return;
+    }
     DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitExtensionUnit for HID\r\n");
     if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
       ShowNoDevice();
@@ -187,9 +200,13 @@ void SetDeviceArrivValueForVideoDevice() {
     RebuildDeviceList(ListForm::kFull);
     // The camera that was updated is back in its normal mode: select it again, by its USB serial
     // when the update began in normal mode, by its saved path when it began in download mode.
-    if (g_bMatchByUniqueID.exchange(0) != 0) MatchUniqueIDForUpdatedDeviceHID();
+    if (g_bMatchByUniqueID.exchange(0) != 0) {
+      MatchUniqueIDForUpdatedDeviceHID();
+    }
     CheckUpdateDeviceStillListed();
-    if (g_bIsStartUpdatedFromDFU.exchange(0) != 0) MatchUniqueIDForUpdatedDeviceDFU();
+    if (g_bIsStartUpdatedFromDFU.exchange(0) != 0) {
+      MatchUniqueIDForUpdatedDeviceDFU();
+    }
     BringToFront();
   } catch (...) {
     DebugPrint(1, L"SetDeviceArrivValueForVideoDevice exception...\r\n");
@@ -199,7 +216,9 @@ void SetDeviceArrivValueForVideoDevice() {
 void SetDeviceRemoveValueForVideoDevice() {
   try {
     // A camera switching into update mode leaves the bus on purpose; the list keeps it meanwhile.
-    if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) return;
+    if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) {
+      return;
+    }
     if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
       ShowNoDevice();
       return;
@@ -213,7 +232,9 @@ void SetDeviceRemoveValueForVideoDevice() {
 void SetDeviceRemoveValueForWinUSBDevice() {
   try {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
-    if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) return;
+    if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) {
+      return;
+    }
     if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
       ShowNoDevice();
       // The updated camera has left the bus for good: the Warning dialog no longer needs its
@@ -224,7 +245,9 @@ void SetDeviceRemoveValueForWinUSBDevice() {
       RefreshAfterRemoval(false);
     }
     // A boot-loader download started by the list fill is still running: keep EXIT off.
-    if (g_bLoaderThreadStarted.load() != 0) Dialog().EnableItem(IDC_BTN_EXIT, false);
+    if (g_bLoaderThreadStarted.load() != 0) {
+      Dialog().EnableItem(IDC_BTN_EXIT, false);
+    }
   } catch (...) {
     DebugPrint(1, L"SetDeviceRemoveValueForWinUSBDevice exception...\r\n");
   }

@@ -47,9 +47,13 @@ void ResetSelectedDevice() {
     if (CameraLib().InitExtensionUnit(path) != 0) {
       CameraLib().SendHIDCommandWithFirstByte(kHidResetCommand);
     } else if (TextEquals(pid, kTarsaPid)) {
-      if (CameraLib().ResetTarsa() == 0) DebugPrint(1, L"Check RESET IN DFU failed\r\n");
+      if (CameraLib().ResetTarsa() == 0) {
+        DebugPrint(1, L"Check RESET IN DFU failed\r\n");
+      }
     } else if (TextEquals(pid, kMirelPid)) {
-      if (CameraLib().ResetDeviceMirel() == 0) DebugPrint(1, L"Check RESET IN DFU failed\r\n");
+      if (CameraLib().ResetDeviceMirel() == 0) {
+        DebugPrint(1, L"Check RESET IN DFU failed\r\n");
+      }
     } else {
       ResetInDownloadMode(path);
     }

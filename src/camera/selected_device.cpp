@@ -15,12 +15,16 @@ void CopyUpper(const wchar_t* src, wchar_t (&out)[20]) {
 
 DeviceRecord* RecordAt(int index) {
   const int count = g_nDeviceCount.load();
-  if (index < 0 || index >= count || index >= kMaxDevices) return nullptr;
+  if (index < 0 || index >= count || index >= kMaxDevices) {
+    return nullptr;
+  }
   return &g_DeviceTable[index];
 }
 
 DeviceRecord* SlotAt(int index) {
-  if (index < 0 || index >= kMaxDevices) return nullptr;
+  if (index < 0 || index >= kMaxDevices) {
+    return nullptr;
+  }
   return &g_DeviceTable[index];
 }
 
@@ -31,7 +35,9 @@ const wchar_t* DevicePathAt(int index) {
 
 bool ProductIdIs(int index, const wchar_t* pid) {
   DeviceRecord* record = SlotAt(index);
-  if (record == nullptr) return pid[0] == L'\0';
+  if (record == nullptr) {
+    return pid[0] == L'\0';
+  }
   UpperInPlace(record->pidText);
   return TextEquals(record->pidText, pid);
 }

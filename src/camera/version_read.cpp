@@ -120,8 +120,12 @@ bool QueryCx3(std::uint8_t command, std::uint8_t (&reply)[kReplyBytes]) {
   CameraLib().SetHidReport(g_versionReport, kQueryLength);
   for (int poll = 0; poll < kMaxReplyPolls; ++poll) {
     Sys().Sleep(kReplyPollMs);
-    if (CameraLib().GetHidReport(reply) != 1) return false;
-    if (reply[kStatusByte] == 0) break;
+    if (CameraLib().GetHidReport(reply) != 1) {
+      return false;
+    }
+    if (reply[kStatusByte] == 0) {
+      break;
+    }
   }
   return true;
 }
@@ -138,9 +142,15 @@ void ReadCx3Version() {
     return;
   }
   std::uint8_t isp[kReplyBytes] = {};
-  if (!QueryCx3(kCx3VersionQuery, cx3)) return;
-  if (!QueryCx3(kIspVersionQuery, isp)) return;
-  if (cx3[kStatusByte] != 0 || isp[kStatusByte] != 0) return;
+  if (!QueryCx3(kCx3VersionQuery, cx3)) {
+    return;
+  }
+  if (!QueryCx3(kIspVersionQuery, isp)) {
+    return;
+  }
+  if (cx3[kStatusByte] != 0 || isp[kStatusByte] != 0) {
+    return;
+  }
 
   wchar_t buildDate[kReplyBytes + 1];
   wchar_t buildTime[kReplyBytes + 1];
@@ -162,7 +172,9 @@ void ReadExtensionUnitVersion(int index) {
   }
   wchar_t vid[20];
   CopyVendorId(index, vid);
-  if (!TextEquals(vid, kMakerVendorId)) return;
+  if (!TextEquals(vid, kMakerVendorId)) {
+    return;
+  }
 
   std::uint8_t v1 = 0;
   std::uint8_t v2 = 0;

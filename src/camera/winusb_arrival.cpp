@@ -69,16 +69,22 @@ void OpenReturningCamera(int i, ArrivalVariant variant) {
 // so that the last new entry ends up in g_nLastSelectedIndex.
 void FindReturningCamera(ArrivalVariant variant) {
   int count = g_nDeviceCount.load();
-  if (count > kMaxDevices) count = kMaxDevices;
+  if (count > kMaxDevices) {
+    count = kMaxDevices;
+  }
   for (int i = 0; i < count; ++i) {
-    if (WasOnBusBefore(i, count)) continue;
+    if (WasOnBusBefore(i, count)) {
+      continue;
+    }
     g_nLastSelectedIndex = i;
     ReleaseDfuHandles();
     const std::uint8_t imageType = g_imageType.load();
     if (ProductIdIs(i, kPescaUpdateModePid) && (imageType == 1 || imageType == 2)) {
       g_bWriteFirstPart = 1;  // a combined image goes in two passes, the first one now
     }
-    if (variant == ArrivalVariant::kNoRestart) continue;
+    if (variant == ArrivalVariant::kNoRestart) {
+      continue;
+    }
     OpenReturningCamera(i, variant);
     Dialog().ComboSetCurSel(i);
     return;
@@ -97,7 +103,9 @@ void StartUpdateWorker() {
 void ResumeUpdate(ArrivalVariant variant) {
   const int fromHidMode = g_bUpdatedFromHIDMode.load();
   const int fromDfu = g_bIsStartUpdatedFromDFU.load();
-  if (fromHidMode == 0 && fromDfu == 0) return;
+  if (fromHidMode == 0 && fromDfu == 0) {
+    return;
+  }
   DebugPrint(1, L"g_bUpdatedFromHIDMode = %d and g_bIsStartUpdatedFromDFU = %d \r\n", fromHidMode,
              fromDfu);
   DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitializeDevice for DFU\r\n");
@@ -111,14 +119,18 @@ void ResumeUpdate(ArrivalVariant variant) {
   Dialog().ShowItem(IDC_PROGRESS_BAR, true);
   SetUIState(UI_STATE_UPDATING);
   Dialog().EnableItem(IDC_BTN_EXIT, false);
-  if (variant != ArrivalVariant::kNoRestart) StartUpdateWorker();
+  if (variant != ArrivalVariant::kNoRestart) {
+    StartUpdateWorker();
+  }
 }
 
 }  // namespace
 
 void SetDeviceArrivValueForWinUSBDevice(ArrivalVariant variant) {
   try {
-    if (g_bDownloadInProgress.load() != 0) return;
+    if (g_bDownloadInProgress.load() != 0) {
+      return;
+    }
     Sys().Sleep(kArrivalSettleMs);
     if (RunDiscovery(DiscoveryOrder::kUsbDevicesFirst)) {
       // Something came back: the camera did switch, so the mode-switch time-out is moot.
@@ -131,7 +143,9 @@ void SetDeviceArrivValueForWinUSBDevice(ArrivalVariant variant) {
       BringToFront();
       // The list fill has just started a boot-loader download itself; a second worker must not
       // be started for the same device.
-      if (g_bLoaderThreadStarted.exchange(0) != 0) return;
+      if (g_bLoaderThreadStarted.exchange(0) != 0) {
+        return;
+      }
     } else {
       RemoveDeviceNameInCombbox();
       SetUIState(UI_STATE_NO_DEVICE);
