@@ -1,0 +1,133 @@
+// The refresher thread (which request it serves, how it stops) and the Warning and Error dialogs
+// with timer 4.
+#include "app/refresher.h"
+
+#include <string>
+
+#include "app/app_state.h"
+#include "app/dialog_procedures.h"
+#include "app/resource_ids.h"
+#include "app_fixture.h"
+
+namespace veltra::test {
+namespace {
+
+class RefresherTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AddRecord(L"Veltra_C1", L"7E51", L"C1D0", L"\\\\?\\usb#cam");
+    Select(0);
+    camera_.Answer("InitExtensionUnit", 1);
+  }
+  bool WaitFor(Flag& flag, int value) {
+    return dialog_.PumpUntil([&] { return flag.load() == value; });
+  }
+};
+
+TEST_F(RefresherTest, VersionReadWinsWhenBothRequestsAreSet) {
+  createThreadUpdateUI();
+  ASSERT_NE(g_hUIThread, kNullHandle);
+  ASSERT_NE(g_hUIEvent, kNullHandle);
+  g_bResetBusy = 1;
+  g_bReadVersionBusy = 1;
+  Sys().SetEventObject(g_hUIEvent);
+  ASSERT_TRUE(WaitFor(g_bReadVersionBusy, 0));
+  EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 1);
+  EXPECT_EQ(camera_.Count("SendHIDCommandWithFirstByte"), 0);
+  EXPECT_EQ(g_bResetBusy.load(), 1);  // not served by the same signal
+
+  // The next signal serves the reset.
+  Command(IDC_BTN_RESET);  // also resets directly from the dialog: one call here
+  ASSERT_TRUE(WaitFor(g_bResetBusy, 0));
+  EXPECT_EQ(camera_.Count("SendHIDCommandWithFirstByte(4)"), 2);
+  EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 1);
+
+  // READ F/W VERSION wakes it for one read.
+  Command(IDC_BTN_READFW_VERSION);
+  ASSERT_TRUE(WaitFor(g_bReadVersionBusy, 0));
+  EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 2);
+}
+
+TEST_F(RefresherTest, StopEndsAndJoinsTheThreadAndARestartReplacesIt) {
+  createThreadUpdateUI();
+  const Handle first = g_hUIThread;
+  ASSERT_TRUE(dialog_.PumpUntil([&] { return Traced(L"UpdateUIThreadProc before wait\r\n"); }));
+  createThreadUpdateUI();  // stops the first one before it starts another
+  EXPECT_NE(g_hUIThread, first);
+  EXPECT_EQ(system_->ThreadExitCode(first), 0u);
+  EXPECT_EQ(system_->RunningThreads(), 1);
+
+  // A request left set does not run during the stop.
+  g_bReadVersionBusy = 1;
+  StopUpdateUIThread();
+  EXPECT_EQ(system_->RunningThreads(), 0);
+  EXPECT_EQ(g_hUIThread, kNullHandle);
+  EXPECT_EQ(g_hUIEvent, kNullHandle);
+  EXPECT_EQ(g_bUIThreadRun.load(), 0);
+  EXPECT_TRUE(Traced(L"_threadUpdateUI ThExitCode = 0 \n"));
+  EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 0);
+  StopUpdateUIThread();  // nothing left to stop
+}
+
+TEST_F(RefresherTest, WithoutAThreadTheButtonsOnlySetTheirFlags) {
+  system_->SetFailThreadCreation(true);
+  createThreadUpdateUI();
+  EXPECT_EQ(g_hUIThread, kNullHandle);
+  EXPECT_FALSE(Traced(L"createThreadUpdateUI CreateThread success"));
+  Command(IDC_BTN_READFW_VERSION);
+  EXPECT_EQ(g_bReadVersionBusy.load(), 1);
+  EXPECT_TRUE(dialog_.MessageBoxes().empty());
+  StopUpdateUIThread();
+  EXPECT_EQ(g_hUIEvent, kNullHandle);
+}
+
+using StatusDialogTest = AppTest;
+
+TEST_F(StatusDialogTest, WarningCannotBeDismissedAndIsReplacedByTheErrorAfterThreeMinutes) {
+  dialog_.HoldModal(IDD_WARNING_DIALOG);
+  dialog_.QueueModalCommand(IDD_ERROR_DIALOG, 1);
+  // The update worker opens the Warning dialog from its own thread.
+  const Handle worker = Sys().StartThread(
+      [] { return static_cast<std::uint32_t>(Dialog().DialogBoxModal(IDD_WARNING_DIALOG)); });
+  ASSERT_TRUE(dialog_.PumpUntil([&] { return dialog_.IsModalOpen(IDD_WARNING_DIALOG); }));
+  EXPECT_EQ(g_hWarnDlg.load(), kWarnDlg);
+  EXPECT_EQ(dialog_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK), false);
+  EXPECT_EQ(dialog_.TimerPeriod(IDT_WARNING_TIMEOUT), 180000u);
+
+  clock_.Advance(179999);
+  EXPECT_EQ(dialog_.FireDueTimers(), 0);
+  EXPECT_TRUE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
+  clock_.Advance(1);
+  EXPECT_EQ(dialog_.FireDueTimers(), 1);
+
+  Sys().WaitThread(worker, 0);
+  EXPECT_EQ(system_->ThreadExitCode(worker), 1u);
+  EXPECT_FALSE(dialog_.TimerRunning(IDT_WARNING_TIMEOUT));
+  EXPECT_EQ(dialog_.ModalDialogsOpened(), (std::vector<int>{IDD_WARNING_DIALOG, IDD_ERROR_DIALOG}));
+  EXPECT_EQ(g_hWarnDlg.load(), kErrorDlg);
+  EXPECT_EQ(dialog_.WindowItemEnabled(Window::kWarnDialog, 1), true);
+  EXPECT_EQ(dialog_.TimedOutWaits(), 0);
+}
+
+TEST_F(StatusDialogTest, WarningOkClosesItAndStopsTheTimeout) {
+  dialog_.HoldModal(IDD_WARNING_DIALOG);
+  const Handle worker = Sys().StartThread(
+      [] { return static_cast<std::uint32_t>(Dialog().DialogBoxModal(IDD_WARNING_DIALOG)); });
+  ASSERT_TRUE(dialog_.PumpUntil([&] { return dialog_.IsModalOpen(IDD_WARNING_DIALOG); }));
+  // The camera left: the removal handling enabled OK, and the user presses it.
+  WarningDialogProc(kWarnDlg, kWmCommand, CommandParam(IDC_BTN_CONFIRM_OK), 0);
+  Sys().WaitThread(worker, 0);
+  EXPECT_EQ(system_->ThreadExitCode(worker), 1u);
+  EXPECT_FALSE(dialog_.TimerRunning(IDT_WARNING_TIMEOUT));
+  EXPECT_EQ(dialog_.ModalDialogsOpened(), std::vector<int>{IDD_WARNING_DIALOG});
+
+  // Other commands do not close it; the Error dialog also closes on Esc.
+  EXPECT_EQ(WarningDialogProc(kWarnDlg, kWmCommand, CommandParam(2), 0), kDlgFalse);
+  EXPECT_EQ(ErrorDialogProc(kErrorDlg, kWmCommand, CommandParam(2), 0), kDlgTrue);
+  EXPECT_EQ(dialog_.EndedDialogs().back(), std::make_pair(Window::kWarnDialog, std::intptr_t{1}));
+  EXPECT_EQ(ModalDialogProcedure(IDD_CONFIRM_DIALOG), &ConfirmDialogProc);
+  EXPECT_EQ(ModalDialogProcedure(IDD_MAIN_DIALOG), nullptr);
+}
+
+}  // namespace
+}  // namespace veltra::test
