@@ -3,21 +3,21 @@
 
 function(veltra_library name)
   add_library(${name} STATIC ${ARGN})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
+  target_include_directories(${name} PUBLIC ${VELTRA_ROOT} ${VELTRA_ROOT}/src)
 endfunction()
 
 # veltra_subsystem(<target> <folder> <deps...>): the folder's sources minus those already in core.
 function(veltra_subsystem name dir)
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  file(GLOB srcs CONFIGURE_DEPENDS ${VELTRA_ROOT}/${dir}/*.cpp)
   list(FILTER srcs EXCLUDE REGEX "/src/app/(app_state|debug_trace|text)\\.cpp$")
   if(NOT srcs)
     # An empty subsystem still links: a static library needs one object.
-    set(stub ${CMAKE_BINARY_DIR}/stubs/${name}_empty.cpp)
+    set(stub ${VELTRA_BINARY_ROOT}/stubs/${name}_empty.cpp)
     file(WRITE ${stub} "// intentionally empty\n")
     set(srcs ${stub})
   endif()
   add_library(${name} STATIC ${srcs})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
+  target_include_directories(${name} PUBLIC ${VELTRA_ROOT} ${VELTRA_ROOT}/src)
   target_link_libraries(${name} PUBLIC ${ARGN})
 endfunction()
 

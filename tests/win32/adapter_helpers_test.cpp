@@ -1,0 +1,111 @@
+// The parts of the Windows adapters that run without Windows: the text helpers, and the agreement
+// between the camera-library port, the library's C interface and the .def file from which the
+// import library is made (a name missing from the .def only shows when the product is linked).
+#include "platform/win32/adapter_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace veltra {
+namespace {
+
+TEST(AdapterHelpers, WidenModeCopiesShortAsciiModesAndRefusesTheRest) {
+  struct Row {
+    const char* mode;
+    std::size_t capacity;
+    bool ok;
+    const wchar_t* expected;
+  };
+  const Row rows[] = {
+      {"rb", 9, true, L"rb"},
+      {"r+b", 9, true, L"r+b"},
+      {"rb", 3, true, L"rb"},  // exactly fits with the terminator
+      {"rb", 2, false, L""},   // one character short
+      {"", 9, false, L""},     // an empty mode opens nothing
+      {nullptr, 9, false, L""},
+      {"rbrbrbrbr", 16, false, L""},  // longer than any stdio mode the program uses
+      {"r\xC3\xA9", 9, false, L""},   // not ASCII
+  };
+  for (const Row& row : rows) {
+    wchar_t out[16];
+    out[0] = L'x';
+    EXPECT_EQ(WidenMode(row.mode, out, row.capacity), row.ok) << (row.mode ? row.mode : "null");
+    EXPECT_STREQ(out, row.expected) << (row.mode ? row.mode : "null");
+  }
+  EXPECT_FALSE(WidenMode("rb", nullptr, 9));
+}
+
+TEST(AdapterHelpers, FinishModulePathAlwaysTerminatesInsideTheBuffer) {
+  // What GetModuleFileNameW may leave: the full path, a cut path without terminator (Windows
+  // XP), or nothing.
+  wchar_t buffer[8];
+  const auto fill = [&buffer](const wchar_t* text) {
+    for (std::size_t i = 0; i < 8; ++i) {
+      buffer[i] = text[i];
+    }
+  };
+
+  fill(L"C:\\a.exe");  // 8 characters, no room for the terminator
+  EXPECT_EQ(FinishModulePath(buffer, 8, 8), 7u);
+  EXPECT_STREQ(buffer, L"C:\\a.ex");
+
+  fill(L"C:\\b.exZZ");  // a path that fitted, followed by leftovers
+  buffer[7] = L'Z';
+  EXPECT_EQ(FinishModulePath(buffer, 8, 5), 5u);
+  EXPECT_STREQ(buffer, L"C:\\b.");
+
+  fill(L"garbage!");
+  EXPECT_EQ(FinishModulePath(buffer, 8, 0), 0u);
+  EXPECT_STREQ(buffer, L"");
+
+  EXPECT_EQ(FinishModulePath(buffer, 1, 5), 0u);
+  EXPECT_EQ(buffer[0], L'\0');
+  EXPECT_EQ(FinishModulePath(nullptr, 8, 5), 0u);
+}
+
+std::string ReadSource(const std::string& relative) {
+  // This file lives in <tree>/tests/win32/; the compiler is given its full path.
+  std::string root = __FILE__;
+  root = root.substr(0, root.rfind("tests/win32/"));
+  std::ifstream in(root + relative);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::set<std::string> Matches(const std::string& text, const std::regex& pattern) {
+  std::set<std::string> names;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern);
+       it != std::sregex_iterator(); ++it) {
+    names.insert((*it)[1].str());
+  }
+  return names;
+}
+
+TEST(CameraLibraryBinding, PortCInterfaceAndDefFileNameTheSameOperations) {
+  const std::string port = ReadSource("src/platform/camera_library.h");
+  const std::string api = ReadSource("src/platform/win32/orlo_fwsw_api.h");
+  const std::string def = ReadSource("src/platform/win32/OrloFWSW.def");
+  ASSERT_FALSE(port.empty());
+  ASSERT_FALSE(api.empty());
+  ASSERT_FALSE(def.empty());
+
+  const auto operations = Matches(port, std::regex(R"(virtual\s+std::int32_t\s+(\w+)\s*\()"));
+  const auto exports =
+      Matches(api, std::regex(R"(ORLO_FWSW_API\s+std::int32_t\s+__cdecl\s+(\w+)\s*\()"));
+  const std::string exportSection = def.substr(def.find("EXPORTS"));
+  const auto defined = Matches(exportSection, std::regex(R"(\n[ \t]+(\w+))"));
+
+  EXPECT_GE(operations.size(), 27u);
+  EXPECT_EQ(exports, operations);
+  EXPECT_EQ(defined, operations);
+  EXPECT_NE(def.find("LIBRARY OrloFWSW.dll"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace veltra
