@@ -1,0 +1,191 @@
+// The Sunplus route of Mirel cameras through the virtual SunplusCamera.dll: the dispatch to it,
+// the download thread with its progress, failures, and a second update in the same run.
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/resource_ids.h"
+#include "app_fixture.h"
+#include "devices/device_table.h"
+#include "loaders/sunplus_download.h"
+
+namespace veltra::test {
+namespace {
+
+// A Sunplus-based camera as far as the vendor library cares: present on the bus with its IDs.
+class SunplusCameraStandIn : public sim::VirtualDevice {
+ public:
+  explicit SunplusCameraStandIn(sim::UsbId id) : id_(id) {}
+  sim::UsbId Id() const override { return id_; }
+  bool HasVideoInterface() const override { return true; }
+
+ private:
+  sim::UsbId id_;
+};
+
+class SunplusTest : public AppTest {
+ protected:
+  void SetUp() override {
+    camera_.Answer("IsMirel_DeviceAvail", 1);
+    camera_.Answer("InitMirelExtensionUnit", 1);
+  }
+  void AddMirel(const wchar_t* vid = L"7E51", sim::UsbId id = {0x7E51, 0xC181}) {
+    mirel_ = std::make_shared<SunplusCameraStandIn>(id);
+    bus_.Plug(mirel_);
+    AddRecord(L"Veltra_Mirel", vid, L"C181", bus_.CapturePath(mirel_.get()).c_str());
+    Select(0);
+    file_ = WriteFile("Veltra_Mirel.bin", 3000);
+    ChooseFile(file_);
+  }
+  // Confirms an update and serves the download thread's progress until it has ended.
+  void UpdateAndFinish() {
+    UpdateAndConfirm();
+    ASSERT_TRUE(dialog_.PumpUntil([] { return g_bSunplusDownloadBusy.load() == 0; }));
+    system_->JoinAllThreads();
+  }
+  std::vector<std::uint8_t> FileBytes() const {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < 3000; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 7 + 3));
+    return bytes;
+  }
+
+  std::shared_ptr<SunplusCameraStandIn> mirel_;
+  std::wstring file_;
+};
+
+TEST_F(SunplusTest, MirelCameraIsDownloadedThroughTheLibraryWithProgress) {
+  AddMirel();
+  UpdateAndFinish();
+
+  const auto download = vendor_.LastDownload();
+  EXPECT_EQ(download.image, FileBytes());
+  EXPECT_EQ(download.length, 3000);
+  EXPECT_EQ(download.flashType, 1);
+  const std::int32_t reserved[6] = {0, 0, 0, 0, 1, 0};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(download.reserved[i], reserved[i]) << i;
+  EXPECT_TRUE(download.callbackGiven);
+  EXPECT_EQ(download.last, 0);
+  // Each progress step reached the dialog (which answered TRUE) before the library went on.
+  EXPECT_EQ(download.callbackResults, std::vector<std::int32_t>(11, 1));
+  ASSERT_FALSE(dialog_.Messages().empty());
+  EXPECT_EQ(dialog_.Messages().back().message, static_cast<std::uint32_t>(WM_APP_PERCENT));
+  EXPECT_EQ(dialog_.Messages().back().wParam, 101u);
+  EXPECT_EQ(Text(IDC_STATIC_STATUS), L"100%");
+  EXPECT_EQ(dialog_.ProgressPos(), 100);
+
+  ASSERT_EQ(dialog_.MessageBoxes().size(), 1u);
+  EXPECT_EQ(dialog_.MessageBoxes()[0].text,
+            L"Firmware Downloaded Successfully!\r\nDonot Reset the Device.\r\nDevice will boot "
+            L"automatically after completing firmware update!");
+  EXPECT_EQ(dialog_.MessageBoxes()[0].caption, L"Success");
+  EXPECT_EQ(dialog_.MessageBoxes()[0].style, kMbIconWarning);
+  EXPECT_TRUE(Traced(L"Sunplus camera is found, init function pointer.\r\n"));
+  EXPECT_TRUE(Traced(L"getSFtype is True\r\n"));
+  EXPECT_TRUE(Traced(L" DownloadMirelFirmware Successfull  \r\n"));
+  EXPECT_TRUE(Traced(L"download ok\r\n"));
+  // The library stays loaded with the camera open for the next update.
+  EXPECT_EQ(vendor_.OpenLibraries(), 1);
+  EXPECT_NE(g_pfnSunplusCam_UnInit, nullptr);
+  EXPECT_EQ(dialog_.TimedOutWaits(), 0);
+}
+
+TEST_F(SunplusTest, ASecondUpdateClosesTheFirstCameraAndLoadsTheLibraryAgain) {
+  AddMirel(L"1bcf", {0x1BCF, 0x0B12});  // the chip vendor's own IDs are accepted too
+  UpdateAndFinish();
+  UpdateAndFinish();
+  EXPECT_EQ(vendor_.LoadCount(), 2);
+  EXPECT_EQ(vendor_.OpenLibraries(), 1);
+  const auto calls = vendor_.Calls();
+  const auto uninit = std::find(calls.begin(), calls.end(), "SunplusCam_UnInit(0)=0");
+  ASSERT_NE(uninit, calls.end());
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "SunplusCam_Init(0)=0"), 2);
+  EXPECT_TRUE(Traced(L"Sunplus camera uninitial ok.\r\n"));
+  EXPECT_TRUE(Traced(L"UnInited Device  Successfully   \r\n"));
+  EXPECT_EQ(dialog_.MessageBoxes().size(), 2u);
+}
+
+TEST_F(SunplusTest, MissingLibraryOrCameraIsReportedAndNoThreadStarts) {
+  AddMirel();
+  vendor_.SetInstalled(false);
+  UpdateAndConfirm();
+  EXPECT_TRUE(Traced(L"Load Failed!\r\n"));
+  EXPECT_EQ(system_->RunningThreads(), 0);
+  EXPECT_EQ(g_bSunplusDownloadBusy.load(), 0);
+  ASSERT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware Download Failed!"});
+  EXPECT_EQ(dialog_.MessageBoxes()[0].caption, L"Error");
+  EXPECT_EQ(dialog_.MessageBoxes()[0].style, kMbIconError);
+  EXPECT_NE(Text(IDC_STATIC_STATUS), L"Erasing Memory...Please Wait...");
+
+  // Installed, but the camera is not on the bus any more: the library is let go again.
+  vendor_.SetInstalled(true);
+  bus_.Unplug(mirel_.get());
+  UpdateAndConfirm();
+  EXPECT_TRUE(Traced(L"Sunplus camera is NOT found\r\n"));
+  EXPECT_EQ(vendor_.OpenLibraries(), 0);
+  EXPECT_EQ(BoxTexts().size(), 2u);
+  EXPECT_TRUE(vendor_.LastDownload().image.empty());
+}
+
+TEST_F(SunplusTest, FlashTypeDecidesWhetherToDownload) {
+  AddMirel();
+  // The query fails: nothing is downloaded, and nothing is said either.
+  vendor_.SetFlashType(1, 5);
+  UpdateAndConfirm();
+  EXPECT_TRUE(Traced(L"Get flash type fail\r\n"));
+  EXPECT_EQ(system_->RunningThreads(), 0);
+  EXPECT_TRUE(vendor_.LastDownload().image.empty());
+  EXPECT_TRUE(dialog_.MessageBoxes().empty());
+  EXPECT_EQ(Text(IDC_STATIC_STATUS), L"Erasing Memory...Please Wait...");
+
+  // A library without the query downloads with flash type 0.
+  vendor_.RemoveEntryPoint("Get_FlashType");
+  UpdateAndFinish();
+  EXPECT_TRUE(Traced(L"The function pointer of Get_FlashType() is NULL\r\n"));
+  EXPECT_EQ(vendor_.LastDownload().flashType, 0);
+  EXPECT_EQ(vendor_.LastDownload().length, 3000);
+}
+
+TEST_F(SunplusTest, DownloadFailureResetsTheControlsAndTellsTheUser) {
+  AddMirel();
+  vendor_.FailDownloadAt(4);
+  dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, file_.c_str());
+  UpdateAndFinish();
+  EXPECT_EQ(vendor_.LastDownload().callbackResults.size(), 4u);
+  EXPECT_EQ(Text(IDC_EDIT_FIRMWARE_PATH), L"");
+  EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
+  for (int id : {IDC_EDIT_FIRMWARE_PATH, IDC_STATIC_SELECT_FILE, IDC_BTN_READFW_VERSION}) {
+    EXPECT_FALSE(Enabled(id)) << id;
+  }
+  for (int id :
+       {IDC_STATIC_UPDATING, IDC_STATIC_MODE_SWITCH, IDC_STATIC_STATUS, IDC_PROGRESS_BAR}) {
+    EXPECT_FALSE(Visible(id)) << id;
+  }
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware Download Failed!"});
+  EXPECT_TRUE(Traced(L"download fail\r\n"));
+}
+
+TEST_F(SunplusTest, ForeignVendorOrClosedChannelStartsNothing) {
+  AddMirel(L"04B4");
+  UpdateAndConfirm();
+  EXPECT_EQ(vendor_.LoadCount(), 0);
+  ResetDeviceTable();
+  dialog_.ComboReset();
+  AddMirel();
+  camera_.Answer("InitMirelExtensionUnit", 0);
+  UpdateAndConfirm();
+  EXPECT_EQ(vendor_.LoadCount(), 0);
+  EXPECT_TRUE(dialog_.MessageBoxes().empty());
+
+  // While a download runs, another start leaves the library alone.
+  camera_.Answer("InitMirelExtensionUnit", 1);
+  g_bSunplusDownloadBusy = 1;
+  UpdateAndConfirm();
+  EXPECT_EQ(vendor_.LoadCount(), 0);
+  EXPECT_TRUE(Traced(L"Sunplus download already running\r\n"));
+  g_bSunplusDownloadBusy = 0;
+}
+
+}  // namespace
+}  // namespace veltra::test
