@@ -1,0 +1,81 @@
+// A maker's camera built on an NXP i.MX RT1060 (7E51:C2A0). One device in three modes:
+//
+//  - camera (7E51:C2A0, video + HID): InitExtensionUnit, FirmwareUpdate → leaves the bus and its
+//    firmware drops to the chip's ROM; the version it reports is the stamp of the image in its
+//    flash at 0x60001000.
+//  - ROM (1FC9:0135, HID): sim::Rt1060Rom; a jump to the loaded flash loader makes it leave and
+//    come back as the flash loader.
+//  - flash loader (7E51:DF02, HID): sim::FlashLoader over the camera's FlexSPI NOR flash; at the
+//    end of the session (or a reset) the chip restarts and boots the flash when it holds a boot
+//    configuration block and an image, back as 7E51:C2A0; otherwise it comes back as the ROM.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/cameras/camera_device.h"
+#include "sim/dfu_camera.h"
+#include "sim/flash_loader.h"
+#include "sim/rt1060_rom.h"
+#include "sim/sparse_memory.h"
+
+namespace veltra::sim {
+
+constexpr std::uint16_t kNxpCameraPid = 0xC2A0;
+
+class NxpCamera : public CameraDevice {
+ public:
+  enum class Mode { kCamera, kRom, kFlashLoader };
+  struct Options {
+    std::wstring serial = L"NXP0000001";
+    std::wstring name = L"Veltra_NX20";
+    // The firmware in the flash at the start: a boot block and an image stamped with version.
+    FirmwareVersion version;
+    // kRom / kFlashLoader: found waiting there; kRom starts with a blank flash.
+    Mode startMode = Mode::kCamera;
+  };
+
+  NxpCamera();
+  explicit NxpCamera(Options options);
+
+  UsbId Id() const override;
+  std::wstring Description() const override;
+  std::wstring FriendlyName() const override;
+  bool HasVideoInterface() const override;
+  bool HasHidInterface() const override;
+  bool OnHidReport(const std::uint8_t* report, std::size_t length, int flag) override;
+
+  bool OpensExtensionUnit() const override;
+  std::int32_t FirmwareUpdate(std::uint8_t imageType) override;
+  bool ReadVersion(FirmwareVersion* version) override;
+  std::int32_t ResetCamera() override;
+
+  // ---- inspection ----
+  Mode CurrentMode() const;
+  std::vector<std::uint8_t> FlashBytes(std::uint32_t address, std::size_t length) const;
+  FirmwareVersion Version() const;  // of the image in the flash (0.0.0.0 without a stamp)
+  Rt1060Rom Rom() const;            // copies of the components' state
+  std::vector<BlCommandRecord> LoaderCommands() const;
+  bool LoaderConfigured() const;
+  int LoaderDataPackets() const;
+  // HID reports received in each mode, with the flag the library was given.
+  struct Report {
+    Mode mode = Mode::kCamera;
+    std::size_t length = 0;
+    int flag = 0;
+  };
+  std::vector<Report> Reports() const;
+
+ private:
+  void Restart();  // the chip restarts: boots the flash or falls to the ROM
+
+  Options options_;
+  Mode mode_;
+  SparseMemory flash_{0xFF};
+  Rt1060Rom rom_;
+  FlashLoader loader_{flash_};
+  std::vector<Report> reports_;
+};
+
+}  // namespace veltra::sim

@@ -1,0 +1,110 @@
+// The flash loader the RT1060 ROM starts (the NXP-based camera in its HID update mode, 7E51:DF02):
+// MCU-Bootloader command and data packets over HID into a model of the FlexSPI NOR flash.
+//
+// Model:
+//  - FillMemory writes its 32-bit pattern (little-endian, repeated) into RAM.
+//  - ConfigureMemory with memory ID 9 (FlexSPI NOR) reads its option word from RAM: a word with
+//    tag 0xC configures the flash; 0xF000000F writes the boot configuration block ("FCFB") at the
+//    start of the flash, which needs a configured and erased flash.
+//  - FlashEraseRegion erases whole 4 KiB sectors covering the region (bytes read 0xFF).
+//  - WriteMemory opens a data phase of `count` bytes at `address` (RAM, or the flash once
+//    configured); data packets are written in order. Programming a flash byte that is not erased
+//    fails the write, as the chip's program operation cannot set bits: the data phase ends there.
+//  - A command packet during an open data phase aborts it (what arrived stays written).
+//  - GetProperty knows the current version (1) and the maximum packet size (11). SetProperty
+//    keeps the value. The updater ends its session with SetProperty 0x8380 then 0x3204; the model
+//    takes the second as the end of the session and restarts the chip, as the Reset command does.
+//  - Each command's outcome is kept as its status (the program reads no response).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "sim/nxp_protocol.h"
+#include "sim/sparse_memory.h"
+
+namespace veltra::sim {
+
+constexpr std::uint16_t kFlashLoaderPid = 0xDF02;
+constexpr std::uint32_t kFlexSpiBase = 0x60000000;
+constexpr std::uint32_t kFlexSpiSize = 8 * 1024 * 1024;
+constexpr std::uint32_t kFlashSectorSize = 4096;
+constexpr std::uint32_t kFlashImageAddress = 0x60001000;  // where a boot image starts
+constexpr std::uint32_t kFcbTag = 0x42464346;             // "FCFB"
+constexpr std::uint32_t kFcbSize = 512;
+constexpr std::uint32_t kSessionEndProperty = 0x3204;
+
+enum class BlStatus {
+  kSuccess,
+  kPending,  // WriteMemory whose data phase is still open
+  kInvalidArgument,
+  kUnknownCommand,
+  kUnknownProperty,
+  kMemoryRangeInvalid,
+  kMemoryNotConfigured,
+  kFlashNotErased,
+  kDataPhaseAborted,
+  kUnexpectedData,
+  kMalformedPacket,
+};
+
+struct BlCommandRecord {
+  std::uint8_t tag = 0;
+  std::uint8_t flags = 0;
+  std::vector<std::uint32_t> parameters;
+  BlStatus status = BlStatus::kSuccess;
+};
+
+// The flash boots: the boot configuration block at its start and an image behind it.
+bool FlashBoots(const SparseMemory& flash);
+
+class FlashLoader {
+ public:
+  enum class Result { kAccepted, kRestart };
+
+  // flash: the camera's FlexSPI NOR flash (0xFF when erased); it outlives the loader's sessions.
+  explicit FlashLoader(SparseMemory& flash) : flash_(flash) {}
+
+  // One HID output report. The report was delivered whatever the loader thought of it.
+  Result OnReport(const std::uint8_t* report, std::size_t length);
+  // A fresh start from the ROM: RAM cleared, FlexSPI not configured, nothing logged.
+  void Restart();
+
+  // Commands in arrival order with their outcomes (malformed reports appear with that status).
+  std::vector<BlCommandRecord> Commands() const { return commands_; }
+  bool Configured() const { return configured_; }
+  bool FcbWritten() const { return fcbWritten_; }
+  std::vector<std::uint8_t> Ram(std::uint32_t address, std::size_t length) const;
+  int DataPackets() const { return dataPackets_; }
+  std::uint64_t DataBytes() const { return dataBytes_; }
+  std::map<std::uint32_t, std::uint32_t> Properties() const { return properties_; }
+
+ private:
+  Result OnCommand(const nxp::BlCommand& command);
+  BlStatus Execute(const nxp::BlCommand& command, Result* result);
+  BlStatus FillMemory(std::uint32_t address, std::uint32_t count, std::uint32_t pattern);
+  BlStatus ConfigureMemory(std::uint32_t memoryId, std::uint32_t address);
+  BlStatus EraseRegion(std::uint32_t address, std::uint32_t count, std::uint32_t memoryId);
+  BlStatus WriteMemory(const nxp::BlCommand& command);
+  void OnData(const std::uint8_t* data, std::size_t length);
+  void EndDataPhase(BlStatus status);
+  bool InFlash(std::uint32_t address, std::uint64_t length) const;
+
+  SparseMemory& flash_;
+  SparseMemory ram_;
+  bool configured_ = false;
+  bool fcbWritten_ = false;
+  std::map<std::uint32_t, std::uint32_t> properties_;
+  std::vector<BlCommandRecord> commands_;
+  // The open data phase (writeRecord_ indexes commands_).
+  bool dataPhase_ = false;
+  std::size_t writeRecord_ = 0;
+  std::uint32_t writeAddress_ = 0;
+  std::uint32_t writeLeft_ = 0;
+  bool writeToFlash_ = false;
+  int dataPackets_ = 0;
+  std::uint64_t dataBytes_ = 0;
+};
+
+}  // namespace veltra::sim
