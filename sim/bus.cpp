@@ -96,6 +96,12 @@ bool Bus::IsPresent(const VirtualDevice* device) const {
   return slot != nullptr && slot->present;
 }
 
+unsigned Bus::Enumeration(const VirtualDevice* device) const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const Slot* slot = FindSlot(device);
+  return slot != nullptr && slot->present ? slot->instance : 0;
+}
+
 const Bus::Slot* Bus::FindSlot(const VirtualDevice* device) const {
   for (const auto& slot : slots_) {
     if (slot.device.get() == device) return &slot;

@@ -47,6 +47,10 @@ class Bus {
   std::wstring LocationPath(const VirtualDevice* device) const;          // PCIROOT(0)#...#USB(p)#USB(h)
   std::wstring ParentInstanceId(const VirtualDevice* device) const;      // USB\VID_..&PID_..\serial
 
+  // A number that changes each time the device comes back on the bus (0 while it is away): the
+  // USB transport uses it to keep handles opened before a re-enumeration dead, as on Windows.
+  unsigned Enumeration(const VirtualDevice* device) const;
+
   // Finds the present device one of whose interface paths equals path (ignoring letter case).
   VirtualDevice* FindByPath(const std::wstring& path) const;
 

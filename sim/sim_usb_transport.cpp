@@ -55,7 +55,7 @@ Handle SimUsbTransport::OpenDevice(const wchar_t* path) {
   std::lock_guard<std::mutex> lock(mutex_);
   const Handle handle = next_;
   next_ += 4;
-  handles_[handle] = Binding{device, device->Id(), false};
+  handles_[handle] = Binding{device, device->Id(), bus_.Enumeration(device), false};
   SetError(0);
   return handle;
 }
@@ -77,12 +77,7 @@ VirtualDevice* SimUsbTransport::Live(Handle handle, bool wantInterface) const {
     }
     binding = it->second;
   }
-  if (!bus_.IsPresent(binding.device)) {
-    SetError(kErrorDeviceNotConnected);
-    return nullptr;
-  }
-  const UsbId now = binding.device->Id();
-  if (now.vid != binding.id.vid || now.pid != binding.id.pid) {
+  if (bus_.Enumeration(binding.device) != binding.enumeration) {
     SetError(kErrorDeviceNotConnected);
     return nullptr;
   }
@@ -103,7 +98,8 @@ bool SimUsbTransport::WinUsbInitialize(Handle device, Handle* interfaceHandle) {
   }
   const Handle handle = next_;
   next_ += 4;
-  handles_[handle] = Binding{target, handles_[device].id, true};
+  const Binding& file = handles_[device];
+  handles_[handle] = Binding{target, file.id, file.enumeration, true};
   *interfaceHandle = handle;
   SetError(0);
   return true;

@@ -1,8 +1,8 @@
 // The USB transport port on the virtual bus. OpenDevice finds a present device by any of its
 // interface paths; file and WinUSB handles map to that device; control transfers and the Cypress
-// driver's requests are handed to the device. A handle stays usable while its device is on the
-// bus with the identity it had when it was opened: once the device has left (or come back as
-// something else) every call on the handle fails with a last-error code, as on Windows.
+// driver's requests are handed to the device. A handle stays usable while its device stays on the
+// bus: once the device has left, every call on the handle fails with a last-error code, even after
+// the device has come back (it must be opened again), as on Windows.
 #pragma once
 
 #include <cstdint>
@@ -59,10 +59,11 @@ class SimUsbTransport : public UsbTransport {
   struct Binding {
     VirtualDevice* device = nullptr;
     UsbId id;
+    unsigned enumeration = 0;
     bool isInterface = false;
   };
-  // The device of a live handle whose device is still present with the same identity; sets the
-  // last error and returns nullptr otherwise.
+  // The device of a live handle whose device has stayed on the bus since the handle was made; sets
+  // the last error and returns nullptr otherwise.
   VirtualDevice* Live(Handle handle, bool wantInterface) const;
   static void SetError(std::uint32_t code);
 

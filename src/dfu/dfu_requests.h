@@ -35,7 +35,7 @@ int SendDataMCUData(std::uint32_t length);
 int SendDataFPGAData(std::uint32_t length);
 int EraseCombinedImage();
 int SendDataMCUVerifyFlashRequest();
-int ReadMCUVerifyStatus(DfuStatus* status);   // 1 when bStatus != 0 and bState == 13
+int ReadMCUVerifyStatus(DfuStatus* status);  // 1 when bStatus != 0 and bState == 13
 int SendDataFGPAVerifyFlashRequest();
 int ReadFPGAVerifyStatus(DfuStatus* status);  // 1 when bStatus != 0 and bState == 17
 int SendDeviceResetCommand();

@@ -1,0 +1,335 @@
+// The update worker end to end against the virtual DFU camera: the state change, the engine
+// choice, the zero-length end, the user's messages and the dialog it leaves behind; and the
+// required pauses as the traffic log shows them on the program's clock.
+#include "dfu/update_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/resource_ids.h"
+#include "app/text.h"
+#include "devices/device_table.h"
+#include "dfu/dfu_fixture.h"
+#include "dfu/download_engines.h"
+#include "image/firmware_image.h"
+#include "sim/dfu_engine.h"
+#include "support/firmware_files.h"
+
+namespace veltra {
+namespace {
+
+using test::Bytes;
+using test::DfuTest;
+using test::McuText;
+using test::PayloadBytes;
+namespace req = sim::dfu_request;
+
+const wchar_t kSuccessText[] =
+    L"Firmware Downloaded Successfully!\r\nDonot Reset the Device.\r\nDevice will boot "
+    L"automatically after completing firmware update!";
+
+class WorkerTest : public DfuTest {
+ protected:
+  // An unmarked image written in one pass (type 3 without the first-part flag).
+  void LoadSinglePass(std::size_t length = 1500) {
+    g_imageType = 3;
+    SetPayload(imagePart1, {});
+    SetPayload(imagePart2, PayloadBytes(length, 9));
+  }
+  // Requests without data stage the camera received before its first data block.
+  std::vector<std::uint8_t> CommandsBeforeData() const {
+    std::vector<std::uint8_t> commands;
+    for (const auto& setup : camera_->engine().Requests()) {
+      if ((setup.bmRequestType & 0x80) != 0) continue;
+      if (setup.wLength > 0) break;
+      commands.push_back(setup.bRequest);
+    }
+    return commands;
+  }
+  void ExpectControlsReset() {
+    EXPECT_EQ(dialog_.Item(IDC_EDIT_FIRMWARE_PATH).text, L"");
+    EXPECT_TRUE(dialog_.Item(IDC_BTN_EXIT).enabled);
+    EXPECT_FALSE(dialog_.Item(IDC_EDIT_FIRMWARE_PATH).enabled);
+    EXPECT_FALSE(dialog_.Item(IDC_STATIC_SELECT_FILE).enabled);
+    EXPECT_FALSE(dialog_.Item(IDC_BTN_READFW_VERSION).enabled);
+    for (int id :
+         {IDC_STATIC_UPDATING, IDC_STATIC_MODE_SWITCH, IDC_STATIC_STATUS, IDC_PROGRESS_BAR}) {
+      EXPECT_FALSE(dialog_.Item(id).visible) << id;
+    }
+  }
+};
+
+TEST_F(WorkerTest, FirstStatusDecidesTheCommandThatBringsTheCameraToIdle) {
+  struct Row {
+    std::uint8_t state;
+    std::vector<std::uint8_t> commands;
+  } rows[] = {{0, {req::kDetach}},       {2, {}}, {5, {req::kAbort}}, {6, {}},
+              {10, {req::kClearStatus}}, {13, {}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE("first state " + std::to_string(row.state));
+    if (camera_) {
+      ReleaseDfuHandles();
+      bus_.Unplug(camera_.get());
+    }
+    dialog_.ClearRecords();
+    sim::DfuCamera::Options options;
+    options.engine.initialState = row.state;
+    PlugCamera(options);
+    LoadSinglePass();
+    const Bytes payload(imagePart2.data, imagePart2.data + imagePart2.length);
+
+    EXPECT_EQ(UpdateFirmware(), 1u);
+    EXPECT_EQ(CommandsBeforeData(), row.commands);
+    EXPECT_EQ(camera_->Flash().image, payload);
+    EXPECT_EQ(camera_->Flash().manifestCount, 1);  // the zero-length end was taken
+    const auto boxes = dialog_.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kSuccessText);
+    EXPECT_EQ(boxes[0].caption, L"Success");
+    EXPECT_EQ(boxes[0].style, 0x30u);
+    EXPECT_EQ(Sent(WM_APP_UPDATE_DONE).size(), 1u);
+  }
+  EXPECT_EQ(std::wstring(g_statusText), L"UpdateFirmware : bState = 6 \r\n");
+  EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
+  EXPECT_FALSE(dialog_.Item(IDC_BTN_FW_UPDATE).enabled);
+}
+
+TEST_F(WorkerTest, CameraThatCannotBeReadOrSettledGetsTheUsbFailureMessages) {
+  struct Row {
+    const char* what;
+    std::uint8_t state;
+    int faultAt;
+    std::vector<std::pair<std::wstring, std::uint32_t>> boxes;
+  } rows[] = {
+      {"first read fails",
+       2,
+       0,
+       {{L"Get Status Failed!", 0x40010}, {L"USB Communication Failure!", 0x10}}},
+      {"detach lost",
+       0,
+       1,
+       {{L"Change State Failed!", 0x10}, {L"USB Communication Failure!", 0x10}}},
+      {"read after abort fails",
+       5,
+       2,
+       {{L"Change State Failed!", 0x10}, {L"USB Communication Failure!", 0x10}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (camera_) {
+      ReleaseDfuHandles();
+      bus_.Unplug(camera_.get());
+    }
+    dialog_.ClearRecords();
+    sim::DfuCamera::Options options;
+    options.engine.initialState = row.state;
+    PlugCamera(options);
+    camera_->SetFault({sim::FaultKind::kTransferError, row.faultAt});
+    g_bMatchByUniqueID = 1;
+    g_bIsStartUpdatedFromDFU = 1;
+    LoadSinglePass();
+
+    EXPECT_EQ(UpdateFirmware(), 0u);
+    const auto boxes = dialog_.MessageBoxes();
+    ASSERT_EQ(boxes.size(), row.boxes.size());
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      EXPECT_EQ(boxes[i].text, row.boxes[i].first);
+      EXPECT_EQ(boxes[i].caption, L"Error");
+      EXPECT_EQ(boxes[i].style, row.boxes[i].second);
+      EXPECT_TRUE(boxes[i].owned);
+    }
+    EXPECT_TRUE(camera_->Flash().image.empty());
+    EXPECT_EQ(g_bMatchByUniqueID.load(), 0);
+    EXPECT_EQ(g_bIsStartUpdatedFromDFU.load(), 0);
+    ExpectControlsReset();
+  }
+}
+
+TEST_F(WorkerTest, EngineFailureNamesTheImageKindAndClearsTheUpdateState) {
+  struct Row {
+    const char* kind;
+    const wchar_t* text;
+  } rows[] = {{"mcu", L"MCU firmware update failed. Please retry again...!!"},
+              {"fpga", L"Firmware update failed. Please retry again...!!"},
+              {"combined", L"Firmware Download Failed!"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.kind);
+    if (camera_) {
+      ReleaseDfuHandles();
+      bus_.Unplug(camera_.get());
+    }
+    dialog_.ClearRecords();
+    ResetImageState();
+    PlugCamera();
+    const std::string kind = row.kind;
+    SetPayload(imagePart1, kind == "mcu" ? McuText(5, 100) : PayloadBytes(2000, 1));
+    SetPayload(imagePart2, PayloadBytes(2000, 2));
+    g_mcuChunkCount = 1;
+    g_bMCUImage = kind == "mcu";
+    g_bFPGAImage = kind == "fpga";
+    g_imageType = 2;
+    g_bUpdatedFromHIDMode = 1;
+    g_bWriteFirstPart = 1;
+    camera_->SetFault({sim::FaultKind::kDisconnect, 4});
+    dialog_.ProgressSetPos(40);
+
+    EXPECT_EQ(UpdateFirmware(), 0u);
+    const auto boxes = dialog_.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, row.text);
+    EXPECT_EQ(boxes[0].caption, L"Error");
+    EXPECT_EQ(boxes[0].style, 0x10u);
+    for (const Flag* flag : {&g_bFirstPartWritten, &g_bDFUOpened, &g_bUpdatedFromHIDMode,
+                             &g_bDownloadInProgress, &g_bDownloadComplete, &g_bWriteFirstPart}) {
+      EXPECT_EQ(flag->load(), 0);
+    }
+    EXPECT_EQ(g_blockCount.load(), 0u);
+    EXPECT_EQ(g_blinkState.load(), 5);
+    EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
+    EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
+    EXPECT_EQ(dialog_.ProgressPos(), 0);
+    EXPECT_TRUE(Sent(WM_APP_UPDATE_DONE).empty());
+    EXPECT_TRUE(Traced(L"UpdateFirmware failed thread -----   \n"));
+    ExpectControlsReset();
+  }
+}
+
+TEST_F(WorkerTest, CombinedImageGoesInTwoRunsAndOnlyTheLastOneTalksToTheUser) {
+  sim::DfuCamera::Options options;
+  options.pid = sim::kDfuPidPesca;
+  PlugCamera(options);
+  // After each manifest the camera comes back as DF01 for the next part.
+  camera_->SetAfterManifest([](sim::DfuCamera& camera) { camera.ReEnumerate(); });
+  const Bytes first = PayloadBytes(3000, 1);
+  const Bytes second = PayloadBytes(2112, 2);
+  SetPayload(imagePart1, first);
+  SetPayload(imagePart2, second);
+  g_imageType = 1;
+  g_bCombinedImage = 1;
+  dialog_.ProgressSetPos(40);
+
+  EXPECT_EQ(UpdateFirmware(), 1u);
+  EXPECT_TRUE(dialog_.MessageBoxes().empty());
+  EXPECT_TRUE(Sent(WM_APP_UPDATE_DONE).empty());
+  EXPECT_EQ(g_bFirstPartWritten.load(), 1);
+  EXPECT_EQ(g_bDownloadInProgress.load(), 0);
+  EXPECT_EQ(dialog_.ProgressPos(), 40);  // the display keeps its last value
+
+  // The camera is back: the device-change handling opens it again and restarts the worker.
+  ReleaseDfuHandles();
+  ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera_.get()).c_str()), 1);
+  g_bPescaDevice = 1;
+  g_nSelectedIndex = 0;
+  CopyText(g_DeviceTable[0].pidText, L"DF01");
+  EXPECT_EQ(UpdateFirmware(), 1u);
+
+  const sim::DfuFlash flash = camera_->Flash();
+  ASSERT_GE(flash.imageSections.size(), 2u);
+  EXPECT_EQ(flash.imageSections[0], first);
+  EXPECT_EQ(flash.imageSections[1], second);
+  EXPECT_EQ(flash.eraseCount, 1);
+  EXPECT_EQ(Sent(WM_APP_UPDATE_DONE).size(), 1u);
+  // A Pesca camera in DF01 ends with the Warning dialog instead of the success message.
+  EXPECT_EQ(dialog_.ModalDialogsOpened(), std::vector<int>{IDD_WARNING_DIALOG});
+  EXPECT_TRUE(dialog_.MessageBoxes().empty());
+}
+
+TEST_F(WorkerTest, WarningDialogNeedsAPescaCameraSelectedAsDF01) {
+  struct Row {
+    int pesca;
+    int index;
+    const wchar_t* pid;
+    bool warning;
+  } rows[] = {{1, 0, L"DF01", true},
+              {0, 0, L"DF01", false},
+              {1, 0, L"DF00", false},
+              {1, -1, L"DF01", false},
+              {1, kMaxDevices, L"DF01", false}};
+  for (const auto& row : rows) {
+    if (camera_) {
+      ReleaseDfuHandles();
+      bus_.Unplug(camera_.get());
+    }
+    dialog_.ClearRecords();
+    PlugCamera();
+    LoadSinglePass(100);
+    g_bPescaDevice = row.pesca;
+    g_nSelectedIndex = row.index;
+    CopyText(g_DeviceTable[0].pidText, row.pid);
+    EXPECT_EQ(UpdateFirmware(), 1u);
+    EXPECT_EQ(dialog_.ModalDialogsOpened().size(), row.warning ? 1u : 0u)
+        << row.pesca << " " << row.index;
+    EXPECT_EQ(dialog_.MessageBoxes().size(), row.warning ? 0u : 1u);
+  }
+}
+
+// One line of the traffic log: when it happened and which request it was.
+struct LoggedTransfer {
+  std::uint64_t t = 0;
+  int requestType = 0;
+  int request = 0;
+};
+
+std::vector<LoggedTransfer> ParseLog(const std::string& text) {
+  static const std::regex line(R"re("t_ms":(\d+),.*"setup":\[(\d+),(\d+),)re");
+  std::vector<LoggedTransfer> out;
+  std::istringstream in(text);
+  std::string row;
+  while (std::getline(in, row)) {
+    std::smatch m;
+    if (std::regex_search(row, m, line)) {
+      out.push_back({std::stoull(m[1]), std::stoi(m[2]), std::stoi(m[3])});
+    }
+  }
+  return out;
+}
+
+TEST_F(WorkerTest, TrafficLogShowsTheRequiredPausesOnTheProgramsClock) {
+  struct Row {
+    const char* kind;
+    int request;  // the pause after this request
+    std::uint64_t pauseMs;
+  } const pauses[] = {{"status", req::kGetStatus, 20},      {"mcu chunk", req::kMcuData, 50},
+                      {"erase", req::kErase, 50},           {"mcu verify", req::kMcuVerify, 10000},
+                      {"fpga verify", req::kFpgaVerify, 0}, {"image block", req::kDownload, 0}};
+  EnableTrafficLog();
+  PlugCamera();
+  // An MCU update, then an FPGA update and a combined first pass on the same camera.
+  SetPayload(imagePart1, McuText(25, 100));
+  SetPayload(imagePart2, PayloadBytes(1500, 2));
+  g_mcuChunkCount = 3;
+  g_bMCUImage = 1;
+  ASSERT_EQ(UpdateFirmware(), 1u);
+  g_bMCUImage = 0;
+  g_bFPGAImage = 1;
+  SetPayload(imagePart1, PayloadBytes(1500, 1));
+  SetPayload(imagePart2, PayloadBytes(1500, 2));
+  ASSERT_EQ(UpdateFirmware(), 1u);
+  g_bFPGAImage = 0;
+  g_imageType = 2;
+  g_bCombinedImage = 1;
+  SetPayload(imagePart1, PayloadBytes(1500, 1));
+  ASSERT_EQ(UpdateFirmware(), 1u);
+
+  const auto log = ParseLog(log_.str());
+  ASSERT_GT(log.size(), 20u);
+  for (const auto& pause : pauses) {
+    int seen = 0;
+    for (std::size_t i = 0; i + 1 < log.size(); ++i) {
+      if (log[i].request != pause.request) continue;
+      ++seen;
+      EXPECT_EQ(log[i + 1].t - log[i].t, pause.pauseMs) << pause.kind << " at line " << i + 1;
+    }
+    EXPECT_GT(seen, 0) << pause.kind;
+  }
+  // Every pause is the program's own: the clock moved by exactly their sum.
+  EXPECT_EQ(log.back().t, clock_.NowMs() - 20);  // the last line is a status read
+}
+
+}  // namespace
+}  // namespace veltra
