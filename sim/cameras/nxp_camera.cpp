@@ -10,17 +10,16 @@ namespace {
 constexpr const wchar_t* kRomDescription = L"RT1060 ROM Boot Loader";
 constexpr const wchar_t* kFlashLoaderDescription = L"DFU HID Device";
 constexpr std::size_t kStampReadLength = 40;
-constexpr std::size_t kFactoryImageFiller = 256;
-
 // The firmware a camera leaves the factory with: the boot block and a stamped image.
-void WriteFactoryFirmware(SparseMemory& flash, const FirmwareVersion& version) {
+void WriteFactoryFirmware(SparseMemory& flash, const FirmwareVersion& version, std::size_t length) {
   std::vector<std::uint8_t> fcb(kFcbSize, 0);
   for (int i = 0; i < 4; ++i) fcb[i] = static_cast<std::uint8_t>((kFcbTag >> (8 * i)) & 0xFF);
   flash.Write(kFlexSpiBase, fcb.data(), fcb.size());
   const std::string stamp = "FWVER " + ToString(version) + "\n";
   std::vector<std::uint8_t> image(stamp.begin(), stamp.end());
-  for (std::size_t i = 0; i < kFactoryImageFiller; ++i) {
-    image.push_back(static_cast<std::uint8_t>(i * 7 + 1));
+  // Filler that is never 0xFF, so every byte of the image counts as programmed.
+  for (std::size_t i = image.size(); i < length; ++i) {
+    image.push_back(static_cast<std::uint8_t>(i % 251));
   }
   flash.Write(kFlashImageAddress, image.data(), image.size());
 }
@@ -31,7 +30,8 @@ NxpCamera::NxpCamera() : NxpCamera(Options{}) {}
 
 NxpCamera::NxpCamera(Options options) : options_(std::move(options)), mode_(options_.startMode) {
   SetSerial(options_.serial);
-  if (mode_ != Mode::kRom) WriteFactoryFirmware(flash_, options_.version);
+  if (mode_ != Mode::kRom)
+    WriteFactoryFirmware(flash_, options_.version, options_.factoryImageLength);
 }
 
 UsbId NxpCamera::Id() const {

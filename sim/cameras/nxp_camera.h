@@ -30,8 +30,10 @@ class NxpCamera : public CameraDevice {
   struct Options {
     std::wstring serial = L"NXP0000001";
     std::wstring name = L"Veltra_NX20";
-    // The firmware in the flash at the start: a boot block and an image stamped with version.
+    // The firmware in the flash at the start: a boot block and an image of factoryImageLength
+    // bytes stamped with version (it reaches past the region the updater erases).
     FirmwareVersion version;
+    std::size_t factoryImageLength = 128 * 1024;
     // kRom / kFlashLoader: found waiting there; kRom starts with a blank flash.
     Mode startMode = Mode::kCamera;
   };
