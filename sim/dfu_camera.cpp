@@ -37,13 +37,19 @@ void DfuCamera::SetAfterManifest(std::function<void(DfuCamera&)> hook) {
 
 void DfuCamera::ReEnumerate(std::uint16_t newPid) {
   Bus* const onBus = bus();
-  if (onBus != nullptr) onBus->Leave(this);
+  if (onBus != nullptr) {
+    onBus->Leave(this);
+  }
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (newPid != 0) pid_ = newPid;
+    if (newPid != 0) {
+      pid_ = newPid;
+    }
   }
   engine_.Restart();
-  if (onBus != nullptr) onBus->Return(this);
+  if (onBus != nullptr) {
+    onBus->Return(this);
+  }
 }
 
 }  // namespace veltra::sim

@@ -25,7 +25,9 @@ void FillStatus(std::uint8_t status, std::uint8_t state, std::uint16_t wLength, 
                 std::uint32_t* transferred) {
   const std::uint8_t record[kStatusLength] = {status, kPollTimeoutMs, 0, 0, state, 0};
   const std::uint32_t n = std::min<std::uint32_t>(wLength, kStatusLength);
-  if (data != nullptr) std::copy(record, record + n, data);
+  if (data != nullptr) {
+    std::copy(record, record + n, data);
+  }
   *transferred = data != nullptr ? n : 0;
 }
 
@@ -45,7 +47,9 @@ DfuEngine::DfuEngine(VirtualDevice& owner, Config config)
 bool DfuEngine::OnControl(const SetupPacket& setup, std::uint8_t* data,
                           std::uint32_t* transferred) {
   std::uint32_t ignored = 0;
-  if (transferred == nullptr) transferred = &ignored;
+  if (transferred == nullptr) {
+    transferred = &ignored;
+  }
   *transferred = 0;
 
   SetupPacket effective = setup;
@@ -54,7 +58,9 @@ bool DfuEngine::OnControl(const SetupPacket& setup, std::uint8_t* data,
     case FaultKind::kTransferError:
       return false;
     case FaultKind::kDisconnect:
-      if (owner_.bus() != nullptr) owner_.bus()->Leave(&owner_);
+      if (owner_.bus() != nullptr) {
+        owner_.bus()->Leave(&owner_);
+      }
       return false;
     case FaultKind::kErrorState: {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -86,15 +92,23 @@ bool DfuEngine::OnControl(const SetupPacket& setup, std::uint8_t* data,
     requests_.push_back(setup);
     ok = Handle(effective, data, transferred, &after);
   }
-  if (ok && shortIn && *transferred > 0) --*transferred;
+  if (ok && shortIn && *transferred > 0) {
+    --*transferred;
+  }
 
   Hook hook;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (after == After::kManifest) hook = manifestHook_;
-    if (after == After::kReset) hook = resetHook_;
+    if (after == After::kManifest) {
+      hook = manifestHook_;
+    }
+    if (after == After::kReset) {
+      hook = resetHook_;
+    }
   }
-  if (hook) hook();  // may re-enumerate the owner: no lock is held here
+  if (hook) {
+    hook();  // may re-enumerate the owner: no lock is held here
+  }
   return ok;
 }
 
@@ -111,7 +125,9 @@ bool DfuEngine::AcceptsData(std::uint8_t state) {
 
 bool DfuEngine::Handle(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred,
                        After* after) {
-  if ((setup.bmRequestType & kTypeMask) != kVendorToDevice) return Stall();
+  if ((setup.bmRequestType & kTypeMask) != kVendorToDevice) {
+    return Stall();
+  }
   const bool in = (setup.bmRequestType & kDirectionIn) != 0;
   using namespace dfu_request;
   using namespace dfu_state;
@@ -131,7 +147,9 @@ bool DfuEngine::Handle(const SetupPacket& setup, std::uint8_t* data, std::uint32
 
   switch (setup.bRequest) {
     case kDownload:
-      if (setup.wLength > 0) return OnData(setup, data, transferred);
+      if (setup.wLength > 0) {
+        return OnData(setup, data, transferred);
+      }
       // The zero-length end closes a download that received data.
       if ((state_ == kDnloadIdle || state_ == kMcuVerified || state_ == kFpgaVerified) &&
           dataSinceManifest_) {
@@ -143,26 +161,36 @@ bool DfuEngine::Handle(const SetupPacket& setup, std::uint8_t* data, std::uint32
     case kFpgaData:
       return OnData(setup, data, transferred);
     case kErase:
-      if (!AcceptsData(state_)) return Stall();
+      if (!AcceptsData(state_)) {
+        return Stall();
+      }
       flash_.image.clear();
       flash_.imageSections.assign(1, {});
       ++flash_.eraseCount;
       return true;
     case kMcuVerify:
-      if (state_ != kDnloadIdle || !mcuSinceManifest_) return Stall();
+      if (state_ != kDnloadIdle || !mcuSinceManifest_) {
+        return Stall();
+      }
       state_ = kMcuVerified;
       return true;
     case kFpgaVerify:
-      if (state_ != kIdle && state_ != kDnloadIdle) return Stall();
+      if (state_ != kIdle && state_ != kDnloadIdle) {
+        return Stall();
+      }
       state_ = kFpgaVerified;
       return true;
     case kDetach:
       // The model completes the detach at once instead of waiting for a bus reset.
-      if (state_ != kAppIdle) return Stall();
+      if (state_ != kAppIdle) {
+        return Stall();
+      }
       state_ = kIdle;
       return true;
     case kClearStatus:
-      if (state_ != kError) return Stall();
+      if (state_ != kError) {
+        return Stall();
+      }
       state_ = kIdle;
       return true;
     case kAbort:
@@ -175,7 +203,9 @@ bool DfuEngine::Handle(const SetupPacket& setup, std::uint8_t* data, std::uint32
       }
       return Stall();
     case kReset:
-      if (setup.wValue != 1 || setup.wIndex != kResetIndex || setup.wLength != 0) return Stall();
+      if (setup.wValue != 1 || setup.wIndex != kResetIndex || setup.wLength != 0) {
+        return Stall();
+      }
       state_ = config_.initialState;
       busyLeft_ = 0;
       *after = After::kReset;
@@ -188,7 +218,9 @@ bool DfuEngine::Handle(const SetupPacket& setup, std::uint8_t* data, std::uint32
 bool DfuEngine::OnData(const SetupPacket& setup, const std::uint8_t* data,
                        std::uint32_t* transferred) {
   const std::uint32_t length = setup.wLength;
-  if (!AcceptsData(state_) || data == nullptr || length > kMaxBlock) return Stall();
+  if (!AcceptsData(state_) || data == nullptr || length > kMaxBlock) {
+    return Stall();
+  }
   switch (setup.bRequest) {
     case dfu_request::kMcuData:
       flash_.mcu.insert(flash_.mcu.end(), data, data + length);

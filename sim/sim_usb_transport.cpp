@@ -25,11 +25,15 @@ constexpr std::uint32_t kOffsetBufferLength = 34;
 
 bool ParseCypressRecord(const std::uint8_t* record, std::uint32_t length, SetupPacket* setup,
                         const std::uint8_t** data, std::uint32_t* dataLength) {
-  if (record == nullptr || length < kCypressHeaderSize) return false;
+  if (record == nullptr || length < kCypressHeaderSize) {
+    return false;
+  }
   const std::uint32_t offset = Le32(record + kOffsetBufferOffset);
   const std::uint32_t count = Le32(record + kOffsetBufferLength);
   // Both checked against the record without overflow: offset <= length, count <= length - offset.
-  if (offset > length || count > length - offset) return false;
+  if (offset > length || count > length - offset) {
+    return false;
+  }
   setup->bmRequestType = record[0];
   setup->bRequest = record[1];
   setup->wValue = Le16(record + 2);
@@ -43,7 +47,9 @@ bool ParseCypressRecord(const std::uint8_t* record, std::uint32_t length, SetupP
 SimUsbTransport::SimUsbTransport(Bus& bus) : bus_(bus) {}
 
 void SimUsbTransport::SetError(std::uint32_t code) {
-  if (ports().system != nullptr) Sys().SetLastError(code);
+  if (ports().system != nullptr) {
+    Sys().SetLastError(code);
+  }
 }
 
 Handle SimUsbTransport::OpenDevice(const wchar_t* path) {
@@ -63,7 +69,9 @@ Handle SimUsbTransport::OpenDevice(const wchar_t* path) {
 void SimUsbTransport::CloseDevice(Handle device) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = handles_.find(device);
-  if (it != handles_.end() && !it->second.isInterface) handles_.erase(it);
+  if (it != handles_.end() && !it->second.isInterface) {
+    handles_.erase(it);
+  }
 }
 
 VirtualDevice* SimUsbTransport::Live(Handle handle, bool wantInterface) const {
@@ -90,7 +98,9 @@ bool SimUsbTransport::WinUsbInitialize(Handle device, Handle* interfaceHandle) {
     return false;
   }
   VirtualDevice* target = Live(device, false);
-  if (target == nullptr) return false;
+  if (target == nullptr) {
+    return false;
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   if (failWinUsb_ != 0) {
     SetError(failWinUsb_);
@@ -108,28 +118,42 @@ bool SimUsbTransport::WinUsbInitialize(Handle device, Handle* interfaceHandle) {
 void SimUsbTransport::WinUsbFree(Handle interfaceHandle) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = handles_.find(interfaceHandle);
-  if (it != handles_.end() && it->second.isInterface) handles_.erase(it);
+  if (it != handles_.end() && it->second.isInterface) {
+    handles_.erase(it);
+  }
 }
 
 bool SimUsbTransport::ControlTransfer(Handle interfaceHandle, const SetupPacket& setup,
                                       std::uint8_t* data, std::uint32_t* transferred) {
-  if (transferred != nullptr) *transferred = 0;
+  if (transferred != nullptr) {
+    *transferred = 0;
+  }
   VirtualDevice* device = Live(interfaceHandle, true);
-  if (device == nullptr) return false;
+  if (device == nullptr) {
+    return false;
+  }
   std::uint32_t count = 0;
   const bool ok = device->OnControl(setup, data, &count);
-  if (transferred != nullptr) *transferred = count;
+  if (transferred != nullptr) {
+    *transferred = count;
+  }
   // A stalled request reports a failure code; a device that left during the request reports
   // that it is gone.
-  if (!ok) SetError(bus_.IsPresent(device) ? kErrorGenFailure : kErrorDeviceNotConnected);
+  if (!ok) {
+    SetError(bus_.IsPresent(device) ? kErrorGenFailure : kErrorDeviceNotConnected);
+  }
   return ok;
 }
 
 bool SimUsbTransport::DeviceIoControl(Handle device, std::uint32_t ioctl, std::uint8_t* record,
                                       std::uint32_t length, std::uint32_t* returned) {
-  if (returned != nullptr) *returned = 0;
+  if (returned != nullptr) {
+    *returned = 0;
+  }
   VirtualDevice* target = Live(device, false);
-  if (target == nullptr) return false;
+  if (target == nullptr) {
+    return false;
+  }
   SetupPacket setup;
   const std::uint8_t* data = nullptr;
   std::uint32_t dataLength = 0;
@@ -143,7 +167,9 @@ bool SimUsbTransport::DeviceIoControl(Handle device, std::uint32_t ioctl, std::u
     SetError(bus_.IsPresent(target) ? kErrorGenFailure : kErrorDeviceNotConnected);
     return false;
   }
-  if (returned != nullptr) *returned = kCypressHeaderSize + setup.wLength;
+  if (returned != nullptr) {
+    *returned = kCypressHeaderSize + setup.wLength;
+  }
   SetError(0);
   return true;
 }
@@ -157,8 +183,12 @@ VirtualDevice* SimUsbTransport::DeviceOf(Handle handle) const {
 bool SimUsbTransport::IdentityOf(Handle handle, UsbId* id) const {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = handles_.find(handle);
-  if (it == handles_.end()) return false;
-  if (id != nullptr) *id = it->second.id;
+  if (it == handles_.end()) {
+    return false;
+  }
+  if (id != nullptr) {
+    *id = it->second.id;
+  }
   return true;
 }
 
@@ -170,14 +200,18 @@ void SimUsbTransport::FailWinUsbInitialize(std::uint32_t errorCode) {
 int SimUsbTransport::OpenFileHandles() const {
   std::lock_guard<std::mutex> lock(mutex_);
   int count = 0;
-  for (const auto& entry : handles_) count += entry.second.isInterface ? 0 : 1;
+  for (const auto& entry : handles_) {
+    count += entry.second.isInterface ? 0 : 1;
+  }
   return count;
 }
 
 int SimUsbTransport::OpenInterfaceHandles() const {
   std::lock_guard<std::mutex> lock(mutex_);
   int count = 0;
-  for (const auto& entry : handles_) count += entry.second.isInterface ? 1 : 0;
+  for (const auto& entry : handles_) {
+    count += entry.second.isInterface ? 1 : 0;
+  }
   return count;
 }
 

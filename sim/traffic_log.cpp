@@ -1,5 +1,7 @@
 #include "sim/traffic_log.h"
 
+#include <type_traits>
+
 #include "platform/ports.h"
 #include "sim/sim_usb_transport.h"
 
@@ -17,7 +19,9 @@ std::string SetupArray(const SetupPacket& setup) {
 }
 
 std::string ResultFields(bool ok, long long value) {
-  if (ok) return ",\"result\":" + std::to_string(value);
+  if (ok) {
+    return ",\"result\":" + std::to_string(value);
+  }
   const std::uint32_t error = ports().system != nullptr ? Sys().GetLastError() : 0;
   return ",\"result\":-1,\"error\":" + std::to_string(error);
 }
@@ -34,16 +38,19 @@ LogArg::LogArg(const std::wstring& text) : json_(JsonString(text)) {}
 std::string DeviceName(const UsbId& id) {
   static const char kUpper[] = "0123456789ABCDEF";
   std::string out(9, ':');
-  for (int i = 0; i < 4; ++i) {
-    out[static_cast<std::size_t>(i)] = kUpper[(id.vid >> (12 - 4 * i)) & 0xF];
-    out[static_cast<std::size_t>(5 + i)] = kUpper[(id.pid >> (12 - 4 * i)) & 0xF];
+  for (std::size_t i = 0; i < 4; ++i) {
+    const unsigned shift = 12 - 4 * static_cast<unsigned>(i);
+    out[i] = kUpper[(id.vid >> shift) & 0xFu];
+    out[5 + i] = kUpper[(id.pid >> shift) & 0xFu];
   }
   return out;
 }
 
 std::string HexBytes(const std::uint8_t* data, std::size_t length) {
   std::string out;
-  if (data == nullptr) return out;
+  if (data == nullptr) {
+    return out;
+  }
   out.reserve(length * 2);
   for (std::size_t i = 0; i < length; ++i) {
     out.push_back(kHexDigits[data[i] >> 4]);
@@ -55,7 +62,7 @@ std::string HexBytes(const std::uint8_t* data, std::size_t length) {
 std::string JsonString(const std::wstring& text) {
   std::string out = "\"";
   for (wchar_t c : text) {
-    const auto code = static_cast<std::uint32_t>(c);
+    const auto code = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
     if (c == L'"' || c == L'\\') {
       out.push_back('\\');
       out.push_back(static_cast<char>(c));
@@ -64,7 +71,9 @@ std::string JsonString(const std::wstring& text) {
     } else {
       // Control and non-ASCII characters as \uXXXX (UTF-16 code units).
       out += "\\u";
-      for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHexDigits[(code >> shift) & 0xF]);
+      for (int shift = 12; shift >= 0; shift -= 4) {
+        out.push_back(kHexDigits[(code >> shift) & 0xF]);
+      }
     }
   }
   out.push_back('"');
@@ -106,7 +115,9 @@ bool TrafficLog::ok() const {
 
 void TrafficLog::Flush() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (out_ != nullptr) out_->flush();
+  if (out_ != nullptr) {
+    out_->flush();
+  }
 }
 
 std::uint64_t TrafficLog::Count() const {
@@ -122,7 +133,9 @@ void TrafficLog::Write(const std::string& dev, const char* op, const std::string
   std::lock_guard<std::mutex> lock(mutex_);
   const std::uint64_t now = ports().system != nullptr ? Sys().NowMs() : 0;
   ++seq_;
-  if (out_ == nullptr) return;
+  if (out_ == nullptr) {
+    return;
+  }
   *out_ << "{\"seq\":" << seq_ << ",\"t_ms\":" << now << ",\"dev\":\""
         << (dev.empty() ? "????:????" : dev) << "\",\"op\":\"" << op << '"' << rest << "}\n";
 }
@@ -146,10 +159,14 @@ bool TrafficLog::ControlTransfer(Handle interfaceHandle, const SetupPacket& setu
   // log must show what was sent even when the call fails.
   const bool in = (setup.bmRequestType & kDirectionIn) != 0;
   std::string rest = SetupArray(setup);
-  if (!in) rest += ",\"out\":\"" + HexBytes(data, data != nullptr ? setup.wLength : 0) + "\"";
+  if (!in) {
+    rest += ",\"out\":\"" + HexBytes(data, data != nullptr ? setup.wLength : 0) + "\"";
+  }
   std::uint32_t count = 0;
   const bool ok = inner_.ControlTransfer(interfaceHandle, setup, data, &count);
-  if (transferred != nullptr) *transferred = count;
+  if (transferred != nullptr) {
+    *transferred = count;
+  }
   if (in) {
     const std::uint32_t shown = count < setup.wLength ? count : setup.wLength;
     rest += ",\"in\":\"" + HexBytes(data, data != nullptr ? shown : 0) + "\"";
@@ -182,7 +199,9 @@ void TrafficLog::LogLibrary(const std::string& dev, const std::string& call,
   std::string rest =
       ",\"call\":" + JsonString(std::wstring(call.begin(), call.end())) + ",\"args\":[";
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (i > 0) rest.push_back(',');
+    if (i > 0) {
+      rest.push_back(',');
+    }
     rest += args[i].json();
   }
   rest += "],\"result\":" + std::to_string(result);

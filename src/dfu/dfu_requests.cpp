@@ -75,7 +75,9 @@ int ReadStatusRecord(std::uint8_t request, const wchar_t* name, DfuStatus* recor
     DebugPrint(1, L"dodownload::%ls:: count not equal to number of bytes read ++\n", name);
     return 0;
   }
-  if (record != nullptr) std::memcpy(record, reply, kStatusLength);
+  if (record != nullptr) {
+    std::memcpy(record, reply, kStatusLength);
+  }
   return 1;
 }
 
@@ -120,7 +122,9 @@ Handle Initialize_USBHanlde(const wchar_t* path) {
   const Handle handle = Usb().OpenDevice(devicePath);
   DebugPrint(1, L"Initialize_USBHanlde:: CreateFile GetLastError() = %d\r\n",
              static_cast<int>(Sys().GetLastError()));
-  if (handle == kInvalidHandle) return kNullHandle;
+  if (handle == kInvalidHandle) {
+    return kNullHandle;
+  }
   lastOpenedHandle = handle;
   return handle;
 }
@@ -130,7 +134,9 @@ int InitializeDevice(const wchar_t* path) {
   if (deviceHandle.load() == kNullHandle) {
     // An open device handle is reused as it is; only without one is the path opened.
     deviceHandle = Initialize_USBHanlde(path);
-    if (deviceHandle.load() == kNullHandle) return 0;
+    if (deviceHandle.load() == kNullHandle) {
+      return 0;
+    }
   }
   Handle bound = kNullHandle;
   if (!Usb().WinUsbInitialize(deviceHandle.load(), &bound)) {
@@ -161,7 +167,9 @@ int GetStatus(DfuStatus* status) {
     DebugPrint(1, L"dodownload::Getstatus:: count not equal to number of bytes read ++\n");
     return 0;
   }
-  if (status != nullptr) std::memcpy(status, reply, kStatusLength);
+  if (status != nullptr) {
+    std::memcpy(status, reply, kStatusLength);
+  }
   Sys().Sleep(kStatusPauseMs);
   return 1;
 }
@@ -200,7 +208,9 @@ const std::uint8_t* Staging(std::uint32_t length) {
 
 int SendDataMCUData(std::uint32_t length) {
   const int sent = SendBlock(kRequestMcuData, L"SendDataMCUData", Staging(length), length);
-  if (sent != 0) Sys().Sleep(kMcuChunkPauseMs);
+  if (sent != 0) {
+    Sys().Sleep(kMcuChunkPauseMs);
+  }
   return sent;
 }
 
@@ -237,7 +247,9 @@ int ReadMCUVerifyStatus(DfuStatus* status) {
     DebugPrint(1, L"ReadMCUVerifyStatus:: Invalid Handle ++\n");
     return 0;
   }
-  if (ReadStatusRecord(kRequestMcuVerifyStatus, L"ReadMCUVerifyStatus", status) == 0) return 0;
+  if (ReadStatusRecord(kRequestMcuVerifyStatus, L"ReadMCUVerifyStatus", status) == 0) {
+    return 0;
+  }
   return status != nullptr && status->bStatus != 0 && status->bState == kMcuVerifiedState ? 1 : 0;
 }
 
@@ -254,7 +266,9 @@ int ReadFPGAVerifyStatus(DfuStatus* status) {
     DebugPrint(1, L"ReadFPGAVerifyStatus:: Invalid Handle ++\n");
     return 0;
   }
-  if (ReadStatusRecord(kRequestFpgaVerifyStatus, L"ReadFPGAVerifyStatus", status) == 0) return 0;
+  if (ReadStatusRecord(kRequestFpgaVerifyStatus, L"ReadFPGAVerifyStatus", status) == 0) {
+    return 0;
+  }
   return status != nullptr && status->bStatus != 0 && status->bState == kFpgaVerifiedState ? 1 : 0;
 }
 
@@ -268,9 +282,13 @@ int SendDeviceResetCommand() {
 
 void ReleaseDfuHandles() {
   const Handle bound = winUSBHandle.exchange(kNullHandle);
-  if (bound != kNullHandle && bound != kInvalidHandle) Usb().WinUsbFree(bound);
+  if (bound != kNullHandle && bound != kInvalidHandle) {
+    Usb().WinUsbFree(bound);
+  }
   const Handle device = deviceHandle.exchange(kNullHandle);
-  if (device != kNullHandle && device != kInvalidHandle) Usb().CloseDevice(device);
+  if (device != kNullHandle && device != kInvalidHandle) {
+    Usb().CloseDevice(device);
+  }
 }
 
 }  // namespace veltra

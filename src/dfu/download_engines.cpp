@@ -57,7 +57,9 @@ void AnnounceTotal(std::uint32_t total) {
 // once the first block of the download has been confirmed.
 void ConfirmBlock(bool firstOfDownload) {
   Dialog().SendToDialog(WM_APP_PROGRESS, g_blockCount.load() + 1, 0);
-  if (firstOfDownload) Dialog().KillTimer(IDT_BLINK_ERASE);
+  if (firstOfDownload) {
+    Dialog().KillTimer(IDT_BLINK_ERASE);
+  }
   ++g_blockCount;
 }
 
@@ -71,14 +73,22 @@ bool WaitForDownloadIdle(WaitRule rule) {
   int consecutiveFailures = 0;
   for (std::uint64_t reads = 0; reads < kStatusPollHardLimit; ++reads) {
     if (GetStatus(&dfu_status) == 0) {
-      if (rule == WaitRule::kOrdinary) return false;
+      if (rule == WaitRule::kOrdinary) {
+        return false;
+      }
       DebugPrint(1, L"FirstTimeGetstatus::Getstatus failed \n");
-      if (++consecutiveFailures >= kFirstBlockStatusRetries) return false;
+      if (++consecutiveFailures >= kFirstBlockStatusRetries) {
+        return false;
+      }
       continue;
     }
     consecutiveFailures = 0;
-    if (dfu_status.bState == kStateDnloadIdle) return true;
-    if (Sys().NowMs() - start >= kStatusPollLimitMs) break;
+    if (dfu_status.bState == kStateDnloadIdle) {
+      return true;
+    }
+    if (Sys().NowMs() - start >= kStatusPollLimitMs) {
+      break;
+    }
   }
   DebugPrint(1, L"WaitForDownloadIdle:: device stayed in state %d ++\n",
              static_cast<int>(dfu_status.bState));
@@ -140,7 +150,9 @@ bool SendMcuText(const std::vector<McuChunk>& chunks) {
 }
 
 bool McuChunksOf(const Payload& text, std::vector<McuChunk>* chunks) {
-  if (SplitMcuChunks(text.data, text.length, chunks)) return true;
+  if (SplitMcuChunks(text.data, text.length, chunks)) {
+    return true;
+  }
   DebugPrint(1, L"DoDownloadMCUFirmware :: MCU text has a line longer than one block ++\n");
   return false;
 }
@@ -166,7 +178,9 @@ int FirstPass() {
     DebugPrint(1, L"DoDownload CombinedImage not found\r\n");
   }
 
-  if (!SendBlocks(imagePart1, SendFromStaging, true)) return 0;
+  if (!SendBlocks(imagePart1, SendFromStaging, true)) {
+    return 0;
+  }
   ReleasePayload(imagePart1);
   DebugPrint(1, L"DoDownload :: written first part of the image  ++\n");
   DebugPrint(1, L"DoDownload --\n");
@@ -226,10 +240,14 @@ int DoDownloadMCUFirmware() {
   g_bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadMCUFirmware ++\n");
   std::vector<McuChunk> chunks;
-  if (!McuChunksOf(imagePart1, &chunks)) return 0;
+  if (!McuChunksOf(imagePart1, &chunks)) {
+    return 0;
+  }
   AnnounceTotal(g_mcuChunkCount.load() + BlockCountOf(imagePart2));
 
-  if (!SendMcuText(chunks)) return 0;
+  if (!SendMcuText(chunks)) {
+    return 0;
+  }
   ReleasePayload(imagePart1);
 
   Dialog().SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
@@ -251,7 +269,9 @@ int DoDownloadMCUFirmware() {
   }
 
   // Without MCU text the first image block is the first block of the download.
-  if (!SendBlocks(imagePart2, SendFromStaging, chunks.empty())) return 0;
+  if (!SendBlocks(imagePart2, SendFromStaging, chunks.empty())) {
+    return 0;
+  }
   ReleasePayload(imagePart2);
   g_bDownloadComplete = 1;
   return 1;
@@ -281,9 +301,13 @@ int DoDownloadFPGAFirmware() {
   }
 
   AnnounceTotal(BlockCountOf(imagePart1) + BlockCountOf(imagePart2));
-  if (!SendBlocks(imagePart1, SendDataFPGAData, false)) return 0;
+  if (!SendBlocks(imagePart1, SendDataFPGAData, false)) {
+    return 0;
+  }
   ReleasePayload(imagePart1);
-  if (!SendBlocks(imagePart2, SendFromStaging, false)) return 0;
+  if (!SendBlocks(imagePart2, SendFromStaging, false)) {
+    return 0;
+  }
   ReleasePayload(imagePart2);
   g_bDownloadComplete = 1;
   return 1;
@@ -294,14 +318,22 @@ DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r) 
     case 2:
       return !w && (!o || f) ? DownloadPass::kFirst : DownloadPass::kSecond;
     case 1:
-      if (!w && !o && !r) return DownloadPass::kFirst;
-      if (!w && f) return DownloadPass::kFirst;
+      if (!w && !o && !r) {
+        return DownloadPass::kFirst;
+      }
+      if (!w && f) {
+        return DownloadPass::kFirst;
+      }
       return DownloadPass::kSecond;
     case 3:
       return !w && f ? DownloadPass::kFirst : DownloadPass::kSecond;
     default:
-      if (!w && f) return DownloadPass::kFirst;
-      if (o || f) return DownloadPass::kSecond;
+      if (!w && f) {
+        return DownloadPass::kFirst;
+      }
+      if (o || f) {
+        return DownloadPass::kSecond;
+      }
       return DownloadPass::kNone;
   }
 }

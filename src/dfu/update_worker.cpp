@@ -52,7 +52,9 @@ enum class StateChange { kReady, kStatusFailed, kNotIdle };
 // Brings the camera into dfuIDLE. Only the status read after a command counts, not the command's
 // own outcome.
 StateChange ChangeToDFUIdleState() {
-  if (GetStatus(&dfu_status) == 0) return StateChange::kStatusFailed;
+  if (GetStatus(&dfu_status) == 0) {
+    return StateChange::kStatusFailed;
+  }
   DebugPrint(1, L"ChangeToDFUIdleState\n");
   switch (dfu_status.bState) {
     case state::kAppIdle:
@@ -75,8 +77,12 @@ StateChange ChangeToDFUIdleState() {
 }
 
 int RunEngine() {
-  if (g_bMCUImage.load() != 0) return DoDownloadMCUFirmware();
-  if (g_bFPGAImage.load() != 0) return DoDownloadFPGAFirmware();
+  if (g_bMCUImage.load() != 0) {
+    return DoDownloadMCUFirmware();
+  }
+  if (g_bFPGAImage.load() != 0) {
+    return DoDownloadFPGAFirmware();
+  }
   return DoDownload();
 }
 
@@ -128,9 +134,13 @@ std::uint32_t EndWithEngineFailure() {
 
 // The selected record is a Pesca camera in its update mode: it finishes with the Warning dialog.
 bool SelectedIsPescaUpdateMode() {
-  if (g_bPescaDevice.load() == 0) return false;
+  if (g_bPescaDevice.load() == 0) {
+    return false;
+  }
   const int index = g_nSelectedIndex.load();
-  if (index < 0 || index >= kMaxDevices) return false;
+  if (index < 0 || index >= kMaxDevices) {
+    return false;
+  }
   return TextEqualsNoCase(g_DeviceTable[index].pidText, kPescaUpdatePid);
 }
 
@@ -190,7 +200,9 @@ std::uint32_t UpdateFirmware() {
     }
     result = RunEngine();
   }
-  if (result == 0) return EndWithEngineFailure();
+  if (result == 0) {
+    return EndWithEngineFailure();
+  }
   return EndWithSuccess(dfuRoute);
 }
 
