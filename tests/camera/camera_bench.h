@@ -1,0 +1,73 @@
+// The bench the camera tests run on: virtual devices on the bus, found by the bench's discovery,
+// opened through the bench's USB transport (every transfer in traffic_) and reached through the
+// bench's camera-control library. The library can be told to raise an exception or to hand out
+// scripted HID replies, for the paths no virtual camera takes.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "sim/sim_camera_library.h"
+#include "sim/sim_discovery.h"
+#include "sim/sim_usb_transport.h"
+#include "sim/traffic_log.h"
+#include "support/bench_fixture.h"
+
+namespace veltra::test {
+
+class ScriptedLibrary : public sim::SimCameraLibrary {
+ public:
+  using SimCameraLibrary::SimCameraLibrary;
+  bool throwOnInit = false;
+  std::function<std::int32_t(std::uint8_t*)> hidReply;
+
+  std::int32_t InitExtensionUnit(const wchar_t* path) override {
+    if (throwOnInit) throw std::runtime_error("InitExtensionUnit");
+    return SimCameraLibrary::InitExtensionUnit(path);
+  }
+  std::int32_t GetHidReport(std::uint8_t* reply64) override {
+    return hidReply ? hidReply(reply64) : SimCameraLibrary::GetHidReport(reply64);
+  }
+  int Count(const std::string& call) const {
+    int n = 0;
+    for (const auto& c : Calls()) n += c == call ? 1 : 0;
+    return n;
+  }
+};
+
+class CameraBench : public BenchTest {
+ protected:
+  CameraBench() {
+    Ports set = ports();
+    set.usb = &log_;
+    set.camera = &lib_;
+    set.discovery = &discovery_;
+    InstallPorts(set);
+  }
+
+  template <typename Device, typename Options>
+  std::shared_ptr<Device> Plug(Options options, const wchar_t* serial) {
+    options.serial = serial;
+    auto device = std::make_shared<Device>(options);
+    bus_.Plug(device);
+    return device;
+  }
+
+  std::vector<std::wstring> BoxTexts() const {
+    std::vector<std::wstring> texts;
+    for (const auto& box : dialog_.MessageBoxes()) texts.push_back(box.text);
+    return texts;
+  }
+
+  sim::SimUsbTransport usb_{bus_};
+  std::ostringstream traffic_;
+  sim::TrafficLog log_{usb_, traffic_};
+  ScriptedLibrary lib_{bus_, &log_};
+  sim::SimDiscovery discovery_{bus_};
+};
+
+}  // namespace veltra::test

@@ -1,0 +1,173 @@
+// READ F/W VERSION and RESET as the refresher thread runs them, against the bench's cameras listed
+// by the real start-up scan.
+#include "app/app_state.h"
+#include "app/resource_ids.h"
+#include "camera/device_change.h"  // SetInitialDeviceValue
+#include "camera/device_reset.h"
+#include "camera/version_read.h"
+#include "camera_bench.h"
+#include "devices/device_table.h"
+#include "dfu/dfu_requests.h"
+#include "sim/cameras/cx3_camera.h"
+#include "sim/cameras/dfu_cameras.h"
+#include "sim/dfu_camera.h"
+
+namespace veltra {
+namespace {
+
+using sim::Cx3Camera;
+using sim::DfuModeCamera;
+
+class CameraCommandsTest : public test::CameraBench {
+ protected:
+  std::vector<std::wstring> ReadVersionOf(int entry) {
+    dialog_.ClearRecords();
+    dialog_.ComboSetCurSel(entry);
+    g_bReadVersionBusy = 1;
+    GetFirmwarVersion();
+    EXPECT_EQ(g_bReadVersionBusy.load(), 0);
+    EXPECT_TRUE(dialog_.Item(IDC_BTN_READFW_VERSION).enabled);
+    for (const auto& box : dialog_.MessageBoxes()) {
+      EXPECT_TRUE(Traced(box.text));  // every report also goes to the debugger channel
+    }
+    return BoxTexts();
+  }
+  void Reset(int entry) {
+    dialog_.ComboSetCurSel(entry);
+    g_bResetBusy = 1;
+    ResetSelectedDevice();
+  }
+};
+
+using Texts = std::vector<std::wstring>;
+
+TEST_F(CameraCommandsTest, EachCameraShowsTheVersionItHolds) {
+  auto pesca = sim::PescaOptions();
+  pesca.extensionUnit = true;  // answers its family call and the maker's unit: two reports
+  pesca.version = {5, 1, 2, 9};
+  auto tarsa = sim::TarsaOptions();
+  tarsa.version = {5, 1, 2, 9};
+  DfuModeCamera::Options generic;
+  generic.version = {1, 2, 300, 400};
+  Plug<sim::PescaCamera>(pesca, L"P1");
+  Plug<sim::TarsaCamera>(tarsa, L"T1");
+  Plug<sim::GenericCamera>(generic, L"G1");
+  ASSERT_EQ(SetInitialDeviceValue(), 1);
+
+  EXPECT_EQ(ReadVersionOf(0),
+            (Texts{L"Firmware Version = 5.1.2.9", L"Firmware Version = 5.1.2.9\r\n"}));
+  EXPECT_EQ(ReadVersionOf(1), Texts{L"Firmware Version : 205.1.2, Version : 9"});
+  EXPECT_EQ(ReadVersionOf(2), Texts{L"Firmware Version = 1.2.300.400\r\n"});
+
+  // The CX3 channel takes no path: the library answers from the CX3 camera it finds, so the CX3
+  // cameras join only now.
+  Cx3Camera::Options cx3;
+  cx3.extensionUnit = false;
+  cx3.queryBusyReads = 2;
+  Plug<Cx3Camera>(cx3, L"X1");
+  Plug<Cx3Camera>(Cx3Camera::Options{}, L"X2");  // the unit under another vendor ID: silent
+  ASSERT_EQ(SetInitialDeviceValue(), 1);
+  EXPECT_EQ(ReadVersionOf(3),
+            Texts{L"CX3 firmware version = 1.0\nCX3 firmware build date = 3-14-24 (MM-DD-YY)\n\n"
+                  L"ISP firmware version = 0x2.0x5 (2.5)\nISP firmware Build date = Mar 14 2024 \n"
+                  L"ISP firmware Build time = 10:20:30 \n"});
+  EXPECT_EQ(dialog_.MessageBoxes()[0].caption, L"DovedIdiz_ID_Avaraze");
+  EXPECT_TRUE(ReadVersionOf(4).empty());
+}
+
+TEST_F(CameraCommandsTest, Cx3ReadEndsSilentlyOnFailureAndCutsItsTextsAtTheReplyEnd) {
+  // A camera in download mode has neither the unit nor a CX3 channel.
+  bus_.Plug(std::make_shared<sim::DfuCamera>());
+  ASSERT_EQ(SetInitialDeviceValue(), 1);
+  EXPECT_TRUE(ReadVersionOf(0).empty());
+  EXPECT_TRUE(Traced(L"IDC_BTN_READFW_VERSION SetPreparseDataAndAttributes \r\n"));
+
+  Cx3Camera::Options cx3;
+  cx3.extensionUnit = false;
+  cx3.queryBusyReads = 1000;  // never ready
+  Plug<Cx3Camera>(cx3, L"X1");
+  ASSERT_EQ(SetInitialDeviceValue(), 1);
+  const auto before = system_->NowMs();
+  EXPECT_TRUE(ReadVersionOf(0).empty());
+  EXPECT_EQ(system_->NowMs() - before, 2u * 100u * 10u);  // 100 polls of 10 ms per query
+
+  lib_.hidReply = [](std::uint8_t*) { return 0; };  // no reply can be read
+  EXPECT_TRUE(ReadVersionOf(0).empty());
+
+  lib_.hidReply = [](std::uint8_t* reply) {  // ready, with texts that run to the last byte
+    for (int i = 0; i < 64; ++i) reply[i] = i < 4 ? 0 : 'x';
+    return 1;
+  };
+  const auto texts = ReadVersionOf(0);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_NE(texts[0].find(L"Build date = " + std::wstring(60, L'x') + L" \n"), std::wstring::npos);
+  EXPECT_NE(texts[0].find(L"Build time = " + std::wstring(48, L'x') + L" \n"), std::wstring::npos);
+}
+
+TEST_F(CameraCommandsTest, ResetReachesEachCameraByItsRoute) {
+  auto tarsaWithUnit = sim::TarsaOptions();
+  tarsaWithUnit.extensionUnit = true;
+  auto tarsa = Plug<sim::TarsaCamera>(sim::TarsaOptions(), L"T1");
+  auto both = Plug<sim::TarsaCamera>(tarsaWithUnit, L"T2");
+  auto generic = Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"G1");
+  ASSERT_EQ(SetInitialDeviceValue(), 1);
+
+  tarsa->SetFault({sim::FaultKind::kTransferError, tarsa->TransferCount()});
+  Reset(0);  // a refused reset is traced only
+  EXPECT_TRUE(Traced(L"Check RESET IN DFU failed\r\n"));
+  EXPECT_TRUE(dialog_.MessageBoxes().empty());
+  EXPECT_EQ(g_bResetBusy.load(), 0);
+
+  // A family camera that also opens through the unit is reset through the unit.
+  const std::string unitReset = R"("call":"SendHIDCommandWithFirstByte","args":[4])";
+  const std::pair<sim::CameraDevice*, std::string> cases[] = {
+      {tarsa.get(), R"("call":"ResetTarsa")"}, {both.get(), unitReset}, {generic.get(), unitReset}};
+  for (int entry = 0; entry < 3; ++entry) {
+    SCOPED_TRACE(entry);
+    traffic_.str("");
+    const auto generation = cases[entry].first->Generation();
+    Reset(entry);
+    EXPECT_EQ(cases[entry].first->Generation(), generation + 1);  // it left and came back
+    EXPECT_NE(traffic_.str().find(cases[entry].second), std::string::npos) << traffic_.str();
+    EXPECT_EQ(g_bResetBusy.load(), 0);
+  }
+}
+
+TEST_F(CameraCommandsTest, CameraInDownloadModeGetsTheResetRequestOnFreshHandles) {
+  auto camera = std::make_shared<sim::DfuCamera>();
+  int resets = 0;
+  camera->engine().SetResetHook([&resets] { ++resets; });
+  bus_.Plug(camera);
+  ASSERT_EQ(SetInitialDeviceValue(), 1);
+  ASSERT_EQ(InitializeDevice(g_DeviceTable[0].devicePath), 1);  // left open by an earlier command
+  const Handle stale = winUSBHandle.load();
+
+  Reset(0);
+  EXPECT_EQ(resets, 1);
+  EXPECT_NE(traffic_.str().find(R"("op":"control","setup":[64,50,1,4,0])"), std::string::npos);
+  EXPECT_EQ(usb_.OpenFileHandles(), 1);
+  EXPECT_NE(winUSBHandle.load(), stale);
+  EXPECT_EQ(g_bResetBusy.load(), 0);
+
+  bus_.Unplug(camera.get());  // the request fails: traced only
+  Reset(0);
+  EXPECT_TRUE(Traced(L"Check RESET IN DFU SendDeviceResetCommand failed\r\n"));
+  EXPECT_EQ(g_bResetBusy.load(), 0);
+}
+
+TEST_F(CameraCommandsTest, AnExceptionLeavesTheCommandUnfinished) {
+  Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"G1");
+  ASSERT_EQ(SetInitialDeviceValue(), 1);
+  lib_.throwOnInit = true;
+  g_bReadVersionBusy = 1;
+  GetFirmwarVersion();  // unfinished: the button stays off and the request busy
+  EXPECT_TRUE(Traced(L"GetFirmwarVersion exception\r\n"));
+  EXPECT_FALSE(dialog_.Item(IDC_BTN_READFW_VERSION).enabled);
+  EXPECT_EQ(g_bReadVersionBusy.load(), 1);
+  Reset(0);
+  EXPECT_TRUE(Traced(L"ResetSelectedDevice exception\r\n"));
+  EXPECT_EQ(g_bResetBusy.load(), 1);
+}
+
+}  // namespace
+}  // namespace veltra
