@@ -117,7 +117,9 @@ int ReadCombinedImage(const std::uint8_t* file, std::uint32_t length, std::uint3
       !LocateSection(file, length, secondPos, kCombinedLengthAt, L"Image2", &second)) {
     return 0;
   }
-  if (!CopySections(file, first, second, kTraceCombinedNoMemory)) return 0;
+  if (!CopySections(file, first, second, kTraceCombinedNoMemory)) {
+    return 0;
+  }
   g_bCombinedImage = 1;
   return 1;
 }
@@ -155,7 +157,9 @@ int SplitByMarkers(const std::uint8_t* file, std::uint32_t length) {
   const std::uint32_t mcuPos = FindMarker(file, length, kMarkerMcu);
   if (mcuPos != kNotFound) {
     g_bMCUImage = 1;
-    if (ReadMCUFX3Firmware(file, length, mcuPos) != 1) return 0;
+    if (ReadMCUFX3Firmware(file, length, mcuPos) != 1) {
+      return 0;
+    }
     std::vector<McuChunk> chunks;
     if (!SplitMcuChunks(imagePart1.data, imagePart1.length, &chunks)) {
       DebugPrint(1, kTraceMcuLineTooLong);
@@ -167,7 +171,9 @@ int SplitByMarkers(const std::uint8_t* file, std::uint32_t length) {
   g_bMCUImage = 0;
 
   const std::uint32_t imgPos = FindMarker(file, length, kMarkerImg);
-  if (imgPos != kNotFound) return ReadCombinedImage(file, length, imgPos);
+  if (imgPos != kNotFound) {
+    return ReadCombinedImage(file, length, imgPos);
+  }
   return ReadUnmarkedImage(file, length);
 }
 
@@ -175,12 +181,18 @@ int SplitByMarkers(const std::uint8_t* file, std::uint32_t length) {
 
 std::uint32_t FindMarker(const std::uint8_t* buffer, std::uint32_t length, const char* marker,
                          std::uint32_t from) {
-  if (buffer == nullptr || marker == nullptr) return kNotFound;
+  if (buffer == nullptr || marker == nullptr) {
+    return kNotFound;
+  }
   const std::size_t markerLength = std::strlen(marker);
-  if (markerLength == 0 || markerLength > length) return kNotFound;
+  if (markerLength == 0 || markerLength > length) {
+    return kNotFound;
+  }
   const std::uint32_t last = length - static_cast<std::uint32_t>(markerLength);
   for (std::uint32_t i = from; i <= last; ++i) {
-    if (std::memcmp(buffer + i, marker, markerLength) == 0) return i;
+    if (std::memcmp(buffer + i, marker, markerLength) == 0) {
+      return i;
+    }
   }
   return kNotFound;
 }
@@ -211,7 +223,9 @@ int ReadMCUFX3Firmware(const std::uint8_t* file, std::uint32_t length, std::uint
 // the new file over payloads of the old one) could otherwise be sent by a later update.
 int SplitFirmwareFile(const std::uint8_t* file, std::uint32_t length) {
   const int result = SplitByMarkers(file, length);
-  if (result != 1) DiscardImageSelection();
+  if (result != 1) {
+    DiscardImageSelection();
+  }
   return result;
 }
 

@@ -38,9 +38,13 @@ bool AllocatePayload(Payload& payload, const std::uint8_t* source, std::uint32_t
   const std::size_t bytes = length == 0 ? 1 : length;
   const PayloadAllocator allocator = g_payloadAllocator.load();
   void* memory = allocator != nullptr ? allocator(bytes) : std::malloc(bytes);
-  if (memory == nullptr) return false;
+  if (memory == nullptr) {
+    return false;
+  }
   std::memset(memory, 0, bytes);
-  if (source != nullptr && length != 0) std::memcpy(memory, source, length);
+  if (source != nullptr && length != 0) {
+    std::memcpy(memory, source, length);
+  }
   payload.data = static_cast<std::uint8_t*>(memory);
   payload.length = length;
   return true;

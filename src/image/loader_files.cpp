@@ -31,10 +31,14 @@ constexpr std::uint32_t kNxpLoaderWaitMs = 5000;
 // does not fit whole is not tried: a cut name could open some other file.
 bool BuildLoaderPath(const wchar_t* name) {
   const long cut = static_cast<long>(g_exeDirLength) + 1;
-  if (cut < 0 || cut >= static_cast<long>(kPathChars)) return false;
+  if (cut < 0 || cut >= static_cast<long>(kPathChars)) {
+    return false;
+  }
   g_szExePath[cut] = L'\0';
   const std::size_t room = kPathChars - static_cast<std::size_t>(cut);
-  if (std::wcslen(name) >= room) return false;
+  if (std::wcslen(name) >= room) {
+    return false;
+  }
   CopyText(g_szExePath + cut, room, name);
   return true;
 }
@@ -48,7 +52,9 @@ int LoadLoaderFile(const wchar_t* name) {
   }
   const bool read = ReadWholeFile(file, g_loaderImage);
   std::fclose(file);
-  if (!read) return 0;
+  if (!read) {
+    return 0;
+  }
   if (g_loaderImage.length == 0) {
     DebugPrint(1, kTraceEmptyLoader);
     ReleasePayload(g_loaderImage);
@@ -64,7 +70,9 @@ int LoadFX3BootImage() {
 }
 
 int LoadNXPFlashLoader() {
-  if (LoadLoaderFile(kNxpFlashLoaderName) != 1) return 0;
+  if (LoadLoaderFile(kNxpFlashLoaderName) != 1) {
+    return 0;
+  }
   g_bNXPMode = 1;
   Sys().Sleep(kNxpLoaderWaitMs);
   return 1;

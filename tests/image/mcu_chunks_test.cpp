@@ -15,7 +15,9 @@ using Chunks = std::vector<std::pair<std::uint32_t, std::uint32_t>>;  // offset,
 
 Bytes Lines(std::initializer_list<std::size_t> lengths) {
   Bytes text;
-  for (const auto length : lengths) fwgen::Append(text, test::McuText(1, length, 7));
+  for (const auto length : lengths) {
+    fwgen::Append(text, test::McuText(1, length, 7));
+  }
   return text;
 }
 
@@ -23,7 +25,9 @@ bool Split(const Bytes& text, Chunks* out) {
   std::vector<McuChunk> chunks;
   const bool ok = SplitMcuChunks(text.data(), static_cast<std::uint32_t>(text.size()), &chunks);
   out->clear();
-  for (const auto& c : chunks) out->emplace_back(c.offset, c.length);
+  for (const auto& c : chunks) {
+    out->emplace_back(c.offset, c.length);
+  }
   return ok;
 }
 
@@ -74,7 +78,9 @@ TEST(McuChunks, ChunksTileTheTextUpToItsLastLineFeed) {
       state = state * 1103515245u + 12345u;
       fwgen::Append(text, test::McuText(1, 2 + (state >> 16) % 1022, seed));
     }
-    if (seed % 2 == 0) fwgen::AppendText(text, ":tail");
+    if (seed % 2 == 0) {
+      fwgen::AppendText(text, ":tail");
+    }
     Chunks chunks;
     ASSERT_TRUE(Split(text, &chunks));
     std::uint32_t next = 0;

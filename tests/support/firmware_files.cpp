@@ -16,7 +16,9 @@ std::string CurrentTestName() {
   std::string name =
       info == nullptr ? "no_test" : std::string(info->test_suite_name()) + "." + info->name();
   for (auto& c : name) {
-    if (c == '/' || c == '\\') c = '_';
+    if (c == '/' || c == '\\') {
+      c = '_';
+    }
   }
   return name;
 }
@@ -69,7 +71,9 @@ TempFile WriteTempFile(const std::string& name, const Bytes& bytes) {
   std::FILE* out = std::fopen(file.hostPath.c_str(), "wb");
   EXPECT_NE(out, nullptr) << file.hostPath;
   if (out != nullptr) {
-    EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+    if (!bytes.empty()) {
+      EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+    }
     std::fclose(out);
   }
   file.path = WindowsPath(file.hostPath);
@@ -79,7 +83,9 @@ TempFile WriteTempFile(const std::string& name, const Bytes& bytes) {
 std::wstring WindowsPath(const std::string& hostPath) {
   std::wstring path(hostPath.begin(), hostPath.end());
   for (auto& c : path) {
-    if (c == L'/') c = L'\\';
+    if (c == L'/') {
+      c = L'\\';
+    }
   }
   return path;
 }

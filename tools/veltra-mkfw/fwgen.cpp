@@ -24,11 +24,15 @@ std::uint32_t SeedState(std::uint32_t seed) {
 }
 
 bool ParseNumber(const char*& p, unsigned long max, unsigned long* out) {
-  if (*p < '0' || *p > '9') return false;
+  if (*p < '0' || *p > '9') {
+    return false;
+  }
   unsigned long value = 0;
   while (*p >= '0' && *p <= '9') {
     value = value * 10 + static_cast<unsigned long>(*p - '0');
-    if (value > max) return false;
+    if (value > max) {
+      return false;
+    }
     ++p;
   }
   *out = value;
@@ -54,10 +58,16 @@ bool ParseVersion(const std::string& text, Version* out) {
   unsigned long fields[4] = {};
   const unsigned long limits[4] = {0xFF, 0xFF, 0xFFFF, 0xFFFF};
   for (int i = 0; i < 4; ++i) {
-    if (!ParseNumber(p, limits[i], &fields[i])) return false;
-    if (i < 3 && *p++ != '.') return false;
+    if (!ParseNumber(p, limits[i], &fields[i])) {
+      return false;
+    }
+    if (i < 3 && *p++ != '.') {
+      return false;
+    }
   }
-  if (*p != '\0') return false;
+  if (*p != '\0') {
+    return false;
+  }
   out->major = static_cast<std::uint8_t>(fields[0]);
   out->minor = static_cast<std::uint8_t>(fields[1]);
   out->build = static_cast<std::uint16_t>(fields[2]);
@@ -80,7 +90,9 @@ bool ReadVersionStamp(const std::uint8_t* data, std::size_t length, Version* out
   }
   std::string text;
   for (std::size_t i = prefix; i < length && data[i] != '\n'; ++i) {
-    if (text.size() > 24) return false;
+    if (text.size() > 24) {
+      return false;
+    }
     text.push_back(static_cast<char>(data[i]));
   }
   return ParseVersion(text, out);
@@ -91,21 +103,27 @@ Bytes Filler(std::size_t length, std::uint32_t seed) {
   std::uint32_t state = SeedState(seed);
   for (auto& byte : out) {
     byte = static_cast<std::uint8_t>(NextRandom(state) >> 24);
-    if (byte == kNeverInFiller) byte = 'K';
+    if (byte == kNeverInFiller) {
+      byte = 'K';
+    }
   }
   return out;
 }
 
 Bytes StampedPayload(std::size_t length, const Version& version, std::uint32_t seed) {
   Bytes out = VersionStamp(version);
-  if (out.size() > length) return Filler(length, seed);
+  if (out.size() > length) {
+    return Filler(length, seed);
+  }
   Append(out, Filler(length - out.size(), seed));
   return out;
 }
 
 Bytes McuLines(std::size_t lineCount, std::size_t lineLength, std::uint32_t seed) {
   Bytes out;
-  if (lineLength < 2) return out;
+  if (lineLength < 2) {
+    return out;
+  }
   out.reserve(lineCount * lineLength);
   std::uint32_t state = SeedState(seed);
   for (std::size_t line = 0; line < lineCount; ++line) {
@@ -134,12 +152,18 @@ void AppendText(Bytes& out, const char* text) {
 }
 
 void AppendLe32(Bytes& out, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  for (int i = 0; i < 4; ++i) {
+    out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  }
 }
 
 void PutLe32(Bytes& out, std::size_t offset, std::uint32_t value) {
-  if (offset > out.size() || out.size() - offset < 4) return;
-  for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  if (offset > out.size() || out.size() - offset < 4) {
+    return;
+  }
+  for (int i = 0; i < 4; ++i) {
+    out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
 }
 
 Bytes FpgaFile(const Bytes& bitstream, const Bytes& image) {
@@ -195,7 +219,9 @@ Bytes Fx3BootImage(const std::vector<Fx3Section>& sections, std::uint32_t entryA
   }
   AppendLe32(out, 0);
   AppendLe32(out, entryAddress);
-  if (options.checksum) AppendLe32(out, checksum);
+  if (options.checksum) {
+    AppendLe32(out, checksum);
+  }
   return out;
 }
 

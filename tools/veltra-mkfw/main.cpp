@@ -60,8 +60,11 @@ std::vector<OutputFile> ExampleFiles(const Version& v) {
 
 bool WriteFile(const std::string& path, const Bytes& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (file == nullptr) {
+    return false;
+  }
+  const bool written =
+      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;
 }
 
@@ -73,7 +76,9 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 4) return Usage();
+  if (argc != 2 && argc != 4) {
+    return Usage();
+  }
   Version version;
   version.major = 2;
   version.minor = 1;
@@ -85,7 +90,9 @@ int main(int argc, char** argv) {
     }
   }
   std::string folder = argv[1];
-  if (!folder.empty() && folder.back() != '/') folder += '/';
+  if (!folder.empty() && folder.back() != '/') {
+    folder += '/';
+  }
   for (const auto& file : ExampleFiles(version)) {
     const std::string path = folder + file.name;
     if (!WriteFile(path, file.bytes)) {
