@@ -68,12 +68,12 @@ std::shared_ptr<VirtualDevice> SimCameraLibrary::Find(const wchar_t* path) const
   return nullptr;
 }
 
-SimCameraLibrary::Held SimCameraLibrary::Hold(const std::shared_ptr<VirtualDevice>& device) {
+SimCameraLibrary::Held SimCameraLibrary::Hold(const std::shared_ptr<VirtualDevice>& device) const {
   Held held;
   if (!device) return held;
   held.device = device;
+  held.enumeration = bus_.Enumeration(device.get());
   held.id = device->Id();
-  if (CameraDevice* camera = AsCamera(device)) held.generation = camera->Generation();
   return held;
 }
 
@@ -82,9 +82,7 @@ std::shared_ptr<VirtualDevice> SimCameraLibrary::Live(const Held& held) const {
   if (!device || !bus_.IsPresent(device.get())) return nullptr;
   const UsbId id = device->Id();
   if (id.vid != held.id.vid || id.pid != held.id.pid) return nullptr;
-  if (CameraDevice* camera = AsCamera(device)) {
-    if (camera->Generation() != held.generation) return nullptr;
-  }
+  if (bus_.Enumeration(device.get()) != held.enumeration) return nullptr;
   return device;
 }
 

@@ -78,15 +78,15 @@ class SimCameraLibrary : public CameraLibrary {
   std::vector<std::string> Calls() const;
 
  private:
-  // A device the library holds open, with the generation and identity it had then.
+  // A device the library holds open, with the enumeration and identity it had then.
   struct Held {
     std::weak_ptr<VirtualDevice> device;
-    std::uint32_t generation = 0;
+    unsigned enumeration = 0;
     UsbId id;
   };
 
   std::shared_ptr<VirtualDevice> Find(const wchar_t* path) const;
-  static Held Hold(const std::shared_ptr<VirtualDevice>& device);
+  Held Hold(const std::shared_ptr<VirtualDevice>& device) const;
   std::shared_ptr<VirtualDevice> Live(const Held& held) const;
   std::shared_ptr<CameraDevice> OpenCameraDevice() const;
   // The open camera if it is of the family, else the first present camera of the family.
