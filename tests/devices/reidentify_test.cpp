@@ -1,0 +1,200 @@
+// The USB serial of a camera and finding the updated camera again: by serial, by saved path, and
+// noticing that the camera chosen for an update has gone.
+#include "devices/reidentify.h"
+
+#include <cstring>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/resource_ids.h"
+#include "app/text.h"
+#include "devices/usb_serial.h"
+#include "devices_fixture.h"
+
+namespace veltra {
+namespace {
+
+using test::DevicesTest;
+
+// A camera whose serial is longer than the bench's cameras allow.
+class LongSerialCamera : public sim::GenericCamera {
+ public:
+  std::wstring Serial() const override { return L"LONGSERIAL123456"; }
+};
+
+std::wstring UniqueIdOf(const std::wstring& path, int* result = nullptr) {
+  wchar_t buffer[kPathChars];
+  CopyText(buffer, path.c_str());
+  wchar_t id[11] = {};
+  const int r = EnumerateImageDevice(buffer, id);
+  if (result != nullptr) {
+    *result = r;
+  }
+  return id;
+}
+
+TEST_F(DevicesTest, UniqueIdIsTheSerialOrZeroZeroWithoutOne) {
+  auto serial = PlugCamera(L"abc1234567");
+  auto noSerial1 = PlugCamera(L"");
+  auto noSerial2 = PlugCamera(L"");
+  auto longSerial = std::make_shared<LongSerialCamera>();
+  bus_.Plug(longSerial);
+
+  int result = 0;
+  EXPECT_EQ(UniqueIdOf(bus_.CapturePath(serial.get()), &result), L"ABC1234567");
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(UniqueIdOf(bus_.CapturePath(noSerial1.get())), L"00");
+  EXPECT_EQ(UniqueIdOf(bus_.CapturePath(noSerial2.get())), L"00");
+  EXPECT_TRUE(Traced(L" found at position 2\n"));
+  EXPECT_EQ(UniqueIdOf(bus_.CapturePath(longSerial.get())), L"LONGSERIAL");
+  EXPECT_EQ(discovery_.OpenObjects(), 0);
+
+  // The given path is upper case afterwards.
+  wchar_t path[kPathChars];
+  CopyText(path, bus_.CapturePath(serial.get()).c_str());
+  wchar_t id[11] = {};
+  EnumerateImageDevice(path, id);
+  std::wstring upper = path;
+  UpperInPlace(upper.data());
+  EXPECT_EQ(std::wstring(path), upper);
+}
+
+TEST_F(DevicesTest, UniqueIdStaysEmptyWhereTheSerialCannotBeRead) {
+  auto camera = PlugCamera(L"S1");
+  const std::wstring path = bus_.CapturePath(camera.get());
+  int result = 0;
+
+  for (auto version : {std::pair<unsigned, unsigned>{5, 1}, {5, 2}}) {
+    discovery_.SetOsVersion(version.first, version.second);
+    EXPECT_EQ(UniqueIdOf(path, &result), L"");
+    EXPECT_EQ(result, 0);
+  }
+  discovery_.SetOsVersion(6, 1);
+
+  // Found, but the serial cannot be read: 1 with the output untouched.
+  discovery_.SetDevicePropertyAvailable(false);
+  EXPECT_EQ(UniqueIdOf(path, &result), L"");
+  EXPECT_EQ(result, 1);
+  discovery_.SetDevicePropertyAvailable(true);
+  discovery_.FailParentProperty(camera.get());
+  EXPECT_EQ(UniqueIdOf(path, &result), L"");
+  EXPECT_EQ(result, 1);
+
+  // Not found at all: another key, or a path that is no interface of a composite device.
+  EXPECT_EQ(UniqueIdOf(L"\\\\?\\usb#vid_7e51&pid_c1d0&mi_00#7&deadbeef&0&0000#{x}", &result), L"");
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(UniqueIdOf(L"\\\\?\\usb#vid_7e51&pid_df00#s1#{x}", &result), L"");
+  EXPECT_EQ(result, 0);
+}
+
+TEST_F(DevicesTest, SerialMatchSelectsTheReturningCameraUnderItsNewPath) {
+  PlugCamera(L"SERIAL0001");
+  auto updated = PlugCamera(L"SERIAL0002");
+  ASSERT_TRUE(Discover());
+  const std::wstring before = RecordPath(1);
+  CopyText(g_USBUniqueID, L"SERIAL0002");
+
+  bus_.Leave(updated.get());
+  bus_.Return(updated.get());
+  ASSERT_TRUE(Discover());
+  ASSERT_NE(std::wstring(bus_.CapturePath(updated.get())), before);
+  EXPECT_EQ(dialog_.ComboGetCurSel(), 0);  // the rebuild selected entry 0
+
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
+  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
+  EXPECT_EQ(g_nLastSelectedIndex, 1);
+  EXPECT_EQ(g_nSelectedIndex, 0);             // selecting does not change the command's selection
+  EXPECT_EQ(library_.OpenCamera(), updated);  // its extension unit stays open
+  EXPECT_TRUE(Traced(L"uCameraUniqueID Serial Number = SERIAL0002\r\n"));
+
+  CopyText(g_USBUniqueID, L"NOBODY");
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 0);
+}
+
+TEST_F(DevicesTest, CamerasWithoutSerialAllMatchZeroZeroAndTheFirstIsSelected) {
+  PlugCamera(L"");
+  PlugCamera(L"");
+  ASSERT_TRUE(Discover());
+  dialog_.ComboSetCurSel(1);
+  CopyText(g_USBUniqueID, L"00");
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
+  EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
+
+  // An unresolved serial matches the first camera whose serial is unresolved too.
+  discovery_.SetDevicePropertyAvailable(false);
+  g_USBUniqueID[0] = L'\0';
+  dialog_.ComboSetCurSel(1);
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
+  EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
+}
+
+TEST_F(DevicesTest, SerialMatchEndsAtACameraWithoutExtensionUnit) {
+  sim::DfuModeCamera::Options options;
+  options.extensionUnit = false;
+  bus_.Plug(std::make_shared<sim::GenericCamera>(options));
+  PlugCamera(L"WANTED");
+  ASSERT_TRUE(Discover());
+  CopyText(g_USBUniqueID, L"WANTED");
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 0);
+  EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
+}
+
+TEST_F(DevicesTest, PathMatchSelectsTheFirstCameraNotSavedByTheLastUpdate) {
+  PlugCamera(L"S1");
+  auto updated = PlugCamera(L"S2");
+  PlugCamera(L"S3");
+  ASSERT_TRUE(Discover());
+  // The update started: every path saved.
+  for (int i = 0; i < g_nDeviceCount; ++i) {
+    CopyText(g_savedDevicePaths[i], g_DeviceTable[i].devicePath);
+    UpperInPlace(g_savedDevicePaths[i]);  // compared ignoring case
+  }
+  g_nSavedDeviceCount = g_nDeviceCount.load();
+
+  // Nothing new on the bus: the selection is left alone.
+  ASSERT_TRUE(Discover());
+  dialog_.ComboSetCurSel(2);
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceDFU(), 1);
+  EXPECT_EQ(dialog_.ComboGetCurSel(), 2);
+
+  // An earlier update left a path beyond the saved count; it must not hide the new one.
+  bus_.Leave(updated.get());
+  bus_.Return(updated.get());
+  CopyText(g_savedDevicePaths[3], bus_.CapturePath(updated.get()).c_str());
+  ASSERT_TRUE(Discover());
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceDFU(), 1);
+  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
+  EXPECT_EQ(g_nLastSelectedIndex, 1);
+  EXPECT_TRUE(Traced(L"DBT_DEVICEARRIVAL: MatchUniqueIDForUpdatedDeviceDFU :Device macthed\r\n"));
+}
+
+TEST_F(DevicesTest, UpdateDeviceRemovedReselectsOrCallsTheUpdateOff) {
+  PlugCamera(L"S1");
+  auto chosen = PlugCamera(L"S2");
+  ASSERT_TRUE(Discover());
+  CopyText(g_szUpdateDevicePath, RecordPath(1).c_str());
+  UpperInPlace(g_szUpdateDevicePath);
+  g_bUpdateDeviceGone = 0;
+  dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, L"C:\\fw\\camera.bin");
+  dialog_.EnableItem(IDC_BTN_FW_UPDATE, false);
+
+  EXPECT_EQ(UpdateDeviceRemoved(), 1);
+  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
+  EXPECT_EQ(g_nLastSelectedIndex, 1);
+  EXPECT_TRUE(dialog_.Item(IDC_BTN_FW_UPDATE).enabled);
+  EXPECT_TRUE(dialog_.Item(IDC_BTN_READFW_VERSION).enabled);
+  EXPECT_EQ(g_bUpdateDeviceGone, 0);
+
+  bus_.Unplug(chosen.get());
+  ASSERT_TRUE(Discover());
+  EXPECT_EQ(UpdateDeviceRemoved(), 0);
+  EXPECT_EQ(g_bUpdateDeviceGone, 1);
+  EXPECT_EQ(dialog_.Item(IDC_EDIT_FIRMWARE_PATH).text, L"");
+  const auto ended = dialog_.EndedDialogs();
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(ended[0].first, Window::kConfirmDialog);
+  EXPECT_EQ(ended[0].second, 0);
+}
+
+}  // namespace
+}  // namespace veltra
