@@ -1,0 +1,87 @@
+// One veltra-bench run: the bench's ports (instant virtual clock, USB transport over the virtual
+// bus, optional traffic log, console dialog), the firmware file read and split by the program's
+// own code, and a route that puts its devices on the bus, runs the program's logic and says what
+// the device now holds. Routes are separate classes so that the FX3 and NXP routes can join the
+// DFU route without touching the session.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sim/bus.h"
+#include "sim/sim_system.h"
+#include "sim/sim_usb_transport.h"
+#include "sim/traffic_log.h"
+#include "sim/virtual_clock.h"
+#include "veltra-bench/bench_options.h"
+#include "veltra-bench/console_dialog.h"
+
+namespace veltra::bench {
+
+// Exit codes of a run.
+constexpr int kExitSuccess = 0;       // the update succeeded and the device holds the payloads
+constexpr int kExitUpdateFailed = 1;  // the program reported a failure, or the device differs
+constexpr int kExitBadInput = 2;      // bad command line, unreadable or unusable file
+
+// What the chosen file held, copied before the engines release the payloads.
+struct FilePayloads {
+  std::vector<std::uint8_t> part1;
+  std::vector<std::uint8_t> part2;
+  bool mcu = false;
+  bool fpga = false;
+  std::uint8_t imageType = 0;
+};
+
+class Session;
+
+class Route {
+ public:
+  virtual ~Route() = default;
+  virtual const char* Name() const = 0;
+  // Puts the route's devices on the bus and opens them as the program would. False: cannot run.
+  virtual bool Prepare(Session& session) = 0;
+  // Runs the program's logic; returns the program's result (1 success, 0 failure).
+  virtual int Run(Session& session) = 0;
+  // Prints what the device holds against the file's payloads; true when it holds what it should.
+  virtual bool Report(Session& session) = 0;
+};
+
+std::unique_ptr<Route> MakeRoute(const std::string& name);
+
+class Session {
+ public:
+  Session(Options options, std::ostream& out);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Runs the whole scenario; returns one of the exit codes.
+  int Run();
+
+  const Options& options() const { return options_; }
+  std::ostream& out() { return out_; }
+  sim::Bus& bus() { return bus_; }
+  sim::VirtualClock& clock() { return clock_; }
+  sim::SimSystem& system() { return *system_; }
+  ConsoleDialog& dialog() { return dialog_; }
+  const FilePayloads& file() const { return file_; }
+
+ private:
+  bool LoadFirmware();
+  void DescribeFile();
+
+  Options options_;
+  std::ostream& out_;
+  sim::VirtualClock clock_{0.0};
+  std::unique_ptr<sim::SimSystem> system_;
+  sim::Bus bus_;
+  sim::SimUsbTransport usb_{bus_};
+  std::unique_ptr<sim::TrafficLog> traffic_;
+  ConsoleDialog dialog_;
+  FilePayloads file_;
+};
+
+}  // namespace veltra::bench

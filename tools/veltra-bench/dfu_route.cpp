@@ -1,0 +1,177 @@
+#include "veltra-bench/dfu_route.h"
+
+#include "app/app_state.h"
+#include "app/text.h"
+#include "devices/device_table.h"
+#include "dfu/dfu_requests.h"
+#include "dfu/update_worker.h"
+#include "image/firmware_image.h"
+#include "platform/ports.h"
+#include "sim/traffic_log.h"
+
+namespace veltra::bench {
+
+namespace {
+
+constexpr std::int32_t kNoLibraryResult = 0;
+// A two-pass image needs two worker runs; nothing else needs more than one.
+constexpr int kMaxWorkerRuns = 2;
+
+bool TwoPassType(std::uint8_t type) {
+  return type == 1 || type == 2;
+}
+
+std::vector<std::uint8_t> McuTextSent(const std::vector<std::uint8_t>& text) {
+  std::vector<McuChunk> chunks;
+  std::vector<std::uint8_t> sent;
+  if (!SplitMcuChunks(text.data(), static_cast<std::uint32_t>(text.size()), &chunks)) {
+    return sent;
+  }
+  for (const auto& chunk : chunks) {
+    sent.insert(sent.end(), text.begin() + chunk.offset,
+                text.begin() + chunk.offset + chunk.length);
+  }
+  return sent;
+}
+
+bool Compare(std::ostream& out, const char* region, const std::vector<std::uint8_t>& held,
+             const std::vector<std::uint8_t>& expected, const char* what) {
+  const bool same = held == expected;
+  out << "  " << region << ": " << held.size() << " bytes, " << (same ? "equals" : "DIFFERS from")
+      << " " << what << " (" << expected.size() << " bytes)\n";
+  return same;
+}
+
+}  // namespace
+
+std::unique_ptr<Route> MakeRoute(const std::string& name) {
+  if (name == "dfu") {
+    return std::make_unique<DfuRoute>();
+  }
+  return nullptr;
+}
+
+bool DfuRoute::Open(Session& session) {
+  const std::wstring path = session.bus().UsbInterfacePath(camera_.get());
+  if (InitializeDevice(path.c_str()) == 0) {
+    session.out() << "veltra-bench: the program could not open the DFU camera\n";
+    return false;
+  }
+  // The list shows the camera as record 0, selected.
+  g_nDeviceCount = 1;
+  g_nSelectedIndex = 0;
+  CopyText(g_DeviceTable[0].devicePath, path.c_str());
+  CopyText(g_DeviceTable[0].vidText, L"7E51");
+  CopyText(g_DeviceTable[0].pidText, sim::Hex4(camera_->Id().pid).c_str());
+  return true;
+}
+
+bool DfuRoute::Prepare(Session& session) {
+  const Options& options = session.options();
+  sim::DfuCamera::Options camera;
+  camera.pid = options.pid;
+  camera.serial = options.serial;
+  camera.engine.initialState = options.startState;
+  camera.engine.busyPolls = options.busyPolls;
+  camera_ = std::make_shared<sim::DfuCamera>(camera);
+  // After a completed download the camera restarts and enumerates again in DFU mode.
+  camera_->SetAfterManifest([](sim::DfuCamera& self) { self.ReEnumerate(); });
+  session.bus().Plug(camera_);
+  session.out() << "camera: " << sim::DeviceName(camera_->Id()) << " in DFU mode, state "
+                << static_cast<int>(options.startState) << ", " << options.busyPolls
+                << " busy poll(s) per block\n";
+  if (!Open(session)) {
+    return false;
+  }
+  // The update command's direct DFU start.
+  g_bIsStartUpdatedFromDFU = 1;
+  g_bDFUOpened = 1;
+  g_updateResult = kNoLibraryResult;
+  if (options.pid == sim::kDfuPidPesca && TwoPassType(g_imageType.load())) {
+    g_bDFUOpened = 0;
+    g_bWriteFirstPart = 1;
+  }
+  // The fault plan counts from the first transfer of the update.
+  camera_->SetFault(options.fault);
+  return true;
+}
+
+bool DfuRoute::SecondPartPending(Session& session) const {
+  return g_bFirstPartWritten.load() != 0 && g_bDownloadComplete.load() == 0 &&
+         session.bus().IsPresent(camera_.get());
+}
+
+int DfuRoute::Run(Session& session) {
+  int result = 0;
+  for (int run = 0; run < kMaxWorkerRuns; ++run) {
+    if (!session.file().mcu && !session.file().fpga) {
+      passes_.push_back(ChooseDownloadPass(g_imageType.load(), g_bFirstPartWritten.load() != 0,
+                                           g_bDFUOpened.load() != 0, g_bWriteFirstPart.load() != 0,
+                                           g_updateResult.load() == 50));
+    }
+    session.out() << "update worker, run " << run + 1 << ":\n";
+    const Handle thread = Sys().StartThread([] { return UpdateFirmware(); });
+    if (thread == kNullHandle) {
+      session.out() << "veltra-bench: no worker thread\n";
+      return 0;
+    }
+    Sys().WaitThread(thread, kWaitInfinite);
+    result = static_cast<int>(Sys().ThreadExitCode(thread));
+    Sys().CloseThread(thread);
+    if (result == 0 || !SecondPartPending(session)) {
+      break;
+    }
+    // The camera came back for the second part: the device-change handling opens it again and
+    // starts the worker once more.
+    session.out() << "camera re-enumerated as " << sim::DeviceName(camera_->Id())
+                  << "; the second part follows\n";
+    ReleaseDfuHandles();
+    if (!Open(session)) {
+      return 0;
+    }
+    if (camera_->Id().pid == sim::kDfuPidPesca && TwoPassType(g_imageType.load())) {
+      g_bWriteFirstPart = 1;
+    }
+  }
+  return result;
+}
+
+bool DfuRoute::Report(Session& session) {
+  const FilePayloads& file = session.file();
+  const sim::DfuFlash flash = camera_->Flash();
+  std::ostream& out = session.out();
+  out << "camera now holds:\n";
+  bool same = true;
+  if (file.mcu) {
+    same =
+        Compare(out, "MCU text", flash.mcu, McuTextSent(file.part1), "the file's MCU text") && same;
+    same = Compare(out, "image", flash.image, file.part2, "the file's image section") && same;
+  } else if (file.fpga) {
+    same = Compare(out, "FPGA", flash.fpga, file.part1, "the file's bitstream") && same;
+    same = Compare(out, "image", flash.image, file.part2, "the file's image section") && same;
+  } else {
+    std::size_t section = 0;
+    for (const DownloadPass pass : passes_) {
+      if (pass == DownloadPass::kNone) {
+        continue;
+      }
+      const bool first = pass == DownloadPass::kFirst;
+      const std::vector<std::uint8_t> empty;
+      const auto& held =
+          section < flash.imageSections.size() ? flash.imageSections[section] : empty;
+      const std::string region = "image section " + std::to_string(section + 1);
+      same = Compare(out, region.c_str(), held, first ? file.part1 : file.part2,
+                     first ? "the file's part 1" : "the file's part 2") &&
+             same;
+      ++section;
+    }
+    if (section == 0) {
+      out << "  nothing: no pass of this image applies to a camera found in this mode\n";
+    }
+  }
+  out << "  erases: " << flash.eraseCount << ", completed downloads: " << flash.manifestCount
+      << "\n";
+  return same;
+}
+
+}  // namespace veltra::bench
