@@ -225,4 +225,29 @@ Bytes Fx3BootImage(const std::vector<Fx3Section>& sections, std::uint32_t entryA
   return out;
 }
 
+std::vector<ExampleFile> ExampleFiles(const Version& v) {
+  constexpr std::size_t kFlashLoaderLength = 86272;  // the count the ROM is told to expect
+  constexpr std::uint32_t kFx3EntryAddress = 0x40003000;
+  constexpr std::uint32_t kFx3DataAddress = 0x40000000;
+  std::vector<ExampleFile> files;
+  files.push_back({"fpga.img", FpgaFile(StampedPayload(5000, v, 1), StampedPayload(12000, v, 2))});
+  files.push_back({"mcu.img", McuFile(StampedMcuText(50, 60, v, 3), StampedPayload(9000, v, 4))});
+  // The second images end in a last block of 640 bytes (a multiple of 64), of 856 bytes, and on a
+  // whole block, so that the examples cover each way a last block is sent.
+  files.push_back({"combined_type1.img",
+                   CombinedFile(1, StampedPayload(4196, v, 5), StampedPayload(6784, v, 6))});
+  files.push_back({"combined_type2.img",
+                   CombinedFile(2, StampedPayload(3000, v, 7), StampedPayload(7000, v, 8))});
+  files.push_back({"combined_type3.img",
+                   CombinedFile(3, StampedPayload(2048, v, 9), StampedPayload(5120, v, 10))});
+  files.push_back({"nxp_firmware.bin", StampedPayload(20000, v, 11)});
+  // Our own "program" for the FX3: a section that takes more than one 2048-byte request and a
+  // small one, then the entry address.
+  files.push_back({"bootloader.img", Fx3BootImage({{kFx3EntryAddress, StampedPayload(4000, v, 12)},
+                                                   {kFx3DataAddress, StampedPayload(64, v, 13)}},
+                                                  kFx3EntryAddress)});
+  files.push_back({"RT1060_Flashloader_nopadding.bin", StampedPayload(kFlashLoaderLength, v, 14)});
+  return files;
+}
+
 }  // namespace veltra::fwgen

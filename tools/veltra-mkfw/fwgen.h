@@ -88,4 +88,18 @@ struct Fx3Options {
 Bytes Fx3BootImage(const std::vector<Fx3Section>& sections, std::uint32_t entryAddress,
                    const Fx3Options& options = Fx3Options{});
 
+// ---- the example set ---------------------------------------------------------------------------
+// One file of every kind, as veltra-mkfw writes them, every payload stamped with the version:
+//   fpga.img                          FPGA file: bitstream + image section
+//   mcu.img                           MCU file: MCU text + image section
+//   combined_type1.img .. type3.img   combined files of image type 1, 2 and 3
+//   nxp_firmware.bin                  unmarked image, the NXP route's raw *.bin
+//   bootloader.img                    FX3 boot image (two sections, entry address, checksum)
+//   RT1060_Flashloader_nopadding.bin  NXP flash loader, 86272 bytes
+struct ExampleFile {
+  std::string name;
+  Bytes bytes;
+};
+std::vector<ExampleFile> ExampleFiles(const Version& version);
+
 }  // namespace veltra::fwgen

@@ -4,13 +4,7 @@
 //
 //   veltra-mkfw <folder> [--version a.b.c.d]
 //
-// Files written:
-//   fpga.img                          FPGA file: bitstream + image section
-//   mcu.img                           MCU file: MCU text + image section
-//   combined_type1.img .. type3.img   combined files of image type 1, 2 and 3
-//   nxp_firmware.bin                  unmarked image, the NXP route's raw *.bin
-//   bootloader.img                    FX3 boot image (two sections, entry address, checksum)
-//   RT1060_Flashloader_nopadding.bin  NXP flash loader, 86272 bytes
+// The files written are listed with fwgen::ExampleFiles.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,40 +17,6 @@ namespace {
 using veltra::fwgen::Bytes;
 using veltra::fwgen::Version;
 namespace fw = veltra::fwgen;
-
-constexpr std::size_t kFlashLoaderLength = 86272;  // the count the ROM is told to expect
-constexpr std::uint32_t kFx3EntryAddress = 0x40003000;
-
-struct OutputFile {
-  const char* name;
-  Bytes bytes;
-};
-
-std::vector<OutputFile> ExampleFiles(const Version& v) {
-  std::vector<OutputFile> files;
-  files.push_back(
-      {"fpga.img", fw::FpgaFile(fw::StampedPayload(5000, v, 1), fw::StampedPayload(12000, v, 2))});
-  files.push_back(
-      {"mcu.img", fw::McuFile(fw::StampedMcuText(50, 60, v, 3), fw::StampedPayload(9000, v, 4))});
-  // The second images end in a last block of 640 bytes (a multiple of 64), of 856 bytes, and on a
-  // whole block, so that the examples cover each way a last block is sent.
-  files.push_back({"combined_type1.img", fw::CombinedFile(1, fw::StampedPayload(4196, v, 5),
-                                                          fw::StampedPayload(6784, v, 6))});
-  files.push_back({"combined_type2.img", fw::CombinedFile(2, fw::StampedPayload(3000, v, 7),
-                                                          fw::StampedPayload(7000, v, 8))});
-  files.push_back({"combined_type3.img", fw::CombinedFile(3, fw::StampedPayload(2048, v, 9),
-                                                          fw::StampedPayload(5120, v, 10))});
-  files.push_back({"nxp_firmware.bin", fw::StampedPayload(20000, v, 11)});
-  // Our own "program" for the FX3: a section that takes more than one 2048-byte request and a
-  // small one, then the entry address.
-  files.push_back(
-      {"bootloader.img", fw::Fx3BootImage({{kFx3EntryAddress, fw::StampedPayload(4000, v, 12)},
-                                           {0x40000000, fw::StampedPayload(64, v, 13)}},
-                                          kFx3EntryAddress)});
-  files.push_back(
-      {"RT1060_Flashloader_nopadding.bin", fw::StampedPayload(kFlashLoaderLength, v, 14)});
-  return files;
-}
 
 bool WriteFile(const std::string& path, const Bytes& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -93,7 +53,7 @@ int main(int argc, char** argv) {
   if (!folder.empty() && folder.back() != '/') {
     folder += '/';
   }
-  for (const auto& file : ExampleFiles(version)) {
+  for (const auto& file : fw::ExampleFiles(version)) {
     const std::string path = folder + file.name;
     if (!WriteFile(path, file.bytes)) {
       std::fprintf(stderr, "veltra-mkfw: cannot write %s\n", path.c_str());
