@@ -1,0 +1,209 @@
+#!/usr/bin/env bash
+# Builds every CMake preset and runs every test.
+#
+#   scripts/test.sh                 everything: native, native-asan, native-tsan, win32, win64, smoke
+#   scripts/test.sh native win32    only the named stages ("smoke" names the demo check)
+#
+# Missing Debian packages are installed first (as root, or through sudo). Each stage's output goes
+# to build/logs/<stage>.log; a failed stage shows the end of its log. The run ends with a summary
+# and the line "N passed, N failed" over the test cases of all native presets; the exit status is
+# non-zero when any stage failed.
+#
+# Environment: VELTRA_BUILD_DIR (default <tree>/build), VELTRA_JOBS (default: number of CPUs),
+# VELTRA_TEST_TIMEOUT seconds per test case (default 300), VELTRA_STAGE_TIMEOUT seconds per stage
+# (default 1800).
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$ROOT" || exit 1
+
+BUILD_DIR=${VELTRA_BUILD_DIR:-$ROOT/build}
+JOBS=${VELTRA_JOBS:-$(nproc 2>/dev/null || echo 2)}
+TEST_TIMEOUT=${VELTRA_TEST_TIMEOUT:-300}
+STAGE_TIMEOUT=${VELTRA_STAGE_TIMEOUT:-1800}
+LOG_DIR=$BUILD_DIR/logs
+
+ALL_PRESETS=(native native-asan native-tsan win32 win64)
+TEST_PRESETS=" native native-asan native-tsan "
+PACKAGES=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
+
+# ---- what to run ---------------------------------------------------------------------------------
+if (($# > 0)); then
+  WANTED=" $* "
+  for name in "$@"; do
+    case " ${ALL_PRESETS[*]} smoke " in
+      *" $name "*) ;;
+      *) echo "unknown stage '$name' (known: ${ALL_PRESETS[*]} smoke)" >&2; exit 2 ;;
+    esac
+  done
+else
+  WANTED=" ${ALL_PRESETS[*]} smoke "
+fi
+wanted() { [[ $WANTED == *" $1 "* ]]; }
+
+# ---- bookkeeping -----------------------------------------------------------------------------------
+STAGES=()
+RESULTS=()
+TIMES=()
+NOTES=()
+TOTAL_PASSED=0
+TOTAL_FAILED=0
+ANY_FAILED=0
+START=$(date +%s)
+mkdir -p "$LOG_DIR" || { echo "cannot create $LOG_DIR" >&2; exit 1; }
+
+record() {  # record <stage> <ok|FAILED|skipped> <seconds> [note]
+  STAGES+=("$1"); RESULTS+=("$2"); TIMES+=("$3"); NOTES+=("${4:-}")
+  [[ $2 == FAILED ]] && ANY_FAILED=1
+  return 0
+}
+
+# run <stage> <command...>: runs the command (a program or one of the functions below) with a
+# time limit, output to the stage's log. Returns the command's status; the caller records it.
+LAST_SECONDS=0
+run() {
+  local stage=$1; shift
+  local log=$LOG_DIR/${stage// /_}.log
+  local began status
+  began=$(date +%s)
+  printf '== %-22s ' "$stage"
+  # timeout runs programs only, so the functions and their settings go along in a fresh bash.
+  timeout --kill-after=30 "$STAGE_TIMEOUT" bash -c "$STAGE_DEFINITIONS"'
+"$@"' run "$@" </dev/null >"$log" 2>&1
+  status=$?
+  LAST_SECONDS=$(($(date +%s) - began))
+  if ((status == 0)); then
+    printf 'ok (%ss)\n' "$LAST_SECONDS"
+  else
+    ((status == 124)) && echo "(stopped after ${STAGE_TIMEOUT}s)" >>"$log"
+    printf 'FAILED (%ss), end of %s:\n' "$LAST_SECONDS" "$log"
+    tail -n 40 "$log" | sed 's/^/   | /'
+  fi
+  return $status
+}
+
+# ---- packages ----------------------------------------------------------------------------------
+install_packages() {
+  if ! command -v dpkg >/dev/null 2>&1; then
+    echo "no dpkg: not a Debian system; assuming the tools are installed"
+    return 0
+  fi
+  local missing=() pkg
+  for pkg in "${PACKAGES[@]}"; do
+    dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+  done
+  if ((${#missing[@]} == 0)); then
+    echo "all packages present"
+    return 0
+  fi
+  echo "missing: ${missing[*]}"
+  local sudo=()
+  if ((EUID != 0)); then
+    if command -v sudo >/dev/null 2>&1; then
+      sudo=(sudo -n)
+    else
+      echo "not root and no sudo: install ${missing[*]} first" >&2
+      return 1
+    fi
+  fi
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update &&
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+      "${missing[@]}"
+}
+
+# ---- presets -----------------------------------------------------------------------------------
+# Configures (again from scratch when an old cache gets in the way) and builds one preset.
+build_preset() {
+  local preset=$1 dir=$BUILD_DIR/$1
+  if ! cmake --preset "$preset" -B "$dir"; then
+    echo "configure failed; trying again with a fresh cache"
+    cmake --preset "$preset" -B "$dir" --fresh || return 1
+  fi
+  cmake --build "$dir" -j "$JOBS"
+}
+
+# ThreadSanitizer cannot map its shadow memory on kernels with high address-space randomisation;
+# the test run of that preset goes without it where setarch can turn it off.
+NO_ASLR=()
+if command -v setarch >/dev/null 2>&1 && setarch "$(uname -m)" -R true 2>/dev/null; then
+  NO_ASLR=(setarch "$(uname -m)" -R)
+fi
+
+test_preset() {
+  local preset=$1 dir=$BUILD_DIR/$1 prefix=()
+  [[ $preset == native-tsan ]] && prefix=("${NO_ASLR[@]}")
+  ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1} \
+    UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+    TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+    "${prefix[@]}" ctest --test-dir "$dir" --timeout "$TEST_TIMEOUT" -j "$JOBS" \
+    --output-on-failure --no-tests=error
+}
+
+# Counts from ctest's closing line "NN% tests passed, F tests failed out of T".
+count_tests() {
+  local log=$1 line failed total
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [[ -z $line ]]; then
+    echo "0 0"
+    return
+  fi
+  failed=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  echo "$((total - failed)) $failed"
+}
+
+STAGE_DEFINITIONS="set -uo pipefail; cd $(printf %q "$ROOT");
+$(declare -p BUILD_DIR JOBS TEST_TIMEOUT PACKAGES NO_ASLR)
+$(declare -f install_packages build_preset test_preset)"
+
+# ---- the run -----------------------------------------------------------------------------------
+status_word() { if (($1 == 0)); then echo ok; else echo FAILED; fi; }
+
+run "packages" install_packages
+status=$?
+record "packages" "$(status_word "$status")" "$LAST_SECONDS"
+
+for preset in "${ALL_PRESETS[@]}"; do
+  wanted "$preset" || continue
+  if run "build $preset" build_preset "$preset"; then
+    record "build $preset" ok "$LAST_SECONDS"
+  else
+    record "build $preset" FAILED "$LAST_SECONDS"
+    [[ $TEST_PRESETS == *" $preset "* ]] && record "test $preset" skipped 0 "not built"
+    continue
+  fi
+  [[ $TEST_PRESETS == *" $preset "* ]] || continue
+  run "test $preset" test_preset "$preset"
+  status=$?
+  read -r passed failed < <(count_tests "$LOG_DIR/test_$preset.log")
+  # A run that ended without its summary (a crash, the stage time limit) counts as one failure.
+  if ((status != 0 && failed == 0)); then failed=1; fi
+  TOTAL_PASSED=$((TOTAL_PASSED + passed))
+  TOTAL_FAILED=$((TOTAL_FAILED + failed))
+  record "test $preset" "$(status_word "$status")" "$LAST_SECONDS" \
+    "$passed passed, $failed failed"
+done
+
+# ---- smoke run -----------------------------------------------------------------------------------
+if wanted smoke; then
+  if [[ -f scripts/demo.sh ]]; then
+    run "smoke demo" bash scripts/demo.sh --check
+    status=$?
+    record "smoke demo" "$(status_word "$status")" "$LAST_SECONDS"
+  else
+    record "smoke demo" skipped 0 "no scripts/demo.sh"
+  fi
+fi
+
+# ---- summary -----------------------------------------------------------------------------------
+echo
+echo "Summary (logs in $LOG_DIR)"
+for i in "${!STAGES[@]}"; do
+  printf '  %-22s %-8s %5ss  %s\n' "${STAGES[$i]}" "${RESULTS[$i]}" "${TIMES[$i]}" "${NOTES[$i]}"
+done
+printf '  %-22s %-8s %5ss\n' "total" "$(status_word "$ANY_FAILED")" \
+  "$(($(date +%s) - START))"
+echo "$TOTAL_PASSED passed, $TOTAL_FAILED failed"
+((ANY_FAILED == 0))
