@@ -23,7 +23,9 @@ SimVendorLibrary* g_active = nullptr;
 
 std::string Narrow(const std::wstring& text) {
   std::string out;
-  for (wchar_t c : text) out.push_back((c >= 0 && c < 0x80) ? static_cast<char>(c) : '?');
+  for (wchar_t c : text) {
+    out.push_back((c >= 0 && c < 0x80) ? static_cast<char>(c) : '?');
+  }
   return out;
 }
 
@@ -55,7 +57,9 @@ std::int32_t VELTRA_CDECL ExportDownload(std::uint8_t* image, std::int32_t lengt
                                          std::int32_t zero9, PfnSunplusProgress progress,
                                          std::int32_t zero11) {
   std::shared_lock<std::shared_mutex> lock(g_registryMutex);
-  if (g_active == nullptr) return kFailed;
+  if (g_active == nullptr) {
+    return kFailed;
+  }
   const std::int32_t reserved[6] = {reserved4, reserved5, reserved6, reserved7, one8, zero9};
   const std::function<std::int32_t(std::int32_t)> report = [progress](std::int32_t value) {
     return progress != nullptr ? progress(value) : 0;
@@ -77,19 +81,25 @@ bool IsMirel(const UsbId& id) {
 }  // namespace
 
 SimVendorLibrary::SimVendorLibrary(Bus& bus) : bus_(bus) {
-  for (int value = 0; value <= 100; value += 10) progress_.push_back(value);
+  for (int value = 0; value <= 100; value += 10) {
+    progress_.push_back(value);
+  }
   std::unique_lock<std::shared_mutex> lock(g_registryMutex);
   g_active = this;
 }
 
 SimVendorLibrary::~SimVendorLibrary() {
   std::unique_lock<std::shared_mutex> lock(g_registryMutex);
-  if (g_active == this) g_active = nullptr;
+  if (g_active == this) {
+    g_active = nullptr;
+  }
 }
 
 Handle SimVendorLibrary::Load(const wchar_t* name) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!installed_ || !TextEqualsNoCase(name, kSunplusLibraryName)) return kNullHandle;
+  if (!installed_ || !TextEqualsNoCase(name, kSunplusLibraryName)) {
+    return kNullHandle;
+  }
   const Handle handle = nextHandle_++;
   open_.insert(handle);
   ++loads_;
@@ -98,15 +108,31 @@ Handle SimVendorLibrary::Load(const wchar_t* name) {
 
 void* SimVendorLibrary::GetProc(Handle library, const char* ansiName) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (open_.count(library) == 0 || ansiName == nullptr) return nullptr;
+  if (open_.count(library) == 0 || ansiName == nullptr) {
+    return nullptr;
+  }
   const std::string name(ansiName);
-  if (removed_.count(name) != 0) return nullptr;
-  if (name == kSunplusInitName) return reinterpret_cast<void*>(&ExportInit);
-  if (name == "SunplusCam_Init_ID") return reinterpret_cast<void*>(&ExportInitId);
-  if (name == kSunplusUnInitName) return reinterpret_cast<void*>(&ExportUnInit);
-  if (name == kSunplusFlashTypeName) return reinterpret_cast<void*>(&ExportGetFlashType);
-  if (name == kSunplusDownloadName) return reinterpret_cast<void*>(&ExportDownload);
-  if (name == "CheckWriteProtected") return reinterpret_cast<void*>(&ExportCheckWriteProtected);
+  if (removed_.count(name) != 0) {
+    return nullptr;
+  }
+  if (name == kSunplusInitName) {
+    return reinterpret_cast<void*>(&ExportInit);
+  }
+  if (name == "SunplusCam_Init_ID") {
+    return reinterpret_cast<void*>(&ExportInitId);
+  }
+  if (name == kSunplusUnInitName) {
+    return reinterpret_cast<void*>(&ExportUnInit);
+  }
+  if (name == kSunplusFlashTypeName) {
+    return reinterpret_cast<void*>(&ExportGetFlashType);
+  }
+  if (name == kSunplusDownloadName) {
+    return reinterpret_cast<void*>(&ExportDownload);
+  }
+  if (name == "CheckWriteProtected") {
+    return reinterpret_cast<void*>(&ExportCheckWriteProtected);
+  }
   return nullptr;
 }
 
@@ -177,14 +203,18 @@ SimVendorLibrary::DownloadCall SimVendorLibrary::LastDownload() const {
 }
 
 std::string SimVendorLibrary::DeviceName() const {
-  if (camera_ == nullptr) return "0000:0000";
+  if (camera_ == nullptr) {
+    return "0000:0000";
+  }
   const UsbId id = camera_->Id();
   return Narrow(Hex4(id.vid)) + ":" + Narrow(Hex4(id.pid));
 }
 
 void SimVendorLibrary::Log(const std::string& call, const std::string& args, std::int32_t result) {
   calls_.push_back(call + "(" + args + ")=" + std::to_string(result));
-  if (log_ != nullptr) log_->LogLibrary(DeviceName(), call, {LogArg(args)}, result);
+  if (log_ != nullptr) {
+    log_->LogLibrary(DeviceName(), call, {LogArg(args)}, result);
+  }
 }
 
 std::int32_t SimVendorLibrary::Init(std::int32_t reserved) {
@@ -237,10 +267,14 @@ std::int32_t SimVendorLibrary::Download(std::uint8_t* image, std::int32_t length
   {
     std::lock_guard<std::mutex> lock(mutex_);
     last_ = DownloadCall{};
-    if (image != nullptr && length > 0) last_.image.assign(image, image + length);
+    if (image != nullptr && length > 0) {
+      last_.image.assign(image, image + length);
+    }
     last_.length = length;
     last_.flashType = flashType;
-    for (int i = 0; i < 6; ++i) last_.reserved[i] = reserved[i];
+    for (int i = 0; i < 6; ++i) {
+      last_.reserved[i] = reserved[i];
+    }
     last_.callbackGiven = callbackGiven;
     last_.last = last;
     steps = progress_;
@@ -253,16 +287,24 @@ std::int32_t SimVendorLibrary::Download(std::uint8_t* image, std::int32_t length
     Log("Download_FW_Verbose", std::to_string(length) + "," + std::to_string(flashType), result);
     return result;
   };
-  if (camera == nullptr || image == nullptr || length <= 0) return finish(kFailed);
+  if (camera == nullptr || image == nullptr || length <= 0) {
+    return finish(kFailed);
+  }
   // The progress callback runs without the bench's lock: it waits for the dialog.
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    if (static_cast<int>(i) == failAt) return finish(kFailed);
+    if (static_cast<int>(i) == failAt) {
+      return finish(kFailed);
+    }
     const std::int32_t answer = progress(steps[i]);
     std::lock_guard<std::mutex> lock(mutex_);
     last_.callbackResults.push_back(answer);
   }
-  if (failAt >= 0 && static_cast<std::size_t>(failAt) >= steps.size()) return finish(kFailed);
-  if (!bus_.IsPresent(camera.get())) return finish(kFailed);
+  if (failAt >= 0 && static_cast<std::size_t>(failAt) >= steps.size()) {
+    return finish(kFailed);
+  }
+  if (!bus_.IsPresent(camera.get())) {
+    return finish(kFailed);
+  }
   if (receiver && !receiver(*camera, image, static_cast<std::size_t>(length))) {
     return finish(kFailed);
   }

@@ -49,10 +49,14 @@ void TakeSelectedPath() {
 
 // True when the chosen file may go to the selected camera (possibly after the user said so).
 bool ModelCheckPasses(const DeviceRecord& record) {
-  if (ContainsText(record.friendlyName, kUpdateModeMarker)) return true;
+  if (ContainsText(record.friendlyName, kUpdateModeMarker)) {
+    return true;
+  }
   const wchar_t* expected =
       ContainsText(record.friendlyName, kModelMh) ? kModelMhFirmware : record.friendlyName;
-  if (ContainsText(g_szFirmwareTitle, expected)) return true;
+  if (ContainsText(g_szFirmwareTitle, expected)) {
+    return true;
+  }
   return Dialog().MessageBox(kTextUnsuitableFirmware, kCaptionProgram, kMbYesNo | kMbIconWarning) !=
          kIdNo;
 }
@@ -74,7 +78,9 @@ int SetInitialVaue() {
     Sys().GetModuleFileName(g_szExePath, kPathChars);
     const wchar_t* lastSlash = nullptr;
     for (const wchar_t* p = g_szExePath; *p != L'\0'; ++p) {
-      if (*p == L'\\') lastSlash = p;
+      if (*p == L'\\') {
+        lastSlash = p;
+      }
     }
     g_exeDirLength = lastSlash == nullptr ? -1 : static_cast<int>(lastSlash - g_szExePath);
     DebugPrint(1, L"EXE file  Path length GetLastError() = %d\r\n", g_exeDirLength);
@@ -96,7 +102,9 @@ int SetInitialVaue() {
 
 void OnBrowseCommand() {
   const int result = Browse();
-  if (result == 2) return;  // cancelled: nothing changes
+  if (result == 2) {
+    return;  // cancelled: nothing changes
+  }
   if (result == 0) {
     Dialog().MessageBox(kTextFileReadingFailed, kCaptionError, kMbOk);
     return;
@@ -110,7 +118,9 @@ void OnBrowseCommand() {
 void OnReadVersionCommand() {
   if (g_bResetBusy.load() == 0) {
     g_bReadVersionBusy = 1;
-    if (g_hUIEvent != kNullHandle) Sys().SetEventObject(g_hUIEvent);
+    if (g_hUIEvent != kNullHandle) {
+      Sys().SetEventObject(g_hUIEvent);
+    }
   } else {
     Dialog().MessageBox(kTextResetBusy, kCaptionAlert, kMbOk);
   }
@@ -130,7 +140,9 @@ void OnUpdateCommand() {
     TraceSelectedIndex();
     return;
   }
-  if (!ModelCheckPasses(*record)) return;
+  if (!ModelCheckPasses(*record)) {
+    return;
+  }
   TraceSelectedIndex();
   TakeSelectedPath();
   Dialog().DialogBoxModal(IDD_CONFIRM_DIALOG);
@@ -139,7 +151,9 @@ void OnUpdateCommand() {
 void OnResetCommand() {
   if (g_bReadVersionBusy.load() == 0) {
     g_bResetBusy = 1;
-    if (g_hUIEvent != kNullHandle) Sys().SetEventObject(g_hUIEvent);
+    if (g_hUIEvent != kNullHandle) {
+      Sys().SetEventObject(g_hUIEvent);
+    }
   } else {
     Dialog().MessageBox(kTextReadBusy, kCaptionAlert, kMbOk);
   }

@@ -125,7 +125,9 @@ std::intptr_t OnCommand(std::uintptr_t wParam) {
       OnExitCommand();
       break;
     case IDC_COMBO_DEVICELIST:
-      if (HighWord(wParam) == kCbnSelChange) OnSelectionChange();
+      if (HighWord(wParam) == kCbnSelChange) {
+        OnSelectionChange();
+      }
       break;
     default:
       return kDlgFalse;
@@ -153,7 +155,9 @@ std::intptr_t MainDialogProc(Handle window, std::uint32_t message, std::uintptr_
       return kDlgTrue;
     case kWmDeviceChange:
       if (lParam != 0) {
-        OnDeviceChange(*reinterpret_cast<const DeviceChange*>(lParam));
+        // The adapter passes the address of the record it built.
+        OnDeviceChange(
+            *reinterpret_cast<const DeviceChange*>(lParam));  // NOLINT(performance-no-int-to-ptr)
       } else {
         // An event without a broadcast header (such as a change of the device tree) still
         // reaches the handling, which traces it and looks no further.

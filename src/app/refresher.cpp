@@ -19,7 +19,9 @@ constexpr std::uint32_t kFailedWaitPauseMs = 100;
 
 std::uint32_t UpdateUIThreadProc(Handle event) {
   // Without an event no request can reach the thread, so it ends instead of idling.
-  if (event == kNullHandle) return 0;
+  if (event == kNullHandle) {
+    return 0;
+  }
   while (g_bUIThreadRun.load() != 0) {
     DebugPrint(1, L"UpdateUIThreadProc before wait\r\n");
     if (Sys().WaitForObject(event, kWaitInfinite) != kWaitObject0) {
@@ -28,7 +30,9 @@ std::uint32_t UpdateUIThreadProc(Handle event) {
     }
     Sys().ResetEventObject(event);
     // The stop wakes the thread too; a request flag left set must not run during shut-down.
-    if (g_bUIThreadRun.load() == 0) break;
+    if (g_bUIThreadRun.load() == 0) {
+      break;
+    }
     if (g_bReadVersionBusy.load() != 0) {
       GetFirmwarVersion();
     } else if (g_bResetBusy.load() != 0) {
@@ -59,17 +63,24 @@ void StopUpdateUIThread() {
   const Handle event = g_hUIEvent;
   if (thread == kNullHandle) {
     // No thread to end; an event left from a failed thread start goes too.
-    if (event != kNullHandle) Sys().CloseEventObject(event);
+    if (event != kNullHandle) {
+      Sys().CloseEventObject(event);
+    }
     g_hUIEvent = kNullHandle;
     return;
   }
   g_bUIThreadRun = 0;
-  if (event != kNullHandle) Sys().SetEventObject(event);
+  if (event != kNullHandle) {
+    Sys().SetEventObject(event);
+  }
   Sys().WaitThread(thread, kStopWaitMs);
   const std::uint32_t exitCode = Sys().ThreadExitCode(thread);
-  if (exitCode == 0)
+  if (exitCode == 0) {
     DebugPrint(1, L"_threadUpdateUI ThExitCode = %d \n", static_cast<int>(exitCode));
-  if (event != kNullHandle) Sys().CloseEventObject(event);
+  }
+  if (event != kNullHandle) {
+    Sys().CloseEventObject(event);
+  }
   g_hUIEvent = kNullHandle;
   Sys().CloseThread(thread);
   g_hUIThread = kNullHandle;

@@ -17,7 +17,9 @@ constexpr int kIdCancelButton = 2;  // IDCANCEL: Esc or the close box
 
 std::intptr_t WarningDialogProc(Handle window, std::uint32_t message, std::uintptr_t wParam,
                                 std::intptr_t /*lParam*/) {
-  if (window != kNullHandle) g_hWarnDlg = window;
+  if (window != kNullHandle) {
+    g_hWarnDlg = window;
+  }
   switch (message) {
     case kWmInitDialog:
       Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, false);
@@ -37,7 +39,9 @@ std::intptr_t WarningDialogProc(Handle window, std::uint32_t message, std::uintp
 
 std::intptr_t ErrorDialogProc(Handle window, std::uint32_t message, std::uintptr_t wParam,
                               std::intptr_t /*lParam*/) {
-  if (window != kNullHandle) g_hWarnDlg = window;
+  if (window != kNullHandle) {
+    g_hWarnDlg = window;
+  }
   switch (message) {
     case kWmInitDialog:
       Dialog().EnableWindowItem(Window::kWarnDialog, kIdOkButton, true);

@@ -102,7 +102,9 @@ void Apply(const Step& step) {
       dialog.EnableItem(step.id, true);
       break;
     case Act::kExitUnlessHid:
-      if (g_bUpdatedFromHIDMode.load() == 0) dialog.EnableItem(step.id, true);
+      if (g_bUpdatedFromHIDMode.load() == 0) {
+        dialog.EnableItem(step.id, true);
+      }
       break;
     case Act::kResetByVendor:
       dialog.EnableItem(step.id, RecordVendorIs(SelectedRecord(), L"7E51"));
@@ -112,7 +114,9 @@ void Apply(const Step& step) {
 
 template <std::size_t N>
 void ApplyAll(const Step (&steps)[N]) {
-  for (const Step& step : steps) Apply(step);
+  for (const Step& step : steps) {
+    Apply(step);
+  }
 }
 
 }  // namespace

@@ -88,9 +88,13 @@ void ModeSwitch(Family family) {
       break;
   }
   // A failed command is only traced: timer 2 gives EXIT back if the camera never returns.
-  if (result == 0) DebugPrint(1, kTraceSwitchFailed);
+  if (result == 0) {
+    DebugPrint(1, kTraceSwitchFailed);
+  }
 
-  if (family != Family::kTarsa) Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kModeSwitchTimeoutMs);
+  if (family != Family::kTarsa) {
+    Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kModeSwitchTimeoutMs);
+  }
   if (family == Family::kGeneric) {
     Dialog().SetItemText(IDC_STATIC_UPDATING, L"");
   } else {
@@ -100,7 +104,9 @@ void ModeSwitch(Family family) {
   Dialog().ShowItem(IDC_STATIC_MODE_SWITCH, true);
   Dialog().ShowItem(IDC_PROGRESS_BAR, true);
   Dialog().SetTimer(IDT_BLINK_ERASE, kEraseBlinkMs);
-  if (family == Family::kTarsa) Sys().Sleep(kAfterStartWaitMs);
+  if (family == Family::kTarsa) {
+    Sys().Sleep(kAfterStartWaitMs);
+  }
 }
 
 void StartUpdateWorker() {
@@ -169,7 +175,9 @@ bool Cx3EraseAndReset() {
       }
     }
     // The program has no console: the line goes to the trace.
-    if (!left) DebugPrint(1, L"Reset Failed\n");
+    if (!left) {
+      DebugPrint(1, L"Reset Failed\n");
+    }
   }
   ShowUpdateControls();
   return true;
@@ -187,21 +195,31 @@ bool DispatchPesca(DeviceRecord* record) {
     }
     return Cx3EraseAndReset();
   }
-  if (InitializeDevice(PathOf(record)) != 0) DirectDfuStart(record);
+  if (InitializeDevice(PathOf(record)) != 0) {
+    DirectDfuStart(record);
+  }
   return true;
 }
 
 void DispatchTarsa(DeviceRecord* record) {
   CameraLib().DeinitExtUnit();
-  if (!RecordVendorIs(record, kVendorMaker)) return;
-  if (CameraLib().InitTarsaExtensionUnit(PathOf(record)) == 0) return;
+  if (!RecordVendorIs(record, kVendorMaker)) {
+    return;
+  }
+  if (CameraLib().InitTarsaExtensionUnit(PathOf(record)) == 0) {
+    return;
+  }
   ModeSwitch(Family::kTarsa);
 }
 
 void DispatchMirel(DeviceRecord* record) {
   CameraLib().DeinitExtUnit();
-  if (!RecordVendorIs(record, kVendorMaker) && !RecordVendorIs(record, kVendorSunplus)) return;
-  if (CameraLib().InitMirelExtensionUnit(PathOf(record)) == 0) return;
+  if (!RecordVendorIs(record, kVendorMaker) && !RecordVendorIs(record, kVendorSunplus)) {
+    return;
+  }
+  if (CameraLib().InitMirelExtensionUnit(PathOf(record)) == 0) {
+    return;
+  }
   DownloadMirelFirmware();
 }
 
@@ -230,7 +248,9 @@ bool DispatchOther(DeviceRecord* record) {
     ShowUpdateControls();
     return true;
   }
-  if (InitializeDevice(path) == 0) return true;
+  if (InitializeDevice(path) == 0) {
+    return true;
+  }
   DirectDfuStart(record);
   Sys().Sleep(kAfterStartWaitMs);
   return true;
@@ -259,9 +279,13 @@ bool DispatchUpdate() {
   g_nSavedDeviceCount = saved;
 
   DeviceRecord* record = SelectedRecord();
-  if (record == nullptr) return true;  // the list was emptied meanwhile: nothing to update
+  if (record == nullptr) {
+    return true;  // the list was emptied meanwhile: nothing to update
+  }
   CameraLibrary& library = CameraLib();
-  if (library.IsPescaDeviceAvail(g_szSelectedDevicePath) == 1) return DispatchPesca(record);
+  if (library.IsPescaDeviceAvail(g_szSelectedDevicePath) == 1) {
+    return DispatchPesca(record);
+  }
   if (library.IsTarsaDeviceAvail(g_szSelectedDevicePath) == 1) {
     DispatchTarsa(record);
     return true;
@@ -285,7 +309,9 @@ std::intptr_t ConfirmDialogProc(Handle window, std::uint32_t message, std::uintp
       Dialog().EndDialog(Window::kConfirmDialog, 0);
       return kDlgTrue;
     case kWmCommand:
-      if (LowWord(wParam) == IDC_BTN_CONFIRM_OK) return DispatchUpdate() ? kDlgTrue : kDlgFalse;
+      if (LowWord(wParam) == IDC_BTN_CONFIRM_OK) {
+        return DispatchUpdate() ? kDlgTrue : kDlgFalse;
+      }
       // Esc closes it like the close box: no update.
       if (LowWord(wParam) == kIdCancelButton) {
         Dialog().EndDialog(Window::kConfirmDialog, 0);

@@ -37,9 +37,13 @@ void ClearEntryPoints() {
 
 // Closes the camera opened by an earlier download (if any) and frees the library.
 void CloseLibrary() {
-  if (g_pfnSunplusCam_UnInit != nullptr) g_pfnSunplusCam_UnInit(0);
+  if (g_pfnSunplusCam_UnInit != nullptr) {
+    g_pfnSunplusCam_UnInit(0);
+  }
   ClearEntryPoints();
-  if (g_hSunplusLib != kNullHandle) VendorLib().Free(g_hSunplusLib);
+  if (g_hSunplusLib != kNullHandle) {
+    VendorLib().Free(g_hSunplusLib);
+  }
   g_hSunplusLib = kNullHandle;
 }
 
@@ -71,7 +75,9 @@ bool OpenCamera() {
 // whole, or holds nothing to download.
 bool ReadFirmwareFile() {
   std::FILE* file = Sys().OpenFile(g_szFirmwarePath, "rb");
-  if (file == nullptr) return false;
+  if (file == nullptr) {
+    return false;
+  }
   bool ok = false;
   if (std::fseek(file, 0, SEEK_END) == 0) {
     const long length = std::ftell(file);
@@ -89,7 +95,9 @@ bool ReadFirmwareFile() {
     }
   }
   std::fclose(file);
-  if (!ok) DebugPrint(1, L"Reading from file failed....\r\n");
+  if (!ok) {
+    DebugPrint(1, L"Reading from file failed....\r\n");
+  }
   return ok;
 }
 
@@ -142,7 +150,9 @@ void DownloadMirelFirmware() {
   } else {
     DebugPrint(1, L"The function pointer of Get_FlashType() is NULL\r\n");
   }
-  if (download && ReadFirmwareFile()) StartDownloadThread();
+  if (download && ReadFirmwareFile()) {
+    StartDownloadThread();
+  }
   Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
 }
 

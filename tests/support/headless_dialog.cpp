@@ -100,7 +100,9 @@ bool HeadlessDialog::FireTimer(int id) {
   {
     Lock lock(mutex_);
     auto it = timers_.find(id);
-    if (it == timers_.end()) return false;
+    if (it == timers_.end()) {
+      return false;
+    }
     it->second.due = Now() + it->second.period;
     proc = proc_;
   }
@@ -114,13 +116,17 @@ int HeadlessDialog::FireDueTimers() {
     const std::uint64_t now = Now();
     Lock lock(mutex_);
     for (const auto& [id, timer] : timers_) {
-      if (timer.due <= now) due.emplace_back(timer.due, id);
+      if (timer.due <= now) {
+        due.emplace_back(timer.due, id);
+      }
     }
   }
   std::sort(due.begin(), due.end());
   int fired = 0;
   // A timer killed by an earlier one's handler does not fire.
-  for (const auto& entry : due) fired += FireTimer(entry.second) ? 1 : 0;
+  for (const auto& entry : due) {
+    fired += FireTimer(entry.second) ? 1 : 0;
+  }
   return fired;
 }
 
@@ -144,7 +150,9 @@ bool HeadlessDialog::OpenFileDialog(const OpenFileRequest& request, wchar_t* pat
   Lock lock(mutex_);
   fileRequests_.push_back(request);
   if (files_.empty() || !files_.front().has_value()) {
-    if (!files_.empty()) files_.pop_front();
+    if (!files_.empty()) {
+      files_.pop_front();
+    }
     return false;
   }
   const std::wstring full = *files_.front();
@@ -163,13 +171,17 @@ bool HeadlessDialog::OnDialogThread() const {
 
 std::intptr_t HeadlessDialog::Deliver(const DialogProc& proc, std::uint32_t message,
                                       std::uintptr_t wParam, std::intptr_t lParam) {
-  if (!proc) return 0;
+  if (!proc) {
+    return 0;
+  }
   bool bound = false;
   {
     Lock lock(mutex_);
     bound = dialogThread_ != std::thread::id();
   }
-  if (bound) return proc(message, wParam, lParam);  // the dialog thread may re-enter, as on Windows
+  if (bound) {
+    return proc(message, wParam, lParam);  // the dialog thread may re-enter, as on Windows
+  }
   std::lock_guard<std::mutex> serial(procMutex_);
   return proc(message, wParam, lParam);
 }
@@ -179,7 +191,9 @@ std::intptr_t HeadlessDialog::SendToDialog(std::uint32_t message, std::uintptr_t
   Lock lock(mutex_);
   messages_.push_back(SentMessage{message, wParam, lParam});
   const DialogProc proc = proc_;
-  if (!proc) return 0;
+  if (!proc) {
+    return 0;
+  }
   if (dialogThread_ == std::thread::id() || OnDialogThread()) {
     lock.unlock();
     return Deliver(proc, message, wParam, lParam);
@@ -219,7 +233,9 @@ int HeadlessDialog::Pump() {
     DialogProc proc;
     {
       Lock lock(mutex_);
-      if (pending_.empty()) return handled;
+      if (pending_.empty()) {
+        return handled;
+      }
       next = pending_.front();
       pending_.pop_front();
       proc = proc_;
@@ -240,7 +256,9 @@ bool HeadlessDialog::PumpUntil(const std::function<bool()>& done, std::chrono::m
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
     Pump();
-    if (done()) return true;
+    if (done()) {
+      return true;
+    }
     if (std::chrono::steady_clock::now() >= deadline) {
       Lock lock(mutex_);
       ++timedOut_;
@@ -276,7 +294,9 @@ std::intptr_t HeadlessDialog::DialogBoxModal(int dialogId) {
     modals_.push_back(dialogId);
     open_.push_back(record);
     auto procIt = modalProcs_.find(dialogId);
-    if (procIt != modalProcs_.end()) proc = procIt->second;
+    if (procIt != modalProcs_.end()) {
+      proc = procIt->second;
+    }
     auto scriptIt = modalScript_.find(dialogId);
     if (scriptIt != modalScript_.end()) {
       script.swap(scriptIt->second);
@@ -290,10 +310,16 @@ std::intptr_t HeadlessDialog::DialogBoxModal(int dialogId) {
     return record->ended;
   };
 
-  if (proc) proc(kWmInitDialog, 0, 0);
+  if (proc) {
+    proc(kWmInitDialog, 0, 0);
+  }
   for (const SentMessage& action : script) {
-    if (ended()) break;
-    if (proc) proc(action.message, action.wParam, action.lParam);
+    if (ended()) {
+      break;
+    }
+    if (proc) {
+      proc(action.message, action.wParam, action.lParam);
+    }
   }
 
   std::intptr_t result = 0;
@@ -305,7 +331,9 @@ std::intptr_t HeadlessDialog::DialogBoxModal(int dialogId) {
     const bool pumps = OnDialogThread();
     for (;;) {
       // A modal loop on the dialog thread keeps serving the messages other threads send.
-      if (pumps) Pump();
+      if (pumps) {
+        Pump();
+      }
       Lock lock(mutex_);
       if (record->ended) {
         result = record->result;
@@ -345,7 +373,9 @@ void HeadlessDialog::SetForeground(Window) {}
 
 bool HeadlessDialog::RegisterDeviceNotification(DeviceInterfaceClass cls) {
   Lock lock(mutex_);
-  if (refused_.count(cls) != 0) return false;
+  if (refused_.count(cls) != 0) {
+    return false;
+  }
   registered_.push_back(cls);
   return true;
 }
@@ -423,7 +453,9 @@ HeadlessDialog::Control HeadlessDialog::Item(int id) const {
 std::optional<bool> HeadlessDialog::WindowItemEnabled(Window window, int id) const {
   Lock lock(mutex_);
   auto it = otherWindowEnabled_.find({static_cast<int>(window), id});
-  if (it == otherWindowEnabled_.end()) return std::nullopt;
+  if (it == otherWindowEnabled_.end()) {
+    return std::nullopt;
+  }
   return it->second;
 }
 
