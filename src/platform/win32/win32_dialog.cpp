@@ -1,0 +1,216 @@
+#include "platform/win32/win32_dialog.h"
+
+// clang-format off
+#include "platform/win32/win32_windows.h"
+#include <commctrl.h>
+#include <commdlg.h>
+#include <dbt.h>
+#include <objbase.h>
+// clang-format on
+
+// The port's method has the name the A/W macro would rename; the W function is called by name.
+#undef RegisterDeviceNotification
+
+#include "app/app_state.h"
+#include "app/resource_ids.h"
+#include "app/text.h"
+#include "platform/win32/win32_dialog_cast.h"
+#include "platform/win32/win32_dialog_procs.h"
+
+namespace veltra {
+
+namespace {
+
+HWND AsWindow(Handle handle) {
+  return FromInteger<HWND>(handle);
+}
+
+HWND MainDialog() {
+  return AsWindow(g_hMainDlg);
+}
+
+HWND WindowOf(Window window) {
+  switch (window) {
+    case Window::kMainDialog:
+      return AsWindow(g_hMainDlg);
+    case Window::kMainWindow:
+      return AsWindow(g_hMainWnd);
+    case Window::kConfirmDialog:
+      return AsWindow(g_hConfirmDlg.load());
+    case Window::kWarnDialog:
+      return AsWindow(g_hWarnDlg.load());
+  }
+  return nullptr;
+}
+
+bool OwnThread(HWND window) {
+  return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+}
+
+// The open-file dialog's filters, each a pair of texts; the first entry is preselected.
+constexpr wchar_t kFilterBinFirst[] = L"Binary Files (*.BIN)\0*.bin\0Binary Files (*.IMG)\0*.img\0";
+constexpr wchar_t kFilterImgFirst[] = L"Binary Files (*.IMG)\0*.img\0Binary Files (*.BIN)\0*.bin\0";
+
+}  // namespace
+
+void Win32DialogView::SetItemText(int id, const wchar_t* text) {
+  SetDlgItemTextW(MainDialog(), id, text == nullptr ? L"" : text);
+}
+
+std::wstring Win32DialogView::GetItemText(int id) {
+  wchar_t text[kPathChars] = {};
+  GetDlgItemTextW(MainDialog(), id, text, static_cast<int>(kPathChars));
+  text[kPathChars - 1] = L'\0';
+  return text;
+}
+
+void Win32DialogView::ShowItem(int id, bool show) {
+  ShowWindow(GetDlgItem(MainDialog(), id), show ? SW_SHOW : SW_HIDE);
+}
+
+void Win32DialogView::EnableItem(int id, bool enable) {
+  EnableWindow(GetDlgItem(MainDialog(), id), enable ? TRUE : FALSE);
+}
+
+void Win32DialogView::EnableWindowItem(Window window, int id, bool enable) {
+  const HWND target = WindowOf(window);
+  if (target == nullptr || IsWindow(target) == FALSE) {
+    return;
+  }
+  EnableWindow(GetDlgItem(target, id), enable ? TRUE : FALSE);
+}
+
+void Win32DialogView::ComboReset() {
+  SendDlgItemMessageW(MainDialog(), IDC_COMBO_DEVICELIST, CB_RESETCONTENT, 0, 0);
+}
+
+int Win32DialogView::ComboAddString(const wchar_t* text) {
+  return static_cast<int>(
+      SendDlgItemMessageW(MainDialog(), IDC_COMBO_DEVICELIST, CB_ADDSTRING, 0,
+                          reinterpret_cast<LPARAM>(text == nullptr ? L"" : text)));
+}
+
+int Win32DialogView::ComboSetCurSel(int index) {
+  return static_cast<int>(SendDlgItemMessageW(MainDialog(), IDC_COMBO_DEVICELIST, CB_SETCURSEL,
+                                              static_cast<WPARAM>(index), 0));
+}
+
+int Win32DialogView::ComboGetCurSel() {
+  return static_cast<int>(
+      SendDlgItemMessageW(MainDialog(), IDC_COMBO_DEVICELIST, CB_GETCURSEL, 0, 0));
+}
+
+void Win32DialogView::ProgressSetPos(int position) {
+  SendDlgItemMessageW(MainDialog(), IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void Win32DialogView::SetTimer(int id, std::uint32_t periodMs) {
+  const HWND dialog = MainDialog();
+  if (OwnThread(dialog)) {
+    ::SetTimer(dialog, static_cast<UINT_PTR>(id), periodMs, nullptr);
+  } else {
+    SendMessageW(dialog, kWmAdapterSetTimer, static_cast<WPARAM>(id),
+                 static_cast<LPARAM>(periodMs));
+  }
+}
+
+void Win32DialogView::KillTimer(int id) {
+  const HWND dialog = MainDialog();
+  if (OwnThread(dialog)) {
+    ::KillTimer(dialog, static_cast<UINT_PTR>(id));
+  } else {
+    SendMessageW(dialog, kWmAdapterKillTimer, static_cast<WPARAM>(id), 0);
+  }
+}
+
+int Win32DialogView::MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
+                                bool owned) {
+  return MessageBoxW(owned ? MainDialog() : nullptr, text, caption, style);
+}
+
+bool Win32DialogView::OpenFileDialog(const OpenFileRequest& request, wchar_t* path,
+                                     std::size_t pathChars, wchar_t* title,
+                                     std::size_t titleChars) {
+  wchar_t file[kPathChars] = {};
+  wchar_t fileTitle[kPathChars] = {};
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = MainDialog();
+  ofn.lpstrFilter = request.binFirst ? kFilterBinFirst : kFilterImgFirst;
+  ofn.nFilterIndex = 0;
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = static_cast<DWORD>(kPathChars);
+  ofn.lpstrFileTitle = fileTitle;
+  ofn.nMaxFileTitle = static_cast<DWORD>(kPathChars);
+  ofn.lpstrInitialDir = nullptr;
+  ofn.Flags = request.flags;
+  if (GetOpenFileNameW(&ofn) == FALSE) {
+    return false;
+  }
+  file[kPathChars - 1] = L'\0';
+  fileTitle[kPathChars - 1] = L'\0';
+  CopyText(path, pathChars, file);
+  CopyText(title, titleChars, fileTitle);
+  return true;
+}
+
+std::intptr_t Win32DialogView::SendToDialog(std::uint32_t message, std::uintptr_t wParam,
+                                            std::intptr_t lParam) {
+  return SendMessageW(MainDialog(), message, static_cast<WPARAM>(wParam),
+                      static_cast<LPARAM>(lParam));
+}
+
+std::intptr_t Win32DialogView::DialogBoxModal(int dialogId) {
+  const DLGPROC proc = ModalDialogWin32Proc(dialogId);
+  if (proc == nullptr) {
+    return -1;
+  }
+  return DialogBoxParamW(FromInteger<HINSTANCE>(g_hInstance), MAKEINTRESOURCEW(dialogId),
+                         MainDialog(), proc, 0);
+}
+
+void Win32DialogView::EndDialog(Window window, std::intptr_t result) {
+  const HWND target = WindowOf(window);
+  if (target == nullptr || IsWindow(target) == FALSE) {
+    return;
+  }
+  // A modal dialog ends from its own thread: the Warning dialog belongs to the update worker,
+  // while timer 4 and the removal handling end it from the dialog thread.
+  if (OwnThread(target)) {
+    ::EndDialog(target, result);
+  } else {
+    SendMessageW(target, kWmAdapterEndDialog, static_cast<WPARAM>(result), 0);
+  }
+}
+
+void Win32DialogView::SetForeground(Window window) {
+  const HWND target = WindowOf(window);
+  if (target != nullptr) {
+    SetForegroundWindow(target);
+  }
+}
+
+bool Win32DialogView::RegisterDeviceNotification(DeviceInterfaceClass cls) {
+  DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+  filter.dbcc_size = sizeof filter;
+  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  filter.dbcc_classguid =
+      cls == DeviceInterfaceClass::kHid ? kHidInterfaceClass : kUsbDeviceInterfaceClass;
+  // The registration lasts as long as the dialog: it ends with the process.
+  return RegisterDeviceNotificationW(MainDialog(), &filter, DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr;
+}
+
+void Win32DialogView::SetSmallIconFromFile(const wchar_t* fileName) {
+  const HANDLE icon = LoadImageW(nullptr, fileName, IMAGE_ICON, 32, 32, LR_LOADFROMFILE);
+  if (icon != nullptr) {
+    SendMessageW(MainDialog(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  }
+}
+
+void Win32DialogView::EndProgram() {
+  CoUninitialize();
+  // The main window's WM_DESTROY posts the quit message that ends the message loop.
+  DestroyWindow(AsWindow(g_hMainWnd));
+}
+
+}  // namespace veltra

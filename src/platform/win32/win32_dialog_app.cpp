@@ -1,0 +1,102 @@
+#include "platform/win32/win32_dialog_app.h"
+
+// clang-format off
+#include "platform/win32/win32_windows.h"
+#include <commctrl.h>
+#include <objbase.h>
+// clang-format on
+
+#include "app/app_state.h"
+#include "app/resource_ids.h"
+#include "platform/win32/win32_dialog_cast.h"
+#include "platform/win32/win32_dialog_procs.h"
+
+namespace veltra {
+
+namespace {
+
+constexpr int kNameChars = 100;
+
+// The label font of the coloured texts: Arial, height 15, bold, OEM character set, ClearType.
+HFONT CreateLabelFont() {
+  return CreateFontW(15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, OEM_CHARSET, OUT_DEFAULT_PRECIS,
+                     CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+}
+
+ATOM RegisterMainClass(HINSTANCE instance, const wchar_t* className) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = &MainWindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP_ICON));
+  wc.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP_ICON));
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = FromInteger<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszMenuName = MAKEINTRESOURCEW(IDC_VELTRA_FW_UPDATER);
+  wc.lpszClassName = className;
+  return RegisterClassExW(&wc);
+}
+
+}  // namespace
+
+int RunVeltraApplication(HINSTANCE instance, int showCommand) {
+  wchar_t title[kNameChars] = {};
+  wchar_t className[kNameChars] = {};
+  LoadStringW(instance, IDS_APP_TITLE, title, kNameChars);
+  LoadStringW(instance, IDC_VELTRA_FW_UPDATER, className, kNameChars);
+  RegisterMainClass(instance, className);
+
+  // One copy at a time: a second start brings the running one to the front and ends.
+  const HWND running = FindWindowW(className, title);
+  if (running != nullptr) {
+    OutputDebugStringW(L"FindWindow .........succeed\r\n");
+    ShowWindow(running, SW_SHOW);
+    const HWND popup = GetLastActivePopup(running);
+    SetForegroundWindow(popup != nullptr ? popup : running);
+    return 0;
+  }
+
+  g_hInstance = reinterpret_cast<Handle>(instance);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  g_hLabelFont = reinterpret_cast<Handle>(CreateLabelFont());
+  // The progress bar's window class (themed common controls of the manifest).
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  const HWND mainWindow = CreateWindowExW(0, className, title, WS_POPUP, 0, 0, 0, 0, nullptr,
+                                          nullptr, instance, nullptr);
+  if (mainWindow == nullptr) {
+    return 0;
+  }
+  g_hMainWnd = reinterpret_cast<Handle>(mainWindow);
+
+  // WM_INITDIALOG runs the start-up scan and starts the refresher thread before this returns.
+  const HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN_DIALOG), mainWindow,
+                                         &MainDialogWin32Proc, 0);
+  if (dialog == nullptr) {
+    return 0;
+  }
+  ShowWindow(mainWindow, showCommand);
+  ShowWindow(dialog, showCommand);
+  UpdateWindow(mainWindow);
+
+  const HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_VELTRA_FW_UPDATER));
+  MSG msg = {};
+  // GetMessageW answers -1 on an invalid call; that ends the loop as well as the quit message.
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (TranslateAcceleratorW(msg.hwnd, accelerators, &msg) != 0) {
+      continue;
+    }
+    // Tab and the arrow keys move between the dialog's controls.
+    const HWND mainDialog = FromInteger<HWND>(g_hMainDlg);
+    if (mainDialog != nullptr && IsDialogMessageW(mainDialog, &msg) != FALSE) {
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace veltra
