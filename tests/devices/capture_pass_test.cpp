@@ -64,13 +64,6 @@ TEST_F(DevicesTest, FilterTakesServedVendorsAndTheSunplusCameraOnly) {
   EXPECT_EQ(Entries(), std::vector<std::wstring>{L"Cam A(VID_1bcf,PID_0B12_0)"});
 }
 
-TEST_F(DevicesTest, RestrictedModelIsNeverListed) {
-  bus_.Plug(std::make_shared<sim::RestrictedCamera>());
-  EXPECT_EQ(GetAvailableDevices(), 0);
-  EXPECT_EQ(g_nDeviceCount, 0);
-  EXPECT_FALSE(Discover());
-}
-
 TEST_F(DevicesTest, UnreadablePropertiesSkipTheCameraButKeepTheResult) {
   auto nameless = PlugCamera(L"S1");
   auto pathless = PlugCamera(L"S2");
