@@ -10,6 +10,7 @@
 #include "dfu/dfu_requests.h"
 #include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/dfu_cameras.h"
+#include "sim/cameras/mirel_camera.h"
 #include "sim/dfu_camera.h"
 
 namespace veltra {
@@ -52,12 +53,16 @@ TEST_F(CameraCommandsTest, EachCameraShowsTheVersionItHolds) {
   Plug<sim::PescaCamera>(pesca, L"P1");
   Plug<sim::TarsaCamera>(tarsa, L"T1");
   Plug<sim::GenericCamera>(generic, L"G1");
+  sim::MirelCamera::Options mirel;
+  mirel.version = {3, 4, 258, 0};
+  Plug<sim::MirelCamera>(mirel, L"M1");
   ASSERT_EQ(SetInitialDeviceValue(), 1);
 
   EXPECT_EQ(ReadVersionOf(0),
             (Texts{L"Firmware Version = 5.1.2.9", L"Firmware Version = 5.1.2.9\r\n"}));
   EXPECT_EQ(ReadVersionOf(1), Texts{L"Firmware Version : 205.1.2, Version : 9"});
   EXPECT_EQ(ReadVersionOf(2), Texts{L"Firmware Version = 1.2.300.400\r\n"});
+  EXPECT_EQ(ReadVersionOf(3), Texts{L"Firmware Version : 3.4.258"});
 
   // The CX3 channel takes no path: the library answers from the CX3 camera it finds, so the CX3
   // cameras join only now.
@@ -67,12 +72,12 @@ TEST_F(CameraCommandsTest, EachCameraShowsTheVersionItHolds) {
   Plug<Cx3Camera>(cx3, L"X1");
   Plug<Cx3Camera>(Cx3Camera::Options{}, L"X2");  // the unit under another vendor ID: silent
   ASSERT_EQ(SetInitialDeviceValue(), 1);
-  EXPECT_EQ(ReadVersionOf(3),
+  EXPECT_EQ(ReadVersionOf(4),
             Texts{L"CX3 firmware version = 1.0\nCX3 firmware build date = 3-14-24 (MM-DD-YY)\n\n"
                   L"ISP firmware version = 0x2.0x5 (2.5)\nISP firmware Build date = Mar 14 2024 \n"
                   L"ISP firmware Build time = 10:20:30 \n"});
   EXPECT_EQ(dialog_.MessageBoxes()[0].caption, L"DovedIdiz_ID_Avaraze");
-  EXPECT_TRUE(ReadVersionOf(4).empty());
+  EXPECT_TRUE(ReadVersionOf(5).empty());
 }
 
 TEST_F(CameraCommandsTest, Cx3ReadEndsSilentlyOnFailureAndCutsItsTextsAtTheReplyEnd) {
@@ -110,6 +115,7 @@ TEST_F(CameraCommandsTest, ResetReachesEachCameraByItsRoute) {
   auto tarsa = Plug<sim::TarsaCamera>(sim::TarsaOptions(), L"T1");
   auto both = Plug<sim::TarsaCamera>(tarsaWithUnit, L"T2");
   auto generic = Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"G1");
+  auto mirel = Plug<sim::MirelCamera>(sim::MirelCamera::Options{}, L"M1");
   ASSERT_EQ(SetInitialDeviceValue(), 1);
 
   tarsa->SetFault({sim::FaultKind::kTransferError, tarsa->TransferCount()});
@@ -121,8 +127,11 @@ TEST_F(CameraCommandsTest, ResetReachesEachCameraByItsRoute) {
   // A family camera that also opens through the unit is reset through the unit.
   const std::string unitReset = R"("call":"SendHIDCommandWithFirstByte","args":[4])";
   const std::pair<sim::CameraDevice*, std::string> cases[] = {
-      {tarsa.get(), R"("call":"ResetTarsa")"}, {both.get(), unitReset}, {generic.get(), unitReset}};
-  for (int entry = 0; entry < 3; ++entry) {
+      {tarsa.get(), R"("call":"ResetTarsa")"},
+      {both.get(), unitReset},
+      {generic.get(), unitReset},
+      {mirel.get(), R"("call":"ResetDeviceMirel")"}};
+  for (int entry = 0; entry < 4; ++entry) {
     SCOPED_TRACE(entry);
     traffic_.str("");
     const auto generation = cases[entry].first->Generation();

@@ -7,10 +7,12 @@
 #include "app/text.h"
 #include "camera_bench.h"
 #include "devices/device_table.h"
+#include "devices/discovery_passes.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
 #include "sim/cameras/dfu_cameras.h"
+#include "sim/cameras/mirel_camera.h"
 #include "sim/dfu_camera.h"
 
 namespace veltra {
@@ -212,6 +214,17 @@ TEST_F(DeviceChangeTest, StartUpScanListsWhatIsThereAndOpensTheLibraryOnIt) {
   EXPECT_TRUE(dialog_.Item(IDC_STATIC_CONNECTED).visible);
   EXPECT_TRUE(Traced(L"UVC Extension is not supported \r\n"));
   EXPECT_TRUE(dialog_.Item(IDC_BTN_READFW_VERSION).enabled);
+
+  // The Mirel silicon under the chip vendor's IDs opens the Mirel channel but has no version
+  // read of its own.
+  bus_.Unplug(bus_.Present().front().get());
+  sim::MirelCamera::Options sunplus;
+  sunplus.sunplusIds = true;
+  Plug<sim::MirelCamera>(sunplus, L"M1");
+  EXPECT_EQ(SetInitialDeviceValue(), 1);
+  EXPECT_EQ(lib_.Count("InitMirelExtensionUnit"), 2);
+  EXPECT_FALSE(dialog_.Item(IDC_BTN_READFW_VERSION).enabled);
+  EXPECT_EQ(g_bSunplusCameraListed.load(), 0);
 }
 
 }  // namespace
