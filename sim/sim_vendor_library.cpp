@@ -5,6 +5,7 @@
 
 #include "app/text.h"
 #include "loaders/sunplus_download.h"
+#include "sim/cameras/mirel_camera.h"
 #include "sim/traffic_log.h"
 
 namespace veltra::sim {
@@ -305,10 +306,20 @@ std::int32_t SimVendorLibrary::Download(std::uint8_t* image, std::int32_t length
   if (!bus_.IsPresent(camera.get())) {
     return finish(kFailed);
   }
-  if (receiver && !receiver(*camera, image, static_cast<std::size_t>(length))) {
+  if (receiver) {
+    return finish(receiver(*camera, image, static_cast<std::size_t>(length)) ? 0 : kFailed);
+  }
+  auto* mirel = dynamic_cast<MirelCamera*>(camera.get());
+  if (mirel == nullptr) {
+    return finish(0);  // a stand-in device: the image stays in LastDownload
+  }
+  if (!mirel->ReceiveImage(image, static_cast<std::size_t>(length))) {
     return finish(kFailed);
   }
-  return finish(0);
+  const std::int32_t result = finish(0);
+  // The camera restarts on its new firmware when the download is done.
+  mirel->Reboot();
+  return result;
 }
 
 }  // namespace veltra::sim

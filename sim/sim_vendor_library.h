@@ -2,7 +2,9 @@
 // functions (the program calls them through the pointers GetProc hands out, exactly as it calls
 // the real library); they act on the active SimVendorLibrary, which finds the Sunplus-based
 // camera (7E51:C181 or 1BCF:0B12) on the bus, reports progress through the program's callback and
-// writes the image into the camera.
+// writes the image into the camera: a sim::MirelCamera receives it (ReceiveImage) and restarts on
+// it (Reboot) when the download has succeeded; any other device there keeps nothing, and the image
+// stays readable in LastDownload().
 //
 // Only one SimVendorLibrary is active at a time (the last one constructed); the entry points of a
 // library whose bench object is gone answer "no camera" and "failed".
@@ -25,7 +27,8 @@ class TrafficLog;
 
 class SimVendorLibrary : public VendorLibrary {
  public:
-  // Writes a downloaded image into the camera; false when the camera refuses it.
+  // Writes a downloaded image into the camera instead of the default; false when the camera
+  // refuses it.
   using ImageReceiver =
       std::function<bool(VirtualDevice& camera, const std::uint8_t* image, std::size_t length)>;
 

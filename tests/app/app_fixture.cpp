@@ -169,6 +169,15 @@ HeadlessDialog::DialogProc Bind(DialogProcedure proc, Handle window) {
 }
 }  // namespace
 
+void InstallProgramDialogs(HeadlessDialog& dialog) {
+  dialog.BindDialogThread();
+  dialog.SetDialogProc(Bind(&MainDialogProc, AppTest::kMainDlg));
+  dialog.SetModalProc(IDD_CONFIRM_DIALOG, Bind(&ConfirmDialogProc, AppTest::kConfirmDlg));
+  dialog.SetModalProc(IDD_WARNING_DIALOG, Bind(&WarningDialogProc, AppTest::kWarnDlg));
+  dialog.SetModalProc(IDD_ERROR_DIALOG, Bind(&ErrorDialogProc, AppTest::kErrorDlg));
+  g_hMainDlg = AppTest::kMainDlg;
+}
+
 AppTest::AppTest() {
   Ports set = ports();
   set.camera = &camera_;
@@ -178,12 +187,7 @@ AppTest::AppTest() {
   InstallPorts(set);
   ResetSunplusState();
 
-  dialog_.BindDialogThread();
-  dialog_.SetDialogProc(Bind(&MainDialogProc, kMainDlg));
-  dialog_.SetModalProc(IDD_CONFIRM_DIALOG, Bind(&ConfirmDialogProc, kConfirmDlg));
-  dialog_.SetModalProc(IDD_WARNING_DIALOG, Bind(&WarningDialogProc, kWarnDlg));
-  dialog_.SetModalProc(IDD_ERROR_DIALOG, Bind(&ErrorDialogProc, kErrorDlg));
-  g_hMainDlg = kMainDlg;
+  InstallProgramDialogs(dialog_);
 
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   folder_ = (std::filesystem::temp_directory_path() / "veltra_app_tests" /

@@ -73,14 +73,19 @@ class RecordingCameraLibrary : public CameraLibrary {
 
 std::string Narrow(const wchar_t* text);
 
+// Puts the program's own procedures behind the headless main dialog and its three modal dialogs,
+// with the test's thread as the dialog thread.
+void InstallProgramDialogs(HeadlessDialog& dialog);
+
 class AppTest : public BenchTest {
- protected:
+ public:
   // Fake window handles the procedures record.
   static constexpr Handle kMainDlg = 0x129;
   static constexpr Handle kConfirmDlg = 0x130;
   static constexpr Handle kWarnDlg = 0x143;
   static constexpr Handle kErrorDlg = 0x144;
 
+ protected:
   AppTest();
   ~AppTest() override;
 

@@ -503,8 +503,9 @@ std::vector<int> HeadlessDialog::ModalDialogsOpened() const {
 
 bool HeadlessDialog::IsModalOpen(int dialogId) const {
   Lock lock(mutex_);
-  return std::any_of(open_.begin(), open_.end(),
-                     [dialogId](const auto& modal) { return modal->dialogId == dialogId; });
+  return std::any_of(open_.begin(), open_.end(), [dialogId](const auto& modal) {
+    return modal->dialogId == dialogId && !modal->ended;
+  });
 }
 
 std::vector<OpenFileRequest> HeadlessDialog::FileRequests() const {

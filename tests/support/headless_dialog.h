@@ -141,6 +141,7 @@ class HeadlessDialog : public DialogView {
   std::vector<ShownBox> MessageBoxes() const;
   std::vector<SentMessage> Messages() const;
   std::vector<int> ModalDialogsOpened() const;
+  // Opened and not yet ended (its DialogBoxModal may still be on its way out).
   bool IsModalOpen(int dialogId) const;
   std::vector<OpenFileRequest> FileRequests() const;
   std::vector<std::pair<Window, std::intptr_t>> EndedDialogs() const;

@@ -1,0 +1,316 @@
+// Whole updates on the bench, one per route, from the start of the program to the camera's
+// return with its new firmware, with the dialog's state after each step.
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/resource_ids.h"
+#include "dfu/download_engines.h"
+#include "image/firmware_image.h"
+#include "scenario_fixture.h"
+#include "sim/cameras/cx3_camera.h"
+#include "sim/cameras/dfu_cameras.h"
+#include "sim/cameras/mirel_camera.h"
+#include "sim/cameras/nxp_camera.h"
+#include "sim/flash_loader.h"
+
+namespace veltra::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+sim::FirmwareVersion NewVersion() {
+  const fwgen::Version& v = ScenarioTest::kNewVersion;
+  return sim::FirmwareVersion{v.major, v.minor, v.build, v.revision};
+}
+
+// The payload after a marker: its length (little-endian, gap bytes after the marker) and data.
+// The occurrence-th marker counts from 0.
+Bytes Section(const Bytes& file, const char* marker, std::size_t gap, int occurrence = 0) {
+  const std::size_t markerLength = std::strlen(marker);
+  for (std::size_t i = 0; i + markerLength + gap + 4 <= file.size(); ++i) {
+    if (std::memcmp(file.data() + i, marker, markerLength) != 0) continue;
+    if (occurrence-- > 0) continue;
+    const std::size_t at = i + markerLength + gap;
+    const std::uint32_t length = file[at] | (file[at + 1] << 8) | (file[at + 2] << 16) |
+                                 (static_cast<std::uint32_t>(file[at + 3]) << 24);
+    if (at + 4 + length > file.size()) break;
+    return Bytes(file.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                 file.begin() + static_cast<std::ptrdiff_t>(at + 4 + length));
+  }
+  ADD_FAILURE() << "no section " << marker;
+  return {};
+}
+
+// The dialog right after OK: the camera is told to switch and the update display runs.
+void ExpectModeSwitchSent(const HeadlessDialog& dialog) {
+  EXPECT_TRUE(dialog.Item(IDC_STATIC_MODE_SWITCH).visible);
+  EXPECT_TRUE(dialog.Item(IDC_PROGRESS_BAR).visible);
+  EXPECT_EQ(dialog.Item(IDC_STATIC_STATUS).text, L"Erasing Memory...Please Wait...");
+  EXPECT_FALSE(dialog.Item(IDC_BTN_EXIT).enabled);
+  EXPECT_FALSE(dialog.Item(IDC_BTN_BROWSE).enabled);
+  EXPECT_FALSE(dialog.Item(IDC_COMBO_DEVICELIST).enabled);
+  EXPECT_EQ(dialog.TimerPeriod(IDT_BLINK_ERASE), 200u);
+  EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 1);
+}
+
+// Nothing of the update is left armed.
+void ExpectUpdateFlagsClear() {
+  EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 0);
+  EXPECT_EQ(g_bIsStartUpdatedFromDFU.load(), 0);
+  EXPECT_EQ(g_bDownloadInProgress.load(), 0);
+  EXPECT_EQ(g_bUpdateDeviceGone.load(), 1);
+}
+
+TEST_F(ScenarioTest, GenericCameraTakesEveryImageKindThroughItsUpdateMode) {
+  auto camera = Plug(std::make_shared<sim::GenericCamera>());
+  StartProgram();
+  const std::wstring entry = L"Veltra_RX40_MH(VID_7e51,PID_C1D0_0)";
+  EXPECT_EQ(Entries(), std::vector<std::wstring>{entry});
+  ExpectReadyFor(entry);
+  EXPECT_TRUE(Enabled(IDC_BTN_RESET));
+  EXPECT_TRUE(Enabled(IDC_BTN_READFW_VERSION));
+
+  struct Kind {
+    const char* example;
+    std::uint8_t imageType;  // what FirmwareUpdate is told
+  };
+  int updates = 0;
+  // MCU and FPGA files leave the image type as it was (0 at start); the others carry 3.
+  for (const Kind& kind : {Kind{"mcu.img", 0}, Kind{"fpga.img", 0}, Kind{"combined_type3.img", 3},
+                           Kind{"nxp_firmware.bin", 3}}) {
+    SCOPED_TRACE(kind.example);
+    dialog_.ClearRecords();
+    // Named after the model's firmware ("Veltra_RX40M") so that the model check passes quietly.
+    const std::wstring path =
+        ExampleFile(kind.example, std::string("Veltra_RX40M_") + kind.example);
+    Browse(path);
+    EXPECT_EQ(Text(IDC_EDIT_FIRMWARE_PATH), path);
+    EXPECT_TRUE(Enabled(IDC_BTN_FW_UPDATE));
+
+    UpdateAndConfirm();
+    ExpectModeSwitchSent(dialog_);
+    EXPECT_EQ(dialog_.TimerPeriod(IDT_TIMER_FOR_HD_ISSUE), 60000u);
+    EXPECT_EQ(camera->LastImageType(), kind.imageType);
+
+    Settle();
+    EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+    EXPECT_EQ(camera->UpdatesCompleted(), ++updates);
+    EXPECT_FALSE(camera->InUpdateMode());
+    EXPECT_EQ(camera->Version(), NewVersion());
+    const Bytes file = ExampleBytes(kind.example);
+    const sim::DfuFlash flash = camera->Flash();
+    if (std::string(kind.example) == "mcu.img") {
+      EXPECT_EQ(flash.mcu, Section(file, "kwipMCU", 0));
+      EXPECT_EQ(flash.image, Section(file, "kwipIMG", 0));
+    } else if (std::string(kind.example) == "fpga.img") {
+      EXPECT_EQ(flash.fpga, Section(file, "kwipFPGA", 0));
+      EXPECT_EQ(flash.image, Section(file, "kwipIMG", 0));
+    } else if (std::string(kind.example) == "combined_type3.img") {
+      EXPECT_EQ(flash.image, Section(file, "kwipIMG", 1, 1));  // type 3: the second image only
+    } else {
+      EXPECT_EQ(flash.image, file);  // unmarked: the whole file
+    }
+    // Back in the list, selected again by its serial, idle.
+    EXPECT_EQ(Entries(), std::vector<std::wstring>{entry});
+    ExpectReadyFor(entry);
+    EXPECT_EQ(Text(IDC_EDIT_FIRMWARE_PATH), L"");
+    EXPECT_FALSE(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE));
+    EXPECT_EQ(g_bMatchByUniqueID.load(), 0);
+    ExpectUpdateFlagsClear();
+  }
+}
+
+TEST_F(ScenarioTest, PescaTakesACombinedImageInTwoPassesAndEndsWithTheWarning) {
+  auto camera = Plug(std::make_shared<sim::PescaCamera>());
+  StartProgram();
+  const std::wstring entry = L"Veltra_Pesca(VID_7e51,PID_C123_0)";
+  ExpectReadyFor(entry);
+
+  dialog_.HoldModal(IDD_WARNING_DIALOG);
+  dialog_.QueueModalCommand(IDD_ERROR_DIALOG, 1);
+  Browse(ExampleFile("combined_type1.img", "Veltra_Pesca_combined.img"));
+  UpdateAndConfirm();
+  ExpectModeSwitchSent(dialog_);
+  EXPECT_EQ(g_bPescaDevice.load(), 1);
+
+  // Both passes run, then the worker shows the Warning dialog instead of the success message.
+  Settle();
+  EXPECT_TRUE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
+  EXPECT_EQ(dialog_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK), false);
+  EXPECT_TRUE(BoxTexts().empty());
+  const Bytes file = ExampleBytes("combined_type1.img");
+  const sim::DfuFlash flash = camera->Flash();
+  ASSERT_GE(flash.imageSections.size(), 2u);
+  EXPECT_EQ(flash.imageSections[0], Section(file, "kwipIMG", 1, 0));
+  EXPECT_EQ(flash.imageSections[1], Section(file, "kwipIMG", 1, 1));
+  EXPECT_EQ(flash.eraseCount, 1);
+  EXPECT_EQ(camera->Version(), NewVersion());
+  EXPECT_FALSE(camera->InUpdateMode());
+
+  // Nobody can close it; three minutes later it gives way to the Error dialog.
+  clock_.Advance(180000);
+  EXPECT_EQ(dialog_.FireDueTimers(), 1);
+  Settle();
+  EXPECT_FALSE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
+  EXPECT_EQ(dialog_.ModalDialogsOpened(),
+            (std::vector<int>{IDD_CONFIRM_DIALOG, IDD_WARNING_DIALOG, IDD_ERROR_DIALOG}));
+  ExpectReadyFor(entry);
+  ExpectUpdateFlagsClear();
+}
+
+TEST_F(ScenarioTest, TarsaFallsBackToUpdateModeAndReturns) {
+  auto camera = Plug(std::make_shared<sim::TarsaCamera>());
+  StartProgram();
+  const std::wstring entry = L"Veltra_Tarsa(VID_7e51,PID_C05C_0)";
+  ExpectReadyFor(entry);
+  Browse(ExampleFile("mcu.img", "Veltra_Tarsa_mcu.img"));
+  const auto before = clock_.NowMs();
+  UpdateAndConfirm();
+  EXPECT_GE(clock_.NowMs() - before, 6000u);  // 1 s after OK, 5 s after the switch
+  ExpectModeSwitchSent(dialog_);
+  EXPECT_FALSE(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE));
+
+  Settle();
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  EXPECT_EQ(camera->Version(), NewVersion());
+  EXPECT_EQ(camera->Flash().mcu, Section(ExampleBytes("mcu.img"), "kwipMCU", 0));
+  ExpectReadyFor(entry);
+  ExpectUpdateFlagsClear();
+}
+
+TEST_F(ScenarioTest, MirelIsUpdatedThroughTheSunplusLibrary) {
+  auto camera = Plug(std::make_shared<sim::MirelCamera>());
+  StartProgram();
+  const std::wstring entry = L"Veltra_Mirel(VID_7e51,PID_C181_0)";
+  ExpectReadyFor(entry);
+  const std::wstring path = ExampleFile("nxp_firmware.bin", "Veltra_Mirel.bin");
+  Browse(path);
+  UpdateAndConfirm();
+  EXPECT_EQ(Text(IDC_STATIC_STATUS), L"Erasing Memory...Please Wait...");
+
+  Settle();
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  EXPECT_EQ(camera->Image(), ExampleBytes("nxp_firmware.bin"));
+  EXPECT_EQ(camera->Version(), NewVersion());
+  EXPECT_EQ(vendor_.LastDownload().callbackResults.size(), 11u);
+  // The camera restarted on its new firmware and is listed again.
+  ExpectReadyFor(entry);
+}
+
+TEST_F(ScenarioTest, Cx3IsErasedAndGoesThroughItsBootRomBackToACamera) {
+  auto camera = Plug(std::make_shared<sim::Cx3Camera>());
+  StartProgram();
+  const std::wstring entry = L"Veltra_CX3(VID_04b4,PID_00C3_0)";
+  ExpectReadyFor(entry);
+  EXPECT_FALSE(Enabled(IDC_BTN_RESET));  // not the maker's vendor ID
+
+  Browse(ExampleFile("mcu.img", "Veltra_CX3_mcu.img"));
+  UpdateAndConfirm();
+  EXPECT_TRUE(Traced(L"Device reset completed. Exiting. \n"));
+  EXPECT_EQ(camera->CurrentMode(), sim::Cx3Camera::Mode::kBootRom);
+  EXPECT_TRUE(Visible(IDC_STATIC_MODE_SWITCH));
+
+  // The ROM takes the boot image, the loaded program takes the firmware, the camera boots it.
+  Settle();
+  EXPECT_TRUE(Traced(L"\r\n***Device In Cypress BootLoader ***\r\n"));
+  EXPECT_EQ(camera->CurrentMode(), sim::Cx3Camera::Mode::kCamera);
+  EXPECT_TRUE(camera->FlashHoldsFirmware());
+  EXPECT_EQ(camera->Flash().mcu, Section(ExampleBytes("mcu.img"), "kwipMCU", 0));
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  ExpectReadyFor(entry);
+  ExpectUpdateFlagsClear();
+}
+
+TEST_F(ScenarioTest, NxpCameraGoesThroughTheRomAndTheFlashLoader) {
+  auto camera = Plug(std::make_shared<sim::NxpCamera>());
+  StartProgram();
+  const std::wstring entry = L"Veltra_NX20(VID_7e51,PID_C2A0_0)";
+  ExpectReadyFor(entry);
+
+  const std::wstring path = ExampleFile("nxp_firmware.bin", "Veltra_NX20.bin");
+  Browse(path);
+  UpdateAndConfirm();
+  ExpectModeSwitchSent(dialog_);
+  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kRom);
+
+  Settle();
+  EXPECT_EQ(g_bNXPMode.load(), 1);
+  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
+  const Bytes file = ExampleBytes("nxp_firmware.bin");
+  EXPECT_EQ(camera->FlashBytes(sim::kFlashImageAddress, file.size()), file);
+  EXPECT_EQ(camera->Version(), NewVersion());
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  ExpectReadyFor(entry);
+  ExpectUpdateFlagsClear();
+}
+
+TEST_F(ScenarioTest, CameraWaitingInUpdateModeIsUpdatedDirectly) {
+  sim::DfuModeCamera::Options options;
+  options.startInUpdateMode = true;
+  auto camera = Plug(std::make_shared<sim::GenericCamera>(options));
+  StartProgram();
+  const std::wstring entry = L"DFU Device_USB_1_HUB_1(VID_7E51,PID_DF00_0)";
+  ExpectReadyFor(entry);
+
+  Browse(ExampleFile("combined_type3.img", "combined_type3.img"));
+  UpdateAndConfirm();
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{});  // "DFU" in the name: no model question
+  EXPECT_TRUE(Visible(IDC_STATIC_MODE_SWITCH));
+  Settle();
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  EXPECT_EQ(camera->Flash().image, Section(ExampleBytes("combined_type3.img"), "kwipIMG", 1, 1));
+  EXPECT_EQ(camera->Version(), NewVersion());
+  // It booted into its normal firmware and was found again by its path.
+  ExpectReadyFor(L"Veltra_RX40_MH(VID_7e51,PID_C1D0_0)");
+  ExpectUpdateFlagsClear();
+}
+
+TEST_F(ScenarioTest, Fx3RomFoundAtStartUpIsLoadedAndThenUpdated) {
+  sim::Cx3Camera::Options options;
+  options.startMode = sim::Cx3Camera::Mode::kBootRom;
+  auto camera = Plug(std::make_shared<sim::Cx3Camera>(options));
+  StartProgram();
+  // The boot image went in at once; the loaded program waits in update mode for the user.
+  EXPECT_EQ(camera->CurrentMode(), sim::Cx3Camera::Mode::kLoadedProgram);
+  const std::wstring entry = L"DFU Device_USB_1_HUB_1(VID_7E51,PID_DF00_0)";
+  ExpectReadyFor(entry);
+
+  Browse(ExampleFile("mcu.img", "mcu.img"));
+  UpdateAndConfirm();
+  Settle();
+  EXPECT_EQ(camera->CurrentMode(), sim::Cx3Camera::Mode::kCamera);
+  EXPECT_TRUE(camera->FlashHoldsFirmware());
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  ExpectReadyFor(L"Veltra_CX3(VID_04b4,PID_00C3_0)");
+  ExpectUpdateFlagsClear();
+}
+
+TEST_F(ScenarioTest, Rt1060RomFoundAtStartUpGetsTheFlashLoaderAndThenTheFirmware) {
+  sim::NxpCamera::Options options;
+  options.startMode = sim::NxpCamera::Mode::kRom;
+  auto camera = Plug(std::make_shared<sim::NxpCamera>(options));
+  StartProgram();
+  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kFlashLoader);
+  EXPECT_EQ(g_bNXPMode.load(), 1);
+  const std::wstring entry = L"DFU HID Device_USB_1_HUB_1(VID_7E51,PID_DF02_0)";
+  ExpectReadyFor(entry);
+
+  const std::wstring path = ExampleFile("nxp_firmware.bin", "nxp_firmware.bin");
+  Browse(path);
+  ASSERT_FALSE(dialog_.FileRequests().empty());
+  EXPECT_TRUE(dialog_.FileRequests().back().binFirst);  // the NXP route offers *.BIN first
+  UpdateAndConfirm();
+  Settle();
+  const Bytes file = ExampleBytes("nxp_firmware.bin");
+  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
+  EXPECT_EQ(camera->FlashBytes(sim::kFlashImageAddress, file.size()), file);
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  ExpectReadyFor(L"Veltra_NX20(VID_7e51,PID_C2A0_0)");
+  ExpectUpdateFlagsClear();
+}
+
+}  // namespace
+}  // namespace veltra::test
