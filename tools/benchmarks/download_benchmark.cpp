@@ -95,7 +95,7 @@ void BM_DownloadOverhead1MiB(benchmark::State& state) {
   double pausesMs = 0;
   double realMs = 0;
   double cpuMs = 0;
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     state.PauseTiming();
     Load(kind, first, second);
     camera->engine().ClearFlash();

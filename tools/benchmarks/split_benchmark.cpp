@@ -36,7 +36,7 @@ void BM_SplitFirmwareFile64MiB(benchmark::State& state) {
   ports.system = &system;
   veltra::InstallPorts(ports);
   const fw::Bytes file = MakeFile(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     const int ok = veltra::SplitFirmwareFile(file.data(), static_cast<std::uint32_t>(file.size()));
     benchmark::DoNotOptimize(ok);
     if (ok == 0) {
