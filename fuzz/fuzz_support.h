@@ -1,0 +1,255 @@
+// Shared pieces of the fuzz targets.
+//
+// Every target is a check function, std::string Check...(data, size), that runs one input through
+// the program (or the bench) and returns "" when every property it checks holds, or a description
+// of the first broken one. The libFuzzer entry (VELTRA_FUZZ_TARGET) turns a broken property into
+// an abort, which libFuzzer keeps as a crash input; the regression tests call the same check
+// functions on the inputs we found, under the normal test build (built with VELTRA_FUZZ_REPLAY,
+// where the entry is left out).
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "devices/device_table.h"
+#include "dfu/dfu_requests.h"
+#include "dfu/download_engines.h"
+#include "image/firmware_image.h"
+#include "loaders/fx3_download.h"
+#include "platform/ports.h"
+#include "sim/bus.h"
+#include "sim/sim_system.h"
+#include "sim/virtual_clock.h"
+
+namespace veltra::fuzz {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// ---- reading the input -------------------------------------------------------------------------
+
+// Reads structured values out of the fuzzer's bytes, front to back. Reads past the end give zeros
+// and empty fields, so every input is a valid (if short) description.
+class InputReader {
+ public:
+  // Fields are separated by a line feed, so that text seeds stay readable.
+  static constexpr std::uint8_t kFieldSeparator = 0x0A;
+  // In wide fields, 0x7F followed by two bytes (big-endian) is one 16-bit character: the way to
+  // write a line feed, a character beyond Latin-1 or a lone 0x7F into a text.
+  static constexpr std::uint8_t kWideEscape = 0x7F;
+
+  InputReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+  bool empty() const { return pos_ >= size_; }
+  std::size_t remaining() const { return empty() ? 0 : size_ - pos_; }
+
+  std::uint8_t Byte() { return empty() ? 0 : data_[pos_++]; }
+  std::uint16_t U16() {
+    const std::uint16_t low = Byte();
+    return static_cast<std::uint16_t>(low | (Byte() << 8));
+  }
+
+  // Up to count bytes (fewer at the end of the input).
+  Bytes Take(std::size_t count) {
+    const std::size_t n = count < remaining() ? count : remaining();
+    Bytes out(data_ + pos_, data_ + pos_ + n);
+    pos_ += n;
+    return out;
+  }
+  Bytes Rest() { return Take(remaining()); }
+
+  // The bytes up to the next separator (which is consumed) or the end of the input.
+  Bytes Field() {
+    Bytes out;
+    while (!empty()) {
+      const std::uint8_t b = data_[pos_++];
+      if (b == kFieldSeparator) {
+        break;
+      }
+      out.push_back(b);
+    }
+    return out;
+  }
+
+  // A field as a wide text: each byte one character (Latin-1), escapes as above. A 0 byte stays
+  // in the text, so a C-string view of it ends there, as an OS string with an embedded 0 would.
+  std::wstring WideField() { return Widen(Field()); }
+
+  static std::wstring Widen(const Bytes& bytes) {
+    std::wstring out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      if (bytes[i] == kWideEscape && i + 2 < bytes.size()) {
+        out.push_back(static_cast<wchar_t>((bytes[i + 1] << 8) | bytes[i + 2]));
+        i += 2;
+      } else {
+        out.push_back(static_cast<wchar_t>(bytes[i]));
+      }
+    }
+    return out;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+};
+
+// ---- the bench for one input -------------------------------------------------------------------
+
+// A fresh program state and the bench's System port on an instant clock for one input; the ports
+// that were installed before are put back when it goes. Targets add the ports they need to `set`
+// and call Install().
+class Bench {
+ public:
+  Bench() : previous_(ports()) {
+    ResetAppState();
+    ResetImageState();
+    ResetDfuContext();
+    ResetDownloadState();
+    ResetDeviceTable();
+    g_bLoaderDownloadBusy = 0;
+    set.system = &system;
+    Install();
+  }
+  ~Bench() {
+    system.JoinAllThreads();
+    ResetImageState();
+    InstallPorts(previous_);
+  }
+  Bench(const Bench&) = delete;
+  Bench& operator=(const Bench&) = delete;
+
+  void Install() { InstallPorts(set); }
+
+  sim::VirtualClock clock{0.0};
+  sim::SimSystem system{clock};
+  sim::Bus bus;
+  Ports set;
+
+ private:
+  Ports previous_;
+};
+
+// ---- texts as the program stores them -------------------------------------------------------
+
+// A text as a C string sees it (up to an embedded 0), cut to a fixed buffer of `chars`.
+inline std::wstring AsStored(const std::wstring& text, std::size_t chars = kPathChars) {
+  return text.substr(0, text.find(L'\0')).substr(0, chars - 1);
+}
+
+inline std::wstring AsciiUpper(std::wstring text) {
+  for (wchar_t& c : text) {
+    if (c >= L'a' && c <= L'z') {
+      c = static_cast<wchar_t>(c - L'a' + L'A');
+    }
+  }
+  return text;
+}
+
+inline std::wstring AsciiLower(std::wstring text) {
+  for (wchar_t& c : text) {
+    if (c >= L'A' && c <= L'Z') {
+      c = static_cast<wchar_t>(c - L'A' + L'a');
+    }
+  }
+  return text;
+}
+
+// A fixed field ends within its size.
+inline bool Terminated(const wchar_t* field, std::size_t chars) {
+  return std::find(field, field + chars, L'\0') != field + chars;
+}
+
+// A record put into the table before a pass runs; the pass must leave it as it was.
+inline DeviceRecord EarlierRecord(int i) {
+  DeviceRecord r;
+  std::memset(&r, 0, sizeof r);
+  std::swprintf(r.friendlyName, kPathChars, L"earlier camera %d", i);
+  std::wcscpy(r.vidText, L"7E51");
+  std::wcscpy(r.pidText, L"C1D0");
+  std::swprintf(r.devicePath, kPathChars, L"\\\\?\\usb#vid_7e51&pid_c1d0&mi_00#%d", i);
+  return r;
+}
+
+// Puts `count` earlier records into the table; false when one of them has changed since.
+inline void FillEarlierRecords(int count) {
+  for (int i = 0; i < count; ++i) {
+    g_DeviceTable[i] = EarlierRecord(i);
+  }
+  g_nDeviceCount = count;
+}
+inline bool EarlierRecordsKept(int count) {
+  for (int i = 0; i < count; ++i) {
+    const DeviceRecord before = EarlierRecord(i);
+    if (std::memcmp(&before, &g_DeviceTable[i], sizeof before) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// ---- reporting ---------------------------------------------------------------------------------
+
+// Collects the first broken property of one run.
+class Findings {
+ public:
+  // Records what when ok is false (only the first one is kept); returns ok.
+  bool Expect(bool ok, const std::string& what) {
+    if (!ok && first_.empty()) {
+      first_ = what;
+    }
+    return ok;
+  }
+  bool clean() const { return first_.empty(); }
+  std::string Result() const { return first_; }
+
+ private:
+  std::string first_;
+};
+
+// "0x..." for messages.
+inline std::string Hex(std::uint64_t value) {
+  std::ostringstream out;
+  out << "0x" << std::hex << value;
+  return out.str();
+}
+
+// Wide text as ASCII for messages (other characters as '?').
+inline std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) {
+    out.push_back(c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?');
+  }
+  return out;
+}
+
+using CheckFunction = std::string (*)(const std::uint8_t* data, std::size_t size);
+
+// The libFuzzer side: a broken property ends the process so that libFuzzer keeps the input.
+inline int RunOrAbort(CheckFunction check, const std::uint8_t* data, std::size_t size) {
+  const std::string broken = check(data, size);
+  if (!broken.empty()) {
+    std::fprintf(stderr, "property broken: %s\n", broken.c_str());
+    std::abort();
+  }
+  return 0;
+}
+
+}  // namespace veltra::fuzz
+
+#ifdef VELTRA_FUZZ_REPLAY
+#define VELTRA_FUZZ_TARGET(check)
+#else
+#define VELTRA_FUZZ_TARGET(check)                                                     \
+  extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
+    return ::veltra::fuzz::RunOrAbort(check, data, size);                             \
+  }
+#endif
