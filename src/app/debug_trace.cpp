@@ -8,8 +8,9 @@
 namespace veltra {
 
 namespace {
-// Shared on purpose: one buffer for the whole process.
-wchar_t g_traceBuffer[kTraceBufferChars];
+// One buffer per thread: lines written by two threads at once can neither mix nor race, and each
+// keeps the same size and cut.
+thread_local wchar_t g_traceBuffer[kTraceBufferChars];
 }  // namespace
 
 void DebugPrint(int enable, const wchar_t* format, ...) {

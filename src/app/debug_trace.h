@@ -9,13 +9,13 @@
 
 namespace veltra {
 
-// Size of the process-wide trace buffer: at most kTraceBufferChars - 2 characters are written;
-// the last character is always 0.
+// Size of the trace buffer: at most kTraceBufferChars - 2 characters are written; the last
+// character is always 0.
 constexpr std::size_t kTraceBufferChars = 2048;
 
-// Formats into the shared trace buffer and hands it to the debugger channel when enable is
-// non-zero. The buffer is shared and unguarded, as in the system it models: lines written from two
-// threads at once may mix, and nothing depends on the trace.
+// Formats into the trace buffer and hands it to the debugger channel when enable is non-zero.
+// Each thread has a buffer of its own, so that lines written by two threads at once stay whole
+// (and free of a data race); nothing depends on the trace.
 void DebugPrint(int enable, const wchar_t* format, ...);
 
 // Writes the text unformatted to the debugger channel.
