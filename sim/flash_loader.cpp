@@ -33,7 +33,9 @@ bool FlashLoader::InFlash(std::uint32_t address, std::uint64_t length) const {
 
 FlashLoader::Result FlashLoader::OnReport(const std::uint8_t* report, std::size_t length) {
   nxp::BlCommand command;
-  if (nxp::ParseBlCommand(report, length, &command)) return OnCommand(command);
+  if (nxp::ParseBlCommand(report, length, &command)) {
+    return OnCommand(command);
+  }
   const std::uint8_t* data = nullptr;
   std::size_t dataLength = 0;
   if (nxp::ParseBlData(report, length, &data, &dataLength)) {
@@ -48,7 +50,9 @@ FlashLoader::Result FlashLoader::OnReport(const std::uint8_t* report, std::size_
 }
 
 FlashLoader::Result FlashLoader::OnCommand(const nxp::BlCommand& command) {
-  if (dataPhase_) EndDataPhase(BlStatus::kDataPhaseAborted);
+  if (dataPhase_) {
+    EndDataPhase(BlStatus::kDataPhaseAborted);
+  }
   BlCommandRecord record;
   record.tag = command.tag;
   record.flags = command.flags;
@@ -75,14 +79,20 @@ BlStatus FlashLoader::Execute(const nxp::BlCommand& command, Result* result) {
     case nxp::tag::kWriteMemory:
       return needs(2) ? WriteMemory(command) : BlStatus::kInvalidArgument;
     case nxp::tag::kGetProperty:
-      if (!needs(1)) return BlStatus::kInvalidArgument;
+      if (!needs(1)) {
+        return BlStatus::kInvalidArgument;
+      }
       return p[0] == kPropertyCurrentVersion || p[0] == kPropertyMaxPacketSize
                  ? BlStatus::kSuccess
                  : BlStatus::kUnknownProperty;
     case nxp::tag::kSetProperty:
-      if (!needs(2)) return BlStatus::kInvalidArgument;
+      if (!needs(2)) {
+        return BlStatus::kInvalidArgument;
+      }
       properties_[p[0]] = p[1];
-      if (p[0] == kSessionEndProperty) *result = Result::kRestart;
+      if (p[0] == kSessionEndProperty) {
+        *result = Result::kRestart;
+      }
       return BlStatus::kSuccess;
     case nxp::tag::kReset:
       *result = Result::kRestart;
@@ -94,7 +104,9 @@ BlStatus FlashLoader::Execute(const nxp::BlCommand& command, Result* result) {
 
 BlStatus FlashLoader::FillMemory(std::uint32_t address, std::uint32_t count,
                                  std::uint32_t pattern) {
-  if (!InRt1060Ram(address, count)) return BlStatus::kMemoryRangeInvalid;
+  if (!InRt1060Ram(address, count)) {
+    return BlStatus::kMemoryRangeInvalid;
+  }
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint8_t byte = static_cast<std::uint8_t>((pattern >> (8 * (i % 4))) & 0xFF);
     ram_.Write(address + i, &byte, 1);
@@ -108,10 +120,16 @@ BlStatus FlashLoader::ConfigureMemory(std::uint32_t memoryId, std::uint32_t addr
   }
   const std::uint32_t option = ram_.ReadLe32(address);
   if (option == kProgramFcbOption) {
-    if (!configured_) return BlStatus::kMemoryNotConfigured;
-    if (!flash_.All(kFlexSpiBase, kFcbSize, kErased)) return BlStatus::kFlashNotErased;
+    if (!configured_) {
+      return BlStatus::kMemoryNotConfigured;
+    }
+    if (!flash_.All(kFlexSpiBase, kFcbSize, kErased)) {
+      return BlStatus::kFlashNotErased;
+    }
     std::vector<std::uint8_t> fcb(kFcbSize, 0);
-    for (int i = 0; i < 4; ++i) fcb[i] = static_cast<std::uint8_t>((kFcbTag >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i) {
+      fcb[i] = static_cast<std::uint8_t>((kFcbTag >> (8 * i)) & 0xFF);
+    }
     flash_.Write(kFlexSpiBase, fcb.data(), fcb.size());
     fcbWritten_ = true;
     return BlStatus::kSuccess;
@@ -125,9 +143,15 @@ BlStatus FlashLoader::ConfigureMemory(std::uint32_t memoryId, std::uint32_t addr
 
 BlStatus FlashLoader::EraseRegion(std::uint32_t address, std::uint32_t count,
                                   std::uint32_t memoryId) {
-  if (!FlashMemoryId(memoryId)) return BlStatus::kInvalidArgument;
-  if (!configured_) return BlStatus::kMemoryNotConfigured;
-  if (!InFlash(address, count)) return BlStatus::kMemoryRangeInvalid;
+  if (!FlashMemoryId(memoryId)) {
+    return BlStatus::kInvalidArgument;
+  }
+  if (!configured_) {
+    return BlStatus::kMemoryNotConfigured;
+  }
+  if (!InFlash(address, count)) {
+    return BlStatus::kMemoryRangeInvalid;
+  }
   const std::uint64_t first = address - address % kFlashSectorSize;
   std::uint64_t end = static_cast<std::uint64_t>(address) + count;
   end = (end + kFlashSectorSize - 1) / kFlashSectorSize * kFlashSectorSize;
@@ -143,9 +167,15 @@ BlStatus FlashLoader::WriteMemory(const nxp::BlCommand& command) {
     return BlStatus::kInvalidArgument;
   }
   const bool toFlash = InFlash(address, count);
-  if (!toFlash && !InRt1060Ram(address, count)) return BlStatus::kMemoryRangeInvalid;
-  if (toFlash && !configured_) return BlStatus::kMemoryNotConfigured;
-  if (count == 0) return BlStatus::kSuccess;
+  if (!toFlash && !InRt1060Ram(address, count)) {
+    return BlStatus::kMemoryRangeInvalid;
+  }
+  if (toFlash && !configured_) {
+    return BlStatus::kMemoryNotConfigured;
+  }
+  if (count == 0) {
+    return BlStatus::kSuccess;
+  }
   dataPhase_ = true;
   writeRecord_ = commands_.size() - 1;
   writeAddress_ = address;
@@ -170,12 +200,16 @@ void FlashLoader::OnData(const std::uint8_t* data, std::size_t length) {
   writeAddress_ += take;
   writeLeft_ -= take;
   dataBytes_ += take;
-  if (writeLeft_ == 0) EndDataPhase(BlStatus::kSuccess);
+  if (writeLeft_ == 0) {
+    EndDataPhase(BlStatus::kSuccess);
+  }
 }
 
 void FlashLoader::EndDataPhase(BlStatus status) {
   dataPhase_ = false;
-  if (writeRecord_ < commands_.size()) commands_[writeRecord_].status = status;
+  if (writeRecord_ < commands_.size()) {
+    commands_[writeRecord_].status = status;
+  }
 }
 
 void FlashLoader::Restart() {

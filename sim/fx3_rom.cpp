@@ -33,27 +33,25 @@ bool Fx3Rom::InRam(std::uint32_t address, std::uint64_t length) {
 
 bool Fx3Rom::Loaded(std::uint32_t address) const {
   for (const Write& write : writes_) {
-    if (address >= write.address && address - write.address < write.length) return true;
+    if (address >= write.address && address - write.address < write.length) {
+      return true;
+    }
   }
   return false;
 }
 
 Fx3Rom::Result Fx3Rom::OnRequest(const SetupPacket& setup, const std::uint8_t* data) {
   const std::uint32_t address = (static_cast<std::uint32_t>(setup.wIndex) << 16) | setup.wValue;
-  bool ok = setup.bmRequestType == kVendorOut && setup.bRequest == kRequestLoad;
-  if (ok && setup.wLength == 0) {
-    if (Loaded(address)) {
-      entry_ = address;
-      return Result::kStart;
-    }
-    ok = false;
-  } else if (ok) {
-    ok = data != nullptr && setup.wLength <= kMaxWrite && InRam(address, setup.wLength);
-    if (ok) {
-      ram_.Write(address, data, setup.wLength);
-      writes_.push_back(Write{address, setup.wLength});
-      return Result::kAccepted;
-    }
+  const bool load = setup.bmRequestType == kVendorOut && setup.bRequest == kRequestLoad;
+  if (load && setup.wLength == 0 && Loaded(address)) {
+    entry_ = address;
+    return Result::kStart;
+  }
+  if (load && setup.wLength != 0 && data != nullptr && setup.wLength <= kMaxWrite &&
+      InRam(address, setup.wLength)) {
+    ram_.Write(address, data, setup.wLength);
+    writes_.push_back(Write{address, setup.wLength});
+    return Result::kAccepted;
   }
   ++refused_;
   return Result::kRefused;

@@ -40,9 +40,13 @@ constexpr std::size_t kBlCommandHeader = 4;  // tag, flags, reserved, parameter 
 // The packet of an MCU-Bootloader report, when its length fits in the report.
 bool BlPacket(const std::uint8_t* report, std::size_t length, std::uint8_t reportId,
               std::size_t* packetLength) {
-  if (report == nullptr || length < kBlReportHeader || report[0] != reportId) return false;
+  if (report == nullptr || length < kBlReportHeader || report[0] != reportId) {
+    return false;
+  }
   const std::size_t packet = Le16(report + kBlPacketLength);
-  if (packet > length - kBlReportHeader) return false;
+  if (packet > length - kBlReportHeader) {
+    return false;
+  }
   *packetLength = packet;
   return true;
 }
@@ -80,7 +84,9 @@ bool ParseBlCommand(const std::uint8_t* report, std::size_t length, BlCommand* c
     return false;
   }
   const std::size_t count = report[kBlParameterCount];
-  if (count > kBlMaxParameters || kBlCommandHeader + 4 * count > packet) return false;
+  if (count > kBlMaxParameters || kBlCommandHeader + 4 * count > packet) {
+    return false;
+  }
   *command = BlCommand{};
   command->tag = report[kBlTag];
   command->flags = report[kBlFlags];

@@ -30,7 +30,9 @@ bool InRt1060Ram(std::uint32_t address, std::uint64_t length) {
 
 Rt1060Rom::Result Rt1060Rom::OnReport(const std::uint8_t* report, std::size_t length) {
   nxp::SdpCommand command;
-  if (nxp::ParseSdpCommand(report, length, &command)) return OnCommand(command);
+  if (nxp::ParseSdpCommand(report, length, &command)) {
+    return OnCommand(command);
+  }
   const std::uint8_t* data = nullptr;
   std::size_t dataLength = 0;
   if (nxp::ParseSdpData(report, length, &data, &dataLength)) {
@@ -70,13 +72,17 @@ Rt1060Rom::Result Rt1060Rom::OnCommand(const nxp::SdpCommand& command) {
 }
 
 Rt1060Rom::Result Rt1060Rom::OnData(const std::uint8_t* data, std::size_t length) {
-  if (!loadOpen_) return Refuse("data report without WRITE_FILE");
+  if (!loadOpen_) {
+    return Refuse("data report without WRITE_FILE");
+  }
   Load& load = loads_.back();
   const std::uint32_t take =
       static_cast<std::uint32_t>(std::min<std::size_t>(length, load.count - load.received));
   ram_.Write(load.address + load.received, data, take);
   load.received += take;
-  if (load.complete()) loadOpen_ = false;
+  if (load.complete()) {
+    loadOpen_ = false;
+  }
   return Result::kAccepted;
 }
 

@@ -42,7 +42,9 @@ void VersionBytes(const FirmwareVersion& v, std::uint8_t* out) {
 
 bool OneOf(const wchar_t* text, const wchar_t* const* list, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
-    if (text != nullptr && TextEqualsNoCase(text, list[i])) return true;
+    if (text != nullptr && TextEqualsNoCase(text, list[i])) {
+      return true;
+    }
   }
   return false;
 }
@@ -59,18 +61,26 @@ void SimCameraLibrary::SetLog(TrafficLog* log) {
 // ---- helpers ----------------------------------------------------------------------------------
 
 std::shared_ptr<VirtualDevice> SimCameraLibrary::Find(const wchar_t* path) const {
-  if (path == nullptr) return nullptr;
+  if (path == nullptr) {
+    return nullptr;
+  }
   VirtualDevice* const found = bus_.FindByPath(path);
-  if (found == nullptr) return nullptr;
+  if (found == nullptr) {
+    return nullptr;
+  }
   for (const auto& device : bus_.Present()) {
-    if (device.get() == found) return device;
+    if (device.get() == found) {
+      return device;
+    }
   }
   return nullptr;
 }
 
 SimCameraLibrary::Held SimCameraLibrary::Hold(const std::shared_ptr<VirtualDevice>& device) const {
   Held held;
-  if (!device) return held;
+  if (!device) {
+    return held;
+  }
   held.device = device;
   held.enumeration = bus_.Enumeration(device.get());
   held.id = device->Id();
@@ -79,10 +89,16 @@ SimCameraLibrary::Held SimCameraLibrary::Hold(const std::shared_ptr<VirtualDevic
 
 std::shared_ptr<VirtualDevice> SimCameraLibrary::Live(const Held& held) const {
   std::shared_ptr<VirtualDevice> device = held.device.lock();
-  if (!device || !bus_.IsPresent(device.get())) return nullptr;
+  if (!device || !bus_.IsPresent(device.get())) {
+    return nullptr;
+  }
   const UsbId id = device->Id();
-  if (id.vid != held.id.vid || id.pid != held.id.pid) return nullptr;
-  if (bus_.Enumeration(device.get()) != held.enumeration) return nullptr;
+  if (id.vid != held.id.vid || id.pid != held.id.pid) {
+    return nullptr;
+  }
+  if (bus_.Enumeration(device.get()) != held.enumeration) {
+    return nullptr;
+  }
   return device;
 }
 
@@ -110,20 +126,28 @@ std::shared_ptr<CameraDevice> SimCameraLibrary::OpenCameraDevice() const {
 
 std::shared_ptr<CameraDevice> SimCameraLibrary::FamilyCamera(CameraFamily family) const {
   std::shared_ptr<CameraDevice> open = OpenCameraDevice();
-  if (open && open->Family() == family) return open;
+  if (open && open->Family() == family) {
+    return open;
+  }
   for (const auto& device : bus_.Present()) {
     std::shared_ptr<CameraDevice> camera = CameraOf(device);
-    if (camera && camera->Family() == family) return camera;
+    if (camera && camera->Family() == family) {
+      return camera;
+    }
   }
   return nullptr;
 }
 
 std::shared_ptr<CameraDevice> SimCameraLibrary::CommandChannelCamera() const {
   std::shared_ptr<CameraDevice> open = OpenCameraDevice();
-  if (open && open->HasCommandChannel()) return open;
+  if (open && open->HasCommandChannel()) {
+    return open;
+  }
   for (const auto& device : bus_.Present()) {
     std::shared_ptr<CameraDevice> camera = CameraOf(device);
-    if (camera && camera->HasCommandChannel()) return camera;
+    if (camera && camera->HasCommandChannel()) {
+      return camera;
+    }
   }
   return nullptr;
 }
@@ -151,7 +175,9 @@ void SimCameraLibrary::Log(const std::string& dev, const char* call,
     calls_.emplace_back(call);
     log = log_;
   }
-  if (log != nullptr) log->LogLibrary(dev, call, args, result);
+  if (log != nullptr) {
+    log->LogLibrary(dev, call, args, result);
+  }
 }
 
 std::int32_t SimCameraLibrary::FamilyTest(const char* call, const wchar_t* path,
@@ -240,7 +266,9 @@ std::int32_t SimCameraLibrary::FallbacktoFWTarsa() {
   const std::shared_ptr<CameraDevice> camera = OpenCameraDevice();
   const std::string dev = NameOf(camera);
   std::int32_t result = 0;
-  if (camera && camera->Family() == CameraFamily::kTarsa) result = camera->FallbackToUpdateMode();
+  if (camera && camera->Family() == CameraFamily::kTarsa) {
+    result = camera->FallbackToUpdateMode();
+  }
   Log(dev, "FallbacktoFWTarsa", {}, result);
   return result;
 }
@@ -249,7 +277,9 @@ std::int32_t SimCameraLibrary::FirmwareUpdate(std::uint8_t imageType) {
   const std::shared_ptr<CameraDevice> camera = OpenCameraDevice();
   const std::string dev = NameOf(camera);
   std::int32_t result = 0;
-  if (camera && camera->OpensExtensionUnit()) result = camera->FirmwareUpdate(imageType);
+  if (camera && camera->OpensExtensionUnit()) {
+    result = camera->FirmwareUpdate(imageType);
+  }
   Log(dev, "FirmwareUpdate", {imageType}, result);
   return result;
 }
@@ -350,7 +380,9 @@ std::int32_t SimCameraLibrary::SendHIDCommandWithFirstByte(std::uint8_t command)
 
 std::int32_t SimCameraLibrary::SetPreparseDataAndAttributes() {
   const std::shared_ptr<CameraDevice> camera = CommandChannelCamera();
-  if (camera) SetOpen(camera);
+  if (camera) {
+    SetOpen(camera);
+  }
   const std::int32_t result = camera ? 1 : 0;
   Log(NameOf(camera), "SetPreparseDataAndAttributes", {}, result);
   return result;

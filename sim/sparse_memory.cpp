@@ -10,8 +10,9 @@ std::size_t SparseMemory::Clamp(std::uint32_t address, std::size_t length) {
 std::vector<std::uint8_t>& SparseMemory::PageFor(std::uint32_t address) {
   const std::uint32_t base = address - address % kPageSize;
   auto it = pages_.find(base);
-  if (it == pages_.end())
+  if (it == pages_.end()) {
     it = pages_.emplace(base, std::vector<std::uint8_t>(kPageSize, fill_)).first;
+  }
   return it->second;
 }
 
@@ -21,7 +22,9 @@ std::uint8_t SparseMemory::ByteAt(std::uint32_t address) const {
 }
 
 void SparseMemory::Write(std::uint32_t address, const std::uint8_t* data, std::size_t length) {
-  if (data == nullptr) return;
+  if (data == nullptr) {
+    return;
+  }
   length = Clamp(address, length);
   for (std::size_t i = 0; i < length; ++i) {
     const std::uint32_t at = address + static_cast<std::uint32_t>(i);
@@ -40,7 +43,9 @@ void SparseMemory::Fill(std::uint32_t address, std::size_t length, std::uint8_t 
 std::vector<std::uint8_t> SparseMemory::Read(std::uint32_t address, std::size_t length) const {
   length = Clamp(address, length);
   std::vector<std::uint8_t> out(length);
-  for (std::size_t i = 0; i < length; ++i) out[i] = ByteAt(address + static_cast<std::uint32_t>(i));
+  for (std::size_t i = 0; i < length; ++i) {
+    out[i] = ByteAt(address + static_cast<std::uint32_t>(i));
+  }
   return out;
 }
 
@@ -55,7 +60,9 @@ std::uint32_t SparseMemory::ReadLe32(std::uint32_t address) const {
 bool SparseMemory::All(std::uint32_t address, std::size_t length, std::uint8_t value) const {
   length = Clamp(address, length);
   for (std::size_t i = 0; i < length; ++i) {
-    if (ByteAt(address + static_cast<std::uint32_t>(i)) != value) return false;
+    if (ByteAt(address + static_cast<std::uint32_t>(i)) != value) {
+      return false;
+    }
   }
   return true;
 }

@@ -18,15 +18,21 @@ void CameraDevice::SetReturnScheduler(ReturnScheduler scheduler) {
 
 void CameraDevice::Reenumerate(const std::function<void()>& change) {
   Bus* const onBus = bus();
-  if (onBus != nullptr) onBus->Leave(this);
+  if (onBus != nullptr) {
+    onBus->Leave(this);
+  }
   ReturnScheduler scheduler;
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     ++generation_;
     scheduler = scheduler_;
   }
-  if (change) change();
-  if (onBus == nullptr) return;
+  if (change) {
+    change();
+  }
+  if (onBus == nullptr) {
+    return;
+  }
   auto comeBack = [this, onBus]() { onBus->Return(this); };
   if (scheduler) {
     scheduler(comeBack);
@@ -40,12 +46,16 @@ void CameraDevice::Disconnect() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     ++generation_;
   }
-  if (bus() != nullptr) bus()->Leave(this);
+  if (bus() != nullptr) {
+    bus()->Leave(this);
+  }
 }
 
 FaultKind CameraDevice::TakeFault() {
   const FaultKind fault = NextTransferFault();
-  if (fault == FaultKind::kDisconnect) Disconnect();
+  if (fault == FaultKind::kDisconnect) {
+    Disconnect();
+  }
   return fault;
 }
 

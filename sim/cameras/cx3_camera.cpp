@@ -38,7 +38,9 @@ Cx3Camera::Cx3Camera(Options options)
   SetSerial(options_.serial);
   engine_.SetManifestHook([this]() { OnManifest(); });
   engine_.SetResetHook([this]() { OnResetRequest(); });
-  if (mode_ == Mode::kLoadedProgram) session_.Begin(engine_);
+  if (mode_ == Mode::kLoadedProgram) {
+    session_.Begin(engine_);
+  }
 }
 
 UsbId Cx3Camera::Id() const {
@@ -105,8 +107,12 @@ bool Cx3Camera::OpensExtensionUnit() const {
 }
 
 bool Cx3Camera::ReadVersion(FirmwareVersion* version) {
-  if (version == nullptr || CurrentMode() != Mode::kCamera) return false;
-  if (TakeFault() != FaultKind::kNone) return false;
+  if (version == nullptr || CurrentMode() != Mode::kCamera) {
+    return false;
+  }
+  if (TakeFault() != FaultKind::kNone) {
+    return false;
+  }
   *version = Version();
   return true;
 }
@@ -116,7 +122,9 @@ bool Cx3Camera::HasCommandChannel() const {
 }
 
 std::int32_t Cx3Camera::CommandChannelState(std::uint8_t* reply64) {
-  if (reply64 == nullptr || CurrentMode() != Mode::kCamera) return 1;
+  if (reply64 == nullptr || CurrentMode() != Mode::kCamera) {
+    return 1;
+  }
   std::memset(reply64, 0, kHidReplySize);
   return 0;
 }
@@ -125,12 +133,16 @@ std::int32_t Cx3Camera::CommandChannelState(std::uint8_t* reply64) {
 
 bool Cx3Camera::OnControl(const SetupPacket& setup, std::uint8_t* data,
                           std::uint32_t* transferred) {
-  if (CurrentMode() == Mode::kLoadedProgram) return engine_.OnControl(setup, data, transferred);
+  if (CurrentMode() == Mode::kLoadedProgram) {
+    return engine_.OnControl(setup, data, transferred);
+  }
   return VirtualDevice::OnControl(setup, data, transferred);
 }
 
 bool Cx3Camera::OnCypressRequest(const SetupPacket& setup, const std::uint8_t* data) {
-  if (CurrentMode() != Mode::kBootRom || TakeFault() != FaultKind::kNone) return false;
+  if (CurrentMode() != Mode::kBootRom || TakeFault() != FaultKind::kNone) {
+    return false;
+  }
   Fx3Rom::Result result;
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -151,7 +163,9 @@ void Cx3Camera::BootFromFlash() {
   replyReady_ = false;
   stuck_ = false;
   mode_ = flashValid_ ? Mode::kCamera : Mode::kBootRom;
-  if (mode_ == Mode::kBootRom) rom_.Restart();
+  if (mode_ == Mode::kBootRom) {
+    rom_.Restart();
+  }
 }
 
 void Cx3Camera::OnManifest() {
@@ -197,7 +211,9 @@ void Cx3Camera::BuildReply(std::uint8_t command, std::uint8_t status) {
 }
 
 bool Cx3Camera::SendCommandReport(const std::uint8_t* report, std::size_t length) {
-  if (report == nullptr || length == 0 || CurrentMode() != Mode::kCamera) return false;
+  if (report == nullptr || length == 0 || CurrentMode() != Mode::kCamera) {
+    return false;
+  }
   const FaultKind fault = TakeFault();
   if (fault == FaultKind::kTransferError || fault == FaultKind::kShortTransfer ||
       fault == FaultKind::kDisconnect) {
@@ -206,23 +222,25 @@ bool Cx3Camera::SendCommandReport(const std::uint8_t* report, std::size_t length
   bool reset = false;
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (fault == FaultKind::kStuckState) stuck_ = true;
+    if (fault == FaultKind::kStuckState) {
+      stuck_ = true;
+    }
     const std::uint8_t command = report[0];
     const std::uint8_t sub = length >= 2 ? report[1] : 0;
-    if (fault == FaultKind::kErrorState) {
-      BuildReply(command, cx3::kStatusUnknownCommand);
-    } else if (command == cx3::kFlashCommand && sub == cx3::kEraseFlash) {
+    // A device in its error state answers every command as unknown.
+    const bool healthy = fault != FaultKind::kErrorState;
+    if (healthy && command == cx3::kFlashCommand && sub == cx3::kEraseFlash) {
       flashValid_ = false;
       BuildReply(command, cx3::kStatusDone);
       busyReadsLeft_ = options_.eraseBusyReads;
-    } else if (command == cx3::kFlashCommand && sub == cx3::kResetCamera) {
+    } else if (healthy && command == cx3::kFlashCommand && sub == cx3::kResetCamera) {
       if (resetFailuresLeft_ > 0) {
         --resetFailuresLeft_;
         BuildReply(command, cx3::kStatusResetFailed);
       } else {
         reset = true;
       }
-    } else if (command == cx3::kCx3VersionQuery) {
+    } else if (healthy && command == cx3::kCx3VersionQuery) {
       BuildReply(command, cx3::kStatusDone);
       reply_[kReplyVersion] = version_.major;
       reply_[kReplyVersion + 1] = version_.minor;
@@ -230,7 +248,7 @@ bool Cx3Camera::SendCommandReport(const std::uint8_t* report, std::size_t length
       reply_[kReplyBuildDate + 1] = options_.buildDay;
       reply_[kReplyBuildDate + 2] = options_.buildYear;
       busyReadsLeft_ = options_.queryBusyReads;
-    } else if (command == cx3::kIspVersionQuery) {
+    } else if (healthy && command == cx3::kIspVersionQuery) {
       BuildReply(command, cx3::kStatusDone);
       reply_[kReplyVersion] = options_.ispMajor;
       reply_[kReplyVersion + 1] = options_.ispMinor;
@@ -251,16 +269,26 @@ bool Cx3Camera::SendCommandReport(const std::uint8_t* report, std::size_t length
 }
 
 bool Cx3Camera::ReadCommandReply(std::uint8_t* reply64) {
-  if (reply64 == nullptr || CurrentMode() != Mode::kCamera) return false;
+  if (reply64 == nullptr || CurrentMode() != Mode::kCamera) {
+    return false;
+  }
   const FaultKind fault = TakeFault();
-  if (fault != FaultKind::kNone && fault != FaultKind::kStuckState) return false;
+  if (fault != FaultKind::kNone && fault != FaultKind::kStuckState) {
+    return false;
+  }
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  if (fault == FaultKind::kStuckState) stuck_ = true;
-  if (!replyReady_) return false;
+  if (fault == FaultKind::kStuckState) {
+    stuck_ = true;
+  }
+  if (!replyReady_) {
+    return false;
+  }
   std::memcpy(reply64, reply_, kHidReplySize);
   if (stuck_ || busyReadsLeft_ > 0) {
     reply64[kReplyStatus] = cx3::kStatusBusy;
-    if (!stuck_) --busyReadsLeft_;
+    if (!stuck_) {
+      --busyReadsLeft_;
+    }
   }
   return true;
 }

@@ -24,7 +24,9 @@ DfuModeCamera::DfuModeCamera(Options options)
   SetSerial(options_.serial);
   engine_.SetManifestHook([this]() { OnManifest(); });
   engine_.SetResetHook([this]() { OnResetRequest(); });
-  if (updateMode_) session_.Begin(engine_);
+  if (updateMode_) {
+    session_.Begin(engine_);
+  }
 }
 
 UsbId DfuModeCamera::Id() const {
@@ -51,7 +53,9 @@ bool DfuModeCamera::HasHidInterface() const {
 
 bool DfuModeCamera::OnControl(const SetupPacket& setup, std::uint8_t* data,
                               std::uint32_t* transferred) {
-  if (InUpdateMode()) return engine_.OnControl(setup, data, transferred);
+  if (InUpdateMode()) {
+    return engine_.OnControl(setup, data, transferred);
+  }
   // The normal firmware's default pipe answers nothing the program sends there.
   return VirtualDevice::OnControl(setup, data, transferred);
 }
@@ -62,13 +66,17 @@ bool DfuModeCamera::OpensExtensionUnit() const {
 }
 
 bool DfuModeCamera::ReadVersion(FirmwareVersion* version) {
-  if (version == nullptr || InUpdateMode() || !AcceptCommand()) return false;
+  if (version == nullptr || InUpdateMode() || !AcceptCommand()) {
+    return false;
+  }
   *version = Version();
   return true;
 }
 
 std::int32_t DfuModeCamera::ResetCamera() {
-  if (InUpdateMode() || !AcceptCommand()) return 0;
+  if (InUpdateMode() || !AcceptCommand()) {
+    return 0;
+  }
   Reenumerate(nullptr);  // a reboot into the same firmware
   return 1;
 }
@@ -93,7 +101,9 @@ bool DfuModeCamera::AcceptCommand() {
 }
 
 std::int32_t DfuModeCamera::SwitchToUpdateMode() {
-  if (InUpdateMode()) return 0;
+  if (InUpdateMode()) {
+    return 0;
+  }
   Reenumerate([this]() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     updateMode_ = true;
@@ -146,7 +156,9 @@ GenericCamera::GenericCamera() : GenericCamera(Options{}) {}
 GenericCamera::GenericCamera(Options options) : DfuModeCamera(std::move(options)) {}
 
 std::int32_t GenericCamera::FirmwareUpdate(std::uint8_t imageType) {
-  if (InUpdateMode() || !AcceptCommand()) return 0;
+  if (InUpdateMode() || !AcceptCommand()) {
+    return 0;
+  }
   std::int32_t result = 0;
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -185,8 +197,12 @@ CameraFamily PescaCamera::Family() const {
 }
 
 std::int32_t PescaCamera::SetPescaUpdateMode(std::int32_t selector, std::int32_t value) {
-  if (InUpdateMode() || !AcceptCommand()) return 0;
-  if (selector != kPescaUpdateSelector || value != kPescaUpdateValue) return 0;
+  if (InUpdateMode() || !AcceptCommand()) {
+    return 0;
+  }
+  if (selector != kPescaUpdateSelector || value != kPescaUpdateValue) {
+    return 0;
+  }
   return SwitchToUpdateMode();
 }
 
@@ -208,7 +224,9 @@ CameraFamily TarsaCamera::Family() const {
 }
 
 std::int32_t TarsaCamera::FallbackToUpdateMode() {
-  if (InUpdateMode() || !AcceptCommand()) return 0;
+  if (InUpdateMode() || !AcceptCommand()) {
+    return 0;
+  }
   return SwitchToUpdateMode();
 }
 

@@ -20,7 +20,9 @@ bool ReadNumber(const std::uint8_t* text, std::size_t end, std::size_t* pos, std
   const std::size_t start = *pos;
   while (*pos < end && text[*pos] >= '0' && text[*pos] <= '9') {
     value = value * 10 + static_cast<std::uint32_t>(text[*pos] - '0');
-    if (value > max) return false;
+    if (value > max) {
+      return false;
+    }
     ++*pos;
   }
   *out = value;
@@ -55,9 +57,13 @@ bool ReadVersionStamp(const std::uint8_t* data, std::size_t length, FirmwareVers
   std::uint32_t fields[4] = {0, 0, 0, 0};
   const std::uint32_t limits[4] = {0xFF, 0xFF, 0xFFFF, 0xFFFF};
   for (int i = 0; i < 4; ++i) {
-    if (!ReadNumber(data, end, &pos, limits[i], &fields[i])) return false;
-    const char expected = i < 3 ? '.' : '\n';
-    if (pos >= end || data[pos] != expected) return false;
+    if (!ReadNumber(data, end, &pos, limits[i], &fields[i])) {
+      return false;
+    }
+    const std::uint8_t expected = i < 3 ? '.' : '\n';
+    if (pos >= end || data[pos] != expected) {
+      return false;
+    }
     ++pos;
   }
   out->major = static_cast<std::uint8_t>(fields[0]);
@@ -71,8 +77,12 @@ FirmwareVersion VersionOfDownload(const DfuFlash& flash) {
   FirmwareVersion version;
   // The last entry of imageSections is the section still being written.
   const std::size_t sections = flash.imageSections.size();
-  if (sections >= 2 && StampOf(flash.imageSections[sections - 2], &version)) return version;
-  if (StampOf(flash.mcu, &version) || StampOf(flash.fpga, &version)) return version;
+  if (sections >= 2 && StampOf(flash.imageSections[sections - 2], &version)) {
+    return version;
+  }
+  if (StampOf(flash.mcu, &version) || StampOf(flash.fpga, &version)) {
+    return version;
+  }
   return kUnknownVersion;
 }
 

@@ -20,21 +20,29 @@ std::wstring MirelCamera::Description() const {
 }
 
 bool MirelCamera::ReadVersion(FirmwareVersion* version) {
-  if (version == nullptr || TakeFault() != FaultKind::kNone) return false;
+  if (version == nullptr || TakeFault() != FaultKind::kNone) {
+    return false;
+  }
   *version = Version();
   return true;
 }
 
 std::int32_t MirelCamera::ResetCamera() {
-  if (TakeFault() != FaultKind::kNone) return 0;
+  if (TakeFault() != FaultKind::kNone) {
+    return 0;
+  }
   Reboot();
   return 1;
 }
 
 bool MirelCamera::ReceiveImage(const std::uint8_t* data, std::size_t length) {
-  if (data == nullptr || TakeFault() != FaultKind::kNone) return false;
+  if (data == nullptr || TakeFault() != FaultKind::kNone) {
+    return false;
+  }
   FirmwareVersion version;
-  if (!ReadVersionStamp(data, length, &version)) version = kUnknownVersion;
+  if (!ReadVersionStamp(data, length, &version)) {
+    version = kUnknownVersion;
+  }
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   image_.assign(data, data + length);
   pendingVersion_ = version;
@@ -46,7 +54,9 @@ bool MirelCamera::ReceiveImage(const std::uint8_t* data, std::size_t length) {
 void MirelCamera::Reboot() {
   Reenumerate([this]() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (pending_) version_ = pendingVersion_;
+    if (pending_) {
+      version_ = pendingVersion_;
+    }
     pending_ = false;
   });
 }

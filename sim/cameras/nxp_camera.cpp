@@ -13,7 +13,9 @@ constexpr std::size_t kStampReadLength = 40;
 // The firmware a camera leaves the factory with: the boot block and a stamped image.
 void WriteFactoryFirmware(SparseMemory& flash, const FirmwareVersion& version, std::size_t length) {
   std::vector<std::uint8_t> fcb(kFcbSize, 0);
-  for (int i = 0; i < 4; ++i) fcb[i] = static_cast<std::uint8_t>((kFcbTag >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i) {
+    fcb[i] = static_cast<std::uint8_t>((kFcbTag >> (8 * i)) & 0xFF);
+  }
   flash.Write(kFlexSpiBase, fcb.data(), fcb.size());
   const std::string stamp = "FWVER " + ToString(version) + "\n";
   std::vector<std::uint8_t> image(stamp.begin(), stamp.end());
@@ -30,8 +32,9 @@ NxpCamera::NxpCamera() : NxpCamera(Options{}) {}
 
 NxpCamera::NxpCamera(Options options) : options_(std::move(options)), mode_(options_.startMode) {
   SetSerial(options_.serial);
-  if (mode_ != Mode::kRom)
+  if (mode_ != Mode::kRom) {
     WriteFactoryFirmware(flash_, options_.version, options_.factoryImageLength);
+  }
 }
 
 UsbId NxpCamera::Id() const {
@@ -83,7 +86,9 @@ bool NxpCamera::OpensExtensionUnit() const {
 }
 
 std::int32_t NxpCamera::FirmwareUpdate(std::uint8_t /*imageType*/) {
-  if (CurrentMode() != Mode::kCamera || TakeFault() != FaultKind::kNone) return 0;
+  if (CurrentMode() != Mode::kCamera || TakeFault() != FaultKind::kNone) {
+    return 0;
+  }
   Reenumerate([this]() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     mode_ = Mode::kRom;
@@ -93,14 +98,20 @@ std::int32_t NxpCamera::FirmwareUpdate(std::uint8_t /*imageType*/) {
 }
 
 bool NxpCamera::ReadVersion(FirmwareVersion* version) {
-  if (version == nullptr || CurrentMode() != Mode::kCamera) return false;
-  if (TakeFault() != FaultKind::kNone) return false;
+  if (version == nullptr || CurrentMode() != Mode::kCamera) {
+    return false;
+  }
+  if (TakeFault() != FaultKind::kNone) {
+    return false;
+  }
   *version = Version();
   return true;
 }
 
 std::int32_t NxpCamera::ResetCamera() {
-  if (CurrentMode() != Mode::kCamera || TakeFault() != FaultKind::kNone) return 0;
+  if (CurrentMode() != Mode::kCamera || TakeFault() != FaultKind::kNone) {
+    return 0;
+  }
   Reenumerate([this]() { Restart(); });
   return 1;
 }
@@ -112,7 +123,9 @@ void NxpCamera::Restart() {
 }
 
 bool NxpCamera::OnHidReport(const std::uint8_t* report, std::size_t length, int flag) {
-  if (report == nullptr || length == 0) return false;
+  if (report == nullptr || length == 0) {
+    return false;
+  }
   const FaultKind fault = TakeFault();
   if (fault == FaultKind::kTransferError || fault == FaultKind::kShortTransfer ||
       fault == FaultKind::kDisconnect) {
@@ -122,10 +135,14 @@ bool NxpCamera::OnHidReport(const std::uint8_t* report, std::size_t length, int 
   bool restart = false;
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (mode_ == Mode::kCamera) return false;  // the normal firmware takes no boot-loader reports
+    if (mode_ == Mode::kCamera) {
+      return false;  // the normal firmware takes no boot-loader reports
+    }
     reports_.push_back(Report{mode_, length, flag});
     // A device in its error state drops what it gets; the report itself was delivered.
-    if (fault == FaultKind::kErrorState) return true;
+    if (fault == FaultKind::kErrorState) {
+      return true;
+    }
     if (mode_ == Mode::kRom) {
       jump = rom_.OnReport(report, length) == Rt1060Rom::Result::kJump;
     } else {

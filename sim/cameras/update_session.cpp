@@ -19,7 +19,9 @@ UpdateSession::Next UpdateSession::OnManifest(const DfuEngine& engine) {
   const int passes = flash.manifestCount - manifestsAtBegin_;
   const bool twoPasses = flash.eraseCount > erasesAtBegin_;
   betweenPasses_ = twoPasses && passes == 1;
-  if (betweenPasses_) return Next::kNextPass;
+  if (betweenPasses_) {
+    return Next::kNextPass;
+  }
   return blocksAtManifest_ > blocksAtBegin_ ? Next::kBootNewFirmware : Next::kBootOldFirmware;
 }
 

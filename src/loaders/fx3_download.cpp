@@ -57,7 +57,9 @@ void PutLe16(std::uint8_t* p, std::uint16_t v) {
 }
 
 void PutLe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i) {
+    p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
+  }
 }
 
 const wchar_t* ImageErrorTrace(Fx3ImageError error) {
@@ -81,7 +83,9 @@ bool SendSection(const std::uint8_t* image, const Fx3Section& section, std::uint
   while (done < section.length) {
     const std::uint32_t chunk = std::min(kMaxChunk, section.length - done);
     std::memcpy(buffer, image + section.offset + done, chunk);
-    if (DownloadBufferToDevice(buffer, chunk, address) == 0) return false;
+    if (DownloadBufferToDevice(buffer, chunk, address) == 0) {
+      return false;
+    }
     address += chunk;
     done += chunk;
   }
@@ -92,7 +96,9 @@ bool SendSection(const std::uint8_t* image, const Fx3Section& section, std::uint
 
 Fx3ImageError ParseFx3BootImage(const std::uint8_t* image, std::uint32_t length,
                                 Fx3BootImage* parsed) {
-  if (parsed == nullptr) return Fx3ImageError::kBadSignature;
+  if (parsed == nullptr) {
+    return Fx3ImageError::kBadSignature;
+  }
   *parsed = Fx3BootImage{};
   if (image == nullptr || length < kFirstSectionOffset ||
       std::memcmp(image, kSignature, sizeof kSignature) != 0) {
@@ -101,7 +107,9 @@ Fx3ImageError ParseFx3BootImage(const std::uint8_t* image, std::uint32_t length,
   // 64-bit offsets: a section of 2^30 words or more must not wrap around.
   std::uint64_t offset = kFirstSectionOffset;
   for (;;) {
-    if (offset + kSectionHeaderSize > length) return Fx3ImageError::kNoTerminator;
+    if (offset + kSectionHeaderSize > length) {
+      return Fx3ImageError::kNoTerminator;
+    }
     const std::uint32_t words = ReadLe32(image + offset);
     const std::uint32_t address = ReadLe32(image + offset + 4);
     offset += kSectionHeaderSize;
@@ -110,7 +118,9 @@ Fx3ImageError ParseFx3BootImage(const std::uint8_t* image, std::uint32_t length,
       return Fx3ImageError::kNone;
     }
     const std::uint64_t bytes = static_cast<std::uint64_t>(words) * kBytesPerWord;
-    if (offset + bytes > length) return Fx3ImageError::kSectionPastEnd;
+    if (offset + bytes > length) {
+      return Fx3ImageError::kSectionPastEnd;
+    }
     parsed->sections.push_back(
         Fx3Section{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(bytes), address});
     offset += bytes;
@@ -118,7 +128,9 @@ Fx3ImageError ParseFx3BootImage(const std::uint8_t* image, std::uint32_t length,
 }
 
 int XferData(const SetupPacket& setup, const std::uint8_t* data, std::uint32_t length) {
-  if (data == nullptr) return 0;
+  if (data == nullptr) {
+    return 0;
+  }
   // wLength carries the length, so it bounds the record too (38 + L cannot overflow).
   if (length > kMaxControlLength || setup.wLength != length) {
     DebugPrint(1, L"XferData:: request length %u refused\r\n", length);
@@ -136,14 +148,18 @@ int XferData(const SetupPacket& setup, const std::uint8_t* data, std::uint32_t l
     record[kRecEndpoint] = kControlEndpoint;
     PutLe32(&record[kRecBufferOffset], kRecordHeaderSize);
     PutLe32(&record[kRecBufferLength], length);
-    if (length != 0) std::memcpy(&record[kRecordHeaderSize], data, length);
+    if (length != 0) {
+      std::memcpy(&record[kRecordHeaderSize], data, length);
+    }
 
     std::uint32_t returned = 0;
     const bool ok = Usb().DeviceIoControl(lastOpenedHandle.load(), kIoctlCypressEp0Transfer,
                                           record.data(), recordSize, &returned);
     DebugPrint(1, L"\n XferData:: DeviceIoControl  GetLastError() = %d %d\r\n",
                static_cast<int>(Sys().GetLastError()), static_cast<int>(recordSize));
-    if (ok) return 1;
+    if (ok) {
+      return 1;
+    }
     DebugPrint(1, L"XferData:: DeviceIoControl:: count not equal to zero  ++\n");
     return 0;
   } catch (...) {
@@ -194,7 +210,9 @@ std::uint32_t DoDownloadCypress() {
       return 0;
     }
     for (const Fx3Section& section : parsed.sections) {
-      if (!SendSection(g_loaderImage.data, section, buffer.data())) return 0;
+      if (!SendSection(g_loaderImage.data, section, buffer.data())) {
+        return 0;
+      }
     }
     // The entry request: no data, the entry address in wValue/wIndex. The controller restarts
     // with the loaded program, so the request may well fail; nothing depends on its outcome.

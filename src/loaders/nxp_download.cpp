@@ -54,28 +54,28 @@ constexpr const wchar_t* kErasingText = L"Erasing Memory...Please Wait...";
 // The commands before WriteMemory, each preceded by its trace line.
 struct BlCommand {
   const wchar_t* trace;
-  std::uint8_t tag;
   std::uint32_t p0;
   std::uint32_t p1;
   std::uint32_t p2;
+  std::uint8_t tag;
   std::uint8_t count;
 };
 constexpr BlCommand kPrepareFlash[] = {
-    {L"\nsendNXPHidCmd CMD_TAG_GETPROPERTY ..", kBlTagGetProperty, kPropertyCurrentVersion, 0, 0,
+    {L"\nsendNXPHidCmd CMD_TAG_GETPROPERTY ..", kPropertyCurrentVersion, 0, 0, kBlTagGetProperty,
      2},
-    {L"\nsendNXPHidCmd CMD_TAG_FILLMEMORY ..", kBlTagFillMemory, kConfigBlockAddress,
-     kFillWordBytes, kNorConfigOption0, 3},
-    {L"\nsendNXPHidCmd CMD_TAG_FILLMEMORY2 ..", kBlTagFillMemory, kConfigOption1Address,
-     kFillWordBytes, kNorConfigOption1, 3},
-    {L"\nsendNXPHidCmd CMD_TAG_CONFIGMEMORY ..", kBlTagConfigureMemory, kMemoryIdFlexSpiNor,
-     kConfigBlockAddress, 0, 2},
-    {L"\nsendNXPHidCmd CMD_TAG_FLASH_ERASE_REGION ..", kBlTagFlashEraseRegion, kFlashBase,
-     kEraseBytes, kMemoryIdDefault, 3},
-    {L"\nsendNXPHidCmd CMD_TAG_FILLMEMORY3 ..", kBlTagFillMemory, kFcbOptionAddress, kFillWordBytes,
-     kProgramFcbOption, 3},
-    {L"\nsendNXPHidCmd CMD_TAG_CONFIGMEMORY2 ..", kBlTagConfigureMemory, kMemoryIdFlexSpiNor,
-     kFcbOptionAddress, 0, 2},
-    {L"\nsendNXPHidCmd CMD_TAG_WRITEMEMORY ..", kBlTagGetProperty, kPropertyMaxPacketSize, 0, 0, 2},
+    {L"\nsendNXPHidCmd CMD_TAG_FILLMEMORY ..", kConfigBlockAddress, kFillWordBytes,
+     kNorConfigOption0, kBlTagFillMemory, 3},
+    {L"\nsendNXPHidCmd CMD_TAG_FILLMEMORY2 ..", kConfigOption1Address, kFillWordBytes,
+     kNorConfigOption1, kBlTagFillMemory, 3},
+    {L"\nsendNXPHidCmd CMD_TAG_CONFIGMEMORY ..", kMemoryIdFlexSpiNor, kConfigBlockAddress, 0,
+     kBlTagConfigureMemory, 2},
+    {L"\nsendNXPHidCmd CMD_TAG_FLASH_ERASE_REGION ..", kFlashBase, kEraseBytes, kMemoryIdDefault,
+     kBlTagFlashEraseRegion, 3},
+    {L"\nsendNXPHidCmd CMD_TAG_FILLMEMORY3 ..", kFcbOptionAddress, kFillWordBytes,
+     kProgramFcbOption, kBlTagFillMemory, 3},
+    {L"\nsendNXPHidCmd CMD_TAG_CONFIGMEMORY2 ..", kMemoryIdFlexSpiNor, kFcbOptionAddress, 0,
+     kBlTagConfigureMemory, 2},
+    {L"\nsendNXPHidCmd CMD_TAG_WRITEMEMORY ..", kPropertyMaxPacketSize, 0, 0, kBlTagGetProperty, 2},
 };
 
 std::int32_t SendSdp(std::uint8_t (&report)[kSdpReportSize], std::int32_t flag) {
@@ -105,7 +105,9 @@ void SendImageData(std::uint8_t (&report)[kBlReportSize], const Payload& image) 
   std::uint32_t offset = 0;
   while (offset < image.length) {
     const std::uint32_t left = image.length - offset;
-    if (left <= kBlMaxPayload) DebugPrint(1, L"sendNXPHidCmd :: BytesLeft calling.....\n");
+    if (left <= kBlMaxPayload) {
+      DebugPrint(1, L"sendNXPHidCmd :: BytesLeft calling.....\n");
+    }
     offset += BuildBlDataReport(report, image.data + offset, left);
     if (SendBl(report, kFlagData) != 0) {
       Dialog().SendToDialog(WM_APP_PROGRESS, g_blockCount.load() + 1, 0);

@@ -28,7 +28,9 @@ void PutBe16(std::uint8_t* p, std::uint16_t v) {
 }
 
 void PutBe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>((v >> (24 - 8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i) {
+    p[i] = static_cast<std::uint8_t>((v >> (24 - 8 * i)) & 0xFF);
+  }
 }
 
 void PutLe16(std::uint8_t* p, std::uint16_t v) {
@@ -37,7 +39,9 @@ void PutLe16(std::uint8_t* p, std::uint16_t v) {
 }
 
 void PutLe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i) {
+    p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
+  }
 }
 
 }  // namespace
@@ -57,7 +61,9 @@ std::uint32_t BuildSdpDataReport(std::uint8_t (&report)[kSdpReportSize], const s
   std::memset(report, 0, sizeof report);
   report[0] = kSdpDataReportId;
   const std::uint32_t count = data == nullptr ? 0 : std::min(length, kSdpPayloadSize);
-  if (count != 0) std::memcpy(&report[1], data, count);
+  if (count != 0) {
+    std::memcpy(&report[1], data, count);
+  }
   return count;
 }
 
@@ -72,7 +78,9 @@ void BuildBlCommandReport(std::uint8_t (&report)[kBlReportSize], std::uint8_t ta
   report[kBlParameterCount] = static_cast<std::uint8_t>(count);
   std::size_t i = 0;
   for (const std::uint32_t value : parameters) {
-    if (i == count) break;
+    if (i == count) {
+      break;
+    }
     PutLe32(&report[kBlParameters + 4 * i], value);
     ++i;
   }
@@ -84,7 +92,9 @@ std::uint32_t BuildBlDataReport(std::uint8_t (&report)[kBlReportSize], const std
   const std::uint32_t count = data == nullptr ? 0 : std::min(length, kBlMaxPayload);
   report[0] = kBlDataReportId;
   PutLe16(&report[kBlPacketLength], static_cast<std::uint16_t>(count));
-  if (count != 0) std::memcpy(&report[kBlCommandHeader], data, count);
+  if (count != 0) {
+    std::memcpy(&report[kBlCommandHeader], data, count);
+  }
   return count;
 }
 

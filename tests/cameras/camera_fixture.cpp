@@ -17,7 +17,9 @@ std::wstring CameraTest::PathOf(const sim::VirtualDevice& device) const {
 std::vector<std::string> CameraTest::LogLines() const {
   std::vector<std::string> lines;
   std::istringstream in(log_.str());
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+  }
   return lines;
 }
 

@@ -32,8 +32,12 @@ class Cx3CameraTest : public CameraTest {
       return false;
     }
     for (*reads = 1; *reads <= 100; ++*reads) {
-      if (CameraLib().GetHidReport(reply) != 1) return false;
-      if (reply[1] != sim::cx3::kStatusBusy) return true;
+      if (CameraLib().GetHidReport(reply) != 1) {
+        return false;
+      }
+      if (reply[1] != sim::cx3::kStatusBusy) {
+        return true;
+      }
     }
     return true;
   }

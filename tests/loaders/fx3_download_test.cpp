@@ -34,7 +34,9 @@ class RecordingUsb : public UsbTransport {
     handles.push_back(device);
     ioctls.push_back(ioctl);
     records.emplace_back(record, record + length);
-    if (returned != nullptr) *returned = length;
+    if (returned != nullptr) {
+      *returned = length;
+    }
     return static_cast<int>(records.size()) != failAt;
   }
 
@@ -46,7 +48,9 @@ class RecordingUsb : public UsbTransport {
 
 std::uint32_t Le(const Bytes& b, std::size_t at, int size) {
   std::uint32_t v = 0;
-  for (int i = 0; i < size; ++i) v |= static_cast<std::uint32_t>(b[at + i]) << (8 * i);
+  for (int i = 0; i < size; ++i) {
+    v |= static_cast<std::uint32_t>(b[at + i]) << (8 * i);
+  }
   return v;
 }
 
@@ -54,7 +58,9 @@ std::uint32_t Le(const Bytes& b, std::size_t at, int size) {
 Bytes RawImage(std::initializer_list<std::uint32_t> words, const char* signature = "CY") {
   Bytes out = {static_cast<std::uint8_t>(signature[0]), static_cast<std::uint8_t>(signature[1]),
                0x1C, 0xB0};
-  for (std::uint32_t w : words) fwgen::AppendLe32(out, w);
+  for (std::uint32_t w : words) {
+    fwgen::AppendLe32(out, w);
+  }
   return out;
 }
 
@@ -100,7 +106,9 @@ TEST_F(Fx3DownloadTest, BootImageReachesTheRomAndStartsTheLoadedProgram) {
                                                         {64, 160, 0x0000, 0x4000, 64},
                                                         {64, 160, 0x3000, 0x4000, 0}};
   ASSERT_EQ(requests.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(requests[i].setup, expected[i]);
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(requests[i].setup, expected[i]);
+  }
   EXPECT_EQ(g_loaderImage.data, nullptr);
   EXPECT_EQ(g_bLoaderDownloadBusy.load(), 0);
   EXPECT_TRUE(Traced(L"DoDownloadCypress ++\r\n"));
@@ -110,7 +118,9 @@ TEST_F(Fx3DownloadTest, BootImageReachesTheRomAndStartsTheLoadedProgram) {
 TEST_F(Fx3DownloadTest, RequestRecordLayout) {
   UseRecorder();
   Bytes data(300);
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i);
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    data[i] = static_cast<std::uint8_t>(i);
+  }
   ASSERT_EQ(DownloadBufferToDevice(data.data(), 300, 0x12345678), 1);
   ASSERT_EQ(recorder_.records.size(), 1u);
   EXPECT_EQ(recorder_.ioctls[0], 0x220020u);
@@ -123,7 +133,9 @@ TEST_F(Fx3DownloadTest, RequestRecordLayout) {
   EXPECT_EQ(Le(r, 4, 2), 0x1234u);
   EXPECT_EQ(Le(r, 6, 2), 300u);
   EXPECT_EQ(Le(r, 8, 4), 5u);  // time-out in seconds
-  for (std::size_t i = 12; i < 30; ++i) EXPECT_EQ(r[i], 0) << "byte " << i;
+  for (std::size_t i = 12; i < 30; ++i) {
+    EXPECT_EQ(r[i], 0) << "byte " << i;
+  }
   EXPECT_EQ(Le(r, 30, 4), 38u);
   EXPECT_EQ(Le(r, 34, 4), 300u);
   EXPECT_TRUE(std::equal(data.begin(), data.end(), r.begin() + 38));

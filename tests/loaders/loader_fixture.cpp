@@ -13,10 +13,16 @@ namespace {
 std::string Field(const std::string& line, const std::string& key) {
   const std::string tag = "\"" + key + "\":";
   const std::size_t at = line.find(tag);
-  if (at == std::string::npos) return "";
+  if (at == std::string::npos) {
+    return "";
+  }
   std::size_t pos = at + tag.size();
-  if (line[pos] == '"') return line.substr(pos + 1, line.find('"', pos + 1) - pos - 1);
-  if (line[pos] == '[') return line.substr(pos + 1, line.find(']', pos) - pos - 1);
+  if (line[pos] == '"') {
+    return line.substr(pos + 1, line.find('"', pos + 1) - pos - 1);
+  }
+  if (line[pos] == '[') {
+    return line.substr(pos + 1, line.find(']', pos) - pos - 1);
+  }
   const std::size_t end = line.find_first_of(",}", pos);
   return line.substr(pos, end - pos);
 }
@@ -50,7 +56,9 @@ LoaderTest::~LoaderTest() {
 void LoaderTest::SetPayload(Payload& payload, const std::vector<std::uint8_t>& bytes) {
   ReleasePayload(payload);
   payload.data = static_cast<std::uint8_t*>(std::malloc(bytes.empty() ? 1 : bytes.size()));
-  if (!bytes.empty()) std::memcpy(payload.data, bytes.data(), bytes.size());
+  if (!bytes.empty()) {
+    std::memcpy(payload.data, bytes.data(), bytes.size());
+  }
   payload.length = static_cast<std::uint32_t>(bytes.size());
 }
 
@@ -58,15 +66,18 @@ std::vector<LogEntry> LoaderTest::Log(const std::string& op) const {
   std::vector<LogEntry> entries;
   std::istringstream in(log_.str());
   for (std::string line; std::getline(in, line);) {
-    if (Field(line, "op") != op) continue;
+    if (Field(line, "op") != op) {
+      continue;
+    }
     LogEntry entry;
     entry.tMs = static_cast<std::uint64_t>(Number(Field(line, "t_ms"), 0));
     entry.dev = Field(line, "dev");
     entry.op = op;
     entry.call = Field(line, "call");
     std::istringstream setup(Field(line, "setup"));
-    for (std::string value; std::getline(setup, value, ',');)
+    for (std::string value; std::getline(setup, value, ',');) {
       entry.setup.push_back(std::stoll(value));
+    }
     entry.out = FromHex(Field(line, "out"));
     entry.length = Number(Field(line, "length"), 0);
     entry.flag = Number(Field(line, "flag"), -1);

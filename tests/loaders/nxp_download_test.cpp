@@ -29,7 +29,9 @@ std::uint32_t Be32(const Bytes& b, std::size_t at) {
 
 std::uint32_t Le(const Bytes& b, std::size_t at, int size) {
   std::uint32_t v = 0;
-  for (int i = 0; i < size; ++i) v |= static_cast<std::uint32_t>(b[at + i]) << (8 * i);
+  for (int i = 0; i < size; ++i) {
+    v |= static_cast<std::uint32_t>(b[at + i]) << (8 * i);
+  }
   return v;
 }
 
@@ -55,14 +57,18 @@ class NxpDownloadTest : public LoaderTest {
   std::vector<LogEntry> Reports(long long flag) const {
     std::vector<LogEntry> out;
     for (const LogEntry& e : Log("hid_out")) {
-      if (e.flag == flag) out.push_back(e);
+      if (e.flag == flag) {
+        out.push_back(e);
+      }
     }
     return out;
   }
   std::vector<std::uintptr_t> Sent(std::uint32_t message) const {
     std::vector<std::uintptr_t> params;
     for (const auto& m : dialog_.Messages()) {
-      if (m.message == message) params.push_back(m.wParam);
+      if (m.message == message) {
+        params.push_back(m.wParam);
+      }
     }
     return params;
   }
@@ -187,14 +193,18 @@ TEST_F(NxpDownloadTest, StageTwoWritesTheImageAndTheCameraBootsIt) {
   for (std::size_t k = 0; k < data.size(); ++k) {
     EXPECT_EQ(data[k].length, 1016);
     EXPECT_EQ(Le(data[k].out, 2, 2), k + 1 < data.size() ? 1012u : 20000u - 19 * 1012);
-    if (k > 0) EXPECT_EQ(data[k].tMs - data[k - 1].tMs, 50u);
+    if (k > 0) {
+      EXPECT_EQ(data[k].tMs - data[k - 1].tMs, 50u);
+    }
   }
   EXPECT_EQ(commands[9].tMs - data.back().tMs, 50u);
 
   // The dialog and the state the worker reads.
   EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{20});
   std::vector<std::uintptr_t> steps(20);
-  for (std::size_t i = 0; i < steps.size(); ++i) steps[i] = i + 1;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    steps[i] = i + 1;
+  }
   EXPECT_EQ(Sent(WM_APP_PROGRESS), steps);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
   EXPECT_TRUE(dialog_.Item(IDC_STATIC_UPDATING).visible);
@@ -238,7 +248,9 @@ TEST_F(NxpDownloadTest, DataReportSizesAtTheBoundary) {
     SetPayload(imagePart2, image);
     EXPECT_EQ(DoDownloadNXPFirmware(), 1);
     std::vector<std::uint32_t> payloads;
-    for (const LogEntry& e : Reports(0)) payloads.push_back(Le(e.out, 2, 2));
+    for (const LogEntry& e : Reports(0)) {
+      payloads.push_back(Le(e.out, 2, 2));
+    }
     EXPECT_EQ(payloads, c.payloads);
     EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{c.payloads.size()});
     EXPECT_EQ(camera->FlashBytes(0x60001000, c.length), image);

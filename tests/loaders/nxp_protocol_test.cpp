@@ -24,7 +24,9 @@ using Bytes = std::vector<std::uint8_t>;
 struct Exact {
   explicit Exact(const Bytes& bytes)
       : data(static_cast<std::uint8_t*>(std::malloc(bytes.empty() ? 1 : bytes.size()))) {
-    if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+    if (!bytes.empty()) {
+      std::memcpy(data, bytes.data(), bytes.size());
+    }
     length = bytes.size();
   }
   ~Exact() { std::free(data); }
@@ -141,7 +143,9 @@ class FlashLoaderTest : public LoaderTest {
   }
   static std::vector<sim::BlStatus> Statuses(const sim::NxpCamera& camera) {
     std::vector<sim::BlStatus> out;
-    for (const auto& record : camera.LoaderCommands()) out.push_back(record.status);
+    for (const auto& record : camera.LoaderCommands()) {
+      out.push_back(record.status);
+    }
     return out;
   }
 };
