@@ -274,8 +274,6 @@ TEST_F(EngineTest, VerifyPhasesRunTheirTimersAndPauses) {
 
   // A camera that refuses the verify (its status shows no MCU verified) fails the engine.
   Fresh();
-  camera_->engine().SetState(sim::dfu_state::kError);
-  camera_->engine().SetState(sim::dfu_state::kIdle);
   LoadMcu({}, PayloadBytes(100, 1));  // no MCU text: the camera has nothing to verify
   EXPECT_EQ(DoDownloadMCUFirmware(), 0);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
