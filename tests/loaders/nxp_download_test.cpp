@@ -129,6 +129,24 @@ TEST_F(NxpDownloadTest, StageOneLoadsTheFlashLoaderAndJumpsToIt) {
   EXPECT_TRUE(Traced(L"DoDownloadNXPCypress --\r\n"));
 }
 
+TEST_F(NxpDownloadTest, LostSdpDataReportLeavesTheRomWaiting) {
+  auto camera = PlugCamera(sim::NxpCamera::Mode::kRom);
+  SetPayload(g_loaderImage, fwgen::StampedPayload(86272, V(1, 0, 0, 0), 14));
+  // ERROR_STATUS and WRITE_FILE come first; the third report is the first data report.
+  camera->SetFault({sim::FaultKind::kTransferError, 2});
+
+  // The route goes on to the end and reports success. The ROM takes every report whole (it cannot
+  // tell the last report's zero fill from data), so it ends 256 bytes short and refuses the jump.
+  EXPECT_EQ(DoDownloadNXPCypress(), 1u);
+  EXPECT_TRUE(Traced(L"DoDownloadNXPCypress :: sendNXPHidCmd Failed..\r\n"));
+  EXPECT_EQ(Reports(0).size(), 85u);
+  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kRom);
+  const sim::Rt1060Rom rom = camera->Rom();
+  ASSERT_EQ(rom.Loads().size(), 1u);
+  EXPECT_EQ(rom.Loads()[0].received, 84u * 1024u);
+  EXPECT_EQ(g_bLoaderDownloadBusy.load(), 0);
+}
+
 TEST_F(NxpDownloadTest, StageTwoWritesTheImageAndTheCameraBootsIt) {
   auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
   const Bytes image = fwgen::StampedPayload(20000, V(3, 2, 1, 9), 11);
