@@ -51,6 +51,8 @@ bool RestrictDllSearchPath() {
   }
   const FARPROC proc = ::GetProcAddress(kernel, "SetDefaultDllDirectories");
   if (proc == nullptr) {
+    // Without it, at least the current folder leaves the search order.
+    ::SetDllDirectoryW(L"");
     return false;
   }
   SetDefaultDllDirectoriesFn setDefault = nullptr;
