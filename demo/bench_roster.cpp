@@ -1,0 +1,373 @@
+#include "demo/bench_roster.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "sim/cameras/cx3_camera.h"
+#include "sim/cameras/dfu_cameras.h"
+#include "sim/cameras/mirel_camera.h"
+#include "sim/cameras/nxp_camera.h"
+
+namespace veltra::demo {
+
+namespace {
+
+constexpr std::size_t kMaxSerialChars = 10;
+constexpr std::size_t kMaxCameras = 16;  // the program lists at most 20 devices
+constexpr double kMinSpeed = 0.1;
+constexpr double kMaxSpeed = 1000.0;
+
+struct KindRow {
+  const char* token;
+  CameraKind kind;
+  const wchar_t* serial;  // default serial; its last character is replaced per extra camera
+};
+
+constexpr KindRow kKinds[] = {
+    {"generic", CameraKind::kGeneric, L"RX40000001"},
+    {"pesca", CameraKind::kPesca, L"PSC0000001"},
+    {"tarsa", CameraKind::kTarsa, L"TRS0000001"},
+    {"mirel", CameraKind::kMirel, L"MRL0000001"},
+    {"cx3", CameraKind::kCx3, L"CX3A000001"},
+    {"nxp", CameraKind::kNxp, L"NXP0000001"},
+    {"restricted", CameraKind::kRestricted, L"RST0000001"},
+    {"dfu", CameraKind::kDfuWaiting, L"DFU0000001"},
+    {"fx3rom", CameraKind::kFx3Rom, L"FX3R000001"},
+    {"rt1060rom", CameraKind::kRt1060Rom, L"RT10000001"},
+};
+
+struct FaultRow {
+  const char* token;
+  sim::FaultKind kind;
+};
+
+constexpr FaultRow kFaults[] = {
+    {"none", sim::FaultKind::kNone},
+    {"error", sim::FaultKind::kTransferError},
+    {"short", sim::FaultKind::kShortTransfer},
+    {"stuck", sim::FaultKind::kStuckState},
+    {"errorstate", sim::FaultKind::kErrorState},
+    {"disconnect", sim::FaultKind::kDisconnect},
+};
+
+const KindRow* FindKind(const std::string& token) {
+  for (const KindRow& row : kKinds) {
+    if (token == row.token) {
+      return &row;
+    }
+  }
+  return nullptr;
+}
+
+const KindRow& RowOf(CameraKind kind) {
+  for (const KindRow& row : kKinds) {
+    if (row.kind == kind) {
+      return row;
+    }
+  }
+  return kKinds[0];
+}
+
+std::string Trim(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) {
+    return "";
+  }
+  const std::size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+bool IsSerialChar(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  for (char c : text) {
+    if (c == ' ' || c == '\t') {
+      if (!word.empty()) {
+        words.push_back(word);
+        word.clear();
+      }
+    } else {
+      word.push_back(c);
+    }
+  }
+  if (!word.empty()) {
+    words.push_back(word);
+  }
+  return words;
+}
+
+// A decimal count without sign or garbage, at most max.
+bool ParseCount(const std::string& text, unsigned long max, unsigned long* out) {
+  if (text.empty() || text.size() > 9) {
+    return false;
+  }
+  unsigned long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+    value = value * 10 + static_cast<unsigned long>(c - '0');
+  }
+  if (value > max) {
+    return false;
+  }
+  *out = value;
+  return true;
+}
+
+// The k-th camera of a kind (k from 0) gets the default serial with its last character replaced,
+// 1..9 then A..Z, so that up to 35 cameras of one kind stay distinct.
+std::wstring DefaultSerial(CameraKind kind, int sameKindBefore) {
+  std::wstring serial = RowOf(kind).serial;
+  static const wchar_t kDigits[] = L"123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  const int index = sameKindBefore % 35;
+  serial.back() = kDigits[index];
+  return serial;
+}
+
+template <typename Camera>
+std::string VersionOf(const sim::CameraDevice& device) {
+  return sim::ToString(static_cast<const Camera&>(device).Version());
+}
+
+}  // namespace
+
+const char* KindName(CameraKind kind) {
+  return RowOf(kind).token;
+}
+
+const char* FaultName(sim::FaultKind kind) {
+  for (const FaultRow& row : kFaults) {
+    if (row.kind == kind) {
+      return row.token;
+    }
+  }
+  return "none";
+}
+
+bool ParseRoster(const std::string& text, std::vector<CameraSpec>* cameras, std::string* error) {
+  cameras->clear();
+  if (Trim(text) == "none") {
+    return true;  // an empty bench: the program shows "No Device Connected"
+  }
+  std::vector<CameraSpec> parsed;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(',', start);
+    if (end == std::string::npos) {
+      end = text.size();
+    }
+    std::string item = Trim(text.substr(start, end - start));
+    start = end + 1;
+    if (item.empty()) {
+      *error = "empty camera in the list \"" + text + "\"";
+      return false;
+    }
+    CameraSpec spec;
+    if (item[0] == '-') {
+      spec.plugged = false;
+      item.erase(0, 1);
+    }
+    const std::size_t colon = item.find(':');
+    const std::string token = item.substr(0, colon);
+    const KindRow* row = FindKind(token);
+    if (row == nullptr) {
+      *error = "unknown camera kind \"" + token +
+               "\" (known: generic, pesca, tarsa, mirel, cx3, nxp, restricted, dfu, fx3rom, "
+               "rt1060rom)";
+      return false;
+    }
+    spec.kind = row->kind;
+    if (colon != std::string::npos) {
+      const std::string serial = item.substr(colon + 1);
+      if (serial.size() > kMaxSerialChars) {
+        *error = "serial \"" + serial + "\" is longer than 10 characters";
+        return false;
+      }
+      for (char c : serial) {
+        if (!IsSerialChar(c)) {
+          *error = "serial \"" + serial + "\" may hold letters and digits only";
+          return false;
+        }
+      }
+      spec.serialGiven = true;
+      spec.serial.assign(serial.begin(), serial.end());
+    }
+    parsed.push_back(spec);
+    if (parsed.size() > kMaxCameras) {
+      *error = "more than 16 cameras";
+      return false;
+    }
+    if (end == text.size()) {
+      break;
+    }
+  }
+  *cameras = parsed;
+  return true;
+}
+
+bool ParseSpeed(const std::string& text, double* speed, std::string* error) {
+  const std::string value = Trim(text);
+  if (value.empty()) {
+    *speed = 1.0;
+    return true;
+  }
+  errno = 0;
+  char* end = nullptr;
+  const double parsed = std::strtod(value.c_str(), &end);
+  if (errno != 0 || end == value.c_str() || *end != '\0' || !(parsed >= kMinSpeed) ||
+      !(parsed <= kMaxSpeed)) {
+    *error = "speed \"" + value + "\" is not a number from 0.1 to 1000";
+    return false;
+  }
+  *speed = parsed;
+  return true;
+}
+
+bool ParseBenchCommand(const std::string& text, BenchCommand* command, std::string* error) {
+  const std::vector<std::string> words = Words(text);
+  if (words.empty()) {
+    *error = "empty command";
+    return false;
+  }
+  BenchCommand parsed;
+  const std::string& verb = words[0];
+  std::size_t expected = 2;
+  if (verb == "plug") {
+    parsed.verb = BenchCommand::Verb::kPlug;
+  } else if (verb == "unplug") {
+    parsed.verb = BenchCommand::Verb::kUnplug;
+  } else if (verb == "fault") {
+    parsed.verb = BenchCommand::Verb::kFault;
+    expected = 3;
+  } else {
+    *error = "unknown command \"" + verb + "\" (plug, unplug, fault)";
+    return false;
+  }
+  if (words.size() != expected) {
+    *error = expected == 2 ? "usage: " + verb + " <camera>"
+                           : std::string("usage: fault <camera> <kind>@<transfer> | none");
+    return false;
+  }
+  unsigned long camera = 0;
+  if (!ParseCount(words[1], kMaxCameras - 1, &camera)) {
+    *error = "camera \"" + words[1] + "\" is not a number from 0 to 15";
+    return false;
+  }
+  parsed.camera = camera;
+  if (parsed.verb == BenchCommand::Verb::kFault) {
+    const std::string& fault = words[2];
+    const std::size_t at = fault.find('@');
+    const std::string kind = fault.substr(0, at);
+    const FaultRow* row = nullptr;
+    for (const FaultRow& candidate : kFaults) {
+      if (kind == candidate.token) {
+        row = &candidate;
+      }
+    }
+    if (row == nullptr) {
+      *error = "unknown fault \"" + kind + "\" (error, short, stuck, errorstate, disconnect, none)";
+      return false;
+    }
+    parsed.fault = row->kind;
+    if (row->kind == sim::FaultKind::kNone) {
+      if (at != std::string::npos) {
+        *error = "fault none takes no transfer";
+        return false;
+      }
+    } else {
+      unsigned long after = 0;
+      if (at == std::string::npos || !ParseCount(fault.substr(at + 1), 1000000, &after)) {
+        *error = "fault \"" + fault + "\" needs @<transfer>, a number from 0";
+        return false;
+      }
+      parsed.afterTransfers = static_cast<int>(after);
+    }
+  }
+  *command = parsed;
+  return true;
+}
+
+std::vector<BenchCamera> MakeCameras(const std::vector<CameraSpec>& specs) {
+  std::vector<BenchCamera> cameras;
+  for (std::size_t i = 0; i < specs.size(); ++i) {
+    const CameraSpec& spec = specs[i];
+    int sameKindBefore = 0;
+    for (std::size_t j = 0; j < i; ++j) {
+      sameKindBefore += specs[j].kind == spec.kind ? 1 : 0;
+    }
+    const std::wstring serial =
+        spec.serialGiven ? spec.serial : DefaultSerial(spec.kind, sameKindBefore);
+    BenchCamera camera;
+    camera.spec = spec;
+    switch (spec.kind) {
+      case CameraKind::kGeneric:
+      case CameraKind::kDfuWaiting: {
+        sim::DfuModeCamera::Options options;
+        options.serial = serial;
+        options.startInUpdateMode = spec.kind == CameraKind::kDfuWaiting;
+        camera.device = std::make_shared<sim::GenericCamera>(options);
+        camera.version = &VersionOf<sim::DfuModeCamera>;
+        break;
+      }
+      case CameraKind::kPesca: {
+        sim::DfuModeCamera::Options options = sim::PescaOptions();
+        options.serial = serial;
+        camera.device = std::make_shared<sim::PescaCamera>(options);
+        camera.version = &VersionOf<sim::DfuModeCamera>;
+        break;
+      }
+      case CameraKind::kTarsa: {
+        sim::DfuModeCamera::Options options = sim::TarsaOptions();
+        options.serial = serial;
+        camera.device = std::make_shared<sim::TarsaCamera>(options);
+        camera.version = &VersionOf<sim::DfuModeCamera>;
+        break;
+      }
+      case CameraKind::kRestricted: {
+        auto restricted = std::make_shared<sim::RestrictedCamera>();
+        restricted->SetSerial(serial);
+        camera.device = restricted;
+        camera.version = &VersionOf<sim::DfuModeCamera>;
+        break;
+      }
+      case CameraKind::kMirel: {
+        sim::MirelCamera::Options options;
+        options.serial = serial;
+        camera.device = std::make_shared<sim::MirelCamera>(options);
+        camera.version = &VersionOf<sim::MirelCamera>;
+        break;
+      }
+      case CameraKind::kCx3:
+      case CameraKind::kFx3Rom: {
+        sim::Cx3Camera::Options options;
+        options.serial = serial;
+        if (spec.kind == CameraKind::kFx3Rom) {
+          options.startMode = sim::Cx3Camera::Mode::kBootRom;
+        }
+        camera.device = std::make_shared<sim::Cx3Camera>(options);
+        camera.version = &VersionOf<sim::Cx3Camera>;
+        break;
+      }
+      case CameraKind::kNxp:
+      case CameraKind::kRt1060Rom: {
+        sim::NxpCamera::Options options;
+        options.serial = serial;
+        if (spec.kind == CameraKind::kRt1060Rom) {
+          options.startMode = sim::NxpCamera::Mode::kRom;
+        }
+        camera.device = std::make_shared<sim::NxpCamera>(options);
+        camera.version = &VersionOf<sim::NxpCamera>;
+        break;
+      }
+    }
+    cameras.push_back(std::move(camera));
+  }
+  return cameras;
+}
+
+}  // namespace veltra::demo

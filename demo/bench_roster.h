@@ -1,0 +1,84 @@
+// The demo's virtual cameras: which ones sit on the bench, in which mode they start, and the text
+// forms the demo reads from its environment (the cameras, the clock's speed) and its bench window
+// takes as commands (plug, unplug, set a fault).
+//
+// A roster is a comma-separated list of camera kinds, in plug order:
+//
+//   generic,pesca,nxp              the default: three cameras in their normal firmware
+//   -cx3                           a camera the bench knows but that starts unplugged
+//   generic:RX4A000042             an explicit USB serial (up to 10 letters and digits)
+//   generic:                       no serial at all (Windows then makes up an instance ID)
+//   none                           no camera at all
+//
+// Several cameras of one kind get distinct serials unless told otherwise: the program finds an
+// updated camera again by its serial, so two cameras sharing one would be a different test.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/cameras/camera_device.h"
+#include "sim/virtual_device.h"
+
+namespace veltra::demo {
+
+enum class CameraKind {
+  kGeneric,     // "Veltra_RX40_MH", 7E51:C1D0, FirmwareUpdate → DF00
+  kPesca,       // 7E51:C123, SetExtensionUnitValueForPesca → DF01
+  kTarsa,       // 7E51:C05C, FallbacktoFWTarsa → DF00
+  kMirel,       // 7E51:C181, the Sunplus library
+  kCx3,         // 04B4:00C3, HID erase and reset → FX3 ROM → DF00
+  kNxp,         // 7E51:C2A0, FirmwareUpdate → RT1060 ROM → flash loader DF02
+  kRestricted,  // 7E51:C0FF, never listed
+  kDfuWaiting,  // a generic camera found already waiting in DF00
+  kFx3Rom,      // a CX3 with an empty flash, waiting in its FX3 boot ROM
+  kRt1060Rom,   // an NXP camera with a blank flash, waiting in the RT1060 ROM
+};
+
+struct CameraSpec {
+  CameraKind kind = CameraKind::kGeneric;
+  bool serialGiven = false;  // false: the kind's default serial, made distinct per camera
+  std::wstring serial;
+  bool plugged = true;  // plugged in when the demo starts
+};
+
+constexpr char kDefaultRoster[] = "generic,pesca,nxp";
+
+// Parses a roster. On failure returns false and says why in *error (the cameras are left empty).
+bool ParseRoster(const std::string& text, std::vector<CameraSpec>* cameras, std::string* error);
+
+// The token of a kind as the roster writes it ("generic", "fx3rom", ...).
+const char* KindName(CameraKind kind);
+
+// The clock's speed factor: empty means real time (1); otherwise a number from 0.1 to 1000.
+bool ParseSpeed(const std::string& text, double* speed, std::string* error);
+
+// Bench commands, as the bench window's buttons and the test driver (WM_COPYDATA) give them:
+//   plug <n>   unplug <n>   fault <n> <kind>@<k>   fault <n> none
+// where <n> is the camera's place in the roster (from 0) and the fault strikes the k-th transfer
+// the camera receives from now on (0 = the next one). Fault kinds: error, short, stuck,
+// errorstate, disconnect.
+struct BenchCommand {
+  enum class Verb { kPlug, kUnplug, kFault };
+  Verb verb = Verb::kPlug;
+  std::size_t camera = 0;
+  sim::FaultKind fault = sim::FaultKind::kNone;
+  int afterTransfers = 0;
+};
+bool ParseBenchCommand(const std::string& text, BenchCommand* command, std::string* error);
+const char* FaultName(sim::FaultKind kind);
+
+// One camera on the bench with what the bench window shows about it.
+struct BenchCamera {
+  CameraSpec spec;
+  std::shared_ptr<sim::CameraDevice> device;
+  // The firmware version the camera runs (or would boot) now, "a.b.c.d".
+  std::string (*version)(const sim::CameraDevice& device) = nullptr;
+};
+
+// Makes the cameras of a roster, each with its serial; none is on a bus yet.
+std::vector<BenchCamera> MakeCameras(const std::vector<CameraSpec>& specs);
+
+}  // namespace veltra::demo
