@@ -107,10 +107,12 @@ BlStatus FlashLoader::FillMemory(std::uint32_t address, std::uint32_t count,
   if (!InRt1060Ram(address, count)) {
     return BlStatus::kMemoryRangeInvalid;
   }
+  // One write of the whole range: a fill may cover a whole RAM bank (up to 1 MiB).
+  std::vector<std::uint8_t> bytes(count);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint8_t byte = static_cast<std::uint8_t>((pattern >> (8 * (i % 4))) & 0xFF);
-    ram_.Write(address + i, &byte, 1);
+    bytes[i] = static_cast<std::uint8_t>((pattern >> (8 * (i % 4))) & 0xFF);
   }
+  ram_.Write(address, bytes.data(), bytes.size());
   return BlStatus::kSuccess;
 }
 

@@ -1,5 +1,7 @@
 #include "sim/sparse_memory.h"
 
+#include <algorithm>
+
 namespace veltra::sim {
 
 std::size_t SparseMemory::Clamp(std::uint32_t address, std::size_t length) {
@@ -21,30 +23,46 @@ std::uint8_t SparseMemory::ByteAt(std::uint32_t address) const {
   return it == pages_.end() ? fill_ : it->second[address % kPageSize];
 }
 
+// The range operations go page by page, with one look-up per page rather than per byte: the flash
+// loader erases up to the whole 8 MiB flash in one command.
 void SparseMemory::Write(std::uint32_t address, const std::uint8_t* data, std::size_t length) {
   if (data == nullptr) {
     return;
   }
   length = Clamp(address, length);
-  for (std::size_t i = 0; i < length; ++i) {
-    const std::uint32_t at = address + static_cast<std::uint32_t>(i);
-    PageFor(at)[at % kPageSize] = data[i];
+  for (std::size_t done = 0; done < length;) {
+    const std::uint32_t at = address + static_cast<std::uint32_t>(done);
+    const std::size_t offset = at % kPageSize;
+    const std::size_t n = std::min<std::size_t>(kPageSize - offset, length - done);
+    std::copy_n(data + done, n, PageFor(at).begin() + static_cast<std::ptrdiff_t>(offset));
+    done += n;
   }
 }
 
 void SparseMemory::Fill(std::uint32_t address, std::size_t length, std::uint8_t value) {
   length = Clamp(address, length);
-  for (std::size_t i = 0; i < length; ++i) {
-    const std::uint32_t at = address + static_cast<std::uint32_t>(i);
-    PageFor(at)[at % kPageSize] = value;
+  for (std::size_t done = 0; done < length;) {
+    const std::uint32_t at = address + static_cast<std::uint32_t>(done);
+    const std::size_t offset = at % kPageSize;
+    const std::size_t n = std::min<std::size_t>(kPageSize - offset, length - done);
+    std::fill_n(PageFor(at).begin() + static_cast<std::ptrdiff_t>(offset), n, value);
+    done += n;
   }
 }
 
 std::vector<std::uint8_t> SparseMemory::Read(std::uint32_t address, std::size_t length) const {
   length = Clamp(address, length);
-  std::vector<std::uint8_t> out(length);
-  for (std::size_t i = 0; i < length; ++i) {
-    out[i] = ByteAt(address + static_cast<std::uint32_t>(i));
+  std::vector<std::uint8_t> out(length, fill_);
+  for (std::size_t done = 0; done < length;) {
+    const std::uint32_t at = address + static_cast<std::uint32_t>(done);
+    const std::size_t offset = at % kPageSize;
+    const std::size_t n = std::min<std::size_t>(kPageSize - offset, length - done);
+    const auto page = pages_.find(at - static_cast<std::uint32_t>(offset));
+    if (page != pages_.end()) {
+      std::copy_n(page->second.begin() + static_cast<std::ptrdiff_t>(offset), n,
+                  out.begin() + static_cast<std::ptrdiff_t>(done));
+    }
+    done += n;
   }
   return out;
 }
@@ -59,10 +77,23 @@ std::uint32_t SparseMemory::ReadLe32(std::uint32_t address) const {
 
 bool SparseMemory::All(std::uint32_t address, std::size_t length, std::uint8_t value) const {
   length = Clamp(address, length);
-  for (std::size_t i = 0; i < length; ++i) {
-    if (ByteAt(address + static_cast<std::uint32_t>(i)) != value) {
-      return false;
+  for (std::size_t done = 0; done < length;) {
+    const std::uint32_t at = address + static_cast<std::uint32_t>(done);
+    const std::size_t offset = at % kPageSize;
+    const std::size_t n = std::min<std::size_t>(kPageSize - offset, length - done);
+    const auto page = pages_.find(at - static_cast<std::uint32_t>(offset));
+    if (page == pages_.end()) {
+      if (fill_ != value) {
+        return false;
+      }
+    } else {
+      const auto first = page->second.begin() + static_cast<std::ptrdiff_t>(offset);
+      if (std::any_of(first, first + static_cast<std::ptrdiff_t>(n),
+                      [value](std::uint8_t b) { return b != value; })) {
+        return false;
+      }
     }
+    done += n;
   }
   return true;
 }
