@@ -25,7 +25,7 @@ LOG_DIR=$BUILD_DIR/logs
 
 ALL_PRESETS=(native native-asan native-tsan win32 win64)
 TEST_PRESETS=" native native-asan native-tsan "
-PACKAGES=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
+PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
 
