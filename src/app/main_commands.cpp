@@ -106,6 +106,10 @@ void OnBrowseCommand() {
     return;  // cancelled: nothing changes
   }
   if (result == 0) {
+    // The failed selection released the payloads; an earlier good choice must not leave F/W
+    // UPDATE armed with nothing to send, nor the path box naming a file that was not taken.
+    Dialog().EnableItem(IDC_BTN_FW_UPDATE, false);
+    Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
     Dialog().MessageBox(kTextFileReadingFailed, kCaptionError, kMbOk);
     return;
   }
