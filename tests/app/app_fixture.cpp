@@ -42,7 +42,9 @@ std::vector<std::string> RecordingCameraLibrary::Calls() const {
 bool RecordingCameraLibrary::Called(const std::string& call) const {
   std::lock_guard<std::mutex> lock(mutex_);
   for (const auto& c : calls_) {
-    if (c == call) return true;
+    if (c == call) {
+      return true;
+    }
   }
   return false;
 }
@@ -50,7 +52,9 @@ bool RecordingCameraLibrary::Called(const std::string& call) const {
 int RecordingCameraLibrary::Count(const std::string& prefix) const {
   std::lock_guard<std::mutex> lock(mutex_);
   int n = 0;
-  for (const auto& c : calls_) n += c.rfind(prefix, 0) == 0 ? 1 : 0;
+  for (const auto& c : calls_) {
+    n += c.rfind(prefix, 0) == 0 ? 1 : 0;
+  }
   return n;
 }
 
@@ -140,7 +144,9 @@ std::int32_t RecordingCameraLibrary::SetHidReport(const std::uint8_t* report, st
 std::int32_t RecordingCameraLibrary::GetHidReport(std::uint8_t* reply64) {
   Record("GetHidReport", "");
   std::lock_guard<std::mutex> lock(mutex_);
-  if (hidReplies_.empty()) return 0;
+  if (hidReplies_.empty()) {
+    return 0;
+  }
   reply64[1] = hidReplies_.front();
   hidReplies_.pop_front();
   return 1;
@@ -232,12 +238,16 @@ std::wstring AppTest::WriteFile(const std::string& name, std::size_t bytes) {
   std::FILE* file = std::fopen(host.c_str(), "wb");
   EXPECT_NE(file, nullptr);
   if (file != nullptr) {
-    for (std::size_t i = 0; i < bytes; ++i) std::fputc(static_cast<int>(i * 7 + 3) & 0xFF, file);
+    for (std::size_t i = 0; i < bytes; ++i) {
+      std::fputc(static_cast<int>(i * 7 + 3) & 0xFF, file);
+    }
     std::fclose(file);
   }
   std::wstring wide(host.begin(), host.end());
   for (auto& c : wide) {
-    if (c == L'/') c = L'\\';
+    if (c == L'/') {
+      c = L'\\';
+    }
   }
   return wide;
 }
@@ -255,7 +265,9 @@ void AppTest::UpdateAndConfirm() {
 
 std::vector<std::wstring> AppTest::BoxTexts() const {
   std::vector<std::wstring> texts;
-  for (const auto& box : dialog_.MessageBoxes()) texts.push_back(box.text);
+  for (const auto& box : dialog_.MessageBoxes()) {
+    texts.push_back(box.text);
+  }
   return texts;
 }
 

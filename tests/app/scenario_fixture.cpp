@@ -70,8 +70,12 @@ void ScenarioTest::Settle() {
       ADD_FAILURE() << "the program's threads did not finish";
       return;
     }
-    for (const DeviceChange& change : discovery_.TakeEvents()) pending.push_back(change);
-    if (pending.empty()) return;
+    for (const DeviceChange& change : discovery_.TakeEvents()) {
+      pending.push_back(change);
+    }
+    if (pending.empty()) {
+      return;
+    }
     DeviceChange change = pending.front();
     pending.pop_front();
     dialog_.Dispatch(kWmDeviceChange, change.event, reinterpret_cast<std::intptr_t>(&change));
@@ -80,7 +84,9 @@ void ScenarioTest::Settle() {
 
 std::vector<std::uint8_t> ScenarioTest::ExampleBytes(const std::string& example) const {
   for (const auto& file : fwgen::ExampleFiles(kNewVersion)) {
-    if (file.name == example) return file.bytes;
+    if (file.name == example) {
+      return file.bytes;
+    }
   }
   ADD_FAILURE() << "no example file " << example;
   return {};
@@ -102,7 +108,9 @@ void ScenarioTest::UpdateAndConfirm() {
 
 std::vector<std::wstring> ScenarioTest::BoxTexts() const {
   std::vector<std::wstring> texts;
-  for (const auto& box : dialog_.MessageBoxes()) texts.push_back(box.text);
+  for (const auto& box : dialog_.MessageBoxes()) {
+    texts.push_back(box.text);
+  }
   return texts;
 }
 

@@ -31,12 +31,18 @@ sim::FirmwareVersion NewVersion() {
 Bytes Section(const Bytes& file, const char* marker, std::size_t gap, int occurrence = 0) {
   const std::size_t markerLength = std::strlen(marker);
   for (std::size_t i = 0; i + markerLength + gap + 4 <= file.size(); ++i) {
-    if (std::memcmp(file.data() + i, marker, markerLength) != 0) continue;
-    if (occurrence-- > 0) continue;
+    if (std::memcmp(file.data() + i, marker, markerLength) != 0) {
+      continue;
+    }
+    if (occurrence-- > 0) {
+      continue;
+    }
     const std::size_t at = i + markerLength + gap;
     const std::uint32_t length = file[at] | (file[at + 1] << 8) | (file[at + 2] << 16) |
                                  (static_cast<std::uint32_t>(file[at + 3]) << 24);
-    if (at + 4 + length > file.size()) break;
+    if (at + 4 + length > file.size()) {
+      break;
+    }
     return Bytes(file.begin() + static_cast<std::ptrdiff_t>(at + 4),
                  file.begin() + static_cast<std::ptrdiff_t>(at + 4 + length));
   }

@@ -47,7 +47,9 @@ class SunplusTest : public AppTest {
   }
   std::vector<std::uint8_t> FileBytes() const {
     std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < 3000; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 7 + 3));
+    for (std::size_t i = 0; i < 3000; ++i) {
+      bytes.push_back(static_cast<std::uint8_t>(i * 7 + 3));
+    }
     return bytes;
   }
 
@@ -64,7 +66,9 @@ TEST_F(SunplusTest, MirelCameraIsDownloadedThroughTheLibraryWithProgress) {
   EXPECT_EQ(download.length, 3000);
   EXPECT_EQ(download.flashType, 1);
   const std::int32_t reserved[6] = {0, 0, 0, 0, 1, 0};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(download.reserved[i], reserved[i]) << i;
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(download.reserved[i], reserved[i]) << i;
+  }
   EXPECT_TRUE(download.callbackGiven);
   EXPECT_EQ(download.last, 0);
   // Each progress step reached the dialog (which answered TRUE) before the library went on.

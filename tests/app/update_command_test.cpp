@@ -292,7 +292,9 @@ TEST_F(UpdateCommandTest, PescaInDfuModeStartsDirectlyOrStopsWhenItCannotBeOpene
 TEST_F(UpdateCommandTest, Cx3CameraIsErasedAndResetOverHidReports) {
   Prepare(L"CX3 Cam", L"04B4", L"00C3");
   camera_.Answer("InitExtensionUnit", 1);
-  for (std::uint8_t status : {1, 1, 0}) camera_.QueueHidReply(status);  // erase busy twice
+  for (std::uint8_t status : {1, 1, 0}) {
+    camera_.QueueHidReply(status);  // erase busy twice
+  }
   camera_.QueueHidReply(3);  // the first reset failed; then no reply: the camera left
   UpdateAndConfirm();
 
@@ -322,7 +324,9 @@ TEST_F(UpdateCommandTest, Cx3RouteEndsOnAnUnreadableEraseOrAResetThatNeverTakes)
   EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 0);
 
   camera_.QueueHidReply(0);
-  for (int i = 0; i < 10; ++i) camera_.QueueHidReply(3);
+  for (int i = 0; i < 10; ++i) {
+    camera_.QueueHidReply(3);
+  }
   UpdateAndConfirm();
   EXPECT_EQ(camera_.Count("SetHidReport(AA020000,4)"), 10);
   EXPECT_TRUE(Traced(L"Reset Failed\n"));
@@ -331,7 +335,9 @@ TEST_F(UpdateCommandTest, Cx3RouteEndsOnAnUnreadableEraseOrAResetThatNeverTakes)
 
   // An erase that never completes: 100 polls, then the controls without a reset.
   camera_.Answer("InitExtensionUnit", 1);
-  for (int i = 0; i < 100; ++i) camera_.QueueHidReply(1);
+  for (int i = 0; i < 100; ++i) {
+    camera_.QueueHidReply(1);
+  }
   const int resets = camera_.Count("SetHidReport(AA020000,4)");
   UpdateAndConfirm();
   EXPECT_EQ(camera_.Count("SetHidReport(AA020000,4)"), resets);
