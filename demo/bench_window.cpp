@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"
 
 namespace veltra::demo {
@@ -29,7 +30,7 @@ constexpr const wchar_t* kFaultKinds[] = {L"error",      L"short",      L"stuck"
                                           L"errorstate", L"disconnect", L"none"};
 
 DemoBench* BenchOf(HWND window) {
-  return reinterpret_cast<DemoBench*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return FromInteger<DemoBench*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
 std::string Narrow(const wchar_t* text, std::size_t length) {
@@ -49,8 +50,8 @@ HWND AddControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD styl
                 int w, int h, int id) {
   const HWND control = CreateWindowExW(
       cls == std::wstring(L"LISTBOX") || cls == std::wstring(L"EDIT") ? WS_EX_CLIENTEDGE : 0, cls,
-      text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+      text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent, FromInteger<HMENU>(id), nullptr,
+      nullptr);
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                TRUE);
   return control;
@@ -148,7 +149,7 @@ void OnButton(HWND window, int id) {
 
 // What Windows would broadcast for a device interface of the class that changed.
 void DeliverDeviceChange(WPARAM event, LPARAM usbDeviceClass) {
-  const HWND dialog = reinterpret_cast<HWND>(g_hMainDlg);
+  const HWND dialog = FromInteger<HWND>(g_hMainDlg);
   if (dialog == nullptr) {
     return;  // the dialog is not up yet: its start-up scan will see the bus as it is
   }
@@ -183,7 +184,7 @@ void PlaceBesideDialog(HWND window, HWND dialog) {
 LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_NCCREATE: {
-      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+      const auto* create = FromInteger<const CREATESTRUCTW*>(lParam);
       SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
       return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -193,7 +194,7 @@ LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       SetTimer(window, kPlaceTimer, kPlaceTimerMs, nullptr);
       return 0;
     case WM_TIMER: {
-      const HWND dialog = reinterpret_cast<HWND>(g_hMainDlg);
+      const HWND dialog = FromInteger<HWND>(g_hMainDlg);
       if (wParam == kPlaceTimer && dialog != nullptr && IsWindowVisible(dialog) != FALSE) {
         KillTimer(window, kPlaceTimer);
         PlaceBesideDialog(window, dialog);
@@ -207,7 +208,7 @@ LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       }
       return 0;
     case WM_COPYDATA: {
-      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      const auto* data = FromInteger<const COPYDATASTRUCT*>(lParam);
       if (data == nullptr || data->dwData != kBenchCommandTag || data->lpData == nullptr) {
         return FALSE;
       }
@@ -239,8 +240,8 @@ HWND CreateBenchWindow(HINSTANCE instance, DemoBench& bench) {
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = &BenchWindowProc;
   wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = FromInteger<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kBenchWindowClass;
   if (RegisterClassExW(&wc) == 0) {
     return nullptr;

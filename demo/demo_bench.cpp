@@ -32,28 +32,25 @@ DemoBench::DemoBench(const Config& config, std::vector<BenchCamera> cameras)
     slot.camera = std::move(camera);
     cameras_.push_back(std::move(slot));
   }
-  bus_.AddListener([this](const sim::BusEvent& event) {
-    if (event.arrival) {
+  // Every bus change passes here first, on the thread that changed the bus: the bench's own
+  // bookkeeping, then the notification (dropped until NotifyChanges rather than queued in the
+  // discovery port), then the bench window.
+  discovery_.SetChangeListener([this](const DeviceChange& change) {
+    if (change.event == kDbtDeviceArrival) {
       CountAppearances();
     }
+    ChangeSink sink;
     ChangeListener listener;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      listener = listener_;
-    }
-    if (listener) {
-      listener();
-    }
-  });
-  // Until NotifyChanges, changes are dropped rather than queued in the discovery port.
-  discovery_.SetChangeListener([this](const DeviceChange& change) {
-    ChangeSink sink;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
       sink = sink_;
+      listener = listener_;
     }
     if (sink) {
       notifications_.Push(config_.notifyLatencyMs, [sink, change] { sink(change); });
+    }
+    if (listener) {
+      listener();
     }
   });
 }
@@ -146,11 +143,10 @@ std::string DemoBench::Execute(const BenchCommand& command) {
       return "";
     }
     case BenchCommand::Verb::kFault: {
+      // The device counts transfers afresh from the moment it is given a plan.
       sim::FaultPlan plan;
       plan.kind = command.fault;
-      plan.atTransfer = command.fault == sim::FaultKind::kNone
-                            ? -1
-                            : device->TransferCount() + command.afterTransfers;
+      plan.atTransfer = command.fault == sim::FaultKind::kNone ? -1 : command.afterTransfers;
       device->SetFault(plan);
       return "";
     }
