@@ -439,6 +439,9 @@ bool Runner::BoxStep(const Step& step) {
   if (!WaitUntil([&] { return (box = MessageBoxWith(caption, step.args[1])) != nullptr; })) {
     return Fail("no message box " + Quote(caption) + " with " + Quote(step.args[1]));
   }
+  if (step.op == Op::kExpectBox) {
+    return true;
+  }
   const int button = ButtonId(step.args[2]);
   const HWND control = GetDlgItem(box, button);
   if (control == nullptr) {
@@ -565,6 +568,7 @@ bool Runner::Do(const Step& step) {
     case Op::kOpenFile:
       return OpenFileStep(step);
     case Op::kBox:
+    case Op::kExpectBox:
     case Op::kNoBox:
       return BoxStep(step);
     case Op::kDialogExpect:

@@ -38,6 +38,7 @@ const std::vector<OpRow>& OpTable() {
       {"select", Op::kSelect, {Arg::kText}},
       {"open-file", Op::kOpenFile, {Arg::kText}},
       {"box", Op::kBox, {Arg::kText, Arg::kText, Arg::kText}},
+      {"expect-box", Op::kExpectBox, {Arg::kText, Arg::kText}},
       {"no-box", Op::kNoBox, {Arg::kText, Arg::kNumber}},
       {"dialog-expect", Op::kDialogExpect, {Arg::kText, Arg::kControl, Arg::kState}},
       {"dialog-press", Op::kDialogPress, {Arg::kText, Arg::kControl}},

@@ -22,6 +22,7 @@
 //   open-file <path>                     fills the open-file dialog with path and confirms it
 //   box <caption> <text> <ok|yes|no>     a message box with this caption and text is shown;
 //                                        presses the button
+//   expect-box <caption> <text>         such a message box is shown (it stays open)
 //   no-box <caption> <milliseconds>      no dialog or message box with this caption (other than
 //                                        the main dialog) shows in that time
 //   dialog-expect <caption> <control> <enabled|disabled>
@@ -61,6 +62,7 @@ enum class Op {
   kSelect,
   kOpenFile,
   kBox,
+  kExpectBox,
   kNoBox,
   kDialogExpect,
   kDialogPress,

@@ -11,6 +11,12 @@ constexpr UINT kAnswerMs = 1000;  // how long one read waits for the other threa
 constexpr int kMaxTextChars = 8192;
 constexpr int kClassChars = 64;
 
+// The callbacks' LPARAM carries a pointer to the caller's collection.
+template <typename T>
+T* FromParam(LPARAM param) {
+  return reinterpret_cast<T*>(param);  // NOLINT(performance-no-int-to-ptr)
+}
+
 // A message to another process' window that gives up when its thread does not answer in time.
 bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   DWORD_PTR answer = 0;
@@ -28,7 +34,7 @@ struct ShownSearch {
 };
 
 BOOL CALLBACK CollectShown(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<ShownSearch*>(param);
+  auto* search = FromParam<ShownSearch>(param);
   if (IsWindowVisible(window) == FALSE) {
     return TRUE;
   }
@@ -41,7 +47,7 @@ BOOL CALLBACK CollectShown(HWND window, LPARAM param) {
 }
 
 BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
-  reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+  FromParam<std::vector<HWND>>(param)->push_back(window);
   return TRUE;
 }
 
