@@ -47,6 +47,7 @@ class UniqueHandle {
 
 // The program logic sees OS objects as integers (platform/types.h); these convert at the border.
 inline HANDLE ToWin32(Handle handle) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the value is a handle, not an address
   return reinterpret_cast<HANDLE>(handle);
 }
 inline Handle FromWin32(HANDLE handle) {

@@ -10,6 +10,7 @@ namespace {
 
 // A module handle is the library's base address, not a kernel object.
 HMODULE ToModule(Handle library) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the module's base address, kept as an integer
   return reinterpret_cast<HMODULE>(library);
 }
 
