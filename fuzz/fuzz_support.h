@@ -179,13 +179,14 @@ inline DeviceRecord EarlierRecord(int i) {
   return r;
 }
 
-// Puts `count` earlier records into the table; false when one of them has changed since.
+// Puts `count` earlier records into the table (the pass appends after them).
 inline void FillEarlierRecords(int count) {
   for (int i = 0; i < count; ++i) {
     g_DeviceTable[i] = EarlierRecord(i);
   }
   g_nDeviceCount = count;
 }
+// False when one of the earlier records has changed.
 inline bool EarlierRecordsKept(int count) {
   for (int i = 0; i < count; ++i) {
     const DeviceRecord before = EarlierRecord(i);
