@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -78,11 +77,26 @@ std::string ReadSource(const std::string& relative) {
   return text.str();
 }
 
-std::set<std::string> Matches(const std::string& text, const std::regex& pattern) {
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// The identifier that follows each occurrence of the marker (after blanks).
+std::set<std::string> NamesAfter(const std::string& text, const std::string& marker) {
   std::set<std::string> names;
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern);
-       it != std::sregex_iterator(); ++it) {
-    names.insert((*it)[1].str());
+  for (std::size_t at = text.find(marker); at != std::string::npos;
+       at = text.find(marker, at + marker.size())) {
+    std::size_t begin = at + marker.size();
+    while (begin < text.size() && (text[begin] == ' ' || text[begin] == '\t')) {
+      ++begin;
+    }
+    std::size_t end = begin;
+    while (end < text.size() && IsNameChar(text[end])) {
+      ++end;
+    }
+    if (end > begin) {
+      names.insert(text.substr(begin, end - begin));
+    }
   }
   return names;
 }
@@ -95,11 +109,11 @@ TEST(CameraLibraryBinding, PortCInterfaceAndDefFileNameTheSameOperations) {
   ASSERT_FALSE(api.empty());
   ASSERT_FALSE(def.empty());
 
-  const auto operations = Matches(port, std::regex(R"(virtual\s+std::int32_t\s+(\w+)\s*\()"));
-  const auto exports =
-      Matches(api, std::regex(R"(ORLO_FWSW_API\s+std::int32_t\s+__cdecl\s+(\w+)\s*\()"));
-  const std::string exportSection = def.substr(def.find("EXPORTS"));
-  const auto defined = Matches(exportSection, std::regex(R"(\n[ \t]+(\w+))"));
+  const auto operations = NamesAfter(port, "virtual std::int32_t");
+  const auto exports = NamesAfter(api, "std::int32_t __cdecl");
+  const std::size_t section = def.find("EXPORTS");
+  ASSERT_NE(section, std::string::npos);
+  const auto defined = NamesAfter(def.substr(section), "\n ");
 
   EXPECT_GE(operations.size(), 27u);
   EXPECT_EQ(exports, operations);
