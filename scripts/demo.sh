@@ -1,104 +1,146 @@
 #!/usr/bin/env bash
-# The demo: the program's own update logic on the virtual camera bench, headless.
+# The demo: the program's own window and logic on the virtual camera bench.
 #
-#   scripts/demo.sh           install what is missing, build, write example firmware files, update a
-#                             virtual DFU camera with each kind, show what it saw and where the USB
-#                             traffic logs are
-#   scripts/demo.sh --check   the same, quietly; exits non-zero when anything fails (scripts/test.sh)
+#   scripts/demo.sh             builds Veltra_FW_Updater_Demo.exe (win64 preset) and the example
+#                               firmware, and starts the demo under Wine. With a display, its window
+#                               opens beside the "Virtual camera bench" window: choose a camera, a
+#                               file (Browse shows the example files), F/W UPDATE, and plug or unplug
+#                               cameras on the bench. Without a display it runs under Xvfb, performs
+#                               one scripted update and prints the paths of its screenshots.
+#   scripts/demo.sh --headless  the scripted update under Xvfb even when a display is there
+#   scripts/demo.sh --bench     the console demo: veltra-bench updates a virtual DFU camera with each
+#                               kind of image and shows where the USB traffic logs are
+#   scripts/demo.sh --check     the console demo, quietly; exits non-zero when anything fails
+#                               (scripts/test.sh)
 #
-# Environment: VELTRA_BUILD_DIR (default <tree>/build; the native preset builds in <dir>/native),
-# VELTRA_JOBS (default: number of CPUs).
+# Environment: VELTRA_BUILD_DIR (default <tree>/build), VELTRA_JOBS (default: number of CPUs),
+# VELTRA_DEMO_CAMERAS and VELTRA_DEMO_SPEED (the demo's cameras and clock, see docs/e2e.md),
+# WINEDEBUG (default -all; -all,warn+seh or +debugstr shows the program's debug trace).
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT" || exit 1
+# shellcheck source=scripts/e2e.sh
+source "$ROOT/scripts/e2e.sh"
 
-CHECK=0
+MODE=window
 case "${1:-}" in
-  --check) CHECK=1 ;;
   "") ;;
-  *) echo "usage: scripts/demo.sh [--check]" >&2; exit 2 ;;
+  --headless) MODE=headless ;;
+  --bench) MODE=bench ;;
+  --check) MODE=check ;;
+  *) echo "usage: scripts/demo.sh [--headless | --bench | --check]" >&2; exit 2 ;;
+esac
+if [[ $MODE == window && -z ${DISPLAY:-} ]]; then
+  MODE=headless
+fi
+
+BUILD_DIR=${VELTRA_BUILD_DIR:-$ROOT/build}
+export VELTRA_JOBS=${VELTRA_JOBS:-$(nproc 2>/dev/null || echo 2)}
+DEMO_DIR=$BUILD_DIR/demo
+LOGS=$DEMO_DIR/logs
+
+# ---- the console demo on the bench (veltra-bench) ----------------------------------------------------
+bench_demo() {
+  local check=$1 native=$BUILD_DIR/native out
+  local examples=$native/demo
+  veltra_install_packages cmake ninja-build g++ libgtest-dev ||
+    veltra_die "could not install the packages"
+  ((check)) || echo "building veltra-bench and veltra-mkfw (native preset, $native)"
+  mkdir -p "$BUILD_DIR" || veltra_die "cannot create $BUILD_DIR"
+  out=$(mktemp)
+  trap 'rm -f "$out"' EXIT
+  veltra_build "$BUILD_DIR" native "$out" veltra-bench veltra-mkfw >/dev/null || exit 1
+  local bench=$native/tools/veltra-bench/veltra-bench
+  local mkfw=$native/tools/veltra-mkfw/veltra-mkfw
+  if ! { rm -rf "$examples" && mkdir -p "$examples"; }; then
+    veltra_die "cannot create $examples"
+  fi
+  "$mkfw" "$examples" >"$out" 2>&1 || { cat "$out" >&2; veltra_die "veltra-mkfw failed"; }
+
+  # file | camera product ID | what it shows
+  local runs=(
+    "mcu.img|DF00|MCU image: MCU text in line chunks, verify, then the image section"
+    "fpga.img|DF00|FPGA image: verify first, then bitstream and image section"
+    "combined_type1.img|DF01|combined image of type 1 on a DF01 camera: two passes"
+    "combined_type2.img|DF01|combined image of type 2 on a DF01 camera: two passes"
+    "combined_type3.img|DF00|combined image of type 3: its second part in one pass"
+    "nxp_firmware.bin|DF00|unmarked image: written in one pass"
+  )
+  local failed=0 logs=() run file pid what log args
+  for run in "${runs[@]}"; do
+    IFS='|' read -r file pid what <<<"$run"
+    log=$examples/${file%.*}.jsonl
+    args=("$examples/$file" --pid "$pid" --log "$log")
+    if ((check)); then
+      if ! "$bench" "${args[@]}" --quiet >"$out" 2>&1; then
+        cat "$out" >&2
+        echo "demo: $file did not end on a camera holding its payloads" >&2
+        failed=1
+      fi
+    else
+      echo
+      echo "=== $what"
+      "$bench" "${args[@]}" || failed=1
+    fi
+    logs+=("$log")
+  done
+  if ((check)); then
+    ((failed)) && exit 1
+    echo "demo check: ${#runs[@]} updates on the virtual camera bench ended as expected"
+    exit 0
+  fi
+  echo
+  echo "USB traffic logs (JSON Lines, one transfer per line; t_ms is the program's clock):"
+  for log in "${logs[@]}"; do echo "  $log"; done
+  echo "Try a fault: $bench $examples/mcu.img --fault short@12"
+  exit "$failed"
+}
+
+case $MODE in
+  bench) bench_demo 0 ;;
+  check) bench_demo 1 ;;
 esac
 
-BUILD_DIR=${VELTRA_BUILD_DIR:-$ROOT/build}/native
-JOBS=${VELTRA_JOBS:-$(nproc 2>/dev/null || echo 2)}
-DEMO_DIR=$BUILD_DIR/demo
-PACKAGES=(cmake ninja-build g++ libgtest-dev)
+# ---- the demo's window under Wine --------------------------------------------------------------------
+veltra_install_packages "${VELTRA_E2E_PACKAGES[@]}" || veltra_die "could not install the packages"
+mkdir -p "$LOGS" || veltra_die "cannot create $LOGS"
+veltra_build "$BUILD_DIR" win64 "$LOGS/build_win64.log" Veltra_FW_Updater_Demo e2e_driver || exit 1
+veltra_build "$BUILD_DIR" native "$LOGS/build_native.log" veltra-mkfw || exit 1
+APP=$DEMO_DIR/app
+SHOTS=$DEMO_DIR/screenshots
+if ! { rm -rf "$APP" "$SHOTS" && mkdir -p "$APP" "$SHOTS"; }; then
+  veltra_die "cannot prepare $DEMO_DIR"
+fi
+veltra_stage_demo "$BUILD_DIR/win64" "$BUILD_DIR/native" "$APP" || veltra_die "cannot stage the demo"
 
-say() { ((CHECK)) || echo "$@"; }
-fail() { echo "demo: $*" >&2; exit 1; }
+if [[ $MODE == headless ]]; then
+  veltra_start_display || veltra_die "no X display could be started (Xvfb)"
+fi
+trap veltra_stop_wine_and_display EXIT
+echo "preparing the Wine prefix $BUILD_DIR/wine (the first time takes a while)"
+veltra_prepare_prefix "$BUILD_DIR/wine" >"$LOGS/prefix.log" 2>&1 ||
+  { cat "$LOGS/prefix.log" >&2; veltra_die "the Wine prefix could not be prepared"; }
 
-# ---- packages (installed only when missing) ------------------------------------------------------
-missing=()
-for package in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
+if [[ $MODE == window ]]; then
+  echo "starting $APP/Veltra_FW_Updater_Demo.exe (close it with EXIT)"
+  echo "  cameras: ${VELTRA_DEMO_CAMERAS:-generic,pesca,nxp} (VELTRA_DEMO_CAMERAS)"
+  echo "  firmware: the example files in $APP; the program questions a file not named after the"
+  echo "  camera's model (Veltra_RX40M_*, Veltra_Pesca_*, Veltra_NX20_*, Veltra_CX3_*)"
+  (cd "$APP" && "$VELTRA_WINE" Veltra_FW_Updater_Demo.exe)
+  exit $?
+fi
+
+echo "running one scripted update under Xvfb (display $DISPLAY)"
+log=$LOGS/tour.log
+if ! veltra_run_script "$APP" "$ROOT/tests/e2e/demo_tour.txt" "$SHOTS" "$log" 180; then
+  import -window root "$SHOTS/failed.png" 2>/dev/null
+  veltra_convert_screenshots "$SHOTS"
+  grep -v "Read access denied" "$log" | tail -n 15 >&2
+  veltra_die "the scripted update failed (log: $log, screenshot: $SHOTS/failed.png)"
+fi
+veltra_convert_screenshots "$SHOTS"
+echo "the update went through; screenshots:"
+for shot in "$SHOTS"/*.png; do
+  echo "  $shot"
 done
-if ((${#missing[@]} > 0)); then
-  sudo=()
-  if ((EUID != 0)); then
-    command -v sudo >/dev/null 2>&1 || fail "missing packages (${missing[*]}) and no sudo"
-    sudo=(sudo)
-  fi
-  say "installing: ${missing[*]}"
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null &&
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-      --no-install-recommends "${missing[@]}" >/dev/null || fail "could not install ${missing[*]}"
-fi
-
-# ---- build ---------------------------------------------------------------------------------------
-say "building veltra-bench and veltra-mkfw (native preset, $BUILD_DIR)"
-out=$(mktemp)
-trap 'rm -f "$out"' EXIT
-if ! { cmake --preset native -B "$BUILD_DIR" && \
-       cmake --build "$BUILD_DIR" -j "$JOBS" --target veltra-bench veltra-mkfw; } >"$out" 2>&1; then
-  tail -n 40 "$out" >&2
-  fail "build failed"
-fi
-BENCH=$BUILD_DIR/tools/veltra-bench/veltra-bench
-MKFW=$BUILD_DIR/tools/veltra-mkfw/veltra-mkfw
-
-# ---- example files ---------------------------------------------------------------------------------
-rm -rf "$DEMO_DIR" && mkdir -p "$DEMO_DIR" || fail "cannot create $DEMO_DIR"
-"$MKFW" "$DEMO_DIR" >"$out" 2>&1 || { cat "$out" >&2; fail "veltra-mkfw failed"; }
-
-# ---- one update per image kind ---------------------------------------------------------------------
-# file | camera product ID | what it shows
-RUNS=(
-  "mcu.img|DF00|MCU image: MCU text in line chunks, verify, then the image section"
-  "fpga.img|DF00|FPGA image: verify first, then bitstream and image section"
-  "combined_type1.img|DF01|combined image of type 1 on a DF01 camera: two passes"
-  "combined_type2.img|DF01|combined image of type 2 on a DF01 camera: two passes"
-  "combined_type3.img|DF00|combined image of type 3: its second part in one pass"
-  "nxp_firmware.bin|DF00|unmarked image: written in one pass"
-)
-failed=0
-logs=()
-for run in "${RUNS[@]}"; do
-  IFS='|' read -r file pid what <<<"$run"
-  log=$DEMO_DIR/${file%.*}.jsonl
-  args=("$DEMO_DIR/$file" --pid "$pid" --log "$log")
-  if ((CHECK)); then
-    if ! "$BENCH" "${args[@]}" --quiet >"$out" 2>&1; then
-      cat "$out" >&2
-      echo "demo: $file did not end on a camera holding its payloads" >&2
-      failed=1
-    fi
-  else
-    echo
-    echo "=== $what"
-    "$BENCH" "${args[@]}" || failed=1
-  fi
-  logs+=("$log")
-done
-
-if ((CHECK)); then
-  ((failed)) && exit 1
-  echo "demo check: ${#RUNS[@]} updates on the virtual camera bench ended as expected"
-  exit 0
-fi
-echo
-echo "USB traffic logs (JSON Lines, one transfer per line; t_ms is the program's clock):"
-for log in "${logs[@]}"; do echo "  $log"; done
-echo "Try a fault: $BENCH $DEMO_DIR/mcu.img --fault short@12"
-exit "$failed"

@@ -7,9 +7,9 @@
 # Builds the win64 preset's demo (Veltra_FW_Updater_Demo.exe on the virtual camera bench), the UI
 # test driver, the product and the stand-in OrloFWSW.dll; checks that the win32 preset's product and
 # demo still build and link; makes the example firmware with the native veltra-mkfw. Then it
-# prepares a Wine prefix and an Xvfb display and runs each scenario script with the driver:
-# product_*.txt against the x86_64 product with the stand-in library, every other one against the
-# demo. Screenshots (the scenarios' own and one of every failure) are kept in
+# prepares a Wine prefix (build/wine, shared with scripts/demo.sh) and an Xvfb display and runs each
+# scenario script with the driver: product_*.txt against the x86_64 product with the stand-in
+# library, every other one against the demo. Screenshots (the scenarios' own and one of every failure) are kept in
 # build/e2e/screenshots/, each scenario's output in build/e2e/logs/. Ends with a summary and the
 # line "N passed, N failed"; the exit status is non-zero when anything failed.
 #
@@ -215,8 +215,8 @@ veltra_e2e_main() {
 
   veltra_start_display || veltra_die "no X display could be started (Xvfb)"
   trap veltra_stop_wine_and_display EXIT
-  echo "Wine prefix $e2e_dir/prefix, display $DISPLAY"
-  veltra_prepare_prefix "$e2e_dir/prefix" >"$logs/prefix.log" 2>&1 ||
+  echo "Wine prefix $build_dir/wine, display $DISPLAY"
+  veltra_prepare_prefix "$build_dir/wine" >"$logs/prefix.log" 2>&1 ||
     { cat "$logs/prefix.log" >&2; veltra_die "the Wine prefix could not be prepared"; }
 
   local results=() passed=0 failed=0 folder log began status seconds shot
