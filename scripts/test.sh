@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds every CMake preset and runs every test.
 #
-#   scripts/test.sh                 everything: native, native-asan, native-tsan, win32, win64, smoke
-#   scripts/test.sh native win32    only the named stages ("smoke" names the demo check)
+#   scripts/test.sh                 everything: native, native-asan, native-tsan, win32, win64, smoke,
+#                                   e2e
+#   scripts/test.sh native win32    only the named stages ("smoke" names the demo check, "e2e" the
+#                                   window under Wine, scripts/e2e.sh)
 #
 # Missing Debian packages are installed first (as root, or through sudo). Each stage's output goes
 # to build/logs/<stage>.log; a failed stage shows the end of its log. The run ends with a summary
@@ -33,13 +35,13 @@ PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-
 if (($# > 0)); then
   WANTED=" $* "
   for name in "$@"; do
-    case " ${ALL_PRESETS[*]} smoke " in
+    case " ${ALL_PRESETS[*]} smoke e2e " in
       *" $name "*) ;;
-      *) echo "unknown stage '$name' (known: ${ALL_PRESETS[*]} smoke)" >&2; exit 2 ;;
+      *) echo "unknown stage '$name' (known: ${ALL_PRESETS[*]} smoke e2e)" >&2; exit 2 ;;
     esac
   done
 else
-  WANTED=" ${ALL_PRESETS[*]} smoke "
+  WANTED=" ${ALL_PRESETS[*]} smoke e2e "
 fi
 wanted() { [[ $WANTED == *" $1 "* ]]; }
 
@@ -195,6 +197,14 @@ if wanted smoke; then
   else
     record "smoke demo" skipped 0 "no scripts/demo.sh"
   fi
+fi
+
+# ---- end to end: the window under Wine, driven from outside (scripts/e2e.sh) -------------------
+if wanted e2e; then
+  run "e2e" bash scripts/e2e.sh
+  status=$?
+  record "e2e" "$(status_word "$status")" "$LAST_SECONDS" \
+    "$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$LOG_DIR/e2e.log" | tail -n 1) scenarios"
 fi
 
 # ---- summary -----------------------------------------------------------------------------------
