@@ -164,9 +164,14 @@ veltra_convert_screenshots() {
 }
 
 # veltra_run_script <folder> <script> <screenshot folder> <log> <seconds>: one scenario.
+# Passed only with the driver's exit code 0 and its closing line: a program that crashes under
+# Wine may still end with status 0.
 veltra_run_script() {
   timeout --kill-after=10 "$5" "$VELTRA_WINE" "$1/e2e_driver.exe" "$(veltra_winpath "$2")" \
     --shots "$(veltra_winpath "$3")" >"$4" 2>&1 </dev/null
+  local status=$?
+  ((status != 0)) && return "$status"
+  grep -q "^e2e_driver: all [0-9]* steps passed" "$4"
 }
 
 # ---- the stage -------------------------------------------------------------------------------------
