@@ -25,11 +25,6 @@ namespace capture_devices {
 
 constexpr std::size_t kMaxEntries = 24;
 
-std::wstring IdAfter(const std::wstring& lower, const wchar_t* marker) {
-  const std::size_t at = lower.find(marker);
-  return at == std::wstring::npos ? std::wstring() : lower.substr(at + 4, 4);
-}
-
 }  // namespace capture_devices
 
 std::string CheckCaptureDevices(const std::uint8_t* data, std::size_t size) {

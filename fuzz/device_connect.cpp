@@ -28,12 +28,6 @@ constexpr std::size_t kMaxEntries = 24;  // a few more than the table holds
 constexpr std::size_t kPortIndex = 36;
 constexpr std::size_t kHubIndex = 43;
 
-// The four characters after the marker, or "" when it is missing.
-std::wstring IdAfter(const std::wstring& upper, const wchar_t* marker) {
-  const std::size_t at = upper.find(marker);
-  return at == std::wstring::npos ? std::wstring() : upper.substr(at + 4, 4);
-}
-
 std::wstring ExpectedName(const std::wstring& description, const std::wstring& location) {
   // A description that does not fit its 260-character field cannot be read.
   const std::wstring desc =

@@ -46,18 +46,6 @@ bool Untouched(const wchar_t* field, std::size_t chars) {
   return true;
 }
 
-// What a field must hold after a cut of up to `count` characters, `skip` after the marker's
-// start; nullopt-like (untouched) when the marker is missing or the text ends within skip.
-bool ExpectedCut(const std::wstring& upper, const wchar_t* marker, std::size_t skip,
-                 std::size_t count, std::wstring* out) {
-  const std::size_t at = upper.find(marker);
-  if (at == std::wstring::npos || upper.size() - at < skip) {
-    return false;
-  }
-  *out = upper.substr(at + skip, count);
-  return true;
-}
-
 void CheckField(Findings& f, const wchar_t* field, std::size_t chars, bool cut,
                 const std::wstring& expected, const std::string& name) {
   if (!cut) {
@@ -97,9 +85,9 @@ std::string CheckDeviceIds(const std::uint8_t* data, std::size_t size) {
     GetVidPid(buffer.get(), vid.get(), pid.get());
     f.Expect(std::wstring(buffer.get()) == upper, "GetVidPid did not upper-case the text");
     std::wstring expected;
-    const bool vidCut = ExpectedCut(upper, L"VID_", 4, 4, &expected);
+    const bool vidCut = CutAfter(upper, L"VID_", 4, 4, &expected);
     CheckField(f, vid.get(), kIdChars, vidCut, expected, "VID");
-    const bool pidCut = ExpectedCut(upper, L"PID_", 4, 4, &expected);
+    const bool pidCut = CutAfter(upper, L"PID_", 4, 4, &expected);
     CheckField(f, pid.get(), kIdChars, pidCut, expected, "PID");
   }
 
@@ -111,8 +99,8 @@ std::string CheckDeviceIds(const std::uint8_t* data, std::size_t size) {
     const std::wstring cut = upper.substr(0, kPathChars - 1);
     std::wstring vid;
     std::wstring pid;
-    ExpectedCut(cut, L"VID_", 4, 4, &vid);
-    ExpectedCut(cut, L"PID_", 4, 4, &pid);
+    CutAfter(cut, L"VID_", 4, 4, &vid);
+    CutAfter(cut, L"PID_", 4, 4, &pid);
     const bool accepted = OneOf(vid, {L"7E51", L"04B4", L"1FC9"}) &&
                           OneOf(pid, {L"DF00", L"00F3", L"DF01", L"0135", L"DF02"});
     f.Expect(match == (accepted ? 1 : 0), "FindMatchDFUDevice answered " + std::to_string(match) +
@@ -127,7 +115,7 @@ std::string CheckDeviceIds(const std::uint8_t* data, std::size_t size) {
     GetUSBInstanceID(path.get(), key.get());
     f.Expect(std::wstring(path.get()) == upper, "GetUSBInstanceID did not upper-case the path");
     std::wstring expected;
-    const bool cut = ExpectedCut(upper, L"MI_", 6, 10, &expected);
+    const bool cut = CutAfter(upper, L"MI_", 6, 10, &expected);
     CheckField(f, key.get(), kKeyChars, cut, expected, "instance key");
   }
   return f.Result();

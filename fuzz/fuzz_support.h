@@ -163,6 +163,26 @@ inline std::wstring AsciiLower(std::wstring text) {
   return text;
 }
 
+// The `count` characters that begin `skip` after the start of the first `marker` in text, as the
+// passes cut IDs, instance keys and serials; false when the marker is missing or the text ends
+// within `skip` (the cut then writes nothing).
+inline bool CutAfter(const std::wstring& text, const wchar_t* marker, std::size_t skip,
+                     std::size_t count, std::wstring* out) {
+  const std::size_t at = text.find(marker);
+  if (at == std::wstring::npos || text.size() - at < skip) {
+    return false;
+  }
+  *out = text.substr(at + skip, count);
+  return true;
+}
+
+// The four characters after "VID_" / "PID_" (or "vid_" / "pid_"), "" when the marker is missing.
+inline std::wstring IdAfter(const std::wstring& text, const wchar_t* marker) {
+  std::wstring id;
+  CutAfter(text, marker, 4, 4, &id);
+  return id;
+}
+
 // A fixed field ends within its size.
 inline bool Terminated(const wchar_t* field, std::size_t chars) {
   return std::find(field, field + chars, L'\0') != field + chars;

@@ -34,18 +34,6 @@ struct OsChoice {
 };
 constexpr OsChoice kVersions[] = {{10, 0}, {5, 1}, {5, 2}, {6, 1}};
 
-// The `count` characters `skip` after the start of marker, or false when the marker is missing or
-// the text ends within skip.
-bool Cut(const std::wstring& upper, const wchar_t* marker, std::size_t skip, std::size_t count,
-         std::wstring* out) {
-  const std::size_t at = upper.find(marker);
-  if (at == std::wstring::npos || upper.size() - at < skip) {
-    return false;
-  }
-  *out = upper.substr(at + skip, count);
-  return true;
-}
-
 }  // namespace usb_serial
 
 std::string CheckUsbSerial(const std::uint8_t* data, std::size_t size) {
@@ -86,13 +74,13 @@ std::string CheckUsbSerial(const std::uint8_t* data, std::size_t size) {
   // What the rules give.
   const std::wstring upperPath = AsciiUpper(devicePath);
   std::wstring targetKey;
-  Cut(upperPath, L"MI_", 6, 10, &targetKey);
+  CutAfter(upperPath, L"MI_", 6, 10, &targetKey);
   const sim::SimDiscovery::VideoInterfaceEntry* camera = nullptr;
   if (!targetKey.empty()) {
     for (const auto& e : entries) {
       std::wstring key;
       if (e.detailReadable &&
-          Cut(AsciiUpper(AsStored(e.interfacePath, 0x10000)), L"MI_", 6, 10, &key) &&
+          CutAfter(AsciiUpper(AsStored(e.interfacePath, 0x10000)), L"MI_", 6, 10, &key) &&
           key == targetKey) {
         camera = &e;
         break;
@@ -104,7 +92,7 @@ std::string CheckUsbSerial(const std::uint8_t* data, std::size_t size) {
   std::wstring serial;
   bool serialRead = false;
   if (expectedResult == 1 && propertyAvailable && camera->parentReadable) {
-    serialRead = Cut(AsciiUpper(AsStored(camera->parentInstanceId)), L"PID_", 9, 10, &serial);
+    serialRead = CutAfter(AsciiUpper(AsStored(camera->parentInstanceId)), L"PID_", 9, 10, &serial);
     if (serialRead && serial.find(L'&') != std::wstring::npos) {
       serial = L"00";
     }
