@@ -313,6 +313,10 @@ std::intptr_t HeadlessDialog::DialogBoxModal(int dialogId) {
   if (proc) {
     proc(kWmInitDialog, 0, 0);
   }
+  {
+    Lock lock(mutex_);
+    record->initialised = true;
+  }
   for (const SentMessage& action : script) {
     if (ended()) {
       break;
@@ -504,7 +508,9 @@ std::vector<int> HeadlessDialog::ModalDialogsOpened() const {
 bool HeadlessDialog::IsModalOpen(int dialogId) const {
   Lock lock(mutex_);
   return std::any_of(open_.begin(), open_.end(), [dialogId](const auto& modal) {
-    return modal->dialogId == dialogId && !modal->ended;
+    // A dialog counts as open once its initialisation has run, as a window is only on screen
+    // after WM_INITDIALOG; a test waiting for it then sees its timers and handles set.
+    return modal->dialogId == dialogId && modal->initialised && !modal->ended;
   });
 }
 

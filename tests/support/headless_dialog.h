@@ -165,6 +165,7 @@ class HeadlessDialog : public DialogView {
   struct OpenModal {
     int dialogId = 0;
     bool ended = false;
+    bool initialised = false;  // WM_INITDIALOG has been handled: the dialog is on screen
     std::intptr_t result = 0;
   };
   using Lock = std::unique_lock<std::recursive_mutex>;
