@@ -52,6 +52,11 @@ DemoBench::DemoBench(const Config& config, std::vector<BenchCamera> cameras)
     if (listener) {
       listener();
     }
+    // The log reaches its file at least at every change of the bus: the demo may be ended
+    // at any moment.
+    if (log_) {
+      log_->Flush();
+    }
   });
 }
 
@@ -187,6 +192,9 @@ std::vector<std::wstring> DemoBench::Describe() const {
 void DemoBench::Stop() {
   returns_.Stop();
   notifications_.Stop();
+  if (log_) {
+    log_->Flush();
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   sink_ = nullptr;
   listener_ = nullptr;
