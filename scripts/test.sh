@@ -2,7 +2,7 @@
 # Builds every CMake preset and runs every test.
 #
 #   scripts/test.sh                 everything: native, native-asan, native-tsan, win32, win64, smoke,
-#                                   e2e
+#                                   e2e, fuzz (every fuzz target for VELTRA_FUZZ_SECONDS, default 20)
 #   scripts/test.sh native win32    only the named stages ("smoke" names the demo check, "e2e" the
 #                                   window under Wine, scripts/e2e.sh)
 #
@@ -36,13 +36,13 @@ PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-
 if (($# > 0)); then
   WANTED=" $* "
   for name in "$@"; do
-    case " ${ALL_PRESETS[*]} smoke e2e " in
+    case " ${ALL_PRESETS[*]} smoke e2e fuzz " in
       *" $name "*) ;;
-      *) echo "unknown stage '$name' (known: ${ALL_PRESETS[*]} smoke e2e)" >&2; exit 2 ;;
+      *) echo "unknown stage '$name' (known: ${ALL_PRESETS[*]} smoke e2e fuzz)" >&2; exit 2 ;;
     esac
   done
 else
-  WANTED=" ${ALL_PRESETS[*]} smoke e2e "
+  WANTED=" ${ALL_PRESETS[*]} smoke e2e fuzz "
 fi
 wanted() { [[ $WANTED == *" $1 "* ]]; }
 
@@ -213,6 +213,13 @@ if wanted e2e; then
   TOTAL_PASSED=$((TOTAL_PASSED + passed))
   TOTAL_FAILED=$((TOTAL_FAILED + failed))
   record "e2e" "$(status_word "$status")" "$LAST_SECONDS" "$passed passed, $failed failed scenarios"
+fi
+
+# ---- fuzzing: every libFuzzer target for a bounded time (scripts/fuzz.sh) --------------------
+if wanted fuzz; then
+  run "fuzz" bash scripts/fuzz.sh "${VELTRA_FUZZ_SECONDS:-20}"
+  status=$?
+  record "fuzz" "$(status_word "$status")" "$LAST_SECONDS" "${VELTRA_FUZZ_SECONDS:-20} s per target"
 fi
 
 # ---- summary -----------------------------------------------------------------------------------
