@@ -149,12 +149,12 @@ const char* FaultName(sim::FaultKind kind) {
   return "none";
 }
 
-bool ParseRoster(const std::string& text, std::vector<CameraSpec>* cameras, std::string* error) {
+bool ParseRoster(const std::string& text, std::vector<CameraEntry>* cameras, std::string* error) {
   cameras->clear();
   if (Trim(text) == "none") {
     return true;  // an empty bench: the program shows "No Device Connected"
   }
-  std::vector<CameraSpec> parsed;
+  std::vector<CameraEntry> parsed;
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find(',', start);
@@ -167,9 +167,9 @@ bool ParseRoster(const std::string& text, std::vector<CameraSpec>* cameras, std:
       *error = "empty camera in the list \"" + text + "\"";
       return false;
     }
-    CameraSpec spec;
+    CameraEntry entry;
     if (item[0] == '-') {
-      spec.plugged = false;
+      entry.plugged = false;
       item.erase(0, 1);
     }
     const std::size_t colon = item.find(':');
@@ -181,7 +181,7 @@ bool ParseRoster(const std::string& text, std::vector<CameraSpec>* cameras, std:
                "rt1060rom)";
       return false;
     }
-    spec.kind = row->kind;
+    entry.kind = row->kind;
     if (colon != std::string::npos) {
       const std::string serial = item.substr(colon + 1);
       if (serial.size() > kMaxSerialChars) {
@@ -194,10 +194,10 @@ bool ParseRoster(const std::string& text, std::vector<CameraSpec>* cameras, std:
           return false;
         }
       }
-      spec.serialGiven = true;
-      spec.serial.assign(serial.begin(), serial.end());
+      entry.serialGiven = true;
+      entry.serial.assign(serial.begin(), serial.end());
     }
-    parsed.push_back(spec);
+    parsed.push_back(entry);
     if (parsed.size() > kMaxCameras) {
       *error = "more than 16 cameras";
       return false;
@@ -292,24 +292,24 @@ bool ParseBenchCommand(const std::string& text, BenchCommand* command, std::stri
   return true;
 }
 
-std::vector<BenchCamera> MakeCameras(const std::vector<CameraSpec>& specs) {
+std::vector<BenchCamera> MakeCameras(const std::vector<CameraEntry>& entries) {
   std::vector<BenchCamera> cameras;
-  for (std::size_t i = 0; i < specs.size(); ++i) {
-    const CameraSpec& spec = specs[i];
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const CameraEntry& entry = entries[i];
     int sameKindBefore = 0;
     for (std::size_t j = 0; j < i; ++j) {
-      sameKindBefore += specs[j].kind == spec.kind ? 1 : 0;
+      sameKindBefore += entries[j].kind == entry.kind ? 1 : 0;
     }
     const std::wstring serial =
-        spec.serialGiven ? spec.serial : DefaultSerial(spec.kind, sameKindBefore);
+        entry.serialGiven ? entry.serial : DefaultSerial(entry.kind, sameKindBefore);
     BenchCamera camera;
-    camera.spec = spec;
-    switch (spec.kind) {
+    camera.entry = entry;
+    switch (entry.kind) {
       case CameraKind::kGeneric:
       case CameraKind::kDfuWaiting: {
         sim::DfuModeCamera::Options options;
         options.serial = serial;
-        options.startInUpdateMode = spec.kind == CameraKind::kDfuWaiting;
+        options.startInUpdateMode = entry.kind == CameraKind::kDfuWaiting;
         camera.device = std::make_shared<sim::GenericCamera>(options);
         camera.version = &VersionOf<sim::DfuModeCamera>;
         break;
@@ -346,7 +346,7 @@ std::vector<BenchCamera> MakeCameras(const std::vector<CameraSpec>& specs) {
       case CameraKind::kFx3Rom: {
         sim::Cx3Camera::Options options;
         options.serial = serial;
-        if (spec.kind == CameraKind::kFx3Rom) {
+        if (entry.kind == CameraKind::kFx3Rom) {
           options.startMode = sim::Cx3Camera::Mode::kBootRom;
         }
         camera.device = std::make_shared<sim::Cx3Camera>(options);
@@ -357,7 +357,7 @@ std::vector<BenchCamera> MakeCameras(const std::vector<CameraSpec>& specs) {
       case CameraKind::kRt1060Rom: {
         sim::NxpCamera::Options options;
         options.serial = serial;
-        if (spec.kind == CameraKind::kRt1060Rom) {
+        if (entry.kind == CameraKind::kRt1060Rom) {
           options.startMode = sim::NxpCamera::Mode::kRom;
         }
         camera.device = std::make_shared<sim::NxpCamera>(options);

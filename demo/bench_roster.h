@@ -37,7 +37,7 @@ enum class CameraKind {
   kRt1060Rom,   // an NXP camera with a blank flash, waiting in the RT1060 ROM
 };
 
-struct CameraSpec {
+struct CameraEntry {
   CameraKind kind = CameraKind::kGeneric;
   bool serialGiven = false;  // false: the kind's default serial, made distinct per camera
   std::wstring serial;
@@ -47,7 +47,7 @@ struct CameraSpec {
 constexpr char kDefaultRoster[] = "generic,pesca,nxp";
 
 // Parses a roster. On failure returns false and says why in *error (the cameras are left empty).
-bool ParseRoster(const std::string& text, std::vector<CameraSpec>* cameras, std::string* error);
+bool ParseRoster(const std::string& text, std::vector<CameraEntry>* cameras, std::string* error);
 
 // The token of a kind as the roster writes it ("generic", "fx3rom", ...).
 const char* KindName(CameraKind kind);
@@ -72,13 +72,13 @@ const char* FaultName(sim::FaultKind kind);
 
 // One camera on the bench with what the bench window shows about it.
 struct BenchCamera {
-  CameraSpec spec;
+  CameraEntry entry;
   std::shared_ptr<sim::CameraDevice> device;
   // The firmware version the camera runs (or would boot) now, "a.b.c.d".
   std::string (*version)(const sim::CameraDevice& device) = nullptr;
 };
 
 // Makes the cameras of a roster, each with its serial; none is on a bus yet.
-std::vector<BenchCamera> MakeCameras(const std::vector<CameraSpec>& specs);
+std::vector<BenchCamera> MakeCameras(const std::vector<CameraEntry>& entries);
 
 }  // namespace veltra::demo

@@ -80,7 +80,7 @@ void DemoBench::PlugStartupCameras() {
     bool plug = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      plug = cameras_[i].camera.spec.plugged && !cameras_[i].plugged;
+      plug = cameras_[i].camera.entry.plugged && !cameras_[i].plugged;
       cameras_[i].plugged = cameras_[i].plugged || plug;
     }
     if (plug) {

@@ -73,7 +73,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   if (rosterText.empty()) {
     rosterText = demo::kDefaultRoster;
   }
-  std::vector<demo::CameraSpec> roster;
+  std::vector<demo::CameraEntry> roster;
   if (!demo::ParseRoster(rosterText, &roster, &error)) {
     return SetupError("VELTRA_DEMO_CAMERAS", error);
   }

@@ -16,10 +16,10 @@ namespace veltra::demo {
 namespace {
 
 std::vector<BenchCamera> Cameras(const std::string& roster) {
-  std::vector<CameraSpec> specs;
+  std::vector<CameraEntry> entries;
   std::string error;
-  EXPECT_TRUE(ParseRoster(roster, &specs, &error)) << error;
-  return MakeCameras(specs);
+  EXPECT_TRUE(ParseRoster(roster, &entries, &error)) << error;
+  return MakeCameras(entries);
 }
 
 BenchCommand Command(const std::string& text) {

@@ -18,16 +18,16 @@ std::string IdOf(const BenchCamera& camera) {
 }
 
 TEST(DemoRoster, KindsPlugStateAndSerials) {
-  std::vector<CameraSpec> cameras;
+  std::vector<CameraEntry> cameras;
   std::string error;
   ASSERT_TRUE(ParseRoster(kDefaultRoster, &cameras, &error)) << error;
   ASSERT_EQ(cameras.size(), 3u);
   EXPECT_EQ(cameras[0].kind, CameraKind::kGeneric);
   EXPECT_EQ(cameras[1].kind, CameraKind::kPesca);
   EXPECT_EQ(cameras[2].kind, CameraKind::kNxp);
-  for (const CameraSpec& spec : cameras) {
-    EXPECT_TRUE(spec.plugged);
-    EXPECT_FALSE(spec.serialGiven);
+  for (const CameraEntry& entry : cameras) {
+    EXPECT_TRUE(entry.plugged);
+    EXPECT_FALSE(entry.serialGiven);
   }
 
   ASSERT_TRUE(ParseRoster(" -cx3 , generic:RX4A000042,generic:, rt1060rom", &cameras, &error))
@@ -62,7 +62,7 @@ TEST(DemoRoster, RefusesWhatItCannotBuild) {
   }
   texts.push_back(seventeen);
   for (const std::string& text : texts) {
-    std::vector<CameraSpec> cameras = {CameraSpec{}};
+    std::vector<CameraEntry> cameras = {CameraEntry{}};
     std::string error;
     EXPECT_FALSE(ParseRoster(text, &cameras, &error)) << text;
     EXPECT_FALSE(error.empty()) << text;
@@ -129,15 +129,15 @@ TEST(DemoRoster, BenchCommands) {
 }
 
 TEST(DemoRoster, CamerasHaveTheirIdentitiesAndDistinctSerials) {
-  std::vector<CameraSpec> specs;
+  std::vector<CameraEntry> entries;
   std::string error;
   ASSERT_TRUE(
       ParseRoster("generic,pesca,tarsa,mirel,cx3,nxp,restricted,dfu,fx3rom,rt1060rom,"
                   "generic,generic:,generic:MINE01",
-                  &specs, &error))
+                  &entries, &error))
       << error;
-  const std::vector<BenchCamera> cameras = MakeCameras(specs);
-  ASSERT_EQ(cameras.size(), specs.size());
+  const std::vector<BenchCamera> cameras = MakeCameras(entries);
+  ASSERT_EQ(cameras.size(), entries.size());
   const char* ids[] = {"7E51:C1D0", "7E51:C123", "7E51:C05C", "7E51:C181", "04B4:00C3",
                        "7E51:C2A0", "7E51:C0FF", "7E51:DF00", "04B4:00F3", "1FC9:0135",
                        "7E51:C1D0", "7E51:C1D0", "7E51:C1D0"};
