@@ -18,7 +18,9 @@ std::wstring Hex4(std::uint16_t value) {
 
 namespace {
 std::wstring Lower(std::wstring text) {
-  for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  for (auto& c : text) {
+    c = static_cast<wchar_t>(std::towlower(c));
+  }
   return text;
 }
 std::wstring HexN(unsigned value) {
@@ -33,7 +35,9 @@ void Bus::Plug(const std::shared_ptr<VirtualDevice>& device, int hub) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     int port = 1;
     for (const auto& slot : slots_) {
-      if (slot.hub == hub && slot.port >= port) port = slot.port + 1;
+      if (slot.hub == hub && slot.port >= port) {
+        port = slot.port + 1;
+      }
     }
     device->AttachBus(this);
     slots_.push_back(Slot{device, port, hub, true, nextInstance_++});
@@ -56,12 +60,16 @@ void Bus::Leave(VirtualDevice* device) {
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     const Slot* slot = FindSlot(device);
-    if (slot == nullptr || !slot->present) return;
+    if (slot == nullptr || !slot->present) {
+      return;
+    }
   }
   Raise(device, false);  // raised while the old identity is still visible
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   for (auto& slot : slots_) {
-    if (slot.device.get() == device) slot.present = false;
+    if (slot.device.get() == device) {
+      slot.present = false;
+    }
   }
 }
 
@@ -76,7 +84,9 @@ void Bus::Return(VirtualDevice* device) {
         found = true;
       }
     }
-    if (!found) return;
+    if (!found) {
+      return;
+    }
   }
   Raise(device, true);
 }
@@ -85,7 +95,9 @@ std::vector<std::shared_ptr<VirtualDevice>> Bus::Present() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::vector<std::shared_ptr<VirtualDevice>> out;
   for (const auto& slot : slots_) {
-    if (slot.present) out.push_back(slot.device);
+    if (slot.present) {
+      out.push_back(slot.device);
+    }
   }
   return out;
 }
@@ -104,7 +116,9 @@ unsigned Bus::Enumeration(const VirtualDevice* device) const {
 
 const Bus::Slot* Bus::FindSlot(const VirtualDevice* device) const {
   for (const auto& slot : slots_) {
-    if (slot.device.get() == device) return &slot;
+    if (slot.device.get() == device) {
+      return &slot;
+    }
   }
   return nullptr;
 }
@@ -112,14 +126,18 @@ const Bus::Slot* Bus::FindSlot(const VirtualDevice* device) const {
 std::wstring Bus::InstanceKey(const Slot& slot) const {
   // The serial when the device has one; otherwise an instance ID the OS makes up (with "&").
   const std::wstring serial = slot.device->Serial();
-  if (!serial.empty()) return serial;
+  if (!serial.empty()) {
+    return serial;
+  }
   return L"5&" + HexN(slot.instance) + L"&0&" + std::to_wstring(slot.port);
 }
 
 std::wstring Bus::UsbInterfacePath(const VirtualDevice* device) const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   const Slot* slot = FindSlot(device);
-  if (slot == nullptr || !slot->present) return L"";
+  if (slot == nullptr || !slot->present) {
+    return L"";
+  }
   const UsbId id = device->Id();
   return Lower(L"\\\\?\\usb#vid_" + Hex4(id.vid) + L"&pid_" + Hex4(id.pid) + L"#" +
                InstanceKey(*slot)) +
@@ -129,7 +147,9 @@ std::wstring Bus::UsbInterfacePath(const VirtualDevice* device) const {
 std::wstring Bus::CapturePath(const VirtualDevice* device) const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   const Slot* slot = FindSlot(device);
-  if (slot == nullptr || !slot->present || !device->HasVideoInterface()) return L"";
+  if (slot == nullptr || !slot->present || !device->HasVideoInterface()) {
+    return L"";
+  }
   const UsbId id = device->Id();
   return Lower(L"\\\\?\\usb#vid_" + Hex4(id.vid) + L"&pid_" + Hex4(id.pid) + L"&mi_00#7&" +
                HexN(slot->instance) + L"&0&0000") +
@@ -139,7 +159,9 @@ std::wstring Bus::CapturePath(const VirtualDevice* device) const {
 std::wstring Bus::HidPath(const VirtualDevice* device) const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   const Slot* slot = FindSlot(device);
-  if (slot == nullptr || !slot->present || !device->HasHidInterface()) return L"";
+  if (slot == nullptr || !slot->present || !device->HasHidInterface()) {
+    return L"";
+  }
   const UsbId id = device->Id();
   return Lower(L"\\\\?\\hid#vid_" + Hex4(id.vid) + L"&pid_" + Hex4(id.pid) + L"&mi_02#8&" +
                HexN(slot->instance) + L"&0&0000") +
@@ -154,16 +176,22 @@ std::wstring Bus::HardwareId(const VirtualDevice* device) const {
 std::wstring Bus::LocationPath(const VirtualDevice* device) const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   const Slot* slot = FindSlot(device);
-  if (slot == nullptr) return L"";
+  if (slot == nullptr) {
+    return L"";
+  }
   std::wstring path = L"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(" + std::to_wstring(slot->port) + L")";
-  if (slot->hub > 0) path += L"#USB(" + std::to_wstring(slot->hub) + L")";
+  if (slot->hub > 0) {
+    path += L"#USB(" + std::to_wstring(slot->hub) + L")";
+  }
   return path;
 }
 
 std::wstring Bus::ParentInstanceId(const VirtualDevice* device) const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   const Slot* slot = FindSlot(device);
-  if (slot == nullptr) return L"";
+  if (slot == nullptr) {
+    return L"";
+  }
   const UsbId id = device->Id();
   return L"USB\\VID_" + Hex4(id.vid) + L"&PID_" + Hex4(id.pid) + L"\\" + InstanceKey(*slot);
 }
@@ -171,11 +199,14 @@ std::wstring Bus::ParentInstanceId(const VirtualDevice* device) const {
 VirtualDevice* Bus::FindByPath(const std::wstring& path) const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   for (const auto& slot : slots_) {
-    if (!slot.present) continue;
+    if (!slot.present) {
+      continue;
+    }
     VirtualDevice* device = slot.device.get();
-    for (const auto& candidate :
-         {UsbInterfacePath(device), CapturePath(device), HidPath(device)}) {
-      if (!candidate.empty() && TextEqualsNoCase(candidate.c_str(), path.c_str())) return device;
+    for (const auto& candidate : {UsbInterfacePath(device), CapturePath(device), HidPath(device)}) {
+      if (!candidate.empty() && TextEqualsNoCase(candidate.c_str(), path.c_str())) {
+        return device;
+      }
     }
   }
   return nullptr;
@@ -195,7 +226,9 @@ void Bus::Raise(const VirtualDevice* device, bool arrival) {
   const UsbId id = device->Id();
   for (const auto& listener : listeners) {
     listener(BusEvent{arrival, InterfaceClass::kUsbDevice, id});
-    if (device->HasHidInterface()) listener(BusEvent{arrival, InterfaceClass::kHid, id});
+    if (device->HasHidInterface()) {
+      listener(BusEvent{arrival, InterfaceClass::kHid, id});
+    }
   }
 }
 

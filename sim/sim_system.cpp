@@ -27,23 +27,39 @@ SimSystem::SimSystem(VirtualClock& clock) : clock_(clock) {
   SetExecutableFolder("/tmp");
 }
 
-SimSystem::~SimSystem() { JoinAllThreads(); }
-
-void SimSystem::Sleep(std::uint32_t ms) { clock_.Sleep(ms); }
-std::uint64_t SimSystem::NowMs() { return clock_.NowMs(); }
-
-void SimSystem::DebugOutput(const wchar_t* text) {
-  if (text == nullptr) return;
-  std::lock_guard<std::mutex> lock(mutex_);
-  trace_.emplace_back(text);
-  if (echo_) std::cerr << Narrow(text);
+SimSystem::~SimSystem() {
+  JoinAllThreads();
 }
 
-std::uint32_t SimSystem::GetLastError() { return t_lastError; }
-void SimSystem::SetLastError(std::uint32_t code) { t_lastError = code; }
+void SimSystem::Sleep(std::uint32_t ms) {
+  clock_.Sleep(ms);
+}
+std::uint64_t SimSystem::NowMs() {
+  return clock_.NowMs();
+}
+
+void SimSystem::DebugOutput(const wchar_t* text) {
+  if (text == nullptr) {
+    return;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  trace_.emplace_back(text);
+  if (echo_) {
+    std::cerr << Narrow(text);
+  }
+}
+
+std::uint32_t SimSystem::GetLastError() {
+  return t_lastError;
+}
+void SimSystem::SetLastError(std::uint32_t code) {
+  t_lastError = code;
+}
 
 Handle SimSystem::StartThread(std::function<std::uint32_t()> body) {
-  if (failThreads_) return kNullHandle;
+  if (failThreads_) {
+    return kNullHandle;
+  }
   auto record = std::make_shared<ThreadRecord>();
   Handle handle;
   {
@@ -67,7 +83,9 @@ std::shared_ptr<SimSystem::ThreadRecord> SimSystem::FindThread(Handle h) const {
 
 std::uint32_t SimSystem::WaitThread(Handle thread, std::uint32_t /*timeoutMs*/) {
   auto record = FindThread(thread);
-  if (!record) return kWaitFailed;
+  if (!record) {
+    return kWaitFailed;
+  }
   if (record->thread.joinable() && record->thread.get_id() != std::this_thread::get_id()) {
     record->thread.join();
   }
@@ -89,10 +107,14 @@ void SimSystem::JoinAllThreads() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       for (auto& entry : threads_) {
-        if (entry.second->thread.joinable()) pending.push_back(entry.second);
+        if (entry.second->thread.joinable()) {
+          pending.push_back(entry.second);
+        }
       }
     }
-    if (pending.empty()) return;
+    if (pending.empty()) {
+      return;
+    }
     for (auto& record : pending) {
       if (record->thread.joinable() && record->thread.get_id() != std::this_thread::get_id()) {
         record->thread.join();
@@ -105,7 +127,9 @@ int SimSystem::RunningThreads() const {
   std::lock_guard<std::mutex> lock(mutex_);
   int running = 0;
   for (const auto& entry : threads_) {
-    if (entry.second->exitCode.load() == kStillActive) ++running;
+    if (entry.second->exitCode.load() == kStillActive) {
+      ++running;
+    }
   }
   return running;
 }
@@ -128,7 +152,9 @@ std::shared_ptr<SimSystem::EventRecord> SimSystem::FindEvent(Handle h) const {
 
 bool SimSystem::SetEventObject(Handle event) {
   auto record = FindEvent(event);
-  if (!record) return false;
+  if (!record) {
+    return false;
+  }
   {
     std::lock_guard<std::mutex> lock(record->mutex);
     record->signalled = true;
@@ -139,7 +165,9 @@ bool SimSystem::SetEventObject(Handle event) {
 
 bool SimSystem::ResetEventObject(Handle event) {
   auto record = FindEvent(event);
-  if (!record) return false;
+  if (!record) {
+    return false;
+  }
   std::lock_guard<std::mutex> lock(record->mutex);
   record->signalled = false;
   return true;
@@ -147,7 +175,9 @@ bool SimSystem::ResetEventObject(Handle event) {
 
 std::uint32_t SimSystem::WaitForObject(Handle event, std::uint32_t timeoutMs) {
   auto record = FindEvent(event);
-  if (!record) return kWaitFailed;
+  if (!record) {
+    return kWaitFailed;
+  }
   std::unique_lock<std::mutex> lock(record->mutex);
   if (timeoutMs == kWaitInfinite) {
     record->cv.wait(lock, [&] { return record->signalled; });
@@ -156,9 +186,13 @@ std::uint32_t SimSystem::WaitForObject(Handle event, std::uint32_t timeoutMs) {
     lock.unlock();
     clock_.Sleep(timeoutMs);
     lock.lock();
-    if (!record->signalled) return kWaitTimeout;
+    if (!record->signalled) {
+      return kWaitTimeout;
+    }
   }
-  if (!record->manualReset) record->signalled = false;
+  if (!record->manualReset) {
+    record->signalled = false;
+  }
   return kWaitObject0;
 }
 
@@ -168,10 +202,14 @@ void SimSystem::CloseEventObject(Handle event) {
 }
 
 std::uint32_t SimSystem::GetModuleFileName(wchar_t* buffer, std::size_t chars) {
-  if (buffer == nullptr || chars == 0) return 0;
+  if (buffer == nullptr || chars == 0) {
+    return 0;
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   std::size_t i = 0;
-  for (; i + 1 < chars && i < exePath_.size(); ++i) buffer[i] = exePath_[i];
+  for (; i + 1 < chars && i < exePath_.size(); ++i) {
+    buffer[i] = exePath_[i];
+  }
   buffer[i] = L'\0';
   return static_cast<std::uint32_t>(i);
 }
@@ -180,7 +218,9 @@ void SimSystem::SetExecutableFolder(const std::string& hostFolder) {
   std::wstring path(hostFolder.begin(), hostFolder.end());
   path += L"/Veltra_FW_Updater.exe";
   for (auto& c : path) {
-    if (c == L'/') c = L'\\';
+    if (c == L'/') {
+      c = L'\\';
+    }
   }
   std::lock_guard<std::mutex> lock(mutex_);
   exePath_ = path;
@@ -189,14 +229,18 @@ void SimSystem::SetExecutableFolder(const std::string& hostFolder) {
 std::string SimSystem::HostPath(const wchar_t* windowsPath) {
   std::string out = Narrow(windowsPath == nullptr ? std::wstring() : std::wstring(windowsPath));
   for (auto& c : out) {
-    if (c == '\\') c = '/';
+    if (c == '\\') {
+      c = '/';
+    }
   }
   return out;
 }
 
 std::uint32_t SimSystem::GetFileAttributes(const wchar_t* path) {
   struct stat info {};
-  if (::stat(HostPath(path).c_str(), &info) != 0) return kInvalidFileAttributes;
+  if (::stat(HostPath(path).c_str(), &info) != 0) {
+    return kInvalidFileAttributes;
+  }
   return S_ISDIR(info.st_mode) ? 0x10u : 0x80u;  // FILE_ATTRIBUTE_DIRECTORY / _NORMAL
 }
 
@@ -204,7 +248,9 @@ std::FILE* SimSystem::OpenFile(const wchar_t* path, const char* mode) {
   const std::string host = HostPath(path);
   struct stat info {};
   // fopen succeeds on a directory on some hosts; Windows refuses it, so the bench does too.
-  if (::stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return nullptr;
+  if (::stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    return nullptr;
+  }
   return std::fopen(host.c_str(), mode);
 }
 
@@ -216,7 +262,9 @@ std::vector<std::wstring> SimSystem::TraceLines() const {
 bool SimSystem::TraceContains(const std::wstring& fragment) const {
   std::lock_guard<std::mutex> lock(mutex_);
   for (const auto& line : trace_) {
-    if (line.find(fragment) != std::wstring::npos) return true;
+    if (line.find(fragment) != std::wstring::npos) {
+      return true;
+    }
   }
   return false;
 }

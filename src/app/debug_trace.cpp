@@ -14,7 +14,9 @@ thread_local wchar_t g_traceBuffer[kTraceBufferChars];
 }  // namespace
 
 void DebugPrint(int enable, const wchar_t* format, ...) {
-  if (enable == 0 || format == nullptr) return;
+  if (enable == 0 || format == nullptr) {
+    return;
+  }
   va_list args;
   va_start(args, format);
   // At most kTraceBufferChars - 2 characters plus the terminator go into the buffer.
@@ -24,11 +26,15 @@ void DebugPrint(int enable, const wchar_t* format, ...) {
     g_traceBuffer[kTraceBufferChars - 2] = L'\0';
   }
   g_traceBuffer[kTraceBufferChars - 1] = L'\0';
-  if (ports().system != nullptr) Sys().DebugOutput(g_traceBuffer);
+  if (ports().system != nullptr) {
+    Sys().DebugOutput(g_traceBuffer);
+  }
 }
 
 void RawTrace(const wchar_t* text) {
-  if (text != nullptr && ports().system != nullptr) Sys().DebugOutput(text);
+  if (text != nullptr && ports().system != nullptr) {
+    Sys().DebugOutput(text);
+  }
 }
 
 }  // namespace veltra

@@ -6,20 +6,28 @@
 namespace veltra {
 
 namespace {
-wchar_t AsciiUpper(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
+wchar_t AsciiUpper(wchar_t c) {
+  return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+}
 }  // namespace
 
 void CopyText(wchar_t* dst, std::size_t capacity, const wchar_t* src) {
-  if (dst == nullptr || capacity == 0) return;
+  if (dst == nullptr || capacity == 0) {
+    return;
+  }
   std::size_t i = 0;
   if (src != nullptr) {
-    for (; i + 1 < capacity && src[i] != L'\0'; ++i) dst[i] = src[i];
+    for (; i + 1 < capacity && src[i] != L'\0'; ++i) {
+      dst[i] = src[i];
+    }
   }
   dst[i] = L'\0';
 }
 
 int FormatText(wchar_t* dst, std::size_t capacity, const wchar_t* format, ...) {
-  if (dst == nullptr || capacity == 0) return 0;
+  if (dst == nullptr || capacity == 0) {
+    return 0;
+  }
   va_list args;
   va_start(args, format);
   int written = std::vswprintf(dst, capacity, format, args);
@@ -32,25 +40,37 @@ int FormatText(wchar_t* dst, std::size_t capacity, const wchar_t* format, ...) {
 }
 
 void UpperInPlace(wchar_t* text) {
-  if (text == nullptr) return;
-  for (; *text != L'\0'; ++text) *text = AsciiUpper(*text);
+  if (text == nullptr) {
+    return;
+  }
+  for (; *text != L'\0'; ++text) {
+    *text = AsciiUpper(*text);
+  }
 }
 
 bool TextEquals(const wchar_t* a, const wchar_t* b) {
-  if (a == nullptr || b == nullptr) return a == b;
+  if (a == nullptr || b == nullptr) {
+    return a == b;
+  }
   return std::wcscmp(a, b) == 0;
 }
 
 bool TextEqualsNoCase(const wchar_t* a, const wchar_t* b) {
-  if (a == nullptr || b == nullptr) return a == b;
+  if (a == nullptr || b == nullptr) {
+    return a == b;
+  }
   for (; *a != L'\0' && *b != L'\0'; ++a, ++b) {
-    if (AsciiUpper(*a) != AsciiUpper(*b)) return false;
+    if (AsciiUpper(*a) != AsciiUpper(*b)) {
+      return false;
+    }
   }
   return *a == *b;
 }
 
 const wchar_t* FindText(const wchar_t* haystack, const wchar_t* needle) {
-  if (haystack == nullptr || needle == nullptr) return nullptr;
+  if (haystack == nullptr || needle == nullptr) {
+    return nullptr;
+  }
   return std::wcsstr(haystack, needle);
 }
 
