@@ -125,7 +125,7 @@ const Bus::Slot* Bus::FindSlot(const VirtualDevice* device) const {
 
 std::wstring Bus::InstanceKey(const Slot& slot) const {
   // The serial when the device has one; otherwise an instance ID the OS makes up (with "&").
-  const std::wstring serial = slot.device->Serial();
+  std::wstring serial = slot.device->Serial();
   if (!serial.empty()) {
     return serial;
   }

@@ -15,7 +15,7 @@ std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) {
     // Host paths on the bench are ASCII; anything else is replaced rather than mis-encoded.
-    out.push_back((c >= 0 && c < 0x80) ? static_cast<char>(c) : '?');
+    out.push_back((static_cast<std::uint32_t>(c) < 0x80) ? static_cast<char>(c) : '?');
   }
   return out;
 }

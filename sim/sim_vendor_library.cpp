@@ -25,7 +25,7 @@ SimVendorLibrary* g_active = nullptr;
 std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) {
-    out.push_back((c >= 0 && c < 0x80) ? static_cast<char>(c) : '?');
+    out.push_back((static_cast<std::uint32_t>(c) < 0x80) ? static_cast<char>(c) : '?');
   }
   return out;
 }

@@ -43,8 +43,9 @@ class UsbTransport {
   virtual bool ControlTransfer(Handle interfaceHandle, const SetupPacket& setup, std::uint8_t* data,
                                std::uint32_t* transferred) = 0;
 
-  // DeviceIoControl(device, ioctl, record, length, record, length, &returned, NULL): the Cypress
-  // driver's request envelope, used as both input and output buffer.
+  // DeviceIoControl(device, ioctl, record, length, record, length, &returned): the Cypress
+  // driver's request envelope, used as both input and output buffer. One blocking call for the
+  // caller; an adapter whose handle is overlapped waits for the request itself, with an end.
   virtual bool DeviceIoControl(Handle device, std::uint32_t ioctl, std::uint8_t* record,
                                std::uint32_t length, std::uint32_t* returned) = 0;
 };
