@@ -58,10 +58,9 @@ class DevicesTest : public BenchTest {
   }
 
   std::shared_ptr<BareDevice> PlugBare(std::uint16_t vid, std::uint16_t pid,
-                                       const std::wstring& description, bool hid = false,
-                                       int hub = 1) {
+                                       const std::wstring& description, bool hid = false) {
     auto device = std::make_shared<BareDevice>(sim::UsbId{vid, pid}, description, hid);
-    bus_.Plug(device, hub);
+    bus_.Plug(device);
     return device;
   }
 
