@@ -91,6 +91,18 @@ void Bus::Return(VirtualDevice* device) {
   Raise(device, true);
 }
 
+void Bus::Replug(VirtualDevice* device) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (FindSlot(device) == nullptr) {
+      return;
+    }
+  }
+  Leave(device);
+  device->PowerCycle();
+  Return(device);
+}
+
 std::vector<std::shared_ptr<VirtualDevice>> Bus::Present() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::vector<std::shared_ptr<VirtualDevice>> out;

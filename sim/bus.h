@@ -34,18 +34,21 @@ class Bus {
   // Re-enumeration: the device drops off the bus / comes back with whatever Id() says now.
   void Leave(VirtualDevice* device);
   void Return(VirtualDevice* device);
+  // The user unplugs a device (if it is still there) and plugs it back into the same port: it is
+  // power-cycled while away, then arrives with whatever Id() says after the power cycle.
+  void Replug(VirtualDevice* device);
 
   // Present devices in plug order.
   std::vector<std::shared_ptr<VirtualDevice>> Present() const;
   bool IsPresent(const VirtualDevice* device) const;
 
   // Windows-form strings for a present device (empty when it is not on the bus).
-  std::wstring UsbInterfacePath(const VirtualDevice* device) const;      // USB device interface
-  std::wstring CapturePath(const VirtualDevice* device) const;           // video capture (MI_00)
-  std::wstring HidPath(const VirtualDevice* device) const;               // HID interface (MI_02)
-  std::wstring HardwareId(const VirtualDevice* device) const;            // USB\VID_..&PID_..&REV_0100
-  std::wstring LocationPath(const VirtualDevice* device) const;          // PCIROOT(0)#...#USB(p)#USB(h)
-  std::wstring ParentInstanceId(const VirtualDevice* device) const;      // USB\VID_..&PID_..\serial
+  std::wstring UsbInterfacePath(const VirtualDevice* device) const;  // USB device interface
+  std::wstring CapturePath(const VirtualDevice* device) const;       // video capture (MI_00)
+  std::wstring HidPath(const VirtualDevice* device) const;           // HID interface (MI_02)
+  std::wstring HardwareId(const VirtualDevice* device) const;        // USB\VID_..&PID_..&REV_0100
+  std::wstring LocationPath(const VirtualDevice* device) const;      // PCIROOT(0)#...#USB(p)#USB(h)
+  std::wstring ParentInstanceId(const VirtualDevice* device) const;  // USB\VID_..&PID_..\serial
 
   // A number that changes each time the device comes back on the bus (0 while it is away): the
   // USB transport uses it to keep handles opened before a re-enumeration dead, as on Windows.

@@ -32,6 +32,8 @@ class DfuCamera : public VirtualDevice {
   UsbId Id() const override;
   std::wstring Description() const override;
   bool OnControl(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred) override;
+  // Still in update mode afterwards, its DFU state back at the start.
+  void PowerCycle() override { engine_.Restart(); }
 
   DfuEngine& engine() { return engine_; }
   const DfuEngine& engine() const { return engine_; }

@@ -57,6 +57,13 @@ class VirtualDevice {
   // An HID output report written through the camera library (flag 1 command, 0 data).
   virtual bool OnHidReport(const std::uint8_t* report, std::size_t length, int flag);
 
+  // The device loses power and gets it back (a user unplugs it and plugs it in again), called
+  // while it is off the bus: what it held in RAM and its protocol state are gone (a stuck or
+  // error state clears, a program loaded into RAM is lost), what it wrote to its flash stays.
+  // A re-enumeration the device does by itself (a mode switch, a reboot after a download) is
+  // not a power cycle.
+  virtual void PowerCycle() {}
+
   // ---- bench controls ----
   void SetSerial(const std::wstring& serial) { serial_ = serial.substr(0, 10); }
   void SetFault(const FaultPlan& plan);

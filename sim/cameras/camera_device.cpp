@@ -11,6 +11,11 @@ std::uint32_t CameraDevice::Generation() const {
   return generation_;
 }
 
+void CameraDevice::PowerCycle() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  ++generation_;
+}
+
 void CameraDevice::SetReturnScheduler(ReturnScheduler scheduler) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   scheduler_ = std::move(scheduler);

@@ -56,6 +56,9 @@ class CameraDevice : public VirtualDevice {
   // ---- re-enumeration ----
   // Counts the times the device left the bus: a handle opened before is stale afterwards.
   std::uint32_t Generation() const;
+  // A handle opened before the power cycle is stale afterwards; families that keep more than
+  // their flash override this and call it.
+  void PowerCycle() override;
   void SetReturnScheduler(ReturnScheduler scheduler);
 
  protected:

@@ -168,6 +168,13 @@ void Cx3Camera::BootFromFlash() {
   }
 }
 
+void Cx3Camera::PowerCycle() {
+  CameraDevice::PowerCycle();
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  engine_.Restart();
+  BootFromFlash();
+}
+
 void Cx3Camera::OnManifest() {
   UpdateSession::Next next;
   {

@@ -80,6 +80,8 @@ class Cx3Camera : public CameraDevice {
   std::int32_t CommandChannelState(std::uint8_t* reply64) override;
   bool SendCommandReport(const std::uint8_t* report, std::size_t length) override;
   bool ReadCommandReply(std::uint8_t* reply64) override;
+  // The loaded program lives in RAM: the camera boots from its flash, or its boot ROM.
+  void PowerCycle() override;
 
   // ---- inspection ----
   Mode CurrentMode() const;

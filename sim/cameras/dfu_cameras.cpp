@@ -81,6 +81,11 @@ std::int32_t DfuModeCamera::ResetCamera() {
   return 1;
 }
 
+void DfuModeCamera::PowerCycle() {
+  CameraDevice::PowerCycle();
+  engine_.Restart();
+}
+
 bool DfuModeCamera::InUpdateMode() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   return updateMode_;

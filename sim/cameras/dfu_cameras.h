@@ -52,6 +52,9 @@ class DfuModeCamera : public CameraDevice {
   bool OpensExtensionUnit() const override;
   bool ReadVersion(FirmwareVersion* version) override;
   std::int32_t ResetCamera() override;
+  // Comes back in the mode it was in (a camera in update mode keeps waiting for firmware), with
+  // its DFU state back at the start.
+  void PowerCycle() override;
 
   // ---- inspection ----
   bool InUpdateMode() const;

@@ -116,6 +116,11 @@ std::int32_t NxpCamera::ResetCamera() {
   return 1;
 }
 
+void NxpCamera::PowerCycle() {
+  CameraDevice::PowerCycle();
+  Restart();
+}
+
 void NxpCamera::Restart() {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   mode_ = FlashBoots(flash_) ? Mode::kCamera : Mode::kRom;

@@ -52,6 +52,8 @@ class NxpCamera : public CameraDevice {
   std::int32_t FirmwareUpdate(std::uint8_t imageType) override;
   bool ReadVersion(FirmwareVersion* version) override;
   std::int32_t ResetCamera() override;
+  // The flash loader lives in RAM: the chip boots its flash, or falls to the ROM.
+  void PowerCycle() override;
 
   // ---- inspection ----
   Mode CurrentMode() const;

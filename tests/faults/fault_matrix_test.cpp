@@ -243,19 +243,14 @@ class FaultCase : public ScenarioTest {
     result.holds = reference == nullptr || route.holdsImage(*camera, *reference);
     if (reference == nullptr) return result;
 
-    // The second update: the user plugs the camera back if it left, browses again and updates.
+    // The second update: the user plugs the camera back in if it left, unplugs and plugs it when
+    // it hangs (only losing power ends a stuck state) or when the dialog left Browse disabled
+    // (the arrival rebuilds the list around it), then browses again and updates.
     camera->SetFault({});
-    if (!bus_.IsPresent(camera.get())) {
-      bus_.Return(camera.get());
-      Settle();
-    }
-    // A failed download leaves the dialog idle but without Browse; the user unplugs the camera
-    // and plugs it back, which rebuilds the list around it.
-    if (!Enabled(IDC_BTN_BROWSE)) {
+    if (!bus_.IsPresent(camera.get()) || plan.kind == FaultKind::kStuckState ||
+        !Enabled(IDC_BTN_BROWSE)) {
       result.replugged = true;
-      bus_.Leave(camera.get());
-      Settle();
-      bus_.Return(camera.get());
+      bus_.Replug(camera.get());
       Settle();
     }
     if (dialog_.ComboGetCurSel() < 0 || !Enabled(IDC_BTN_BROWSE)) return result;
