@@ -4,7 +4,9 @@
 // boot-loader download whatever the load returned, and the downloads refuse to run without a
 // loaded buffer; a buffer left over from the other route (the FX3 boot image when the NXP flash
 // loader was wanted, or the other way round) would otherwise be sent to the wrong chip. An empty
-// loader file is refused for the same reason: there would be nothing to start on the chip.
+// loader file is refused for the same reason: there would be nothing to start on the chip, and so
+// is a flash loader shorter than the count the ROM is told to expect, which the ROM would never
+// see complete.
 #include "image/loader_files.h"
 
 #include <cstdio>
@@ -23,6 +25,7 @@ namespace {
 constexpr const wchar_t* kTextCheckPath = L"Check File Path!";
 constexpr const wchar_t* kCaptionError = L"Error";
 constexpr const wchar_t* kTraceEmptyLoader = L"Loader file is empty....\r\n";
+constexpr const wchar_t* kTraceShortFlashLoader = L"Flash loader file is too short....\r\n";
 // The chip's ROM is given time to settle after the flash loader has been read.
 constexpr std::uint32_t kNxpLoaderWaitMs = 5000;
 
@@ -71,6 +74,11 @@ int LoadFX3BootImage() {
 
 int LoadNXPFlashLoader() {
   if (LoadLoaderFile(kNxpFlashLoaderName) != 1) {
+    return 0;
+  }
+  if (g_loaderImage.length < kNxpFlashLoaderLength) {
+    DebugPrint(1, kTraceShortFlashLoader);
+    ReleasePayload(g_loaderImage);
     return 0;
   }
   g_bNXPMode = 1;

@@ -23,10 +23,9 @@ namespace {
 constexpr std::int32_t kFlagCommand = 1;
 constexpr std::int32_t kFlagData = 0;
 
-// Stage 1: where the flash loader goes and how much the ROM is told to expect. The count is the
+// Stage 1: where the flash loader goes. The ROM is told to expect kNxpFlashLoaderLength bytes, the
 // size of the flash loader the chip vendor's tools produce, whatever the file's length.
 constexpr std::uint32_t kFlashLoaderAddress = 0x20001000;
-constexpr std::uint32_t kFlashLoaderByteCount = 86272;
 
 // Stage 2: MCU-Bootloader property IDs, memory IDs, addresses and sizes.
 constexpr std::uint32_t kPropertyCurrentVersion = 1;
@@ -133,7 +132,7 @@ std::uint32_t DoDownloadNXPCypress() {
     BuildSdpCommandReport(sdp, SdpCommand{kSdpErrorStatus, 0, 0, 0, 0});
     SendSdp(sdp, kFlagCommand);
     BuildSdpCommandReport(
-        sdp, SdpCommand{kSdpWriteFile, kFlashLoaderAddress, 0, kFlashLoaderByteCount, 0});
+        sdp, SdpCommand{kSdpWriteFile, kFlashLoaderAddress, 0, kNxpFlashLoaderLength, 0});
     SendSdp(sdp, kFlagCommand);
 
     std::uint32_t offset = 0;
