@@ -124,8 +124,13 @@ std::uint32_t DoDownloadNXPCypress() {
   try {
     DebugPrint(1, L"DoDownloadNXPCypress ++\r\n");
     g_bLoaderDownloadBusy = 1;
-    if (g_loaderImage.data == nullptr) {
+    // Without a whole flash loader nothing is sent: the ROM would jump into a half-loaded program.
+    // The ROM is left untouched and waiting, so the download is over and the next appearance of
+    // the ROM (with the file put right) is taken over again.
+    if (g_loaderImage.data == nullptr || g_loaderImage.length < kNxpFlashLoaderLength) {
       DebugPrint(1, L"DoDownloadNXPCypress :: no flash loader loaded\r\n");
+      ReleasePayload(g_loaderImage);
+      g_bLoaderDownloadBusy = 0;
       return 0;
     }
     std::uint8_t sdp[kSdpReportSize];
