@@ -1,0 +1,219 @@
+// Damaged loader files beside the program, through the whole program: a camera that falls into a
+// chip vendor's boot loader during its update (the CX3 camera into the FX3 boot ROM, the NXP
+// camera into the RT1060 ROM) meets a missing, empty, cut or foreign loader file. Each case must
+// end with its message or trace, with nothing sent that the ROM could take for a program to
+// start, without a success message and without a hang; what the program can do once a good file
+// is back in place is checked as well.
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../app/scenario_fixture.h"
+#include "app/resource_ids.h"
+#include "image/firmware_image.h"
+#include "loaders/fx3_download.h"
+#include "sim/cameras/cx3_camera.h"
+#include "sim/cameras/nxp_camera.h"
+#include "sim/flash_loader.h"
+
+namespace veltra::test {
+namespace {
+
+const std::string kBootImageFile = "bootloader.img";
+const std::string kFlashLoaderFile = "RT1060_Flashloader_nopadding.bin";
+const std::wstring kCheckPathText = L"Check File Path!";
+
+void PutLe32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) {
+    bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+}
+
+// A loader file as a case leaves it beside the program: nullopt removes it.
+struct LoaderCase {
+  const char* name;
+  std::optional<Bytes> file;
+  std::wstring box;    // the message box shown, empty for none
+  std::wstring trace;  // a trace line that tells what was wrong
+};
+
+void PrintTo(const LoaderCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class MalformedLoaderTest : public ScenarioTest {
+ protected:
+  void PutLoader(const std::string& name, const std::optional<Bytes>& bytes) {
+    if (bytes) {
+      WriteTempFile(name, *bytes);
+    } else {
+      std::filesystem::remove(folder_ + "/" + name);
+    }
+  }
+  // Traffic log lines of one device and kind of transfer.
+  int Logged(const std::string& dev, const std::string& op) const {
+    std::istringstream lines(traffic_.str());
+    int count = 0;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("\"dev\":\"" + dev + "\"") != std::string::npos &&
+          line.find("\"op\":\"" + op + "\"") != std::string::npos) {
+        ++count;
+      }
+    }
+    return count;
+  }
+  bool SuccessShown() const {
+    for (const std::wstring& text : BoxTexts()) {
+      if (text == kSuccessText) {
+        return true;
+      }
+    }
+    return false;
+  }
+  // Only the case's own box, if it has one: never the success message.
+  void ExpectMessage(const LoaderCase& c) {
+    // A missing file is told at every rebuild of the list that meets the ROM, so there may be
+    // more than one box, each the same.
+    EXPECT_EQ(dialog_.MessageBoxes().empty(), c.box.empty());
+    for (const auto& box : dialog_.MessageBoxes()) {
+      EXPECT_EQ(box.text, c.box);
+      EXPECT_EQ(box.caption, L"Error");
+    }
+    EXPECT_TRUE(Traced(c.trace)) << "missing trace for " << c.name;
+  }
+};
+
+// ---- the CX3 camera and the FX3 boot image ----
+
+Bytes GoodBootImage() {
+  return Fx3BootImage({{0x40003000, PayloadBytes(4000, 12)}, {0x40000000, PayloadBytes(64, 13)}},
+                      0x40003000);
+}
+
+std::vector<LoaderCase> BootImageCases() {
+  const Bytes good = GoodBootImage();
+  Bytes foreign = good;
+  foreign[0] = 'M';
+  foreign[1] = 'Z';
+  Bytes hugeSection = good;
+  PutLe32(hugeSection, 4, 0x40000000);  // 2^30 words: wraps a 32-bit byte count to 0
+  Bytes noEnd =
+      Fx3BootImage({{0x40003000, PayloadBytes(4000, 12)}}, 0x40003000, {0x1C, 0xB0, false});
+  noEnd.resize(noEnd.size() - 8);  // the terminating section is gone
+  return {
+      {"missing", std::nullopt, kCheckPathText, L"DoDownloadCypress :: no boot image loaded\r\n"},
+      {"empty", Bytes{}, L"", L"Loader file is empty....\r\n"},
+      {"signature_only", Bytes{'C', 'Y'}, L"",
+       L"DoDownloadCypress :: boot image signature not found\r\n"},
+      {"cut_in_a_section", Bytes(good.begin(), good.begin() + 2000), L"",
+       L"DoDownloadCypress :: boot image section runs past the end\r\n"},
+      {"foreign_signature", foreign, L"",
+       L"DoDownloadCypress :: boot image signature not found\r\n"},
+      {"section_length_too_big", hugeSection, L"",
+       L"DoDownloadCypress :: boot image section runs past the end\r\n"},
+      {"no_terminating_section", noEnd, L"",
+       L"DoDownloadCypress :: boot image has no terminating section\r\n"},
+  };
+}
+
+class BootImageTest : public MalformedLoaderTest,
+                      public ::testing::WithParamInterface<LoaderCase> {};
+
+TEST_P(BootImageTest, RefusedWithoutTouchingTheRomAndWithoutSuccess) {
+  const LoaderCase& c = GetParam();
+  PutLoader(kBootImageFile, c.file);
+  auto camera = Plug(std::make_shared<sim::Cx3Camera>());
+  StartProgram();
+  Browse(ExampleFile("mcu.img", "Veltra_CX3_mcu.img"));
+  UpdateAndConfirm();
+  Settle();
+
+  ASSERT_EQ(camera->CurrentMode(), sim::Cx3Camera::Mode::kBootRom);
+  ExpectMessage(c);
+  const sim::Fx3Rom rom = camera->Rom();
+  EXPECT_TRUE(rom.Writes().empty());
+  EXPECT_EQ(rom.RefusedRequests(), 0);
+  EXPECT_EQ(Logged("04B4:00F3", "cypress"), 0);
+  EXPECT_FALSE(camera->FlashHoldsFirmware());
+  EXPECT_FALSE(Traced(L"DoDownloadCypress --\r\n"));
+  // The dialog is not left waiting for a camera that cannot come back.
+  EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
+  EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
+  // A failed FX3 download keeps the loader-busy flag for the rest of the run, so that a second
+  // download never starts on a controller in an unknown state; only a new start of the program
+  // takes the ROM over again. Until then, with a good file back and the camera plugged in again,
+  // nothing more goes to the ROM, and the program still comes to rest.
+  EXPECT_EQ(g_bLoaderDownloadBusy.load(), 1);
+  PutLoader(kBootImageFile, GoodBootImage());
+  bus_.Leave(camera.get());
+  bus_.Return(camera.get());
+  Settle();
+  EXPECT_TRUE(camera->Rom().Writes().empty());
+  EXPECT_EQ(camera->CurrentMode(), sim::Cx3Camera::Mode::kBootRom);
+  EXPECT_FALSE(SuccessShown());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BootImageTest, ::testing::ValuesIn(BootImageCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the NXP camera and the flash loader ----
+
+constexpr std::size_t kFlashLoaderLength = 86272;  // what the ROM is told to expect
+
+std::vector<LoaderCase> FlashLoaderCases() {
+  const Bytes good = PayloadBytes(kFlashLoaderLength, 14);
+  return {
+      {"missing", std::nullopt, kCheckPathText,
+       L"DoDownloadNXPCypress :: no flash loader loaded\r\n"},
+      {"empty", Bytes{}, L"", L"Loader file is empty....\r\n"},
+      {"cut_short", Bytes(good.begin(), good.begin() + 40000), L"",
+       L"Flash loader file is too short....\r\n"},
+  };
+}
+
+class FlashLoaderTest : public MalformedLoaderTest,
+                        public ::testing::WithParamInterface<LoaderCase> {};
+
+TEST_P(FlashLoaderTest, RefusedWithoutTouchingTheRomAndUpdatedOnceTheFileIsBack) {
+  const LoaderCase& c = GetParam();
+  PutLoader(kFlashLoaderFile, c.file);
+  auto camera = Plug(std::make_shared<sim::NxpCamera>());
+  StartProgram();
+  Browse(ExampleFile("nxp_firmware.bin", "Veltra_NX20.bin"));
+  UpdateAndConfirm();
+  Settle();
+
+  ASSERT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kRom);
+  ExpectMessage(c);
+  const sim::Rt1060Rom rom = camera->Rom();
+  EXPECT_TRUE(rom.Commands().empty());
+  EXPECT_EQ(rom.DataReports(), 0);
+  EXPECT_TRUE(rom.Loads().empty());
+  EXPECT_EQ(Logged("1FC9:0135", "hid_out"), 0);
+  EXPECT_EQ(g_bNXPMode.load(), 0);
+  EXPECT_FALSE(Traced(L"DoDownloadNXPCypress --\r\n"));
+  // Nothing ran on the ROM, so nothing holds the next take-over back.
+  EXPECT_EQ(g_bLoaderDownloadBusy.load(), 0);
+
+  // The good file back and the camera plugged in again: the ROM is taken over and the update the
+  // user started goes on through the flash loader to the end.
+  PutLoader(kFlashLoaderFile, PayloadBytes(kFlashLoaderLength, 14));
+  dialog_.ClearRecords();
+  bus_.Leave(camera.get());
+  bus_.Return(camera.get());
+  Settle();
+  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
+  const Bytes image = ExampleBytes("nxp_firmware.bin");
+  EXPECT_EQ(camera->FlashBytes(sim::kFlashImageAddress, image.size()), image);
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  ExpectReadyFor(L"Veltra_NX20(VID_7e51,PID_C2A0_0)");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FlashLoaderTest, ::testing::ValuesIn(FlashLoaderCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace veltra::test
