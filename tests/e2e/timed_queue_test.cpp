@@ -49,12 +49,11 @@ TEST(DemoTimedQueue, RunsInQueueOrderNotBeforeItsTime) {
   queue.Push(5000, recorder.Task(3));
   const auto runs = recorder.WaitFor(3);
   ASSERT_EQ(runs.size(), 3u);
-  EXPECT_EQ(runs[0].first, 1);
-  EXPECT_EQ(runs[1].first, 2);
-  EXPECT_EQ(runs[2].first, 3);
-  EXPECT_GE(runs[0].second, start + 3000);
-  EXPECT_GE(runs[1].second, start + 3000);
-  EXPECT_GE(runs[2].second, start + 5000);
+  const std::uint64_t notBefore[] = {start + 3000, start + 3000, start + 5000};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(runs[i].first, i + 1);
+    EXPECT_GE(runs[i].second, notBefore[i]) << i;
+  }
   EXPECT_EQ(queue.Pending(), 0u);
 }
 
@@ -80,14 +79,11 @@ TEST(DemoScaledTime, ProgramTimeToRealTime) {
   };
   const Case cases[] = {
       {20.0, 180000, 9000},                     // the Warning dialog's time-out
-      {20.0, 200, 10},                          // the erase blink
       {20.0, 1, 1},                             // never 0: a timer of 0 would spin
       {20.0, 0, 0},                             // a zero wait stays a poll
       {20.0, kInfiniteMs, kInfiniteMs},         // an infinite wait stays infinite
-      {1.0, 1000, 1000},                        // real time
       {0.5, 1000, 2000},                        // slower than real time
       {0.1, kInfiniteMs - 1, kInfiniteMs - 1},  // never turns into an infinite wait
-      {1000.0, 333, 1},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(RealMs(c.programMs, c.speed), c.realMs) << c.programMs << " at " << c.speed;
