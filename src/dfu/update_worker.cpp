@@ -99,6 +99,10 @@ void ResetControls() {
 }
 
 std::uint32_t EndWithUsbFailure() {
+  // A failed update ends the whole update, not only this worker: left set, the mode-switch flag
+  // would make every later removal be ignored and every arrival restart a worker for a camera
+  // that is no longer being updated, with the dialog stuck in its updating state.
+  g_bUpdatedFromHIDMode = 0;
   g_bIsStartUpdatedFromDFU = 0;
   g_bMatchByUniqueID = 0;
   // Nothing was sent, so nothing is blinking for a reason any more: an idle dialog stays quiet.
