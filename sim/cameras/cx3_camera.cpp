@@ -106,6 +106,12 @@ bool Cx3Camera::OpensExtensionUnit() const {
   return mode_ == Mode::kCamera && options_.extensionUnit;
 }
 
+CameraFamily Cx3Camera::Family() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return mode_ == Mode::kCamera && !options_.extensionUnit ? CameraFamily::kPesca
+                                                           : CameraFamily::kNone;
+}
+
 bool Cx3Camera::ReadVersion(FirmwareVersion* version) {
   if (version == nullptr || CurrentMode() != Mode::kCamera) {
     return false;

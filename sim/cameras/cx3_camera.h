@@ -53,7 +53,10 @@ class Cx3Camera : public CameraDevice {
     std::uint8_t ispMinor = 5;
     std::string ispDate = "Mar 14 2024";  // at most 11 characters
     std::string ispTime = "10:20:30";     // at most 11 characters
-    // InitExtensionUnit answers non-zero (the version read takes its CX3 route only when not).
+    // true: InitExtensionUnit answers non-zero (the update takes its CX3 route through it, and
+    // the version read then shows nothing). false: the library reaches the unit through its
+    // Pesca family channel only (IsPescaDeviceAvail, InitPescaExtensionUnit), the update takes
+    // its CX3 route from there, and the version read takes its CX3 route.
     bool extensionUnit = true;
     int eraseBusyReads = 3;  // reads answered "busy" after the erase report
     int queryBusyReads = 0;  // reads answered "busy" after a version query
@@ -75,6 +78,7 @@ class Cx3Camera : public CameraDevice {
   bool OnCypressRequest(const SetupPacket& setup, const std::uint8_t* data) override;
 
   bool OpensExtensionUnit() const override;
+  CameraFamily Family() const override;
   bool ReadVersion(FirmwareVersion* version) override;
   bool HasCommandChannel() const override;
   std::int32_t CommandChannelState(std::uint8_t* reply64) override;

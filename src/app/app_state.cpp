@@ -34,6 +34,7 @@ Flag g_bIsStartUpdatedFromDFU{0};
 Flag g_bMatchByUniqueID{0};
 Flag g_bAwaitingModeSwitch{1};
 Flag g_bPescaDevice{0};
+Flag g_bAllDevicesGone{0};
 
 std::atomic<Handle> g_hFirmwareThread{kNullHandle};
 std::atomic<Handle> g_hConfirmDlg{kNullHandle};
@@ -63,6 +64,7 @@ void ResetAppState() {
   g_bMatchByUniqueID = 0;
   g_bAwaitingModeSwitch = 1;
   g_bPescaDevice = 0;
+  g_bAllDevicesGone = 0;
   g_hFirmwareThread = kNullHandle;
   g_hConfirmDlg = kNullHandle;
   g_hWarnDlg = kNullHandle;

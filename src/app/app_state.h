@@ -41,6 +41,11 @@ extern Flag g_bIsStartUpdatedFromDFU;
 extern Flag g_bMatchByUniqueID;
 extern Flag g_bAwaitingModeSwitch;      // 1 at start
 extern Flag g_bPescaDevice;
+// Set when a removal of a USB device left nothing on the bus (the updated camera has gone to
+// restart), cleared when a rebuild finds a device again. The Warning dialog reads it as it comes
+// up: a removal handled before the dialog existed could neither stop its time-out nor enable
+// its OK.
+extern Flag g_bAllDevicesGone;
 
 extern std::atomic<Handle> g_hFirmwareThread;
 extern std::atomic<Handle> g_hConfirmDlg;

@@ -24,6 +24,14 @@ std::intptr_t WarningDialogProc(Handle window, std::uint32_t message, std::uintp
     case kWmInitDialog:
       Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, false);
       Dialog().SetTimer(IDT_WARNING_TIMEOUT, kWarningTimeoutMs);
+      // The camera restarts as soon as its last pass is written, so its removal may have been
+      // handled before this dialog existed: then there is nothing left to wait for. Checked after
+      // the timer is started, so that a removal handled meanwhile on the dialog thread is either
+      // seen here or kills the timer itself.
+      if (g_bAllDevicesGone.load() != 0) {
+        Dialog().KillTimer(IDT_WARNING_TIMEOUT);
+        Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
+      }
       return kDlgTrue;
     case kWmCommand:
       if (LowWord(wParam) == IDC_BTN_CONFIRM_OK) {

@@ -115,6 +115,9 @@ bool RunDiscovery(DiscoveryOrder order) {
     found = GetAvailableDevices() != 0;
     found = (DeviceConnect() != 0) || found;
   }
+  if (found) {
+    g_bAllDevicesGone = 0;
+  }
   return found;
 }
 
@@ -238,7 +241,9 @@ void SetDeviceRemoveValueForWinUSBDevice() {
     if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
       ShowNoDevice();
       // The updated camera has left the bus for good: the Warning dialog no longer needs its
-      // time-out, and the user may close it.
+      // time-out, and the user may close it. The flag first, so that a Warning dialog coming up
+      // meanwhile sees it (see WarningDialogProc).
+      g_bAllDevicesGone = 1;
       Dialog().KillTimer(IDT_WARNING_TIMEOUT);
       Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
     } else {

@@ -1,0 +1,108 @@
+// Whole-program runs around the camera's return after an update: the Warning dialog when the
+// camera has already left before the dialog came up, and the version read of a CX3 camera after
+// its update.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/dialog_procedures.h"
+#include "app/resource_ids.h"
+#include "app/window_messages.h"
+#include "app_fixture.h"
+#include "scenario_fixture.h"
+#include "sim/cameras/cx3_camera.h"
+#include "sim/cameras/dfu_cameras.h"
+
+namespace veltra::test {
+namespace {
+
+class ReidentifyGapsTest : public ScenarioTest {
+ protected:
+  void ReadVersion() {
+    dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_READFW_VERSION));
+    EXPECT_TRUE(dialog_.PumpUntil([] { return g_bReadVersionBusy.load() == 0; }));
+  }
+};
+
+// The Pesca camera restarts as soon as its last pass is written. When its removal reaches the
+// dialog before the Warning dialog has come up, the dialog must still end up closable and must
+// not turn into the failure message three minutes later.
+TEST_F(ReidentifyGapsTest, WarningAfterTheCameraHasAlreadyLeftCanBeClosedAndNeverTimesOut) {
+  auto camera = Plug(std::make_shared<sim::PescaCamera>());
+  // The restart into its normal firmware takes a while; its returns into update mode do not.
+  std::vector<std::function<void()>> held;
+  camera->SetReturnScheduler([&held, raw = camera.get()](std::function<void()> comeBack) {
+    if (raw->InUpdateMode()) {
+      comeBack();
+    } else {
+      held.push_back(std::move(comeBack));
+    }
+  });
+  StartProgram();
+  dialog_.HoldModal(IDD_WARNING_DIALOG);
+  // The removal is handled on the dialog thread first, then the Warning dialog initialises.
+  dialog_.SetModalProc(IDD_WARNING_DIALOG,
+                       [this](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+                         if (message == kWmInitDialog) {
+                           for (DeviceChange change : discovery_.TakeEvents()) {
+                             dialog_.SendToDialog(kWmDeviceChange, change.event,
+                                                  reinterpret_cast<std::intptr_t>(&change));
+                           }
+                         }
+                         return WarningDialogProc(AppTest::kWarnDlg, message, wParam, lParam);
+                       });
+  Browse(ExampleFile("combined_type1.img", "Veltra_Pesca_combined.img"));
+  UpdateAndConfirm();
+  Settle();
+
+  ASSERT_TRUE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
+  EXPECT_TRUE(Visible(IDC_STATIC_NO_DEVICE));
+  EXPECT_EQ(dialog_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK), true);
+  EXPECT_FALSE(dialog_.TimerRunning(IDT_WARNING_TIMEOUT));
+  clock_.Advance(180000);
+  EXPECT_EQ(dialog_.FireDueTimers(), 0);
+
+  // The camera is back with its new firmware; the user closes the Warning dialog.
+  ASSERT_EQ(held.size(), 1u);
+  held.front()();
+  WarningDialogProc(AppTest::kWarnDlg, kWmCommand, CommandParam(IDC_BTN_CONFIRM_OK), 0);
+  Settle();
+  EXPECT_FALSE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
+  EXPECT_EQ(dialog_.ModalDialogsOpened(),
+            (std::vector<int>{IDD_CONFIRM_DIALOG, IDD_WARNING_DIALOG}));
+  ExpectReadyFor(L"Veltra_Pesca(VID_7e51,PID_C123_0)");
+}
+
+// A CX3 camera whose unit the library reaches through its family channel rather than the
+// maker's generic extension unit: updated through the whole program, and READ F/W VERSION then
+// shows what it runs.
+TEST_F(ReidentifyGapsTest, Cx3IsUpdatedAndItsVersionReadAfterwards) {
+  sim::Cx3Camera::Options options;
+  options.extensionUnit = false;
+  auto camera = Plug(std::make_shared<sim::Cx3Camera>(options));
+  StartProgram();
+  const std::wstring entry = L"Veltra_CX3(VID_04b4,PID_00C3_0)";
+  ExpectReadyFor(entry);
+  EXPECT_TRUE(Enabled(IDC_BTN_READFW_VERSION));
+
+  Browse(ExampleFile("mcu.img", "Veltra_CX3_mcu.img"));
+  UpdateAndConfirm();
+  Settle();
+  EXPECT_TRUE(camera->FlashHoldsFirmware());
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  ExpectReadyFor(entry);
+
+  dialog_.ClearRecords();
+  ReadVersion();
+  const std::vector<HeadlessDialog::ShownBox> boxes = dialog_.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, L"DovedIdiz_ID_Avaraze");
+  const std::wstring expected = L"CX3 firmware version = " + std::to_wstring(kNewVersion.major) +
+                                L"." + std::to_wstring(kNewVersion.minor) + L"\n";
+  EXPECT_EQ(boxes[0].text.rfind(expected, 0), 0u) << boxes[0].text;
+}
+
+}  // namespace
+}  // namespace veltra::test
