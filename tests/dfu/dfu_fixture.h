@@ -33,7 +33,6 @@ class DfuTest : public BenchTest {
   std::vector<std::uint32_t> BlockLengths(std::uint8_t request) const;
   // wParams of the messages of one kind sent to the dialog.
   std::vector<std::uintptr_t> Sent(std::uint32_t message) const;
-  int BoxCount() const { return static_cast<int>(dialog_.MessageBoxes().size()); }
 
   sim::SimUsbTransport usb_{bus_};
   std::ostringstream log_;
