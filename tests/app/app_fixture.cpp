@@ -34,11 +34,6 @@ void RecordingCameraLibrary::QueueHidReply(std::uint8_t status) {
   hidReplies_.push_back(status);
 }
 
-std::vector<std::string> RecordingCameraLibrary::Calls() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return calls_;
-}
-
 bool RecordingCameraLibrary::Called(const std::string& call) const {
   std::lock_guard<std::mutex> lock(mutex_);
   for (const auto& c : calls_) {
@@ -65,73 +60,6 @@ std::int32_t RecordingCameraLibrary::Record(const std::string& name, const std::
   return it == answers_.end() ? 0 : it->second;
 }
 
-std::int32_t RecordingCameraLibrary::InitExtensionUnit(const wchar_t* path) {
-  return Record("InitExtensionUnit", Narrow(path));
-}
-std::int32_t RecordingCameraLibrary::DeinitExtensionUnit() {
-  return Record("DeinitExtensionUnit", "");
-}
-std::int32_t RecordingCameraLibrary::IsPescaDeviceAvail(const wchar_t* path) {
-  return Record("IsPescaDeviceAvail", Narrow(path));
-}
-std::int32_t RecordingCameraLibrary::IsTarsaDeviceAvail(const wchar_t* path) {
-  return Record("IsTarsaDeviceAvail", Narrow(path));
-}
-std::int32_t RecordingCameraLibrary::IsMirel_DeviceAvail(const wchar_t* path) {
-  return Record("IsMirel_DeviceAvail", Narrow(path));
-}
-std::int32_t RecordingCameraLibrary::DeinitExtUnit() {
-  return Record("DeinitExtUnit", "");
-}
-std::int32_t RecordingCameraLibrary::InitPescaExtensionUnit(const wchar_t* path) {
-  return Record("InitPescaExtensionUnit", Narrow(path));
-}
-std::int32_t RecordingCameraLibrary::InitTarsaExtensionUnit(const wchar_t* path) {
-  return Record("InitTarsaExtensionUnit", Narrow(path));
-}
-std::int32_t RecordingCameraLibrary::InitMirelExtensionUnit(const wchar_t* path) {
-  return Record("InitMirelExtensionUnit", Narrow(path));
-}
-std::int32_t RecordingCameraLibrary::SetExtensionUnitValueForPesca(std::int32_t selector,
-                                                                   std::int32_t value) {
-  return Record("SetExtensionUnitValueForPesca",
-                std::to_string(selector) + "," + std::to_string(value));
-}
-std::int32_t RecordingCameraLibrary::FallbacktoFWTarsa() {
-  return Record("FallbacktoFWTarsa", "");
-}
-std::int32_t RecordingCameraLibrary::FirmwareUpdate(std::uint8_t imageType) {
-  return Record("FirmwareUpdate", std::to_string(imageType));
-}
-std::int32_t RecordingCameraLibrary::GetPescaFirmwareVersion(std::int32_t, std::uint8_t*) {
-  return Record("GetPescaFirmwareVersion", "");
-}
-std::int32_t RecordingCameraLibrary::GetTarsaFirmwareVersion(std::uint8_t*) {
-  return Record("GetTarsaFirmwareVersion", "");
-}
-std::int32_t RecordingCameraLibrary::GetFirmwareVersionMirel(std::uint8_t*, std::uint8_t*,
-                                                             std::uint16_t*) {
-  return Record("GetFirmwareVersionMirel", "");
-}
-std::int32_t RecordingCameraLibrary::ReadFirmwareVersion(std::uint8_t*, std::uint8_t*,
-                                                         std::uint16_t*, std::uint16_t*) {
-  return Record("ReadFirmwareVersion", "");
-}
-std::int32_t RecordingCameraLibrary::ResetTarsa() {
-  return Record("ResetTarsa", "");
-}
-std::int32_t RecordingCameraLibrary::ResetDeviceMirel() {
-  return Record("ResetDeviceMirel", "");
-}
-std::int32_t RecordingCameraLibrary::SendHIDCommandWithFirstByte(std::uint8_t command) {
-  return Record("SendHIDCommandWithFirstByte", std::to_string(command));
-}
-std::int32_t RecordingCameraLibrary::SetPreparseDataAndAttributes() {
-  return Record("SetPreparseDataAndAttributes", "");
-}
-std::int32_t RecordingCameraLibrary::DevicestateCX3SNI(std::uint8_t*) {
-  return Record("DevicestateCX3SNI", "");
-}
 std::int32_t RecordingCameraLibrary::SetHidReport(const std::uint8_t* report, std::int32_t length) {
   std::string args;
   for (std::int32_t i = 0; i < length; ++i) {
@@ -151,20 +79,6 @@ std::int32_t RecordingCameraLibrary::GetHidReport(std::uint8_t* reply64) {
   hidReplies_.pop_front();
   return 1;
 }
-std::int32_t RecordingCameraLibrary::Init_HIDHandle(const wchar_t* path) {
-  return Record("Init_HIDHandle", Narrow(path));
-}
-std::int32_t RecordingCameraLibrary::sendNXPHidCmd(const std::uint8_t*, std::int32_t length,
-                                                   std::int32_t flag) {
-  return Record("sendNXPHidCmd", std::to_string(length) + "," + std::to_string(flag));
-}
-std::int32_t RecordingCameraLibrary::IsDFUDeviceVID(const wchar_t* vid) {
-  return Record("IsDFUDeviceVID", Narrow(vid));
-}
-std::int32_t RecordingCameraLibrary::IsRestrictedCameraPID(const wchar_t* pid) {
-  return Record("IsRestrictedCameraPID", Narrow(pid));
-}
-
 // ---- AppTest ----
 
 namespace {

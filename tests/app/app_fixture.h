@@ -19,6 +19,8 @@
 
 namespace veltra::test {
 
+std::string Narrow(const wchar_t* text);
+
 // A camera-control library that answers from a table and records every call as
 // "Name(arg,...)". Unlisted calls answer 0.
 class RecordingCameraLibrary : public CameraLibrary {
@@ -27,51 +29,63 @@ class RecordingCameraLibrary : public CameraLibrary {
   // Replies GetHidReport hands out in order (byte 1 is the status); when none are left the read
   // fails (the camera has left).
   void QueueHidReply(std::uint8_t status);
-  std::vector<std::string> Calls() const;
   bool Called(const std::string& call) const;
   int Count(const std::string& prefix) const;
 
-  std::int32_t InitExtensionUnit(const wchar_t* path) override;
-  std::int32_t DeinitExtensionUnit() override;
-  std::int32_t IsPescaDeviceAvail(const wchar_t* path) override;
-  std::int32_t IsTarsaDeviceAvail(const wchar_t* path) override;
-  std::int32_t IsMirel_DeviceAvail(const wchar_t* path) override;
-  std::int32_t DeinitExtUnit() override;
-  std::int32_t InitPescaExtensionUnit(const wchar_t* path) override;
-  std::int32_t InitTarsaExtensionUnit(const wchar_t* path) override;
-  std::int32_t InitMirelExtensionUnit(const wchar_t* path) override;
-  std::int32_t SetExtensionUnitValueForPesca(std::int32_t selector, std::int32_t value) override;
-  std::int32_t FallbacktoFWTarsa() override;
-  std::int32_t FirmwareUpdate(std::uint8_t imageType) override;
-  std::int32_t GetPescaFirmwareVersion(std::int32_t selector, std::uint8_t* buffer4) override;
-  std::int32_t GetTarsaFirmwareVersion(std::uint8_t* buffer4) override;
-  std::int32_t GetFirmwareVersionMirel(std::uint8_t* major, std::uint8_t* minor,
-                                       std::uint16_t* build) override;
-  std::int32_t ReadFirmwareVersion(std::uint8_t* v1, std::uint8_t* v2, std::uint16_t* v3,
-                                   std::uint16_t* v4) override;
-  std::int32_t ResetTarsa() override;
-  std::int32_t ResetDeviceMirel() override;
-  std::int32_t SendHIDCommandWithFirstByte(std::uint8_t command) override;
-  std::int32_t SetPreparseDataAndAttributes() override;
-  std::int32_t DevicestateCX3SNI(std::uint8_t* reply64) override;
+  std::int32_t InitExtensionUnit(const wchar_t* p) override { return Record(__func__, p); }
+  std::int32_t DeinitExtensionUnit() override { return Record(__func__); }
+  std::int32_t IsPescaDeviceAvail(const wchar_t* p) override { return Record(__func__, p); }
+  std::int32_t IsTarsaDeviceAvail(const wchar_t* p) override { return Record(__func__, p); }
+  std::int32_t IsMirel_DeviceAvail(const wchar_t* p) override { return Record(__func__, p); }
+  std::int32_t DeinitExtUnit() override { return Record(__func__); }
+  std::int32_t InitPescaExtensionUnit(const wchar_t* p) override { return Record(__func__, p); }
+  std::int32_t InitTarsaExtensionUnit(const wchar_t* p) override { return Record(__func__, p); }
+  std::int32_t InitMirelExtensionUnit(const wchar_t* p) override { return Record(__func__, p); }
+  std::int32_t SetExtensionUnitValueForPesca(std::int32_t selector, std::int32_t value) override {
+    return Record(__func__, std::to_string(selector) + "," + std::to_string(value));
+  }
+  std::int32_t FallbacktoFWTarsa() override { return Record(__func__); }
+  std::int32_t FirmwareUpdate(std::uint8_t type) override {
+    return Record(__func__, std::to_string(type));
+  }
+  std::int32_t GetPescaFirmwareVersion(std::int32_t, std::uint8_t*) override {
+    return Record(__func__);
+  }
+  std::int32_t GetTarsaFirmwareVersion(std::uint8_t*) override { return Record(__func__); }
+  std::int32_t GetFirmwareVersionMirel(std::uint8_t*, std::uint8_t*, std::uint16_t*) override {
+    return Record(__func__);
+  }
+  std::int32_t ReadFirmwareVersion(std::uint8_t*, std::uint8_t*, std::uint16_t*,
+                                   std::uint16_t*) override {
+    return Record(__func__);
+  }
+  std::int32_t ResetTarsa() override { return Record(__func__); }
+  std::int32_t ResetDeviceMirel() override { return Record(__func__); }
+  std::int32_t SendHIDCommandWithFirstByte(std::uint8_t command) override {
+    return Record(__func__, std::to_string(command));
+  }
+  std::int32_t SetPreparseDataAndAttributes() override { return Record(__func__); }
+  std::int32_t DevicestateCX3SNI(std::uint8_t*) override { return Record(__func__); }
   std::int32_t SetHidReport(const std::uint8_t* report, std::int32_t length) override;
   std::int32_t GetHidReport(std::uint8_t* reply64) override;
-  std::int32_t Init_HIDHandle(const wchar_t* path) override;
-  std::int32_t sendNXPHidCmd(const std::uint8_t* report, std::int32_t length,
-                             std::int32_t flag) override;
-  std::int32_t IsDFUDeviceVID(const wchar_t* vid) override;
-  std::int32_t IsRestrictedCameraPID(const wchar_t* pid) override;
+  std::int32_t Init_HIDHandle(const wchar_t* p) override { return Record(__func__, p); }
+  std::int32_t sendNXPHidCmd(const std::uint8_t*, std::int32_t length, std::int32_t flag) override {
+    return Record(__func__, std::to_string(length) + "," + std::to_string(flag));
+  }
+  std::int32_t IsDFUDeviceVID(const wchar_t* vid) override { return Record(__func__, vid); }
+  std::int32_t IsRestrictedCameraPID(const wchar_t* pid) override { return Record(__func__, pid); }
 
  private:
-  std::int32_t Record(const std::string& name, const std::string& args);
+  std::int32_t Record(const std::string& name, const std::string& args = "");
+  std::int32_t Record(const std::string& name, const wchar_t* path) {
+    return Record(name, Narrow(path));
+  }
 
   mutable std::mutex mutex_;
   std::map<std::string, std::int32_t> answers_;
   std::vector<std::string> calls_;
   std::deque<std::uint8_t> hidReplies_;
 };
-
-std::string Narrow(const wchar_t* text);
 
 // Puts the program's own procedures behind the headless main dialog and its three modal dialogs,
 // with the test's thread as the dialog thread.

@@ -1,5 +1,5 @@
-// The Sunplus route of Mirel cameras through the virtual SunplusCamera.dll: the dispatch to it,
-// the download thread with its progress, failures, and a second update in the same run.
+// The Sunplus route of Mirel cameras through the virtual SunplusCamera.dll: what the library is
+// handed, a second update in the same run, and the failures no whole update reaches.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -57,76 +57,45 @@ class SunplusTest : public AppTest {
   std::wstring file_;
 };
 
-TEST_F(SunplusTest, MirelCameraIsDownloadedThroughTheLibraryWithProgress) {
-  AddMirel();
+TEST_F(SunplusTest, MirelCameraIsDownloadedWithItsParametersAndASecondUpdateReopensIt) {
+  AddMirel(L"1bcf", {0x1BCF, 0x0B12});  // the chip vendor's own IDs are accepted too
   UpdateAndFinish();
-
   const auto download = vendor_.LastDownload();
   EXPECT_EQ(download.image, FileBytes());
   EXPECT_EQ(download.length, 3000);
   EXPECT_EQ(download.flashType, 1);
-  const std::int32_t reserved[6] = {0, 0, 0, 0, 1, 0};
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(download.reserved[i], reserved[i]) << i;
-  }
-  EXPECT_TRUE(download.callbackGiven);
+  EXPECT_EQ(std::vector<std::int32_t>(download.reserved, download.reserved + 6),
+            (std::vector<std::int32_t>{0, 0, 0, 0, 1, 0}));
   EXPECT_EQ(download.last, 0);
-  // Each progress step reached the dialog (which answered TRUE) before the library went on.
-  EXPECT_EQ(download.callbackResults, std::vector<std::int32_t>(11, 1));
-  ASSERT_FALSE(dialog_.Messages().empty());
-  EXPECT_EQ(dialog_.Messages().back().message, static_cast<std::uint32_t>(WM_APP_PERCENT));
-  EXPECT_EQ(dialog_.Messages().back().wParam, 101u);
-  EXPECT_EQ(Text(IDC_STATIC_STATUS), L"100%");
-  EXPECT_EQ(dialog_.ProgressPos(), 100);
-
   ASSERT_EQ(dialog_.MessageBoxes().size(), 1u);
-  EXPECT_EQ(dialog_.MessageBoxes()[0].text,
-            L"Firmware Downloaded Successfully!\r\nDonot Reset the Device.\r\nDevice will boot "
-            L"automatically after completing firmware update!");
   EXPECT_EQ(dialog_.MessageBoxes()[0].caption, L"Success");
-  EXPECT_EQ(dialog_.MessageBoxes()[0].style, kMbIconWarning);
-  EXPECT_TRUE(Traced(L"Sunplus camera is found, init function pointer.\r\n"));
-  EXPECT_TRUE(Traced(L"getSFtype is True\r\n"));
-  EXPECT_TRUE(Traced(L" DownloadMirelFirmware Successfull  \r\n"));
-  EXPECT_TRUE(Traced(L"download ok\r\n"));
-  // The library stays loaded with the camera open for the next update.
+  // The library stays loaded with the camera open for the next update, which closes the camera
+  // and loads the library again.
   EXPECT_EQ(vendor_.OpenLibraries(), 1);
-  EXPECT_NE(g_pfnSunplusCam_UnInit, nullptr);
-  EXPECT_EQ(dialog_.TimedOutWaits(), 0);
-}
-
-TEST_F(SunplusTest, ASecondUpdateClosesTheFirstCameraAndLoadsTheLibraryAgain) {
-  AddMirel(L"1bcf", {0x1BCF, 0x0B12});  // the chip vendor's own IDs are accepted too
-  UpdateAndFinish();
   UpdateAndFinish();
   EXPECT_EQ(vendor_.LoadCount(), 2);
   EXPECT_EQ(vendor_.OpenLibraries(), 1);
   const auto calls = vendor_.Calls();
-  const auto uninit = std::find(calls.begin(), calls.end(), "SunplusCam_UnInit(0)=0");
-  ASSERT_NE(uninit, calls.end());
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "SunplusCam_UnInit(0)=0"), 1);
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "SunplusCam_Init(0)=0"), 2);
-  EXPECT_TRUE(Traced(L"Sunplus camera uninitial ok.\r\n"));
-  EXPECT_TRUE(Traced(L"UnInited Device  Successfully   \r\n"));
   EXPECT_EQ(dialog_.MessageBoxes().size(), 2u);
+  EXPECT_EQ(dialog_.TimedOutWaits(), 0);
 }
 
 TEST_F(SunplusTest, MissingLibraryOrCameraIsReportedAndNoThreadStarts) {
   AddMirel();
   vendor_.SetInstalled(false);
   UpdateAndConfirm();
-  EXPECT_TRUE(Traced(L"Load Failed!\r\n"));
   EXPECT_EQ(system_->RunningThreads(), 0);
   EXPECT_EQ(g_bSunplusDownloadBusy.load(), 0);
   ASSERT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware Download Failed!"});
   EXPECT_EQ(dialog_.MessageBoxes()[0].caption, L"Error");
   EXPECT_EQ(dialog_.MessageBoxes()[0].style, kMbIconError);
-  EXPECT_NE(Text(IDC_STATIC_STATUS), L"Erasing Memory...Please Wait...");
 
   // Installed, but the camera is not on the bus any more: the library is let go again.
   vendor_.SetInstalled(true);
   bus_.Unplug(mirel_.get());
   UpdateAndConfirm();
-  EXPECT_TRUE(Traced(L"Sunplus camera is NOT found\r\n"));
   EXPECT_EQ(vendor_.OpenLibraries(), 0);
   EXPECT_EQ(BoxTexts().size(), 2u);
   EXPECT_TRUE(vendor_.LastDownload().image.empty());
@@ -137,16 +106,13 @@ TEST_F(SunplusTest, FlashTypeDecidesWhetherToDownload) {
   // The query fails: nothing is downloaded, and nothing is said either.
   vendor_.SetFlashType(1, 5);
   UpdateAndConfirm();
-  EXPECT_TRUE(Traced(L"Get flash type fail\r\n"));
   EXPECT_EQ(system_->RunningThreads(), 0);
   EXPECT_TRUE(vendor_.LastDownload().image.empty());
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
-  EXPECT_EQ(Text(IDC_STATIC_STATUS), L"Erasing Memory...Please Wait...");
 
   // A library without the query downloads with flash type 0.
   vendor_.RemoveEntryPoint("Get_FlashType");
   UpdateAndFinish();
-  EXPECT_TRUE(Traced(L"The function pointer of Get_FlashType() is NULL\r\n"));
   EXPECT_EQ(vendor_.LastDownload().flashType, 0);
   EXPECT_EQ(vendor_.LastDownload().length, 3000);
 }
@@ -159,15 +125,8 @@ TEST_F(SunplusTest, DownloadFailureResetsTheControlsAndTellsTheUser) {
   EXPECT_EQ(vendor_.LastDownload().callbackResults.size(), 4u);
   EXPECT_EQ(Text(IDC_EDIT_FIRMWARE_PATH), L"");
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
-  for (int id : {IDC_EDIT_FIRMWARE_PATH, IDC_STATIC_SELECT_FILE, IDC_BTN_READFW_VERSION}) {
-    EXPECT_FALSE(Enabled(id)) << id;
-  }
-  for (int id :
-       {IDC_STATIC_UPDATING, IDC_STATIC_MODE_SWITCH, IDC_STATIC_STATUS, IDC_PROGRESS_BAR}) {
-    EXPECT_FALSE(Visible(id)) << id;
-  }
+  EXPECT_FALSE(Visible(IDC_PROGRESS_BAR));
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware Download Failed!"});
-  EXPECT_TRUE(Traced(L"download fail\r\n"));
 }
 
 TEST_F(SunplusTest, ForeignVendorOrClosedChannelStartsNothing) {

@@ -1,5 +1,6 @@
-// F/W UPDATE and the dispatch behind the confirmation dialog: the checks before the dialog, what
-// closing it does, and per camera family the flags, library calls, timers and controls.
+// F/W UPDATE and the dispatch behind the confirmation dialog where no whole update reaches: the
+// checks before the dialog, what closing it does, refusals, the pass a direct start takes, and the
+// bounded CX3 erase and reset.
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,18 +38,32 @@ class UpdateCommandTest : public AppTest {
     }
     return false;
   }
+  void Fresh() {
+    ResetDeviceTable();
+    dialog_.ComboReset();
+    dialog_.ClearRecords();
+  }
   std::vector<int> Modals() const { return dialog_.ModalDialogsOpened(); }
 };
 
-TEST_F(UpdateCommandTest, WithoutAFileTheUserIsAskedToChooseOne) {
+TEST_F(UpdateCommandTest, WithoutAFileOrWithAVanishedOneNothingStarts) {
   AddRecord(L"Veltra_C1", L"7E51", L"C1D0", kCamPath);
   Select(0);
   Command(IDC_BTN_FW_UPDATE);
-  ASSERT_EQ(dialog_.MessageBoxes().size(), 1u);
-  EXPECT_EQ(dialog_.MessageBoxes()[0].text, L"Choose File!");
+  ASSERT_EQ(BoxTexts(), std::vector<std::wstring>{L"Choose File!"});
   EXPECT_EQ(dialog_.MessageBoxes()[0].caption, L"Alert");
-  EXPECT_EQ(dialog_.MessageBoxes()[0].style, kMbIconWarning);
   EXPECT_TRUE(Modals().empty());
+
+  // A file that went away after Browse is found missing only behind the confirmation.
+  dialog_.ClearRecords();
+  ChooseFile(L"C:\\gone\\Veltra_C1.img");
+  const auto before = clock_.NowMs();
+  UpdateAndConfirm();
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Check File Path!"});
+  EXPECT_EQ(dialog_.EndedDialogs()[0], std::make_pair(Window::kConfirmDialog, std::intptr_t{1020}));
+  EXPECT_GE(clock_.NowMs() - before, 1000u);
+  EXPECT_EQ(g_bUpdateDeviceGone.load(), 1);
+  EXPECT_EQ(camera_.Count("IsPescaDeviceAvail"), 0);
 }
 
 TEST_F(UpdateCommandTest, ModelCheckAsksOnlyWhenTheFileIsNotNamedAfterTheModel) {
@@ -67,9 +82,7 @@ TEST_F(UpdateCommandTest, ModelCheckAsksOnlyWhenTheFileIsNotNamedAfterTheModel) 
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.camera) + " / " + c.file);
-    ResetDeviceTable();
-    dialog_.ComboReset();
-    dialog_.ClearRecords();
+    Fresh();
     Prepare(c.camera, L"7E51", L"C1D0", c.file);
     dialog_.QueueModalClose(IDD_CONFIRM_DIALOG);
     Command(IDC_BTN_FW_UPDATE);
@@ -79,9 +92,7 @@ TEST_F(UpdateCommandTest, ModelCheckAsksOnlyWhenTheFileIsNotNamedAfterTheModel) 
   }
 
   // "No" stops before the confirmation dialog.
-  ResetDeviceTable();
-  dialog_.ComboReset();
-  dialog_.ClearRecords();
+  Fresh();
   Prepare(L"Veltra_C1", L"7E51", L"C1D0", "unrelated.img");
   dialog_.QueueMessageBoxAnswer(kIdNo);
   Command(IDC_BTN_FW_UPDATE);
@@ -111,81 +122,9 @@ TEST_F(UpdateCommandTest, ClosingTheConfirmationStartsNothing) {
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
 }
 
-TEST_F(UpdateCommandTest, AVanishedFileIsReportedAfterTheConfirmation) {
-  Prepare(L"Veltra_C1", L"7E51", L"C1D0");
-  ChooseFile(L"C:\\gone\\Veltra_C1.img");
-  const auto before = clock_.NowMs();
-  UpdateAndConfirm();
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Check File Path!"});
-  EXPECT_EQ(dialog_.MessageBoxes()[0].caption, L"Alert");
-  EXPECT_EQ(dialog_.EndedDialogs()[0], std::make_pair(Window::kConfirmDialog, std::intptr_t{1020}));
-  EXPECT_GE(clock_.NowMs() - before, 1000u);
-  EXPECT_EQ(g_bUpdateDeviceGone.load(), 1);
-  EXPECT_EQ(camera_.Count("IsPescaDeviceAvail"), 0);
-}
-
-TEST_F(UpdateCommandTest, PescaModeSwitchArmsTheReturnAndStartsTheTimers) {
-  Prepare(L"Pesca", L"7e51", L"C123");
-  camera_.Answer("IsPescaDeviceAvail", 1);
-  camera_.Answer("InitPescaExtensionUnit", 1);
-  camera_.Answer("SetExtensionUnitValueForPesca", 1);
-  UpdateAndConfirm();
-
-  EXPECT_TRUE(camera_.Called("IsPescaDeviceAvail(" + Narrow(kCamPath) + ")"));
-  EXPECT_TRUE(camera_.Called("DeinitExtUnit()"));
-  EXPECT_TRUE(camera_.Called("SetExtensionUnitValueForPesca(5,1)"));
-  EXPECT_EQ(camera_.Count("IsTarsaDeviceAvail"), 0);
-  EXPECT_EQ(g_bPescaDevice.load(), 1);
-  EXPECT_EQ(g_bMatchByUniqueID.load(), 1);
-  EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 1);
-  EXPECT_EQ(g_bAwaitingModeSwitch.load(), 1);
-  EXPECT_EQ(g_bUpdateDeviceGone.load(), 1);
-  // Every listed path is saved for the return.
-  EXPECT_EQ(g_nSavedDeviceCount.load(), 2);
-  EXPECT_EQ(std::wstring(g_savedDevicePaths[1]), kOtherPath);
-
-  EXPECT_EQ(dialog_.TimerPeriod(IDT_TIMER_FOR_HD_ISSUE), 60000u);
-  EXPECT_EQ(dialog_.TimerPeriod(IDT_BLINK_ERASE), 200u);
-  EXPECT_FALSE(Visible(IDC_STATIC_UPDATING));
-  EXPECT_EQ(Text(IDC_STATIC_STATUS), L"Erasing Memory...Please Wait...");
-  EXPECT_TRUE(Visible(IDC_STATIC_MODE_SWITCH));
-  EXPECT_TRUE(Visible(IDC_PROGRESS_BAR));
-  EXPECT_FALSE(Enabled(IDC_BTN_EXIT));  // updating
-  EXPECT_FALSE(Traced(L"Alert : Check FirmwareUpdate"));
-}
-
-TEST_F(UpdateCommandTest, FailedSwitchCommandsAreOnlyTraced) {
-  struct Case {
-    const char* family;
-    const char* init;
-    bool timer2;
-  };
-  for (const Case& c : {Case{"IsPescaDeviceAvail", "InitPescaExtensionUnit", true},
-                        Case{"IsTarsaDeviceAvail", "InitTarsaExtensionUnit", false}}) {
-    SCOPED_TRACE(c.family);
-    ResetDeviceTable();
-    dialog_.ComboReset();
-    dialog_.KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-    system_->ClearTrace();
-    camera_.Answer("IsPescaDeviceAvail", 0);
-    camera_.Answer(c.family, 1);
-    camera_.Answer(c.init, 1);
-    Prepare(L"Cam", L"7E51", L"C05C");
-    const auto before = clock_.NowMs();
-    UpdateAndConfirm();
-    EXPECT_TRUE(Traced(L"Alert : Check FirmwareUpdate\r\n"));
-    EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 1);
-    EXPECT_EQ(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE), c.timer2);
-    // Tarsa waits 5 s after starting the blink.
-    EXPECT_EQ(clock_.NowMs() - before, c.timer2 ? 1000u : 6000u);
-  }
-  EXPECT_TRUE(camera_.Called("FallbacktoFWTarsa()"));
-}
-
 TEST_F(UpdateCommandTest, TarsaWithAForeignVendorOrNoChannelIsLeftAlone) {
   for (const wchar_t* vid : {L"04B4", L"7E51"}) {
-    ResetDeviceTable();
-    dialog_.ComboReset();
+    Fresh();
     Prepare(L"Tarsa", vid, L"C05C");
     camera_.Answer("IsTarsaDeviceAvail", 1);  // InitTarsaExtensionUnit answers 0
     UpdateAndConfirm();
@@ -199,46 +138,21 @@ TEST_F(UpdateCommandTest, TarsaWithAForeignVendorOrNoChannelIsLeftAlone) {
   EXPECT_EQ(camera_.Count("InitTarsaExtensionUnit"), 1);
 }
 
-TEST_F(UpdateCommandTest, GenericCameraSwitchesWithTheImageTypeAndKeepsTheResult) {
-  Prepare(L"Veltra_C1", L"7E51", L"C1D0");
-  g_imageType = 2;
-  camera_.Answer("InitExtensionUnit", 1);
-  camera_.Answer("FirmwareUpdate", 50);
+// The flash loader (DF02) starts the NXP route without a pass of an earlier DFU update; when the
+// worker cannot start, the user is told.
+TEST_F(UpdateCommandTest, FlashLoaderStartsTheNxpRouteAfreshOrReportsAWorkerThatCannotStart) {
+  system_->SetFailThreadCreation(true);
+  g_bWriteFirstPart = 1;
+  g_bDFUOpened = 1;
+  g_updateResult = 9;
+  Prepare(L"HID Boot", L"7E51", L"DF02", "HID Boot.bin");
+  camera_.Answer("Init_HIDHandle", 1);
   UpdateAndConfirm();
-  EXPECT_TRUE(camera_.Called("FirmwareUpdate(2)"));
-  EXPECT_EQ(g_updateResult.load(), 50);
-  EXPECT_EQ(g_bPescaDevice.load(), 0);
-  EXPECT_EQ(Text(IDC_STATIC_UPDATING), L"");
-  EXPECT_EQ(dialog_.TimerPeriod(IDT_TIMER_FOR_HD_ISSUE), 60000u);
-  EXPECT_EQ(g_bMatchByUniqueID.load(), 1);
-}
-
-TEST_F(UpdateCommandTest, HidBootLoaderStartsTheWorkerAndArmsTheNxpRouteForDf02) {
-  system_->SetFailThreadCreation(true);  // look at the flags without a worker running
-  for (const wchar_t* pid : {L"DF02", L"0135"}) {
-    SCOPED_TRACE(Narrow(pid));
-    ResetDeviceTable();
-    dialog_.ComboReset();
-    dialog_.ClearRecords();
-    g_bNXPMode = 0;
-    g_bWriteFirstPart = 1;
-    g_bDFUOpened = 1;
-    g_bIsStartUpdatedFromDFU = 1;
-    g_updateResult = 9;
-    Prepare(L"HID Boot", L"7E51", pid, "HID Boot.bin");
-    camera_.Answer("Init_HIDHandle", 1);
-    UpdateAndConfirm();
-    const bool df02 = std::wstring(pid) == L"DF02";
-    EXPECT_EQ(g_bNXPMode.load(), df02 ? 1 : 0);
-    EXPECT_EQ(g_bWriteFirstPart.load(), df02 ? 0 : 1);
-    EXPECT_EQ(g_bDFUOpened.load(), df02 ? 0 : 1);
-    EXPECT_EQ(g_updateResult.load(), df02 ? 0 : 9);
-    EXPECT_EQ(Text(IDC_STATIC_UPDATING), L"Device Entering into Firmware update mode");
-    EXPECT_TRUE(Visible(IDC_STATIC_MODE_SWITCH));
-    EXPECT_FALSE(Enabled(IDC_BTN_BROWSE));
-    ASSERT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
-    EXPECT_FALSE(dialog_.MessageBoxes()[0].owned);
-  }
+  EXPECT_EQ(g_bNXPMode.load(), 1);
+  EXPECT_EQ(g_bWriteFirstPart.load(), 0);
+  EXPECT_EQ(g_bDFUOpened.load(), 0);
+  EXPECT_EQ(g_updateResult.load(), 0);
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 }
 
 TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
@@ -251,8 +165,7 @@ TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
   for (const Case& c : {Case{0xDF01, 1, true}, Case{0xDF01, 2, true}, Case{0xDF01, 3, false},
                         Case{0xDF00, 1, false}}) {
     SCOPED_TRACE(std::to_string(c.pid) + "/" + std::to_string(c.type));
-    ResetDeviceTable();
-    dialog_.ComboReset();
+    Fresh();
     sim::DfuCamera::Options options;
     options.pid = c.pid;
     auto camera = std::make_shared<sim::DfuCamera>(options);
@@ -289,58 +202,48 @@ TEST_F(UpdateCommandTest, PescaInDfuModeStartsDirectlyOrStopsWhenItCannotBeOpene
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
 }
 
-TEST_F(UpdateCommandTest, Cx3CameraIsErasedAndResetOverHidReports) {
+// The erase is polled while the camera answers busy, and the reset is repeated while it answers
+// that the reset failed; both loops end, and only a completed erase leads to a reset.
+TEST_F(UpdateCommandTest, Cx3IsErasedAndResetOverHidReportsWithinTheirLimits) {
   Prepare(L"CX3 Cam", L"04B4", L"00C3");
   camera_.Answer("InitExtensionUnit", 1);
-  for (std::uint8_t status : {1, 1, 0}) {
-    camera_.QueueHidReply(status);  // erase busy twice
+  for (std::uint8_t status : {1, 1, 0, 3}) {  // erase busy twice, then the first reset failed
+    camera_.QueueHidReply(status);
   }
-  camera_.QueueHidReply(3);  // the first reset failed; then no reply: the camera left
-  UpdateAndConfirm();
-
-  EXPECT_TRUE(camera_.Called("SetPreparseDataAndAttributes()"));
-  EXPECT_TRUE(camera_.Called("DevicestateCX3SNI()"));
+  UpdateAndConfirm();  // the second reply to the reset is missing: the camera left
   EXPECT_EQ(camera_.Count("SetHidReport(AA010000,4)"), 1);
   EXPECT_EQ(camera_.Count("SetHidReport(AA020000,4)"), 2);
   EXPECT_EQ(camera_.Count("GetHidReport"), 5);
-  EXPECT_TRUE(Traced(L"Flash erase completed, attempting to reset the device\n"));
-  EXPECT_TRUE(Traced(L"Reset Failed, Attempting to reset again...\n"));
-  EXPECT_TRUE(Traced(L"Device reset completed. Exiting. \n"));
   EXPECT_EQ(g_bMatchByUniqueID.load(), 1);
   EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 1);
   EXPECT_TRUE(Visible(IDC_STATIC_MODE_SWITCH));
-  EXPECT_TRUE(Visible(IDC_PROGRESS_BAR));
   EXPECT_EQ(camera_.Count("FirmwareUpdate"), 0);
-}
+  // Every listed path is saved, and counted, for the camera's return.
+  EXPECT_EQ(g_nSavedDeviceCount.load(), 2);
+  EXPECT_EQ(std::wstring(g_savedDevicePaths[1]), kOtherPath);
 
-TEST_F(UpdateCommandTest, Cx3RouteEndsOnAnUnreadableEraseOrAResetThatNeverTakes) {
-  Prepare(L"CX3 Cam", L"04B4", L"00C3");
-  camera_.Answer("InitExtensionUnit", 1);
-  dialog_.ShowItem(IDC_STATIC_MODE_SWITCH, false);
-  UpdateAndConfirm();  // no reply at all
+  struct Case {
+    std::uint8_t status;  // every reply
+    int replies;
+    int resets;  // reset requests sent
+  };
+  // No reply at all; a reset that never takes (ten tries); an erase that never ends (100 polls).
+  for (const Case& c : {Case{0, 0, 0}, Case{3, 10, 10}, Case{1, 100, 0}}) {
+    SCOPED_TRACE(c.replies);
+    g_bUpdatedFromHIDMode = 0;
+    if (c.resets > 0) {
+      camera_.QueueHidReply(0);
+    }
+    for (int i = 0; i < c.replies; ++i) {
+      camera_.QueueHidReply(c.status);
+    }
+    const int before = camera_.Count("SetHidReport(AA020000,4)");
+    UpdateAndConfirm();
+    EXPECT_EQ(camera_.Count("SetHidReport(AA020000,4)") - before, c.resets);
+    EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 0);
+  }
   EXPECT_TRUE(Traced(L"Flash Erase failed\r\n"));
-  EXPECT_EQ(camera_.Count("SetHidReport(AA020000,4)"), 0);
-  EXPECT_FALSE(Visible(IDC_STATIC_MODE_SWITCH));
-  EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 0);
-
-  camera_.QueueHidReply(0);
-  for (int i = 0; i < 10; ++i) {
-    camera_.QueueHidReply(3);
-  }
-  UpdateAndConfirm();
-  EXPECT_EQ(camera_.Count("SetHidReport(AA020000,4)"), 10);
   EXPECT_TRUE(Traced(L"Reset Failed\n"));
-  EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 0);
-  EXPECT_TRUE(Visible(IDC_STATIC_MODE_SWITCH));
-
-  // An erase that never completes: 100 polls, then the controls without a reset.
-  camera_.Answer("InitExtensionUnit", 1);
-  for (int i = 0; i < 100; ++i) {
-    camera_.QueueHidReply(1);
-  }
-  const int resets = camera_.Count("SetHidReport(AA020000,4)");
-  UpdateAndConfirm();
-  EXPECT_EQ(camera_.Count("SetHidReport(AA020000,4)"), resets);
 }
 
 }  // namespace
