@@ -105,6 +105,14 @@ std::uint32_t EndWithUsbFailure() {
   g_bUpdatedFromHIDMode = 0;
   g_bIsStartUpdatedFromDFU = 0;
   g_bMatchByUniqueID = 0;
+  // The download flags too: a first pass written before this failure must not make the next
+  // update of the camera skip its first pass.
+  g_blockCount = 0;
+  g_bFirstPartWritten = 0;
+  g_bDFUOpened = 0;
+  g_bWriteFirstPart = 0;
+  g_bDownloadInProgress = 0;
+  g_bDownloadComplete = 0;
   // Nothing was sent, so nothing is blinking for a reason any more: an idle dialog stays quiet.
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().MessageBox(kTextUsbFailure, kCaptionError, kMbIconError);
