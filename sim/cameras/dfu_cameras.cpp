@@ -84,6 +84,10 @@ std::int32_t DfuModeCamera::ResetCamera() {
 void DfuModeCamera::PowerCycle() {
   CameraDevice::PowerCycle();
   engine_.Restart();
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (updateMode_) {
+    session_.Resume(engine_);
+  }
 }
 
 bool DfuModeCamera::InUpdateMode() const {

@@ -5,6 +5,10 @@ namespace veltra::sim {
 void UpdateSession::Begin(DfuEngine& engine) {
   engine.ClearFlash();
   engine.Restart();
+  Resume(engine);
+}
+
+void UpdateSession::Resume(const DfuEngine& engine) {
   const DfuFlash flash = engine.Flash();
   erasesAtBegin_ = flash.eraseCount;
   manifestsAtBegin_ = flash.manifestCount;

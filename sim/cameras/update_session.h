@@ -8,6 +8,7 @@
 //    the stay and the camera boots.
 //  - It boots the new firmware when data arrived since it entered (the version is the one the
 //    download carries), otherwise the firmware it had.
+//  - A power cycle in update mode keeps the flash and starts counting passes afresh.
 //  - A reset request while data has arrived since the last manifest, or between the two passes,
 //    finds no whole firmware: the camera comes back in update mode.
 #pragma once
@@ -25,6 +26,9 @@ class UpdateSession {
 
   // The camera enters update mode from its normal firmware.
   void Begin(DfuEngine& engine);
+  // The camera lost power while in update mode and comes back there: the flash keeps what it
+  // took, but the passes count afresh (a two-pass image starts again with its first pass).
+  void Resume(const DfuEngine& engine);
   // A manifest completed (called from the engine's manifest hook).
   Next OnManifest(const DfuEngine& engine);
   // The reset request was accepted.
