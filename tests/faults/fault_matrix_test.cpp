@@ -78,7 +78,9 @@ bool Selected(const std::string& label) {
 // every sixth under the sanitizers, which run the program 5 to 15 times slower; the sanitizer
 // runs look for races and memory errors, which the spread of indexes still reaches on every route.
 int TransferStride() {
-  if (FullMatrix()) return 1;
+  if (FullMatrix()) {
+    return 1;
+  }
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   return 6;
 #else
@@ -287,7 +289,9 @@ class FaultCase : public ScenarioTest {
     result.transfers = camera->TransferCount();
     result.boxes = BoxTexts();
     bool success = Warned();
-    for (const auto& text : result.boxes) success = success || text == kSuccessText;
+    for (const auto& text : result.boxes) {
+      success = success || text == kSuccessText;
+    }
     result.outcome = success                ? Outcome::kSuccess
                      : result.boxes.empty() ? Outcome::kSilent
                                             : Outcome::kErrorBox;
@@ -295,39 +299,54 @@ class FaultCase : public ScenarioTest {
     result.switchRefused = Traced(L"Alert : Check FirmwareUpdate");
     result.firstPassPending = g_bFirstPartWritten != 0;
     result.loaderBusy = g_bLoaderDownloadBusy != 0;
-    if (reference == nullptr) return result;
+    if (reference == nullptr) {
+      return result;
+    }
 
     // The second update: the user plugs the camera back in if it left, unplugs and plugs it when
     // it hangs (only losing power ends a stuck state), when it did not come back with its new
-    // firmware after the success message, or when the dialog left Browse disabled (the arrival
-    // rebuilds the list around it); then browses again and updates.
+    // firmware after the success message or after nothing was shown at all (a boot ROM is only
+    // loaded when it arrives), or when the dialog left Browse disabled (the arrival rebuilds the
+    // list around it); then browses again and updates.
     camera->SetFault({});
     if (!bus_.IsPresent(camera.get()) || plan.kind == FaultKind::kStuckState ||
-        (result.outcome == Outcome::kSuccess && !result.holds) || !Enabled(IDC_BTN_BROWSE)) {
+        (result.outcome != Outcome::kErrorBox && !result.holds) || !Enabled(IDC_BTN_BROWSE)) {
       result.replugged = true;
       bus_.Replug(camera.get());
       Settle();
     }
     auto* dfuCamera = dynamic_cast<sim::DfuModeCamera*>(camera.get());
     result.leftInUpdateMode = dfuCamera != nullptr && dfuCamera->InUpdateMode();
-    if (dialog_.ComboGetCurSel() < 0 || !Enabled(IDC_BTN_BROWSE)) return result;
+    if (dialog_.ComboGetCurSel() < 0 || !Enabled(IDC_BTN_BROWSE)) {
+      return result;
+    }
     result.retryPossible = true;
     dialog_.ClearRecords();
     Browse(path);
-    if (!Enabled(IDC_BTN_FW_UPDATE)) return result;
+    if (!Enabled(IDC_BTN_FW_UPDATE)) {
+      return result;
+    }
     UpdateAndConfirm();
     Settle();
     bool again = Warned();
-    for (const auto& text : BoxTexts()) again = again || text == kSuccessText;
+    for (const auto& text : BoxTexts()) {
+      again = again || text == kSuccessText;
+    }
     result.retrySucceeded = again && route.holdsImage(*camera, *reference);
     return result;
   }
 
   // Everything the program traced and the message boxes of the second update.
   void Dump(const Result& result) const {
-    for (const auto& line : system_->TraceLines()) std::printf("trace: %ls", line.c_str());
-    for (const auto& text : result.boxes) std::printf("first update's box: %ls\n", text.c_str());
-    for (const auto& text : BoxTexts()) std::printf("box: %ls\n", text.c_str());
+    for (const auto& line : system_->TraceLines()) {
+      std::printf("trace: %ls", line.c_str());
+    }
+    for (const auto& text : result.boxes) {
+      std::printf("first update's box: %ls\n", text.c_str());
+    }
+    for (const auto& text : BoxTexts()) {
+      std::printf("box: %ls\n", text.c_str());
+    }
   }
 
   // The Pesca route ends in the Warning dialog instead of the success message.
@@ -342,7 +361,9 @@ class FaultCase : public ScenarioTest {
 std::string Describe(sim::CameraDevice& device, sim::CameraDevice& reference) {
   auto* camera = dynamic_cast<sim::DfuModeCamera*>(&device);
   auto* clean = dynamic_cast<sim::DfuModeCamera*>(&reference);
-  if (camera == nullptr || clean == nullptr) return {};
+  if (camera == nullptr || clean == nullptr) {
+    return {};
+  }
   const auto a = camera->Flash();
   const auto b = clean->Flash();
   return "mcu " + std::to_string(a.mcu.size()) + "/" + std::to_string(b.mcu.size()) + " fpga " +
@@ -363,7 +384,9 @@ void Print(const std::map<std::string, Tally>& tallies) {
   };
   for (const auto& [name, t] : tallies) {
     std::size_t designed = 0;
-    for (const auto& entry : t.byDesign) designed += entry.second.size();
+    for (const auto& entry : t.byDesign) {
+      designed += entry.second.size();
+    }
     std::printf("%-26s %6d %8d %6d %7d %8d %8d %9d %10zu %9zu\n", name.c_str(), t.cases,
                 count(t, Outcome::kSuccess), count(t, Outcome::kErrorBox),
                 count(t, Outcome::kSilent), t.retried, t.replugged, t.notRetryable, designed,
@@ -371,9 +394,13 @@ void Print(const std::map<std::string, Tally>& tallies) {
   }
   for (const auto& [name, t] : tallies) {
     for (const auto& [reason, cases] : t.byDesign) {
-      for (const auto& c : cases) std::printf("%s: %s\n", kByDesign.at(reason), c.c_str());
+      for (const auto& c : cases) {
+        std::printf("%s: %s\n", kByDesign.at(reason), c.c_str());
+      }
     }
-    for (const auto& c : t.findings) std::printf("FINDING: %s\n", c.c_str());
+    for (const auto& c : t.findings) {
+      std::printf("FINDING: %s\n", c.c_str());
+    }
   }
   std::fflush(stdout);
 }
@@ -405,18 +432,23 @@ TEST(FaultMatrix, EveryRouteEndsCleanlyUnderEveryFaultAtEveryTransfer) {
     for (FaultKind kind : kKinds) {
       for (int index = 0; index < transfers; index += stride) {
         const std::string label = Label(route, kind, index);
-        if (!Selected(label)) continue;
+        if (!Selected(label)) {
+          continue;
+        }
         SCOPED_TRACE(label);
         watchdog.Arm(label);
         std::shared_ptr<sim::CameraDevice> camera;
         FaultCase one;
         const auto result = one.Run(route, {kind, index}, reference.get(), &camera);
-        if (OnlyCases() != nullptr) one.Dump(result);
+        if (OnlyCases() != nullptr) {
+          one.Dump(result);
+        }
         ++tally.cases;
         ++tally.outcomes[result.outcome];
         const auto excuse = [&](ByDesign reason) { tally.byDesign[reason].push_back(label); };
         const auto finding = [&](const std::string& what) {
-          tally.findings.push_back(what + ": " + label);
+          tally.findings.push_back(what);
+          tally.findings.back().append(": ").append(label);
           ADD_FAILURE() << what << ": " << label << " " << Describe(*camera, *reference);
         };
         if (result.outcome == Outcome::kSuccess && !result.holds) {
@@ -437,7 +469,9 @@ TEST(FaultMatrix, EveryRouteEndsCleanlyUnderEveryFaultAtEveryTransfer) {
             finding("failed without telling the user");
           }
         }
-        if (!result.retryPossible) ++tally.notRetryable;
+        if (!result.retryPossible) {
+          ++tally.notRetryable;
+        }
         if (result.retryPossible && result.retrySucceeded) {
           ++tally.retried;
           tally.replugged += result.replugged ? 1 : 0;

@@ -33,7 +33,9 @@ class RetryAfterFailureTest : public ScenarioTest {
   }
   bool Warned() const {
     for (int id : dialog_.ModalDialogsOpened()) {
-      if (id == IDD_WARNING_DIALOG) return true;
+      if (id == IDD_WARNING_DIALOG) {
+        return true;
+      }
     }
     return false;
   }
