@@ -35,7 +35,9 @@ void DfuTest::EnableTrafficLog() {
 void DfuTest::SetPayload(Payload& part, const Bytes& bytes) {
   ReleasePayload(part);
   part.length = static_cast<std::uint32_t>(bytes.size());
-  if (bytes.empty()) return;
+  if (bytes.empty()) {
+    return;
+  }
   part.data = static_cast<std::uint8_t*>(std::malloc(bytes.size()));
   std::memcpy(part.data, bytes.data(), bytes.size());
 }
@@ -43,7 +45,9 @@ void DfuTest::SetPayload(Payload& part, const Bytes& bytes) {
 std::vector<std::uint32_t> DfuTest::BlockLengths(std::uint8_t request) const {
   std::vector<std::uint32_t> lengths;
   for (const auto& block : camera_->engine().Blocks()) {
-    if (block.request == request) lengths.push_back(block.length);
+    if (block.request == request) {
+      lengths.push_back(block.length);
+    }
   }
   return lengths;
 }
@@ -51,7 +55,9 @@ std::vector<std::uint32_t> DfuTest::BlockLengths(std::uint8_t request) const {
 std::vector<std::uintptr_t> DfuTest::Sent(std::uint32_t message) const {
   std::vector<std::uintptr_t> params;
   for (const auto& sent : dialog_.Messages()) {
-    if (sent.message == message) params.push_back(sent.wParam);
+    if (sent.message == message) {
+      params.push_back(sent.wParam);
+    }
   }
   return params;
 }

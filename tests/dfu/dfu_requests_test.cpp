@@ -26,7 +26,9 @@ class ScriptedDevice : public sim::VirtualDevice {
                  std::uint32_t* transferred) override {
     ++requests;
     const bool in = (setup.bmRequestType & 0x80) != 0;
-    if (in && data != nullptr) std::memcpy(data, reply, std::min<std::size_t>(6, setup.wLength));
+    if (in && data != nullptr) {
+      std::memcpy(data, reply, std::min<std::size_t>(6, setup.wLength));
+    }
     *transferred = count ? *count : setup.wLength;
     return ok;
   }
@@ -111,7 +113,9 @@ TEST_F(RequestTest, InvalidHandleRefusesEveryRequestWithoutTouchingTheBus) {
                                         [] { return SendDataFGPAVerifyFlashRequest(); },
                                         [&] { return ReadFPGAVerifyStatus(&status); },
                                         [] { return SendDeviceResetCommand(); }};
-  for (const auto& call : calls) EXPECT_EQ(call(), 0);
+  for (const auto& call : calls) {
+    EXPECT_EQ(call(), 0);
+  }
   EXPECT_EQ(device_->requests, 0);
 }
 

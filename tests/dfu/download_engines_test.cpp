@@ -30,13 +30,17 @@ constexpr std::uint32_t kSizes[] = {0, 1, 64, 1023, 1024, 1025, 2048 + 64};
 // What an unpadded payload of n bytes looks like on the wire: full blocks, then the rest.
 std::vector<std::uint32_t> Split(std::uint32_t n) {
   std::vector<std::uint32_t> blocks(n / 1024, 1024);
-  if (n % 1024 != 0) blocks.push_back(n % 1024);
+  if (n % 1024 != 0) {
+    blocks.push_back(n % 1024);
+  }
   return blocks;
 }
 
 std::vector<std::uintptr_t> OneTo(std::uintptr_t n) {
   std::vector<std::uintptr_t> out;
-  for (std::uintptr_t i = 1; i <= n; ++i) out.push_back(i);
+  for (std::uintptr_t i = 1; i <= n; ++i) {
+    out.push_back(i);
+  }
   return out;
 }
 
@@ -46,7 +50,9 @@ class FlakyStatusCamera : public sim::DfuCamera {
   bool OnControl(const SetupPacket& setup, std::uint8_t* data,
                  std::uint32_t* transferred) override {
     const bool in = (setup.bmRequestType & 0x80) != 0;
-    if (!in && setup.wLength > 0) ++dataBlocks_;
+    if (!in && setup.wLength > 0) {
+      ++dataBlocks_;
+    }
     if (in && setup.bRequest == req::kGetStatus && dataBlocks_ == afterBlock + 1 && failures > 0) {
       --failures;
       *transferred = 0;
@@ -78,7 +84,7 @@ class EngineTest : public DfuTest {
 
  protected:
   // A fresh camera and download state, as for a new update.
-  void Fresh(std::shared_ptr<sim::DfuCamera> camera = nullptr) {
+  void Fresh(const std::shared_ptr<sim::DfuCamera>& camera = nullptr) {
     if (camera_) {
       ReleaseDfuHandles();
       bus_.Unplug(camera_.get());
@@ -164,16 +170,16 @@ TEST_F(EngineTest, SecondPassPadsALastBlockOfWholePacketsWithOneFFByte) {
 TEST_F(EngineTest, FirstBlockToleratesUpTo999FailedStatusReadsOtherBlocksNone) {
   enum Load { kMcu, kSecondPass, kFirstPass };
   struct Row {
-    Load load;
     std::function<int()> run;
+    Load load;
     int afterBlock;
     int failures;
     int result;
   } rows[] = {
-      {kMcu, DoDownloadMCUFirmware, 0, 999, 1}, {kMcu, DoDownloadMCUFirmware, 0, 1000, 0},
-      {kMcu, DoDownloadMCUFirmware, 1, 1, 0},   {kMcu, DoDownloadMCUFirmware, 3, 1, 0},
-      {kSecondPass, DoDownload, 0, 999, 1},     {kSecondPass, DoDownload, 0, 1000, 0},
-      {kSecondPass, DoDownload, 1, 1, 0},       {kFirstPass, DoDownload, 0, 1, 0},
+      {DoDownloadMCUFirmware, kMcu, 0, 999, 1}, {DoDownloadMCUFirmware, kMcu, 0, 1000, 0},
+      {DoDownloadMCUFirmware, kMcu, 1, 1, 0},   {DoDownloadMCUFirmware, kMcu, 3, 1, 0},
+      {DoDownload, kSecondPass, 0, 999, 1},     {DoDownload, kSecondPass, 0, 1000, 0},
+      {DoDownload, kSecondPass, 1, 1, 0},       {DoDownload, kFirstPass, 0, 1, 0},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::to_string(row.load) + ": " + std::to_string(row.failures) +
@@ -237,6 +243,40 @@ TEST_F(EngineTest, VerifyPhasesStopTheirTimersWhetherTheCameraVerifiesOrNot) {
   EXPECT_EQ(DoDownloadFPGAFirmware(), 0);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
   EXPECT_TRUE(camera_->Flash().fpga.empty());
+
+  // A handle that was refused fails both verifies without a request, and stops the timer.
+  Fresh();
+  LoadMcu({}, PayloadBytes(10, 2));
+  winUSBHandle = kInvalidHandle;
+  EXPECT_EQ(DoDownloadMCUFirmware(), 0);
+  LoadTwo(PayloadBytes(10, 1), PayloadBytes(10, 2));
+  EXPECT_EQ(DoDownloadFPGAFirmware(), 0);
+  EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
+  EXPECT_TRUE(camera_->engine().Requests().empty());
+  winUSBHandle = kNullHandle;
+}
+
+// A camera found already in update mode (opened, not fresh) writes the first part only when the
+// start asked for it; with nothing to write, the camera hears nothing.
+TEST_F(EngineTest, DirectStartInUpdateModeWritesTheFirstPartOnlyWhenAsked) {
+  using P = DownloadPass;
+  struct Row {
+    std::uint8_t type;
+    bool writeFirst, fresh;
+    P pass;
+  } rows[] = {{2, true, false, P::kFirst}, {2, false, false, P::kSecond},
+              {1, true, true, P::kFirst},  {1, false, false, P::kSecond},
+              {3, true, false, P::kFirst}, {3, false, true, P::kSecond},
+              {0, true, false, P::kFirst}, {0, false, false, P::kSecond}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(ChooseDownloadPass(row.type, false, true, row.writeFirst, row.fresh), row.pass)
+        << int(row.type) << " " << row.writeFirst << " " << row.fresh;
+  }
+  Fresh();
+  g_imageType = 0;
+  LoadTwo(PayloadBytes(10, 1), PayloadBytes(10, 2));
+  EXPECT_EQ(DoDownload(), 1);
+  EXPECT_TRUE(camera_->engine().Requests().empty());
 }
 
 TEST_F(EngineTest, SlowCameraIsServedAndAStuckOneEndsTheEngineOnTheClock) {

@@ -56,8 +56,12 @@ class WorkerTest : public DfuTest {
   std::vector<std::uint8_t> CommandsBeforeData() const {
     std::vector<std::uint8_t> commands;
     for (const auto& setup : camera_->engine().Requests()) {
-      if ((setup.bmRequestType & 0x80) != 0) continue;
-      if (setup.wLength > 0) break;
+      if ((setup.bmRequestType & 0x80) != 0) {
+        continue;
+      }
+      if (setup.wLength > 0) {
+        break;
+      }
       commands.push_back(setup.bRequest);
     }
     return commands;
@@ -259,7 +263,9 @@ TEST_F(WorkerTest, TrafficLogShowsTheRequiredPausesOnTheProgramsClock) {
   for (const auto& pause : pauses) {
     int seen = 0;
     for (std::size_t i = 0; i + 1 < log.size(); ++i) {
-      if (log[i].request != pause.request) continue;
+      if (log[i].request != pause.request) {
+        continue;
+      }
       ++seen;
       EXPECT_EQ(log[i + 1].t - log[i].t, pause.pauseMs) << pause.kind << " at line " << i + 1;
     }
