@@ -1,5 +1,6 @@
 // The NXP RT1060 route on the bench: the flash loader into the ROM over SDP, then the image into
-// the FlexSPI flash over MCU-Bootloader commands; the reports as the traffic log saw them.
+// the FlexSPI flash over MCU-Bootloader commands; the command sequence, the report sizes and the
+// pauses as the traffic log saw them, and what a lost report leaves (the route never reports one).
 #include "loaders/nxp_download.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include "image/loader_files.h"
 #include "loaders/fx3_download.h"
 #include "loaders/loader_fixture.h"
+#include "loaders/nxp_reports.h"
 #include "sim/cameras/nxp_camera.h"
 #include "support/firmware_files.h"
 
@@ -22,25 +24,11 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::uint32_t Be32(const Bytes& b, std::size_t at) {
-  return (static_cast<std::uint32_t>(b[at]) << 24) | (static_cast<std::uint32_t>(b[at + 1]) << 16) |
-         (static_cast<std::uint32_t>(b[at + 2]) << 8) | b[at + 3];
-}
-
 std::uint32_t Le(const Bytes& b, std::size_t at, int size) {
   std::uint32_t v = 0;
   for (int i = 0; i < size; ++i) {
     v |= static_cast<std::uint32_t>(b[at + i]) << (8 * i);
   }
-  return v;
-}
-
-Version V(std::uint8_t major, std::uint8_t minor, std::uint16_t build, std::uint16_t revision) {
-  Version v;
-  v.major = major;
-  v.minor = minor;
-  v.build = build;
-  v.revision = revision;
   return v;
 }
 
@@ -54,6 +42,7 @@ class NxpDownloadTest : public LoaderTest {
     EXPECT_EQ(CameraLib().Init_HIDHandle(bus_.HidPath(camera.get()).c_str()), 1);
     return camera;
   }
+  // The reports sent with the given flag: 1 for commands, 0 for data.
   std::vector<LogEntry> Reports(long long flag) const {
     std::vector<LogEntry> out;
     for (const LogEntry& e : Log("hid_out")) {
@@ -72,105 +61,62 @@ class NxpDownloadTest : public LoaderTest {
     }
     return params;
   }
-  std::size_t TraceIndex(const std::wstring& line) const {
-    const auto lines = system_->TraceLines();
-    return static_cast<std::size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
-  }
 };
 
-TEST_F(NxpDownloadTest, StageOneLoadsTheFlashLoaderAndJumpsToIt) {
+TEST_F(NxpDownloadTest, StageOneSendsTheLoaderWithoutPausesThenJumpsToIt) {
   auto camera = PlugCamera(sim::NxpCamera::Mode::kRom);
-  const Bytes loader = fwgen::StampedPayload(86272, V(1, 0, 0, 0), 14);
+  const Bytes loader = fwgen::StampedPayload(86272, Version{}, 14);
   SetPayload(g_loaderImage, loader);
 
   EXPECT_EQ(DoDownloadNXPCypress(), 1u);
-
   EXPECT_EQ(camera->Rom().Ram(0x20001000, loader.size()), loader);
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kFlashLoader);
-  EXPECT_EQ(camera->Id().vid, sim::kMakerVid);
-  EXPECT_EQ(camera->Id().pid, sim::kFlashLoaderPid);
-  EXPECT_EQ(camera->Serial(), L"NXP0000001");
 
+  // ERROR_STATUS, WRITE_FILE, JUMP_ADDRESS, then a GetProperty for the flash loader.
   const std::vector<LogEntry> commands = Reports(1);
-  ASSERT_EQ(commands.size(), 4u);  // ERROR_STATUS, WRITE_FILE, JUMP_ADDRESS, GetProperty
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(commands[i].length, 1025);
-    EXPECT_EQ(commands[i].out[0], 1);
-    EXPECT_EQ(commands[i].result, 1);
-  }
-  const Bytes& writeFile = commands[1].out;
-  EXPECT_EQ(writeFile[1], 0x04);
-  EXPECT_EQ(writeFile[2], 0x04);
-  EXPECT_EQ(Be32(writeFile, 3), 0x20001000u);
-  EXPECT_EQ(writeFile[7], 0);
-  EXPECT_EQ(Be32(writeFile, 8), 86272u);
-  EXPECT_EQ(Be32(commands[2].out, 3), 0x20001000u);
+  ASSERT_EQ(commands.size(), 4u);
+  EXPECT_EQ(commands[0].out[1], 0x05);
+  EXPECT_EQ(commands[1].out[1], 0x04);
   EXPECT_EQ(commands[2].out[1], 0x0B);
-  EXPECT_TRUE(std::all_of(commands[0].out.begin() + 3, commands[0].out.end(),
-                          [](std::uint8_t b) { return b == 0; }));
-  // The GetProperty that follows the jump is an MCU-Bootloader command; the ROM's handle is gone
-  // by then, so the report is not delivered (its result is not looked at).
-  EXPECT_EQ(commands[3].length, 1016);
   EXPECT_EQ(commands[3].out[4], 0x07);
-  EXPECT_EQ(commands[3].result, 0);
-
+  // 84 whole reports and the last 256 bytes, zero-filled behind them, all at once.
   const std::vector<LogEntry> data = Reports(0);
   ASSERT_EQ(data.size(), 85u);
   const LogEntry& last = data.back();
-  EXPECT_EQ(last.out[0], 2);
   EXPECT_TRUE(std::equal(loader.end() - 256, loader.end(), last.out.begin() + 1));
   EXPECT_TRUE(
       std::all_of(last.out.begin() + 257, last.out.end(), [](std::uint8_t b) { return b == 0; }));
-  // No pauses in this stage.
   EXPECT_EQ(data.front().tMs, last.tMs);
-
   EXPECT_EQ(g_loaderImage.data, nullptr);
   EXPECT_EQ(g_bLoaderDownloadBusy.load(), 0);
-  EXPECT_TRUE(Traced(L"DoDownloadNXPCypress --\r\n"));
 }
 
+// Known behaviour: a lost SDP data report is only traced. The ROM takes every report whole, ends
+// 256 bytes short and refuses the jump, while the route reports success.
 TEST_F(NxpDownloadTest, LostSdpDataReportLeavesTheRomWaiting) {
   auto camera = PlugCamera(sim::NxpCamera::Mode::kRom);
-  SetPayload(g_loaderImage, fwgen::StampedPayload(86272, V(1, 0, 0, 0), 14));
-  // ERROR_STATUS and WRITE_FILE come first; the third report is the first data report.
-  camera->SetFault({sim::FaultKind::kTransferError, 2});
+  SetPayload(g_loaderImage, fwgen::StampedPayload(86272, Version{}, 14));
+  camera->SetFault({sim::FaultKind::kTransferError, 2});  // the first data report
 
-  // The route goes on to the end and reports success. The ROM takes every report whole (it cannot
-  // tell the last report's zero fill from data), so it ends 256 bytes short and refuses the jump.
   EXPECT_EQ(DoDownloadNXPCypress(), 1u);
-  EXPECT_TRUE(Traced(L"DoDownloadNXPCypress :: sendNXPHidCmd Failed..\r\n"));
   EXPECT_EQ(Reports(0).size(), 85u);
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kRom);
-  const sim::Rt1060Rom rom = camera->Rom();
-  ASSERT_EQ(rom.Loads().size(), 1u);
-  EXPECT_EQ(rom.Loads()[0].received, 84u * 1024u);
+  ASSERT_EQ(camera->Rom().Loads().size(), 1u);
+  EXPECT_EQ(camera->Rom().Loads()[0].received, 84u * 1024u);
   EXPECT_EQ(g_bLoaderDownloadBusy.load(), 0);
 }
 
-TEST_F(NxpDownloadTest, StageTwoWritesTheImageAndTheCameraBootsIt) {
+TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
   auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
-  const Bytes image = fwgen::StampedPayload(20000, V(3, 2, 1, 9), 11);
+  const Bytes image = fwgen::StampedPayload(20000, Version{}, 11);
   SetPayload(imagePart1, Bytes(10, 1));
   SetPayload(imagePart2, image);
   dialog_.SetTimer(IDT_BLINK_ERASE, 400);
-  dialog_.ShowItem(IDC_STATIC_UPDATING, false);
 
   EXPECT_EQ(DoDownloadNXPFirmware(), 1);
-
-  // The device: the image at 0x60001000, the boot block in front, back as the camera.
   EXPECT_EQ(camera->FlashBytes(0x60001000, image.size()), image);
-  EXPECT_EQ(camera->FlashBytes(0x60000000, 4), (Bytes{'F', 'C', 'F', 'B'}));
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
-  for (const auto& command : camera->LoaderCommands()) {
-    EXPECT_EQ(command.status, sim::BlStatus::kSuccess) << "tag " << int{command.tag};
-  }
-  ASSERT_EQ(CameraLib().InitExtensionUnit(bus_.CapturePath(camera.get()).c_str()), 1);
-  std::uint8_t v1 = 0, v2 = 0;
-  std::uint16_t v3 = 0, v4 = 0;
-  ASSERT_EQ(CameraLib().ReadFirmwareVersion(&v1, &v2, &v3, &v4), 1);
-  EXPECT_EQ(std::vector<int>({v1, v2, v3, v4}), std::vector<int>({3, 2, 1, 9}));
 
-  // The command reports: tag, flags and parameters, each in a 1016-byte report.
   struct Expected {
     std::uint8_t tag;
     std::uint8_t flags;
@@ -195,7 +141,6 @@ TEST_F(NxpDownloadTest, StageTwoWritesTheImageAndTheCameraBootsIt) {
     SCOPED_TRACE(i);
     const Bytes& r = commands[i].out;
     EXPECT_EQ(commands[i].length, 1016);
-    EXPECT_EQ(r[0], 1);
     EXPECT_EQ(Le(r, 2, 2), 4 + 4 * expected[i].params.size());
     EXPECT_EQ(r[4], expected[i].tag);
     EXPECT_EQ(r[5], expected[i].flags);
@@ -204,53 +149,22 @@ TEST_F(NxpDownloadTest, StageTwoWritesTheImageAndTheCameraBootsIt) {
       EXPECT_EQ(Le(r, 8 + 4 * p, 4), expected[i].params[p]);
     }
   }
-
-  // Data reports of 1012 bytes, the last the rest, each followed by a 50 ms pause.
+  // Each data report is followed by a 50 ms pause, the last one too.
   const std::vector<LogEntry> data = Reports(0);
   ASSERT_EQ(data.size(), 20u);
-  for (std::size_t k = 0; k < data.size(); ++k) {
-    EXPECT_EQ(data[k].length, 1016);
-    EXPECT_EQ(Le(data[k].out, 2, 2), k + 1 < data.size() ? 1012u : 20000u - 19 * 1012);
-    if (k > 0) {
-      EXPECT_EQ(data[k].tMs - data[k - 1].tMs, 50u);
-    }
+  for (std::size_t k = 1; k < data.size(); ++k) {
+    EXPECT_EQ(data[k].tMs - data[k - 1].tMs, 50u);
   }
   EXPECT_EQ(commands[9].tMs - data.back().tMs, 50u);
 
-  // The dialog and the state the worker reads.
   EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{20});
-  std::vector<std::uintptr_t> steps(20);
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    steps[i] = i + 1;
-  }
-  EXPECT_EQ(Sent(WM_APP_PROGRESS), steps);
+  EXPECT_EQ(Sent(WM_APP_PROGRESS).size(), 20u);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
-  EXPECT_TRUE(dialog_.Item(IDC_STATIC_UPDATING).visible);
-  EXPECT_EQ(dialog_.Item(IDC_STATIC_STATUS).text, L"Erasing Memory...Please Wait...");
   EXPECT_EQ(g_bDownloadComplete.load(), 1);
-  EXPECT_EQ(g_blockCount.load(), 20u);
   EXPECT_EQ(imagePart1.data, nullptr);
-  EXPECT_NE(imagePart2.data, nullptr);
-
-  const std::vector<std::wstring> order = {
-      L"DoDownloadNXPFirmware ++\n",
-      L"\nsendNXPHidCmd CMD_TAG_GETPROPERTY ..",
-      L"\nsendNXPHidCmd CMD_TAG_FILLMEMORY ..",
-      L"\nsendNXPHidCmd CMD_TAG_FILLMEMORY2 ..",
-      L"\nsendNXPHidCmd CMD_TAG_CONFIGMEMORY ..",
-      L"\nsendNXPHidCmd CMD_TAG_FLASH_ERASE_REGION ..",
-      L"\nsendNXPHidCmd CMD_TAG_FILLMEMORY3 ..",
-      L"\nsendNXPHidCmd CMD_TAG_CONFIGMEMORY2 ..",
-      L"\nsendNXPHidCmd CMD_TAG_WRITEMEMORY ..",
-      L"sendNXPHidCmd :: BytesLeft calling.....\n",
-  };
-  for (std::size_t i = 1; i < order.size(); ++i) {
-    EXPECT_LT(TraceIndex(order[i - 1]), TraceIndex(order[i])) << i;
-  }
-  EXPECT_LT(TraceIndex(order.back()), system_->TraceLines().size());
 }
 
-TEST_F(NxpDownloadTest, DataReportSizesAtTheBoundary) {
+TEST_F(NxpDownloadTest, DataReportsAndTheImageSizeAtTheirLimits) {
   struct Case {
     std::size_t length;
     std::vector<std::uint32_t> payloads;
@@ -259,10 +173,8 @@ TEST_F(NxpDownloadTest, DataReportSizesAtTheBoundary) {
        {Case{1, {1}}, Case{1012, {1012}}, Case{1013, {1012, 1}}, Case{2024, {1012, 1012}}}) {
     SCOPED_TRACE(c.length);
     log_.str("");
-    dialog_.ClearRecords();
-    system_->ClearTrace();
     auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
-    const Bytes image = fwgen::StampedPayload(c.length, V(2, 0, 0, 0), 3);
+    const Bytes image = fwgen::StampedPayload(c.length, Version{}, 3);
     SetPayload(imagePart2, image);
     EXPECT_EQ(DoDownloadNXPFirmware(), 1);
     std::vector<std::uint32_t> payloads;
@@ -270,56 +182,56 @@ TEST_F(NxpDownloadTest, DataReportSizesAtTheBoundary) {
       payloads.push_back(Le(e.out, 2, 2));
     }
     EXPECT_EQ(payloads, c.payloads);
-    EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{c.payloads.size()});
     EXPECT_EQ(camera->FlashBytes(0x60001000, c.length), image);
-    const auto lines = system_->TraceLines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"sendNXPHidCmd :: BytesLeft calling.....\n"),
-              1);
   }
-}
 
-TEST_F(NxpDownloadTest, LostDataReportLeavesAGapAndStillReportsSuccess) {
-  auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
-  const Bytes image = fwgen::StampedPayload(3000, V(4, 0, 0, 0), 5);
-  SetPayload(imagePart2, image);
-  // Nine command reports come first; the tenth report is the second data report.
-  camera->SetFault({sim::FaultKind::kTransferError, 10});
-
-  EXPECT_EQ(DoDownloadNXPFirmware(), 1);
-  EXPECT_EQ(g_bDownloadComplete.load(), 1);
-  EXPECT_TRUE(Traced(L"sendNXPHidCmd Failed.."));
-  EXPECT_EQ(Sent(WM_APP_PROGRESS), (std::vector<std::uintptr_t>{1, 3}));
-  const std::vector<LogEntry> data = Reports(0);
-  ASSERT_EQ(data.size(), 3u);
-  EXPECT_EQ(data[1].result, 0);
-  // No pause after the lost report.
-  EXPECT_EQ(data[2].tMs - data[1].tMs, 0u);
-
-  // The flash loader wrote what it got in a row: the third report landed where the second
-  // belonged, and the data phase was cut off by the next command.
-  EXPECT_EQ(camera->FlashBytes(0x60001000, 1012), Bytes(image.begin(), image.begin() + 1012));
-  EXPECT_EQ(camera->FlashBytes(0x60001000 + 1012, 976), Bytes(image.begin() + 2024, image.end()));
-  const auto commands = camera->LoaderCommands();
-  const auto write = std::find_if(commands.begin(), commands.end(),
-                                  [](const sim::BlCommandRecord& r) { return r.tag == 0x04; });
-  ASSERT_NE(write, commands.end());
-  EXPECT_EQ(write->status, sim::BlStatus::kDataPhaseAborted);
-}
-
-TEST_F(NxpDownloadTest, NothingIsSentWithoutAnImageTheLoaderCanTake) {
-  auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
-  EXPECT_EQ(DoDownloadNXPFirmware(), 0);  // no image chosen
-  // One byte more than the byte count can carry.
+  // Nothing is sent without an image, nor for one byte more than the byte count can carry.
+  log_.str("");
+  dialog_.ClearRecords();
+  g_bDownloadComplete = 0;
+  ReleasePayload(imagePart2);
+  EXPECT_EQ(DoDownloadNXPFirmware(), 0);
   imagePart2.data = static_cast<std::uint8_t*>(std::calloc(0x1000000 + 1, 1));
   imagePart2.length = 0x1000000 + 1;
   EXPECT_EQ(DoDownloadNXPFirmware(), 0);
+  EXPECT_EQ(DoDownloadNXPCypress(), 0u);  // no flash loader loaded either
   EXPECT_TRUE(Log("hid_out").empty());
   EXPECT_TRUE(dialog_.Messages().empty());
   EXPECT_EQ(g_bDownloadComplete.load(), 0);
+}
 
-  // Stage one without a loaded flash loader sends nothing either.
-  EXPECT_EQ(DoDownloadNXPCypress(), 0u);
-  EXPECT_TRUE(Log("hid_out").empty());
+// Known behaviour: a lost data report is only traced, and the flash loader writes what it gets
+// in a row, so the next report lands where the lost one belonged.
+TEST_F(NxpDownloadTest, LostDataReportLeavesAGapAndStillReportsSuccess) {
+  auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
+  const Bytes image = fwgen::StampedPayload(3000, Version{}, 5);
+  SetPayload(imagePart2, image);
+  camera->SetFault({sim::FaultKind::kTransferError, 10});  // the second data report
+
+  EXPECT_EQ(DoDownloadNXPFirmware(), 1);
+  EXPECT_EQ(g_bDownloadComplete.load(), 1);
+  EXPECT_EQ(Sent(WM_APP_PROGRESS), (std::vector<std::uintptr_t>{1, 3}));
+  const std::vector<LogEntry> data = Reports(0);
+  ASSERT_EQ(data.size(), 3u);
+  EXPECT_EQ(data[2].tMs - data[1].tMs, 0u);  // no pause after the lost report
+  EXPECT_EQ(camera->FlashBytes(0x60001000, 1012), Bytes(image.begin(), image.begin() + 1012));
+  EXPECT_EQ(camera->FlashBytes(0x60001000 + 1012, 976), Bytes(image.begin() + 2024, image.end()));
+}
+
+// Known limit: the route erases 100000 bytes whatever the image's length and writes from
+// 0x60001000, so 98304 bytes fit; a longer image meets the old firmware, which the chip cannot
+// program over, and the route still reports success (it reads no response).
+TEST_F(NxpDownloadTest, ImageLongerThanTheErasedRegionRunsIntoTheOldFirmware) {
+  auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
+  const Bytes image = fwgen::StampedPayload(100000, Version{}, 9);
+  SetPayload(imagePart2, image);
+  EXPECT_EQ(DoDownloadNXPFirmware(), 1);
+  const auto commands = camera->LoaderCommands();
+  ASSERT_GE(commands.size(), 9u);
+  EXPECT_EQ(commands[8].tag, kBlTagWriteMemory);
+  EXPECT_EQ(commands[8].status, sim::BlStatus::kFlashNotErased);
+  EXPECT_EQ(camera->FlashBytes(0x60001000, 98304 - 1012 * 4),
+            Bytes(image.begin(), image.begin() + 98304 - 1012 * 4));
 }
 
 }  // namespace
