@@ -15,6 +15,7 @@
 #include "app/ui_state.h"
 #include "app/ui_texts.h"
 #include "devices/device_table.h"
+#include "devices/reidentify.h"
 #include "devices/usb_serial.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
@@ -121,6 +122,7 @@ void StartUpdateWorker() {
 // at once. A "DF01" camera given a two-pass image starts with the first part.
 void DirectDfuStart(DeviceRecord* record) {
   g_bIsStartUpdatedFromDFU = 1;
+  ArmUniqueIDMatchFromUpdateMode(PathOf(record));
   g_bDFUOpened = 1;
   g_updateResult = 0;
   SetUIState(UI_STATE_UPDATING);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/app_state.h"
 #include "app/debug_trace.h"
 #include "app/resource_ids.h"
 #include "app/text.h"
@@ -87,6 +88,16 @@ int MatchUniqueIDForUpdatedDeviceDFU() {
     }
   }
   return 1;
+}
+
+void ArmUniqueIDMatchFromUpdateMode(const wchar_t* devicePath) {
+  wchar_t serial[kUniqueIdChars] = {};
+  if (UniqueIDFromUsbDevicePath(devicePath, serial) == 0) {
+    return;  // not a USB device path: nothing to find the camera by
+  }
+  CopyText(g_USBUniqueID, serial);
+  DebugPrint(1, L"Update mode serial number = %ls\r\n", g_USBUniqueID);
+  g_bMatchByUniqueID = 1;
 }
 
 int UpdateDeviceRemoved() {

@@ -26,6 +26,24 @@ constexpr std::size_t kSerialChars = 10;
 // Unique IDs are at most 10 characters and a terminator.
 constexpr std::size_t kUniqueIdChars = 11;
 
+// "\\?\USB#VID_7E51&PID_DF00#ABC1234567#{…}": a USB device's own interface path, whose third
+// part is the device's instance ID: its serial, or an ID Windows made up.
+constexpr wchar_t kUsbDevicePathPrefix[] = L"\\\\?\\USB#";
+
+// Writes the unique ID for a serial text: "00" when it holds "&" (made up by Windows), else the
+// serial itself.
+void StoreUniqueId(const wchar_t* serial, wchar_t* uniqueId) {
+  if (const wchar_t* amp = std::wcschr(serial, L'&')) {
+    DebugPrint(1, L" found at position %d\n", static_cast<int>(amp - serial) + 1);
+    FormatText(uniqueId, kUniqueIdChars, L"%02X", 0);
+  } else {
+    DebugPrint(1, L"Doesnot contain special character\n");
+    CopyText(uniqueId, kUniqueIdChars, serial);
+  }
+  RawTrace(uniqueId);
+  RawTrace(L"\n");
+}
+
 // Windows made up the parent's instance ID (the device reports no serial): such IDs contain "&".
 // Every such camera gets the same unique ID, "00".
 void ResolveSerial(DeviceInterfaceSet& set, wchar_t* uniqueId) {
@@ -45,15 +63,7 @@ void ResolveSerial(DeviceInterfaceSet& set, wchar_t* uniqueId) {
   }
   wchar_t serial[kUniqueIdChars] = {};
   CopyChars(serial, kUniqueIdChars, start, kSerialChars);
-  if (const wchar_t* amp = std::wcschr(serial, L'&')) {
-    DebugPrint(1, L" found at position %d\n", static_cast<int>(amp - serial) + 1);
-    FormatText(uniqueId, kUniqueIdChars, L"%02X", 0);
-  } else {
-    DebugPrint(1, L"Doesnot contain special character\n");
-    CopyText(uniqueId, kUniqueIdChars, serial);
-  }
-  RawTrace(uniqueId);
-  RawTrace(L"\n");
+  StoreUniqueId(serial, uniqueId);
 }
 
 bool IsVersion51Or52(const OsVersion& version) {
@@ -61,6 +71,31 @@ bool IsVersion51Or52(const OsVersion& version) {
 }
 
 }  // namespace
+
+int UniqueIDFromUsbDevicePath(const wchar_t* devicePath, wchar_t* uniqueId) {
+  wchar_t path[kPathChars] = {};
+  CopyText(path, kPathChars, devicePath);
+  UpperInPlace(path);
+  const std::size_t prefixChars = std::wcslen(kUsbDevicePathPrefix);
+  if (std::wcsncmp(path, kUsbDevicePathPrefix, prefixChars) != 0) {
+    return 0;
+  }
+  const wchar_t* ids = path + prefixChars;
+  const wchar_t* instance = std::wcschr(ids, L'#');
+  if (instance == nullptr) {
+    return 0;
+  }
+  ++instance;
+  const wchar_t* end = std::wcschr(instance, L'#');
+  if (end == nullptr || end == instance) {
+    return 0;
+  }
+  wchar_t serial[kUniqueIdChars] = {};
+  const auto length = static_cast<std::size_t>(end - instance);
+  CopyChars(serial, kUniqueIdChars, instance, length < kSerialChars ? length : kSerialChars);
+  StoreUniqueId(serial, uniqueId);
+  return 1;
+}
 
 void GetUSBInstanceID(wchar_t* devicePath, wchar_t* key) {
   UpperInPlace(devicePath);

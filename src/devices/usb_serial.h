@@ -11,6 +11,10 @@ namespace veltra {
 // when the serial cannot be read), 0 when it was not found, on systems 5.1 / 5.2, and for a path
 // that is not an interface of a composite device (no "MI_").
 int EnumerateImageDevice(wchar_t* devicePath, wchar_t* uniqueId);
+// Resolves the unique ID from the path of a USB device interface (\\?\USB#VID_x&PID_y#serial#{...},
+// a camera waiting in its update mode): the serial part cut to 10 characters, upper case, or "00"
+// when Windows made it up. 1 when the path has that form, 0 otherwise (uniqueId untouched).
+int UniqueIDFromUsbDevicePath(const wchar_t* devicePath, wchar_t* uniqueId);
 // Writes the instance key of an interface path (upper-cased in place) into key (at least 11
 // characters); key is left as it was when the path has no "MI_".
 void GetUSBInstanceID(wchar_t* devicePath, wchar_t* key);

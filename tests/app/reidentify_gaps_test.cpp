@@ -1,6 +1,7 @@
-// Whole-program runs around the camera's return after an update: the Warning dialog when the
-// camera has already left before the dialog came up, and the version read of a CX3 camera after
-// its update.
+// Whole-program runs around the camera's return after an update: which entry is selected again
+// when another camera is listed first, the Warning dialog when the camera has already left before
+// the dialog came up, and the version read of a CX3 camera after its update.
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,17 +15,79 @@
 #include "scenario_fixture.h"
 #include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/dfu_cameras.h"
+#include "sim/cameras/nxp_camera.h"
 
 namespace veltra::test {
 namespace {
 
 class ReidentifyGapsTest : public ScenarioTest {
  protected:
+  std::wstring SelectedEntry() {
+    const int selected = dialog_.ComboGetCurSel();
+    const std::vector<std::wstring> entries = Entries();
+    if (selected < 0 || selected >= static_cast<int>(entries.size())) {
+      return L"<none>";
+    }
+    return entries[static_cast<std::size_t>(selected)];
+  }
+  // Another camera is listed first; the user picks the entry `before` and updates that camera,
+  // which ends listed as `after`, the second entry.
+  void UpdateBesideAnotherCamera(const std::shared_ptr<sim::VirtualDevice>& camera,
+                                 const std::string& example, const std::wstring& before,
+                                 const std::wstring& after) {
+    sim::DfuModeCamera::Options other;
+    other.name = L"Veltra_Other";
+    Plug(std::make_shared<sim::GenericCamera>(other));
+    Plug(camera);
+    StartProgram();
+    const std::vector<std::wstring> listed = Entries();
+    const auto picked = std::find(listed.begin(), listed.end(), before);
+    ASSERT_NE(picked, listed.end());
+    dialog_.ComboSetCurSel(static_cast<int>(picked - listed.begin()));
+    dialog_.Dispatch(kWmCommand, CommandParam(IDC_COMBO_DEVICELIST, kCbnSelChange));
+
+    // Named after both models, so that the model check passes quietly.
+    Browse(ExampleFile(example, "Veltra_NX20_Veltra_RX40M_" + example));
+    UpdateAndConfirm();
+    Settle();
+    EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+    ASSERT_EQ(Entries().size(), 2u);
+    EXPECT_EQ(Entries()[1], after);
+    // The serial match ran once and is not left armed for a later arrival.
+    EXPECT_EQ(g_bMatchByUniqueID.load(), 0);
+  }
   void ReadVersion() {
     dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_READFW_VERSION));
     EXPECT_TRUE(dialog_.PumpUntil([] { return g_bReadVersionBusy.load() == 0; }));
   }
 };
+
+// Found waiting in its update mode: its path there has nothing in common with its path once it
+// runs its firmware again, so only its serial finds it; it must be selected again, not entry 0.
+TEST_F(ReidentifyGapsTest, CameraUpdatedFromItsUpdateModeIsSelectedAgainBehindAnotherCamera) {
+  sim::DfuModeCamera::Options waiting;
+  waiting.serial = L"WAIT000002";
+  waiting.startInUpdateMode = true;
+  UpdateBesideAnotherCamera(std::make_shared<sim::GenericCamera>(waiting), "mcu.img",
+                            L"DFU Device_USB_2_HUB_1(VID_7E51,PID_DF00_0)",
+                            L"Veltra_RX40_MH(VID_7e51,PID_C1D0_1)");
+  EXPECT_EQ(SelectedEntry(), L"Veltra_RX40_MH(VID_7e51,PID_C1D0_1)");
+  EXPECT_EQ(g_nLastSelectedIndex.load(), 1);
+  EXPECT_TRUE(Traced(L"g_USBUniqueID Serial Number = WAIT000002\r\n"));
+}
+
+// The NXP camera is found by its serial as soon as it is back. The flash loader's own HID arrival
+// and removal are handled after that (the download ran in between): its arrival runs the one
+// serial match, and its removal, with the update over, rebuilds the list, which selects the
+// first entry like every rebuild. The match is not run again at the camera's own arrival. This
+// is how the program is meant to behave; pinned here so that a change to it is deliberate.
+TEST_F(ReidentifyGapsTest, NxpCameraIsMatchedBySerialThenTheLateLoaderRemovalSelectsTheFirstEntry) {
+  UpdateBesideAnotherCamera(std::make_shared<sim::NxpCamera>(), "nxp_firmware.bin",
+                            L"Veltra_NX20(VID_7e51,PID_C2A0_1)",
+                            L"Veltra_NX20(VID_7e51,PID_C2A0_1)");
+  EXPECT_TRUE(Traced(L"uCameraUniqueID Serial Number = NXP0000001\r\n"));
+  EXPECT_EQ(SelectedEntry(), L"Veltra_Other(VID_7e51,PID_C1D0_0)");
+}
 
 // The Pesca camera restarts as soon as its last pass is written. When its removal reaches the
 // dialog before the Warning dialog has come up, the dialog must still end up closable and must
