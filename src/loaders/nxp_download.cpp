@@ -7,8 +7,10 @@
 // the data reports are looked at.
 #include "loaders/nxp_download.h"
 
+#include "app/app_state.h"
 #include "app/debug_trace.h"
 #include "app/resource_ids.h"
+#include "app/ui_texts.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
 #include "image/loader_files.h"
@@ -118,6 +120,21 @@ void SendImageData(std::uint8_t (&report)[kBlReportSize], const Payload& image) 
   }
 }
 
+// The camera fell into the ROM during an update, and the ROM cannot be given its flash loader: the
+// update cannot go on, and nothing else would end it (the ROM's arrival already stopped the
+// mode-switch time-out). End it as a failed update ends: the blink stops, the controls come back
+// with EXIT, the user is told, and later arrivals no longer resume it.
+void EndUpdateWithoutFlashLoader() {
+  if (g_bUpdatedFromHIDMode.exchange(0) == 0) {
+    return;  // a ROM found at start-up: no update is waiting for it
+  }
+  g_bMatchByUniqueID = 0;
+  g_bAwaitingModeSwitch = 0;
+  Dialog().KillTimer(IDT_BLINK_ERASE);
+  Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
+  Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+}
+
 }  // namespace
 
 std::uint32_t DoDownloadNXPCypress() {
@@ -131,6 +148,7 @@ std::uint32_t DoDownloadNXPCypress() {
       DebugPrint(1, L"DoDownloadNXPCypress :: no flash loader loaded\r\n");
       ReleasePayload(g_loaderImage);
       g_bLoaderDownloadBusy = 0;
+      EndUpdateWithoutFlashLoader();
       return 0;
     }
     std::uint8_t sdp[kSdpReportSize];

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../app/scenario_fixture.h"
+#include "app/app_state.h"
 #include "app/resource_ids.h"
 #include "image/firmware_image.h"
 #include "loaders/fx3_download.h"
@@ -177,17 +178,17 @@ std::vector<LoaderCase> FlashLoaderCases() {
 class FlashLoaderTest : public MalformedLoaderTest,
                         public ::testing::WithParamInterface<LoaderCase> {};
 
-TEST_P(FlashLoaderTest, RefusedWithoutTouchingTheRomAndUpdatedOnceTheFileIsBack) {
+TEST_P(FlashLoaderTest, RefusedWithoutTouchingTheRomEndsTheUpdateAndTheCameraIsUpdatedLater) {
   const LoaderCase& c = GetParam();
   PutLoader(kFlashLoaderFile, c.file);
   auto camera = Plug(std::make_shared<sim::NxpCamera>());
   StartProgram();
-  Browse(ExampleFile("nxp_firmware.bin", "Veltra_NX20.bin"));
+  const std::wstring file = ExampleFile("nxp_firmware.bin", "Veltra_NX20.bin");
+  Browse(file);
   UpdateAndConfirm();
   Settle();
 
   ASSERT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kRom);
-  ExpectMessage(c);
   const sim::Rt1060Rom rom = camera->Rom();
   EXPECT_TRUE(rom.Commands().empty());
   EXPECT_EQ(rom.DataReports(), 0);
@@ -195,15 +196,36 @@ TEST_P(FlashLoaderTest, RefusedWithoutTouchingTheRomAndUpdatedOnceTheFileIsBack)
   EXPECT_EQ(Logged("1FC9:0135", "hid_out"), 0);
   EXPECT_EQ(g_bNXPMode.load(), 0);
   EXPECT_FALSE(Traced(L"DoDownloadNXPCypress --\r\n"));
+  EXPECT_TRUE(Traced(c.trace)) << "missing trace for " << c.name;
+  // The update is over and the user is told so once, beside the missing file's own message at
+  // each take-over; the dialog does not keep blinking with EXIT off waiting for a camera that
+  // cannot return.
+  int failures = 0;
+  for (const std::wstring& box : BoxTexts()) {
+    if (box == L"Firmware Download Failed!") {
+      ++failures;
+    } else {
+      EXPECT_EQ(box, c.box);
+    }
+  }
+  EXPECT_EQ(failures, 1);
+  EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
+  EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
+  EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 0);
   // Nothing ran on the ROM, so nothing holds the next take-over back.
   EXPECT_EQ(g_bLoaderDownloadBusy.load(), 0);
 
-  // The good file back and the camera plugged in again: the ROM is taken over and the update the
-  // user started goes on through the flash loader to the end.
+  // The good file back and the camera plugged in again: the ROM is taken over and the flash
+  // loader waits; the user starts the update again and it goes through to the end.
   PutLoader(kFlashLoaderFile, PayloadBytes(kFlashLoaderLength, 14));
   dialog_.ClearRecords();
   bus_.Leave(camera.get());
   bus_.Return(camera.get());
+  Settle();
+  ASSERT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kFlashLoader);
+  EXPECT_TRUE(BoxTexts().empty());
+  Browse(file);
+  UpdateAndConfirm();
   Settle();
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
   const Bytes image = ExampleBytes("nxp_firmware.bin");
