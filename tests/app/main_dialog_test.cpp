@@ -67,6 +67,22 @@ TEST_F(MainDialogTest, UpdateDoneClearsTheProgressAndReleasesTheDfuHandles) {
   EXPECT_EQ(deviceHandle.load(), kNullHandle);
 }
 
+TEST_F(MainDialogTest, BlinkTimersAlternateTheirTextWithNothing) {
+  for (const auto& [timer, text] : std::initializer_list<std::pair<int, const wchar_t*>>{
+           {IDT_BLINK_ERASE, L"Erasing Memory...Please Wait..."},
+           {IDT_BLINK_VERIFY, L"Verify Flash... Please Wait..."}}) {
+    g_blinkState = 0;
+    dialog_.ShowItem(IDC_STATIC_UPDATING, true);
+    dialog_.SetTimer(timer, 300);
+    for (const wchar_t* shown : {text, L"", text}) {
+      ASSERT_TRUE(dialog_.FireTimer(timer));
+      EXPECT_EQ(Text(IDC_STATIC_STATUS), shown);
+    }
+    EXPECT_FALSE(Visible(IDC_STATIC_UPDATING));
+    dialog_.KillTimer(timer);
+  }
+}
+
 TEST_F(MainDialogTest, ModeSwitchTimerGivesExitBackOnlyWhileTheCameraIsAway) {
   dialog_.EnableItem(IDC_BTN_EXIT, false);
   g_bAwaitingModeSwitch = 0;  // the camera came back meanwhile
@@ -99,6 +115,11 @@ TEST_F(MainDialogTest, ReadVersionAndResetRefuseEachOtherWhileBusy) {
   EXPECT_EQ(g_bResetBusy.load(), 0);
   EXPECT_EQ(BoxTexts().back(), L"Please wait...ReadFirmwarVersion in progress");
   EXPECT_TRUE(camera_.Called("SendHIDCommandWithFirstByte(4)"));
+
+  // Without the extension unit the camera is sent the DFU reset request; here nothing answers.
+  camera_.Answer("InitExtensionUnit", 0);
+  Command(IDC_BTN_RESET);
+  EXPECT_TRUE(Traced(L"Check RESET IN DFU SendDeviceResetCommand failed\r\n"));
 }
 
 TEST_F(MainDialogTest, SelectionChangeDropsTheFileOnlyForAnotherCamera) {
@@ -121,6 +142,18 @@ TEST_F(MainDialogTest, SelectionChangeDropsTheFileOnlyForAnotherCamera) {
   EXPECT_EQ(Text(IDC_EDIT_FIRMWARE_PATH), L"");
   EXPECT_FALSE(Enabled(IDC_BTN_FW_UPDATE));
   EXPECT_FALSE(Enabled(IDC_BTN_RESET));  // not the maker's vendor
+
+  // A camera waiting in update mode has no version to read; its DFU interface stays open for
+  // the update.
+  auto camera = std::make_shared<sim::DfuCamera>();
+  bus_.Plug(camera);
+  AddRecord(L"DFU Device_USB_1_HUB_1", L"7E51", L"DF00",
+            bus_.UsbInterfacePath(camera.get()).c_str());
+  camera_.Answer("InitExtensionUnit", 0);
+  dialog_.ComboSetCurSel(2);
+  Command(IDC_COMBO_DEVICELIST, kCbnSelChange);
+  EXPECT_FALSE(Enabled(IDC_BTN_READFW_VERSION));
+  EXPECT_EQ(usb_.OpenFileHandles(), 1);
 }
 
 TEST_F(MainDialogTest, CancelledBrowseKeepsAnEarlierChoice) {

@@ -46,7 +46,14 @@ class UpdateCommandTest : public AppTest {
   std::vector<int> Modals() const { return dialog_.ModalDialogsOpened(); }
 };
 
-TEST_F(UpdateCommandTest, WithoutAFileOrWithAVanishedOneNothingStarts) {
+TEST_F(UpdateCommandTest, WithoutACameraOrAFileOrWithAVanishedFileNothingStarts) {
+  // Nothing selected: there is no camera to update, and no record is read.
+  ChooseFile(WriteFile("Veltra_C1.img"));
+  Command(IDC_BTN_FW_UPDATE);
+  EXPECT_TRUE(dialog_.MessageBoxes().empty());
+  EXPECT_TRUE(Modals().empty());
+
+  ChooseFile(L"");
   AddRecord(L"Veltra_C1", L"7E51", L"C1D0", kCamPath);
   Select(0);
   Command(IDC_BTN_FW_UPDATE);
