@@ -18,25 +18,25 @@ using MainDialogTest = AppTest;
 
 TEST_F(MainDialogTest, ProgressMessagesShowThePercentageWithTheBarThreeAhead) {
   struct Row {
-    std::uint32_t message;
     std::uintptr_t total;  // for WM_APP_PROGRESS
     std::uintptr_t value;
     const wchar_t* text;
+    std::uint32_t message;
     int bar;
   };
   // Truncating division; the control clamps what lies beyond 100. The Sunplus library reports
   // its percentage plus one and moves the bar four ahead. Without a total the block count shows
   // 0 %, and large counts do not overflow the percentage.
   const Row rows[] = {
-      {WM_APP_PROGRESS, 200, 0, L"0%", 3},
-      {WM_APP_PROGRESS, 200, 3, L"1%", 4},
-      {WM_APP_PROGRESS, 200, 199, L"99%", 100},
-      {WM_APP_PROGRESS, 200, 200, L"100%", 100},
-      {WM_APP_PROGRESS, 0xFFFFFFFFu, 0x80000000u, L"50%", 53},
-      {WM_APP_PROGRESS, 0, 7, L"0%", 3},
-      {WM_APP_PERCENT, 0, 1, L"0%", 4},
-      {WM_APP_PERCENT, 0, 51, L"50%", 54},
-      {WM_APP_PERCENT, 0, 101, L"100%", 100},
+      {200, 0, L"0%", WM_APP_PROGRESS, 3},
+      {200, 3, L"1%", WM_APP_PROGRESS, 4},
+      {200, 199, L"99%", WM_APP_PROGRESS, 100},
+      {200, 200, L"100%", WM_APP_PROGRESS, 100},
+      {0xFFFFFFFFu, 0x80000000u, L"50%", WM_APP_PROGRESS, 53},
+      {0, 7, L"0%", WM_APP_PROGRESS, 3},
+      {0, 1, L"0%", WM_APP_PERCENT, 4},
+      {0, 51, L"50%", WM_APP_PERCENT, 54},
+      {0, 101, L"100%", WM_APP_PERCENT, 100},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.value);

@@ -99,7 +99,9 @@ TEST_F(CameraCommandsTest, Cx3ReadEndsSilentlyOnFailureAndCutsItsTextsAtTheReply
   EXPECT_TRUE(ReadVersionOf(0).empty());
 
   lib_.hidReply = [](std::uint8_t* reply) {  // ready, with texts that run to the last byte
-    for (int i = 0; i < 64; ++i) reply[i] = i < 4 ? 0 : 'x';
+    for (int i = 0; i < 64; ++i) {
+      reply[i] = i < 4 ? 0 : 'x';
+    }
     return 1;
   };
   const auto texts = ReadVersionOf(0);

@@ -66,7 +66,9 @@ TEST_F(DeviceChangeTest, ArrivalsAreDispatchedOnTheCameraSelectedBeforeTheEvent)
     SCOPED_TRACE(testing::Message() << "selected " << c.selected << ", handler " << c.handler);
     Clear();
     g_nSelectedIndex = c.selected;
-    if (c.pid != nullptr) CopyText(g_DeviceTable[c.selected].pidText, c.pid);
+    if (c.pid != nullptr) {
+      CopyText(g_DeviceTable[c.selected].pidText, c.pid);
+    }
     const auto before = system_->NowMs();
     const int mirelInits = lib_.Count("InitMirelExtensionUnit");
 
