@@ -35,11 +35,11 @@ extern Flag g_bUIThreadRun;
 extern Flag g_bReadVersionBusy;
 extern Flag g_bResetBusy;
 
-extern Flag g_bUpdateDeviceGone;        // 1 at start
+extern Flag g_bUpdateDeviceGone;  // 1 at start
 extern Flag g_bUpdatedFromHIDMode;
 extern Flag g_bIsStartUpdatedFromDFU;
 extern Flag g_bMatchByUniqueID;
-extern Flag g_bAwaitingModeSwitch;      // 1 at start
+extern Flag g_bAwaitingModeSwitch;  // 1 at start
 extern Flag g_bPescaDevice;
 // Set when a removal of a USB device left nothing on the bus (the updated camera has gone to
 // restart), cleared when a rebuild finds a device again. The Warning dialog reads it as it comes
