@@ -98,21 +98,24 @@ void ResetControls() {
   Dialog().ShowItem(IDC_PROGRESS_BAR, false);
 }
 
-std::uint32_t EndWithUsbFailure() {
-  // A failed update ends the whole update, not only this worker: left set, the mode-switch flag
-  // would make every later removal be ignored and every arrival restart a worker for a camera
-  // that is no longer being updated, with the dialog stuck in its updating state.
-  g_bUpdatedFromHIDMode = 0;
-  g_bIsStartUpdatedFromDFU = 0;
-  g_bMatchByUniqueID = 0;
-  // The download flags too: a first pass written before this failure must not make the next
-  // update of the camera skip its first pass.
+// Every failed update ends the whole update, not only this worker. Left set, the mode-switch flag
+// would make every later removal be ignored and every arrival restart a worker for a camera that
+// is no longer being updated, and a first pass written before the failure would make the next
+// update of the camera skip its first pass.
+void ClearUpdateFlags() {
   g_blockCount = 0;
   g_bFirstPartWritten = 0;
   g_bDFUOpened = 0;
-  g_bWriteFirstPart = 0;
+  g_bUpdatedFromHIDMode = 0;
   g_bDownloadInProgress = 0;
   g_bDownloadComplete = 0;
+  g_bIsStartUpdatedFromDFU = 0;
+  g_bMatchByUniqueID = 0;
+  g_bWriteFirstPart = 0;
+}
+
+std::uint32_t EndWithUsbFailure() {
+  ClearUpdateFlags();
   // Nothing was sent, so nothing is blinking for a reason any more: an idle dialog stays quiet.
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().MessageBox(kTextUsbFailure, kCaptionError, kMbIconError);
@@ -121,19 +124,11 @@ std::uint32_t EndWithUsbFailure() {
 }
 
 std::uint32_t EndWithEngineFailure() {
-  g_blockCount = 0;
-  g_bFirstPartWritten = 0;
-  g_bDFUOpened = 0;
-  g_bUpdatedFromHIDMode = 0;
-  g_bDownloadInProgress = 0;
-  g_bDownloadComplete = 0;
-  g_bIsStartUpdatedFromDFU = 0;
-  g_bMatchByUniqueID = 0;
+  ClearUpdateFlags();
   g_blinkState = kBlinkShown;
   Dialog().KillTimer(IDT_BLINK_VERIFY);
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().ProgressSetPos(0);
-  g_bWriteFirstPart = 0;
   Sys().Sleep(kFailurePauseMs);
   const wchar_t* text = g_bMCUImage.load() != 0    ? kTextMcuFailed
                         : g_bFPGAImage.load() != 0 ? kTextFpgaFailed
