@@ -1,12 +1,14 @@
 // Fuzz target: cutting IDs out of hardware IDs and device paths (GetVidPid, FindMatchDFUDevice,
-// GetUSBInstanceID).
+// GetUSBInstanceID, UniqueIDFromUsbDevicePath).
 //
 // The input is one text (see InputReader::Widen). Each function gets it in a heap buffer of its
 // exact length and writes into outputs of exactly the size its callers give, so that a read or
 // write past either shows. Properties: the text is upper-cased in place; an output whose marker is
 // missing (or stands too near the end) keeps what it held; otherwise it holds the characters that
 // follow the marker, at most four for the IDs and ten for the instance key; and the boot-mode
-// match agrees with the accepted VID and PID lists.
+// match agrees with the accepted VID and PID lists; the serial of an update-mode device path is
+// the part between its second and third "#", cut to ten characters, or "00" when it holds "&".
+#include <algorithm>
 #include <cwchar>
 #include <memory>
 
@@ -117,6 +119,31 @@ std::string CheckDeviceIds(const std::uint8_t* data, std::size_t size) {
     std::wstring expected;
     const bool cut = CutAfter(upper, L"MI_", 6, 10, &expected);
     CheckField(f, key.get(), kKeyChars, cut, expected, "instance key");
+  }
+  // UniqueIDFromUsbDevicePath: works on a copy of the first 259 characters, upper-cased.
+  {
+    auto path = HeapText(text);
+    auto unique = Sentinel(kKeyChars);
+    const int result = UniqueIDFromUsbDevicePath(path.get(), unique.get());
+    f.Expect(std::wstring(path.get()) == text, "UniqueIDFromUsbDevicePath changed its argument");
+    const std::wstring cut = upper.substr(0, kPathChars - 1);
+    const std::wstring prefix = L"\\\\?\\USB#";
+    std::wstring expected;
+    bool found = false;
+    if (cut.compare(0, prefix.size(), prefix) == 0) {
+      const std::size_t start = cut.find(L'#', prefix.size());
+      const std::size_t end = start == std::wstring::npos ? start : cut.find(L'#', start + 1);
+      if (end != std::wstring::npos && end > start + 1) {
+        found = true;
+        expected = cut.substr(start + 1, std::min<std::size_t>(end - start - 1, 10));
+        if (expected.find(L'&') != std::wstring::npos) {
+          expected = L"00";
+        }
+      }
+    }
+    f.Expect(result == (found ? 1 : 0),
+             "UniqueIDFromUsbDevicePath answered " + std::to_string(result));
+    CheckField(f, unique.get(), kKeyChars, found, expected, "update-mode serial");
   }
   return f.Result();
 }
