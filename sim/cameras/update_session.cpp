@@ -15,6 +15,13 @@ void UpdateSession::Resume(const DfuEngine& engine) {
   blocksAtBegin_ = engine.Blocks().size();
   blocksAtManifest_ = blocksAtBegin_;
   betweenPasses_ = false;
+  // Begin clears the flash first, so only a power cycle in the middle of a stay gets here with
+  // data.
+  brokenOffBeforeResume_ = blocksAtBegin_ > 0;
+}
+
+bool UpdateSession::NoWholeFirmware() const {
+  return brokenOffBeforeResume_ && blocksAtManifest_ == blocksAtBegin_;
 }
 
 UpdateSession::Next UpdateSession::OnManifest(const DfuEngine& engine) {
@@ -26,11 +33,14 @@ UpdateSession::Next UpdateSession::OnManifest(const DfuEngine& engine) {
   if (betweenPasses_) {
     return Next::kNextPass;
   }
+  if (NoWholeFirmware()) {
+    return Next::kStayInUpdateMode;
+  }
   return blocksAtManifest_ > blocksAtBegin_ ? Next::kBootNewFirmware : Next::kBootOldFirmware;
 }
 
 UpdateSession::Next UpdateSession::OnReset(const DfuEngine& engine) const {
-  if (betweenPasses_ || engine.Blocks().size() != blocksAtManifest_) {
+  if (betweenPasses_ || engine.Blocks().size() != blocksAtManifest_ || NoWholeFirmware()) {
     return Next::kStayInUpdateMode;
   }
   return blocksAtManifest_ > blocksAtBegin_ ? Next::kBootNewFirmware : Next::kBootOldFirmware;

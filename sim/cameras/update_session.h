@@ -8,7 +8,9 @@
 //    the stay and the camera boots.
 //  - It boots the new firmware when data arrived since it entered (the version is the one the
 //    download carries), otherwise the firmware it had.
-//  - A power cycle in update mode keeps the flash and starts counting passes afresh.
+//  - A power cycle in update mode keeps the flash and starts counting passes afresh. When data had
+//    arrived before it, the old firmware is gone and the new one is not whole: until a download
+//    completes again, a manifest or a reset brings the camera back in update mode.
 //  - A reset request while data has arrived since the last manifest, or between the two passes,
 //    finds no whole firmware: the camera comes back in update mode.
 #pragma once
@@ -42,6 +44,10 @@ class UpdateSession {
   std::size_t blocksAtBegin_ = 0;
   std::size_t blocksAtManifest_ = 0;
   bool betweenPasses_ = false;
+  bool brokenOffBeforeResume_ = false;  // data had arrived when the camera lost power
+
+  // Nothing whole has arrived since a power cycle that broke a download off.
+  bool NoWholeFirmware() const;
 };
 
 }  // namespace veltra::sim

@@ -126,6 +126,13 @@ TEST_F(BenchCameraTest, DfuResetBootsOnlyAWholeFirmware) {
     EXPECT_EQ(SendDeviceResetCommand(), 1);
     EXPECT_TRUE(camera->InUpdateMode());
   }
+
+  // Unplugged and plugged back: power does not make the broken-off download whole either.
+  ReleaseDfuHandles();
+  bus_.Replug(camera.get());
+  ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera.get()).c_str()), 1);
+  EXPECT_EQ(SendDeviceResetCommand(), 1);
+  EXPECT_TRUE(camera->InUpdateMode());
 }
 
 TEST_F(BenchCameraTest, Cx3ResetsFailAsToldAndAStuckEraseStaysBusy) {
