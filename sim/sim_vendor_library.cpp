@@ -22,14 +22,6 @@ constexpr std::int32_t kFailed = 2;
 std::shared_mutex g_registryMutex;
 SimVendorLibrary* g_active = nullptr;
 
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) {
-    out.push_back((static_cast<std::uint32_t>(c) < 0x80) ? static_cast<char>(c) : '?');
-  }
-  return out;
-}
-
 // ---- the exported functions of the virtual DLL ----
 
 std::int32_t VELTRA_CDECL ExportInit(std::int32_t reserved) {
@@ -207,8 +199,7 @@ std::string SimVendorLibrary::DeviceName() const {
   if (camera_ == nullptr) {
     return "0000:0000";
   }
-  const UsbId id = camera_->Id();
-  return Narrow(Hex4(id.vid)) + ":" + Narrow(Hex4(id.pid));
+  return sim::DeviceName(camera_->Id());
 }
 
 void SimVendorLibrary::Log(const std::string& call, const std::string& args, std::int32_t result) {
