@@ -28,13 +28,17 @@ void ResetDfuContext() {
   std::memset(g_stagingBlock, 0, sizeof g_stagingBlock);
 }
 
-void ResetDownloadState() {
+void ClearDownloadFlags() {
   g_blockCount = 0;
   g_bDownloadInProgress = 0;
   g_bDownloadComplete = 0;
   g_bFirstPartWritten = 0;
   g_bWriteFirstPart = 0;
   g_bDFUOpened = 0;
+}
+
+void ResetDownloadState() {
+  ClearDownloadFlags();
   g_updateResult = 0;
   g_statusText[0] = L'\0';
 }

@@ -35,6 +35,9 @@ int DoDownload();
 enum class DownloadPass { kNone, kFirst, kSecond };
 DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r);
 
+// The download's flags and block count (what a failed update must not leave behind).
+void ClearDownloadFlags();
+// ClearDownloadFlags, and the update result and status text too (a fresh program).
 void ResetDownloadState();
 
 }  // namespace veltra

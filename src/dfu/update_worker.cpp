@@ -103,15 +103,10 @@ void ResetControls() {
 // is no longer being updated, and a first pass written before the failure would make the next
 // update of the camera skip its first pass.
 void ClearUpdateFlags() {
-  g_blockCount = 0;
-  g_bFirstPartWritten = 0;
-  g_bDFUOpened = 0;
+  ClearDownloadFlags();
   g_bUpdatedFromHIDMode = 0;
-  g_bDownloadInProgress = 0;
-  g_bDownloadComplete = 0;
   g_bIsStartUpdatedFromDFU = 0;
   g_bMatchByUniqueID = 0;
-  g_bWriteFirstPart = 0;
 }
 
 std::uint32_t EndWithUsbFailure() {
