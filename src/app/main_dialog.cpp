@@ -1,16 +1,16 @@
 // The main dialog's message table: start-up, commands, timers, device changes and the progress
 // messages the worker threads send. Runs on the dialog thread only; the workers reach it through
 // Dialog().SendToDialog, which waits until the message has been handled here.
-#include "app/app_state.h"
-#include "app/debug_trace.h"
 #include "app/dialog_procedures.h"
 #include "app/main_commands.h"
 #include "app/refresher.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
-#include "app/ui_state.h"
-#include "app/ui_texts.h"
 #include "camera/device_change.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
+#include "core/ui_texts.h"
+#include "devices/ui_state.h"
 #include "dfu/dfu_requests.h"
 #include "platform/ports.h"
 

@@ -2,9 +2,9 @@
 // after a two-pass update of a camera that finishes its update on its own; it stays up until the
 // camera leaves the bus (the removal handling enables its OK) or until timer 4 replaces it with
 // the Error dialog after three minutes.
-#include "app/app_state.h"
 #include "app/dialog_procedures.h"
-#include "app/resource_ids.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
 #include "platform/ports.h"
 
 namespace veltra {

@@ -4,16 +4,16 @@
 // rebuild once. The WinUSB arrival, which also resumes an update, lives in winusb_arrival.cpp.
 #include "camera/device_change.h"
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
-#include "app/ui_state.h"
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/reidentify.h"
+#include "devices/ui_state.h"
 #include "dfu/download_engines.h"
 #include "platform/ports.h"
 

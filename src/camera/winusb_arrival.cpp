@@ -2,18 +2,18 @@
 // camera told to switch into update mode leaves the bus and comes back as a new USB device, is
 // recognised as the one path that was not on the bus when the update started, is opened, and the
 // update worker is started again.
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
-#include "app/ui_state.h"
 #include "camera/device_change.h"
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
+#include "camera/update_worker.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "devices/device_table.h"
+#include "devices/ui_state.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
-#include "dfu/update_worker.h"
 #include "image/firmware_image.h"
 #include "platform/ports.h"
 

@@ -4,8 +4,8 @@
 // shows as an empty entry instead of a selectable camera.
 #include <algorithm>
 
-#include "app/debug_trace.h"
-#include "app/text.h"
+#include "core/debug_trace.h"
+#include "core/text.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
 #include "dfu/dfu_requests.h"

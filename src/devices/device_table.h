@@ -2,7 +2,7 @@
 // shows it: list entry i always belongs to record i.
 #pragma once
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 namespace veltra {
 

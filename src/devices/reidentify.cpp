@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
 #include "devices/usb_serial.h"

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "dfu/dfu_requests.h"
 #include "image/firmware_image.h"
 #include "platform/ports.h"

@@ -7,10 +7,10 @@
 // the data reports are looked at.
 #include "loaders/nxp_download.h"
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/ui_texts.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/ui_texts.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
 #include "image/loader_files.h"

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/resource_ids.h"
 #include "app_fixture.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "sim/dfu_camera.h"

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/dialog_procedures.h"
-#include "app/resource_ids.h"
-#include "app/window_messages.h"
 #include "app_fixture.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
+#include "core/window_messages.h"
 #include "scenario_fixture.h"
 #include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/dfu_cameras.h"

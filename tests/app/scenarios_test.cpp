@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/resource_ids.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
 #include "scenario_fixture.h"

@@ -1,13 +1,13 @@
 // SetUIState's rules that depend on more than the state: RESET only for the maker's vendor and
 // only with a camera selected, EXIT left alone while a mode-switched update is under way, and a
 // state code it does not know.
-#include "app/ui_state.h"
+#include "devices/ui_state.h"
 
 #include <string>
 
-#include "app/app_state.h"
-#include "app/resource_ids.h"
 #include "app_fixture.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
 #include "devices/device_table.h"
 
 namespace veltra::test {

@@ -2,10 +2,10 @@
 // camera library, and the worker where a handler starts it.
 #include "camera/device_change.h"
 
-#include "app/app_state.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
 #include "camera_bench.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "dfu/dfu_requests.h"

@@ -2,7 +2,7 @@
 // start, the stop while a boot-loader download runs, and an empty table.
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "devices_fixture.h"
 #include "loaders/fx3_download.h"
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "app/app_state.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "devices/usb_serial.h"
 #include "devices_fixture.h"
 

@@ -1,7 +1,7 @@
 // The update worker against the virtual DFU camera: the command that settles each first state, the
 // user's messages on each failure and the state they leave behind, the Warning dialog's condition,
 // and the required pauses as the traffic log shows them on the program's clock.
-#include "dfu/update_worker.h"
+#include "camera/update_worker.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_fixture.h"
 #include "dfu/download_engines.h"

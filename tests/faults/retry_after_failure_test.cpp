@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "../app/scenario_fixture.h"
-#include "app/app_state.h"
-#include "app/resource_ids.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
 #include "sim/cameras/dfu_cameras.h"
 
 namespace veltra::test {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/resource_ids.h"
+#include "core/resource_ids.h"
 #include "dfu/download_engines.h"
 #include "image/loader_files.h"
 #include "loaders/fx3_download.h"

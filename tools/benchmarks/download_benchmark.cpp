@@ -15,10 +15,10 @@
 #include <ctime>
 #include <ostream>
 
-#include "app/app_state.h"
+#include "camera/update_worker.h"
+#include "core/app_state.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
-#include "dfu/update_worker.h"
 #include "image/firmware_image.h"
 #include "platform/ports.h"
 #include "sim/bus.h"

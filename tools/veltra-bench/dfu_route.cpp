@@ -1,10 +1,10 @@
 #include "veltra-bench/dfu_route.h"
 
-#include "app/app_state.h"
-#include "app/text.h"
+#include "camera/update_worker.h"
+#include "core/app_state.h"
+#include "core/text.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
-#include "dfu/update_worker.h"
 #include "image/firmware_image.h"
 #include "platform/ports.h"
 #include "sim/traffic_log.h"

@@ -1,9 +1,9 @@
-#include "app/ui_state.h"
+#include "devices/ui_state.h"
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/selected_record.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "devices/selected_record.h"
 #include "platform/ports.h"
 
 namespace veltra {

@@ -1,11 +1,11 @@
 // The update worker: settles the camera in dfuIDLE, runs the engine that fits the chosen file,
 // ends the DFU transfer and tells the user how it went, putting the dialog's controls back.
-#include "dfu/update_worker.h"
+#include "camera/update_worker.h"
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
