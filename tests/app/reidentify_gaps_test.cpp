@@ -11,6 +11,7 @@
 #include "app_fixture.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "core/window_messages.h"
 #include "scenario_fixture.h"
 #include "sim/cameras/cx3_camera.h"
@@ -54,7 +55,7 @@ class ReidentifyGapsTest : public ScenarioTest {
     ASSERT_EQ(Entries().size(), 2u);
     EXPECT_EQ(Entries()[1], after);
     // The serial match ran once and is not left armed for a later arrival.
-    EXPECT_EQ(g_bMatchByUniqueID.load(), 0);
+    EXPECT_EQ(CurrentUpdate().bMatchByUniqueID.load(), 0);
   }
   void ReadVersion() {
     dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_READFW_VERSION));
