@@ -84,7 +84,7 @@ void ModeSwitch(Family family) {
       result = CameraLib().FallbacktoFWTarsa();
       break;
     case Family::kGeneric:
-      result = CameraLib().FirmwareUpdate(g_imageType.load());
+      result = CameraLib().FirmwareUpdate(SelectedImageType());
       g_updateResult = result;
       break;
   }
@@ -126,7 +126,7 @@ void DirectDfuStart(DeviceRecord* record) {
   g_bDFUOpened = 1;
   g_updateResult = 0;
   SetUIState(UI_STATE_UPDATING);
-  const std::uint8_t type = g_imageType.load();
+  const std::uint8_t type = SelectedImageType();
   if (RecordProductIs(record, kProductDfuPesca) && (type == 1 || type == 2)) {
     g_bDFUOpened = 0;
     g_bWriteFirstPart = 1;

@@ -78,7 +78,7 @@ void FindReturningCamera(ArrivalVariant variant) {
     }
     g_nLastSelectedIndex = i;
     ReleaseDfuHandles();
-    const std::uint8_t imageType = g_imageType.load();
+    const std::uint8_t imageType = SelectedImageType();
     if (ProductIdIs(i, kPescaUpdateModePid) && (imageType == 1 || imageType == 2)) {
       g_bWriteFirstPart = 1;  // a combined image goes in two passes, the first one now
     }

@@ -1,6 +1,6 @@
 // The download engines. All three follow one pattern: send a block, then poll the device status
 // until it reports dfuDNLOAD-IDLE before the next block; progress goes to the dialog with
-// synchronous messages, and each payload is released once it has been sent.
+// synchronous messages. Every engine sends from the selected image, which it holds while it sends.
 #include "dfu/download_engines.h"
 
 #include <algorithm>
@@ -35,11 +35,14 @@ constexpr std::uint64_t kStatusPollHardLimit = 1000000;
 // The block buffer of the second pass; the other loops send from the staging block.
 std::uint8_t g_secondPassBlock[kBlockSize];
 
-std::uint32_t BlockCountOf(const Payload& payload) {
+// What an engine sends when nothing is selected: no blocks at all.
+const ParsedImage kNoImage{};
+
+std::uint32_t BlockCountOf(const ByteView& payload) {
   return (payload.length + kBlockSize - 1) / kBlockSize;
 }
 
-std::uint32_t BlockLength(const Payload& payload, std::uint32_t index) {
+std::uint32_t BlockLength(const ByteView& payload, std::uint32_t index) {
   return std::min(kBlockSize, payload.length - index * kBlockSize);
 }
 
@@ -104,7 +107,7 @@ int SendFromStaging(std::uint32_t length) {
   return SendData(g_stagingBlock, length);
 }
 
-bool SendBlocks(const Payload& payload, StagingSend send, bool firstIsFirstOfDownload) {
+bool SendBlocks(const ByteView& payload, StagingSend send, bool firstIsFirstOfDownload) {
   const std::uint32_t blocks = BlockCountOf(payload);
   for (std::uint32_t k = 0; k < blocks; ++k) {
     const std::uint32_t length = BlockLength(payload, k);
@@ -128,11 +131,11 @@ void TraceVerifyStatus() {
              static_cast<int>(dfu_status.bStatus), static_cast<int>(dfu_status.bState));
 }
 
-bool SendMcuText(const std::vector<McuChunk>& chunks) {
+bool SendMcuText(const ByteView& text, const std::vector<McuChunk>& chunks) {
   for (std::size_t i = 0; i < chunks.size(); ++i) {
     const McuChunk& chunk = chunks[i];
     std::memset(g_stagingBlock, 0, sizeof g_stagingBlock);
-    std::memcpy(g_stagingBlock, imagePart1.data + chunk.offset, chunk.length);
+    std::memcpy(g_stagingBlock, text.data + chunk.offset, chunk.length);
     if (SendDataMCUData(chunk.length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
       WriteStatusText();
@@ -149,20 +152,12 @@ bool SendMcuText(const std::vector<McuChunk>& chunks) {
   return true;
 }
 
-bool McuChunksOf(const Payload& text, std::vector<McuChunk>* chunks) {
-  if (SplitMcuChunks(text.data, text.length, chunks)) {
-    return true;
-  }
-  DebugPrint(1, L"DoDownloadMCUFirmware :: MCU text has a line longer than one block ++\n");
-  return false;
-}
-
-int FirstPass() {
+int FirstPass(const ParsedImage& image) {
   g_blockCount = 0;
   g_bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownload :: writing first part of the image  ++\n");
   g_bFirstPartWritten = 1;
-  AnnounceTotal(BlockCountOf(imagePart1) + BlockCountOf(imagePart2));
+  AnnounceTotal(BlockCountOf(image.part1) + BlockCountOf(image.part2));
 
   if (g_bCombinedImage.load() != 0) {
     // Only the first pass after a new selection erases: a repeated first pass must not wipe
@@ -178,17 +173,16 @@ int FirstPass() {
     DebugPrint(1, L"DoDownload CombinedImage not found\r\n");
   }
 
-  if (!SendBlocks(imagePart1, SendFromStaging, true)) {
+  if (!SendBlocks(image.part1, SendFromStaging, true)) {
     return 0;
   }
-  ReleasePayload(imagePart1);
   DebugPrint(1, L"DoDownload :: written first part of the image  ++\n");
   DebugPrint(1, L"DoDownload --\n");
   return 1;
 }
 
 // The length the k-th block of the second pass goes out with (r + 1 for a padded last block).
-std::uint32_t SecondPassBlock(const Payload& payload, std::uint32_t k) {
+std::uint32_t SecondPassBlock(const ByteView& payload, std::uint32_t k) {
   const std::uint32_t length = BlockLength(payload, k);
   std::memcpy(g_secondPassBlock, payload.data + k * kBlockSize, length);
   if (length < kBlockSize && length % kPacketSize == 0) {
@@ -198,7 +192,8 @@ std::uint32_t SecondPassBlock(const Payload& payload, std::uint32_t k) {
   return length;
 }
 
-int SecondPass(std::uint8_t imageType, bool freshStart) {
+int SecondPass(const ParsedImage& image, bool freshStart) {
+  const std::uint8_t imageType = image.imageType;
   g_bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownload :: writing second part of the image  ++\n");
   g_bFirstPartWritten = 0;
@@ -207,12 +202,12 @@ int SecondPass(std::uint8_t imageType, bool freshStart) {
   if (imageType == 3 || (imageType == 1 && freshStart)) {
     // A fresh total: the count starts over with it, so the percentage stays within 100.
     g_blockCount = 0;
-    AnnounceTotal(BlockCountOf(imagePart2));
+    AnnounceTotal(BlockCountOf(image.part2));
   }
 
-  const std::uint32_t blocks = BlockCountOf(imagePart2);
+  const std::uint32_t blocks = BlockCountOf(image.part2);
   for (std::uint32_t k = 0; k < blocks; ++k) {
-    const std::uint32_t length = SecondPassBlock(imagePart2, k);
+    const std::uint32_t length = SecondPassBlock(image.part2, k);
     if (SendData(g_secondPassBlock, length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
       WriteStatusText();
@@ -226,7 +221,6 @@ int SecondPass(std::uint8_t imageType, bool freshStart) {
     }
     ConfirmBlock(first);
   }
-  ReleasePayload(imagePart2);
   DebugPrint(1, L"DoDownload :: written second part of the image  ++\n");
   g_bDownloadComplete = 1;
   DebugPrint(1, L"DoDownload --\n");
@@ -239,16 +233,14 @@ int DoDownloadMCUFirmware() {
   g_blockCount = 0;
   g_bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadMCUFirmware ++\n");
-  std::vector<McuChunk> chunks;
-  if (!McuChunksOf(imagePart1, &chunks)) {
-    return 0;
-  }
-  AnnounceTotal(g_mcuChunkCount.load() + BlockCountOf(imagePart2));
+  const std::shared_ptr<const ParsedImage> selected = SelectedImage();
+  const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
+  const std::vector<McuChunk>& chunks = image.mcuChunks;
+  AnnounceTotal(static_cast<std::uint32_t>(chunks.size()) + BlockCountOf(image.part2));
 
-  if (!SendMcuText(chunks)) {
+  if (!SendMcuText(image.part1, chunks)) {
     return 0;
   }
-  ReleasePayload(imagePart1);
 
   Dialog().SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
   DebugPrint(1, L"SendDataMCUVerifyFlashRequest ++\n");
@@ -269,10 +261,9 @@ int DoDownloadMCUFirmware() {
   }
 
   // Without MCU text the first image block is the first block of the download.
-  if (!SendBlocks(imagePart2, SendFromStaging, chunks.empty())) {
+  if (!SendBlocks(image.part2, SendFromStaging, chunks.empty())) {
     return 0;
   }
-  ReleasePayload(imagePart2);
   g_bDownloadComplete = 1;
   return 1;
 }
@@ -300,15 +291,15 @@ int DoDownloadFPGAFirmware() {
     return 0;
   }
 
-  AnnounceTotal(BlockCountOf(imagePart1) + BlockCountOf(imagePart2));
-  if (!SendBlocks(imagePart1, SendDataFPGAData, false)) {
+  const std::shared_ptr<const ParsedImage> selected = SelectedImage();
+  const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
+  AnnounceTotal(BlockCountOf(image.part1) + BlockCountOf(image.part2));
+  if (!SendBlocks(image.part1, SendDataFPGAData, false)) {
     return 0;
   }
-  ReleasePayload(imagePart1);
-  if (!SendBlocks(imagePart2, SendFromStaging, false)) {
+  if (!SendBlocks(image.part2, SendFromStaging, false)) {
     return 0;
   }
-  ReleasePayload(imagePart2);
   g_bDownloadComplete = 1;
   return 1;
 }
@@ -340,14 +331,15 @@ DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r) 
 
 int DoDownload() {
   DebugPrint(1, L"DoDownload ++\n");
-  const std::uint8_t imageType = g_imageType.load();
+  const std::shared_ptr<const ParsedImage> selected = SelectedImage();
+  const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
   const bool freshStart = g_updateResult.load() == kUpdateResultFreshStart;
-  switch (ChooseDownloadPass(imageType, g_bFirstPartWritten.load() != 0, g_bDFUOpened.load() != 0,
-                             g_bWriteFirstPart.load() != 0, freshStart)) {
+  switch (ChooseDownloadPass(image.imageType, g_bFirstPartWritten.load() != 0,
+                             g_bDFUOpened.load() != 0, g_bWriteFirstPart.load() != 0, freshStart)) {
     case DownloadPass::kFirst:
-      return FirstPass();
+      return FirstPass(image);
     case DownloadPass::kSecond:
-      return SecondPass(imageType, freshStart);
+      return SecondPass(image, freshStart);
     case DownloadPass::kNone:
       break;
   }

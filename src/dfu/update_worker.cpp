@@ -20,6 +20,7 @@ namespace {
 constexpr std::uint32_t kBlinkEraseTimerMs = 400;
 constexpr std::uint32_t kFailurePauseMs = 10;
 constexpr int kBlinkShown = 5;
+constexpr std::size_t kNxpRefusalChars = 256;
 
 // DFU 1.1 request numbers the state change sends as vendor commands.
 constexpr std::uint8_t kCommandDetach = 0;
@@ -76,14 +77,22 @@ StateChange ChangeToDFUIdleState() {
   return dfu_status.bState == state::kIdle ? StateChange::kReady : StateChange::kNotIdle;
 }
 
+// The kind of the selected image; nothing selected reads as an unmarked image, which goes
+// through the pass rules.
+ImageKind SelectedKind() {
+  const std::shared_ptr<const ParsedImage> image = SelectedImage();
+  return image != nullptr ? image->kind : ImageKind::kUnmarked;
+}
+
 int RunEngine() {
-  if (g_bMCUImage.load() != 0) {
-    return DoDownloadMCUFirmware();
+  switch (SelectedKind()) {
+    case ImageKind::kMcu:
+      return DoDownloadMCUFirmware();
+    case ImageKind::kFpga:
+      return DoDownloadFPGAFirmware();
+    default:
+      return DoDownload();
   }
-  if (g_bFPGAImage.load() != 0) {
-    return DoDownloadFPGAFirmware();
-  }
-  return DoDownload();
 }
 
 void ResetControls() {
@@ -118,15 +127,18 @@ std::uint32_t EndWithUsbFailure() {
   return 0;
 }
 
-std::uint32_t EndWithEngineFailure() {
+// message: what the user is told instead of the failed-download text of the image's kind.
+std::uint32_t EndWithEngineFailure(const wchar_t* message = nullptr) {
   ClearUpdateFlags();
   g_blinkState = kBlinkShown;
   Dialog().KillTimer(IDT_BLINK_VERIFY);
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().ProgressSetPos(0);
   Sys().Sleep(kFailurePauseMs);
-  const wchar_t* text = g_bMCUImage.load() != 0    ? kTextMcuFailed
-                        : g_bFPGAImage.load() != 0 ? kTextFpgaFailed
+  const ImageKind kind = SelectedKind();
+  const wchar_t* text = message != nullptr         ? message
+                        : kind == ImageKind::kMcu  ? kTextMcuFailed
+                        : kind == ImageKind::kFpga ? kTextFpgaFailed
                                                    : kTextDownloadFailed;
   Dialog().MessageBox(text, kCaptionError, kMbIconError);
   ResetControls();
@@ -188,6 +200,12 @@ std::uint32_t UpdateFirmware() {
   const bool dfuRoute = g_bNXPMode.load() == 0;
   int result = 0;
   if (!dfuRoute) {
+    // Refused before the flash loader erases anything, so the camera keeps its firmware.
+    if (!NxpImageFits(SelectedImage().get())) {
+      wchar_t text[kNxpRefusalChars] = {};
+      FormatText(text, kNxpRefusalChars, kTextNxpImageTooLarge, kNxpImageLimit);
+      return EndWithEngineFailure(text);
+    }
     result = DoDownloadNXPFirmware();
   } else {
     switch (ChangeToDFUIdleState()) {

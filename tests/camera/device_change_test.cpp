@@ -14,6 +14,7 @@
 #include "sim/cameras/dfu_cameras.h"
 #include "sim/cameras/mirel_camera.h"
 #include "sim/dfu_camera.h"
+#include "support/firmware_files.h"
 
 namespace veltra {
 namespace {
@@ -96,7 +97,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheFirstNewPathOrForNoRestartTheLast) 
   PlugDfu(0xDF00, L"S2");
   CopyText(g_savedDevicePaths[0], bus_.UsbInterfacePath(old.get()).c_str());
   g_bUpdatedFromHIDMode = 1;
-  g_imageType = 1;
+  test::SelectFirmware(test::CombinedFileBytes(1));
   dialog_.SetTimer(IDT_TIMER_FOR_HD_ISSUE, 60000);
   system_->SetFailThreadCreation(true);
 
@@ -111,7 +112,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheFirstNewPathOrForNoRestartTheLast) 
   // NoRestart only marks the last new entry: nothing is opened, selected or started.
   Clear();
   g_bWriteFirstPart = 0;
-  g_imageType = 3;
+  test::SelectFirmware(test::CombinedFileBytes(3));
   Arrive(ArrivalVariant::kNoRestart);
   EXPECT_EQ(g_nLastSelectedIndex.load(), 2);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
