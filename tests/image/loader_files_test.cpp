@@ -87,37 +87,6 @@ TEST_F(LoaderFilesTest, MissingEmptyOrUnreadableLoaderLeavesNothingLoaded) {
   ExpectNothingLoaded();
 }
 
-// A flash loader that fills the ROM's count with its zero-filled last report is taken whole; one
-// that cannot fill it, or overruns it, is refused with the sizes named.
-TEST_F(LoaderFilesTest, FlashLoaderIsTakenWhenItFillsTheCountExactly) {
-  const std::wstring refusal =
-      L"The flash loader file RT1060_Flashloader_nopadding.bin must be 86017 to 86272 bytes long, "
-      L"but it is %u bytes long.\r\nPlease put the right file next to the program.";
-  struct Case {
-    std::size_t length;
-    int result;
-  };
-  for (const Case& c : {Case{86016, 0}, Case{86017, 1}, Case{86272, 1}, Case{86273, 0}}) {
-    SCOPED_TRACE(c.length);
-    const Bytes file = test::PayloadBytes(c.length, 9);
-    test::WriteTempFile("RT1060_Flashloader_nopadding.bin", file);
-    dialog_.ClearRecords();
-    ASSERT_EQ(LoadNXPFlashLoader(), c.result);
-    const auto boxes = dialog_.MessageBoxes();
-    if (c.result == 1) {
-      EXPECT_EQ(PayloadContents(g_loaderImage), file);
-      EXPECT_TRUE(boxes.empty());
-      continue;
-    }
-    EXPECT_EQ(g_loaderImage.data, nullptr);
-    ASSERT_EQ(boxes.size(), 1u);
-    wchar_t expected[320] = {};
-    std::swprintf(expected, 320, refusal.c_str(), static_cast<unsigned>(c.length));
-    EXPECT_EQ(boxes[0].text, expected);
-    EXPECT_EQ(boxes[0].caption, L"Error");
-  }
-}
-
 TEST_F(LoaderFilesTest, NameThatDoesNotFitBehindTheFolderIsNotTried) {
   // A folder of 250 characters leaves no room for the flash loader's name.
   std::wstring longDir = L"C:\\" + std::wstring(246, L'd') + L"\\";
