@@ -5,10 +5,10 @@
 #include <new>
 #include <utility>
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
 #include "platform/ports.h"

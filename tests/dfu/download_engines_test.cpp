@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/resource_ids.h"
+#include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "dfu/dfu_fixture.h"
 #include "image/firmware_image.h"
 #include "sim/dfu_engine.h"
@@ -111,7 +112,7 @@ TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
     EXPECT_EQ(BlockLengths(req::kDownload), Split(n));
     EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{3 + blocks});
     EXPECT_EQ(Sent(WM_APP_PROGRESS), OneTo(3 + blocks));
-    EXPECT_EQ(g_bDownloadComplete.load(), 1);
+    EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
 
     Fresh();
     LoadFpga(first, second);
@@ -125,13 +126,13 @@ TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
     Fresh();
     LoadCombined(2, first, second);
     ASSERT_EQ(DoDownload(), 1);
-    EXPECT_EQ(g_bDownloadComplete.load(), 0);
-    EXPECT_EQ(g_bFirstPartWritten.load(), 1);
+    EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 0);
+    EXPECT_EQ(CurrentUpdate().bFirstPartWritten.load(), 1);
     EXPECT_EQ(camera_->Flash().image, first);
     EXPECT_EQ(BlockLengths(req::kDownload), Split(n));  // the first pass never pads
     ASSERT_EQ(DoDownload(), 1);
-    EXPECT_EQ(g_bDownloadComplete.load(), 1);
-    EXPECT_EQ(g_bFirstPartWritten.load(), 0);
+    EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
+    EXPECT_EQ(CurrentUpdate().bFirstPartWritten.load(), 0);
     Bytes both = first;
     both.insert(both.end(), second.begin(), second.end());
     EXPECT_EQ(camera_->Flash().image, both);

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/resource_ids.h"
+#include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "dfu/download_engines.h"
 #include "image/loader_files.h"
 #include "loaders/fx3_download.h"
@@ -159,7 +160,7 @@ TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
   EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{20});
   EXPECT_EQ(Sent(WM_APP_PROGRESS).size(), 20u);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
-  EXPECT_EQ(g_bDownloadComplete.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
 }
 
 TEST_F(NxpDownloadTest, DataReportsAndTheImageSizeAtTheirLimits) {
@@ -187,7 +188,7 @@ TEST_F(NxpDownloadTest, DataReportsAndTheImageSizeAtTheirLimits) {
   // the image's offset: the flash is not even erased.
   log_.str("");
   dialog_.ClearRecords();
-  g_bDownloadComplete = 0;
+  CurrentUpdate().bDownloadComplete = 0;
   SelectImage(nullptr);
   EXPECT_EQ(DoDownloadNXPFirmware(), 0);
   test::SelectFirmware(fwgen::StampedPayload(100000 - 4096 + 1, Version{}, 3));
@@ -195,7 +196,7 @@ TEST_F(NxpDownloadTest, DataReportsAndTheImageSizeAtTheirLimits) {
   EXPECT_EQ(DoDownloadNXPCypress(), 0u);  // no flash loader loaded either
   EXPECT_TRUE(Log("hid_out").empty());
   EXPECT_TRUE(dialog_.Messages().empty());
-  EXPECT_EQ(g_bDownloadComplete.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 0);
 }
 
 // Known behaviour: a lost data report is only traced, and the flash loader writes what it gets
@@ -207,7 +208,7 @@ TEST_F(NxpDownloadTest, LostDataReportLeavesAGapAndStillReportsSuccess) {
   camera->SetFault({sim::FaultKind::kTransferError, 10});  // the second data report
 
   EXPECT_EQ(DoDownloadNXPFirmware(), 1);
-  EXPECT_EQ(g_bDownloadComplete.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
   EXPECT_EQ(Sent(WM_APP_PROGRESS), (std::vector<std::uintptr_t>{1, 3}));
   const std::vector<LogEntry> data = Reports(0);
   ASSERT_EQ(data.size(), 3u);
