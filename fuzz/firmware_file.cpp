@@ -1,10 +1,9 @@
-// Fuzz target: the firmware file layout (SplitFirmwareFile, with the MCU chunk count it makes).
+// Fuzz target: reading a firmware file (ParseFirmwareFile, with the MCU chunks it makes).
 //
-// The input is the whole file. Before it is split, the state holds an earlier, valid selection, so
-// that leftovers of the earlier file would show. The outcome is compared with the layout rules
-// worked out here from the file itself: which kind the markers make it, where each section lies,
-// whether it fits, and what the payloads must then hold byte for byte. A refused file must leave
-// no payload and no kind flag behind.
+// The input is the whole file. The outcome is compared with the layout rules worked out here from
+// the file itself: which kind the markers make it, where each section lies, whether it fits, which
+// image types a combined file may carry, and what the two parts must then hold byte for byte.
+// The parts must be views into the file itself, never past its end.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -84,7 +83,8 @@ Expected Layout(const Bytes& file) {
       e.imageType = file[img - 1];
       e.first = SectionAt(file, img, 8);
       e.second = SectionAt(file, Find(file, "kwipIMG", img + 4), 8);
-      e.accepted = e.first.fits && e.second.fits;
+      // Only the types the pass rules know can be written.
+      e.accepted = e.first.fits && e.second.fits && e.imageType >= 1 && e.imageType <= 3;
     }
   } else {
     e.kind = Kind::kUnmarked;
@@ -95,24 +95,12 @@ Expected Layout(const Bytes& file) {
   return e;
 }
 
-bool Holds(const Payload& payload, const Bytes& file, const Slice& slice) {
-  return payload.data != nullptr && payload.length == slice.length &&
+bool Holds(const ByteView& view, const Bytes& file, const std::uint8_t* base, const Slice& slice) {
+  // The view must be the file's own bytes at the section's place, not a copy and not beyond.
+  return view.data == base + slice.offset && view.length == slice.length &&
          (slice.length == 0 ||
-          std::memcmp(payload.data, file.data() + slice.offset, slice.length) == 0);
+          std::memcmp(view.data, file.data() + slice.offset, slice.length) == 0);
 }
-
-// A small valid combined file of image type 0x42, split before the fuzzed one.
-Bytes EarlierSelection() {
-  Bytes f = {0x42};
-  const char* marker = "kwipIMG";
-  for (int image = 0; image < 2; ++image) {
-    f.insert(f.end(), marker, marker + 7);
-    f.push_back(0);
-    f.insert(f.end(), {3, 0, 0, 0, 'a', 'b', 'c'});
-  }
-  return f;
-}
-constexpr std::uint8_t kEarlierImageType = 0x42;
 
 }  // namespace firmware_file
 
@@ -121,61 +109,47 @@ std::string CheckFirmwareFile(const std::uint8_t* data, std::size_t size) {
   if (size > 0xFFFFFFFFu) {
     return "";
   }
-  Bench bench;
   Findings f;
-  const Bytes earlier = EarlierSelection();
-  if (!f.Expect(SplitFirmwareFile(earlier.data(), static_cast<std::uint32_t>(earlier.size())) == 1,
-                "the earlier selection was refused")) {
-    return f.Result();
-  }
-
   // An exact-size heap copy, so that the address sanitizer sees a read past the end.
   const Bytes file(data, data + size);
-  std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[size == 0 ? 1 : size]);
+  std::shared_ptr<std::uint8_t> copy(new std::uint8_t[size == 0 ? 1 : size],
+                                     std::default_delete<std::uint8_t[]>());
   std::copy(file.begin(), file.end(), copy.get());
-  const int result = SplitFirmwareFile(copy.get(), static_cast<std::uint32_t>(size));
+  const std::uint8_t* base = copy.get();
+  const ParseResult result =
+      ParseFirmwareFile(size == 0 ? nullptr : std::move(copy), static_cast<std::uint32_t>(size));
 
   const Expected e = Layout(file);
-  f.Expect(result == (e.accepted ? 1 : 0), "result " + std::to_string(result) +
-                                               " for a file the layout " +
-                                               (e.accepted ? "accepts" : "refuses"));
-  if (!e.accepted) {
-    f.Expect(imagePart1.data == nullptr && imagePart2.data == nullptr,
-             "a refused file left a payload");
-    f.Expect(g_bFPGAImage == 0 && g_bMCUImage == 0 && g_bCombinedImage == 0,
-             "a refused file left a kind flag");
-    f.Expect(g_mcuChunkCount == 0, "a refused file left an MCU chunk count");
-    return f.Result();
-  }
-  if (result != 1) {
+  f.Expect(result.image.has_value() == e.accepted,
+           std::string("the layout ") + (e.accepted ? "accepts" : "refuses") + " the file");
+  f.Expect(result.image.has_value() == (result.refusal == ImageRefusal::kNone),
+           "an image and a refusal reason disagree");
+  if (!result.image || !e.accepted) {
     return f.Result();
   }
 
-  f.Expect((g_bFPGAImage != 0) == (e.kind == Kind::kFpga), "FPGA flag");
-  f.Expect((g_bMCUImage != 0) == (e.kind == Kind::kMcu), "MCU flag");
-  f.Expect((g_bCombinedImage != 0) == (e.kind == Kind::kCombined), "combined flag");
-  f.Expect(Holds(imagePart2, file, e.second), "imagePart2 differs from its section");
+  const ParsedImage& image = *result.image;
+  static constexpr ImageKind kKinds[] = {ImageKind::kFpga, ImageKind::kMcu, ImageKind::kCombined,
+                                         ImageKind::kUnmarked};
+  f.Expect(image.kind == kKinds[static_cast<int>(e.kind)], "kind");
+  f.Expect(image.file.get() == base, "the image does not hold the file it was given");
+  f.Expect(Holds(image.part2, file, base, e.second), "part 2 differs from its section");
+  f.Expect(image.imageType == e.imageType, "image type");
   switch (e.kind) {
     case Kind::kFpga:
-      f.Expect(Holds(imagePart1, file, e.first), "imagePart1 differs from the FPGA section");
-      f.Expect(g_mcuChunkCount == 0, "an FPGA file has MCU chunks");
-      f.Expect(g_imageType == kEarlierImageType, "an FPGA file changed the image type");
+    case Kind::kCombined:
+      f.Expect(Holds(image.part1, file, base, e.first), "part 1 differs from its section");
+      f.Expect(image.mcuChunks.empty(), "MCU chunks for a file without MCU text");
       break;
     case Kind::kMcu: {
-      f.Expect(Holds(imagePart1, file, e.first), "imagePart1 differs from the MCU section");
+      f.Expect(Holds(image.part1, file, base, e.first), "part 1 differs from the MCU section");
       std::vector<McuChunk> chunks;
-      SplitMcuChunks(imagePart1.data, imagePart1.length, &chunks);
-      f.Expect(g_mcuChunkCount == chunks.size(), "MCU chunk count differs from the chunks sent");
-      f.Expect(g_imageType == kEarlierImageType, "an MCU file changed the image type");
+      SplitMcuChunks(image.part1.data, image.part1.length, &chunks);
+      f.Expect(image.mcuChunks.size() == chunks.size(), "MCU chunks differ from the text's rule");
       break;
     }
-    case Kind::kCombined:
-      f.Expect(Holds(imagePart1, file, e.first), "imagePart1 differs from the first image");
-      f.Expect(g_imageType == e.imageType, "image type is not the byte before the marker");
-      break;
     case Kind::kUnmarked:
-      f.Expect(imagePart1.data == nullptr, "an unmarked file kept an earlier imagePart1");
-      f.Expect(g_imageType == e.imageType, "an unmarked file is not of image type 3");
+      f.Expect(image.part1.length == 0, "an unmarked file has a first part");
       break;
   }
   return f.Result();

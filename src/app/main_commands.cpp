@@ -104,15 +104,17 @@ int SetInitialVaue() {
 
 void OnBrowseCommand() {
   const int result = Browse();
-  if (result == 2) {
+  if (result == kBrowseCancelled) {
     return;  // cancelled: nothing changes
   }
-  if (result == 0) {
-    // The failed selection released the payloads; an earlier good choice must not leave F/W
-    // UPDATE armed with nothing to send, nor the path box naming a file that was not taken.
+  if (result != kBrowseDone) {
+    // The failed selection holds no image; an earlier good choice must not leave F/W UPDATE
+    // armed with nothing to send, nor the path box naming a file that was not taken.
     Dialog().EnableItem(IDC_BTN_FW_UPDATE, false);
     Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
-    Dialog().MessageBox(kTextFileReadingFailed, kCaptionError, kMbOk);
+    if (result == kBrowseFailed) {
+      Dialog().MessageBox(kTextFileReadingFailed, kCaptionError, kMbOk);
+    }
     return;
   }
   // The file belongs to the selected camera: from now on every rebuild checks it is still there.

@@ -82,7 +82,7 @@ void ModeSwitch(Family family) {
       result = CameraLib().FallbacktoFWTarsa();
       break;
     case Family::kGeneric:
-      result = CameraLib().FirmwareUpdate(g_imageType.load());
+      result = CameraLib().FirmwareUpdate(SelectedImageType());
       CurrentUpdate().updateResult = result;
       break;
   }
@@ -116,7 +116,7 @@ void DirectDfuStart(DeviceRecord* record) {
   CurrentUpdate().bDFUOpened = 1;
   CurrentUpdate().updateResult = 0;
   SetUIState(UI_STATE_UPDATING);
-  const std::uint8_t type = g_imageType.load();
+  const std::uint8_t type = SelectedImageType();
   if (RecordProductIs(record, kPidPescaUpdateMode) && (type == 1 || type == 2)) {
     CurrentUpdate().bDFUOpened = 0;
     CurrentUpdate().bWriteFirstPart = 1;

@@ -23,6 +23,7 @@ namespace {
 constexpr std::uint32_t kBlinkEraseTimerMs = 400;
 constexpr std::uint32_t kFailurePauseMs = 10;
 constexpr int kBlinkShown = 5;
+constexpr std::size_t kNxpRefusalChars = 256;
 
 // DFU 1.1 request numbers the state change sends as vendor commands.
 constexpr std::uint8_t kCommandDetach = 0;
@@ -72,14 +73,22 @@ StateChange ChangeToDFUIdleState() {
   return dfu_status.bState == state::kIdle ? StateChange::kReady : StateChange::kNotIdle;
 }
 
+// The kind of the selected image; nothing selected reads as an unmarked image, which goes
+// through the pass rules.
+ImageKind SelectedKind() {
+  const std::shared_ptr<const ParsedImage> image = SelectedImage();
+  return image != nullptr ? image->kind : ImageKind::kUnmarked;
+}
+
 int RunEngine(UpdateSession& update) {
-  if (g_bMCUImage.load() != 0) {
-    return DoDownloadMCUFirmware(update);
+  switch (SelectedKind()) {
+    case ImageKind::kMcu:
+      return DoDownloadMCUFirmware(update);
+    case ImageKind::kFpga:
+      return DoDownloadFPGAFirmware(update);
+    default:
+      return DoDownload(update);
   }
-  if (g_bFPGAImage.load() != 0) {
-    return DoDownloadFPGAFirmware(update);
-  }
-  return DoDownload(update);
 }
 
 void ResetControls() {
@@ -104,15 +113,18 @@ std::uint32_t EndWithUsbFailure(UpdateSession& update) {
   return 0;
 }
 
-std::uint32_t EndWithEngineFailure(UpdateSession& update) {
+// message: what the user is told instead of the failed-download text of the image's kind.
+std::uint32_t EndWithEngineFailure(UpdateSession& update, const wchar_t* message = nullptr) {
   update.EndFailed();
   update.blinkState = kBlinkShown;
   Dialog().KillTimer(IDT_BLINK_VERIFY);
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().ProgressSetPos(0);
   Sys().Sleep(kFailurePauseMs);
-  const wchar_t* text = g_bMCUImage.load() != 0    ? kTextMcuFailed
-                        : g_bFPGAImage.load() != 0 ? kTextFpgaFailed
+  const ImageKind kind = SelectedKind();
+  const wchar_t* text = message != nullptr         ? message
+                        : kind == ImageKind::kMcu  ? kTextMcuFailed
+                        : kind == ImageKind::kFpga ? kTextFpgaFailed
                                                    : kTextDownloadFailed;
   Dialog().MessageBox(text, kCaptionError, kMbIconError);
   ResetControls();
@@ -174,6 +186,12 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
   const bool dfuRoute = g_bNXPMode.load() == 0;
   int result = 0;
   if (!dfuRoute) {
+    // Refused before the flash loader erases anything, so the camera keeps its firmware.
+    if (!NxpImageFits(SelectedImage().get())) {
+      wchar_t text[kNxpRefusalChars] = {};
+      FormatText(text, kNxpRefusalChars, kTextNxpImageTooLarge, kNxpImageLimit);
+      return EndWithEngineFailure(update, text);
+    }
     result = DoDownloadNXPFirmware(update);
   } else {
     switch (ChangeToDFUIdleState()) {

@@ -74,7 +74,7 @@ void FindReturningCamera(ArrivalVariant variant) {
     }
     g_nLastSelectedIndex = i;
     ReleaseDfuHandles();
-    const std::uint8_t imageType = g_imageType.load();
+    const std::uint8_t imageType = SelectedImageType();
     if (ProductIdIs(i, kPidPescaUpdateMode) && (imageType == 1 || imageType == 2)) {
       CurrentUpdate().bWriteFirstPart =
           1;  // a combined image goes in two passes, the first one now

@@ -1,6 +1,6 @@
 // The download engines. All three follow one pattern: send a block, then poll the device status
 // until it reports dfuDNLOAD-IDLE before the next block; progress goes to the dialog with
-// synchronous messages, and each payload is released once it has been sent.
+// synchronous messages. Every engine sends from the selected image, which it holds while it sends.
 #include "dfu/download_engines.h"
 
 #include <algorithm>
@@ -37,11 +37,14 @@ constexpr std::uint64_t kStatusPollHardLimit = 1000000;
 // runs at a time, so one buffer serves every second pass.
 std::uint8_t g_secondPassBlock[kBlockSize];
 
-std::uint32_t BlockCountOf(const Payload& payload) {
+// What an engine sends when nothing is selected: no blocks at all.
+const ParsedImage kNoImage{};
+
+std::uint32_t BlockCountOf(const ByteView& payload) {
   return (payload.length + kBlockSize - 1) / kBlockSize;
 }
 
-std::uint32_t BlockLength(const Payload& payload, std::uint32_t index) {
+std::uint32_t BlockLength(const ByteView& payload, std::uint32_t index) {
   return std::min(kBlockSize, payload.length - index * kBlockSize);
 }
 
@@ -106,7 +109,7 @@ int SendFromStaging(std::uint32_t length) {
   return SendData(g_stagingBlock, length);
 }
 
-bool SendBlocks(UpdateSession& update, const Payload& payload, StagingSend send,
+bool SendBlocks(UpdateSession& update, const ByteView& payload, StagingSend send,
                 bool firstIsFirstOfDownload) {
   const std::uint32_t blocks = BlockCountOf(payload);
   for (std::uint32_t k = 0; k < blocks; ++k) {
@@ -131,11 +134,12 @@ void TraceVerifyStatus() {
              static_cast<int>(dfu_status.bStatus), static_cast<int>(dfu_status.bState));
 }
 
-bool SendMcuText(UpdateSession& update, const std::vector<McuChunk>& chunks) {
+bool SendMcuText(UpdateSession& update, const ByteView& text,
+                 const std::vector<McuChunk>& chunks) {
   for (std::size_t i = 0; i < chunks.size(); ++i) {
     const McuChunk& chunk = chunks[i];
     std::memset(g_stagingBlock, 0, sizeof g_stagingBlock);
-    std::memcpy(g_stagingBlock, imagePart1.data + chunk.offset, chunk.length);
+    std::memcpy(g_stagingBlock, text.data + chunk.offset, chunk.length);
     if (SendDataMCUData(chunk.length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
       WriteStatusText(update);
@@ -152,20 +156,12 @@ bool SendMcuText(UpdateSession& update, const std::vector<McuChunk>& chunks) {
   return true;
 }
 
-bool McuChunksOf(const Payload& text, std::vector<McuChunk>* chunks) {
-  if (SplitMcuChunks(text.data, text.length, chunks)) {
-    return true;
-  }
-  DebugPrint(1, L"DoDownloadMCUFirmware :: MCU text has a line longer than one block ++\n");
-  return false;
-}
-
-int FirstPass(UpdateSession& update) {
+int FirstPass(UpdateSession& update, const ParsedImage& image) {
   update.blockCount = 0;
   update.bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownload :: writing first part of the image  ++\n");
   update.bFirstPartWritten = 1;
-  AnnounceTotal(BlockCountOf(imagePart1) + BlockCountOf(imagePart2));
+  AnnounceTotal(BlockCountOf(image.part1) + BlockCountOf(image.part2));
 
   if (g_bCombinedImage.load() != 0) {
     // Only the first pass after a new selection erases: a repeated first pass must not wipe
@@ -181,17 +177,16 @@ int FirstPass(UpdateSession& update) {
     DebugPrint(1, L"DoDownload CombinedImage not found\r\n");
   }
 
-  if (!SendBlocks(update, imagePart1, SendFromStaging, true)) {
+  if (!SendBlocks(update, image.part1, SendFromStaging, true)) {
     return 0;
   }
-  ReleasePayload(imagePart1);
   DebugPrint(1, L"DoDownload :: written first part of the image  ++\n");
   DebugPrint(1, L"DoDownload --\n");
   return 1;
 }
 
 // The length the k-th block of the second pass goes out with (r + 1 for a padded last block).
-std::uint32_t SecondPassBlock(const Payload& payload, std::uint32_t k) {
+std::uint32_t SecondPassBlock(const ByteView& payload, std::uint32_t k) {
   const std::uint32_t length = BlockLength(payload, k);
   std::memcpy(g_secondPassBlock, payload.data + k * kBlockSize, length);
   if (length < kBlockSize && length % kPacketSize == 0) {
@@ -201,7 +196,8 @@ std::uint32_t SecondPassBlock(const Payload& payload, std::uint32_t k) {
   return length;
 }
 
-int SecondPass(UpdateSession& update, std::uint8_t imageType, bool freshStart) {
+int SecondPass(UpdateSession& update, const ParsedImage& image, bool freshStart) {
+  const std::uint8_t imageType = image.imageType;
   update.bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownload :: writing second part of the image  ++\n");
   update.bFirstPartWritten = 0;
@@ -210,12 +206,12 @@ int SecondPass(UpdateSession& update, std::uint8_t imageType, bool freshStart) {
   if (imageType == 3 || (imageType == 1 && freshStart)) {
     // A fresh total: the count starts over with it, so the percentage stays within 100.
     update.blockCount = 0;
-    AnnounceTotal(BlockCountOf(imagePart2));
+    AnnounceTotal(BlockCountOf(image.part2));
   }
 
-  const std::uint32_t blocks = BlockCountOf(imagePart2);
+  const std::uint32_t blocks = BlockCountOf(image.part2);
   for (std::uint32_t k = 0; k < blocks; ++k) {
-    const std::uint32_t length = SecondPassBlock(imagePart2, k);
+    const std::uint32_t length = SecondPassBlock(image.part2, k);
     if (SendData(g_secondPassBlock, length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
       WriteStatusText(update);
@@ -229,7 +225,6 @@ int SecondPass(UpdateSession& update, std::uint8_t imageType, bool freshStart) {
     }
     ConfirmBlock(update, first);
   }
-  ReleasePayload(imagePart2);
   DebugPrint(1, L"DoDownload :: written second part of the image  ++\n");
   update.bDownloadComplete = 1;
   DebugPrint(1, L"DoDownload --\n");
@@ -242,16 +237,14 @@ int DoDownloadMCUFirmware(UpdateSession& update) {
   update.blockCount = 0;
   update.bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadMCUFirmware ++\n");
-  std::vector<McuChunk> chunks;
-  if (!McuChunksOf(imagePart1, &chunks)) {
-    return 0;
-  }
-  AnnounceTotal(g_mcuChunkCount.load() + BlockCountOf(imagePart2));
+  const std::shared_ptr<const ParsedImage> selected = SelectedImage();
+  const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
+  const std::vector<McuChunk>& chunks = image.mcuChunks;
+  AnnounceTotal(static_cast<std::uint32_t>(chunks.size()) + BlockCountOf(image.part2));
 
-  if (!SendMcuText(update, chunks)) {
+  if (!SendMcuText(update, image.part1, chunks)) {
     return 0;
   }
-  ReleasePayload(imagePart1);
 
   Dialog().SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
   DebugPrint(1, L"SendDataMCUVerifyFlashRequest ++\n");
@@ -272,10 +265,9 @@ int DoDownloadMCUFirmware(UpdateSession& update) {
   }
 
   // Without MCU text the first image block is the first block of the download.
-  if (!SendBlocks(update, imagePart2, SendFromStaging, chunks.empty())) {
+  if (!SendBlocks(update, image.part2, SendFromStaging, chunks.empty())) {
     return 0;
   }
-  ReleasePayload(imagePart2);
   update.bDownloadComplete = 1;
   return 1;
 }
@@ -303,15 +295,15 @@ int DoDownloadFPGAFirmware(UpdateSession& update) {
     return 0;
   }
 
-  AnnounceTotal(BlockCountOf(imagePart1) + BlockCountOf(imagePart2));
-  if (!SendBlocks(update, imagePart1, SendDataFPGAData, false)) {
+  const std::shared_ptr<const ParsedImage> selected = SelectedImage();
+  const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
+  AnnounceTotal(BlockCountOf(image.part1) + BlockCountOf(image.part2));
+  if (!SendBlocks(update, image.part1, SendDataFPGAData, false)) {
     return 0;
   }
-  ReleasePayload(imagePart1);
-  if (!SendBlocks(update, imagePart2, SendFromStaging, false)) {
+  if (!SendBlocks(update, image.part2, SendFromStaging, false)) {
     return 0;
   }
-  ReleasePayload(imagePart2);
   update.bDownloadComplete = 1;
   return 1;
 }
@@ -343,15 +335,16 @@ DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r) 
 
 int DoDownload(UpdateSession& update) {
   DebugPrint(1, L"DoDownload ++\n");
-  const std::uint8_t imageType = g_imageType.load();
+  const std::shared_ptr<const ParsedImage> selected = SelectedImage();
+  const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
   const bool freshStart = update.updateResult.load() == kUpdateResultFreshStart;
-  switch (ChooseDownloadPass(imageType, update.bFirstPartWritten.load() != 0,
+  switch (ChooseDownloadPass(image.imageType, update.bFirstPartWritten.load() != 0,
                              update.bDFUOpened.load() != 0, update.bWriteFirstPart.load() != 0,
                              freshStart)) {
     case DownloadPass::kFirst:
-      return FirstPass(update);
+      return FirstPass(update, image);
     case DownloadPass::kSecond:
-      return SecondPass(update, imageType, freshStart);
+      return SecondPass(update, image, freshStart);
     case DownloadPass::kNone:
       break;
   }

@@ -1,46 +1,107 @@
-// Firmware image state: the two payloads cut from the chosen file and the image-kind flags by
-// which the update worker chooses its engine.
+// A firmware file, read: the parsed image an update sends, the reason a file is refused, and the
+// one image the selection holds between Browse and the end of an update.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/types.h"
 
 namespace veltra {
 
-// A payload buffer allocated at its exact length. The engine that sends it frees it.
+// A payload buffer allocated at its exact length (the loader files). Its holder frees it.
 struct Payload {
   std::uint8_t* data = nullptr;
   std::uint32_t length = 0;
 };
 void ReleasePayload(Payload& payload);
 
-extern Payload imagePart1;
-extern Payload imagePart2;
-extern std::atomic<std::uint32_t> g_mcuChunkCount;
-extern Flag g_bFPGAImage;
-extern Flag g_bMCUImage;
-extern Flag g_bCombinedImage;
-extern std::atomic<std::uint8_t> g_imageType;
-// The NXP route is armed: set when the flash loader has been read or by the update command.
-extern Flag g_bNXPMode;
+// A run of bytes inside a parsed image's file. Valid for as long as the image (or a copy of it)
+// lives: the image shares the ownership of the file's buffer.
+struct ByteView {
+  const std::uint8_t* data = nullptr;
+  std::uint32_t length = 0;
+};
 
-// Lets the user pick a firmware file and cuts it into the payloads.
-// 1: read and split; 0: failure; 2: the user cancelled (nothing changes).
-int Browse();
-
-// Splits an in-memory file exactly as Browse does after reading it (1 / 0). Browse calls it; the
-// tests and fuzzers drive it directly.
-int SplitFirmwareFile(const std::uint8_t* file, std::uint32_t length);
-
-// MCU text is sent in chunks of whole lines, each shorter than 1024 bytes. Both the count made at
-// selection and the MCU engine use this one rule.
+// MCU text is sent in chunks of whole lines, each shorter than 1024 bytes. Offsets are into the
+// text.
 struct McuChunk {
   std::uint32_t offset = 0;
   std::uint32_t length = 0;
 };
 // false when a single line of 1024 bytes or more cannot be placed in a chunk.
 bool SplitMcuChunks(const std::uint8_t* text, std::uint32_t length, std::vector<McuChunk>* chunks);
+
+// What the markers make of a file. A file with both an FPGA and an MCU marker is an FPGA file.
+enum class ImageKind : std::uint8_t { kFpga, kMcu, kCombined, kUnmarked };
+
+// A combined file carries its type (1, 2 or 3) in the byte before its first marker; an unmarked
+// file is written as type 3 (one pass, the second part only).
+constexpr std::uint8_t kImageTypeLowest = 1;
+constexpr std::uint8_t kImageTypeHighest = 3;
+constexpr std::uint8_t kImageTypeUnmarked = 3;
+
+struct ParsedImage {
+  ImageKind kind = ImageKind::kUnmarked;
+  // The combined file's type byte, 3 for an unmarked file, 0 for FPGA and MCU files.
+  std::uint8_t imageType = 0;
+  // FPGA bitstream, MCU text or a combined file's first image; empty for an unmarked file.
+  ByteView part1;
+  // The image behind "kwipIMG", a combined file's second image, or the whole unmarked file.
+  ByteView part2;
+  // The chunks the MCU text is sent in (MCU files only).
+  std::vector<McuChunk> mcuChunks;
+  // Keeps the file's buffer, and so both views, alive.
+  std::shared_ptr<const std::uint8_t> file;
+};
+
+enum class ImageRefusal : std::uint8_t {
+  kNone,
+  kEmptyFile,
+  kNoImgSection,      // an FPGA or MCU file without its "kwipIMG" section
+  kNoImageType,       // a combined file whose first marker stands at the very start
+  kUnknownImageType,  // a combined file whose type byte is not 1, 2 or 3
+  kNoSecondImage,     // a combined file with one "kwipIMG" only
+  kSectionPastEnd,    // a length that runs past the end of the file
+  kMcuLineTooLong,    // an MCU line of 1024 bytes or more
+};
+
+struct ParseResult {
+  std::optional<ParsedImage> image;  // set exactly when refusal is kNone
+  ImageRefusal refusal = ImageRefusal::kNone;
+  const wchar_t* section = nullptr;  // the section of kSectionPastEnd
+  std::uint8_t imageType = 0;        // the byte of kUnknownImageType
+};
+
+// Reads a whole firmware file held in memory. No copy is made: the image's views point into the
+// buffer it shares. Touches nothing outside its arguments.
+ParseResult ParseFirmwareFile(std::shared_ptr<const std::uint8_t> file, std::uint32_t length);
+// Copies bytes into a buffer of their own and reads that (tests, tools, fuzzing).
+ParseResult ParseFirmwareBytes(const std::uint8_t* bytes, std::uint32_t length);
+
+// ---- the selection ---------------------------------------------------------------------------
+// The image chosen in Browse, held until the next Browse replaces or discards it. The update
+// holds its own reference while it sends, so a new Browse never pulls the bytes from under it.
+void SelectImage(std::shared_ptr<const ParsedImage> image);
+std::shared_ptr<const ParsedImage> SelectedImage();
+// The selected image's type; 0 when nothing is selected.
+std::uint8_t SelectedImageType();
+
+// Set when a combined image is selected; the first pass that erases clears it, so a repeated first
+// pass does not wipe again what the camera already holds of this file.
+extern Flag g_bCombinedImage;
+// The NXP route is armed: set when the flash loader has been read or by the update command.
+extern Flag g_bNXPMode;
+
+// Lets the user pick a firmware file and reads it into the selection.
+// 1: selected; 0: failure; 2: the user cancelled (nothing changes); 3: refused with its own
+// message already shown.
+constexpr int kBrowseFailed = 0;
+constexpr int kBrowseDone = 1;
+constexpr int kBrowseCancelled = 2;
+constexpr int kBrowseRefused = 3;
+int Browse();
 
 // Clears the image state (tests; a fresh process).
 void ResetImageState();

@@ -1,15 +1,13 @@
-// Recognising a firmware file by its section markers and cutting it into the two payloads.
+// Recognising a firmware file by its section markers and finding its sections.
 //
-// Every length in the file is checked against the file before anything is copied, so a damaged or
-// truncated file is refused rather than read past its end. A file that is refused leaves no payload
-// behind (see SplitFirmwareFile), so an update can never send the remains of an earlier file as if
-// they belonged to the one the path box now shows.
+// Every length in the file is checked against the file before a view is made, so a damaged or
+// truncated file is refused rather than read past its end. The result is either a whole image or
+// the reason it was refused; there is no half-read state for an update to pick up.
 #include <cstring>
+#include <utility>
 
-#include "core/debug_trace.h"
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
-#include "platform/ports.h"
 
 namespace veltra {
 
@@ -26,155 +24,88 @@ constexpr std::uint32_t kImgLengthAt = 7;       // "kwipIMG" + length (MCU and F
 constexpr std::uint32_t kCombinedLengthAt = 8;  // "kwipIMG" + one unread byte + length
 // The second image of a combined file is searched from this far after the first marker.
 constexpr std::uint32_t kSecondMarkerSkip = 4;
-constexpr std::uint8_t kUnmarkedImageType = 3;
-
-constexpr const wchar_t* kTraceFpgaNoMemory =
-    L"ReadFPGAFX3Firmware Memory allocation failed for FPGA data GetLastError() = %d\r\n";
-constexpr const wchar_t* kTraceMcuNoMemory =
-    L"ReadMCUFX3Firmware Memory allocation failed for MCU data GetLastError() = %d\r\n";
-constexpr const wchar_t* kTraceNoImage2 = L"Substring not found for Image2....\r\n";
-constexpr const wchar_t* kTraceCombinedNoMemory = L"Memory Aloocation FAiled for Imagedata1..\r\n";
-constexpr const wchar_t* kTraceUnmarkedNoMemory = L"Memory Allocation Failed for Imagedata1..\r\n";
-constexpr const wchar_t* kTraceUnmarked = L"Substring not found for Image1....\r\n";
-// Files that cannot be split safely.
-constexpr const wchar_t* kTraceEmptyFile = L"Firmware file is empty....\r\n";
-constexpr const wchar_t* kTraceNoImgSection = L"Substring not found for kwipIMG section....\r\n";
-constexpr const wchar_t* kTraceNoImageType = L"No image type byte before Image1....\r\n";
-constexpr const wchar_t* kTraceSectionPastEnd =
-    L"%ls section runs past the end of the file....\r\n";
-constexpr const wchar_t* kTraceMcuLineTooLong =
-    L"MCU line of 1024 bytes or more cannot be sent....\r\n";
-
-struct Section {
-  std::uint32_t offset = 0;
-  std::uint32_t length = 0;
-};
 
 std::uint32_t ReadLe32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// A section whose length stands lengthAt bytes after its marker, with the data right behind the
-// length. false (traced with the section's name) when the length field or the data would end
-// past the end of the file.
+ParseResult Refuse(ImageRefusal reason, const wchar_t* section = nullptr) {
+  ParseResult result;
+  result.refusal = reason;
+  result.section = section;
+  return result;
+}
+
+// The section whose length stands lengthAt bytes after its marker, with the data right behind the
+// length. false when the length field or the data would end past the end of the file.
 bool LocateSection(const std::uint8_t* file, std::uint32_t length, std::uint32_t markerPos,
-                   std::uint32_t lengthAt, const wchar_t* name, Section* out) {
+                   std::uint32_t lengthAt, ByteView* out) {
   const std::uint64_t dataAt = static_cast<std::uint64_t>(markerPos) + lengthAt + 4;
   if (dataAt > length) {
-    DebugPrint(1, kTraceSectionPastEnd, name);
     return false;
   }
   const std::uint32_t dataLength = ReadLe32(file + markerPos + lengthAt);
   if (dataLength > length - dataAt) {
-    DebugPrint(1, kTraceSectionPastEnd, name);
     return false;
   }
-  out->offset = static_cast<std::uint32_t>(dataAt);
+  out->data = file + dataAt;
   out->length = dataLength;
   return true;
 }
 
-// The "kwipIMG" section of an MCU or FPGA file, searched from the start of the file.
-bool LocateImgSection(const std::uint8_t* file, std::uint32_t length, Section* out) {
-  const std::uint32_t pos = FindMarker(file, length, kMarkerImg);
-  if (pos == kNotFound) {
-    DebugPrint(1, kTraceNoImgSection);
-    return false;
+// FPGA and MCU files: the marked first section, then "kwipIMG" searched from the file's start.
+ParseResult ReadMarkedPair(const std::uint8_t* file, std::uint32_t length, std::uint32_t markerPos,
+                           std::uint32_t lengthAt, const wchar_t* name, ImageKind kind) {
+  ParsedImage image;
+  image.kind = kind;
+  if (!LocateSection(file, length, markerPos, lengthAt, &image.part1)) {
+    return Refuse(ImageRefusal::kSectionPastEnd, name);
   }
-  return LocateSection(file, length, pos, kImgLengthAt, L"kwipIMG", out);
+  const std::uint32_t imgPos = FindMarker(file, length, kMarkerImg);
+  if (imgPos == kNotFound) {
+    return Refuse(ImageRefusal::kNoImgSection);
+  }
+  if (!LocateSection(file, length, imgPos, kImgLengthAt, &image.part2)) {
+    return Refuse(ImageRefusal::kSectionPastEnd, L"kwipIMG");
+  }
+  if (kind == ImageKind::kMcu &&
+      !SplitMcuChunks(image.part1.data, image.part1.length, &image.mcuChunks)) {
+    return Refuse(ImageRefusal::kMcuLineTooLong);
+  }
+  ParseResult result;
+  result.image = std::move(image);
+  return result;
 }
 
-// Replaces the payloads of an earlier selection with copies of the two sections.
-bool CopySections(const std::uint8_t* file, const Section& first, const Section& second,
-                  const wchar_t* noMemoryTrace) {
-  ReleasePayload(imagePart1);
-  ReleasePayload(imagePart2);
-  if (!AllocatePayload(imagePart1, file + first.offset, first.length) ||
-      !AllocatePayload(imagePart2, file + second.offset, second.length)) {
-    DebugPrint(1, noMemoryTrace, static_cast<int>(Sys().GetLastError()));
-    return false;
-  }
-  return true;
-}
-
-int ReadCombinedImage(const std::uint8_t* file, std::uint32_t length, std::uint32_t firstPos) {
+ParseResult ReadCombined(const std::uint8_t* file, std::uint32_t length, std::uint32_t firstPos) {
   // The image type is the byte before the first marker; a marker at the very start has none.
   if (firstPos == 0) {
-    DebugPrint(1, kTraceNoImageType);
-    return 0;
+    return Refuse(ImageRefusal::kNoImageType);
   }
-  g_imageType = file[firstPos - 1];
+  ParsedImage image;
+  image.kind = ImageKind::kCombined;
+  image.imageType = file[firstPos - 1];
   const std::uint32_t secondPos =
       FindMarker(file, length, kMarkerImg, firstPos + kSecondMarkerSkip);
   if (secondPos == kNotFound) {
-    DebugPrint(1, kTraceNoImage2);
-    return 0;
+    return Refuse(ImageRefusal::kNoSecondImage);
   }
-  Section first;
-  Section second;
-  if (!LocateSection(file, length, firstPos, kCombinedLengthAt, L"Image1", &first) ||
-      !LocateSection(file, length, secondPos, kCombinedLengthAt, L"Image2", &second)) {
-    return 0;
+  if (!LocateSection(file, length, firstPos, kCombinedLengthAt, &image.part1)) {
+    return Refuse(ImageRefusal::kSectionPastEnd, L"Image1");
   }
-  if (!CopySections(file, first, second, kTraceCombinedNoMemory)) {
-    return 0;
+  if (!LocateSection(file, length, secondPos, kCombinedLengthAt, &image.part2)) {
+    return Refuse(ImageRefusal::kSectionPastEnd, L"Image2");
   }
-  g_bCombinedImage = 1;
-  return 1;
-}
-
-int ReadUnmarkedImage(const std::uint8_t* file, std::uint32_t length) {
-  // imagePart1 goes too: it would belong to an earlier file.
-  ReleasePayload(imagePart1);
-  ReleasePayload(imagePart2);
-  if (!AllocatePayload(imagePart2, file, length)) {
-    DebugPrint(1, kTraceUnmarkedNoMemory);
-    return 0;
+  // No pass rule knows another type: the update would send nothing and never end.
+  if (image.imageType < kImageTypeLowest || image.imageType > kImageTypeHighest) {
+    ParseResult refused = Refuse(ImageRefusal::kUnknownImageType);
+    refused.imageType = image.imageType;
+    return refused;
   }
-  g_imageType = kUnmarkedImageType;
-  DebugPrint(1, kTraceUnmarked);
-  return 1;
-}
-
-int SplitByMarkers(const std::uint8_t* file, std::uint32_t length) {
-  g_mcuChunkCount = 0;
-  g_bCombinedImage = 0;
-  if (file == nullptr || length == 0) {
-    DebugPrint(1, kTraceEmptyFile);
-    return 0;
-  }
-
-  // A file with both an FPGA and an MCU marker is an FPGA file.
-  const std::uint32_t fpgaPos = FindMarker(file, length, kMarkerFpga);
-  if (fpgaPos != kNotFound) {
-    g_bFPGAImage = 1;
-    g_bMCUImage = 0;
-    return ReadFPGAFX3Firmware(file, length, fpgaPos);
-  }
-  g_bFPGAImage = 0;
-
-  const std::uint32_t mcuPos = FindMarker(file, length, kMarkerMcu);
-  if (mcuPos != kNotFound) {
-    g_bMCUImage = 1;
-    if (ReadMCUFX3Firmware(file, length, mcuPos) != 1) {
-      return 0;
-    }
-    std::vector<McuChunk> chunks;
-    if (!SplitMcuChunks(imagePart1.data, imagePart1.length, &chunks)) {
-      DebugPrint(1, kTraceMcuLineTooLong);
-      return 0;
-    }
-    g_mcuChunkCount = static_cast<std::uint32_t>(chunks.size());
-    return 1;
-  }
-  g_bMCUImage = 0;
-
-  const std::uint32_t imgPos = FindMarker(file, length, kMarkerImg);
-  if (imgPos != kNotFound) {
-    return ReadCombinedImage(file, length, imgPos);
-  }
-  return ReadUnmarkedImage(file, length);
+  ParseResult result;
+  result.image = std::move(image);
+  return result;
 }
 
 }  // namespace
@@ -189,44 +120,59 @@ std::uint32_t FindMarker(const std::uint8_t* buffer, std::uint32_t length, const
     return kNotFound;
   }
   const std::uint32_t last = length - static_cast<std::uint32_t>(markerLength);
-  for (std::uint32_t i = from; i <= last; ++i) {
+  // memchr finds the candidates for the first character; most of a large file is skipped at its
+  // speed instead of being compared position by position.
+  std::uint32_t i = from;
+  while (i <= last) {
+    const void* hit = std::memchr(buffer + i, marker[0], last - i + 1);
+    if (hit == nullptr) {
+      return kNotFound;
+    }
+    i = static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(hit) - buffer);
     if (std::memcmp(buffer + i, marker, markerLength) == 0) {
       return i;
     }
+    ++i;
   }
   return kNotFound;
 }
 
-int ReadFPGAFX3Firmware(const std::uint8_t* file, std::uint32_t length, std::uint32_t markerPos) {
-  Section fpga;
-  Section image;
-  if (!LocateSection(file, length, markerPos, kFpgaLengthAt, L"kwipFPGA", &fpga) ||
-      !LocateImgSection(file, length, &image)) {
-    return 0;
+ParseResult ParseFirmwareFile(std::shared_ptr<const std::uint8_t> owner, std::uint32_t length) {
+  const std::uint8_t* file = owner.get();
+  if (file == nullptr || length == 0) {
+    return Refuse(ImageRefusal::kEmptyFile);
   }
-  return CopySections(file, fpga, image, kTraceFpgaNoMemory) ? 1 : 0;
-}
-
-int ReadMCUFX3Firmware(const std::uint8_t* file, std::uint32_t length, std::uint32_t markerPos) {
-  Section mcu;
-  Section image;
-  if (!LocateSection(file, length, markerPos, kMcuLengthAt, L"kwipMCU", &mcu) ||
-      !LocateImgSection(file, length, &image)) {
-    return 0;
+  ParseResult result;
+  if (const std::uint32_t fpgaPos = FindMarker(file, length, kMarkerFpga); fpgaPos != kNotFound) {
+    result = ReadMarkedPair(file, length, fpgaPos, kFpgaLengthAt, L"kwipFPGA", ImageKind::kFpga);
+  } else if (const std::uint32_t mcuPos = FindMarker(file, length, kMarkerMcu);
+             mcuPos != kNotFound) {
+    result = ReadMarkedPair(file, length, mcuPos, kMcuLengthAt, L"kwipMCU", ImageKind::kMcu);
+  } else if (const std::uint32_t imgPos = FindMarker(file, length, kMarkerImg);
+             imgPos != kNotFound) {
+    result = ReadCombined(file, length, imgPos);
+  } else {
+    ParsedImage image;
+    image.kind = ImageKind::kUnmarked;
+    image.imageType = kImageTypeUnmarked;
+    image.part1 = ByteView{file, 0};
+    image.part2 = ByteView{file, length};
+    result.image = std::move(image);
   }
-  return CopySections(file, mcu, image, kTraceMcuNoMemory) ? 1 : 0;
-}
-
-// A refused file leaves nothing that looks like an image: both payloads released and the kind
-// flags, chunk count and image type cleared. The kinds and the type are only meaningful together
-// with the payloads of the same file, and a half-filled state (one payload new, one old; flags of
-// the new file over payloads of the old one) could otherwise be sent by a later update.
-int SplitFirmwareFile(const std::uint8_t* file, std::uint32_t length) {
-  const int result = SplitByMarkers(file, length);
-  if (result != 1) {
-    DiscardImageSelection();
+  if (result.image) {
+    result.image->file = std::move(owner);
   }
   return result;
+}
+
+ParseResult ParseFirmwareBytes(const std::uint8_t* bytes, std::uint32_t length) {
+  if (bytes == nullptr || length == 0) {
+    return Refuse(ImageRefusal::kEmptyFile);
+  }
+  std::shared_ptr<std::uint8_t> copy(new std::uint8_t[length],
+                                     std::default_delete<std::uint8_t[]>());
+  std::memcpy(copy.get(), bytes, length);
+  return ParseFirmwareFile(std::move(copy), length);
 }
 
 }  // namespace veltra

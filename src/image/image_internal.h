@@ -9,7 +9,7 @@
 namespace veltra {
 
 // ---- payload allocation ----------------------------------------------------------------------
-// Every buffer this subsystem hands out (the file buffer, the payloads, the loader buffer) comes
+// Every buffer this subsystem reads a file into (the firmware file, the loader buffer) comes
 // from one allocator so that the tests can make a chosen allocation fail. Whatever it returns is
 // released with std::free (ReleasePayload).
 using PayloadAllocator = void* (*)(std::size_t bytes);
@@ -21,11 +21,6 @@ void SetPayloadAllocator(PayloadAllocator allocator);
 // payload's data pointer alone tells whether a selection holds it. false when the allocation
 // fails; the payload is then empty.
 bool AllocatePayload(Payload& payload, const std::uint8_t* source, std::uint32_t length);
-
-// Leaves the image state holding nothing: both payloads released, the kind flags, the MCU chunk
-// count and the image type back to 0. Used after a selection that failed once a file had been
-// chosen.
-void DiscardImageSelection();
 
 // ---- file reading ------------------------------------------------------------------------------
 // Reads an open file whole into out (seek to the end for the length, back to the start, one read).
@@ -40,10 +35,5 @@ constexpr std::uint32_t kNotFound = 0xFFFFFFFFu;
 // when there is none. Never reads outside [buffer, buffer + length).
 std::uint32_t FindMarker(const std::uint8_t* buffer, std::uint32_t length, const char* marker,
                          std::uint32_t from = 0);
-
-// Fill imagePart1 / imagePart2 from a file whose marker stands at markerPos. 1, or 0 when the
-// layout does not fit inside the file or an allocation fails (traced).
-int ReadFPGAFX3Firmware(const std::uint8_t* file, std::uint32_t length, std::uint32_t markerPos);
-int ReadMCUFX3Firmware(const std::uint8_t* file, std::uint32_t length, std::uint32_t markerPos);
 
 }  // namespace veltra

@@ -1,5 +1,7 @@
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <utility>
 
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
@@ -7,17 +9,18 @@
 
 namespace veltra {
 
-Payload imagePart1;
-Payload imagePart2;
-std::atomic<std::uint32_t> g_mcuChunkCount{0};
-Flag g_bFPGAImage{0};
-Flag g_bMCUImage{0};
+// Process-wide flags shared with the update flow (see their declarations for why).
 Flag g_bCombinedImage{0};
-std::atomic<std::uint8_t> g_imageType{0};
 Flag g_bNXPMode{0};
+// The loader buffer: one loader file is held between the device list's read and its download.
 Payload g_loaderImage;
 
 namespace {
+// The chosen image: written by Browse on the dialog thread, read by the update worker. The mutex
+// guards the pointer only; the image itself never changes once parsed.
+std::mutex g_selectionMutex;
+std::shared_ptr<const ParsedImage> g_selectedImage;
+// The allocation seam of the tests (see SetPayloadAllocator).
 std::atomic<PayloadAllocator> g_payloadAllocator{nullptr};
 }  // namespace
 
@@ -50,18 +53,29 @@ bool AllocatePayload(Payload& payload, const std::uint8_t* source, std::uint32_t
   return true;
 }
 
-void DiscardImageSelection() {
-  ReleasePayload(imagePart1);
-  ReleasePayload(imagePart2);
-  g_mcuChunkCount = 0;
-  g_bFPGAImage = 0;
-  g_bMCUImage = 0;
-  g_bCombinedImage = 0;
-  g_imageType = 0;
+void SelectImage(std::shared_ptr<const ParsedImage> image) {
+  const bool combined = image != nullptr && image->kind == ImageKind::kCombined;
+  std::shared_ptr<const ParsedImage> previous;
+  {
+    const std::lock_guard<std::mutex> lock(g_selectionMutex);
+    previous = std::exchange(g_selectedImage, std::move(image));
+  }
+  g_bCombinedImage = combined ? 1 : 0;
+  // previous is released here, outside the lock.
+}
+
+std::shared_ptr<const ParsedImage> SelectedImage() {
+  const std::lock_guard<std::mutex> lock(g_selectionMutex);
+  return g_selectedImage;
+}
+
+std::uint8_t SelectedImageType() {
+  const std::shared_ptr<const ParsedImage> image = SelectedImage();
+  return image != nullptr ? image->imageType : 0;
 }
 
 void ResetImageState() {
-  DiscardImageSelection();
+  SelectImage(nullptr);
   ReleasePayload(g_loaderImage);
   g_bNXPMode = 0;
   g_payloadAllocator = nullptr;

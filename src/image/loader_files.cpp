@@ -5,8 +5,7 @@
 // loaded buffer; a buffer left over from the other route (the FX3 boot image when the NXP flash
 // loader was wanted, or the other way round) would otherwise be sent to the wrong chip. An empty
 // loader file is refused for the same reason: there would be nothing to start on the chip, and so
-// is a flash loader shorter than the count the ROM is told to expect, which the ROM would never
-// see complete.
+// is a flash loader that cannot fill the count the ROM is told to expect, or that overruns it.
 #include "image/loader_files.h"
 
 #include <cstdio>
@@ -25,7 +24,8 @@ namespace {
 constexpr const wchar_t* kTextCheckPath = L"Check File Path!";
 constexpr const wchar_t* kCaptionError = L"Error";
 constexpr const wchar_t* kTraceEmptyLoader = L"Loader file is empty....\r\n";
-constexpr const wchar_t* kTraceShortFlashLoader = L"Flash loader file is too short....\r\n";
+constexpr const wchar_t* kTraceFlashLoaderSize = L"Flash loader file has the wrong size....\r\n";
+constexpr std::size_t kMessageChars = 320;
 // The chip's ROM is given time to settle after the flash loader has been read.
 constexpr std::uint32_t kNxpLoaderWaitMs = 5000;
 
@@ -76,9 +76,13 @@ int LoadNXPFlashLoader() {
   if (LoadLoaderFile(kNxpFlashLoaderName) != 1) {
     return 0;
   }
-  if (g_loaderImage.length < kNxpFlashLoaderLength) {
-    DebugPrint(1, kTraceShortFlashLoader);
+  if (!NxpFlashLoaderLengthFits(g_loaderImage.length)) {
+    DebugPrint(1, kTraceFlashLoaderSize);
+    wchar_t text[kMessageChars] = {};
+    FormatText(text, kMessageChars, kTextFlashLoaderSize, kNxpFlashLoaderName,
+               kNxpFlashLoaderShortest, kNxpFlashLoaderLength, g_loaderImage.length);
     ReleasePayload(g_loaderImage);
+    Dialog().MessageBox(text, kCaptionError, kMbIconError);
     return 0;
   }
   g_bNXPMode = 1;

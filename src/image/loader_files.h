@@ -9,15 +9,31 @@ namespace veltra {
 constexpr const wchar_t* kFx3BootImageName = L"bootloader.img";
 constexpr const wchar_t* kNxpFlashLoaderName = L"RT1060_Flashloader_nopadding.bin";
 // The byte count the RT1060 ROM is told to expect for the flash loader, whatever the file's
-// length: a shorter file could only leave a half-loaded program for the ROM to jump into.
+// length.
 constexpr std::uint32_t kNxpFlashLoaderLength = 86272;
+// The ROM takes the file in data reports of 1024 bytes, the last one zero-filled. A file that
+// needs as many reports as the count fills the count and is taken whole; a shorter one would leave
+// the ROM waiting for bytes that never come, a longer one would be cut.
+constexpr std::uint32_t kNxpFlashLoaderReportBytes = 1024;
+constexpr std::uint32_t kNxpFlashLoaderShortest =
+    (kNxpFlashLoaderLength - 1) / kNxpFlashLoaderReportBytes * kNxpFlashLoaderReportBytes + 1;
+static_assert(kNxpFlashLoaderShortest == 86017, "84 whole reports and one byte of the 85th");
+// Whether a flash loader file of this length can be given to the ROM.
+constexpr bool NxpFlashLoaderLengthFits(std::uint32_t length) {
+  return length >= kNxpFlashLoaderShortest && length <= kNxpFlashLoaderLength;
+}
+// Shown for a flash loader file of another length; %ls is the file's name, %u and %u the range,
+// the last %u the file's length.
+constexpr const wchar_t* kTextFlashLoaderSize =
+    L"The flash loader file %ls must be %u to %u bytes long, but it is %u bytes long.\r\nPlease "
+    L"put the right file next to the program.";
 
 // The loader buffer; the FX3 and NXP downloads release it when they have sent it.
 extern Payload g_loaderImage;
 
 int LoadFX3BootImage();
-// Refuses a file shorter than kNxpFlashLoaderLength. On success also sets g_bNXPMode and waits
-// 5000 ms on the program's clock.
+// Refuses a file whose length NxpFlashLoaderLengthFits does not take, with a message. On success
+// also sets g_bNXPMode and waits 5000 ms on the program's clock.
 int LoadNXPFlashLoader();
 
 }  // namespace veltra

@@ -1,6 +1,8 @@
 // The MCU text is written to the camera in chunks of whole lines, each shorter than one 1024-byte
 // transfer block. The selection counts the chunks with this rule and the MCU engine sends exactly
 // the same chunks, so the progress total and the blocks sent always agree.
+#include <cstring>
+
 #include "image/firmware_image.h"
 
 namespace veltra {
@@ -28,10 +30,11 @@ bool SplitMcuChunks(const std::uint8_t* text, std::uint32_t length, std::vector<
 
   std::uint32_t chunkStart = 0;
   std::uint32_t lineStart = 0;
-  for (std::uint32_t i = 0; i < end; ++i) {
-    if (text[i] != kLineFeed) {
-      continue;
-    }
+  // Line by line: memchr finds each line feed, so a large text is not walked byte by byte.
+  while (lineStart < end) {
+    const void* feed = std::memchr(text + lineStart, kLineFeed, end - lineStart);
+    // end stands right after a line feed, so one is always found before it.
+    const auto i = static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(feed) - text);
     const std::uint32_t lineLength = i + 1 - lineStart;
     // A line that alone reaches the limit fits in no chunk; cutting before it would give an empty
     // chunk and start over at the same line for ever.

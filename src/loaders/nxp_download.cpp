@@ -45,6 +45,10 @@ constexpr std::uint32_t kFillWordBytes = 4;
 constexpr std::uint32_t kFlashBase = 0x60000000;
 constexpr std::uint32_t kEraseBytes = 100000;
 constexpr std::uint32_t kImageAddress = 0x60001000;
+static_assert(kNxpFlashLoaderReportBytes == kSdpPayloadSize,
+              "the flash loader's accepted lengths are counted in SDP data reports");
+static_assert(kNxpImageLimit == kEraseBytes - (kImageAddress - kFlashBase),
+              "the image limit is what the erased region holds behind the image's offset");
 // The byte count parameter of WriteMemory carries the image length in its low three bytes.
 constexpr std::uint32_t kByteCountMask = 0x00FFFFFF;
 constexpr std::uint32_t kFinalProperty1 = 0x8380;
@@ -104,7 +108,7 @@ std::uint32_t DataReportCount(std::uint32_t length) {
 // The data phase of WriteMemory. A report that is not delivered is not repeated: the flash loader
 // then holds less than the image, which nothing here can notice.
 void SendImageData(UpdateSession& update, std::uint8_t (&report)[kBlReportSize],
-                   const Payload& image) {
+                   const ByteView& image) {
   std::uint32_t offset = 0;
   while (offset < image.length) {
     const std::uint32_t left = image.length - offset;
@@ -148,7 +152,7 @@ std::uint32_t DoDownloadNXPCypress() {
     // Without a whole flash loader nothing is sent: the ROM would jump into a half-loaded program.
     // The ROM is left untouched and waiting, so the download is over and the next appearance of
     // the ROM (with the file put right) is taken over again.
-    if (g_loaderImage.data == nullptr || g_loaderImage.length < kNxpFlashLoaderLength) {
+    if (g_loaderImage.data == nullptr || !NxpFlashLoaderLengthFits(g_loaderImage.length)) {
       DebugPrint(1, L"DoDownloadNXPCypress :: no flash loader loaded\r\n");
       ReleasePayload(g_loaderImage);
       g_bLoaderDownloadBusy = 0;
@@ -187,20 +191,27 @@ std::uint32_t DoDownloadNXPCypress() {
   }
 }
 
+bool NxpImageFits(const ParsedImage* image) {
+  return image == nullptr || image->part2.length <= kNxpImageLimit;
+}
+
 int DoDownloadNXPFirmware(UpdateSession& update) {
-  // The flash loader takes the byte count in three bytes; a larger image, or none at all, would
-  // have the flash erased for a write that cannot be right, so nothing is sent.
-  if (imagePart2.data == nullptr || imagePart2.length == 0 || imagePart2.length > kByteCountMask) {
+  // An image that is missing, empty or longer than the erased region holds would have the flash
+  // erased for a write that cannot be right, so nothing is sent.
+  const std::shared_ptr<const ParsedImage> selected = SelectedImage();
+  if (selected == nullptr || selected->part2.data == nullptr || selected->part2.length == 0 ||
+      !NxpImageFits(selected.get())) {
     DebugPrint(1, L"DoDownloadNXPFirmware :: no image of a size the flash loader accepts\n");
     return 0;
   }
+  const ByteView& image = selected->part2;
   update.blockCount = 0;
   update.bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadNXPFirmware ++\n");
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().ShowItem(IDC_STATIC_UPDATING, true);
   Dialog().SetItemText(IDC_STATIC_STATUS, kErasingText);
-  Dialog().SendToDialog(WM_APP_ERASE_START, DataReportCount(imagePart2.length), 0);
+  Dialog().SendToDialog(WM_APP_ERASE_START, DataReportCount(image.length), 0);
 
   std::uint8_t report[kBlReportSize];
   for (const BlCommand& command : kPrepareFlash) {
@@ -208,15 +219,14 @@ int DoDownloadNXPFirmware(UpdateSession& update) {
     SendBlCommand(report, command);
   }
   BuildBlCommandReport(report, kBlTagWriteMemory, kBlFlagHasDataPhase,
-                       {kImageAddress, imagePart2.length & kByteCountMask, kMemoryIdDefault});
+                       {kImageAddress, image.length & kByteCountMask, kMemoryIdDefault});
   SendBl(report, kFlagCommand);
-  SendImageData(update, report, imagePart2);
+  SendImageData(update, report, image);
   BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty1, 0});
   SendBl(report, kFlagCommand);
   BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty2, 0});
   SendBl(report, kFlagCommand);
 
-  ReleasePayload(imagePart1);
   update.bDownloadComplete = 1;
   return 1;
 }

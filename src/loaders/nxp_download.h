@@ -7,10 +7,24 @@
 
 namespace veltra {
 
+struct ParsedImage;
+
+// The firmware is written 4 KiB into a region of 100,000 bytes erased from the start of the flash.
+// The flash's sector size is not known here, so only what fits inside the erased region behind
+// that offset is taken: 100,000 - 4,096 bytes. A longer image would be written over old firmware
+// the erase never freed, and the camera would keep neither.
+constexpr std::uint32_t kNxpImageLimit = 100000 - 4096;
+// Shown when the selected image is longer; %u is the limit.
+constexpr const wchar_t* kTextNxpImageTooLarge =
+    L"The firmware image is too large for this camera: it can take at most %u bytes.\r\nNothing "
+    L"was written; the camera keeps its current firmware.";
+// Whether the image fits the region the NXP route erases.
+bool NxpImageFits(const ParsedImage* image);
+
 std::uint32_t DoDownloadNXPCypress();  // thread body (SDP stage)
 // Run by the update worker. 1 once the image went out, whatever the flash loader received (a lost
-// data report is not repeated and not reported); 0 only when there is no image to send or it is
-// 16 MiB or larger, which the flash loader's byte count cannot express: then nothing is sent.
+// data report is not repeated and not reported); 0 only when there is no image to send or it does
+// not fit (NxpImageFits): then nothing is sent and the flash is not erased.
 int DoDownloadNXPFirmware(UpdateSession& update);
 
 }  // namespace veltra

@@ -13,6 +13,7 @@
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
 #include "sim/dfu_camera.h"
+#include "support/firmware_files.h"
 
 namespace veltra::test {
 namespace {
@@ -183,7 +184,7 @@ TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
               path.c_str());
     Select(0);
     ChooseFile(WriteFile("fw.img"));
-    g_imageType = c.type;
+    test::SelectFirmware(test::CombinedFileBytes(c.type));
     CurrentUpdate().bWriteFirstPart =
         c.firstPart ? 0 : 1;  // the opposite of what the start must leave
     CurrentUpdate().bIsStartUpdatedFromDFU = 0;

@@ -15,6 +15,7 @@
 #include "sim/cameras/dfu_cameras.h"
 #include "sim/cameras/mirel_camera.h"
 #include "sim/dfu_camera.h"
+#include "support/firmware_files.h"
 
 namespace veltra {
 namespace {
@@ -98,7 +99,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheFirstNewPathOrForNoRestartTheLast) 
   PlugDfu(0xDF00, L"S2");
   CopyText(CurrentUpdate().savedDevicePaths[0], bus_.UsbInterfacePath(old.get()).c_str());
   CurrentUpdate().bUpdatedFromHIDMode = 1;
-  g_imageType = 1;
+  test::SelectFirmware(test::CombinedFileBytes(1));
   dialog_.SetTimer(IDT_TIMER_FOR_HD_ISSUE, 60000);
   system_->SetFailThreadCreation(true);
 
@@ -113,7 +114,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheFirstNewPathOrForNoRestartTheLast) 
   // NoRestart only marks the last new entry: nothing is opened, selected or started.
   Clear();
   CurrentUpdate().bWriteFirstPart = 0;
-  g_imageType = 3;
+  test::SelectFirmware(test::CombinedFileBytes(3));
   Arrive(ArrivalVariant::kNoRestart);
   EXPECT_EQ(g_nLastSelectedIndex.load(), 2);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 0);

@@ -71,16 +71,13 @@ class FlakyStatusCamera : public sim::DfuCamera {
 class EngineTest : public DfuTest {
  public:
   void LoadMcu(const Bytes& text, const Bytes& image) {
-    SetPayload(imagePart1, text);
-    SetPayload(imagePart2, image);
-    std::vector<McuChunk> chunks;
-    ASSERT_TRUE(SplitMcuChunks(imagePart1.data, imagePart1.length, &chunks));
-    g_mcuChunkCount = static_cast<std::uint32_t>(chunks.size());
-    g_bMCUImage = 1;
+    ASSERT_NE(test::SelectFirmware(test::McuFile(text, image)), nullptr);
   }
-  void LoadTwo(const Bytes& first, const Bytes& second) {
-    SetPayload(imagePart1, first);
-    SetPayload(imagePart2, second);
+  void LoadFpga(const Bytes& bitstream, const Bytes& image) {
+    ASSERT_NE(test::SelectFirmware(test::FpgaFile(bitstream, image)), nullptr);
+  }
+  void LoadCombined(std::uint8_t type, const Bytes& first, const Bytes& second) {
+    ASSERT_NE(test::SelectFirmware(test::CombinedFile(type, first, second)), nullptr);
   }
 
  protected:
@@ -115,12 +112,10 @@ TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
     EXPECT_EQ(BlockLengths(req::kDownload), Split(n));
     EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{3 + blocks});
     EXPECT_EQ(Sent(WM_APP_PROGRESS), OneTo(3 + blocks));
-    EXPECT_EQ(imagePart1.data, nullptr);
-    EXPECT_EQ(imagePart2.data, nullptr);
     EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
 
     Fresh();
-    LoadTwo(first, second);
+    LoadFpga(first, second);
     ASSERT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 1);
     EXPECT_EQ(camera_->Flash().fpga, first);
     EXPECT_EQ(camera_->Flash().image, second);
@@ -129,8 +124,7 @@ TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
 
     // Combined image of type 2, first pass then second pass in two runs.
     Fresh();
-    g_imageType = 2;
-    LoadTwo(first, second);
+    LoadCombined(2, first, second);
     ASSERT_EQ(DoDownload(CurrentUpdate()), 1);
     EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 0);
     EXPECT_EQ(CurrentUpdate().bFirstPartWritten.load(), 1);
@@ -154,9 +148,9 @@ TEST_F(EngineTest, SecondPassPadsALastBlockOfWholePacketsWithOneFFByte) {
   for (const auto& row : rows) {
     SCOPED_TRACE("second part of " + std::to_string(row.length));
     Fresh();
-    g_imageType = 3;  // type 3 without the first-part flag writes the second part at once
+    // Type 3 without the first-part flag writes the second part at once.
     const Bytes second = PayloadBytes(row.length, 3);
-    LoadTwo(PayloadBytes(10, 4), second);
+    LoadCombined(3, PayloadBytes(10, 4), second);
     ASSERT_EQ(DoDownload(CurrentUpdate()), 1);
     EXPECT_EQ(BlockLengths(req::kDownload), row.wire);
     EXPECT_EQ(camera_->Flash().image, second);  // the camera drops the terminator byte
@@ -189,17 +183,12 @@ TEST_F(EngineTest, FirstBlockToleratesUpTo999FailedStatusReadsOtherBlocksNone) {
     camera->afterBlock = row.afterBlock;
     camera->failures = row.failures;
     Fresh(camera);
-    g_bMCUImage = 0;
     if (row.load == kMcu) {
       LoadMcu(McuText(25, 100), PayloadBytes(2000, 1));
     } else {
-      g_imageType = row.load == kFirstPass ? 2 : 3;
-      LoadTwo(PayloadBytes(100, 2), PayloadBytes(2000, 1));
+      LoadCombined(row.load == kFirstPass ? 2 : 3, PayloadBytes(100, 2), PayloadBytes(2000, 1));
     }
     EXPECT_EQ(row.run(CurrentUpdate()), row.result);
-    if (row.load == kFirstPass) {
-      EXPECT_NE(imagePart1.data, nullptr);
-    }
   }
 }
 
@@ -207,9 +196,7 @@ TEST_F(EngineTest, CombinedImageIsErasedOnlyOncePerSelection) {
   auto camera = std::make_shared<FlakyStatusCamera>();
   camera->failures = 1;  // the first pass fails after its first block
   Fresh(camera);
-  g_imageType = 1;
-  g_bCombinedImage = 1;
-  LoadTwo(PayloadBytes(3000, 1), PayloadBytes(100, 2));
+  LoadCombined(1, PayloadBytes(3000, 1), PayloadBytes(100, 2));
   EXPECT_EQ(DoDownload(CurrentUpdate()), 0);
   EXPECT_EQ(g_bCombinedImage.load(), 0);
   EXPECT_EQ(camera_->Flash().eraseCount, 1);
@@ -240,7 +227,7 @@ TEST_F(EngineTest, VerifyPhasesStopTheirTimersWhetherTheCameraVerifiesOrNot) {
   // The FPGA check comes before any data: a camera in the wrong state gets no bitstream.
   Fresh();
   camera_->engine().SetState(sim::dfu_state::kDnBusy);
-  LoadTwo(PayloadBytes(10, 1), PayloadBytes(10, 2));
+  LoadFpga(PayloadBytes(10, 1), PayloadBytes(10, 2));
   EXPECT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 0);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
   EXPECT_TRUE(camera_->Flash().fpga.empty());
@@ -250,7 +237,7 @@ TEST_F(EngineTest, VerifyPhasesStopTheirTimersWhetherTheCameraVerifiesOrNot) {
   LoadMcu({}, PayloadBytes(10, 2));
   winUSBHandle = kInvalidHandle;
   EXPECT_EQ(DoDownloadMCUFirmware(CurrentUpdate()), 0);
-  LoadTwo(PayloadBytes(10, 1), PayloadBytes(10, 2));
+  LoadFpga(PayloadBytes(10, 1), PayloadBytes(10, 2));
   EXPECT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 0);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
   EXPECT_TRUE(camera_->engine().Requests().empty());
@@ -274,8 +261,7 @@ TEST_F(EngineTest, DirectStartInUpdateModeWritesTheFirstPartOnlyWhenAsked) {
         << int(row.type) << " " << row.writeFirst << " " << row.fresh;
   }
   Fresh();
-  g_imageType = 0;
-  LoadTwo(PayloadBytes(10, 1), PayloadBytes(10, 2));
+  SelectImage(nullptr);
   EXPECT_EQ(DoDownload(CurrentUpdate()), 1);
   EXPECT_TRUE(camera_->engine().Requests().empty());
 }
@@ -284,12 +270,12 @@ TEST_F(EngineTest, SlowCameraIsServedAndAStuckOneEndsTheEngineOnTheClock) {
   sim::DfuCamera::Options slow;
   slow.engine.busyPolls = 200;  // 4 s of polling per block
   Fresh(std::make_shared<sim::DfuCamera>(slow));
-  LoadTwo(PayloadBytes(1500, 1), PayloadBytes(1500, 2));
+  LoadFpga(PayloadBytes(1500, 1), PayloadBytes(1500, 2));
   EXPECT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 1);
 
   Fresh();
   camera_->SetFault({sim::FaultKind::kStuckState, 4});  // the status read after the first block
-  LoadTwo(PayloadBytes(1500, 1), PayloadBytes(1500, 2));
+  LoadFpga(PayloadBytes(1500, 1), PayloadBytes(1500, 2));
   const std::uint64_t start = clock_.NowMs();
   EXPECT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 0);
   EXPECT_GE(clock_.NowMs() - start, kStatusPollLimitMs);

@@ -48,10 +48,10 @@ class WorkerTest : public DfuTest {
     PlugCamera(options);
   }
   // An unmarked image written in one pass (type 3 without the first-part flag).
-  void LoadSinglePass(std::size_t length = 1500) {
-    g_imageType = 3;
-    SetPayload(imagePart1, {});
-    SetPayload(imagePart2, PayloadBytes(length, 9));
+  Bytes LoadSinglePass(std::size_t length = 1500) {
+    const Bytes image = PayloadBytes(length, 9);
+    EXPECT_NE(test::SelectFirmware(image), nullptr);
+    return image;
   }
   // Requests without data stage the camera received before its first data block.
   std::vector<std::uint8_t> CommandsBeforeData() const {
@@ -97,8 +97,7 @@ TEST_F(WorkerTest, FirstStatusDecidesTheCommandThatBringsTheCameraToIdle) {
   for (const auto& row : rows) {
     SCOPED_TRACE("first state " + std::to_string(row.state));
     Replug(row.state);
-    LoadSinglePass();
-    const Bytes payload(imagePart2.data, imagePart2.data + imagePart2.length);
+    const Bytes payload = LoadSinglePass();
 
     EXPECT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
     EXPECT_EQ(CommandsBeforeData(), row.commands);
@@ -158,12 +157,11 @@ TEST_F(WorkerTest, EngineFailureNamesTheImageKindAndClearsTheUpdateState) {
     ResetImageState();
     Replug();
     const std::string kind = row.kind;
-    SetPayload(imagePart1, kind == "mcu" ? McuText(5, 100) : PayloadBytes(2000, 1));
-    SetPayload(imagePart2, PayloadBytes(2000, 2));
-    g_mcuChunkCount = 1;
-    g_bMCUImage = kind == "mcu";
-    g_bFPGAImage = kind == "fpga";
-    g_imageType = 2;
+    const Bytes second = PayloadBytes(2000, 2);
+    test::SelectFirmware(kind == "mcu"    ? test::McuFile(McuText(5, 100), second)
+                         : kind == "fpga" ? test::FpgaFile(PayloadBytes(2000, 1), second)
+                                          : test::CombinedFile(2, PayloadBytes(2000, 1), second));
+    g_bCombinedImage = 0;  // a repeated first pass: no erase before the fault
     CurrentUpdate().bUpdatedFromHIDMode = 1;
     CurrentUpdate().bWriteFirstPart = 1;
     camera_->SetFault({sim::FaultKind::kDisconnect, 4});
@@ -245,20 +243,11 @@ TEST_F(WorkerTest, TrafficLogShowsTheRequiredPausesOnTheProgramsClock) {
   EnableTrafficLog();
   PlugCamera();
   // An MCU update, then an FPGA update and a combined first pass on the same camera.
-  SetPayload(imagePart1, McuText(25, 100));
-  SetPayload(imagePart2, PayloadBytes(1500, 2));
-  g_mcuChunkCount = 3;
-  g_bMCUImage = 1;
+  test::SelectFirmware(test::McuFile(McuText(25, 100), PayloadBytes(1500, 2)));
   ASSERT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
-  g_bMCUImage = 0;
-  g_bFPGAImage = 1;
-  SetPayload(imagePart1, PayloadBytes(1500, 1));
-  SetPayload(imagePart2, PayloadBytes(1500, 2));
+  test::SelectFirmware(test::FpgaFile(PayloadBytes(1500, 1), PayloadBytes(1500, 2)));
   ASSERT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
-  g_bFPGAImage = 0;
-  g_imageType = 2;
-  g_bCombinedImage = 1;
-  SetPayload(imagePart1, PayloadBytes(1500, 1));
+  test::SelectFirmware(test::CombinedFile(2, PayloadBytes(1500, 1), PayloadBytes(1500, 2)));
   ASSERT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
 
   const auto log = ParseLog(log_.str());

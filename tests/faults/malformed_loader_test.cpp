@@ -165,14 +165,29 @@ INSTANTIATE_TEST_SUITE_P(Cases, BootImageTest, ::testing::ValuesIn(BootImageCase
 
 constexpr std::size_t kFlashLoaderLength = 86272;  // what the ROM is told to expect
 
+std::wstring FlashLoaderSizeText(std::size_t length) {
+  return L"The flash loader file RT1060_Flashloader_nopadding.bin must be 86017 to 86272 bytes "
+         L"long, but it is " +
+         std::to_wstring(length) +
+         L" bytes long.\r\nPlease put the right file next to the program.";
+}
+
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 std::vector<LoaderCase> FlashLoaderCases() {
   const Bytes good = PayloadBytes(kFlashLoaderLength, 14);
   return {
       {"missing", std::nullopt, kCheckPathText,
        L"DoDownloadNXPCypress :: no flash loader loaded\r\n"},
       {"empty", Bytes{}, L"", L"Loader file is empty....\r\n"},
-      {"cut_short", Bytes(good.begin(), good.begin() + 40000), L"",
-       L"Flash loader file is too short....\r\n"},
+      // One byte short of filling the count the ROM is told, and one byte over it.
+      {"cut_short", Bytes(good.begin(), good.end() - 256), FlashLoaderSizeText(86016),
+       L"Flash loader file has the wrong size....\r\n"},
+      {"too_long", Concat(good, Bytes{0}), FlashLoaderSizeText(86273),
+       L"Flash loader file has the wrong size....\r\n"},
   };
 }
 
@@ -198,8 +213,8 @@ TEST_P(FlashLoaderTest, RefusedWithoutTouchingTheRomEndsTheUpdateAndTheCameraIsU
   EXPECT_EQ(g_bNXPMode.load(), 0);
   EXPECT_FALSE(Traced(L"DoDownloadNXPCypress --\r\n"));
   EXPECT_TRUE(Traced(c.trace)) << "missing trace for " << c.name;
-  // The update is over and the user is told so once, beside the missing file's own message at
-  // each take-over; the dialog does not keep blinking with EXIT off waiting for a camera that
+  // The update is over and the user is told so once, beside the file's own message at each
+  // take-over; the dialog does not keep blinking with EXIT off waiting for a camera that
   // cannot return.
   int failures = 0;
   for (const std::wstring& box : BoxTexts()) {

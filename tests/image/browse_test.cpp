@@ -97,23 +97,19 @@ class BrowseTest : public test::BenchTest {
     InstallPorts(set);
   }
 
-  // A selection made earlier, whose payloads must not survive a failed one.
-  void SelectEarlierFile() {
-    const Bytes mcu = test::McuFileBytes();
-    ASSERT_EQ(SplitFirmwareFile(mcu.data(), static_cast<std::uint32_t>(mcu.size())), 1);
-  }
+  // A selection made earlier, which must not survive a failed one.
+  void SelectEarlierFile() { ASSERT_NE(test::SelectFirmware(test::McuFileBytes()), nullptr); }
 
   MemoryFileSystem* files_ = nullptr;
 };
 
 TEST_F(BrowseTest, CancelChangesNothingAndAVanishedFileDropsTheEarlierImage) {
   SelectEarlierFile();
-  const std::uint8_t* part1 = imagePart1.data;
+  const std::shared_ptr<const ParsedImage> earlier = SelectedImage();
   dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, L"C:\\fw\\earlier.img");
   dialog_.QueueOpenFile(std::nullopt);
   EXPECT_EQ(Browse(), 2);
-  EXPECT_EQ(imagePart1.data, part1);
-  EXPECT_EQ(g_bMCUImage, 1);
+  EXPECT_EQ(SelectedImage(), earlier);
   EXPECT_EQ(dialog_.Item(IDC_EDIT_FIRMWARE_PATH).text, L"C:\\fw\\earlier.img");
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
   ASSERT_EQ(dialog_.FileRequests().size(), 1u);
@@ -166,7 +162,8 @@ TEST_F(BrowseTest, FileIsClosedOnEveryOutcome) {
       EXPECT_TRUE(test::ImageStateEmpty());
     } else {
       EXPECT_EQ(g_bCombinedImage, 1);
-      EXPECT_EQ(g_imageType, 2);
+      ASSERT_NE(SelectedImage(), nullptr);
+      EXPECT_EQ(SelectedImage()->imageType, 2);
     }
   }
   EXPECT_TRUE(dialog_.MessageBoxes().empty());  // the dialog reports these, not Browse

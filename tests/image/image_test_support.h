@@ -27,14 +27,17 @@ inline Bytes PayloadContents(const Payload& payload) {
   return payload.data == nullptr ? Bytes() : Bytes(payload.data, payload.data + payload.length);
 }
 
+inline Bytes ViewContents(const ByteView& view) {
+  return view.data == nullptr ? Bytes() : Bytes(view.data, view.data + view.length);
+}
+
 inline Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t length) {
   return Bytes(bytes.begin() + offset, bytes.begin() + offset + length);
 }
 
 // Nothing that a later update could take for an image.
 inline bool ImageStateEmpty() {
-  return imagePart1.data == nullptr && imagePart2.data == nullptr && g_bFPGAImage == 0 &&
-         g_bMCUImage == 0 && g_bCombinedImage == 0 && g_mcuChunkCount == 0 && g_imageType == 0;
+  return SelectedImage() == nullptr && g_bCombinedImage == 0;
 }
 
 }  // namespace veltra::test

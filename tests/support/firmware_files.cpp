@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 namespace veltra::test {
 
@@ -23,6 +24,17 @@ std::string CurrentTestName() {
   return name;
 }
 }  // namespace
+
+std::shared_ptr<const ParsedImage> SelectFirmware(const Bytes& file) {
+  ParseResult parsed = ParseFirmwareBytes(file.empty() ? nullptr : file.data(),
+                                          static_cast<std::uint32_t>(file.size()));
+  std::shared_ptr<const ParsedImage> image;
+  if (parsed.image) {
+    image = std::make_shared<const ParsedImage>(std::move(*parsed.image));
+  }
+  SelectImage(image);
+  return image;
+}
 
 Bytes PayloadBytes(std::size_t length, std::uint32_t seed) {
   return fwgen::Filler(length, seed);

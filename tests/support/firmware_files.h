@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "image/firmware_image.h"
 #include "veltra-mkfw/fwgen.h"
 
 namespace veltra::test {
@@ -31,6 +33,10 @@ Bytes McuFileBytes(std::size_t lineCount = 20, std::size_t lineLength = 100,
 Bytes CombinedFileBytes(std::uint8_t imageType = 1, std::size_t firstLength = 3000,
                         std::size_t secondLength = 2500);
 Bytes UnmarkedFileBytes(std::size_t length = 5000);
+
+// Reads a whole file from memory as Browse does and makes it the selection: the selected image, or
+// nullptr (and nothing selected) when the file is refused.
+std::shared_ptr<const ParsedImage> SelectFirmware(const Bytes& file);
 
 struct TempFile {
   std::string hostPath;  // for the host's own file calls

@@ -35,36 +35,17 @@ namespace fw = veltra::fwgen;
 constexpr std::size_t kPayloadBytes = 1u << 20;
 enum Kind { kFpga, kMcu, kUnmarked };
 
-void SetPayload(veltra::Payload& part, const fw::Bytes& bytes) {
-  veltra::ReleasePayload(part);
-  part.data = static_cast<std::uint8_t*>(std::malloc(bytes.size()));
-  std::memcpy(part.data, bytes.data(), bytes.size());
-  part.length = static_cast<std::uint32_t>(bytes.size());
-}
-
-// Loads the payloads as a Browse of a 1 MiB file of the kind leaves them.
+// Selects a 1 MiB file of the kind as Browse leaves it.
 void Load(Kind kind, const fw::Bytes& first, const fw::Bytes& second) {
   veltra::ResetImageState();
   veltra::ResetDownloadState();
-  switch (kind) {
-    case kFpga:
-      SetPayload(veltra::imagePart1, first);
-      SetPayload(veltra::imagePart2, second);
-      veltra::g_bFPGAImage = 1;
-      break;
-    case kMcu: {
-      SetPayload(veltra::imagePart1, first);
-      SetPayload(veltra::imagePart2, second);
-      std::vector<veltra::McuChunk> chunks;
-      veltra::SplitMcuChunks(first.data(), static_cast<std::uint32_t>(first.size()), &chunks);
-      veltra::g_mcuChunkCount = static_cast<std::uint32_t>(chunks.size());
-      veltra::g_bMCUImage = 1;
-      break;
-    }
-    case kUnmarked:
-      SetPayload(veltra::imagePart2, second);
-      veltra::g_imageType = 3;  // written in one pass
-      break;
+  const fw::Bytes file = kind == kFpga  ? fw::FpgaFile(first, second)
+                         : kind == kMcu ? fw::McuFile(first, second)
+                                        : second;  // unmarked: written in one pass
+  veltra::ParseResult parsed =
+      veltra::ParseFirmwareBytes(file.data(), static_cast<std::uint32_t>(file.size()));
+  if (parsed.image) {
+    veltra::SelectImage(std::make_shared<const veltra::ParsedImage>(std::move(*parsed.image)));
   }
 }
 

@@ -17,13 +17,6 @@ namespace {
 // The largest file the bench reads; the program's own length fields are 32-bit.
 constexpr std::streamoff kMaxFileBytes = 0x7FFFFFFF;
 
-std::vector<std::uint8_t> Copy(const Payload& payload) {
-  if (payload.data == nullptr) {
-    return {};
-  }
-  return std::vector<std::uint8_t>(payload.data, payload.data + payload.length);
-}
-
 // The program's state as a fresh process has it.
 void ResetProgramState() {
   ResetAppState();
@@ -72,43 +65,48 @@ bool Session::LoadFirmware() {
     out_ << "veltra-bench: " << options_.firmwarePath << " is too large\n";
     return false;
   }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  if (!bytes.empty()) {
-    in.read(reinterpret_cast<char*>(bytes.data()), size);
+  // Read straight into the buffer the parsed image will own, as Browse does: no second copy.
+  const auto length = static_cast<std::uint32_t>(size);
+  std::shared_ptr<std::uint8_t> bytes(new std::uint8_t[length == 0 ? 1 : length],
+                                      std::default_delete<std::uint8_t[]>());
+  if (length != 0) {
+    in.read(reinterpret_cast<char*>(bytes.get()), size);
   }
   if (!in) {
     out_ << "veltra-bench: cannot read " << options_.firmwarePath << '\n';
     return false;
   }
-  // As Browse does: the combined-image flag starts clear for every new selection.
-  g_bCombinedImage = 0;
-  if (SplitFirmwareFile(bytes.data(), static_cast<std::uint32_t>(bytes.size())) == 0) {
+  ParseResult parsed = ParseFirmwareFile(std::move(bytes), length);
+  if (!parsed.image) {
     out_ << "veltra-bench: the program does not accept " << options_.firmwarePath
          << " as a firmware file\n";
     return false;
   }
-  file_.part1 = Copy(imagePart1);
-  file_.part2 = Copy(imagePart2);
-  file_.mcu = g_bMCUImage.load() != 0;
-  file_.fpga = g_bFPGAImage.load() != 0;
-  file_.imageType = g_imageType.load();
+  file_.image = std::make_shared<const ParsedImage>(std::move(*parsed.image));
+  SelectImage(file_.image);
+  file_.part1 = file_.image->part1;
+  file_.part2 = file_.image->part2;
+  file_.mcu = file_.image->kind == ImageKind::kMcu;
+  file_.fpga = file_.image->kind == ImageKind::kFpga;
+  file_.combined = file_.image->kind == ImageKind::kCombined;
+  file_.imageType = file_.image->imageType;
   return true;
 }
 
 void Session::DescribeFile() {
   out_ << "file: " << options_.firmwarePath << " - ";
   if (file_.mcu) {
-    out_ << "MCU image (MCU text " << file_.part1.size() << " bytes, image " << file_.part2.size()
+    out_ << "MCU image (MCU text " << file_.part1.length << " bytes, image " << file_.part2.length
          << " bytes)\n";
   } else if (file_.fpga) {
-    out_ << "FPGA image (bitstream " << file_.part1.size() << " bytes, image " << file_.part2.size()
+    out_ << "FPGA image (bitstream " << file_.part1.length << " bytes, image " << file_.part2.length
          << " bytes)\n";
-  } else if (g_bCombinedImage.load() != 0) {
+  } else if (file_.combined) {
     out_ << "combined image of type " << static_cast<int>(file_.imageType) << " (part 1 "
-         << file_.part1.size() << " bytes, part 2 " << file_.part2.size() << " bytes)\n";
+         << file_.part1.length << " bytes, part 2 " << file_.part2.length << " bytes)\n";
   } else {
     out_ << "unmarked image of type " << static_cast<int>(file_.imageType) << " (part 1 "
-         << file_.part1.size() << " bytes, part 2 " << file_.part2.size() << " bytes)\n";
+         << file_.part1.length << " bytes, part 2 " << file_.part2.length << " bytes)\n";
   }
 }
 

@@ -1,5 +1,5 @@
 // One veltra-bench run: the bench's ports (instant virtual clock, USB transport over the virtual
-// bus, optional traffic log, console dialog), the firmware file read and split by the program's
+// bus, optional traffic log, console dialog), the firmware file read and parsed by the program's
 // own code, and a route that puts its devices on the bus, runs the program's logic and says what
 // the device now holds. Routes are separate classes so that the FX3 and NXP routes can join the
 // DFU route without touching the session.
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "image/firmware_image.h"
 #include "sim/bus.h"
 #include "sim/sim_system.h"
 #include "sim/sim_usb_transport.h"
@@ -26,12 +27,14 @@ constexpr int kExitSuccess = 0;       // the update succeeded and the device hol
 constexpr int kExitUpdateFailed = 1;  // the program reported a failure, or the device differs
 constexpr int kExitBadInput = 2;      // bad command line, unreadable or unusable file
 
-// What the chosen file held, copied before the engines release the payloads.
+// What the chosen file held: the program's own parsed image, shared with its selection.
 struct FilePayloads {
-  std::vector<std::uint8_t> part1;
-  std::vector<std::uint8_t> part2;
+  std::shared_ptr<const ParsedImage> image;
+  ByteView part1;
+  ByteView part2;
   bool mcu = false;
   bool fpga = false;
+  bool combined = false;
   std::uint8_t imageType = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "veltra-bench/dfu_route.h"
 
+#include <algorithm>
+
 #include "camera/update_worker.h"
 #include "core/app_state.h"
 #include "core/text.h"
@@ -22,24 +24,28 @@ bool TwoPassType(std::uint8_t type) {
   return type == 1 || type == 2;
 }
 
-std::vector<std::uint8_t> McuTextSent(const std::vector<std::uint8_t>& text) {
+std::vector<std::uint8_t> McuTextSent(const ByteView& text) {
   std::vector<McuChunk> chunks;
   std::vector<std::uint8_t> sent;
-  if (!SplitMcuChunks(text.data(), static_cast<std::uint32_t>(text.size()), &chunks)) {
+  if (!SplitMcuChunks(text.data, text.length, &chunks)) {
     return sent;
   }
   for (const auto& chunk : chunks) {
-    sent.insert(sent.end(), text.begin() + chunk.offset,
-                text.begin() + chunk.offset + chunk.length);
+    sent.insert(sent.end(), text.data + chunk.offset, text.data + chunk.offset + chunk.length);
   }
   return sent;
 }
 
+ByteView ViewOf(const std::vector<std::uint8_t>& bytes) {
+  return ByteView{bytes.data(), static_cast<std::uint32_t>(bytes.size())};
+}
+
 bool Compare(std::ostream& out, const char* region, const std::vector<std::uint8_t>& held,
-             const std::vector<std::uint8_t>& expected, const char* what) {
-  const bool same = held == expected;
+             const ByteView& expected, const char* what) {
+  const bool same = held.size() == expected.length &&
+                    (expected.length == 0 || std::equal(held.begin(), held.end(), expected.data));
   out << "  " << region << ": " << held.size() << " bytes, " << (same ? "equals" : "DIFFERS from")
-      << " " << what << " (" << expected.size() << " bytes)\n";
+      << " " << what << " (" << expected.length << " bytes)\n";
   return same;
 }
 
@@ -88,7 +94,7 @@ bool DfuRoute::Prepare(Session& session) {
   CurrentUpdate().bIsStartUpdatedFromDFU = 1;
   CurrentUpdate().bDFUOpened = 1;
   CurrentUpdate().updateResult = kNoLibraryResult;
-  if (options.pid == sim::kDfuPidPesca && TwoPassType(g_imageType.load())) {
+  if (options.pid == sim::kDfuPidPesca && TwoPassType(SelectedImageType())) {
     CurrentUpdate().bDFUOpened = 0;
     CurrentUpdate().bWriteFirstPart = 1;
   }
@@ -107,7 +113,7 @@ int DfuRoute::Run(Session& session) {
   for (int run = 0; run < kMaxWorkerRuns; ++run) {
     if (!session.file().mcu && !session.file().fpga) {
       passes_.push_back(ChooseDownloadPass(
-          g_imageType.load(), CurrentUpdate().bFirstPartWritten.load() != 0,
+          SelectedImageType(), CurrentUpdate().bFirstPartWritten.load() != 0,
           CurrentUpdate().bDFUOpened.load() != 0, CurrentUpdate().bWriteFirstPart.load() != 0,
           CurrentUpdate().updateResult.load() == 50));
     }
@@ -131,7 +137,7 @@ int DfuRoute::Run(Session& session) {
     if (!Open(session)) {
       return 0;
     }
-    if (camera_->Id().pid == sim::kDfuPidPesca && TwoPassType(g_imageType.load())) {
+    if (camera_->Id().pid == sim::kDfuPidPesca && TwoPassType(SelectedImageType())) {
       CurrentUpdate().bWriteFirstPart = 1;
     }
   }
@@ -145,8 +151,9 @@ bool DfuRoute::Report(Session& session) {
   out << "camera now holds:\n";
   bool same = true;
   if (file.mcu) {
-    same =
-        Compare(out, "MCU text", flash.mcu, McuTextSent(file.part1), "the file's MCU text") && same;
+    same = Compare(out, "MCU text", flash.mcu, ViewOf(McuTextSent(file.part1)),
+                   "the file's MCU text") &&
+           same;
     same = Compare(out, "image", flash.image, file.part2, "the file's image section") && same;
   } else if (file.fpga) {
     same = Compare(out, "FPGA", flash.fpga, file.part1, "the file's bitstream") && same;
