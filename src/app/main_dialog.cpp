@@ -12,6 +12,7 @@
 #include "app/ui_texts.h"
 #include "camera/device_change.h"
 #include "dfu/dfu_requests.h"
+#include "dfu/download_engines.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -21,6 +22,8 @@ namespace {
 constexpr int kBlinkShown = 5;  // g_blinkState while the blinking text is on screen
 constexpr int kBlinkBlank = 0;
 constexpr int kBarLead = 3;  // the bar runs this far ahead of the percentage shown
+
+void OnUpdateDone();
 
 // Timers 1 and 3: the status line alternates between the text and nothing.
 void Blink(const wchar_t* text) {
@@ -34,6 +37,23 @@ void Blink(const wchar_t* text) {
   }
 }
 
+// Timer 2 ran out: the camera did not come back in update mode after the mode switch, or not for
+// the second pass after the first. Nothing else would end the update, so it ends here as a failed
+// update does: every update flag cleared, the controls and EXIT back, and the user told what to do.
+void EndUpdateCameraNotBack() {
+  const bool firstPassWritten = g_bFirstPartWritten.load() != 0;
+  g_bAwaitingModeSwitch = 0;
+  g_bUpdatedFromHIDMode = 0;
+  g_bIsStartUpdatedFromDFU = 0;
+  g_bMatchByUniqueID = 0;
+  ClearDownloadFlags();
+  Dialog().KillTimer(IDT_BLINK_ERASE);
+  Dialog().KillTimer(IDT_BLINK_VERIFY);
+  OnUpdateDone();
+  Dialog().MessageBox(firstPassWritten ? kTextSecondPassMissing : kTextModeSwitchMissing,
+                      kCaptionError, kMbIconError);
+}
+
 void OnTimer(std::uintptr_t id) {
   switch (id) {
     case IDT_BLINK_ERASE:
@@ -43,11 +63,10 @@ void OnTimer(std::uintptr_t id) {
       Blink(kTextVerifying);
       break;
     case IDT_TIMER_FOR_HD_ISSUE:
-      // The camera did not come back within a minute of the mode switch: give the user a way out.
       if (g_bAwaitingModeSwitch.load() != 0) {
         DebugPrint(1, L"IDT_TIMER_FOR_HD_ISSUE elapsed\r\n");
         Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-        Dialog().EnableItem(IDC_BTN_EXIT, true);
+        EndUpdateCameraNotBack();
       }
       break;
     case IDT_WARNING_TIMEOUT:

@@ -15,6 +15,7 @@
 #include "devices/discovery_passes.h"
 #include "devices/reidentify.h"
 #include "dfu/download_engines.h"
+#include "loaders/fx3_download.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -164,6 +165,7 @@ void OnDeviceChange(const DeviceChange& change) {
       return;
     }
     g_nDeviceCount = 0;  // every handler enumerates into an empty table
+    LoaderDeviceLeft();  // a boot ROM whose load failed is taken over again when it returns
     if (change.cls == DeviceInterfaceClass::kHid) {
       SetDeviceRemoveValueForVideoDevice();
     } else if (change.cls == DeviceInterfaceClass::kUsbDevice) {

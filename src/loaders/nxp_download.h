@@ -6,10 +6,13 @@
 
 namespace veltra {
 
-std::uint32_t DoDownloadNXPCypress();  // thread body (SDP stage)
-// Run by the update worker. 1 once the image went out, whatever the flash loader received (a lost
-// data report is not repeated and not reported); 0 only when there is no image to send or it is
-// 16 MiB or larger, which the flash loader's byte count cannot express: then nothing is sent.
+// Thread body (SDP stage): 1 once the ROM took the flash loader and was told to jump to it; 0 when
+// there is no whole flash loader or a report was not delivered (nothing more is sent then, the ROM
+// does not jump, and an update waiting for it ends with a message).
+std::uint32_t DoDownloadNXPCypress();
+// Run by the update worker. 1 once every report of the image went out; 0 when a report was not
+// delivered (nothing more is sent), or when there is no image to send or it is 16 MiB or larger,
+// which the flash loader's byte count cannot express: then nothing is sent.
 int DoDownloadNXPFirmware();
 
 }  // namespace veltra
