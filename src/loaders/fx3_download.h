@@ -10,7 +10,8 @@
 namespace veltra {
 
 // A boot-loader download (FX3 or NXP SDP stage) is running; the device list starts no other.
-// After a failed FX3 boot-image load it stays set while the ROM is on the bus (taking the same ROM
+// After a failed boot-loader load (FX3 boot image, or a flash loader report not delivered to the
+// RT1060 ROM) it stays set while the ROM is on the bus (taking the same ROM
 // over again at every rebuild of the list would only repeat the failure) and clears once the
 // device leaves, so that a re-plugged camera is loaded again.
 extern Flag g_bLoaderDownloadBusy;
@@ -22,9 +23,9 @@ void EndLoaderDownload();
 // is awaited like the camera's return after a mode switch (timer 2), since a ROM that took the
 // load but did not start it gives no other sign.
 void WaitForLoadedProgram();
-// The FX3 download failed: keeps the busy flag until the device has left (now or already).
+// A boot-loader download failed: keeps the busy flag until the device has left (now or already).
 void HoldLoaderAfterFailure();
-// A USB device left the bus: releases the busy flag a failed FX3 download held.
+// A device left the bus: releases the busy flag a failed boot-loader download held.
 void LoaderDeviceLeft();
 
 // The camera fell into a boot ROM during an update, and the ROM could not be given its program:

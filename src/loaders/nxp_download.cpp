@@ -184,7 +184,7 @@ bool SendImage() {
 std::uint32_t DoDownloadNXPCypress() {
   try {
     DebugPrint(1, L"DoDownloadNXPCypress ++\r\n");
-    g_bLoaderDownloadBusy = 1;
+    BeginLoaderDownload();
     // Without a whole flash loader nothing is sent: the ROM would jump into a half-loaded program.
     // The ROM is left untouched and waiting, so the download is over and the next appearance of
     // the ROM (with the file put right) is taken over again.
@@ -196,16 +196,16 @@ std::uint32_t DoDownloadNXPCypress() {
       return 0;
     }
     if (!SendFlashLoader()) {
-      // The ROM keeps waiting for a load; a re-plug brings it back to be taken over again.
+      // The ROM keeps waiting with part of a load; as after a failed FX3 load it is not taken
+      // over again until it has left the bus, so a re-plug brings it back to be loaded anew.
       DebugPrint(1, L"DoDownloadNXPCypress :: sendNXPHidCmd Failed..\r\n");
       ReleasePayload(g_loaderImage);
-      g_bLoaderDownloadBusy = 0;
+      HoldLoaderAfterFailure();
       EndUpdateWithoutLoader();
       return 0;
     }
     ReleasePayload(g_loaderImage);
-    g_bLoaderDownloadBusy = 0;
-    WaitForLoadedProgram();
+    EndLoaderDownload();
     DebugPrint(1, L"DoDownloadNXPCypress --\r\n");
     return 1;
   } catch (...) {
