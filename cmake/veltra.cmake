@@ -1,15 +1,10 @@
 # Helpers for the per-subsystem libraries. Each subsystem folder becomes one static library made
 # of every .cpp in it, so adding a file needs no edit here.
 
-function(veltra_library name)
-  add_library(${name} STATIC ${ARGN})
-  target_include_directories(${name} PUBLIC ${VELTRA_ROOT} ${VELTRA_ROOT}/src)
-endfunction()
-
-# veltra_subsystem(<target> <folder> <deps...>): the folder's sources minus those already in core.
+# veltra_subsystem(<target> <folder> <deps...>): every source of the folder; deps are the
+# libraries below it.
 function(veltra_subsystem name dir)
   file(GLOB srcs CONFIGURE_DEPENDS ${VELTRA_ROOT}/${dir}/*.cpp)
-  list(FILTER srcs EXCLUDE REGEX "/src/app/(app_state|debug_trace|text)\\.cpp$")
   if(NOT srcs)
     # An empty subsystem still links: a static library needs one object.
     set(stub ${VELTRA_BINARY_ROOT}/stubs/${name}_empty.cpp)

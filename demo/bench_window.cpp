@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/text.h"
+#include "core/text.h"
 
 namespace veltra::demo {
 

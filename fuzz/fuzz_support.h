@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"

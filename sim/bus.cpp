@@ -2,7 +2,7 @@
 
 #include <cwctype>
 
-#include "app/text.h"
+#include "core/text.h"
 
 namespace veltra::sim {
 

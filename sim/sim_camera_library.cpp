@@ -1,6 +1,6 @@
 #include "sim/sim_camera_library.h"
 
-#include "app/text.h"
+#include "core/text.h"
 #include "sim/bus.h"
 
 namespace veltra::sim {

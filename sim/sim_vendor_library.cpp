@@ -3,7 +3,7 @@
 #include <shared_mutex>
 #include <utility>
 
-#include "app/text.h"
+#include "core/text.h"
 #include "loaders/sunplus_download.h"
 #include "sim/cameras/mirel_camera.h"
 #include "sim/traffic_log.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "app/window_messages.h"
+#include "core/window_messages.h"
 
 namespace veltra {
 

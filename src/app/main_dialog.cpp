@@ -1,52 +1,50 @@
 // The main dialog's message table: start-up, commands, timers, device changes and the progress
 // messages the worker threads send. Runs on the dialog thread only; the workers reach it through
 // Dialog().SendToDialog, which waits until the message has been handled here.
-#include "app/app_state.h"
-#include "app/debug_trace.h"
 #include "app/dialog_procedures.h"
 #include "app/main_commands.h"
 #include "app/refresher.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
-#include "app/ui_state.h"
-#include "app/ui_texts.h"
 #include "camera/device_change.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
+#include "core/ui_texts.h"
+#include "core/update_session.h"
+#include "devices/ui_state.h"
 #include "dfu/dfu_requests.h"
-#include "dfu/download_engines.h"
 #include "platform/ports.h"
 
 namespace veltra {
 
 namespace {
 
-constexpr int kBlinkShown = 5;  // g_blinkState while the blinking text is on screen
+constexpr int kBlinkShown = 5;  // blinkState while the blinking text is on screen
 constexpr int kBlinkBlank = 0;
 constexpr int kBarLead = 3;  // the bar runs this far ahead of the percentage shown
 
-void OnUpdateDone();
-
 // Timers 1 and 3: the status line alternates between the text and nothing.
 void Blink(const wchar_t* text) {
-  if (g_blinkState.load() == kBlinkShown) {
+  if (CurrentUpdate().blinkState.load() == kBlinkShown) {
     Dialog().SetItemText(IDC_STATIC_STATUS, L"");
-    g_blinkState = kBlinkBlank;
+    CurrentUpdate().blinkState = kBlinkBlank;
   } else {
     Dialog().ShowItem(IDC_STATIC_UPDATING, false);
     Dialog().SetItemText(IDC_STATIC_STATUS, text);
-    g_blinkState = kBlinkShown;
+    CurrentUpdate().blinkState = kBlinkShown;
   }
 }
+
+void OnUpdateDone();
 
 // Timer 2 ran out: the camera did not come back in update mode after the mode switch, or not for
 // the second pass after the first. Nothing else would end the update, so it ends here as a failed
 // update does: every update flag cleared, the controls and EXIT back, and the user told what to do.
 void EndUpdateCameraNotBack() {
-  const bool firstPassWritten = g_bFirstPartWritten.load() != 0;
-  g_bAwaitingModeSwitch = 0;
-  g_bUpdatedFromHIDMode = 0;
-  g_bIsStartUpdatedFromDFU = 0;
-  g_bMatchByUniqueID = 0;
-  ClearDownloadFlags();
+  UpdateSession& update = CurrentUpdate();
+  const bool firstPassWritten = update.bFirstPartWritten.load() != 0;
+  update.bAwaitingModeSwitch = 0;
+  update.EndFailed();
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().KillTimer(IDT_BLINK_VERIFY);
   OnUpdateDone();
@@ -63,7 +61,7 @@ void OnTimer(std::uintptr_t id) {
       Blink(kTextVerifying);
       break;
     case IDT_TIMER_FOR_HD_ISSUE:
-      if (g_bAwaitingModeSwitch.load() != 0) {
+      if (CurrentUpdate().bAwaitingModeSwitch.load() != 0) {
         DebugPrint(1, L"IDT_TIMER_FOR_HD_ISSUE elapsed\r\n");
         Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
         EndUpdateCameraNotBack();
@@ -94,12 +92,12 @@ void ShowUpdatingHeadline() {
 void OnEraseStart(std::uintptr_t totalSteps) {
   Dialog().ShowItem(IDC_STATIC_UPDATING, false);
   Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
-  g_progressTotal = static_cast<std::uint32_t>(totalSteps);
+  CurrentUpdate().progressTotal = static_cast<std::uint32_t>(totalSteps);
 }
 
 void OnProgress(std::uintptr_t stepsDone) {
   ShowUpdatingHeadline();
-  const std::uint64_t total = g_progressTotal.load();
+  const std::uint64_t total = CurrentUpdate().progressTotal.load();
   // Only sent after the erase start set a total; a zero total shows 0 % instead of dividing.
   const std::uint64_t percent =
       total == 0 ? 0
@@ -119,7 +117,7 @@ void OnPercent(std::uintptr_t valuePlusOne) {
 }
 
 void OnUpdateDone() {
-  g_progressTotal = 0;
+  CurrentUpdate().progressTotal = 0;
   Dialog().SetItemText(IDC_STATIC_STATUS, L"");
   Dialog().ProgressSetPos(0);
   SetUIState(UI_STATE_UPDATE_DONE);

@@ -1,9 +1,9 @@
 #include "app/refresher.h"
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
 #include "camera/device_reset.h"
 #include "camera/version_read.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
 #include "platform/ports.h"
 
 namespace veltra {

@@ -2,9 +2,10 @@
 // after a two-pass update of a camera that finishes its update on its own; it stays up until the
 // camera leaves the bus (the removal handling enables its OK) or until timer 4 replaces it with
 // the Error dialog after three minutes.
-#include "app/app_state.h"
 #include "app/dialog_procedures.h"
-#include "app/resource_ids.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -28,7 +29,7 @@ std::intptr_t WarningDialogProc(Handle window, std::uint32_t message, std::uintp
       // handled before this dialog existed: then there is nothing left to wait for. Checked after
       // the timer is started, so that a removal handled meanwhile on the dialog thread is either
       // seen here or kills the timer itself.
-      if (g_bAllDevicesGone.load() != 0) {
+      if (CurrentUpdate().bAllDevicesGone.load() != 0) {
         Dialog().KillTimer(IDT_WARNING_TIMEOUT);
         Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
       }

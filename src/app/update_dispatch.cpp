@@ -6,20 +6,21 @@
 // The waits stay on the dialog thread, in the order of the steps; on the bench they cost nothing.
 #include <cstring>
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
 #include "app/dialog_procedures.h"
-#include "app/resource_ids.h"
-#include "app/selected_record.h"
-#include "app/text.h"
-#include "app/ui_state.h"
-#include "app/ui_texts.h"
+#include "camera/update_worker.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
+#include "core/ui_texts.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/reidentify.h"
+#include "devices/selected_record.h"
+#include "devices/ui_state.h"
 #include "devices/usb_serial.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
-#include "dfu/update_worker.h"
 #include "image/firmware_image.h"
 #include "loaders/sunplus_download.h"
 #include "platform/ports.h"
@@ -66,14 +67,14 @@ void ShowUpdateControls() {
 // A camera running its normal firmware is told to enter its update mode. The removal that
 // follows is ignored, and the camera is found again by its USB serial when it returns.
 void ModeSwitch(Family family) {
-  g_bMatchByUniqueID = 1;
-  g_USBUniqueID[0] = L'\0';
-  EnumerateImageDevice(g_szSelectedDevicePath, g_USBUniqueID);
+  CurrentUpdate().bMatchByUniqueID = 1;
+  CurrentUpdate().USBUniqueID[0] = L'\0';
+  EnumerateImageDevice(g_szSelectedDevicePath, CurrentUpdate().USBUniqueID);
   DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
-             g_USBUniqueID);
-  g_bUpdatedFromHIDMode = 1;
+             CurrentUpdate().USBUniqueID);
+  CurrentUpdate().bUpdatedFromHIDMode = 1;
   SetUIState(UI_STATE_UPDATING);
-  g_bAwaitingModeSwitch = 1;
+  CurrentUpdate().bAwaitingModeSwitch = 1;
 
   std::int32_t result = 0;
   switch (family) {
@@ -85,7 +86,7 @@ void ModeSwitch(Family family) {
       break;
     case Family::kGeneric:
       result = CameraLib().FirmwareUpdate(g_imageType.load());
-      g_updateResult = result;
+      CurrentUpdate().updateResult = result;
       break;
   }
   // A failed command is only traced: a camera may switch all the same. Timer 2 ends the update
@@ -108,31 +109,23 @@ void ModeSwitch(Family family) {
   }
 }
 
-void StartUpdateWorker() {
-  const Handle thread = Sys().StartThread([]() { return UpdateFirmware(); });
-  g_hFirmwareThread = thread;
-  if (thread == kNullHandle) {
-    Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
-  }
-}
-
 // The camera is already in its update mode and its WinUSB interface is open: the worker starts
 // at once. A "DF01" camera given a two-pass image starts with the first part.
 void DirectDfuStart(DeviceRecord* record) {
-  g_bIsStartUpdatedFromDFU = 1;
+  CurrentUpdate().bIsStartUpdatedFromDFU = 1;
   ArmUniqueIDMatchFromUpdateMode(PathOf(record));
-  g_bDFUOpened = 1;
-  g_updateResult = 0;
+  CurrentUpdate().bDFUOpened = 1;
+  CurrentUpdate().updateResult = 0;
   SetUIState(UI_STATE_UPDATING);
   const std::uint8_t type = g_imageType.load();
   if (RecordProductIs(record, kProductDfuPesca) && (type == 1 || type == 2)) {
-    g_bDFUOpened = 0;
-    g_bWriteFirstPart = 1;
+    CurrentUpdate().bDFUOpened = 0;
+    CurrentUpdate().bWriteFirstPart = 1;
   } else {
     // A fresh start never inherits the pass of an earlier update.
-    g_bWriteFirstPart = 0;
+    CurrentUpdate().bWriteFirstPart = 0;
   }
-  StartUpdateWorker();
+  StartUpdateWorker(CurrentUpdate());
   ShowUpdateControls();
 }
 
@@ -169,8 +162,8 @@ bool Cx3EraseAndReset() {
       std::memset(reply, 0, sizeof reply);
       if (library.GetHidReport(reply) != 1) {
         // No reply: the camera has left the bus to restart.
-        g_bMatchByUniqueID = 1;
-        g_bUpdatedFromHIDMode = 1;
+        CurrentUpdate().bMatchByUniqueID = 1;
+        CurrentUpdate().bUpdatedFromHIDMode = 1;
         DebugPrint(1, L"Device reset completed. Exiting. \n");
         left = true;
       } else if (reply[kReplyStatus] == kStatusResetFailed) {
@@ -184,7 +177,7 @@ bool Cx3EraseAndReset() {
   }
   // The camera's boot ROM is expected next; timer 2 ends the update with a message when nothing
   // arrives (an erase that never completed, a reset that never took).
-  g_bAwaitingModeSwitch = 1;
+  CurrentUpdate().bAwaitingModeSwitch = 1;
   Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kModeSwitchTimeoutMs);
   ShowUpdateControls();
   return true;
@@ -193,7 +186,7 @@ bool Cx3EraseAndReset() {
 // Pesca: mode switch through the family channel, the CX3 route for a foreign vendor, or a direct
 // start when the camera is already in update mode.
 bool DispatchPesca(DeviceRecord* record) {
-  g_bPescaDevice = 1;
+  CurrentUpdate().bPescaDevice = 1;
   CameraLib().DeinitExtUnit();
   if (CameraLib().InitPescaExtensionUnit(PathOf(record)) != 0) {
     if (RecordVendorIs(record, kVendorMaker)) {
@@ -245,13 +238,13 @@ bool DispatchOther(DeviceRecord* record) {
     // A boot loader that answers over HID: the flash loader of an NXP-based camera.
     SetUIState(UI_STATE_UPDATING);
     if (RecordProductIs(record, kProductFlashLoader)) {
-      g_bIsStartUpdatedFromDFU = 0;
-      g_updateResult = 0;
-      g_bDFUOpened = 0;
-      g_bWriteFirstPart = 0;
+      CurrentUpdate().bIsStartUpdatedFromDFU = 0;
+      CurrentUpdate().updateResult = 0;
+      CurrentUpdate().bDFUOpened = 0;
+      CurrentUpdate().bWriteFirstPart = 0;
       g_bNXPMode = 1;
     }
-    StartUpdateWorker();
+    StartUpdateWorker(CurrentUpdate());
     ShowUpdateControls();
     return true;
   }
@@ -265,7 +258,7 @@ bool DispatchOther(DeviceRecord* record) {
 
 // OK of the confirmation dialog. False only when the CX3 erase could not be read.
 bool DispatchUpdate() {
-  g_bUpdateDeviceGone = 1;
+  CurrentUpdate().bUpdateDeviceGone = 1;
   Dialog().EndDialog(Window::kConfirmDialog, IDC_BTN_CONFIRM_OK);
   Sys().Sleep(kAfterConfirmWaitMs);
   if (Sys().GetFileAttributes(g_szFirmwarePath) == kInvalidFileAttributes) {
@@ -281,9 +274,10 @@ bool DispatchUpdate() {
   const int count = g_nDeviceCount.load();
   const int saved = count < 0 ? 0 : (count > kMaxDevices ? kMaxDevices : count);
   for (int i = 0; i < saved; ++i) {
-    FormatText(g_savedDevicePaths[i], kPathChars, L"%ls", g_DeviceTable[i].devicePath);
+    FormatText(CurrentUpdate().savedDevicePaths[i], kPathChars, L"%ls",
+               g_DeviceTable[i].devicePath);
   }
-  g_nSavedDeviceCount = saved;
+  CurrentUpdate().nSavedDeviceCount = saved;
 
   DeviceRecord* record = SelectedRecord();
   if (record == nullptr) {

@@ -4,16 +4,17 @@
 // rebuild once. The WinUSB arrival, which also resumes an update, lives in winusb_arrival.cpp.
 #include "camera/device_change.h"
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
-#include "app/ui_state.h"
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/reidentify.h"
+#include "devices/ui_state.h"
 #include "dfu/download_engines.h"
 #include "loaders/fx3_download.h"
 #include "platform/ports.h"
@@ -117,7 +118,7 @@ bool RunDiscovery(DiscoveryOrder order) {
     found = (DeviceConnect() != 0) || found;
   }
   if (found) {
-    g_bAllDevicesGone = 0;
+    CurrentUpdate().bAllDevicesGone = 0;
   }
   return found;
 }
@@ -149,7 +150,7 @@ void BringToFront() {
 }
 
 void CheckUpdateDeviceStillListed() {
-  if (g_bUpdateDeviceGone.load() == 0) {
+  if (CurrentUpdate().bUpdateDeviceGone.load() == 0) {
     UpdateDeviceRemoved();
   }
 }
@@ -194,7 +195,7 @@ void OnDeviceChange(const DeviceChange& change) {
 
 void SetDeviceArrivValueForVideoDevice() {
   try {
-    if (g_bDownloadInProgress.load() != 0) {
+    if (CurrentUpdate().bDownloadInProgress.load() != 0) {
       return;
     }
     DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitExtensionUnit for HID\r\n");
@@ -205,11 +206,11 @@ void SetDeviceArrivValueForVideoDevice() {
     RebuildDeviceList(ListForm::kFull);
     // The camera that was updated is back in its normal mode: select it again, by its USB serial
     // when the update began in normal mode, by its saved path when it began in download mode.
-    if (g_bMatchByUniqueID.exchange(0) != 0) {
+    if (CurrentUpdate().bMatchByUniqueID.exchange(0) != 0) {
       MatchUniqueIDForUpdatedDeviceHID();
     }
     CheckUpdateDeviceStillListed();
-    if (g_bIsStartUpdatedFromDFU.exchange(0) != 0) {
+    if (CurrentUpdate().bIsStartUpdatedFromDFU.exchange(0) != 0) {
       MatchUniqueIDForUpdatedDeviceDFU();
     }
     BringToFront();
@@ -221,7 +222,8 @@ void SetDeviceArrivValueForVideoDevice() {
 void SetDeviceRemoveValueForVideoDevice() {
   try {
     // A camera switching into update mode leaves the bus on purpose; the list keeps it meanwhile.
-    if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) {
+    if (CurrentUpdate().bDownloadInProgress.load() != 0 ||
+        CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
       return;
     }
     if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
@@ -237,7 +239,8 @@ void SetDeviceRemoveValueForVideoDevice() {
 void SetDeviceRemoveValueForWinUSBDevice() {
   try {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
-    if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) {
+    if (CurrentUpdate().bDownloadInProgress.load() != 0 ||
+        CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
       return;
     }
     if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
@@ -245,7 +248,7 @@ void SetDeviceRemoveValueForWinUSBDevice() {
       // The updated camera has left the bus for good: the Warning dialog no longer needs its
       // time-out, and the user may close it. The flag first, so that a Warning dialog coming up
       // meanwhile sees it (see WarningDialogProc).
-      g_bAllDevicesGone = 1;
+      CurrentUpdate().bAllDevicesGone = 1;
       Dialog().KillTimer(IDT_WARNING_TIMEOUT);
       Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
     } else {

@@ -4,10 +4,10 @@
 // nothing: the camera leaves the bus and the device-change handling rebuilds the list.
 #include "camera/device_reset.h"
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/text.h"
 #include "camera/selected_device.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/text.h"
 #include "dfu/dfu_requests.h"
 #include "platform/ports.h"
 

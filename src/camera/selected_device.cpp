@@ -1,6 +1,6 @@
 #include "camera/selected_device.h"
 
-#include "app/text.h"
+#include "core/text.h"
 
 namespace veltra::camera {
 

@@ -6,11 +6,11 @@
 
 #include <cstddef>
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
 #include "camera/selected_device.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "platform/ports.h"
 
 namespace veltra {

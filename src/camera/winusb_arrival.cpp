@@ -2,18 +2,19 @@
 // camera told to switch into update mode leaves the bus and comes back as a new USB device, is
 // recognised as the one path that was not on the bus when the update started, is opened, and the
 // update worker is started again.
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
-#include "app/ui_state.h"
 #include "camera/device_change.h"
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
+#include "camera/update_worker.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
+#include "devices/ui_state.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
-#include "dfu/update_worker.h"
 #include "image/firmware_image.h"
 #include "platform/ports.h"
 
@@ -31,16 +32,13 @@ constexpr std::uint32_t kHidLoaderSettleMs = 2000;
 constexpr wchar_t kPescaUpdateModePid[] = L"DF01";
 constexpr wchar_t kFlashLoaderPid[] = L"DF02";
 
-constexpr wchar_t kThreadFailedText[] = L"Could'nt Create Thread";
-constexpr wchar_t kErrorCaption[] = L"Error";
-
 // Whether record i's path was on the bus when the update started. Both sides are upper-cased in
 // place, so the table and the saved paths hold upper-case paths afterwards.
 bool WasOnBusBefore(int i, int count) {
   UpperInPlace(g_DeviceTable[i].devicePath);
   for (int j = 0; j < count; ++j) {
-    UpperInPlace(g_savedDevicePaths[j]);
-    if (TextEquals(g_DeviceTable[i].devicePath, g_savedDevicePaths[j])) {
+    UpperInPlace(CurrentUpdate().savedDevicePaths[j]);
+    if (TextEquals(g_DeviceTable[i].devicePath, CurrentUpdate().savedDevicePaths[j])) {
       DebugPrint(1, L"DBT_DEVICEARRIVAL:Device macthed\r\n");
       return true;
     }
@@ -80,7 +78,8 @@ void FindReturningCamera(ArrivalVariant variant) {
     ReleaseDfuHandles();
     const std::uint8_t imageType = g_imageType.load();
     if (ProductIdIs(i, kPescaUpdateModePid) && (imageType == 1 || imageType == 2)) {
-      g_bWriteFirstPart = 1;  // a combined image goes in two passes, the first one now
+      CurrentUpdate().bWriteFirstPart =
+          1;  // a combined image goes in two passes, the first one now
     }
     if (variant == ArrivalVariant::kNoRestart) {
       continue;
@@ -91,18 +90,10 @@ void FindReturningCamera(ArrivalVariant variant) {
   }
 }
 
-void StartUpdateWorker() {
-  const Handle thread = Sys().StartThread([] { return UpdateFirmware(); });
-  g_hFirmwareThread = thread;
-  if (thread == kNullHandle) {
-    Dialog().MessageBox(kThreadFailedText, kErrorCaption, kMbOk, false);
-  }
-}
-
 // The update-mode part of the arrival: runs only while an update is under way.
 void ResumeUpdate(ArrivalVariant variant) {
-  const int fromHidMode = g_bUpdatedFromHIDMode.load();
-  const int fromDfu = g_bIsStartUpdatedFromDFU.load();
+  const int fromHidMode = CurrentUpdate().bUpdatedFromHIDMode.load();
+  const int fromDfu = CurrentUpdate().bIsStartUpdatedFromDFU.load();
   if (fromHidMode == 0 && fromDfu == 0) {
     return;
   }
@@ -120,7 +111,7 @@ void ResumeUpdate(ArrivalVariant variant) {
   SetUIState(UI_STATE_UPDATING);
   Dialog().EnableItem(IDC_BTN_EXIT, false);
   if (variant != ArrivalVariant::kNoRestart) {
-    StartUpdateWorker();
+    StartUpdateWorker(CurrentUpdate());
   }
 }
 
@@ -128,14 +119,14 @@ void ResumeUpdate(ArrivalVariant variant) {
 
 void SetDeviceArrivValueForWinUSBDevice(ArrivalVariant variant) {
   try {
-    if (g_bDownloadInProgress.load() != 0) {
+    if (CurrentUpdate().bDownloadInProgress.load() != 0) {
       return;
     }
     Sys().Sleep(kArrivalSettleMs);
     if (RunDiscovery(DiscoveryOrder::kUsbDevicesFirst)) {
       // Something came back: the camera did switch, so the mode-switch time-out is moot.
       Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-      g_bAwaitingModeSwitch = 0;
+      CurrentUpdate().bAwaitingModeSwitch = 0;
       RebuildDeviceList(variant == ArrivalVariant::kNoRestart ? ListForm::kNoCypress
                                                               : ListForm::kFull);
       ReopenCameraLibrary(variant == ArrivalVariant::kFull);

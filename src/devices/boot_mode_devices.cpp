@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "app/debug_trace.h"
-#include "app/text.h"
+#include "core/debug_trace.h"
+#include "core/text.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/id_text.h"

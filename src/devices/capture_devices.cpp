@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "app/debug_trace.h"
-#include "app/text.h"
+#include "core/debug_trace.h"
+#include "core/text.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/id_text.h"

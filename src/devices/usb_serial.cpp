@@ -7,8 +7,8 @@
 #include <cwchar>
 #include <memory>
 
-#include "app/debug_trace.h"
-#include "app/text.h"
+#include "core/debug_trace.h"
+#include "core/text.h"
 #include "devices/id_text.h"
 #include "platform/ports.h"
 

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "app/debug_trace.h"
-#include "app/text.h"
+#include "core/debug_trace.h"
+#include "core/text.h"
 #include "platform/ports.h"
 
 namespace veltra {

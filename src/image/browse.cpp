@@ -2,8 +2,8 @@
 // payloads. The file never stays open and its buffer never outlives the selection.
 #include <cstdio>
 
-#include "app/app_state.h"
-#include "app/resource_ids.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
 #include "platform/ports.h"

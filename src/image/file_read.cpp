@@ -1,7 +1,7 @@
 // Reading a firmware or loader file whole into memory.
 #include <cstdio>
 
-#include "app/debug_trace.h"
+#include "core/debug_trace.h"
 #include "image/image_internal.h"
 
 namespace veltra {

@@ -6,7 +6,7 @@
 // they belonged to the one the path box now shows.
 #include <cstring>
 
-#include "app/debug_trace.h"
+#include "core/debug_trace.h"
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
 #include "platform/ports.h"

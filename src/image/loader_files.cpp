@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/text.h"
 #include "image/image_internal.h"
 #include "platform/ports.h"
 

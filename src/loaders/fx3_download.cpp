@@ -11,7 +11,7 @@
 #include <new>
 #include <vector>
 
-#include "app/debug_trace.h"
+#include "core/debug_trace.h"
 #include "dfu/dfu_requests.h"
 #include "image/loader_files.h"
 #include "platform/ports.h"

@@ -1,6 +1,7 @@
-#include "app/app_state.h"
-#include "app/resource_ids.h"
-#include "app/ui_texts.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
+#include "core/ui_texts.h"
+#include "core/update_session.h"
 #include "loaders/fx3_download.h"
 #include "platform/ports.h"
 
@@ -35,10 +36,10 @@ void EndLoaderDownload() {
 }
 
 void WaitForLoadedProgram() {
-  if (g_bUpdatedFromHIDMode.load() == 0) {
+  if (CurrentUpdate().bUpdatedFromHIDMode.load() == 0) {
     return;
   }
-  g_bAwaitingModeSwitch = 1;
+  CurrentUpdate().bAwaitingModeSwitch = 1;
   Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kLoadedProgramWaitMs);
 }
 
@@ -60,11 +61,11 @@ void LoaderDeviceLeft() {
 }
 
 void EndUpdateWithoutLoader() {
-  if (g_bUpdatedFromHIDMode.exchange(0) == 0) {
+  if (CurrentUpdate().bUpdatedFromHIDMode.exchange(0) == 0) {
     return;
   }
-  g_bMatchByUniqueID = 0;
-  g_bAwaitingModeSwitch = 0;
+  CurrentUpdate().bMatchByUniqueID = 0;
+  CurrentUpdate().bAwaitingModeSwitch = 0;
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
   Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);

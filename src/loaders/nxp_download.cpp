@@ -8,10 +8,11 @@
 // device would otherwise take a half-sent load or image for a whole one.
 #include "loaders/nxp_download.h"
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/ui_texts.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/ui_texts.h"
+#include "core/update_session.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
 #include "image/loader_files.h"
@@ -115,9 +116,9 @@ bool SendImageData(std::uint8_t (&report)[kBlReportSize], const Payload& image) 
       DebugPrint(1, L"sendNXPHidCmd Failed..");
       return false;
     }
-    Dialog().SendToDialog(WM_APP_PROGRESS, g_blockCount.load() + 1, 0);
+    Dialog().SendToDialog(WM_APP_PROGRESS, CurrentUpdate().blockCount.load() + 1, 0);
     Sys().Sleep(kPauseAfterDataMs);
-    ++g_blockCount;
+    ++CurrentUpdate().blockCount;
   }
   return true;
 }
@@ -221,8 +222,8 @@ int DoDownloadNXPFirmware() {
     DebugPrint(1, L"DoDownloadNXPFirmware :: no image of a size the flash loader accepts\n");
     return 0;
   }
-  g_blockCount = 0;
-  g_bDownloadInProgress = 1;
+  CurrentUpdate().blockCount = 0;
+  CurrentUpdate().bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadNXPFirmware ++\n");
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().ShowItem(IDC_STATIC_UPDATING, true);
@@ -234,7 +235,7 @@ int DoDownloadNXPFirmware() {
     return 0;
   }
   ReleasePayload(imagePart1);
-  g_bDownloadComplete = 1;
+  CurrentUpdate().bDownloadComplete = 1;
   return 1;
 }
 

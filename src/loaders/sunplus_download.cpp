@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <new>
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/ui_texts.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/ui_texts.h"
 #include "platform/ports.h"
 
 namespace veltra {

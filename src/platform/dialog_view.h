@@ -1,5 +1,5 @@
 // Dialog port: everything the program logic does to its windows. Controls are addressed by their
-// resource IDs (app/resource_ids.h) on the main dialog unless a call names another window.
+// resource IDs (core/resource_ids.h) on the main dialog unless a call names another window.
 // Worker threads use it too: on Windows the calls act on the real controls from any thread and
 // SendToDialog is SendMessageW; the headless view used by the tests keeps the same contract and
 // hands synchronous messages to the dialog's thread.

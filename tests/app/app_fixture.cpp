@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/app_state.h"
 #include "app/dialog_procedures.h"
 #include "app/refresher.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "devices/device_table.h"
 #include "loaders/sunplus_download.h"
 #include "platform/ports.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/window_messages.h"
+#include "core/window_messages.h"
 #include "platform/camera_library.h"
 #include "sim/sim_discovery.h"
 #include "sim/sim_usb_transport.h"

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/dialog_procedures.h"
-#include "app/resource_ids.h"
-#include "app/window_messages.h"
 #include "app_fixture.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
+#include "core/update_session.h"
+#include "core/window_messages.h"
 #include "scenario_fixture.h"
 #include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/dfu_cameras.h"
@@ -54,7 +55,7 @@ class ReidentifyGapsTest : public ScenarioTest {
     ASSERT_EQ(Entries().size(), 2u);
     EXPECT_EQ(Entries()[1], after);
     // The serial match ran once and is not left armed for a later arrival.
-    EXPECT_EQ(g_bMatchByUniqueID.load(), 0);
+    EXPECT_EQ(CurrentUpdate().bMatchByUniqueID.load(), 0);
   }
   void ReadVersion() {
     dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_READFW_VERSION));

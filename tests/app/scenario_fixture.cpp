@@ -4,11 +4,11 @@
 #include <deque>
 #include <thread>
 
-#include "app/app_state.h"
 #include "app/refresher.h"
-#include "app/resource_ids.h"
-#include "app/window_messages.h"
 #include "app_fixture.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
+#include "core/window_messages.h"
 #include "loaders/sunplus_download.h"
 #include "platform/ports.h"
 

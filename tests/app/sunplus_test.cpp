@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/resource_ids.h"
 #include "app_fixture.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
 #include "devices/device_table.h"
 #include "loaders/sunplus_download.h"
 

@@ -1,11 +1,11 @@
 // READ F/W VERSION and RESET as the refresher thread runs them, against the bench's cameras listed
 // by the real start-up scan.
-#include "app/app_state.h"
-#include "app/resource_ids.h"
 #include "camera/device_change.h"  // SetInitialDeviceValue
 #include "camera/device_reset.h"
 #include "camera/version_read.h"
 #include "camera_bench.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "sim/cameras/cx3_camera.h"

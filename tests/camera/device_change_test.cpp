@@ -2,10 +2,11 @@
 // camera library, and the worker where a handler starts it.
 #include "camera/device_change.h"
 
-#include "app/app_state.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
 #include "camera_bench.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "dfu/dfu_requests.h"
@@ -58,8 +59,9 @@ TEST_F(DeviceChangeTest, ArrivalsAreDispatchedOnTheCameraSelectedBeforeTheEvent)
   };
   Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"G1");
   ASSERT_EQ(SetInitialDeviceValue(), 1);
-  CopyText(g_savedDevicePaths[0], g_DeviceTable[0].devicePath);  // nothing new on the bus
-  g_bUpdatedFromHIDMode = 1;
+  CopyText(CurrentUpdate().savedDevicePaths[0],
+           g_DeviceTable[0].devicePath);  // nothing new on the bus
+  CurrentUpdate().bUpdatedFromHIDMode = 1;
   system_->SetFailThreadCreation(true);  // a worker restart shows as the thread-failure box
 
   for (const auto& c : cases) {
@@ -94,8 +96,8 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheFirstNewPathOrForNoRestartTheLast) 
   auto old = PlugDfu(0xDF00, L"S0");
   PlugDfu(0xDF01, L"S1");
   PlugDfu(0xDF00, L"S2");
-  CopyText(g_savedDevicePaths[0], bus_.UsbInterfacePath(old.get()).c_str());
-  g_bUpdatedFromHIDMode = 1;
+  CopyText(CurrentUpdate().savedDevicePaths[0], bus_.UsbInterfacePath(old.get()).c_str());
+  CurrentUpdate().bUpdatedFromHIDMode = 1;
   g_imageType = 1;
   dialog_.SetTimer(IDT_TIMER_FOR_HD_ISSUE, 60000);
   system_->SetFailThreadCreation(true);
@@ -104,19 +106,19 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheFirstNewPathOrForNoRestartTheLast) 
   EXPECT_EQ(g_nLastSelectedIndex.load(), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
   EXPECT_EQ(usb_.DeviceOf(winUSBHandle.load())->Id().pid, 0xDF01);
-  EXPECT_EQ(g_bWriteFirstPart.load(), 1);  // DF01 with a combined image of type 1
-  EXPECT_EQ(g_bAwaitingModeSwitch.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bWriteFirstPart.load(), 1);  // DF01 with a combined image of type 1
+  EXPECT_EQ(CurrentUpdate().bAwaitingModeSwitch.load(), 0);
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
   // NoRestart only marks the last new entry: nothing is opened, selected or started.
   Clear();
-  g_bWriteFirstPart = 0;
+  CurrentUpdate().bWriteFirstPart = 0;
   g_imageType = 3;
   Arrive(ArrivalVariant::kNoRestart);
   EXPECT_EQ(g_nLastSelectedIndex.load(), 2);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
   EXPECT_EQ(usb_.OpenFileHandles(), 0);
-  EXPECT_EQ(g_bWriteFirstPart.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bWriteFirstPart.load(), 0);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
 
   // A boot-loader download the list fill started itself: no search, no second worker.
@@ -131,18 +133,18 @@ TEST_F(DeviceChangeTest, FlashLoaderIsOpenedOverHidAndTheWorkerStartsWhateverThe
   PlugDfu(0xDF02, L"S1");  // no HID interface here, so the open fails
   for (ArrivalVariant variant : {ArrivalVariant::kNoMirel, ArrivalVariant::kFull}) {
     Clear();
-    g_bIsStartUpdatedFromDFU = 1;  // the failing worker clears it each time
+    CurrentUpdate().bIsStartUpdatedFromDFU = 1;  // the failing worker clears it each time
     const auto before = system_->NowMs();
     const int opens = lib_.Count("Init_HIDHandle");
     Arrive(variant);
     system_->JoinAllThreads();
     EXPECT_EQ(system_->NowMs() - before, 4000u);
     EXPECT_EQ(lib_.Count("Init_HIDHandle") - opens, 1);
-    EXPECT_NE(g_hFirmwareThread.load(), kNullHandle);
+    EXPECT_NE(CurrentUpdate().hFirmwareThread.load(), kNullHandle);
   }
   // With nothing on the bus the list empties, and the worker is started all the same.
   bus_.Unplug(bus_.Present().front().get());
-  g_bUpdatedFromHIDMode = 1;
+  CurrentUpdate().bUpdatedFromHIDMode = 1;
   system_->SetFailThreadCreation(true);
   Arrive(ArrivalVariant::kFull);
   EXPECT_TRUE(dialog_.ComboItems().empty());
@@ -153,7 +155,7 @@ TEST_F(DeviceChangeTest, RemovalsWaitOutAnUpdateAndTheLastOneFreesTheWarningDial
   auto camera = Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"G1");
   ASSERT_EQ(SetInitialDeviceValue(), 1);
   bus_.Unplug(camera.get());
-  for (Flag* busy : {&g_bUpdatedFromHIDMode, &g_bDownloadInProgress}) {
+  for (Flag* busy : {&CurrentUpdate().bUpdatedFromHIDMode, &CurrentUpdate().bDownloadInProgress}) {
     *busy = 1;
     Event(kDbtDeviceRemoveComplete, Cls::kHid);
     Event(kDbtDeviceRemoveComplete, Cls::kUsbDevice);
@@ -180,17 +182,17 @@ TEST_F(DeviceChangeTest, RemovalsWaitOutAnUpdateAndTheLastOneFreesTheWarningDial
 TEST_F(DeviceChangeTest, VideoArrivalSelectsTheUpdatedCameraAgainBySerial) {
   Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"A1");
   Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"B2");
-  CopyText(g_USBUniqueID, L"B2");
-  g_bMatchByUniqueID = 1;
-  g_bDownloadInProgress = 1;
+  CopyText(CurrentUpdate().USBUniqueID, L"B2");
+  CurrentUpdate().bMatchByUniqueID = 1;
+  CurrentUpdate().bDownloadInProgress = 1;
   Event(kDbtDeviceArrival, Cls::kHid);
   EXPECT_TRUE(dialog_.ComboItems().empty());  // nothing happens while data is being sent
 
-  g_bDownloadInProgress = 0;
+  CurrentUpdate().bDownloadInProgress = 0;
   Event(kDbtDeviceArrival, Cls::kHid);
   EXPECT_EQ(dialog_.ComboItems().size(), 2u);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
-  EXPECT_EQ(g_bMatchByUniqueID.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bMatchByUniqueID.load(), 0);
 }
 
 // The Mirel silicon under the chip vendor's IDs opens the Mirel channel but has no version read

@@ -1,7 +1,7 @@
 #include <string>
 
-#include "app/debug_trace.h"
-#include "app/text.h"
+#include "core/debug_trace.h"
+#include "core/text.h"
 #include "support/bench_fixture.h"
 
 namespace veltra {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "../app/scenario_fixture.h"
-#include "app/resource_ids.h"
+#include "core/resource_ids.h"
 #include "sim/cameras/dfu_cameras.h"
 #include "sim/cameras/nxp_camera.h"
 #include "sim/flash_loader.h"
@@ -190,7 +190,7 @@ std::vector<Case> Cases() {
          EXPECT_EQ(camera.Rom().JumpAddress(), 0u);
          const auto lines = desk.Traffic("1FC9:0135");
          ASSERT_FALSE(lines.empty());
-         EXPECT_TRUE(Has(lines.back(), "\"flag\":0,\"result\":0")) << "sent after the loss";
+         EXPECT_TRUE(Has(lines.back(), "\"flag\":0,\"result\":0")) << lines.back().substr(0, 160);
          EXPECT_TRUE(desk.Traffic("7E51:DF02").empty());
        },
        true,
@@ -210,7 +210,7 @@ std::vector<Case> Cases() {
          EXPECT_FALSE(NxpHoldsNew(desk, device));
          const auto lines = desk.Traffic("7E51:DF02");
          ASSERT_FALSE(lines.empty());
-         EXPECT_TRUE(Has(lines.back(), "\"flag\":0,\"result\":0")) << "sent after the loss";
+         EXPECT_TRUE(Has(lines.back(), "\"flag\":0,\"result\":0")) << lines.back().substr(0, 160);
        },
        true,
        NxpHoldsNew},

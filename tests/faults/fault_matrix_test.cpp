@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "../app/scenario_fixture.h"
-#include "app/resource_ids.h"
+#include "core/resource_ids.h"
 #include "dfu/download_engines.h"
 #include "loaders/fx3_download.h"
 #include "sim/cameras/cx3_camera.h"

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/resource_ids.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
 #include "image/firmware_image.h"
 #include "image_test_support.h"
 #include "support/bench_fixture.h"

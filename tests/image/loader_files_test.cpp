@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/text.h"
 #include "image_test_support.h"
 #include "platform/ports.h"
 #include "support/bench_fixture.h"

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/resource_ids.h"
+#include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "dfu/download_engines.h"
 #include "image/loader_files.h"
 #include "loaders/fx3_download.h"
@@ -147,7 +148,7 @@ TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
   EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{20});
   EXPECT_EQ(Sent(WM_APP_PROGRESS).size(), 20u);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
-  EXPECT_EQ(g_bDownloadComplete.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
   EXPECT_EQ(imagePart1.data, nullptr);
 }
 
@@ -175,7 +176,7 @@ TEST_F(NxpDownloadTest, DataReportsAndTheImageSizeAtTheirLimits) {
   // Nothing is sent without an image, nor for one byte more than the byte count can carry.
   log_.str("");
   dialog_.ClearRecords();
-  g_bDownloadComplete = 0;
+  CurrentUpdate().bDownloadComplete = 0;
   ReleasePayload(imagePart2);
   EXPECT_EQ(DoDownloadNXPFirmware(), 0);
   imagePart2.data = static_cast<std::uint8_t*>(std::calloc(0x1000000 + 1, 1));
@@ -184,7 +185,7 @@ TEST_F(NxpDownloadTest, DataReportsAndTheImageSizeAtTheirLimits) {
   EXPECT_EQ(DoDownloadNXPCypress(), 0u);  // no flash loader loaded either
   EXPECT_TRUE(Log("hid_out").empty());
   EXPECT_TRUE(dialog_.Messages().empty());
-  EXPECT_EQ(g_bDownloadComplete.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 0);
 }
 
 // Known behaviour: a lost data report is only traced, and the flash loader writes what it gets

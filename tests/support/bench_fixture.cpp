@@ -1,6 +1,6 @@
 #include "support/bench_fixture.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/text.h"
+#include "core/text.h"
 #include "platform/ports.h"
 
 namespace veltra::test {

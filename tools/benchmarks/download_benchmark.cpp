@@ -15,10 +15,10 @@
 #include <ctime>
 #include <ostream>
 
-#include "app/app_state.h"
+#include "camera/update_worker.h"
+#include "core/app_state.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
-#include "dfu/update_worker.h"
 #include "image/firmware_image.h"
 #include "platform/ports.h"
 #include "sim/bus.h"
@@ -108,7 +108,7 @@ void BM_DownloadOverhead1MiB(benchmark::State& state) {
 
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
-    const std::uint32_t result = veltra::UpdateFirmware();
+    const std::uint32_t result = veltra::UpdateFirmware(veltra::CurrentUpdate());
     const std::clock_t cpuEnd = std::clock();
     const auto end = std::chrono::steady_clock::now();
 

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"

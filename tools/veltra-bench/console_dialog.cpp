@@ -1,7 +1,7 @@
 #include "veltra-bench/console_dialog.h"
 
-#include "app/resource_ids.h"
-#include "app/text.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "dfu/dfu_requests.h"
 
 namespace veltra::bench {

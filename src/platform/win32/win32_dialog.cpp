@@ -11,9 +11,9 @@
 // The port's method has the name the A/W macro would rename; the W function is called by name.
 #undef RegisterDeviceNotification
 
-#include "app/app_state.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
 #include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"
 

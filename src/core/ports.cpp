@@ -6,8 +6,12 @@ namespace {
 Ports g_ports;
 }
 
-Ports& ports() { return g_ports; }
+Ports& ports() {
+  return g_ports;
+}
 
-void InstallPorts(const Ports& set) { g_ports = set; }
+void InstallPorts(const Ports& set) {
+  g_ports = set;
+}
 
 }  // namespace veltra

@@ -1,9 +1,10 @@
-#include "app/ui_state.h"
+#include "devices/ui_state.h"
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/selected_record.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/update_session.h"
+#include "devices/selected_record.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -102,7 +103,7 @@ void Apply(const Step& step) {
       dialog.EnableItem(step.id, true);
       break;
     case Act::kExitUnlessHid:
-      if (g_bUpdatedFromHIDMode.load() == 0) {
+      if (CurrentUpdate().bUpdatedFromHIDMode.load() == 0) {
         dialog.EnableItem(step.id, true);
       }
       break;

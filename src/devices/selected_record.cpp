@@ -1,6 +1,6 @@
-#include "app/selected_record.h"
+#include "devices/selected_record.h"
 
-#include "app/text.h"
+#include "core/text.h"
 
 namespace veltra {
 

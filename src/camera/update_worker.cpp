@@ -1,11 +1,13 @@
 // The update worker: settles the camera in dfuIDLE, runs the engine that fits the chosen file,
 // ends the DFU transfer and tells the user how it went, putting the dialog's controls back.
-#include "dfu/update_worker.h"
+#include "camera/update_worker.h"
 
-#include "app/app_state.h"
-#include "app/debug_trace.h"
-#include "app/resource_ids.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/resource_ids.h"
+#include "core/text.h"
+#include "core/ui_texts.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
@@ -40,17 +42,11 @@ constexpr std::uint8_t kManifestSync = 6;
 constexpr std::uint8_t kError = 10;
 }  // namespace state
 
-constexpr wchar_t kCaptionError[] = L"Error";
-constexpr wchar_t kCaptionSuccess[] = L"Success";
 constexpr wchar_t kTextGetStatusFailed[] = L"Get Status Failed!";
 constexpr wchar_t kTextChangeStateFailed[] = L"Change State Failed!";
 constexpr wchar_t kTextUsbFailure[] = L"USB Communication Failure!";
 constexpr wchar_t kTextMcuFailed[] = L"MCU firmware update failed. Please retry again...!!";
 constexpr wchar_t kTextFpgaFailed[] = L"Firmware update failed. Please retry again...!!";
-constexpr wchar_t kTextDownloadFailed[] = L"Firmware Download Failed!";
-constexpr wchar_t kTextSuccess[] =
-    L"Firmware Downloaded Successfully!\r\nDonot Reset the Device.\r\nDevice will boot "
-    L"automatically after completing firmware update!";
 constexpr wchar_t kPescaUpdatePid[] = L"DF01";
 
 enum class StateChange { kReady, kStatusFailed, kNotIdle };
@@ -104,19 +100,9 @@ void ResetControls() {
   Dialog().ShowItem(IDC_PROGRESS_BAR, false);
 }
 
-// Every failed update ends the whole update, not only this worker. Left set, the mode-switch flag
-// would make every later removal be ignored and every arrival restart a worker for a camera that
-// is no longer being updated, and a first pass written before the failure would make the next
-// update of the camera skip its first pass.
-void ClearUpdateFlags() {
-  ClearDownloadFlags();
-  g_bUpdatedFromHIDMode = 0;
-  g_bIsStartUpdatedFromDFU = 0;
-  g_bMatchByUniqueID = 0;
-}
-
-std::uint32_t EndWithUsbFailure() {
-  ClearUpdateFlags();
+// Every failed update ends the whole update, not only this worker (see UpdateSession::EndFailed).
+std::uint32_t EndWithUsbFailure(UpdateSession& update) {
+  update.EndFailed();
   // Nothing was sent, so nothing is blinking for a reason any more: an idle dialog stays quiet.
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().MessageBox(kTextUsbFailure, kCaptionError, kMbIconError);
@@ -124,9 +110,9 @@ std::uint32_t EndWithUsbFailure() {
   return 0;
 }
 
-std::uint32_t EndWithEngineFailure() {
-  ClearUpdateFlags();
-  g_blinkState = kBlinkShown;
+std::uint32_t EndWithEngineFailure(UpdateSession& update) {
+  update.EndFailed();
+  update.blinkState = kBlinkShown;
   Dialog().KillTimer(IDT_BLINK_VERIFY);
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().ProgressSetPos(0);
@@ -141,8 +127,8 @@ std::uint32_t EndWithEngineFailure() {
 }
 
 // The selected record is a Pesca camera in its update mode: it finishes with the Warning dialog.
-bool SelectedIsPescaUpdateMode() {
-  if (g_bPescaDevice.load() == 0) {
+bool SelectedIsPescaUpdateMode(const UpdateSession& update) {
+  if (update.bPescaDevice.load() == 0) {
     return false;
   }
   const int index = g_nSelectedIndex.load();
@@ -157,7 +143,7 @@ bool SelectedIsPescaUpdateMode() {
 // The status read after it is what starts the manifest, and its answer is the camera's last word
 // before it leaves to boot: a read that fails is repeated a few times, and the update fails when
 // the camera never answers or answers with its error state.
-bool EndDfuTransfer() {
+bool EndDfuTransfer(UpdateSession& update) {
   if (SendZeroLengthPkt() == 0) {
     DebugPrint(1, L"UpdateFirmware :: SendZeroLengthPkt failed ++\n");
     return false;
@@ -169,9 +155,9 @@ bool EndDfuTransfer() {
     }
     answered = GetStatus(&dfu_status) != 0;
   }
-  FormatText(g_statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
+  FormatText(update.statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
              static_cast<int>(dfu_status.bState));
-  RawTrace(g_statusText);
+  RawTrace(update.statusText);
   if (!answered || dfu_status.bState == state::kError) {
     DebugPrint(1, L"UpdateFirmware :: no manifest after the end of the download ++\n");
     return false;
@@ -179,25 +165,25 @@ bool EndDfuTransfer() {
   return true;
 }
 
-std::uint32_t EndWithSuccess() {
-  g_bDownloadInProgress = 0;
-  if (g_bDownloadComplete.load() == 0) {
+std::uint32_t EndWithSuccess(UpdateSession& update) {
+  update.bDownloadInProgress = 0;
+  if (update.bDownloadComplete.load() == 0) {
     // First pass of a combined image: the camera comes back for the second part. Should it not,
     // timer 2 ends the update with a message once the Warning dialog's wait has passed.
-    g_bAwaitingModeSwitch = 1;
+    update.bAwaitingModeSwitch = 1;
     Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kSecondPassWaitMs);
     DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
     return 1;
   }
-  g_bIsStartUpdatedFromDFU = 0;
-  g_bUpdatedFromHIDMode = 0;
-  g_blockCount = 0;
-  g_bDownloadComplete = 0;
+  update.bIsStartUpdatedFromDFU = 0;
+  update.bUpdatedFromHIDMode = 0;
+  update.blockCount = 0;
+  update.bDownloadComplete = 0;
   Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
-  if (SelectedIsPescaUpdateMode()) {
+  if (SelectedIsPescaUpdateMode(update)) {
     Dialog().DialogBoxModal(IDD_WARNING_DIALOG);
   } else {
-    Dialog().MessageBox(kTextSuccess, kCaptionSuccess, kMbIconExclamation);
+    Dialog().MessageBox(kTextDownloadSucceeded, kCaptionSuccess, kMbIconExclamation);
   }
   DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
   return 1;
@@ -205,7 +191,7 @@ std::uint32_t EndWithSuccess() {
 
 }  // namespace
 
-std::uint32_t UpdateFirmware() {
+std::uint32_t UpdateFirmware(UpdateSession& update) {
   DebugPrint(1, L"UpdateFirmware::THreadCreated++++   ++\n");
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().SetTimer(IDT_BLINK_ERASE, kBlinkEraseTimerMs);
@@ -220,19 +206,27 @@ std::uint32_t UpdateFirmware() {
     switch (ChangeToDFUIdleState()) {
       case StateChange::kStatusFailed:
         Dialog().MessageBox(kTextGetStatusFailed, kCaptionError, kMbIconError | kMbTopmost);
-        return EndWithUsbFailure();
+        return EndWithUsbFailure(update);
       case StateChange::kNotIdle:
         Dialog().MessageBox(kTextChangeStateFailed, kCaptionError, kMbIconError);
-        return EndWithUsbFailure();
+        return EndWithUsbFailure(update);
       case StateChange::kReady:
         break;
     }
     result = RunEngine();
   }
-  if (result == 0 || (dfuRoute && !EndDfuTransfer())) {
-    return EndWithEngineFailure();
+  if (result == 0 || (dfuRoute && !EndDfuTransfer(update))) {
+    return EndWithEngineFailure(update);
   }
-  return EndWithSuccess();
+  return EndWithSuccess(update);
+}
+
+void StartUpdateWorker(UpdateSession& update) {
+  const Handle thread = Sys().StartThread([&update] { return UpdateFirmware(update); });
+  update.hFirmwareThread = thread;
+  if (thread == kNullHandle) {
+    Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
+  }
 }
 
 }  // namespace veltra

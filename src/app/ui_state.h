@@ -1,8 +1,0 @@
-#pragma once
-
-namespace veltra {
-
-// Puts the main dialog's controls into one of the UI_STATE_* groups (app/resource_ids.h).
-void SetUIState(int state);
-
-}  // namespace veltra

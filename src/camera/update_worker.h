@@ -1,0 +1,17 @@
+// The update worker: one firmware download of the DFU or NXP route, from the state check to the
+// user's message. Runs on its own thread, started by the update dispatch or by the device-change
+// handling when the camera returns in its update mode; it works on the update session it is given.
+#pragma once
+
+#include "core/update_session.h"
+#include "platform/types.h"
+
+namespace veltra {
+
+std::uint32_t UpdateFirmware(UpdateSession& update);
+
+// Starts UpdateFirmware on a thread of its own and keeps its handle in the session; tells the
+// user when no thread could be created.
+void StartUpdateWorker(UpdateSession& update);
+
+}  // namespace veltra
