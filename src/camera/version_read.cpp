@@ -11,6 +11,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "devices/known_devices.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -35,12 +36,6 @@ constexpr wchar_t kCx3Format[] =
     L"ISP firmware version = 0x%x.0x%x (%d.%d)\nISP firmware Build date = %ls \n"
     L"ISP firmware Build time = %ls \n";
 
-constexpr wchar_t kMakerVendorId[] = L"7E51";
-constexpr wchar_t kPescaPid1[] = L"C123";
-constexpr wchar_t kPescaPid2[] = L"C129";
-constexpr wchar_t kTarsaPid[] = L"C05C";
-constexpr wchar_t kMirelPid[] = L"C181";
-
 // The selector the Pesca version call takes.
 constexpr std::int32_t kPescaVersionSelector = 7;
 
@@ -55,10 +50,6 @@ constexpr std::size_t kStatusByte = 1;
 // Offsets of the ISP reply's two texts.
 constexpr std::size_t kIspDateOffset = 4;
 constexpr std::size_t kIspTimeOffset = 16;
-
-// The command report. Only byte 0 is ever written here, so bytes 1 and 2 stay zero, which is the
-// report layout the camera expects for both queries.
-std::uint8_t g_versionReport[4] = {};
 
 // Shows a version text in a box owned by the main dialog and copies it to the debugger channel.
 void ShowVersion(const wchar_t* text, const wchar_t* caption) {
@@ -83,7 +74,7 @@ void ReadFamilyVersions(int index) {
   CopyProductId(index, pid);
   wchar_t text[kMessageChars];
 
-  if (TextEquals(pid, kPescaPid1) || TextEquals(pid, kPescaPid2)) {
+  if (TextEquals(pid, kPidPesca) || TextEquals(pid, kPidPescaSecond)) {
     // The first answer of a Pesca camera may be stale; only the second call's bytes are shown,
     // and it is made only after the first succeeded.
     std::uint8_t version[4] = {};
@@ -94,7 +85,7 @@ void ReadFamilyVersions(int index) {
       ShowVersion(text, kVersionCaption);
     }
   }
-  if (TextEquals(pid, kTarsaPid)) {
+  if (TextEquals(pid, kPidTarsa)) {
     std::uint8_t version[4] = {};
     if (CameraLib().GetTarsaFirmwareVersion(version) != 0) {
       FormatText(text, kMessageChars, kTarsaFormat, int{version[0]}, int{version[1]},
@@ -102,7 +93,7 @@ void ReadFamilyVersions(int index) {
       ShowVersion(text, kVersionCaption);
     }
   }
-  if (TextEquals(pid, kMirelPid)) {
+  if (TextEquals(pid, kPidMirel)) {
     std::uint8_t major = 0;
     std::uint8_t minor = 0;
     std::uint16_t build = 0;
@@ -116,8 +107,10 @@ void ReadFamilyVersions(int index) {
 // Sends one query and polls for its reply. False when a reply could not be read (the route ends
 // silently); true otherwise, also when the status never turned ready.
 bool QueryCx3(std::uint8_t command, std::uint8_t (&reply)[kReplyBytes]) {
-  g_versionReport[0] = command;
-  CameraLib().SetHidReport(g_versionReport, kQueryLength);
+  // The command report: the command in byte 0, bytes 1 and 2 zero, the layout the camera expects
+  // for both queries.
+  std::uint8_t report[4] = {command, 0, 0, 0};
+  CameraLib().SetHidReport(report, kQueryLength);
   for (int poll = 0; poll < kMaxReplyPolls; ++poll) {
     Sys().Sleep(kReplyPollMs);
     if (CameraLib().GetHidReport(reply) != 1) {
@@ -172,7 +165,7 @@ void ReadExtensionUnitVersion(int index) {
   }
   wchar_t vid[20];
   CopyVendorId(index, vid);
-  if (!TextEquals(vid, kMakerVendorId)) {
+  if (!TextEquals(vid, kVidMaker)) {
     return;
   }
 

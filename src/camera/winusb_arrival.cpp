@@ -12,6 +12,7 @@
 #include "core/text.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
+#include "devices/known_devices.h"
 #include "devices/ui_state.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
@@ -28,9 +29,6 @@ namespace {
 // opened; the flash loader's HID interface needs a moment more.
 constexpr std::uint32_t kArrivalSettleMs = 2000;
 constexpr std::uint32_t kHidLoaderSettleMs = 2000;
-
-constexpr wchar_t kPescaUpdateModePid[] = L"DF01";
-constexpr wchar_t kFlashLoaderPid[] = L"DF02";
 
 // Whether record i's path was on the bus when the update started. Both sides are upper-cased in
 // place, so the table and the saved paths hold upper-case paths afterwards.
@@ -52,7 +50,7 @@ bool WasOnBusBefore(int i, int count) {
 // as failed.
 void OpenReturningCamera(int i, ArrivalVariant variant) {
   const wchar_t* path = g_DeviceTable[i].devicePath;
-  if (ProductIdIs(i, kFlashLoaderPid)) {
+  if (ProductIdIs(i, kPidFlashLoader)) {
     Sys().Sleep(kHidLoaderSettleMs);
     if (CameraLib().Init_HIDHandle(path) == 0 && variant == ArrivalVariant::kNoMirel) {
       DebugPrint(1, L"Init_HIDHandle Failed \r\n");
@@ -77,7 +75,7 @@ void FindReturningCamera(ArrivalVariant variant) {
     g_nLastSelectedIndex = i;
     ReleaseDfuHandles();
     const std::uint8_t imageType = g_imageType.load();
-    if (ProductIdIs(i, kPescaUpdateModePid) && (imageType == 1 || imageType == 2)) {
+    if (ProductIdIs(i, kPidPescaUpdateMode) && (imageType == 1 || imageType == 2)) {
       CurrentUpdate().bWriteFirstPart =
           1;  // a combined image goes in two passes, the first one now
     }

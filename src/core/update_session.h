@@ -30,7 +30,11 @@ class UpdateSession {
   wchar_t USBUniqueID[kUniqueIDChars] = {};
   Flag bMatchByUniqueID{0};
   Flag bUpdateDeviceGone{1};  // 1 at start
-  Flag bAllDevicesGone{0};    // a removal left nothing on the bus (read by the Warning dialog)
+  // Set when a removal of a USB device left nothing on the bus (the updated camera has gone to
+  // restart), cleared when a rebuild finds a device again. The Warning dialog reads it as it
+  // comes up: a removal handled before the dialog existed could neither stop its time-out nor
+  // enable its OK.
+  Flag bAllDevicesGone{0};
 
   // ---- the route the update took ----
   Flag bUpdatedFromHIDMode{0};     // began with a mode switch from the camera's normal mode
@@ -60,8 +64,9 @@ class UpdateSession {
   // Clears the download's flags and block count.
   void ClearDownload();
   // The end of a failed update, the one place that says what a failure leaves behind: no
-  // download flags, no pass of a two-pass image, no route, so that later removals are handled
-  // and later arrivals start no worker for a camera that is no longer being updated.
+  // download flags, no pass of a two-pass image (the next update of the camera starts with its
+  // first pass), no route and no serial match (later removals are handled and later arrivals
+  // start no worker for a camera that is no longer being updated), and no mode-switch wait.
   void EndFailed();
   // Back to the start-up values (a fresh program).
   void Reset();

@@ -64,7 +64,7 @@ void EndUpdateWithoutLoader() {
   if (CurrentUpdate().bUpdatedFromHIDMode.exchange(0) == 0) {
     return;
   }
-  CurrentUpdate().bMatchByUniqueID = 0;
+  CurrentUpdate().EndFailed();
   CurrentUpdate().bAwaitingModeSwitch = 0;
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);

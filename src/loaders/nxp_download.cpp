@@ -215,15 +215,15 @@ std::uint32_t DoDownloadNXPCypress() {
   }
 }
 
-int DoDownloadNXPFirmware() {
+int DoDownloadNXPFirmware(UpdateSession& update) {
   // The flash loader takes the byte count in three bytes; a larger image, or none at all, would
   // have the flash erased for a write that cannot be right, so nothing is sent.
   if (imagePart2.data == nullptr || imagePart2.length == 0 || imagePart2.length > kByteCountMask) {
     DebugPrint(1, L"DoDownloadNXPFirmware :: no image of a size the flash loader accepts\n");
     return 0;
   }
-  CurrentUpdate().blockCount = 0;
-  CurrentUpdate().bDownloadInProgress = 1;
+  update.blockCount = 0;
+  update.bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadNXPFirmware ++\n");
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().ShowItem(IDC_STATIC_UPDATING, true);
@@ -235,7 +235,7 @@ int DoDownloadNXPFirmware() {
     return 0;
   }
   ReleasePayload(imagePart1);
-  CurrentUpdate().bDownloadComplete = 1;
+  update.bDownloadComplete = 1;
   return 1;
 }
 

@@ -2,6 +2,7 @@
 // the firmware into FlexSPI NOR flash over MCU-Bootloader commands, both as HID reports.
 #pragma once
 
+#include "core/update_session.h"
 #include "platform/types.h"
 
 namespace veltra {
@@ -13,6 +14,6 @@ std::uint32_t DoDownloadNXPCypress();
 // Run by the update worker. 1 once every report of the image went out; 0 when a report was not
 // delivered (nothing more is sent), or when there is no image to send or it is 16 MiB or larger,
 // which the flash loader's byte count cannot express: then nothing is sent.
-int DoDownloadNXPFirmware();
+int DoDownloadNXPFirmware(UpdateSession& update);
 
 }  // namespace veltra
