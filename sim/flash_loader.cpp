@@ -158,6 +158,9 @@ BlStatus FlashLoader::EraseRegion(std::uint32_t address, std::uint32_t count,
   std::uint64_t end = static_cast<std::uint64_t>(address) + count;
   end = (end + kFlashSectorSize - 1) / kFlashSectorSize * kFlashSectorSize;
   flash_.Fill(static_cast<std::uint32_t>(first), static_cast<std::size_t>(end - first), kErased);
+  if (first <= kFlashImageAddress && kFlashImageAddress < end) {
+    imageWhole_ = false;
+  }
   return BlStatus::kSuccess;
 }
 
@@ -179,6 +182,11 @@ BlStatus FlashLoader::WriteMemory(const nxp::BlCommand& command) {
     return BlStatus::kSuccess;
   }
   dataPhase_ = true;
+  // A write that starts the boot image leaves it unbootable until its last byte has arrived.
+  writeIsImage_ = toFlash && address == kFlashImageAddress;
+  if (writeIsImage_) {
+    imageWhole_ = false;
+  }
   writeRecord_ = commands_.size() - 1;
   writeAddress_ = address;
   writeLeft_ = count;
@@ -209,6 +217,10 @@ void FlashLoader::OnData(const std::uint8_t* data, std::size_t length) {
 
 void FlashLoader::EndDataPhase(BlStatus status) {
   dataPhase_ = false;
+  if (writeIsImage_ && status == BlStatus::kSuccess) {
+    imageWhole_ = true;
+  }
+  writeIsImage_ = false;
   if (writeRecord_ < commands_.size()) {
     commands_[writeRecord_].status = status;
   }
@@ -227,6 +239,7 @@ void FlashLoader::Restart() {
   writeToFlash_ = false;
   dataPackets_ = 0;
   dataBytes_ = 0;
+  writeIsImage_ = false;
 }
 
 std::vector<std::uint8_t> FlashLoader::Ram(std::uint32_t address, std::size_t length) const {

@@ -79,6 +79,10 @@ class FlashLoader {
   int DataPackets() const { return dataPackets_; }
   std::uint64_t DataBytes() const { return dataBytes_; }
   std::map<std::uint32_t, std::uint32_t> Properties() const { return properties_; }
+  // The image at kFlashImageAddress was written whole: no erase or write has touched it since
+  // a write of it took all its bytes (true for the factory image). Kept across restarts, as it
+  // describes the flash.
+  bool ImageWhole() const { return imageWhole_; }
 
  private:
   Result OnCommand(const nxp::BlCommand& command);
@@ -105,6 +109,8 @@ class FlashLoader {
   bool writeToFlash_ = false;
   int dataPackets_ = 0;
   std::uint64_t dataBytes_ = 0;
+  bool writeIsImage_ = false;  // the open data phase writes the boot image
+  bool imageWhole_ = true;
 };
 
 }  // namespace veltra::sim

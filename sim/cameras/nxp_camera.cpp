@@ -123,7 +123,9 @@ void NxpCamera::PowerCycle() {
 
 void NxpCamera::Restart() {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  mode_ = FlashBoots(flash_) ? Mode::kCamera : Mode::kRom;
+  // The boot ROM checks the boot block; an image cut short would crash on start, so a chip whose
+  // image was not written whole stays in its ROM.
+  mode_ = FlashBoots(flash_) && loader_.ImageWhole() ? Mode::kCamera : Mode::kRom;
   rom_.Restart();
 }
 

@@ -6,8 +6,9 @@
 //  - ROM (1FC9:0135, HID): sim::Rt1060Rom; a jump to the loaded flash loader makes it leave and
 //    come back as the flash loader.
 //  - flash loader (7E51:DF02, HID): sim::FlashLoader over the camera's FlexSPI NOR flash; at the
-//    end of the session (or a reset) the chip restarts and boots the flash when it holds a boot
-//    configuration block and an image, back as 7E51:C2A0; otherwise it comes back as the ROM.
+//    end of the session (or a reset, or a power cycle) the chip restarts and boots the flash when
+//    it holds a boot configuration block and an image that was written whole (an erase or a write
+//    broken off leaves none), back as 7E51:C2A0; otherwise it comes back as the ROM.
 #pragma once
 
 #include <cstdint>

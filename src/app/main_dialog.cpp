@@ -35,6 +35,23 @@ void Blink(const wchar_t* text) {
   }
 }
 
+void OnUpdateDone();
+
+// Timer 2 ran out: the camera did not come back in update mode after the mode switch, or not for
+// the second pass after the first. Nothing else would end the update, so it ends here as a failed
+// update does: every update flag cleared, the controls and EXIT back, and the user told what to do.
+void EndUpdateCameraNotBack() {
+  UpdateSession& update = CurrentUpdate();
+  const bool firstPassWritten = update.bFirstPartWritten.load() != 0;
+  update.bAwaitingModeSwitch = 0;
+  update.EndFailed();
+  Dialog().KillTimer(IDT_BLINK_ERASE);
+  Dialog().KillTimer(IDT_BLINK_VERIFY);
+  OnUpdateDone();
+  Dialog().MessageBox(firstPassWritten ? kTextSecondPassMissing : kTextModeSwitchMissing,
+                      kCaptionError, kMbIconError);
+}
+
 void OnTimer(std::uintptr_t id) {
   switch (id) {
     case IDT_BLINK_ERASE:
@@ -44,11 +61,10 @@ void OnTimer(std::uintptr_t id) {
       Blink(kTextVerifying);
       break;
     case IDT_TIMER_FOR_HD_ISSUE:
-      // The camera did not come back within a minute of the mode switch: give the user a way out.
       if (CurrentUpdate().bAwaitingModeSwitch.load() != 0) {
         DebugPrint(1, L"IDT_TIMER_FOR_HD_ISSUE elapsed\r\n");
         Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-        Dialog().EnableItem(IDC_BTN_EXIT, true);
+        EndUpdateCameraNotBack();
       }
       break;
     case IDT_WARNING_TIMEOUT:

@@ -86,14 +86,12 @@ void ModeSwitch(Family family) {
       CurrentUpdate().updateResult = result;
       break;
   }
-  // A failed command is only traced: timer 2 gives EXIT back if the camera never returns.
+  // A failed command is only traced: a camera may switch all the same. Timer 2 ends the update
+  // with a message if the camera does not come back, for every family.
   if (result == 0) {
     DebugPrint(1, kTraceSwitchFailed);
   }
-
-  if (family != Family::kTarsa) {
-    Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kModeSwitchTimeoutMs);
-  }
+  Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kModeSwitchTimeoutMs);
   if (family == Family::kGeneric) {
     Dialog().SetItemText(IDC_STATIC_UPDATING, L"");
   } else {
@@ -144,6 +142,9 @@ bool Cx3EraseAndReset() {
     std::memset(reply, 0, sizeof reply);
     if (library.GetHidReport(reply) != 1) {
       DebugPrint(1, L"Flash Erase failed\r\n");
+      // The camera did not answer its erase: the update ends here, and the user is told.
+      Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
+      Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
       return false;
     }
     erased = reply[kReplyStatus] == kStatusDone;
@@ -171,6 +172,10 @@ bool Cx3EraseAndReset() {
       DebugPrint(1, L"Reset Failed\n");
     }
   }
+  // The camera's boot ROM is expected next; timer 2 ends the update with a message when nothing
+  // arrives (an erase that never completed, a reset that never took).
+  CurrentUpdate().bAwaitingModeSwitch = 1;
+  Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kModeSwitchTimeoutMs);
   ShowUpdateControls();
   return true;
 }

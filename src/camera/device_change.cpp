@@ -17,6 +17,7 @@
 #include "devices/reidentify.h"
 #include "devices/ui_state.h"
 #include "dfu/download_engines.h"
+#include "loaders/fx3_download.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -166,6 +167,7 @@ void OnDeviceChange(const DeviceChange& change) {
       return;
     }
     g_nDeviceCount = 0;  // every handler enumerates into an empty table
+    LoaderDeviceLeft();  // a boot ROM whose load failed is taken over again when it returns
     if (change.cls == DeviceInterfaceClass::kHid) {
       SetDeviceRemoveValueForVideoDevice();
     } else if (change.cls == DeviceInterfaceClass::kUsbDevice) {

@@ -24,6 +24,12 @@ constexpr std::uint32_t kBlinkEraseTimerMs = 400;
 constexpr std::uint32_t kFailurePauseMs = 10;
 constexpr int kBlinkShown = 5;
 constexpr std::size_t kNxpRefusalChars = 256;
+// How long the camera may take to come back for the second pass: as long as the Warning dialog
+// waits for a camera to finish its update.
+constexpr std::uint32_t kSecondPassWaitMs = 180000;
+// Status reads after the end of a download, and the pause between them.
+constexpr int kEndStatusReads = 5;
+constexpr std::uint32_t kEndStatusRetryMs = 100;
 
 // DFU 1.1 request numbers the state change sends as vendor commands.
 constexpr std::uint8_t kCommandDetach = 0;
@@ -144,19 +150,40 @@ bool SelectedIsPescaUpdateMode(const UpdateSession& update) {
   return TextEqualsNoCase(g_DeviceTable[index].pidText, kPidPescaUpdateMode);
 }
 
-std::uint32_t EndWithSuccess(UpdateSession& update, bool dfuRoute) {
-  if (dfuRoute) {
-    // The zero-length request ends the DFU transfer; neither it nor the read after it can change
-    // the outcome any more.
-    SendZeroLengthPkt();
-    GetStatus(&dfu_status);
-    FormatText(update.statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
-               static_cast<int>(dfu_status.bState));
-    RawTrace(update.statusText);
+// The zero-length request ends the DFU transfer: only when the camera has taken it does it
+// manifest what it received, so a refused one fails the update as a refused data request does.
+// The status read after it is what starts the manifest, and its answer is the camera's last word
+// before it leaves to boot: a read that fails is repeated a few times, and the update fails when
+// the camera never answers or answers with its error state.
+bool EndDfuTransfer(UpdateSession& update) {
+  if (SendZeroLengthPkt() == 0) {
+    DebugPrint(1, L"UpdateFirmware :: SendZeroLengthPkt failed ++\n");
+    return false;
   }
+  bool answered = false;
+  for (int read = 0; read < kEndStatusReads && !answered; ++read) {
+    if (read > 0) {
+      Sys().Sleep(kEndStatusRetryMs);
+    }
+    answered = GetStatus(&dfu_status) != 0;
+  }
+  FormatText(update.statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
+             static_cast<int>(dfu_status.bState));
+  RawTrace(update.statusText);
+  if (!answered || dfu_status.bState == state::kError) {
+    DebugPrint(1, L"UpdateFirmware :: no manifest after the end of the download ++\n");
+    return false;
+  }
+  return true;
+}
+
+std::uint32_t EndWithSuccess(UpdateSession& update) {
   update.bDownloadInProgress = 0;
   if (update.bDownloadComplete.load() == 0) {
-    // First pass of a combined image: the camera comes back for the second part.
+    // First pass of a combined image: the camera comes back for the second part. Should it not,
+    // timer 2 ends the update with a message once the Warning dialog's wait has passed.
+    update.bAwaitingModeSwitch = 1;
+    Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kSecondPassWaitMs);
     DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
     return 1;
   }
@@ -206,10 +233,10 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
     }
     result = RunEngine(update);
   }
-  if (result == 0) {
+  if (result == 0 || (dfuRoute && !EndDfuTransfer(update))) {
     return EndWithEngineFailure(update);
   }
-  return EndWithSuccess(update, dfuRoute);
+  return EndWithSuccess(update);
 }
 
 void StartUpdateWorker(UpdateSession& update) {

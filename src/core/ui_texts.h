@@ -16,6 +16,12 @@ constexpr const wchar_t* kTextDownloadSucceeded =
     L"automatically after completing firmware update!";
 constexpr const wchar_t* kTextThreadFailed = L"Could'nt Create Thread";
 constexpr const wchar_t* kTextCheckFilePath = L"Check File Path!";
+constexpr const wchar_t* kTextModeSwitchMissing =
+    L"The camera did not enter its firmware update mode.\r\nPlease re-plug the camera and try "
+    L"again.";
+constexpr const wchar_t* kTextSecondPassMissing =
+    L"The camera did not come back for the rest of the firmware.\r\nPlease re-plug the camera "
+    L"and try again.";
 
 // Captions.
 constexpr const wchar_t* kCaptionError = L"Error";

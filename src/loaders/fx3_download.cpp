@@ -187,44 +187,58 @@ int DownloadBufferToDevice(const std::uint8_t* data, std::uint32_t length, std::
   }
 }
 
-std::uint32_t DoDownloadCypress() {
+namespace {
+
+std::uint32_t LoadBootImage() {
+  std::vector<std::uint8_t> buffer;
   try {
-    DebugPrint(1, L"DoDownloadCypress ++\r\n");
-    g_bLoaderDownloadBusy = 1;
-    std::vector<std::uint8_t> buffer;
-    try {
-      buffer.resize(kMaxChunk);
-    } catch (const std::bad_alloc&) {
-      DebugPrint(1, L"Memory Aloocation FAiled..\r\n");
-      return 0;
-    }
-    if (g_loaderImage.data == nullptr) {
-      DebugPrint(1, L"DoDownloadCypress :: no boot image loaded\r\n");
-      return 0;
-    }
-    Fx3BootImage parsed;
-    const Fx3ImageError error =
-        ParseFx3BootImage(g_loaderImage.data, g_loaderImage.length, &parsed);
-    if (error != Fx3ImageError::kNone) {
-      RawTrace(ImageErrorTrace(error));
-      return 0;
-    }
-    for (const Fx3Section& section : parsed.sections) {
-      if (!SendSection(g_loaderImage.data, section, buffer.data())) {
-        return 0;
-      }
-    }
-    // The entry request: no data, the entry address in wValue/wIndex. The controller restarts
-    // with the loaded program, so the request may well fail; nothing depends on its outcome.
-    DownloadBufferToDevice(buffer.data(), 0, parsed.entryAddress);
-    ReleasePayload(g_loaderImage);
-    g_bLoaderDownloadBusy = 0;
-    DebugPrint(1, L"DoDownloadCypress --\r\n");
-    return 1;
-  } catch (...) {
-    DebugPrint(1, L"Exception DoDownloadCypress...\r\n");
+    buffer.resize(kMaxChunk);
+  } catch (const std::bad_alloc&) {
+    DebugPrint(1, L"Memory Aloocation FAiled..\r\n");
     return 0;
   }
+  if (g_loaderImage.data == nullptr) {
+    DebugPrint(1, L"DoDownloadCypress :: no boot image loaded\r\n");
+    return 0;
+  }
+  Fx3BootImage parsed;
+  const Fx3ImageError error = ParseFx3BootImage(g_loaderImage.data, g_loaderImage.length, &parsed);
+  if (error != Fx3ImageError::kNone) {
+    RawTrace(ImageErrorTrace(error));
+    return 0;
+  }
+  for (const Fx3Section& section : parsed.sections) {
+    if (!SendSection(g_loaderImage.data, section, buffer.data())) {
+      return 0;
+    }
+  }
+  // The entry request: no data, the entry address in wValue/wIndex. The controller restarts
+  // with the loaded program, so the request may well fail; nothing depends on its outcome.
+  DownloadBufferToDevice(buffer.data(), 0, parsed.entryAddress);
+  ReleasePayload(g_loaderImage);
+  return 1;
+}
+
+}  // namespace
+
+std::uint32_t DoDownloadCypress() {
+  std::uint32_t loaded = 0;
+  try {
+    DebugPrint(1, L"DoDownloadCypress ++\r\n");
+    BeginLoaderDownload();
+    loaded = LoadBootImage();
+  } catch (...) {
+    DebugPrint(1, L"Exception DoDownloadCypress...\r\n");
+  }
+  if (loaded == 0) {
+    // The ROM keeps waiting with nothing loaded: tell the user, who re-plugs the camera.
+    HoldLoaderAfterFailure();
+    EndUpdateWithoutLoader();
+    return 0;
+  }
+  EndLoaderDownload();
+  DebugPrint(1, L"DoDownloadCypress --\r\n");
+  return 1;
 }
 
 }  // namespace veltra

@@ -10,7 +10,30 @@
 namespace veltra {
 
 // A boot-loader download (FX3 or NXP SDP stage) is running; the device list starts no other.
+// After a failed boot-loader load (FX3 boot image, or a flash loader report not delivered to the
+// RT1060 ROM) it stays set while the ROM is on the bus (taking the same ROM
+// over again at every rebuild of the list would only repeat the failure) and clears once the
+// device leaves, so that a re-plugged camera is loaded again.
 extern Flag g_bLoaderDownloadBusy;
+
+// The busy flag set for a new download, and released after a successful one.
+void BeginLoaderDownload();
+void EndLoaderDownload();
+// During an update, after a boot loader was given its program: the program's arrival on the bus
+// is awaited like the camera's return after a mode switch (timer 2), since a ROM that took the
+// load but did not start it gives no other sign.
+void WaitForLoadedProgram();
+// A boot-loader download failed: keeps the busy flag until the device has left (now or already).
+void HoldLoaderAfterFailure();
+// A device left the bus: releases the busy flag a failed boot-loader download held.
+void LoaderDeviceLeft();
+
+// The camera fell into a boot ROM during an update, and the ROM could not be given its program:
+// the update cannot go on, and nothing else would end it (the ROM's arrival already stopped the
+// mode-switch time-out). Ends it as a failed update ends: the blink stops, the controls come back
+// with EXIT, the user is told, and later arrivals no longer resume it. Nothing when no update
+// waits for the ROM (one found at start-up).
+void EndUpdateWithoutLoader();
 
 std::uint32_t DoDownloadCypress();  // thread body: 1 after the entry request, 0 on failure
 int DownloadBufferToDevice(const std::uint8_t* data, std::uint32_t length, std::uint32_t address);

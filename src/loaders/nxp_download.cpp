@@ -3,8 +3,9 @@
 //     and jumps to it;
 //  2. DoDownloadNXPFirmware: the running flash loader configures the FlexSPI NOR flash, erases it
 //     and writes the image, over MCU-Bootloader commands.
-// No response is read in either stage: the reports are written and only the delivery results of
-// the data reports are looked at.
+// No response is read in either stage: the reports are written and their delivery results are
+// looked at. A report that is not delivered ends its stage at once, and nothing more is sent: the
+// device would otherwise take a half-sent load or image for a whole one.
 #include "loaders/nxp_download.h"
 
 #include "core/app_state.h"
@@ -92,13 +93,13 @@ std::int32_t SendBl(std::uint8_t (&report)[kBlReportSize], std::int32_t flag) {
   return CameraLib().sendNXPHidCmd(report, static_cast<std::int32_t>(kBlReportSize), flag);
 }
 
-void SendBlCommand(std::uint8_t (&report)[kBlReportSize], const BlCommand& command) {
+bool SendBlCommand(std::uint8_t (&report)[kBlReportSize], const BlCommand& command) {
   if (command.count == 2) {
     BuildBlCommandReport(report, command.tag, 0, {command.p0, command.p1});
   } else {
     BuildBlCommandReport(report, command.tag, 0, {command.p0, command.p1, command.p2});
   }
-  SendBl(report, kFlagCommand);
+  return SendBl(report, kFlagCommand) != 0;
 }
 
 std::uint32_t DataReportCount(std::uint32_t length) {
@@ -106,8 +107,8 @@ std::uint32_t DataReportCount(std::uint32_t length) {
 }
 
 // The data phase of WriteMemory. A report that is not delivered is not repeated: the flash loader
-// then holds less than the image, which nothing here can notice.
-void SendImageData(UpdateSession& update, std::uint8_t (&report)[kBlReportSize],
+// would then hold less than the image, so the data phase ends there.
+bool SendImageData(UpdateSession& update, std::uint8_t (&report)[kBlReportSize],
                    const ByteView& image) {
   std::uint32_t offset = 0;
   while (offset < image.length) {
@@ -116,39 +117,80 @@ void SendImageData(UpdateSession& update, std::uint8_t (&report)[kBlReportSize],
       DebugPrint(1, L"sendNXPHidCmd :: BytesLeft calling.....\n");
     }
     offset += BuildBlDataReport(report, image.data + offset, left);
-    if (SendBl(report, kFlagData) != 0) {
-      Dialog().SendToDialog(WM_APP_PROGRESS, update.blockCount.load() + 1, 0);
-      Sys().Sleep(kPauseAfterDataMs);
-    } else {
+    if (SendBl(report, kFlagData) == 0) {
       DebugPrint(1, L"sendNXPHidCmd Failed..");
+      return false;
     }
+    Dialog().SendToDialog(WM_APP_PROGRESS, update.blockCount.load() + 1, 0);
+    Sys().Sleep(kPauseAfterDataMs);
     ++update.blockCount;
   }
+  return true;
 }
 
-// The camera fell into the ROM during an update, and the ROM cannot be given its flash loader: the
-// update cannot go on, and nothing else would end it (the ROM's arrival already stopped the
-// mode-switch time-out). End it as a failed update ends: the blink stops, the controls come back
-// with EXIT, the user is told, and later arrivals no longer resume it.
-void EndUpdateWithoutFlashLoader(UpdateSession& update) {
-  if (update.bUpdatedFromHIDMode.exchange(0) == 0) {
-    return;  // a ROM found at start-up: no update is waiting for it
+// Stage 1 after the checks: error status, write-file, the flash loader's data, the jump, and the
+// first command to the flash loader. False at the first report not delivered; the ROM then has
+// not jumped (or the flash loader was not reached) and the stage is over.
+bool SendFlashLoader() {
+  std::uint8_t sdp[kSdpReportSize];
+  BuildSdpCommandReport(sdp, SdpCommand{kSdpErrorStatus, 0, 0, 0, 0});
+  if (SendSdp(sdp, kFlagCommand) == 0) {
+    return false;
   }
-  update.EndFailed();
-  Dialog().KillTimer(IDT_BLINK_ERASE);
-  Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
-  Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+  BuildSdpCommandReport(
+      sdp, SdpCommand{kSdpWriteFile, kFlashLoaderAddress, 0, kNxpFlashLoaderLength, 0});
+  if (SendSdp(sdp, kFlagCommand) == 0) {
+    return false;
+  }
+  std::uint32_t offset = 0;
+  while (offset < g_loaderImage.length) {
+    offset += BuildSdpDataReport(sdp, g_loaderImage.data + offset, g_loaderImage.length - offset);
+    if (SendSdp(sdp, kFlagData) == 0) {
+      return false;
+    }
+  }
+  BuildSdpCommandReport(sdp, SdpCommand{kSdpJumpAddress, kFlashLoaderAddress, 0, 0, 0});
+  if (SendSdp(sdp, kFlagCommand) == 0) {
+    return false;
+  }
+  // The first MCU-Bootloader command, to reach the flash loader that has just started. Its outcome
+  // is not examined: the ROM leaves the bus as it jumps, and the flash loader arrives as a new
+  // device, so this report may well find no one; the flash loader's arrival resumes the update.
+  std::uint8_t command[kBlReportSize];
+  BuildBlCommandReport(command, kBlTagGetProperty, 0, {kPropertyCurrentVersion, 0});
+  SendBl(command, kFlagCommand);
+  return true;
+}
+
+// Stage 2 after the checks: prepare the flash, WriteMemory with its data phase, and the closing
+// properties. False at the first report not delivered.
+bool SendImage(UpdateSession& update, const ByteView& image) {
+  std::uint8_t report[kBlReportSize];
+  for (const BlCommand& command : kPrepareFlash) {
+    DebugPrint(1, L"%ls", command.trace);
+    if (!SendBlCommand(report, command)) {
+      return false;
+    }
+  }
+  BuildBlCommandReport(report, kBlTagWriteMemory, kBlFlagHasDataPhase,
+                       {kImageAddress, image.length & kByteCountMask, kMemoryIdDefault});
+  if (SendBl(report, kFlagCommand) == 0 || !SendImageData(update, report, image)) {
+    return false;
+  }
+  BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty1, 0});
+  if (SendBl(report, kFlagCommand) == 0) {
+    return false;
+  }
+  BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty2, 0});
+  return SendBl(report, kFlagCommand) != 0;
 }
 
 }  // namespace
 
 std::uint32_t DoDownloadNXPCypress() {
-  // Started by the list fill when a ROM appears, which is not always part of an update: the
-  // session is consulted only to end an update that was waiting for this camera.
-  UpdateSession& update = CurrentUpdate();
   try {
     DebugPrint(1, L"DoDownloadNXPCypress ++\r\n");
-    g_bLoaderDownloadBusy = 1;
+    BeginLoaderDownload();
     // Without a whole flash loader nothing is sent: the ROM would jump into a half-loaded program.
     // The ROM is left untouched and waiting, so the download is over and the next appearance of
     // the ROM (with the file put right) is taken over again.
@@ -156,33 +198,20 @@ std::uint32_t DoDownloadNXPCypress() {
       DebugPrint(1, L"DoDownloadNXPCypress :: no flash loader loaded\r\n");
       ReleasePayload(g_loaderImage);
       g_bLoaderDownloadBusy = 0;
-      EndUpdateWithoutFlashLoader(update);
+      EndUpdateWithoutLoader();
       return 0;
     }
-    std::uint8_t sdp[kSdpReportSize];
-    BuildSdpCommandReport(sdp, SdpCommand{kSdpErrorStatus, 0, 0, 0, 0});
-    SendSdp(sdp, kFlagCommand);
-    BuildSdpCommandReport(
-        sdp, SdpCommand{kSdpWriteFile, kFlashLoaderAddress, 0, kNxpFlashLoaderLength, 0});
-    SendSdp(sdp, kFlagCommand);
-
-    std::uint32_t offset = 0;
-    while (offset < g_loaderImage.length) {
-      offset += BuildSdpDataReport(sdp, g_loaderImage.data + offset, g_loaderImage.length - offset);
-      if (SendSdp(sdp, kFlagData) == 0) {
-        DebugPrint(1, L"DoDownloadNXPCypress :: sendNXPHidCmd Failed..\r\n");
-      }
+    if (!SendFlashLoader()) {
+      // The ROM keeps waiting with part of a load; as after a failed FX3 load it is not taken
+      // over again until it has left the bus, so a re-plug brings it back to be loaded anew.
+      DebugPrint(1, L"DoDownloadNXPCypress :: sendNXPHidCmd Failed..\r\n");
+      ReleasePayload(g_loaderImage);
+      HoldLoaderAfterFailure();
+      EndUpdateWithoutLoader();
+      return 0;
     }
-    BuildSdpCommandReport(sdp, SdpCommand{kSdpJumpAddress, kFlashLoaderAddress, 0, 0, 0});
-    SendSdp(sdp, kFlagCommand);
-
-    // The first MCU-Bootloader command, to reach the flash loader that has just started.
-    std::uint8_t command[kBlReportSize];
-    BuildBlCommandReport(command, kBlTagGetProperty, 0, {kPropertyCurrentVersion, 0});
-    SendBl(command, kFlagCommand);
-
     ReleasePayload(g_loaderImage);
-    g_bLoaderDownloadBusy = 0;
+    EndLoaderDownload();
     DebugPrint(1, L"DoDownloadNXPCypress --\r\n");
     return 1;
   } catch (...) {
@@ -213,19 +242,10 @@ int DoDownloadNXPFirmware(UpdateSession& update) {
   Dialog().SetItemText(IDC_STATIC_STATUS, kErasingText);
   Dialog().SendToDialog(WM_APP_ERASE_START, DataReportCount(image.length), 0);
 
-  std::uint8_t report[kBlReportSize];
-  for (const BlCommand& command : kPrepareFlash) {
-    DebugPrint(1, L"%ls", command.trace);
-    SendBlCommand(report, command);
+  if (!SendImage(update, image)) {
+    DebugPrint(1, L"DoDownloadNXPFirmware :: a report was not delivered\n");
+    return 0;
   }
-  BuildBlCommandReport(report, kBlTagWriteMemory, kBlFlagHasDataPhase,
-                       {kImageAddress, image.length & kByteCountMask, kMemoryIdDefault});
-  SendBl(report, kFlagCommand);
-  SendImageData(update, report, image);
-  BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty1, 0});
-  SendBl(report, kFlagCommand);
-  BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty2, 0});
-  SendBl(report, kFlagCommand);
 
   update.bDownloadComplete = 1;
   return 1;

@@ -21,10 +21,13 @@ constexpr const wchar_t* kTextNxpImageTooLarge =
 // Whether the image fits the region the NXP route erases.
 bool NxpImageFits(const ParsedImage* image);
 
-std::uint32_t DoDownloadNXPCypress();  // thread body (SDP stage)
-// Run by the update worker. 1 once the image went out, whatever the flash loader received (a lost
-// data report is not repeated and not reported); 0 only when there is no image to send or it does
-// not fit (NxpImageFits): then nothing is sent and the flash is not erased.
+// Thread body (SDP stage): 1 once the ROM took the flash loader and was told to jump to it; 0 when
+// there is no whole flash loader or a report was not delivered (nothing more is sent then, the ROM
+// does not jump, and an update waiting for it ends with a message).
+std::uint32_t DoDownloadNXPCypress();
+// Run by the update worker. 1 once every report of the image went out; 0 when a report was not
+// delivered (nothing more is sent), or when there is no image to send or it does not fit
+// (NxpImageFits): then nothing is sent and the flash is not erased.
 int DoDownloadNXPFirmware(UpdateSession& update);
 
 }  // namespace veltra

@@ -237,8 +237,9 @@ TEST_F(UpdateCommandTest, Cx3IsErasedAndResetOverHidReportsWithinTheirLimits) {
     int replies;
     int resets;  // reset requests sent
   };
-  // No reply at all; a reset that never takes (ten tries); an erase that never ends (100 polls).
-  for (const Case& c : {Case{0, 0, 0}, Case{3, 10, 10}, Case{1, 100, 0}}) {
+  // A reset that never takes (ten tries); an erase that never ends (100 polls); no reply at all,
+  // which ends the update at once.
+  for (const Case& c : {Case{3, 10, 10}, Case{1, 100, 0}, Case{0, 0, 0}}) {
     SCOPED_TRACE(c.replies);
     CurrentUpdate().bUpdatedFromHIDMode = 0;
     if (c.resets > 0) {
@@ -254,6 +255,9 @@ TEST_F(UpdateCommandTest, Cx3IsErasedAndResetOverHidReportsWithinTheirLimits) {
   }
   EXPECT_TRUE(Traced(L"Flash Erase failed\r\n"));
   EXPECT_TRUE(Traced(L"Reset Failed\n"));
+  ASSERT_FALSE(dialog_.MessageBoxes().empty());
+  EXPECT_EQ(dialog_.MessageBoxes().back().text, L"Firmware Download Failed!");
+  EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
 }
 
 }  // namespace

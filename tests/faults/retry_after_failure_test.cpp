@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "../app/scenario_fixture.h"
-#include "core/app_state.h"
 #include "core/resource_ids.h"
-#include "core/update_session.h"
 #include "sim/cameras/dfu_cameras.h"
 
 namespace veltra::test {
@@ -42,7 +40,9 @@ class RetryAfterFailureTest : public ScenarioTest {
   }
 };
 
-TEST_F(RetryAfterFailureTest, RefusedTarsaSwitchRecoversAfterARePlug) {
+// The family without a mode-switch timer of its own gets the one every family has: a minute after
+// a refused switch the update ends with a message and the dialog is usable again.
+TEST_F(RetryAfterFailureTest, RefusedTarsaSwitchIsToldWithinAMinuteAndTheNextUpdateWorks) {
   auto camera = Plug(std::make_shared<sim::TarsaCamera>());
   StartProgram();
   const std::wstring path = ExampleFile("mcu.img", "Veltra_Tarsa_mcu.img");
@@ -51,15 +51,19 @@ TEST_F(RetryAfterFailureTest, RefusedTarsaSwitchRecoversAfterARePlug) {
   UpdateAndConfirm();
   Settle();
   EXPECT_FALSE(camera->InUpdateMode());
-  EXPECT_FALSE(Enabled(IDC_BTN_BROWSE));  // still showing the update, by design
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_FALSE(Enabled(IDC_BTN_EXIT));
 
-  // The user unplugs the camera and plugs it back: the update is over, the camera is ready.
-  bus_.Replug(camera.get());
+  clock_.Advance(60000);
+  dialog_.FireDueTimers();
   Settle();
-  EXPECT_EQ(CurrentUpdate().bUpdatedFromHIDMode.load(), 0);
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"The camera did not enter its firmware update "
+                                                  L"mode.\r\nPlease re-plug the camera and try "
+                                                  L"again."});
   EXPECT_TRUE(Enabled(IDC_BTN_BROWSE));
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
 
+  camera->SetFault({});
   dialog_.ClearRecords();
   Browse(path);
   UpdateAndConfirm();

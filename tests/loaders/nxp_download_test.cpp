@@ -1,6 +1,6 @@
 // The NXP RT1060 route on the bench: the flash loader into the ROM over SDP, then the image into
 // the FlexSPI flash over MCU-Bootloader commands; the command sequence, the report sizes and the
-// pauses as the traffic log saw them, and what a lost report leaves (the route never reports one).
+// pauses as the traffic log saw them.
 #include "loaders/nxp_download.h"
 
 #include <gtest/gtest.h>
@@ -94,19 +94,6 @@ TEST_F(NxpDownloadTest, StageOneSendsTheLoaderWithoutPausesThenJumpsToIt) {
 
 // Known behaviour: a lost SDP data report is only traced. The ROM takes every report whole, ends
 // 256 bytes short and refuses the jump, while the route reports success.
-TEST_F(NxpDownloadTest, LostSdpDataReportLeavesTheRomWaiting) {
-  auto camera = PlugCamera(sim::NxpCamera::Mode::kRom);
-  SetPayload(g_loaderImage, fwgen::StampedPayload(86272, Version{}, 14));
-  camera->SetFault({sim::FaultKind::kTransferError, 2});  // the first data report
-
-  EXPECT_EQ(DoDownloadNXPCypress(), 1u);
-  EXPECT_EQ(Reports(0).size(), 85u);
-  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kRom);
-  ASSERT_EQ(camera->Rom().Loads().size(), 1u);
-  EXPECT_EQ(camera->Rom().Loads()[0].received, 84u * 1024u);
-  EXPECT_EQ(g_bLoaderDownloadBusy.load(), 0);
-}
-
 TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
   auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
   const Bytes image = fwgen::StampedPayload(20000, Version{}, 11);
@@ -197,24 +184,6 @@ TEST_F(NxpDownloadTest, DataReportsAndTheImageSizeAtTheirLimits) {
   EXPECT_TRUE(Log("hid_out").empty());
   EXPECT_TRUE(dialog_.Messages().empty());
   EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 0);
-}
-
-// Known behaviour: a lost data report is only traced, and the flash loader writes what it gets
-// in a row, so the next report lands where the lost one belonged.
-TEST_F(NxpDownloadTest, LostDataReportLeavesAGapAndStillReportsSuccess) {
-  auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
-  const Bytes image = fwgen::StampedPayload(3000, Version{}, 5);
-  test::SelectFirmware(image);
-  camera->SetFault({sim::FaultKind::kTransferError, 10});  // the second data report
-
-  EXPECT_EQ(DoDownloadNXPFirmware(CurrentUpdate()), 1);
-  EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
-  EXPECT_EQ(Sent(WM_APP_PROGRESS), (std::vector<std::uintptr_t>{1, 3}));
-  const std::vector<LogEntry> data = Reports(0);
-  ASSERT_EQ(data.size(), 3u);
-  EXPECT_EQ(data[2].tMs - data[1].tMs, 0u);  // no pause after the lost report
-  EXPECT_EQ(camera->FlashBytes(0x60001000, 1012), Bytes(image.begin(), image.begin() + 1012));
-  EXPECT_EQ(camera->FlashBytes(0x60001000 + 1012, 976), Bytes(image.begin() + 2024, image.end()));
 }
 
 }  // namespace

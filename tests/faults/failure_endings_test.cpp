@@ -1,0 +1,254 @@
+// How an update that went wrong ends, through the whole program with one camera on the desk: the
+// message the user sees, what the camera holds afterwards, and that a new Browse and update (after
+// a re-plug where the camera needs one) bring it the whole new firmware. Each case first runs a
+// clean update of its route to count the camera's transfers, then looks for the transfer it is
+// about: the fault goes on one transfer after the other until the traffic log shows it hit that
+// one.
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../app/scenario_fixture.h"
+#include "core/resource_ids.h"
+#include "sim/cameras/dfu_cameras.h"
+#include "sim/cameras/nxp_camera.h"
+#include "sim/flash_loader.h"
+
+namespace veltra::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr wchar_t kMcuFailedText[] = L"MCU firmware update failed. Please retry again...!!";
+constexpr wchar_t kDownloadFailedText[] = L"Firmware Download Failed!";
+
+// One desk: a fresh program and bench, run inside a plain test (a clean run and a faulty run
+// each get their own).
+class Desk : public ScenarioTest {
+ public:
+  void TestBody() override {}
+
+  // Plugs the camera, starts the program, browses the file and updates with the fault set.
+  void Update(const std::shared_ptr<sim::CameraDevice>& camera, const std::string& example,
+              const std::string& fileName, sim::FaultPlan fault) {
+    Plug(camera);
+    StartProgram();
+    path_ = ExampleFile(example, fileName);
+    Browse(path_);
+    camera->SetFault(fault);
+    UpdateAndConfirm();
+    Settle();
+    boxes_ = BoxTexts();
+  }
+  // The second try: a re-plug when asked, then Browse and update again.
+  void Retry(sim::CameraDevice& camera, bool replug) {
+    camera.SetFault({});
+    if (replug) {
+      bus_.Replug(&camera);
+      Settle();
+    }
+    dialog_.ClearRecords();
+    Browse(path_);
+    UpdateAndConfirm();
+    Settle();
+  }
+  std::vector<std::wstring> FirstBoxes() const { return boxes_; }
+  std::vector<std::wstring> Boxes() const { return BoxTexts(); }
+  bool ExitEnabled() const { return Enabled(IDC_BTN_EXIT); }
+  Bytes Example(const std::string& name) const { return ExampleBytes(name); }
+  // The traffic log's lines of one device, in order.
+  std::vector<std::string> Traffic(const std::string& dev) const {
+    std::istringstream lines(traffic_.str());
+    std::vector<std::string> out;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("\"dev\":\"" + dev + "\"") != std::string::npos) {
+        out.push_back(line);
+      }
+    }
+    return out;
+  }
+
+ private:
+  std::wstring path_;
+  std::vector<std::wstring> boxes_;
+};
+
+bool Has(const std::string& line, const std::string& part) {
+  return line.find(part) != std::string::npos;
+}
+
+struct Case {
+  const char* name;
+  std::function<std::shared_ptr<sim::CameraDevice>()> make;
+  const char* example;
+  const char* fileName;
+  sim::FaultKind kind;
+  bool nearEnd;  // the transfer is looked for from the last one back
+  // The traffic log shows the fault on the transfer the case is about.
+  std::function<bool(const Desk&)> hit;
+  std::vector<std::wstring> boxes;  // what the user is told
+  // What the camera holds after the failure.
+  std::function<void(Desk&, sim::CameraDevice&)> check;
+  bool replug;  // the user re-plugs before the second try
+  std::function<bool(Desk&, sim::CameraDevice&)> holdsNewImage;
+};
+
+bool DfuHoldsNew(Desk&, sim::CameraDevice& device) {
+  auto& camera = static_cast<sim::DfuModeCamera&>(device);
+  const fwgen::Version& v = ScenarioTest::kNewVersion;
+  return !camera.InUpdateMode() &&
+         camera.Version() == sim::FirmwareVersion{v.major, v.minor, v.build, v.revision};
+}
+
+bool NxpHoldsNew(Desk& desk, sim::CameraDevice& device) {
+  auto& camera = static_cast<sim::NxpCamera&>(device);
+  const Bytes image = desk.Example("nxp_firmware.bin");
+  return camera.CurrentMode() == sim::NxpCamera::Mode::kCamera &&
+         camera.FlashBytes(sim::kFlashImageAddress, image.size()) == image;
+}
+
+// The zero-length request that ends a download (the download request as a vendor request).
+bool IsEndOfDownload(const std::string& line) {
+  return Has(line, "\"setup\":[64,1,") && Has(line, ",0],\"out\":\"\"");
+}
+
+// A lost report: delivered to no one (flag 0: a data report).
+bool LostDataReport(const Desk& desk, const std::string& dev) {
+  for (const std::string& line : desk.Traffic(dev)) {
+    if (Has(line, "\"flag\":0,\"result\":0")) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<Case> Cases() {
+  const auto generic = [] { return std::make_shared<sim::GenericCamera>(); };
+  const auto nxp = [] { return std::make_shared<sim::NxpCamera>(); };
+  return {
+      // The zero-length request that ends the download is refused: the camera never manifests
+      // the image, and the user is told as for a refused data request.
+      {"end_of_download_refused",
+       generic,
+       "mcu.img",
+       "Veltra_RX40M_mcu.img",
+       sim::FaultKind::kTransferError,
+       true,
+       [](const Desk& desk) {
+         for (const std::string& line : desk.Traffic("7E51:DF00")) {
+           if (IsEndOfDownload(line) && Has(line, "\"error\"")) {
+             return true;
+           }
+         }
+         return false;
+       },
+       {kMcuFailedText},
+       [](Desk& desk, sim::CameraDevice& device) {
+         EXPECT_TRUE(static_cast<sim::DfuModeCamera&>(device).InUpdateMode());
+         EXPECT_FALSE(DfuHoldsNew(desk, device));
+       },
+       false,
+       DfuHoldsNew},
+      // The status read that starts the manifest fails once: it is read again, the camera boots
+      // the new firmware and the success is true.
+      {"status_after_end_lost_once",
+       generic,
+       "mcu.img",
+       "Veltra_RX40M_mcu.img",
+       sim::FaultKind::kTransferError,
+       true,
+       [](const Desk& desk) {
+         const auto lines = desk.Traffic("7E51:DF00");
+         for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+           if (IsEndOfDownload(lines[i]) && !Has(lines[i], "\"error\"") &&
+               Has(lines[i + 1], "\"setup\":[192,3,") && Has(lines[i + 1], "\"error\"")) {
+             return true;
+           }
+         }
+         return false;
+       },
+       {kSuccessText},
+       [](Desk& desk, sim::CameraDevice& device) { EXPECT_TRUE(DfuHoldsNew(desk, device)); },
+       false,
+       DfuHoldsNew},
+      // A data report of the flash loader to the ROM is lost: nothing more goes to the ROM, it
+      // does not jump, and the update ends with a message; the ROM is taken over again when the
+      // re-plugged camera arrives.
+      {"nxp_loader_report_lost",
+       nxp,
+       "nxp_firmware.bin",
+       "Veltra_NX20.bin",
+       sim::FaultKind::kTransferError,
+       false,
+       [](const Desk& desk) { return LostDataReport(desk, "1FC9:0135"); },
+       {kDownloadFailedText},
+       [](Desk& desk, sim::CameraDevice& device) {
+         auto& camera = static_cast<sim::NxpCamera&>(device);
+         EXPECT_EQ(camera.CurrentMode(), sim::NxpCamera::Mode::kRom);
+         EXPECT_EQ(camera.Rom().JumpAddress(), 0u);
+         const auto lines = desk.Traffic("1FC9:0135");
+         ASSERT_FALSE(lines.empty());
+         EXPECT_TRUE(Has(lines.back(), "\"flag\":0,\"result\":0")) << lines.back().substr(0, 160);
+         EXPECT_TRUE(desk.Traffic("7E51:DF02").empty());
+       },
+       true,
+       NxpHoldsNew},
+      // The last data report of the image is lost: nothing more goes to the flash loader, the
+      // update fails, and the flash holds no bootable image: after the re-plug the camera comes
+      // back in its ROM and the update is done again from there.
+      {"nxp_image_report_lost",
+       nxp,
+       "nxp_firmware.bin",
+       "Veltra_NX20.bin",
+       sim::FaultKind::kTransferError,
+       true,
+       [](const Desk& desk) { return LostDataReport(desk, "7E51:DF02"); },
+       {kDownloadFailedText},
+       [](Desk& desk, sim::CameraDevice& device) {
+         EXPECT_FALSE(NxpHoldsNew(desk, device));
+         const auto lines = desk.Traffic("7E51:DF02");
+         ASSERT_FALSE(lines.empty());
+         EXPECT_TRUE(Has(lines.back(), "\"flag\":0,\"result\":0")) << lines.back().substr(0, 160);
+       },
+       true,
+       NxpHoldsNew},
+  };
+}
+
+TEST(FailureEndings, TheUserIsToldTheTruthAndTheSecondTryBringsTheFirmware) {
+  for (const Case& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    int transfers = 0;
+    {
+      Desk clean;
+      auto camera = c.make();
+      clean.Update(camera, c.example, c.fileName, {});
+      ASSERT_EQ(clean.FirstBoxes(), std::vector<std::wstring>{kSuccessText});
+      transfers = camera->TransferCount();
+    }
+    std::unique_ptr<Desk> desk;
+    std::shared_ptr<sim::CameraDevice> camera;
+    for (int k = 0; k < transfers && desk == nullptr; ++k) {
+      auto tried = std::make_unique<Desk>();
+      camera = c.make();
+      tried->Update(camera, c.example, c.fileName, {c.kind, c.nearEnd ? transfers - 1 - k : k});
+      if (c.hit(*tried)) {
+        desk = std::move(tried);
+      }
+    }
+    ASSERT_NE(desk, nullptr) << "no transfer of the route is the one the case is about, of "
+                             << transfers;
+    EXPECT_EQ(desk->FirstBoxes(), c.boxes);
+    EXPECT_TRUE(desk->ExitEnabled());
+    c.check(*desk, *camera);
+
+    desk->Retry(*camera, c.replug);
+    EXPECT_EQ(desk->Boxes(), std::vector<std::wstring>{kSuccessText});
+    EXPECT_TRUE(c.holdsNewImage(*desk, *camera));
+  }
+}
+
+}  // namespace
+}  // namespace veltra::test
