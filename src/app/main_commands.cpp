@@ -187,6 +187,10 @@ void OnSelectionChange() {
   }
   g_nLastSelectedIndex = g_nSelectedIndex.load();
   TakeSelectedPath();
+  // The user's own pick ends the re-selection of the camera updated last.
+  if (g_bUpdatedFromHIDMode.load() == 0 && g_bIsStartUpdatedFromDFU.load() == 0) {
+    g_bMatchByUniqueID = 0;
+  }
 
   CameraLib().DeinitExtensionUnit();
   ReleaseDfuHandles();

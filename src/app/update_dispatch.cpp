@@ -4,6 +4,7 @@
 // update mode), through the Sunplus library, or with the HID erase and reset of a CX3 camera.
 //
 // The waits stay on the dialog thread, in the order of the steps; on the bench they cost nothing.
+#include <algorithm>
 #include <cstring>
 
 #include "app/dialog_procedures.h"
@@ -40,6 +41,9 @@ constexpr const wchar_t* kProductDfuPesca = L"DF01";
 constexpr const wchar_t* kProductFlashLoader = L"DF02";
 constexpr const wchar_t* kTextEnteringUpdateMode = L"Device Entering into Firmware update mode";
 constexpr const wchar_t* kTraceSwitchFailed = L"Alert : Check FirmwareUpdate\r\n";
+constexpr const wchar_t* kTextOneSunplusCamera =
+    L"More than one camera of this kind is connected.\r\nPlease leave only the camera to update "
+    L"connected and try again.";
 
 // The CX3 camera's HID command reports and its reply status byte.
 constexpr std::uint8_t kReportErase[4] = {0xAA, 0x01, 0x00, 0x00};
@@ -110,14 +114,6 @@ void ModeSwitch(Family family) {
   }
 }
 
-void StartUpdateWorker() {
-  const Handle thread = Sys().StartThread([]() { return UpdateFirmware(); });
-  g_hFirmwareThread = thread;
-  if (thread == kNullHandle) {
-    Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
-  }
-}
-
 // The camera is already in its update mode and its WinUSB interface is open: the worker starts
 // at once. A "DF01" camera given a two-pass image starts with the first part.
 void DirectDfuStart(DeviceRecord* record) {
@@ -143,6 +139,10 @@ void DirectDfuStart(DeviceRecord* record) {
 // read (the update stops there).
 bool Cx3EraseAndReset() {
   CameraLibrary& library = CameraLib();
+  // The serial finds the camera again when it is back from its boot ROM with the new firmware.
+  EnumerateImageDevice(g_szSelectedDevicePath, g_USBUniqueID);
+  DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
+             g_USBUniqueID);
   std::uint8_t reply[kReplyBytes] = {};
   library.SetPreparseDataAndAttributes();
   library.DevicestateCX3SNI(reply);
@@ -214,7 +214,28 @@ void DispatchTarsa(DeviceRecord* record) {
   ModeSwitch(Family::kTarsa);
 }
 
+// Cameras of the Sunplus route on the bus: the chip vendor's ID, or the Mirel family's answer.
+int CountSunplusRouteCameras() {
+  const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
+  int cameras = 0;
+  for (int i = 0; i < count; ++i) {
+    DeviceRecord& record = g_DeviceTable[i];
+    if (RecordVendorIs(&record, kVendorSunplus) ||
+        CameraLib().IsMirel_DeviceAvail(record.devicePath) == 1) {
+      ++cameras;
+    }
+  }
+  return cameras;
+}
+
 void DispatchMirel(DeviceRecord* record) {
+  // The Sunplus library opens a camera of its own choosing, not the selected one: with two of
+  // them on the bus the firmware could land in the other camera.
+  if (CountSunplusRouteCameras() > 1) {
+    DebugPrint(1, L"More than one Sunplus camera connected\r\n");
+    Dialog().MessageBox(kTextOneSunplusCamera, kCaptionAlert, kMbIconWarning);
+    return;
+  }
   CameraLib().DeinitExtUnit();
   if (!RecordVendorIs(record, kVendorMaker) && !RecordVendorIs(record, kVendorSunplus)) {
     return;
@@ -267,6 +288,15 @@ bool DispatchUpdate() {
     Dialog().MessageBox(kTextCheckFilePath, kCaptionAlert, kMbIconWarning);
     return true;
   }
+  // A running Sunplus download still uses the vendor library and the camera-control library's
+  // view of the bus; no other update may start under it.
+  if (g_bSunplusDownloadBusy.load() != 0) {
+    DebugPrint(1, L"Sunplus download already running\r\n");
+    return true;
+  }
+  // A new update ends the re-selection of the camera updated before.
+  g_bMatchByUniqueID = 0;
+  g_USBUniqueID[0] = L'\0';
   g_nSelectedIndex = Dialog().ComboGetCurSel();
   ReleaseDfuHandles();
   CameraLib().DeinitExtensionUnit();

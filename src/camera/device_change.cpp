@@ -6,6 +6,7 @@
 
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
+#include "camera/update_worker.h"
 #include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
@@ -79,6 +80,16 @@ void OpenFamilyChannels(const wchar_t* path) {
   }
 }
 
+// A removal while the update waits for its camera (no data is being sent and no worker runs):
+// the camera has left, to come back in its update mode or, when the switch did not take, as it
+// was.
+void NoteDepartureDuringUpdate() {
+  if (g_bDownloadInProgress.load() == 0 && g_bUpdatedFromHIDMode.load() != 0 &&
+      g_bUpdateWorkerRunning.load() == 0) {
+    g_bCameraLeftDuringUpdate = 1;
+  }
+}
+
 void ShowNoDevice() {
   RemoveDeviceNameInCombbox();
   SetUIState(UI_STATE_NO_DEVICE);
@@ -104,6 +115,8 @@ void RefreshAfterRemoval(bool traceHidCall) {
 // ---- building blocks ---------------------------------------------------------------------------
 
 namespace camera {
+
+Flag g_bCameraLeftDuringUpdate{0};
 
 bool RunDiscovery(DiscoveryOrder order) {
   // Both passes always run; each appends what it finds.
@@ -151,6 +164,22 @@ void CheckUpdateDeviceStillListed() {
   if (g_bUpdateDeviceGone.load() == 0) {
     UpdateDeviceRemoved();
   }
+}
+
+void ReselectUpdatedCamera() {
+  // While the update is under way the serial finds the camera in its update mode instead.
+  if (g_bMatchByUniqueID.load() == 0 || g_bUpdatedFromHIDMode.load() != 0 ||
+      g_bIsStartUpdatedFromDFU.load() != 0) {
+    return;
+  }
+  // Found, it stays armed: the camera's further arrivals (a HID arrival per collection, after
+  // its USB-device arrival) each rebuild the list, and each rebuild selects entry 0.
+  if (MatchUniqueIDForUpdatedDeviceHID() != 0) {
+    return;
+  }
+  // The match opened the library on each camera it tried; give it back to the selected one.
+  CameraLib().DeinitExtensionUnit();
+  CameraLib().InitExtensionUnit(g_szSelectedDevicePath);
 }
 
 }  // namespace camera
@@ -203,9 +232,7 @@ void SetDeviceArrivValueForVideoDevice() {
     RebuildDeviceList(ListForm::kFull);
     // The camera that was updated is back in its normal mode: select it again, by its USB serial
     // when the update began in normal mode, by its saved path when it began in download mode.
-    if (g_bMatchByUniqueID.exchange(0) != 0) {
-      MatchUniqueIDForUpdatedDeviceHID();
-    }
+    ReselectUpdatedCamera();
     CheckUpdateDeviceStillListed();
     if (g_bIsStartUpdatedFromDFU.exchange(0) != 0) {
       MatchUniqueIDForUpdatedDeviceDFU();
@@ -220,6 +247,7 @@ void SetDeviceRemoveValueForVideoDevice() {
   try {
     // A camera switching into update mode leaves the bus on purpose; the list keeps it meanwhile.
     if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) {
+      NoteDepartureDuringUpdate();
       return;
     }
     if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
@@ -236,6 +264,7 @@ void SetDeviceRemoveValueForWinUSBDevice() {
   try {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
     if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) {
+      NoteDepartureDuringUpdate();
       return;
     }
     if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {

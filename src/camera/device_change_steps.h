@@ -3,7 +3,13 @@
 // front. Internal to the device-change handling.
 #pragma once
 
+#include "platform/types.h"
+
 namespace veltra::camera {
+
+// Set by a removal while an update waits for its camera to come back (the camera has left since
+// the worker last ran); cleared when the camera is found in its update mode.
+extern Flag g_bCameraLeftDuringUpdate;
 
 // Which discovery pass runs first. The WinUSB arrival lists the devices in update or boot-loader
 // mode first so that they take the first table entries.
@@ -28,5 +34,11 @@ void BringToFront();
 
 // UpdateDeviceRemoved while a chosen firmware file still waits for its camera.
 void CheckUpdateDeviceStillListed();
+
+// Once an update is over, selects the updated camera again by its USB serial. The match stays
+// armed until the user picks an entry or the next update starts (a failed update disarms it):
+// neither another device's arrival before the camera is back nor the camera's own further
+// arrivals, each of which rebuilds the list, may leave another camera selected.
+void ReselectUpdatedCamera();
 
 }  // namespace veltra::camera

@@ -176,7 +176,39 @@ std::uint32_t EndWithSuccess(bool dfuRoute) {
   return 1;
 }
 
+constexpr wchar_t kTextThreadFailed[] = L"Could'nt Create Thread";
+
 }  // namespace
+
+Flag g_bUpdateWorkerRunning{0};
+
+void EndUpdateWithoutUpdateMode() {
+  ClearUpdateFlags();
+  g_bAwaitingModeSwitch = 0;
+  Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+  Dialog().KillTimer(IDT_BLINK_ERASE);
+  Dialog().KillTimer(IDT_BLINK_VERIFY);
+  Dialog().ProgressSetPos(0);
+  ResetControls();
+  Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+}
+
+bool StartUpdateWorker() {
+  // Set before the thread exists, so that an arrival handled while it starts sees it.
+  g_bUpdateWorkerRunning = 1;
+  const Handle thread = Sys().StartThread([] {
+    const std::uint32_t result = UpdateFirmware();
+    g_bUpdateWorkerRunning = 0;
+    return result;
+  });
+  KeepFirmwareThread(thread);
+  if (thread == kNullHandle) {
+    g_bUpdateWorkerRunning = 0;
+    Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
+    return false;
+  }
+  return true;
+}
 
 std::uint32_t UpdateFirmware() {
   DebugPrint(1, L"UpdateFirmware::THreadCreated++++   ++\n");

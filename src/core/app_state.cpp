@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/ports.h"
+
 namespace veltra {
 
 Handle g_hInstance = kNullHandle;
@@ -37,6 +39,13 @@ Flag g_bPescaDevice{0};
 Flag g_bAllDevicesGone{0};
 
 std::atomic<Handle> g_hFirmwareThread{kNullHandle};
+
+void KeepFirmwareThread(Handle thread) {
+  const Handle previous = g_hFirmwareThread.exchange(thread);
+  if (previous != kNullHandle && previous != thread) {
+    Sys().CloseThread(previous);
+  }
+}
 std::atomic<Handle> g_hConfirmDlg{kNullHandle};
 std::atomic<Handle> g_hWarnDlg{kNullHandle};
 std::atomic<std::uint32_t> g_progressTotal{0};

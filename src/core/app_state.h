@@ -48,6 +48,9 @@ extern Flag g_bPescaDevice;
 extern Flag g_bAllDevicesGone;
 
 extern std::atomic<Handle> g_hFirmwareThread;
+// Keeps a worker or boot-loader thread's handle in g_hFirmwareThread, closing the handle it
+// replaces (the thread it named has either ended or runs on without it).
+void KeepFirmwareThread(Handle thread);
 extern std::atomic<Handle> g_hConfirmDlg;
 extern std::atomic<Handle> g_hWarnDlg;
 extern std::atomic<std::uint32_t> g_progressTotal;

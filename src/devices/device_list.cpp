@@ -40,7 +40,7 @@ bool IsBootLoaderRecord(DeviceRecord& record, const wchar_t* vid, const wchar_t*
 bool StartLoaderThread(std::uint32_t (*body)()) {
   g_bLoaderThreadStarted = 1;
   const Handle thread = Sys().StartThread([body] { return body(); });
-  g_hFirmwareThread = thread;
+  KeepFirmwareThread(thread);
   if (thread == kNullHandle) {
     Dialog().MessageBox(kThreadErrorText, L"Error", kMbOk, false);
     return false;
