@@ -10,6 +10,7 @@
 #include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_session.h"
 #include "devices/selected_record.h"
 #include "devices/ui_state.h"
 #include "devices/usb_serial.h"
@@ -114,8 +115,8 @@ void OnBrowseCommand() {
     return;
   }
   // The file belongs to the selected camera: from now on every rebuild checks it is still there.
-  g_bUpdateDeviceGone = 0;
-  FormatText(g_szUpdateDevicePath, kPathChars, L"%ls", PathOf(SelectedRecord()));
+  CurrentUpdate().bUpdateDeviceGone = 0;
+  FormatText(CurrentUpdate().szUpdateDevicePath, kPathChars, L"%ls", PathOf(SelectedRecord()));
   Dialog().EnableItem(IDC_BTN_FW_UPDATE, true);
 }
 
@@ -136,7 +137,7 @@ void OnUpdateCommand() {
     Dialog().MessageBox(kTextChooseFile, kCaptionAlert, kMbIconWarning);
     return;
   }
-  g_bPescaDevice = 0;
+  CurrentUpdate().bPescaDevice = 0;
   g_nSelectedIndex = Dialog().ComboGetCurSel();
   const DeviceRecord* record = SelectedRecord();
   if (record == nullptr) {
@@ -188,16 +189,17 @@ void OnSelectionChange() {
   g_nLastSelectedIndex = g_nSelectedIndex.load();
   TakeSelectedPath();
   // The user's own pick ends the re-selection of the camera updated last.
-  if (g_bUpdatedFromHIDMode.load() == 0 && g_bIsStartUpdatedFromDFU.load() == 0) {
-    g_bMatchByUniqueID = 0;
+  if (CurrentUpdate().bUpdatedFromHIDMode.load() == 0 &&
+      CurrentUpdate().bIsStartUpdatedFromDFU.load() == 0) {
+    CurrentUpdate().bMatchByUniqueID = 0;
   }
 
   CameraLib().DeinitExtensionUnit();
   ReleaseDfuHandles();
   if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) != 0) {
-    g_USBUniqueID[0] = L'\0';
-    EnumerateImageDevice(g_szSelectedDevicePath, g_USBUniqueID);
-    DebugPrint(1, L"EnumerateImageDevice Serial number %ls \r\n", g_USBUniqueID);
+    CurrentUpdate().USBUniqueID[0] = L'\0';
+    EnumerateImageDevice(g_szSelectedDevicePath, CurrentUpdate().USBUniqueID);
+    DebugPrint(1, L"EnumerateImageDevice Serial number %ls \r\n", CurrentUpdate().USBUniqueID);
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
     DebugPrint(1, L"UVC Extension is supported \r\n");
   } else if (InitializeDevice(g_szSelectedDevicePath) != 0) {

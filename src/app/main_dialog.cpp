@@ -10,6 +10,7 @@
 #include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_session.h"
 #include "devices/ui_state.h"
 #include "dfu/dfu_requests.h"
 #include "platform/ports.h"
@@ -18,19 +19,19 @@ namespace veltra {
 
 namespace {
 
-constexpr int kBlinkShown = 5;  // g_blinkState while the blinking text is on screen
+constexpr int kBlinkShown = 5;  // blinkState while the blinking text is on screen
 constexpr int kBlinkBlank = 0;
 constexpr int kBarLead = 3;  // the bar runs this far ahead of the percentage shown
 
 // Timers 1 and 3: the status line alternates between the text and nothing.
 void Blink(const wchar_t* text) {
-  if (g_blinkState.load() == kBlinkShown) {
+  if (CurrentUpdate().blinkState.load() == kBlinkShown) {
     Dialog().SetItemText(IDC_STATIC_STATUS, L"");
-    g_blinkState = kBlinkBlank;
+    CurrentUpdate().blinkState = kBlinkBlank;
   } else {
     Dialog().ShowItem(IDC_STATIC_UPDATING, false);
     Dialog().SetItemText(IDC_STATIC_STATUS, text);
-    g_blinkState = kBlinkShown;
+    CurrentUpdate().blinkState = kBlinkShown;
   }
 }
 
@@ -44,7 +45,7 @@ void OnTimer(std::uintptr_t id) {
       break;
     case IDT_TIMER_FOR_HD_ISSUE:
       // The camera did not come back within a minute of the mode switch: give the user a way out.
-      if (g_bAwaitingModeSwitch.load() != 0) {
+      if (CurrentUpdate().bAwaitingModeSwitch.load() != 0) {
         DebugPrint(1, L"IDT_TIMER_FOR_HD_ISSUE elapsed\r\n");
         Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
         Dialog().EnableItem(IDC_BTN_EXIT, true);
@@ -75,12 +76,12 @@ void ShowUpdatingHeadline() {
 void OnEraseStart(std::uintptr_t totalSteps) {
   Dialog().ShowItem(IDC_STATIC_UPDATING, false);
   Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
-  g_progressTotal = static_cast<std::uint32_t>(totalSteps);
+  CurrentUpdate().progressTotal = static_cast<std::uint32_t>(totalSteps);
 }
 
 void OnProgress(std::uintptr_t stepsDone) {
   ShowUpdatingHeadline();
-  const std::uint64_t total = g_progressTotal.load();
+  const std::uint64_t total = CurrentUpdate().progressTotal.load();
   // Only sent after the erase start set a total; a zero total shows 0 % instead of dividing.
   const std::uint64_t percent =
       total == 0 ? 0
@@ -100,7 +101,7 @@ void OnPercent(std::uintptr_t valuePlusOne) {
 }
 
 void OnUpdateDone() {
-  g_progressTotal = 0;
+  CurrentUpdate().progressTotal = 0;
   Dialog().SetItemText(IDC_STATIC_STATUS, L"");
   Dialog().ProgressSetPos(0);
   SetUIState(UI_STATE_UPDATE_DONE);

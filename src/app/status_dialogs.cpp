@@ -5,6 +5,7 @@
 #include "app/dialog_procedures.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -28,7 +29,7 @@ std::intptr_t WarningDialogProc(Handle window, std::uint32_t message, std::uintp
       // handled before this dialog existed: then there is nothing left to wait for. Checked after
       // the timer is started, so that a removal handled meanwhile on the dialog thread is either
       // seen here or kills the timer itself.
-      if (g_bAllDevicesGone.load() != 0) {
+      if (CurrentUpdate().bAllDevicesGone.load() != 0) {
         Dialog().KillTimer(IDT_WARNING_TIMEOUT);
         Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
       }

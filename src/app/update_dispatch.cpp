@@ -14,6 +14,7 @@
 #include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/reidentify.h"
 #include "devices/selected_record.h"
@@ -70,14 +71,14 @@ void ShowUpdateControls() {
 // A camera running its normal firmware is told to enter its update mode. The removal that
 // follows is ignored, and the camera is found again by its USB serial when it returns.
 void ModeSwitch(Family family) {
-  g_bMatchByUniqueID = 1;
-  g_USBUniqueID[0] = L'\0';
-  EnumerateImageDevice(g_szSelectedDevicePath, g_USBUniqueID);
+  CurrentUpdate().bMatchByUniqueID = 1;
+  CurrentUpdate().USBUniqueID[0] = L'\0';
+  EnumerateImageDevice(g_szSelectedDevicePath, CurrentUpdate().USBUniqueID);
   DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
-             g_USBUniqueID);
-  g_bUpdatedFromHIDMode = 1;
+             CurrentUpdate().USBUniqueID);
+  CurrentUpdate().bUpdatedFromHIDMode = 1;
   SetUIState(UI_STATE_UPDATING);
-  g_bAwaitingModeSwitch = 1;
+  CurrentUpdate().bAwaitingModeSwitch = 1;
 
   std::int32_t result = 0;
   switch (family) {
@@ -89,7 +90,7 @@ void ModeSwitch(Family family) {
       break;
     case Family::kGeneric:
       result = CameraLib().FirmwareUpdate(g_imageType.load());
-      g_updateResult = result;
+      CurrentUpdate().updateResult = result;
       break;
   }
   // A failed command is only traced: timer 2 gives EXIT back if the camera never returns.
@@ -117,20 +118,20 @@ void ModeSwitch(Family family) {
 // The camera is already in its update mode and its WinUSB interface is open: the worker starts
 // at once. A "DF01" camera given a two-pass image starts with the first part.
 void DirectDfuStart(DeviceRecord* record) {
-  g_bIsStartUpdatedFromDFU = 1;
+  CurrentUpdate().bIsStartUpdatedFromDFU = 1;
   ArmUniqueIDMatchFromUpdateMode(PathOf(record));
-  g_bDFUOpened = 1;
-  g_updateResult = 0;
+  CurrentUpdate().bDFUOpened = 1;
+  CurrentUpdate().updateResult = 0;
   SetUIState(UI_STATE_UPDATING);
   const std::uint8_t type = g_imageType.load();
   if (RecordProductIs(record, kProductDfuPesca) && (type == 1 || type == 2)) {
-    g_bDFUOpened = 0;
-    g_bWriteFirstPart = 1;
+    CurrentUpdate().bDFUOpened = 0;
+    CurrentUpdate().bWriteFirstPart = 1;
   } else {
     // A fresh start never inherits the pass of an earlier update.
-    g_bWriteFirstPart = 0;
+    CurrentUpdate().bWriteFirstPart = 0;
   }
-  StartUpdateWorker();
+  StartUpdateWorker(CurrentUpdate());
   ShowUpdateControls();
 }
 
@@ -140,9 +141,9 @@ void DirectDfuStart(DeviceRecord* record) {
 bool Cx3EraseAndReset() {
   CameraLibrary& library = CameraLib();
   // The serial finds the camera again when it is back from its boot ROM with the new firmware.
-  EnumerateImageDevice(g_szSelectedDevicePath, g_USBUniqueID);
+  EnumerateImageDevice(g_szSelectedDevicePath, CurrentUpdate().USBUniqueID);
   DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
-             g_USBUniqueID);
+             CurrentUpdate().USBUniqueID);
   std::uint8_t reply[kReplyBytes] = {};
   library.SetPreparseDataAndAttributes();
   library.DevicestateCX3SNI(reply);
@@ -168,8 +169,8 @@ bool Cx3EraseAndReset() {
       std::memset(reply, 0, sizeof reply);
       if (library.GetHidReport(reply) != 1) {
         // No reply: the camera has left the bus to restart.
-        g_bMatchByUniqueID = 1;
-        g_bUpdatedFromHIDMode = 1;
+        CurrentUpdate().bMatchByUniqueID = 1;
+        CurrentUpdate().bUpdatedFromHIDMode = 1;
         DebugPrint(1, L"Device reset completed. Exiting. \n");
         left = true;
       } else if (reply[kReplyStatus] == kStatusResetFailed) {
@@ -188,7 +189,7 @@ bool Cx3EraseAndReset() {
 // Pesca: mode switch through the family channel, the CX3 route for a foreign vendor, or a direct
 // start when the camera is already in update mode.
 bool DispatchPesca(DeviceRecord* record) {
-  g_bPescaDevice = 1;
+  CurrentUpdate().bPescaDevice = 1;
   CameraLib().DeinitExtUnit();
   if (CameraLib().InitPescaExtensionUnit(PathOf(record)) != 0) {
     if (RecordVendorIs(record, kVendorMaker)) {
@@ -261,13 +262,13 @@ bool DispatchOther(DeviceRecord* record) {
     // A boot loader that answers over HID: the flash loader of an NXP-based camera.
     SetUIState(UI_STATE_UPDATING);
     if (RecordProductIs(record, kProductFlashLoader)) {
-      g_bIsStartUpdatedFromDFU = 0;
-      g_updateResult = 0;
-      g_bDFUOpened = 0;
-      g_bWriteFirstPart = 0;
+      CurrentUpdate().bIsStartUpdatedFromDFU = 0;
+      CurrentUpdate().updateResult = 0;
+      CurrentUpdate().bDFUOpened = 0;
+      CurrentUpdate().bWriteFirstPart = 0;
       g_bNXPMode = 1;
     }
-    StartUpdateWorker();
+    StartUpdateWorker(CurrentUpdate());
     ShowUpdateControls();
     return true;
   }
@@ -281,7 +282,7 @@ bool DispatchOther(DeviceRecord* record) {
 
 // OK of the confirmation dialog. False only when the CX3 erase could not be read.
 bool DispatchUpdate() {
-  g_bUpdateDeviceGone = 1;
+  CurrentUpdate().bUpdateDeviceGone = 1;
   Dialog().EndDialog(Window::kConfirmDialog, IDC_BTN_CONFIRM_OK);
   Sys().Sleep(kAfterConfirmWaitMs);
   if (Sys().GetFileAttributes(g_szFirmwarePath) == kInvalidFileAttributes) {
@@ -295,8 +296,9 @@ bool DispatchUpdate() {
     return true;
   }
   // A new update ends the re-selection of the camera updated before.
-  g_bMatchByUniqueID = 0;
-  g_USBUniqueID[0] = L'\0';
+  CurrentUpdate().bMatchByUniqueID = 0;
+  CurrentUpdate().USBUniqueID[0] = L'\0';
+  CurrentUpdate().bCameraLeft = 0;
   g_nSelectedIndex = Dialog().ComboGetCurSel();
   ReleaseDfuHandles();
   CameraLib().DeinitExtensionUnit();
@@ -306,9 +308,10 @@ bool DispatchUpdate() {
   const int count = g_nDeviceCount.load();
   const int saved = count < 0 ? 0 : (count > kMaxDevices ? kMaxDevices : count);
   for (int i = 0; i < saved; ++i) {
-    FormatText(g_savedDevicePaths[i], kPathChars, L"%ls", g_DeviceTable[i].devicePath);
+    FormatText(CurrentUpdate().savedDevicePaths[i], kPathChars, L"%ls",
+               g_DeviceTable[i].devicePath);
   }
-  g_nSavedDeviceCount = saved;
+  CurrentUpdate().nSavedDeviceCount = saved;
 
   DeviceRecord* record = SelectedRecord();
   if (record == nullptr) {

@@ -11,6 +11,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/reidentify.h"
@@ -84,9 +85,10 @@ void OpenFamilyChannels(const wchar_t* path) {
 // the camera has left, to come back in its update mode or, when the switch did not take, as it
 // was.
 void NoteDepartureDuringUpdate() {
-  if (g_bDownloadInProgress.load() == 0 && g_bUpdatedFromHIDMode.load() != 0 &&
-      g_bUpdateWorkerRunning.load() == 0) {
-    g_bCameraLeftDuringUpdate = 1;
+  UpdateSession& update = CurrentUpdate();
+  if (update.bDownloadInProgress.load() == 0 && update.bUpdatedFromHIDMode.load() != 0 &&
+      update.bWorkerRunning.load() == 0) {
+    update.bCameraLeft = 1;
   }
 }
 
@@ -116,8 +118,6 @@ void RefreshAfterRemoval(bool traceHidCall) {
 
 namespace camera {
 
-Flag g_bCameraLeftDuringUpdate{0};
-
 bool RunDiscovery(DiscoveryOrder order) {
   // Both passes always run; each appends what it finds.
   bool found = false;
@@ -129,7 +129,7 @@ bool RunDiscovery(DiscoveryOrder order) {
     found = (DeviceConnect() != 0) || found;
   }
   if (found) {
-    g_bAllDevicesGone = 0;
+    CurrentUpdate().bAllDevicesGone = 0;
   }
   return found;
 }
@@ -161,15 +161,16 @@ void BringToFront() {
 }
 
 void CheckUpdateDeviceStillListed() {
-  if (g_bUpdateDeviceGone.load() == 0) {
+  if (CurrentUpdate().bUpdateDeviceGone.load() == 0) {
     UpdateDeviceRemoved();
   }
 }
 
 void ReselectUpdatedCamera() {
   // While the update is under way the serial finds the camera in its update mode instead.
-  if (g_bMatchByUniqueID.load() == 0 || g_bUpdatedFromHIDMode.load() != 0 ||
-      g_bIsStartUpdatedFromDFU.load() != 0) {
+  const UpdateSession& update = CurrentUpdate();
+  if (update.bMatchByUniqueID.load() == 0 || update.bUpdatedFromHIDMode.load() != 0 ||
+      update.bIsStartUpdatedFromDFU.load() != 0) {
     return;
   }
   // Found, it stays armed: the camera's further arrivals (a HID arrival per collection, after
@@ -221,7 +222,7 @@ void OnDeviceChange(const DeviceChange& change) {
 
 void SetDeviceArrivValueForVideoDevice() {
   try {
-    if (g_bDownloadInProgress.load() != 0) {
+    if (CurrentUpdate().bDownloadInProgress.load() != 0) {
       return;
     }
     DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitExtensionUnit for HID\r\n");
@@ -234,7 +235,7 @@ void SetDeviceArrivValueForVideoDevice() {
     // when the update began in normal mode, by its saved path when it began in download mode.
     ReselectUpdatedCamera();
     CheckUpdateDeviceStillListed();
-    if (g_bIsStartUpdatedFromDFU.exchange(0) != 0) {
+    if (CurrentUpdate().bIsStartUpdatedFromDFU.exchange(0) != 0) {
       MatchUniqueIDForUpdatedDeviceDFU();
     }
     BringToFront();
@@ -246,7 +247,8 @@ void SetDeviceArrivValueForVideoDevice() {
 void SetDeviceRemoveValueForVideoDevice() {
   try {
     // A camera switching into update mode leaves the bus on purpose; the list keeps it meanwhile.
-    if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) {
+    if (CurrentUpdate().bDownloadInProgress.load() != 0 ||
+        CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
       NoteDepartureDuringUpdate();
       return;
     }
@@ -263,7 +265,8 @@ void SetDeviceRemoveValueForVideoDevice() {
 void SetDeviceRemoveValueForWinUSBDevice() {
   try {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
-    if (g_bDownloadInProgress.load() != 0 || g_bUpdatedFromHIDMode.load() != 0) {
+    if (CurrentUpdate().bDownloadInProgress.load() != 0 ||
+        CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
       NoteDepartureDuringUpdate();
       return;
     }
@@ -272,7 +275,7 @@ void SetDeviceRemoveValueForWinUSBDevice() {
       // The updated camera has left the bus for good: the Warning dialog no longer needs its
       // time-out, and the user may close it. The flag first, so that a Warning dialog coming up
       // meanwhile sees it (see WarningDialogProc).
-      g_bAllDevicesGone = 1;
+      CurrentUpdate().bAllDevicesGone = 1;
       Dialog().KillTimer(IDT_WARNING_TIMEOUT);
       Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
     } else {

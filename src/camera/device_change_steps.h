@@ -3,13 +3,7 @@
 // front. Internal to the device-change handling.
 #pragma once
 
-#include "platform/types.h"
-
 namespace veltra::camera {
-
-// Set by a removal while an update waits for its camera to come back (the camera has left since
-// the worker last ran); cleared when the camera is found in its update mode.
-extern Flag g_bCameraLeftDuringUpdate;
 
 // Which discovery pass runs first. The WinUSB arrival lists the devices in update or boot-loader
 // mode first so that they take the first table entries.

@@ -6,6 +6,8 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/ui_texts.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
@@ -34,17 +36,11 @@ constexpr std::uint8_t kManifestSync = 6;
 constexpr std::uint8_t kError = 10;
 }  // namespace state
 
-constexpr wchar_t kCaptionError[] = L"Error";
-constexpr wchar_t kCaptionSuccess[] = L"Success";
 constexpr wchar_t kTextGetStatusFailed[] = L"Get Status Failed!";
 constexpr wchar_t kTextChangeStateFailed[] = L"Change State Failed!";
 constexpr wchar_t kTextUsbFailure[] = L"USB Communication Failure!";
 constexpr wchar_t kTextMcuFailed[] = L"MCU firmware update failed. Please retry again...!!";
 constexpr wchar_t kTextFpgaFailed[] = L"Firmware update failed. Please retry again...!!";
-constexpr wchar_t kTextDownloadFailed[] = L"Firmware Download Failed!";
-constexpr wchar_t kTextSuccess[] =
-    L"Firmware Downloaded Successfully!\r\nDonot Reset the Device.\r\nDevice will boot "
-    L"automatically after completing firmware update!";
 constexpr wchar_t kPescaUpdatePid[] = L"DF01";
 
 enum class StateChange { kReady, kStatusFailed, kNotIdle };
@@ -98,19 +94,9 @@ void ResetControls() {
   Dialog().ShowItem(IDC_PROGRESS_BAR, false);
 }
 
-// Every failed update ends the whole update, not only this worker. Left set, the mode-switch flag
-// would make every later removal be ignored and every arrival restart a worker for a camera that
-// is no longer being updated, and a first pass written before the failure would make the next
-// update of the camera skip its first pass.
-void ClearUpdateFlags() {
-  ClearDownloadFlags();
-  g_bUpdatedFromHIDMode = 0;
-  g_bIsStartUpdatedFromDFU = 0;
-  g_bMatchByUniqueID = 0;
-}
-
-std::uint32_t EndWithUsbFailure() {
-  ClearUpdateFlags();
+// Every failed update ends the whole update, not only this worker (see UpdateSession::EndFailed).
+std::uint32_t EndWithUsbFailure(UpdateSession& update) {
+  update.EndFailed();
   // Nothing was sent, so nothing is blinking for a reason any more: an idle dialog stays quiet.
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().MessageBox(kTextUsbFailure, kCaptionError, kMbIconError);
@@ -118,9 +104,9 @@ std::uint32_t EndWithUsbFailure() {
   return 0;
 }
 
-std::uint32_t EndWithEngineFailure() {
-  ClearUpdateFlags();
-  g_blinkState = kBlinkShown;
+std::uint32_t EndWithEngineFailure(UpdateSession& update) {
+  update.EndFailed();
+  update.blinkState = kBlinkShown;
   Dialog().KillTimer(IDT_BLINK_VERIFY);
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().ProgressSetPos(0);
@@ -135,8 +121,8 @@ std::uint32_t EndWithEngineFailure() {
 }
 
 // The selected record is a Pesca camera in its update mode: it finishes with the Warning dialog.
-bool SelectedIsPescaUpdateMode() {
-  if (g_bPescaDevice.load() == 0) {
+bool SelectedIsPescaUpdateMode(const UpdateSession& update) {
+  if (update.bPescaDevice.load() == 0) {
     return false;
   }
   const int index = g_nSelectedIndex.load();
@@ -146,45 +132,42 @@ bool SelectedIsPescaUpdateMode() {
   return TextEqualsNoCase(g_DeviceTable[index].pidText, kPescaUpdatePid);
 }
 
-std::uint32_t EndWithSuccess(bool dfuRoute) {
+std::uint32_t EndWithSuccess(UpdateSession& update, bool dfuRoute) {
   if (dfuRoute) {
     // The zero-length request ends the DFU transfer; neither it nor the read after it can change
     // the outcome any more.
     SendZeroLengthPkt();
     GetStatus(&dfu_status);
-    FormatText(g_statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
+    FormatText(update.statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
                static_cast<int>(dfu_status.bState));
-    RawTrace(g_statusText);
+    RawTrace(update.statusText);
   }
-  g_bDownloadInProgress = 0;
-  if (g_bDownloadComplete.load() == 0) {
+  update.bDownloadInProgress = 0;
+  if (update.bDownloadComplete.load() == 0) {
     // First pass of a combined image: the camera comes back for the second part.
     DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
     return 1;
   }
-  g_bIsStartUpdatedFromDFU = 0;
-  g_bUpdatedFromHIDMode = 0;
-  g_blockCount = 0;
-  g_bDownloadComplete = 0;
+  update.bIsStartUpdatedFromDFU = 0;
+  update.bUpdatedFromHIDMode = 0;
+  update.blockCount = 0;
+  update.bDownloadComplete = 0;
   Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
-  if (SelectedIsPescaUpdateMode()) {
+  if (SelectedIsPescaUpdateMode(update)) {
     Dialog().DialogBoxModal(IDD_WARNING_DIALOG);
   } else {
-    Dialog().MessageBox(kTextSuccess, kCaptionSuccess, kMbIconExclamation);
+    Dialog().MessageBox(kTextDownloadSucceeded, kCaptionSuccess, kMbIconExclamation);
   }
   DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
   return 1;
 }
 
-constexpr wchar_t kTextThreadFailed[] = L"Could'nt Create Thread";
-
 }  // namespace
 
-Flag g_bUpdateWorkerRunning{0};
-
-void EndUpdateWithoutUpdateMode() {
-  ClearUpdateFlags();
-  g_bAwaitingModeSwitch = 0;
+void EndUpdateWithoutUpdateMode(UpdateSession& update) {
+  update.EndFailed();
+  update.bCameraLeft = 0;
+  update.bAwaitingModeSwitch = 0;
   Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().KillTimer(IDT_BLINK_VERIFY);
@@ -193,24 +176,7 @@ void EndUpdateWithoutUpdateMode() {
   Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
 }
 
-bool StartUpdateWorker() {
-  // Set before the thread exists, so that an arrival handled while it starts sees it.
-  g_bUpdateWorkerRunning = 1;
-  const Handle thread = Sys().StartThread([] {
-    const std::uint32_t result = UpdateFirmware();
-    g_bUpdateWorkerRunning = 0;
-    return result;
-  });
-  KeepFirmwareThread(thread);
-  if (thread == kNullHandle) {
-    g_bUpdateWorkerRunning = 0;
-    Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
-    return false;
-  }
-  return true;
-}
-
-std::uint32_t UpdateFirmware() {
+std::uint32_t UpdateFirmware(UpdateSession& update) {
   DebugPrint(1, L"UpdateFirmware::THreadCreated++++   ++\n");
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().SetTimer(IDT_BLINK_ERASE, kBlinkEraseTimerMs);
@@ -225,19 +191,34 @@ std::uint32_t UpdateFirmware() {
     switch (ChangeToDFUIdleState()) {
       case StateChange::kStatusFailed:
         Dialog().MessageBox(kTextGetStatusFailed, kCaptionError, kMbIconError | kMbTopmost);
-        return EndWithUsbFailure();
+        return EndWithUsbFailure(update);
       case StateChange::kNotIdle:
         Dialog().MessageBox(kTextChangeStateFailed, kCaptionError, kMbIconError);
-        return EndWithUsbFailure();
+        return EndWithUsbFailure(update);
       case StateChange::kReady:
         break;
     }
     result = RunEngine();
   }
   if (result == 0) {
-    return EndWithEngineFailure();
+    return EndWithEngineFailure(update);
   }
-  return EndWithSuccess(dfuRoute);
+  return EndWithSuccess(update, dfuRoute);
+}
+
+void StartUpdateWorker(UpdateSession& update) {
+  // Set before the thread exists, so that an arrival handled while it starts sees it.
+  update.bWorkerRunning = 1;
+  const Handle thread = Sys().StartThread([&update] {
+    const std::uint32_t result = UpdateFirmware(update);
+    update.bWorkerRunning = 0;
+    return result;
+  });
+  update.KeepFirmwareThread(thread);
+  if (thread == kNullHandle) {
+    update.bWorkerRunning = 0;
+    Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
+  }
 }
 
 }  // namespace veltra

@@ -1,26 +1,23 @@
 // The update worker: one firmware download of the DFU or NXP route, from the state check to the
-// user's message. Runs on its own thread (started by the update dispatch or the device-change
-// handling with Sys().StartThread).
+// user's message. Runs on its own thread, started by the update dispatch or by the device-change
+// handling when the camera returns in its update mode; it works on the update session it is given.
 #pragma once
 
+#include "core/update_session.h"
 #include "platform/types.h"
 
 namespace veltra {
 
-std::uint32_t UpdateFirmware();
+std::uint32_t UpdateFirmware(UpdateSession& update);
 
-// Set while a worker started by StartUpdateWorker runs (from before its thread starts until its
-// body has returned). An update has one worker per pass: the device-change handling starts no
-// other while this is set, whatever arrives meanwhile.
-extern Flag g_bUpdateWorkerRunning;
-
-// Starts UpdateFirmware on a thread of its own and keeps its handle. When no thread can be
-// created the user is told ("Could'nt Create Thread") and false is returned.
-bool StartUpdateWorker();
+// Starts UpdateFirmware on a thread of its own and keeps its handle in the session (closing the
+// one it replaces); bWorkerRunning is set from before the thread starts until its body returns.
+// Tells the user when no thread could be created.
+void StartUpdateWorker(UpdateSession& update);
 
 // Ends an update whose camera came back running its old firmware instead of its update mode (its
 // mode switch did not take, or it restarted before its last pass): nothing is left armed, the
 // controls come back, and the user is told the download failed. Dialog thread.
-void EndUpdateWithoutUpdateMode();
+void EndUpdateWithoutUpdateMode(UpdateSession& update);
 
 }  // namespace veltra

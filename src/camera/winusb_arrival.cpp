@@ -12,6 +12,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/ui_state.h"
 #include "devices/usb_serial.h"
@@ -42,11 +43,11 @@ constexpr std::size_t kSerialBufferChars = 11;
 // Whether record i's path was on the bus when the update started. Both sides are upper-cased in
 // place, so the table and the saved paths hold upper-case paths afterwards.
 bool WasOnBusBefore(int i) {
-  const int saved = std::clamp(g_nSavedDeviceCount.load(), 0, kMaxDevices);
+  const int saved = std::clamp(CurrentUpdate().nSavedDeviceCount.load(), 0, kMaxDevices);
   UpperInPlace(g_DeviceTable[i].devicePath);
   for (int j = 0; j < saved; ++j) {
-    UpperInPlace(g_savedDevicePaths[j]);
-    if (TextEquals(g_DeviceTable[i].devicePath, g_savedDevicePaths[j])) {
+    UpperInPlace(CurrentUpdate().savedDevicePaths[j]);
+    if (TextEquals(g_DeviceTable[i].devicePath, CurrentUpdate().savedDevicePaths[j])) {
       DebugPrint(1, L"DBT_DEVICEARRIVAL:Device macthed\r\n");
       return true;
     }
@@ -72,14 +73,14 @@ bool IsReturningCamera(int i) {
   if (!updateMode) {
     return false;
   }
-  if (g_USBUniqueID[0] == L'\0') {
+  if (CurrentUpdate().USBUniqueID[0] == L'\0') {
     return !WasOnBusBefore(i);
   }
   wchar_t serial[kSerialBufferChars] = {};
   if (UniqueIDFromUsbDevicePath(g_DeviceTable[i].devicePath, serial) == 0) {
     return false;
   }
-  const bool same = TextEqualsNoCase(serial, g_USBUniqueID);
+  const bool same = TextEqualsNoCase(serial, CurrentUpdate().USBUniqueID);
   DebugPrint(1, same ? L"DBT_DEVICEARRIVAL:Device macthed\r\n"
                      : L"DBT_DEVICEARRIVAL:Device not macthed\r\n");
   return same;
@@ -114,14 +115,14 @@ int FindReturningCamera() {
 // Whether the camera being updated is listed running its firmware (not an update mode), found
 // by its serial.
 bool UpdatedCameraListedAsCamera() {
-  if (g_USBUniqueID[0] == L'\0') {
+  if (CurrentUpdate().USBUniqueID[0] == L'\0') {
     return false;
   }
   const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
   for (int i = 0; i < count; ++i) {
     wchar_t serial[kSerialBufferChars] = {};
     if (EnumerateImageDevice(g_DeviceTable[i].devicePath, serial) != 0 &&
-        TextEqualsNoCase(serial, g_USBUniqueID)) {
+        TextEqualsNoCase(serial, CurrentUpdate().USBUniqueID)) {
       return true;
     }
   }
@@ -134,8 +135,8 @@ bool UpdatedCameraListedAsCamera() {
 // selected before it, and on a desk with the camera alone that is the boot ROM it has just
 // left. While the pass's worker runs, nothing is opened, freed or started.
 void ResumeUpdate(ArrivalVariant variant) {
-  const int fromHidMode = g_bUpdatedFromHIDMode.load();
-  const int fromDfu = g_bIsStartUpdatedFromDFU.load();
+  const int fromHidMode = CurrentUpdate().bUpdatedFromHIDMode.load();
+  const int fromDfu = CurrentUpdate().bIsStartUpdatedFromDFU.load();
   if (fromHidMode == 0 && fromDfu == 0) {
     return;
   }
@@ -143,23 +144,24 @@ void ResumeUpdate(ArrivalVariant variant) {
              fromDfu);
   DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitializeDevice for DFU\r\n");
 
-  const bool workerRunning = g_bUpdateWorkerRunning.load() != 0;
+  const bool workerRunning = CurrentUpdate().bWorkerRunning.load() != 0;
   const int found = workerRunning ? -1 : FindReturningCamera();
-  if (found < 0 && !workerRunning && fromHidMode != 0 && g_bCameraLeftDuringUpdate.load() != 0 &&
+  if (found < 0 && !workerRunning && fromHidMode != 0 && CurrentUpdate().bCameraLeft.load() != 0 &&
       UpdatedCameraListedAsCamera()) {
     // It left and came back as it was: there is no update mode to wait for any more.
     DebugPrint(1, L"DBT_DEVICEARRIVAL:Updated device back without update mode\r\n");
-    g_bCameraLeftDuringUpdate = 0;
-    EndUpdateWithoutUpdateMode();
+    CurrentUpdate().bCameraLeft = 0;
+    EndUpdateWithoutUpdateMode(CurrentUpdate());
     return;
   }
   if (found >= 0) {
-    g_bCameraLeftDuringUpdate = 0;
+    CurrentUpdate().bCameraLeft = 0;
     g_nLastSelectedIndex = found;
     ReleaseDfuHandles();
     const std::uint8_t imageType = g_imageType.load();
     if (ProductIdIs(found, kPescaUpdateModePid) && (imageType == 1 || imageType == 2)) {
-      g_bWriteFirstPart = 1;  // a combined image goes in two passes, the first one now
+      CurrentUpdate().bWriteFirstPart =
+          1;  // a combined image goes in two passes, the first one now
     }
     OpenReturningCamera(found, variant);
     Dialog().ComboSetCurSel(found);
@@ -173,7 +175,7 @@ void ResumeUpdate(ArrivalVariant variant) {
   SetUIState(UI_STATE_UPDATING);
   Dialog().EnableItem(IDC_BTN_EXIT, false);
   if (found >= 0) {
-    StartUpdateWorker();
+    StartUpdateWorker(CurrentUpdate());
   }
 }
 
@@ -181,14 +183,14 @@ void ResumeUpdate(ArrivalVariant variant) {
 
 void SetDeviceArrivValueForWinUSBDevice(ArrivalVariant variant) {
   try {
-    if (g_bDownloadInProgress.load() != 0) {
+    if (CurrentUpdate().bDownloadInProgress.load() != 0) {
       return;
     }
     Sys().Sleep(kArrivalSettleMs);
     if (RunDiscovery(DiscoveryOrder::kUsbDevicesFirst)) {
       // Something came back: the camera did switch, so the mode-switch time-out is moot.
       Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-      g_bAwaitingModeSwitch = 0;
+      CurrentUpdate().bAwaitingModeSwitch = 0;
       RebuildDeviceList(variant == ArrivalVariant::kNoRestart ? ListForm::kNoCypress
                                                               : ListForm::kFull);
       ReopenCameraLibrary(variant == ArrivalVariant::kFull);

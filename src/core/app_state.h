@@ -25,9 +25,6 @@ extern std::atomic<int> g_nLastSelectedIndex;
 extern wchar_t g_szSelectedDevicePath[kPathChars];
 extern wchar_t g_szFirmwarePath[kPathChars];
 extern wchar_t g_szFirmwareTitle[kPathChars];
-extern wchar_t g_szUpdateDevicePath[kPathChars];
-extern wchar_t g_savedDevicePaths[kMaxDevices][kPathChars];
-extern wchar_t g_USBUniqueID[20];
 
 extern Handle g_hUIEvent;
 extern Handle g_hUIThread;
@@ -35,26 +32,13 @@ extern Flag g_bUIThreadRun;
 extern Flag g_bReadVersionBusy;
 extern Flag g_bResetBusy;
 
-extern Flag g_bUpdateDeviceGone;  // 1 at start
-extern Flag g_bUpdatedFromHIDMode;
-extern Flag g_bIsStartUpdatedFromDFU;
-extern Flag g_bMatchByUniqueID;
-extern Flag g_bAwaitingModeSwitch;  // 1 at start
-extern Flag g_bPescaDevice;
 // Set when a removal of a USB device left nothing on the bus (the updated camera has gone to
 // restart), cleared when a rebuild finds a device again. The Warning dialog reads it as it comes
 // up: a removal handled before the dialog existed could neither stop its time-out nor enable
 // its OK.
-extern Flag g_bAllDevicesGone;
 
-extern std::atomic<Handle> g_hFirmwareThread;
-// Keeps a worker or boot-loader thread's handle in g_hFirmwareThread, closing the handle it
-// replaces (the thread it named has either ended or runs on without it).
-void KeepFirmwareThread(Handle thread);
 extern std::atomic<Handle> g_hConfirmDlg;
 extern std::atomic<Handle> g_hWarnDlg;
-extern std::atomic<std::uint32_t> g_progressTotal;
-extern Flag g_blinkState;
 
 // Puts every field above back to its start-up value (tests start each case from a fresh process
 // state this way).

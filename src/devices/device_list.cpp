@@ -6,6 +6,8 @@
 
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "core/ui_texts.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
 #include "dfu/dfu_requests.h"
@@ -23,7 +25,6 @@ constexpr const wchar_t* kFx3Pid = L"00F3";
 constexpr const wchar_t* kRt1060Vid = L"1FC9";
 constexpr const wchar_t* kRt1060Pid = L"0135";
 constexpr const wchar_t* kBootLoaderTrace = L"\r\n***Device In Cypress BootLoader ***\r\n";
-constexpr const wchar_t* kThreadErrorText = L"Could'nt Create Thread";
 
 // The boot-loader tests upper-case the record's texts in place, as every later reader of the
 // table sees them: the product ID always, the vendor ID only when the product ID matched.
@@ -40,9 +41,9 @@ bool IsBootLoaderRecord(DeviceRecord& record, const wchar_t* vid, const wchar_t*
 bool StartLoaderThread(std::uint32_t (*body)()) {
   g_bLoaderThreadStarted = 1;
   const Handle thread = Sys().StartThread([body] { return body(); });
-  KeepFirmwareThread(thread);
+  CurrentUpdate().KeepFirmwareThread(thread);
   if (thread == kNullHandle) {
-    Dialog().MessageBox(kThreadErrorText, L"Error", kMbOk, false);
+    Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
     return false;
   }
   return true;

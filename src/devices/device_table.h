@@ -15,9 +15,6 @@ struct DeviceRecord {
 
 extern DeviceRecord g_DeviceTable[kMaxDevices];
 extern std::atomic<int> g_nDeviceCount;
-// How many of g_savedDevicePaths the last update saved (the update command sets it together with
-// the paths); the path match compares only those.
-extern std::atomic<int> g_nSavedDeviceCount;
 extern Flag g_bLoaderThreadStarted;
 
 // Rebuilds the list from the table and selects entry 0; starts the boot-loader downloads for

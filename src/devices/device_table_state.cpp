@@ -8,14 +8,12 @@ namespace veltra {
 
 DeviceRecord g_DeviceTable[kMaxDevices] = {};
 std::atomic<int> g_nDeviceCount{0};
-std::atomic<int> g_nSavedDeviceCount{0};
 Flag g_bLoaderThreadStarted{0};
 Flag g_bSunplusCameraListed{0};
 
 void ResetDeviceTable() {
   std::memset(g_DeviceTable, 0, sizeof g_DeviceTable);
   g_nDeviceCount = 0;
-  g_nSavedDeviceCount = 0;
   g_bLoaderThreadStarted = 0;
   g_bSunplusCameraListed = 0;
   g_bLoaderDownloadBusy = 0;

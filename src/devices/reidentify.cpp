@@ -8,6 +8,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
 #include "devices/usb_serial.h"
@@ -32,7 +33,7 @@ void SelectEntry(int index) {
 // Whether the record's path is one of the paths the last update saved; traces each comparison.
 bool WasSaved(const DeviceRecord& record, int savedCount) {
   for (int j = 0; j < savedCount; ++j) {
-    if (TextEqualsNoCase(record.devicePath, g_savedDevicePaths[j])) {
+    if (TextEqualsNoCase(record.devicePath, CurrentUpdate().savedDevicePaths[j])) {
       DebugPrint(1, L"DBT_DEVICEARRIVAL: MatchUniqueIDForUpdatedDeviceDFU :Device macthed\r\n");
       return true;
     }
@@ -46,7 +47,7 @@ bool WasSaved(const DeviceRecord& record, int savedCount) {
 int MatchUniqueIDForUpdatedDeviceHID() {
   try {
     wchar_t wanted[kUniqueIdChars];
-    CopyChars(wanted, kUniqueIdChars, g_USBUniqueID, kUniqueIdChars - 1);
+    CopyChars(wanted, kUniqueIdChars, CurrentUpdate().USBUniqueID, kUniqueIdChars - 1);
     const int count = ListedCount();
     for (int i = 0; i < count; ++i) {
       DeviceRecord& record = g_DeviceTable[i];
@@ -80,7 +81,7 @@ int MatchUniqueIDForUpdatedDeviceHID() {
 // update started. Only the paths saved by the last update count; older entries of the saved
 // table belong to earlier updates.
 int MatchUniqueIDForUpdatedDeviceDFU() {
-  const int savedCount = std::clamp(g_nSavedDeviceCount.load(), 0, kMaxDevices);
+  const int savedCount = std::clamp(CurrentUpdate().nSavedDeviceCount.load(), 0, kMaxDevices);
   const int count = ListedCount();
   for (int i = 0; i < count; ++i) {
     if (!WasSaved(g_DeviceTable[i], savedCount)) {
@@ -96,9 +97,9 @@ void ArmUniqueIDMatchFromUpdateMode(const wchar_t* devicePath) {
   if (UniqueIDFromUsbDevicePath(devicePath, serial) == 0) {
     return;  // not a USB device path: nothing to find the camera by
   }
-  CopyText(g_USBUniqueID, serial);
-  DebugPrint(1, L"Update mode serial number = %ls\r\n", g_USBUniqueID);
-  g_bMatchByUniqueID = 1;
+  CopyText(CurrentUpdate().USBUniqueID, serial);
+  DebugPrint(1, L"Update mode serial number = %ls\r\n", CurrentUpdate().USBUniqueID);
+  CurrentUpdate().bMatchByUniqueID = 1;
 }
 
 int UpdateDeviceRemoved() {
@@ -106,7 +107,7 @@ int UpdateDeviceRemoved() {
     const int count = ListedCount();
     for (int i = 0; i < count; ++i) {
       const DeviceRecord& record = g_DeviceTable[i];
-      if (!TextEqualsNoCase(record.devicePath, g_szUpdateDevicePath)) {
+      if (!TextEqualsNoCase(record.devicePath, CurrentUpdate().szUpdateDevicePath)) {
         continue;
       }
       DebugPrint(1, L"DBT_REMOVED: UpdateDeviceRemoved :Device matched\r\n");
@@ -117,7 +118,7 @@ int UpdateDeviceRemoved() {
       return 1;
     }
     // The camera the file was chosen for is gone: call the pending update off.
-    g_bUpdateDeviceGone = 1;
+    CurrentUpdate().bUpdateDeviceGone = 1;
     Dialog().EndDialog(Window::kConfirmDialog, 0);
     Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
     return 0;

@@ -3,6 +3,7 @@
 #include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "devices/selected_record.h"
 #include "platform/ports.h"
 
@@ -102,7 +103,7 @@ void Apply(const Step& step) {
       dialog.EnableItem(step.id, true);
       break;
     case Act::kExitUnlessHid:
-      if (g_bUpdatedFromHIDMode.load() == 0) {
+      if (CurrentUpdate().bUpdatedFromHIDMode.load() == 0) {
         dialog.EnableItem(step.id, true);
       }
       break;

@@ -10,6 +10,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "dfu/dfu_requests.h"
 #include "image/firmware_image.h"
 #include "platform/ports.h"
@@ -44,7 +45,7 @@ std::uint32_t BlockLength(const Payload& payload, std::uint32_t index) {
 }
 
 void WriteStatusText() {
-  FormatText(g_statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
+  FormatText(CurrentUpdate().statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
              static_cast<int>(dfu_status.bState));
 }
 
@@ -56,11 +57,11 @@ void AnnounceTotal(std::uint32_t total) {
 // After a confirmed block: progress with the count including this block; the erase blink stops
 // once the first block of the download has been confirmed.
 void ConfirmBlock(bool firstOfDownload) {
-  Dialog().SendToDialog(WM_APP_PROGRESS, g_blockCount.load() + 1, 0);
+  Dialog().SendToDialog(WM_APP_PROGRESS, CurrentUpdate().blockCount.load() + 1, 0);
   if (firstOfDownload) {
     Dialog().KillTimer(IDT_BLINK_ERASE);
   }
-  ++g_blockCount;
+  ++CurrentUpdate().blockCount;
 }
 
 enum class WaitRule { kOrdinary, kFirstBlock };
@@ -158,10 +159,10 @@ bool McuChunksOf(const Payload& text, std::vector<McuChunk>* chunks) {
 }
 
 int FirstPass() {
-  g_blockCount = 0;
-  g_bDownloadInProgress = 1;
+  CurrentUpdate().blockCount = 0;
+  CurrentUpdate().bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownload :: writing first part of the image  ++\n");
-  g_bFirstPartWritten = 1;
+  CurrentUpdate().bFirstPartWritten = 1;
   AnnounceTotal(BlockCountOf(imagePart1) + BlockCountOf(imagePart2));
 
   if (g_bCombinedImage.load() != 0) {
@@ -199,14 +200,14 @@ std::uint32_t SecondPassBlock(const Payload& payload, std::uint32_t k) {
 }
 
 int SecondPass(std::uint8_t imageType, bool freshStart) {
-  g_bDownloadInProgress = 1;
+  CurrentUpdate().bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownload :: writing second part of the image  ++\n");
-  g_bFirstPartWritten = 0;
-  g_bWriteFirstPart = 0;
-  g_bDFUOpened = 0;
+  CurrentUpdate().bFirstPartWritten = 0;
+  CurrentUpdate().bWriteFirstPart = 0;
+  CurrentUpdate().bDFUOpened = 0;
   if (imageType == 3 || (imageType == 1 && freshStart)) {
     // A fresh total: the count starts over with it, so the percentage stays within 100.
-    g_blockCount = 0;
+    CurrentUpdate().blockCount = 0;
     AnnounceTotal(BlockCountOf(imagePart2));
   }
 
@@ -228,7 +229,7 @@ int SecondPass(std::uint8_t imageType, bool freshStart) {
   }
   ReleasePayload(imagePart2);
   DebugPrint(1, L"DoDownload :: written second part of the image  ++\n");
-  g_bDownloadComplete = 1;
+  CurrentUpdate().bDownloadComplete = 1;
   DebugPrint(1, L"DoDownload --\n");
   return 1;
 }
@@ -236,8 +237,8 @@ int SecondPass(std::uint8_t imageType, bool freshStart) {
 }  // namespace
 
 int DoDownloadMCUFirmware() {
-  g_blockCount = 0;
-  g_bDownloadInProgress = 1;
+  CurrentUpdate().blockCount = 0;
+  CurrentUpdate().bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadMCUFirmware ++\n");
   std::vector<McuChunk> chunks;
   if (!McuChunksOf(imagePart1, &chunks)) {
@@ -273,13 +274,13 @@ int DoDownloadMCUFirmware() {
     return 0;
   }
   ReleasePayload(imagePart2);
-  g_bDownloadComplete = 1;
+  CurrentUpdate().bDownloadComplete = 1;
   return 1;
 }
 
 int DoDownloadFPGAFirmware() {
-  g_blockCount = 0;
-  g_bDownloadInProgress = 1;
+  CurrentUpdate().blockCount = 0;
+  CurrentUpdate().bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadFPGAFirmware ++\n");
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
@@ -309,7 +310,7 @@ int DoDownloadFPGAFirmware() {
     return 0;
   }
   ReleasePayload(imagePart2);
-  g_bDownloadComplete = 1;
+  CurrentUpdate().bDownloadComplete = 1;
   return 1;
 }
 
@@ -341,9 +342,10 @@ DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r) 
 int DoDownload() {
   DebugPrint(1, L"DoDownload ++\n");
   const std::uint8_t imageType = g_imageType.load();
-  const bool freshStart = g_updateResult.load() == kUpdateResultFreshStart;
-  switch (ChooseDownloadPass(imageType, g_bFirstPartWritten.load() != 0, g_bDFUOpened.load() != 0,
-                             g_bWriteFirstPart.load() != 0, freshStart)) {
+  const bool freshStart = CurrentUpdate().updateResult.load() == kUpdateResultFreshStart;
+  switch (ChooseDownloadPass(imageType, CurrentUpdate().bFirstPartWritten.load() != 0,
+                             CurrentUpdate().bDFUOpened.load() != 0,
+                             CurrentUpdate().bWriteFirstPart.load() != 0, freshStart)) {
     case DownloadPass::kFirst:
       return FirstPass();
     case DownloadPass::kSecond:

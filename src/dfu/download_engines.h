@@ -2,22 +2,10 @@
 // with the worker and the device-change handling.
 #pragma once
 
+#include "core/update_session.h"
 #include "platform/types.h"
 
 namespace veltra {
-
-extern std::atomic<std::uint32_t> g_blockCount;
-extern Flag g_bDownloadInProgress;
-extern Flag g_bDownloadComplete;
-extern Flag g_bFirstPartWritten;
-extern Flag g_bWriteFirstPart;
-extern Flag g_bDFUOpened;
-extern std::atomic<std::int32_t> g_updateResult;
-
-// The status text: "UpdateFirmware : bState = %d \r\n" with the last device state, written when a
-// block cannot be sent and after the zero-length end.
-constexpr std::size_t kStatusTextChars = 256;
-extern wchar_t g_statusText[kStatusTextChars];
 
 // A device that keeps answering its status without reaching dfuDNLOAD-IDLE is given this long on
 // the program's clock (about 3000 polls at the fixed 20 ms pace) before the engine gives up.
@@ -35,9 +23,8 @@ int DoDownload();
 enum class DownloadPass { kNone, kFirst, kSecond };
 DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r);
 
-// The download's flags and block count (what a failed update must not leave behind).
-void ClearDownloadFlags();
-// ClearDownloadFlags, and the update result and status text too (a fresh program).
+// The session's download flags and block count, the update result and the status text back to
+// their start-up values (a fresh program).
 void ResetDownloadState();
 
 }  // namespace veltra

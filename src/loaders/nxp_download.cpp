@@ -11,6 +11,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/ui_texts.h"
+#include "core/update_session.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
 #include "image/loader_files.h"
@@ -111,12 +112,12 @@ void SendImageData(std::uint8_t (&report)[kBlReportSize], const Payload& image) 
     }
     offset += BuildBlDataReport(report, image.data + offset, left);
     if (SendBl(report, kFlagData) != 0) {
-      Dialog().SendToDialog(WM_APP_PROGRESS, g_blockCount.load() + 1, 0);
+      Dialog().SendToDialog(WM_APP_PROGRESS, CurrentUpdate().blockCount.load() + 1, 0);
       Sys().Sleep(kPauseAfterDataMs);
     } else {
       DebugPrint(1, L"sendNXPHidCmd Failed..");
     }
-    ++g_blockCount;
+    ++CurrentUpdate().blockCount;
   }
 }
 
@@ -125,11 +126,11 @@ void SendImageData(std::uint8_t (&report)[kBlReportSize], const Payload& image) 
 // mode-switch time-out). End it as a failed update ends: the blink stops, the controls come back
 // with EXIT, the user is told, and later arrivals no longer resume it.
 void EndUpdateWithoutFlashLoader() {
-  if (g_bUpdatedFromHIDMode.exchange(0) == 0) {
+  if (CurrentUpdate().bUpdatedFromHIDMode.exchange(0) == 0) {
     return;  // a ROM found at start-up: no update is waiting for it
   }
-  g_bMatchByUniqueID = 0;
-  g_bAwaitingModeSwitch = 0;
+  CurrentUpdate().bMatchByUniqueID = 0;
+  CurrentUpdate().bAwaitingModeSwitch = 0;
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
   Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
@@ -190,8 +191,8 @@ int DoDownloadNXPFirmware() {
     DebugPrint(1, L"DoDownloadNXPFirmware :: no image of a size the flash loader accepts\n");
     return 0;
   }
-  g_blockCount = 0;
-  g_bDownloadInProgress = 1;
+  CurrentUpdate().blockCount = 0;
+  CurrentUpdate().bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadNXPFirmware ++\n");
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().ShowItem(IDC_STATIC_UPDATING, true);
@@ -213,7 +214,7 @@ int DoDownloadNXPFirmware() {
   SendBl(report, kFlagCommand);
 
   ReleasePayload(imagePart1);
-  g_bDownloadComplete = 1;
+  CurrentUpdate().bDownloadComplete = 1;
   return 1;
 }
 

@@ -7,6 +7,7 @@
 #include "app_fixture.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "sim/dfu_camera.h"
@@ -60,7 +61,7 @@ TEST_F(MainDialogTest, UpdateDoneClearsTheProgressAndReleasesTheDfuHandles) {
   dialog_.Dispatch(WM_APP_PROGRESS, 5);
 
   dialog_.Dispatch(WM_APP_UPDATE_DONE);
-  EXPECT_EQ(g_progressTotal.load(), 0u);
+  EXPECT_EQ(CurrentUpdate().progressTotal.load(), 0u);
   EXPECT_EQ(dialog_.ProgressPos(), 0);
   EXPECT_EQ(usb_.OpenFileHandles(), 0);
   EXPECT_EQ(usb_.OpenInterfaceHandles(), 0);
@@ -71,7 +72,7 @@ TEST_F(MainDialogTest, BlinkTimersAlternateTheirTextWithNothing) {
   for (const auto& [timer, text] : std::initializer_list<std::pair<int, const wchar_t*>>{
            {IDT_BLINK_ERASE, L"Erasing Memory...Please Wait..."},
            {IDT_BLINK_VERIFY, L"Verify Flash... Please Wait..."}}) {
-    g_blinkState = 0;
+    CurrentUpdate().blinkState = 0;
     dialog_.ShowItem(IDC_STATIC_UPDATING, true);
     dialog_.SetTimer(timer, 300);
     for (const wchar_t* shown : {text, L"", text}) {
@@ -85,12 +86,12 @@ TEST_F(MainDialogTest, BlinkTimersAlternateTheirTextWithNothing) {
 
 TEST_F(MainDialogTest, ModeSwitchTimerGivesExitBackOnlyWhileTheCameraIsAway) {
   dialog_.EnableItem(IDC_BTN_EXIT, false);
-  g_bAwaitingModeSwitch = 0;  // the camera came back meanwhile
+  CurrentUpdate().bAwaitingModeSwitch = 0;  // the camera came back meanwhile
   dialog_.SetTimer(IDT_TIMER_FOR_HD_ISSUE, 60000);
   dialog_.FireTimer(IDT_TIMER_FOR_HD_ISSUE);
   EXPECT_FALSE(Enabled(IDC_BTN_EXIT));
 
-  g_bAwaitingModeSwitch = 1;
+  CurrentUpdate().bAwaitingModeSwitch = 1;
   clock_.Advance(60000);
   EXPECT_EQ(dialog_.FireDueTimers(), 1);
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));

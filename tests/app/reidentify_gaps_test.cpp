@@ -11,6 +11,7 @@
 #include "app_fixture.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "core/window_messages.h"
 #include "scenario_fixture.h"
 #include "sim/cameras/cx3_camera.h"

@@ -7,6 +7,7 @@
 
 #include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
 #include "scenario_fixture.h"
@@ -59,15 +60,15 @@ void ExpectModeSwitchSent(const HeadlessDialog& dialog) {
   EXPECT_FALSE(dialog.Item(IDC_BTN_BROWSE).enabled);
   EXPECT_FALSE(dialog.Item(IDC_COMBO_DEVICELIST).enabled);
   EXPECT_EQ(dialog.TimerPeriod(IDT_BLINK_ERASE), 200u);
-  EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bUpdatedFromHIDMode.load(), 1);
 }
 
 // Nothing of the update is left armed.
 void ExpectUpdateFlagsClear() {
-  EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 0);
-  EXPECT_EQ(g_bIsStartUpdatedFromDFU.load(), 0);
-  EXPECT_EQ(g_bDownloadInProgress.load(), 0);
-  EXPECT_EQ(g_bUpdateDeviceGone.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bUpdatedFromHIDMode.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bIsStartUpdatedFromDFU.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bDownloadInProgress.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bUpdateDeviceGone.load(), 1);
 }
 
 TEST_F(ScenarioTest, GenericCameraTakesEveryImageKindThroughItsUpdateMode) {
@@ -139,7 +140,7 @@ TEST_F(ScenarioTest, PescaTakesACombinedImageInTwoPassesAndEndsWithTheWarning) {
   Browse(ExampleFile("combined_type1.img", "Veltra_Pesca_combined.img"));
   UpdateAndConfirm();
   ExpectModeSwitchSent(dialog_);
-  EXPECT_EQ(g_bPescaDevice.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bPescaDevice.load(), 1);
 
   // Both passes run, then the worker shows the Warning dialog instead of the success message.
   Settle();

@@ -8,6 +8,7 @@
 #include "app_fixture.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 
 namespace veltra::test {
@@ -29,7 +30,7 @@ TEST_F(UiStateTest, DeviceReadyDependsOnTheSelectedVendorAndARunningUpdate) {
                         Case{-1, 0, false, true}}) {
     SCOPED_TRACE(c.selected);
     Select(c.selected);
-    g_bUpdatedFromHIDMode = c.updating;
+    CurrentUpdate().bUpdatedFromHIDMode = c.updating;
     dialog_.EnableItem(IDC_BTN_EXIT, false);
     SetUIState(UI_STATE_DEVICE_READY);
     EXPECT_EQ(Enabled(IDC_BTN_RESET), c.reset);

@@ -8,6 +8,7 @@
 #include "app_fixture.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
@@ -69,7 +70,7 @@ TEST_F(UpdateCommandTest, WithoutACameraOrAFileOrWithAVanishedFileNothingStarts)
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Check File Path!"});
   EXPECT_EQ(dialog_.EndedDialogs()[0], std::make_pair(Window::kConfirmDialog, std::intptr_t{1020}));
   EXPECT_GE(clock_.NowMs() - before, 1000u);
-  EXPECT_EQ(g_bUpdateDeviceGone.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bUpdateDeviceGone.load(), 1);
   EXPECT_EQ(camera_.Count("IsPescaDeviceAvail"), 0);
 }
 
@@ -110,7 +111,7 @@ TEST_F(UpdateCommandTest, ModelCheckAsksOnlyWhenTheFileIsNotNamedAfterTheModel) 
 TEST_F(UpdateCommandTest, ClosingTheConfirmationStartsNothing) {
   Prepare(L"Veltra_C1", L"7E51", L"C1D0");
   camera_.Answer("IsPescaDeviceAvail", 1);
-  g_bUpdateDeviceGone = 0;
+  CurrentUpdate().bUpdateDeviceGone = 0;
   const auto before = clock_.NowMs();
   for (bool escape : {false, true}) {
     if (escape) {
@@ -124,7 +125,7 @@ TEST_F(UpdateCommandTest, ClosingTheConfirmationStartsNothing) {
   EXPECT_EQ(dialog_.EndedDialogs().size(), 2u);
   EXPECT_EQ(dialog_.EndedDialogs()[0].second, 0);
   EXPECT_EQ(camera_.Count("IsPescaDeviceAvail"), 0);
-  EXPECT_EQ(g_bUpdateDeviceGone.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bUpdateDeviceGone.load(), 0);
   EXPECT_EQ(clock_.NowMs(), before);
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
 }
@@ -135,11 +136,11 @@ TEST_F(UpdateCommandTest, TarsaWithAForeignVendorOrNoChannelIsLeftAlone) {
     Prepare(L"Tarsa", vid, L"C05C");
     camera_.Answer("IsTarsaDeviceAvail", 1);  // InitTarsaExtensionUnit answers 0
     UpdateAndConfirm();
-    EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 0);
+    EXPECT_EQ(CurrentUpdate().bUpdatedFromHIDMode.load(), 0);
     EXPECT_EQ(camera_.Count("FallbacktoFWTarsa"), 0);
     EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
     EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
-    EXPECT_EQ(g_bUpdateDeviceGone.load(), 1);
+    EXPECT_EQ(CurrentUpdate().bUpdateDeviceGone.load(), 1);
   }
   // The foreign vendor is refused before the channel is even tried.
   EXPECT_EQ(camera_.Count("InitTarsaExtensionUnit"), 1);
@@ -149,16 +150,16 @@ TEST_F(UpdateCommandTest, TarsaWithAForeignVendorOrNoChannelIsLeftAlone) {
 // worker cannot start, the user is told.
 TEST_F(UpdateCommandTest, FlashLoaderStartsTheNxpRouteAfreshOrReportsAWorkerThatCannotStart) {
   system_->SetFailThreadCreation(true);
-  g_bWriteFirstPart = 1;
-  g_bDFUOpened = 1;
-  g_updateResult = 9;
+  CurrentUpdate().bWriteFirstPart = 1;
+  CurrentUpdate().bDFUOpened = 1;
+  CurrentUpdate().updateResult = 9;
   Prepare(L"HID Boot", L"7E51", L"DF02", "HID Boot.bin");
   camera_.Answer("Init_HIDHandle", 1);
   UpdateAndConfirm();
   EXPECT_EQ(g_bNXPMode.load(), 1);
-  EXPECT_EQ(g_bWriteFirstPart.load(), 0);
-  EXPECT_EQ(g_bDFUOpened.load(), 0);
-  EXPECT_EQ(g_updateResult.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bWriteFirstPart.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bDFUOpened.load(), 0);
+  EXPECT_EQ(CurrentUpdate().updateResult.load(), 0);
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 }
 
@@ -183,14 +184,15 @@ TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
     Select(0);
     ChooseFile(WriteFile("fw.img"));
     g_imageType = c.type;
-    g_bWriteFirstPart = c.firstPart ? 0 : 1;  // the opposite of what the start must leave
-    g_bIsStartUpdatedFromDFU = 0;
+    CurrentUpdate().bWriteFirstPart =
+        c.firstPart ? 0 : 1;  // the opposite of what the start must leave
+    CurrentUpdate().bIsStartUpdatedFromDFU = 0;
     const auto before = clock_.NowMs();
     UpdateAndConfirm();
-    EXPECT_EQ(g_bIsStartUpdatedFromDFU.load(), 1);
-    EXPECT_EQ(g_bWriteFirstPart.load(), c.firstPart ? 1 : 0);
-    EXPECT_EQ(g_bDFUOpened.load(), c.firstPart ? 0 : 1);
-    EXPECT_EQ(g_updateResult.load(), 0);
+    EXPECT_EQ(CurrentUpdate().bIsStartUpdatedFromDFU.load(), 1);
+    EXPECT_EQ(CurrentUpdate().bWriteFirstPart.load(), c.firstPart ? 1 : 0);
+    EXPECT_EQ(CurrentUpdate().bDFUOpened.load(), c.firstPart ? 0 : 1);
+    EXPECT_EQ(CurrentUpdate().updateResult.load(), 0);
     EXPECT_EQ(clock_.NowMs() - before, 6000u);  // 1 s after OK, 5 s after the start
     EXPECT_TRUE(Visible(IDC_STATIC_STATUS));
     EXPECT_FALSE(Enabled(IDC_BTN_EXIT));
@@ -203,8 +205,8 @@ TEST_F(UpdateCommandTest, PescaInDfuModeStartsDirectlyOrStopsWhenItCannotBeOpene
   Prepare(L"Pesca", L"7E51", L"DF01", "Pesca.img");  // not on the bus: the WinUSB open fails
   camera_.Answer("IsPescaDeviceAvail", 1);
   UpdateAndConfirm();
-  EXPECT_EQ(g_bPescaDevice.load(), 1);
-  EXPECT_EQ(g_bIsStartUpdatedFromDFU.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bPescaDevice.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bIsStartUpdatedFromDFU.load(), 0);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
 }
@@ -221,13 +223,13 @@ TEST_F(UpdateCommandTest, Cx3IsErasedAndResetOverHidReportsWithinTheirLimits) {
   EXPECT_EQ(camera_.Count("SetHidReport(AA010000,4)"), 1);
   EXPECT_EQ(camera_.Count("SetHidReport(AA020000,4)"), 2);
   EXPECT_EQ(camera_.Count("GetHidReport"), 5);
-  EXPECT_EQ(g_bMatchByUniqueID.load(), 1);
-  EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bMatchByUniqueID.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bUpdatedFromHIDMode.load(), 1);
   EXPECT_TRUE(Visible(IDC_STATIC_MODE_SWITCH));
   EXPECT_EQ(camera_.Count("FirmwareUpdate"), 0);
   // Every listed path is saved, and counted, for the camera's return.
-  EXPECT_EQ(g_nSavedDeviceCount.load(), 2);
-  EXPECT_EQ(std::wstring(g_savedDevicePaths[1]), kOtherPath);
+  EXPECT_EQ(CurrentUpdate().nSavedDeviceCount.load(), 2);
+  EXPECT_EQ(std::wstring(CurrentUpdate().savedDevicePaths[1]), kOtherPath);
 
   struct Case {
     std::uint8_t status;  // every reply
@@ -237,7 +239,7 @@ TEST_F(UpdateCommandTest, Cx3IsErasedAndResetOverHidReportsWithinTheirLimits) {
   // No reply at all; a reset that never takes (ten tries); an erase that never ends (100 polls).
   for (const Case& c : {Case{0, 0, 0}, Case{3, 10, 10}, Case{1, 100, 0}}) {
     SCOPED_TRACE(c.replies);
-    g_bUpdatedFromHIDMode = 0;
+    CurrentUpdate().bUpdatedFromHIDMode = 0;
     if (c.resets > 0) {
       camera_.QueueHidReply(0);
     }
@@ -247,7 +249,7 @@ TEST_F(UpdateCommandTest, Cx3IsErasedAndResetOverHidReportsWithinTheirLimits) {
     const int before = camera_.Count("SetHidReport(AA020000,4)");
     UpdateAndConfirm();
     EXPECT_EQ(camera_.Count("SetHidReport(AA020000,4)") - before, c.resets);
-    EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 0);
+    EXPECT_EQ(CurrentUpdate().bUpdatedFromHIDMode.load(), 0);
   }
   EXPECT_TRUE(Traced(L"Flash Erase failed\r\n"));
   EXPECT_TRUE(Traced(L"Reset Failed\n"));

@@ -7,6 +7,7 @@
 #include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "dfu/dfu_requests.h"
@@ -59,7 +60,7 @@ TEST_F(DeviceChangeTest, ArrivalsAreDispatchedOnTheCameraSelectedBeforeTheEvent)
   };
   Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"G1");
   ASSERT_EQ(SetInitialDeviceValue(), 1);
-  g_bUpdatedFromHIDMode = 1;
+  CurrentUpdate().bUpdatedFromHIDMode = 1;
   system_->SetFailThreadCreation(true);  // a worker start would show as the thread-failure box
 
   for (const auto& c : cases) {
@@ -98,34 +99,34 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   auto old = PlugDfu(0xDF00, L"S0");
   PlugDfu(0xDF01, L"S1");
   auto wanted = PlugDfu(0xDF00, L"S2");
-  CopyText(g_savedDevicePaths[0], bus_.UsbInterfacePath(old.get()).c_str());
-  CopyText(g_savedDevicePaths[1], bus_.UsbInterfacePath(wanted.get()).c_str());
-  g_nSavedDeviceCount = 2;
-  g_bUpdatedFromHIDMode = 1;
+  CopyText(CurrentUpdate().savedDevicePaths[0], bus_.UsbInterfacePath(old.get()).c_str());
+  CopyText(CurrentUpdate().savedDevicePaths[1], bus_.UsbInterfacePath(wanted.get()).c_str());
+  CurrentUpdate().nSavedDeviceCount = 2;
+  CurrentUpdate().bUpdatedFromHIDMode = 1;
   g_imageType = 1;
   dialog_.SetTimer(IDT_TIMER_FOR_HD_ISSUE, 60000);
   system_->SetFailThreadCreation(true);
 
-  CopyText(g_USBUniqueID, L"S2");
+  CopyText(CurrentUpdate().USBUniqueID, L"S2");
   Arrive(ArrivalVariant::kNoRestart);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 2);
   EXPECT_EQ(usb_.DeviceOf(winUSBHandle.load()), wanted.get());
-  EXPECT_EQ(g_bAwaitingModeSwitch.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bAwaitingModeSwitch.load(), 0);
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
   Clear();
-  g_USBUniqueID[0] = L'\0';
+  CurrentUpdate().USBUniqueID[0] = L'\0';
   Arrive(ArrivalVariant::kFull);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
   EXPECT_EQ(usb_.DeviceOf(winUSBHandle.load())->Id().pid, 0xDF01);
-  EXPECT_EQ(g_bWriteFirstPart.load(), 1);  // DF01 with a combined image of type 1
+  EXPECT_EQ(CurrentUpdate().bWriteFirstPart.load(), 1);  // DF01 with a combined image of type 1
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
   Clear();
   ReleaseDfuHandles();
-  g_bUpdateWorkerRunning = 1;
+  CurrentUpdate().bWorkerRunning = 1;
   Arrive(ArrivalVariant::kFull);
-  g_bUpdateWorkerRunning = 0;
+  CurrentUpdate().bWorkerRunning = 0;
   EXPECT_EQ(usb_.OpenFileHandles(), 0);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
@@ -142,19 +143,19 @@ TEST_F(DeviceChangeTest, FlashLoaderIsOpenedOverHidAndTheWorkerStartsWhateverThe
   PlugDfu(0xDF02, L"S1");  // no HID interface here, so the open fails
   for (ArrivalVariant variant : {ArrivalVariant::kNoMirel, ArrivalVariant::kFull}) {
     Clear();
-    g_bIsStartUpdatedFromDFU = 1;  // the failing worker clears it each time
+    CurrentUpdate().bIsStartUpdatedFromDFU = 1;  // the failing worker clears it each time
     const auto before = system_->NowMs();
     const int opens = lib_.Count("Init_HIDHandle");
     Arrive(variant);
     system_->JoinAllThreads();
     EXPECT_EQ(system_->NowMs() - before, 4000u);
     EXPECT_EQ(lib_.Count("Init_HIDHandle") - opens, 1);
-    EXPECT_NE(g_hFirmwareThread.load(), kNullHandle);
+    EXPECT_NE(CurrentUpdate().hFirmwareThread.load(), kNullHandle);
   }
   // With nothing on the bus the list empties, and no worker is started for nothing.
   bus_.Unplug(bus_.Present().front().get());
   Clear();
-  g_bUpdatedFromHIDMode = 1;
+  CurrentUpdate().bUpdatedFromHIDMode = 1;
   system_->SetFailThreadCreation(true);
   Arrive(ArrivalVariant::kFull);
   EXPECT_TRUE(dialog_.ComboItems().empty());
@@ -165,7 +166,7 @@ TEST_F(DeviceChangeTest, RemovalsWaitOutAnUpdateAndTheLastOneFreesTheWarningDial
   auto camera = Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"G1");
   ASSERT_EQ(SetInitialDeviceValue(), 1);
   bus_.Unplug(camera.get());
-  for (Flag* busy : {&g_bUpdatedFromHIDMode, &g_bDownloadInProgress}) {
+  for (Flag* busy : {&CurrentUpdate().bUpdatedFromHIDMode, &CurrentUpdate().bDownloadInProgress}) {
     *busy = 1;
     Event(kDbtDeviceRemoveComplete, Cls::kHid);
     Event(kDbtDeviceRemoveComplete, Cls::kUsbDevice);
@@ -192,13 +193,13 @@ TEST_F(DeviceChangeTest, RemovalsWaitOutAnUpdateAndTheLastOneFreesTheWarningDial
 TEST_F(DeviceChangeTest, VideoArrivalSelectsTheUpdatedCameraAgainBySerial) {
   Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"A1");
   Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"B2");
-  CopyText(g_USBUniqueID, L"B2");
-  g_bMatchByUniqueID = 1;
-  g_bDownloadInProgress = 1;
+  CopyText(CurrentUpdate().USBUniqueID, L"B2");
+  CurrentUpdate().bMatchByUniqueID = 1;
+  CurrentUpdate().bDownloadInProgress = 1;
   Event(kDbtDeviceArrival, Cls::kHid);
   EXPECT_TRUE(dialog_.ComboItems().empty());  // nothing happens while data is being sent
 
-  g_bDownloadInProgress = 0;
+  CurrentUpdate().bDownloadInProgress = 0;
   Event(kDbtDeviceArrival, Cls::kHid);
   EXPECT_EQ(dialog_.ComboItems().size(), 2u);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);

@@ -7,6 +7,7 @@
 #include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "devices/usb_serial.h"
 #include "devices_fixture.h"
 
@@ -49,13 +50,13 @@ TEST_F(DevicesTest, SerialMatchSelectsTheReturningCameraOrNothing) {
   bus_.Leave(updated.get());
   bus_.Return(updated.get());  // under a new path
   ASSERT_TRUE(Discover());
-  CopyText(g_USBUniqueID, L"SERIAL0002");
+  CopyText(CurrentUpdate().USBUniqueID, L"SERIAL0002");
   EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
   EXPECT_EQ(g_nLastSelectedIndex, 1);
   EXPECT_EQ(g_nSelectedIndex, 0);             // selecting does not change the command's selection
   EXPECT_EQ(library_.OpenCamera(), updated);  // its extension unit stays open
-  CopyText(g_USBUniqueID, L"NOBODY");
+  CopyText(CurrentUpdate().USBUniqueID, L"NOBODY");
   EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 0);
 }
 
@@ -64,13 +65,13 @@ TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndCamerasWithoutExtensionU
   PlugCamera(L"");
   ASSERT_TRUE(Discover());
   dialog_.ComboSetCurSel(1);
-  CopyText(g_USBUniqueID, L"00");
+  CopyText(CurrentUpdate().USBUniqueID, L"00");
   EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
 
   // An unresolved serial matches the first camera whose serial is unresolved too.
   discovery_.SetDevicePropertyAvailable(false);
-  g_USBUniqueID[0] = L'\0';
+  CurrentUpdate().USBUniqueID[0] = L'\0';
   dialog_.ComboSetCurSel(1);
   EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
@@ -86,7 +87,7 @@ TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndCamerasWithoutExtensionU
   bus_.Plug(std::make_shared<sim::GenericCamera>(options));
   PlugCamera(L"WANTED");
   ASSERT_TRUE(Discover());
-  CopyText(g_USBUniqueID, L"WANTED");
+  CopyText(CurrentUpdate().USBUniqueID, L"WANTED");
   EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
 }
@@ -98,10 +99,10 @@ TEST_F(DevicesTest, PathMatchSelectsTheFirstCameraNotSavedByTheLastUpdate) {
   ASSERT_TRUE(Discover());
   // The update started: every path saved.
   for (int i = 0; i < g_nDeviceCount; ++i) {
-    CopyText(g_savedDevicePaths[i], g_DeviceTable[i].devicePath);
-    UpperInPlace(g_savedDevicePaths[i]);  // compared ignoring case
+    CopyText(CurrentUpdate().savedDevicePaths[i], g_DeviceTable[i].devicePath);
+    UpperInPlace(CurrentUpdate().savedDevicePaths[i]);  // compared ignoring case
   }
-  g_nSavedDeviceCount = g_nDeviceCount.load();
+  CurrentUpdate().nSavedDeviceCount = g_nDeviceCount.load();
 
   // Nothing new on the bus: the selection is left alone.
   ASSERT_TRUE(Discover());
@@ -112,7 +113,7 @@ TEST_F(DevicesTest, PathMatchSelectsTheFirstCameraNotSavedByTheLastUpdate) {
   // An earlier update left a path beyond the saved count; it must not hide the new one.
   bus_.Leave(updated.get());
   bus_.Return(updated.get());
-  CopyText(g_savedDevicePaths[3], bus_.CapturePath(updated.get()).c_str());
+  CopyText(CurrentUpdate().savedDevicePaths[3], bus_.CapturePath(updated.get()).c_str());
   ASSERT_TRUE(Discover());
   EXPECT_EQ(MatchUniqueIDForUpdatedDeviceDFU(), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
@@ -123,21 +124,21 @@ TEST_F(DevicesTest, UpdateDeviceRemovedReselectsOrCallsTheUpdateOff) {
   PlugCamera(L"S1");
   auto chosen = PlugCamera(L"S2");
   ASSERT_TRUE(Discover());
-  CopyText(g_szUpdateDevicePath, RecordPath(1).c_str());
-  UpperInPlace(g_szUpdateDevicePath);
-  g_bUpdateDeviceGone = 0;
+  CopyText(CurrentUpdate().szUpdateDevicePath, RecordPath(1).c_str());
+  UpperInPlace(CurrentUpdate().szUpdateDevicePath);
+  CurrentUpdate().bUpdateDeviceGone = 0;
   dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, L"C:\\fw\\camera.bin");
   dialog_.EnableItem(IDC_BTN_FW_UPDATE, false);
 
   EXPECT_EQ(UpdateDeviceRemoved(), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
   EXPECT_TRUE(dialog_.Item(IDC_BTN_FW_UPDATE).enabled);
-  EXPECT_EQ(g_bUpdateDeviceGone, 0);
+  EXPECT_EQ(CurrentUpdate().bUpdateDeviceGone, 0);
 
   bus_.Unplug(chosen.get());
   ASSERT_TRUE(Discover());
   EXPECT_EQ(UpdateDeviceRemoved(), 0);
-  EXPECT_EQ(g_bUpdateDeviceGone, 1);
+  EXPECT_EQ(CurrentUpdate().bUpdateDeviceGone, 1);
   EXPECT_EQ(dialog_.Item(IDC_EDIT_FIRMWARE_PATH).text, L"");
   const auto ended = dialog_.EndedDialogs();
   ASSERT_EQ(ended.size(), 1u);

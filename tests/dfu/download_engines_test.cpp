@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "dfu/dfu_fixture.h"
 #include "image/firmware_image.h"
 #include "sim/dfu_engine.h"
@@ -116,7 +117,7 @@ TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
     EXPECT_EQ(Sent(WM_APP_PROGRESS), OneTo(3 + blocks));
     EXPECT_EQ(imagePart1.data, nullptr);
     EXPECT_EQ(imagePart2.data, nullptr);
-    EXPECT_EQ(g_bDownloadComplete.load(), 1);
+    EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
 
     Fresh();
     LoadTwo(first, second);
@@ -131,13 +132,13 @@ TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
     g_imageType = 2;
     LoadTwo(first, second);
     ASSERT_EQ(DoDownload(), 1);
-    EXPECT_EQ(g_bDownloadComplete.load(), 0);
-    EXPECT_EQ(g_bFirstPartWritten.load(), 1);
+    EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 0);
+    EXPECT_EQ(CurrentUpdate().bFirstPartWritten.load(), 1);
     EXPECT_EQ(camera_->Flash().image, first);
     EXPECT_EQ(BlockLengths(req::kDownload), Split(n));  // the first pass never pads
     ASSERT_EQ(DoDownload(), 1);
-    EXPECT_EQ(g_bDownloadComplete.load(), 1);
-    EXPECT_EQ(g_bFirstPartWritten.load(), 0);
+    EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
+    EXPECT_EQ(CurrentUpdate().bFirstPartWritten.load(), 0);
     Bytes both = first;
     both.insert(both.end(), second.begin(), second.end());
     EXPECT_EQ(camera_->Flash().image, both);

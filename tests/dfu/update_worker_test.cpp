@@ -13,6 +13,7 @@
 #include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_fixture.h"
 #include "dfu/download_engines.h"
@@ -99,7 +100,7 @@ TEST_F(WorkerTest, FirstStatusDecidesTheCommandThatBringsTheCameraToIdle) {
     LoadSinglePass();
     const Bytes payload(imagePart2.data, imagePart2.data + imagePart2.length);
 
-    EXPECT_EQ(UpdateFirmware(), 1u);
+    EXPECT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
     EXPECT_EQ(CommandsBeforeData(), row.commands);
     EXPECT_EQ(camera_->Flash().image, payload);
     EXPECT_EQ(camera_->Flash().manifestCount, 1);  // the zero-length end was taken
@@ -132,15 +133,15 @@ TEST_F(WorkerTest, CameraThatCannotBeReadOrSettledGetsTheUsbFailureMessages) {
     SCOPED_TRACE(row.what);
     Replug(row.state);
     camera_->SetFault({sim::FaultKind::kTransferError, row.faultAt});
-    g_bMatchByUniqueID = 1;
-    g_bIsStartUpdatedFromDFU = 1;
+    CurrentUpdate().bMatchByUniqueID = 1;
+    CurrentUpdate().bIsStartUpdatedFromDFU = 1;
     LoadSinglePass();
 
-    EXPECT_EQ(UpdateFirmware(), 0u);
+    EXPECT_EQ(UpdateFirmware(CurrentUpdate()), 0u);
     ExpectBoxes(row.boxes, L"Error");
     EXPECT_TRUE(camera_->Flash().image.empty());
-    EXPECT_EQ(g_bMatchByUniqueID.load(), 0);
-    EXPECT_EQ(g_bIsStartUpdatedFromDFU.load(), 0);
+    EXPECT_EQ(CurrentUpdate().bMatchByUniqueID.load(), 0);
+    EXPECT_EQ(CurrentUpdate().bIsStartUpdatedFromDFU.load(), 0);
     ExpectControlsReset();
   }
 }
@@ -163,19 +164,21 @@ TEST_F(WorkerTest, EngineFailureNamesTheImageKindAndClearsTheUpdateState) {
     g_bMCUImage = kind == "mcu";
     g_bFPGAImage = kind == "fpga";
     g_imageType = 2;
-    g_bUpdatedFromHIDMode = 1;
-    g_bWriteFirstPart = 1;
+    CurrentUpdate().bUpdatedFromHIDMode = 1;
+    CurrentUpdate().bWriteFirstPart = 1;
     camera_->SetFault({sim::FaultKind::kDisconnect, 4});
     dialog_.ProgressSetPos(40);
 
-    EXPECT_EQ(UpdateFirmware(), 0u);
+    EXPECT_EQ(UpdateFirmware(CurrentUpdate()), 0u);
     ExpectBoxes({{row.text, 0x10}}, L"Error");
     // Nothing of this update may steer the next one.
-    for (const Flag* flag : {&g_bFirstPartWritten, &g_bDFUOpened, &g_bUpdatedFromHIDMode,
-                             &g_bDownloadInProgress, &g_bDownloadComplete, &g_bWriteFirstPart}) {
+    for (const Flag* flag :
+         {&CurrentUpdate().bFirstPartWritten, &CurrentUpdate().bDFUOpened,
+          &CurrentUpdate().bUpdatedFromHIDMode, &CurrentUpdate().bDownloadInProgress,
+          &CurrentUpdate().bDownloadComplete, &CurrentUpdate().bWriteFirstPart}) {
       EXPECT_EQ(flag->load(), 0);
     }
-    EXPECT_EQ(g_blockCount.load(), 0u);
+    EXPECT_EQ(CurrentUpdate().blockCount.load(), 0u);
     EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
     EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
     EXPECT_EQ(dialog_.ProgressPos(), 0);
@@ -200,10 +203,10 @@ TEST_F(WorkerTest, WarningDialogNeedsAPescaCameraSelectedAsDF01) {
   for (const auto& row : rows) {
     Replug();
     LoadSinglePass(100);
-    g_bPescaDevice = row.pesca;
+    CurrentUpdate().bPescaDevice = row.pesca;
     g_nSelectedIndex = row.index;
     CopyText(g_DeviceTable[0].pidText, row.pid);
-    EXPECT_EQ(UpdateFirmware(), 1u);
+    EXPECT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
     EXPECT_EQ(dialog_.ModalDialogsOpened().size(), row.warning ? 1u : 0u)
         << row.pesca << " " << row.index;
     EXPECT_EQ(dialog_.MessageBoxes().size(), row.warning ? 0u : 1u);
@@ -246,17 +249,17 @@ TEST_F(WorkerTest, TrafficLogShowsTheRequiredPausesOnTheProgramsClock) {
   SetPayload(imagePart2, PayloadBytes(1500, 2));
   g_mcuChunkCount = 3;
   g_bMCUImage = 1;
-  ASSERT_EQ(UpdateFirmware(), 1u);
+  ASSERT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
   g_bMCUImage = 0;
   g_bFPGAImage = 1;
   SetPayload(imagePart1, PayloadBytes(1500, 1));
   SetPayload(imagePart2, PayloadBytes(1500, 2));
-  ASSERT_EQ(UpdateFirmware(), 1u);
+  ASSERT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
   g_bFPGAImage = 0;
   g_imageType = 2;
   g_bCombinedImage = 1;
   SetPayload(imagePart1, PayloadBytes(1500, 1));
-  ASSERT_EQ(UpdateFirmware(), 1u);
+  ASSERT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
 
   const auto log = ParseLog(log_.str());
   ASSERT_GT(log.size(), 20u);

@@ -23,6 +23,7 @@
 
 #include "../app/scenario_fixture.h"
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "dfu/download_engines.h"
 #include "loaders/fx3_download.h"
 #include "sim/cameras/cx3_camera.h"
@@ -297,7 +298,7 @@ class FaultCase : public ScenarioTest {
                                             : Outcome::kErrorBox;
     result.holds = reference == nullptr || route.holdsImage(*camera, *reference);
     result.switchRefused = Traced(L"Alert : Check FirmwareUpdate");
-    result.firstPassPending = g_bFirstPartWritten != 0;
+    result.firstPassPending = CurrentUpdate().bFirstPartWritten != 0;
     result.loaderBusy = g_bLoaderDownloadBusy != 0;
     if (reference == nullptr) {
       return result;

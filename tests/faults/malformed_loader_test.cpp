@@ -14,6 +14,7 @@
 #include "../app/scenario_fixture.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "image/firmware_image.h"
 #include "loaders/fx3_download.h"
 #include "sim/cameras/cx3_camera.h"
@@ -211,7 +212,7 @@ TEST_P(FlashLoaderTest, RefusedWithoutTouchingTheRomEndsTheUpdateAndTheCameraIsU
   EXPECT_EQ(failures, 1);
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
-  EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bUpdatedFromHIDMode.load(), 0);
   // Nothing ran on the ROM, so nothing holds the next take-over back.
   EXPECT_EQ(g_bLoaderDownloadBusy.load(), 0);
 

@@ -9,6 +9,7 @@
 #include "../app/scenario_fixture.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "sim/cameras/dfu_cameras.h"
 
 namespace veltra::test {
@@ -55,7 +56,7 @@ TEST_F(RetryAfterFailureTest, RefusedTarsaSwitchRecoversAfterARePlug) {
   // The user unplugs the camera and plugs it back: the update is over, the camera is ready.
   bus_.Replug(camera.get());
   Settle();
-  EXPECT_EQ(g_bUpdatedFromHIDMode.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bUpdatedFromHIDMode.load(), 0);
   EXPECT_TRUE(Enabled(IDC_BTN_BROWSE));
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
 

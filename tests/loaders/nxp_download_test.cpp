@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/resource_ids.h"
+#include "core/update_session.h"
 #include "dfu/download_engines.h"
 #include "image/loader_files.h"
 #include "loaders/fx3_download.h"
@@ -160,7 +161,7 @@ TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
   EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{20});
   EXPECT_EQ(Sent(WM_APP_PROGRESS).size(), 20u);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
-  EXPECT_EQ(g_bDownloadComplete.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
   EXPECT_EQ(imagePart1.data, nullptr);
 }
 
@@ -188,7 +189,7 @@ TEST_F(NxpDownloadTest, DataReportsAndTheImageSizeAtTheirLimits) {
   // Nothing is sent without an image, nor for one byte more than the byte count can carry.
   log_.str("");
   dialog_.ClearRecords();
-  g_bDownloadComplete = 0;
+  CurrentUpdate().bDownloadComplete = 0;
   ReleasePayload(imagePart2);
   EXPECT_EQ(DoDownloadNXPFirmware(), 0);
   imagePart2.data = static_cast<std::uint8_t*>(std::calloc(0x1000000 + 1, 1));
@@ -197,7 +198,7 @@ TEST_F(NxpDownloadTest, DataReportsAndTheImageSizeAtTheirLimits) {
   EXPECT_EQ(DoDownloadNXPCypress(), 0u);  // no flash loader loaded either
   EXPECT_TRUE(Log("hid_out").empty());
   EXPECT_TRUE(dialog_.Messages().empty());
-  EXPECT_EQ(g_bDownloadComplete.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 0);
 }
 
 // Known behaviour: a lost data report is only traced, and the flash loader writes what it gets
@@ -209,7 +210,7 @@ TEST_F(NxpDownloadTest, LostDataReportLeavesAGapAndStillReportsSuccess) {
   camera->SetFault({sim::FaultKind::kTransferError, 10});  // the second data report
 
   EXPECT_EQ(DoDownloadNXPFirmware(), 1);
-  EXPECT_EQ(g_bDownloadComplete.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
   EXPECT_EQ(Sent(WM_APP_PROGRESS), (std::vector<std::uintptr_t>{1, 3}));
   const std::vector<LogEntry> data = Reports(0);
   ASSERT_EQ(data.size(), 3u);

@@ -3,6 +3,7 @@
 #include "camera/update_worker.h"
 #include "core/app_state.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "image/firmware_image.h"
@@ -84,12 +85,12 @@ bool DfuRoute::Prepare(Session& session) {
     return false;
   }
   // The update command's direct DFU start.
-  g_bIsStartUpdatedFromDFU = 1;
-  g_bDFUOpened = 1;
-  g_updateResult = kNoLibraryResult;
+  CurrentUpdate().bIsStartUpdatedFromDFU = 1;
+  CurrentUpdate().bDFUOpened = 1;
+  CurrentUpdate().updateResult = kNoLibraryResult;
   if (options.pid == sim::kDfuPidPesca && TwoPassType(g_imageType.load())) {
-    g_bDFUOpened = 0;
-    g_bWriteFirstPart = 1;
+    CurrentUpdate().bDFUOpened = 0;
+    CurrentUpdate().bWriteFirstPart = 1;
   }
   // The fault plan counts from the first transfer of the update.
   camera_->SetFault(options.fault);
@@ -97,20 +98,21 @@ bool DfuRoute::Prepare(Session& session) {
 }
 
 bool DfuRoute::SecondPartPending(Session& session) const {
-  return g_bFirstPartWritten.load() != 0 && g_bDownloadComplete.load() == 0 &&
-         session.bus().IsPresent(camera_.get());
+  return CurrentUpdate().bFirstPartWritten.load() != 0 &&
+         CurrentUpdate().bDownloadComplete.load() == 0 && session.bus().IsPresent(camera_.get());
 }
 
 int DfuRoute::Run(Session& session) {
   int result = 0;
   for (int run = 0; run < kMaxWorkerRuns; ++run) {
     if (!session.file().mcu && !session.file().fpga) {
-      passes_.push_back(ChooseDownloadPass(g_imageType.load(), g_bFirstPartWritten.load() != 0,
-                                           g_bDFUOpened.load() != 0, g_bWriteFirstPart.load() != 0,
-                                           g_updateResult.load() == 50));
+      passes_.push_back(ChooseDownloadPass(
+          g_imageType.load(), CurrentUpdate().bFirstPartWritten.load() != 0,
+          CurrentUpdate().bDFUOpened.load() != 0, CurrentUpdate().bWriteFirstPart.load() != 0,
+          CurrentUpdate().updateResult.load() == 50));
     }
     session.out() << "update worker, run " << run + 1 << ":\n";
-    const Handle thread = Sys().StartThread([] { return UpdateFirmware(); });
+    const Handle thread = Sys().StartThread([] { return UpdateFirmware(CurrentUpdate()); });
     if (thread == kNullHandle) {
       session.out() << "veltra-bench: no worker thread\n";
       return 0;
@@ -130,7 +132,7 @@ int DfuRoute::Run(Session& session) {
       return 0;
     }
     if (camera_->Id().pid == sim::kDfuPidPesca && TwoPassType(g_imageType.load())) {
-      g_bWriteFirstPart = 1;
+      CurrentUpdate().bWriteFirstPart = 1;
     }
   }
   return result;
