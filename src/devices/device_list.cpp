@@ -59,6 +59,8 @@ void SelectPath(const DeviceRecord& record) {
 void TakeOverFx3(const DeviceRecord& record) {
   LoadFX3BootImage();
   ReleaseDfuHandles();
+  // The handle of an earlier take-over (a ROM that has left since) is closed, not leaked.
+  CloseFx3Handle();
   SelectPath(record);
   Initialize_USBHanlde(g_szSelectedDevicePath);
   DebugPrint(1, kBootLoaderTrace);
