@@ -16,6 +16,7 @@
 #include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
+#include "devices/known_devices.h"
 #include "devices/reidentify.h"
 #include "devices/selected_record.h"
 #include "devices/ui_state.h"
@@ -36,10 +37,6 @@ constexpr std::uint32_t kModeSwitchTimeoutMs = 60000;
 constexpr std::uint32_t kEraseBlinkMs = 200;
 constexpr int kIdCancelButton = 2;  // IDCANCEL: Esc
 
-constexpr const wchar_t* kVendorMaker = L"7E51";
-constexpr const wchar_t* kVendorSunplus = L"1BCF";
-constexpr const wchar_t* kProductDfuPesca = L"DF01";
-constexpr const wchar_t* kProductFlashLoader = L"DF02";
 constexpr const wchar_t* kTextEnteringUpdateMode = L"Device Entering into Firmware update mode";
 constexpr const wchar_t* kTraceSwitchFailed = L"Alert : Check FirmwareUpdate\r\n";
 constexpr const wchar_t* kTextOneSunplusCamera =
@@ -124,7 +121,7 @@ void DirectDfuStart(DeviceRecord* record) {
   CurrentUpdate().updateResult = 0;
   SetUIState(UI_STATE_UPDATING);
   const std::uint8_t type = g_imageType.load();
-  if (RecordProductIs(record, kProductDfuPesca) && (type == 1 || type == 2)) {
+  if (RecordProductIs(record, kPidPescaUpdateMode) && (type == 1 || type == 2)) {
     CurrentUpdate().bDFUOpened = 0;
     CurrentUpdate().bWriteFirstPart = 1;
   } else {
@@ -192,7 +189,7 @@ bool DispatchPesca(DeviceRecord* record) {
   CurrentUpdate().bPescaDevice = 1;
   CameraLib().DeinitExtUnit();
   if (CameraLib().InitPescaExtensionUnit(PathOf(record)) != 0) {
-    if (RecordVendorIs(record, kVendorMaker)) {
+    if (RecordVendorIs(record, kVidMaker)) {
       ModeSwitch(Family::kPesca);
       return true;
     }
@@ -206,7 +203,7 @@ bool DispatchPesca(DeviceRecord* record) {
 
 void DispatchTarsa(DeviceRecord* record) {
   CameraLib().DeinitExtUnit();
-  if (!RecordVendorIs(record, kVendorMaker)) {
+  if (!RecordVendorIs(record, kVidMaker)) {
     return;
   }
   if (CameraLib().InitTarsaExtensionUnit(PathOf(record)) == 0) {
@@ -221,7 +218,7 @@ int CountSunplusRouteCameras() {
   int cameras = 0;
   for (int i = 0; i < count; ++i) {
     DeviceRecord& record = g_DeviceTable[i];
-    if (RecordVendorIs(&record, kVendorSunplus) ||
+    if (RecordVendorIs(&record, kVidSunplus) ||
         CameraLib().IsMirel_DeviceAvail(record.devicePath) == 1) {
       ++cameras;
     }
@@ -238,7 +235,7 @@ void DispatchMirel(DeviceRecord* record) {
     return;
   }
   CameraLib().DeinitExtUnit();
-  if (!RecordVendorIs(record, kVendorMaker) && !RecordVendorIs(record, kVendorSunplus)) {
+  if (!RecordVendorIs(record, kVidMaker) && !RecordVendorIs(record, kVidSunplus)) {
     return;
   }
   if (CameraLib().InitMirelExtensionUnit(PathOf(record)) == 0) {
@@ -252,7 +249,7 @@ bool DispatchOther(DeviceRecord* record) {
   Dialog().ShowItem(IDC_STATIC_UPDATING, true);
   const wchar_t* path = PathOf(record);
   if (CameraLib().InitExtensionUnit(path) != 0) {
-    if (RecordVendorIs(record, kVendorMaker)) {
+    if (RecordVendorIs(record, kVidMaker)) {
       ModeSwitch(Family::kGeneric);
       return true;
     }
@@ -261,7 +258,7 @@ bool DispatchOther(DeviceRecord* record) {
   if (CameraLib().Init_HIDHandle(path) != 0) {
     // A boot loader that answers over HID: the flash loader of an NXP-based camera.
     SetUIState(UI_STATE_UPDATING);
-    if (RecordProductIs(record, kProductFlashLoader)) {
+    if (RecordProductIs(record, kPidFlashLoader)) {
       CurrentUpdate().bIsStartUpdatedFromDFU = 0;
       CurrentUpdate().updateResult = 0;
       CurrentUpdate().bDFUOpened = 0;

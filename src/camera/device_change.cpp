@@ -14,6 +14,7 @@
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
+#include "devices/known_devices.h"
 #include "devices/reidentify.h"
 #include "devices/ui_state.h"
 #include "dfu/download_engines.h"
@@ -36,11 +37,11 @@ struct ArrivalRule {
   ArrivalHandler handler;
 };
 constexpr ArrivalRule kArrivalRules[] = {
-    {L"0135", DeviceInterfaceClass::kHid, ArrivalHandler::kWinUsbNoRestart},
-    {L"C05C", DeviceInterfaceClass::kHid, ArrivalHandler::kWinUsbNoRestart},
-    {L"DF02", DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoMirel},
-    {L"C05C", DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoMirel},
-    {L"0135", DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoRestart},
+    {kPidRt1060Rom, DeviceInterfaceClass::kHid, ArrivalHandler::kWinUsbNoRestart},
+    {kPidTarsa, DeviceInterfaceClass::kHid, ArrivalHandler::kWinUsbNoRestart},
+    {kPidFlashLoader, DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoMirel},
+    {kPidTarsa, DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoMirel},
+    {kPidRt1060Rom, DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoRestart},
 };
 
 ArrivalHandler ChooseArrivalHandler(DeviceInterfaceClass cls) {

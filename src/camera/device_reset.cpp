@@ -8,6 +8,7 @@
 #include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "devices/known_devices.h"
 #include "dfu/dfu_requests.h"
 #include "platform/ports.h"
 
@@ -17,8 +18,6 @@ using namespace camera;  // this folder's own helpers
 
 namespace {
 
-constexpr wchar_t kTarsaPid[] = L"C05C";
-constexpr wchar_t kMirelPid[] = L"C181";
 // The command byte that makes a camera opened through the extension unit restart.
 constexpr std::uint8_t kHidResetCommand = 4;
 
@@ -46,11 +45,11 @@ void ResetSelectedDevice() {
     CopyProductId(index, pid);
     if (CameraLib().InitExtensionUnit(path) != 0) {
       CameraLib().SendHIDCommandWithFirstByte(kHidResetCommand);
-    } else if (TextEquals(pid, kTarsaPid)) {
+    } else if (TextEquals(pid, kPidTarsa)) {
       if (CameraLib().ResetTarsa() == 0) {
         DebugPrint(1, L"Check RESET IN DFU failed\r\n");
       }
-    } else if (TextEquals(pid, kMirelPid)) {
+    } else if (TextEquals(pid, kPidMirel)) {
       if (CameraLib().ResetDeviceMirel() == 0) {
         DebugPrint(1, L"Check RESET IN DFU failed\r\n");
       }

@@ -9,6 +9,7 @@
 #include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
+#include "devices/known_devices.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
@@ -41,7 +42,6 @@ constexpr wchar_t kTextChangeStateFailed[] = L"Change State Failed!";
 constexpr wchar_t kTextUsbFailure[] = L"USB Communication Failure!";
 constexpr wchar_t kTextMcuFailed[] = L"MCU firmware update failed. Please retry again...!!";
 constexpr wchar_t kTextFpgaFailed[] = L"Firmware update failed. Please retry again...!!";
-constexpr wchar_t kPescaUpdatePid[] = L"DF01";
 
 enum class StateChange { kReady, kStatusFailed, kNotIdle };
 
@@ -72,14 +72,14 @@ StateChange ChangeToDFUIdleState() {
   return dfu_status.bState == state::kIdle ? StateChange::kReady : StateChange::kNotIdle;
 }
 
-int RunEngine() {
+int RunEngine(UpdateSession& update) {
   if (g_bMCUImage.load() != 0) {
-    return DoDownloadMCUFirmware();
+    return DoDownloadMCUFirmware(update);
   }
   if (g_bFPGAImage.load() != 0) {
-    return DoDownloadFPGAFirmware();
+    return DoDownloadFPGAFirmware(update);
   }
-  return DoDownload();
+  return DoDownload(update);
 }
 
 void ResetControls() {
@@ -129,7 +129,7 @@ bool SelectedIsPescaUpdateMode(const UpdateSession& update) {
   if (index < 0 || index >= kMaxDevices) {
     return false;
   }
-  return TextEqualsNoCase(g_DeviceTable[index].pidText, kPescaUpdatePid);
+  return TextEqualsNoCase(g_DeviceTable[index].pidText, kPidPescaUpdateMode);
 }
 
 std::uint32_t EndWithSuccess(UpdateSession& update, bool dfuRoute) {
@@ -186,7 +186,7 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
   const bool dfuRoute = g_bNXPMode.load() == 0;
   int result = 0;
   if (!dfuRoute) {
-    result = DoDownloadNXPFirmware();
+    result = DoDownloadNXPFirmware(update);
   } else {
     switch (ChangeToDFUIdleState()) {
       case StateChange::kStatusFailed:
@@ -198,7 +198,7 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
       case StateChange::kReady:
         break;
     }
-    result = RunEngine();
+    result = RunEngine(update);
   }
   if (result == 0) {
     return EndWithEngineFailure(update);

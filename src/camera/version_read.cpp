@@ -11,6 +11,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "devices/known_devices.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -34,12 +35,6 @@ constexpr wchar_t kCx3Format[] =
     L"CX3 firmware version = %d.%d\nCX3 firmware build date = %d-%d-%d (MM-DD-YY)\n\n"
     L"ISP firmware version = 0x%x.0x%x (%d.%d)\nISP firmware Build date = %ls \n"
     L"ISP firmware Build time = %ls \n";
-
-constexpr wchar_t kMakerVendorId[] = L"7E51";
-constexpr wchar_t kPescaPid1[] = L"C123";
-constexpr wchar_t kPescaPid2[] = L"C129";
-constexpr wchar_t kTarsaPid[] = L"C05C";
-constexpr wchar_t kMirelPid[] = L"C181";
 
 // The selector the Pesca version call takes.
 constexpr std::int32_t kPescaVersionSelector = 7;
@@ -83,7 +78,7 @@ void ReadFamilyVersions(int index) {
   CopyProductId(index, pid);
   wchar_t text[kMessageChars];
 
-  if (TextEquals(pid, kPescaPid1) || TextEquals(pid, kPescaPid2)) {
+  if (TextEquals(pid, kPidPesca) || TextEquals(pid, kPidPescaSecond)) {
     // The first answer of a Pesca camera may be stale; only the second call's bytes are shown,
     // and it is made only after the first succeeded.
     std::uint8_t version[4] = {};
@@ -94,7 +89,7 @@ void ReadFamilyVersions(int index) {
       ShowVersion(text, kVersionCaption);
     }
   }
-  if (TextEquals(pid, kTarsaPid)) {
+  if (TextEquals(pid, kPidTarsa)) {
     std::uint8_t version[4] = {};
     if (CameraLib().GetTarsaFirmwareVersion(version) != 0) {
       FormatText(text, kMessageChars, kTarsaFormat, int{version[0]}, int{version[1]},
@@ -102,7 +97,7 @@ void ReadFamilyVersions(int index) {
       ShowVersion(text, kVersionCaption);
     }
   }
-  if (TextEquals(pid, kMirelPid)) {
+  if (TextEquals(pid, kPidMirel)) {
     std::uint8_t major = 0;
     std::uint8_t minor = 0;
     std::uint16_t build = 0;
@@ -172,7 +167,7 @@ void ReadExtensionUnitVersion(int index) {
   }
   wchar_t vid[20];
   CopyVendorId(index, vid);
-  if (!TextEquals(vid, kMakerVendorId)) {
+  if (!TextEquals(vid, kVidMaker)) {
     return;
   }
 

@@ -14,6 +14,7 @@
 #include "core/text.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
+#include "devices/known_devices.h"
 #include "devices/ui_state.h"
 #include "devices/usb_serial.h"
 #include "dfu/dfu_requests.h"
@@ -32,10 +33,8 @@ namespace {
 constexpr std::uint32_t kArrivalSettleMs = 2000;
 constexpr std::uint32_t kHidLoaderSettleMs = 2000;
 
-constexpr wchar_t kMakerVid[] = L"7E51";
-constexpr wchar_t kPescaUpdateModePid[] = L"DF01";
-constexpr wchar_t kFlashLoaderPid[] = L"DF02";
-constexpr const wchar_t* kUpdateModePids[] = {L"DF00", kPescaUpdateModePid, kFlashLoaderPid};
+// The maker's update modes, in which the camera being updated comes back.
+constexpr const wchar_t* kUpdateModePids[] = {kPidUpdateMode, kPidPescaUpdateMode, kPidFlashLoader};
 
 // A serial of up to 10 characters and its terminator.
 constexpr std::size_t kSerialBufferChars = 11;
@@ -63,7 +62,7 @@ bool WasOnBusBefore(int i) {
 // in its update mode comes back between the passes under the very path it had. Without a
 // serial, the record must be new since the update started.
 bool IsReturningCamera(int i) {
-  if (!VendorIdIs(i, kMakerVid)) {
+  if (!VendorIdIs(i, kVidMaker)) {
     return false;
   }
   bool updateMode = false;
@@ -91,7 +90,7 @@ bool IsReturningCamera(int i) {
 // as failed.
 void OpenReturningCamera(int i, ArrivalVariant variant) {
   const wchar_t* path = g_DeviceTable[i].devicePath;
-  if (ProductIdIs(i, kFlashLoaderPid)) {
+  if (ProductIdIs(i, kPidFlashLoader)) {
     Sys().Sleep(kHidLoaderSettleMs);
     if (CameraLib().Init_HIDHandle(path) == 0 && variant == ArrivalVariant::kNoMirel) {
       DebugPrint(1, L"Init_HIDHandle Failed \r\n");
@@ -159,7 +158,7 @@ void ResumeUpdate(ArrivalVariant variant) {
     g_nLastSelectedIndex = found;
     ReleaseDfuHandles();
     const std::uint8_t imageType = g_imageType.load();
-    if (ProductIdIs(found, kPescaUpdateModePid) && (imageType == 1 || imageType == 2)) {
+    if (ProductIdIs(found, kPidPescaUpdateMode) && (imageType == 1 || imageType == 2)) {
       CurrentUpdate().bWriteFirstPart =
           1;  // a combined image goes in two passes, the first one now
     }

@@ -36,6 +36,7 @@ void UpdateSession::EndFailed() {
   bUpdatedFromHIDMode = 0;
   bIsStartUpdatedFromDFU = 0;
   bMatchByUniqueID = 0;
+  bAwaitingModeSwitch = 0;
 }
 
 void UpdateSession::Reset() {

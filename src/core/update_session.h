@@ -69,8 +69,9 @@ class UpdateSession {
   // Clears the download's flags and block count.
   void ClearDownload();
   // The end of a failed update, the one place that says what a failure leaves behind: no
-  // download flags, no pass of a two-pass image, no route, so that later removals are handled
-  // and later arrivals start no worker for a camera that is no longer being updated.
+  // download flags, no pass of a two-pass image (the next update of the camera starts with its
+  // first pass), no route and no serial match (later removals are handled and later arrivals
+  // start no worker for a camera that is no longer being updated), and no mode-switch wait.
   void EndFailed();
   // Back to the start-up values (a fresh program).
   void Reset();

@@ -10,6 +10,7 @@
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/id_text.h"
+#include "devices/known_devices.h"
 #include "platform/dialog_view.h"
 #include "platform/ports.h"
 
@@ -20,16 +21,16 @@ namespace {
 // Accepted identities, in test order. VID and PID are tested separately: any accepted VID with
 // any accepted PID matches.
 constexpr const wchar_t* kAcceptedVids[] = {
-    L"7E51",  // the maker's cameras
-    L"04B4",  // Cypress
-    L"1FC9",  // NXP
+    kVidMaker,    // the maker's cameras
+    kVidCypress,  // Cypress
+    kVidNxp,      // NXP
 };
 constexpr const wchar_t* kAcceptedPids[] = {
-    L"DF00",  // the maker's camera in update mode
-    L"00F3",  // Cypress FX3 boot loader
-    L"DF01",  // the maker's camera in update mode
-    L"0135",  // NXP i.MX RT1060 ROM boot loader
-    L"DF02",  // the maker's camera in update mode (flash loader)
+    kPidUpdateMode,       // the maker's camera in update mode
+    kPidFx3Rom,           // Cypress FX3 boot loader
+    kPidPescaUpdateMode,  // the maker's camera in update mode
+    kPidRt1060Rom,        // NXP i.MX RT1060 ROM boot loader
+    kPidFlashLoader,      // the maker's camera in update mode (flash loader)
 };
 
 // Where the root-hub port and the hub's port stand in a location path such as

@@ -9,6 +9,7 @@
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/id_text.h"
+#include "devices/known_devices.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -18,8 +19,6 @@ namespace {
 constexpr const wchar_t* kDevicePathProperty = L"DevicePath";
 constexpr const wchar_t* kFriendlyNameProperty = L"FriendlyName";
 // The Sunplus-based camera is listed by its own IDs: the library does not serve its vendor ID.
-constexpr const wchar_t* kSunplusVid = L"1BCF";
-constexpr const wchar_t* kSunplusPid = L"0B12";
 
 // Cuts the four characters after marker ("vid_" / "pid_") out of a lower-cased path.
 bool ExtractId(const wchar_t* path, const wchar_t* marker, wchar_t (&out)[kIdTextChars]) {
@@ -90,8 +89,8 @@ int JudgeCaptureDevice(CaptureDeviceWalk& walk) {
     RecordCamera(walk, slot, path);
     return 1;
   }
-  const bool sunplus =
-      TextEqualsNoCase(slot.vidText, kSunplusVid) && TextEqualsNoCase(slot.pidText, kSunplusPid);
+  const bool sunplus = TextEqualsNoCase(slot.vidText, kVidSunplus) &&
+                       TextEqualsNoCase(slot.pidText, kPidSunplusCamera);
   if (sunplus) {
     g_bSunplusCameraListed = 1;
     RecordCamera(walk, slot, path);

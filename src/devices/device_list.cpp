@@ -10,6 +10,7 @@
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
+#include "devices/known_devices.h"
 #include "dfu/dfu_requests.h"
 #include "image/loader_files.h"
 #include "loaders/fx3_download.h"
@@ -20,10 +21,6 @@ namespace veltra {
 
 namespace {
 
-constexpr const wchar_t* kFx3Vid = L"04B4";
-constexpr const wchar_t* kFx3Pid = L"00F3";
-constexpr const wchar_t* kRt1060Vid = L"1FC9";
-constexpr const wchar_t* kRt1060Pid = L"0135";
 constexpr const wchar_t* kBootLoaderTrace = L"\r\n***Device In Cypress BootLoader ***\r\n";
 
 // The boot-loader tests upper-case the record's texts in place, as every later reader of the
@@ -112,12 +109,12 @@ void RebuildList(bool fx3TakeOver) {
     for (int i = 0; i < count; ++i) {
       DeviceRecord& record = g_DeviceTable[i];
       wchar_t entry[kPathChars] = {};
-      if (fx3TakeOver && IsBootLoaderRecord(record, kFx3Vid, kFx3Pid)) {
+      if (fx3TakeOver && IsBootLoaderRecord(record, kVidCypress, kPidFx3Rom)) {
         if (g_bLoaderDownloadBusy != 0) {
           break;  // a download runs: nothing from this record on is listed
         }
         TakeOverFx3(record);
-      } else if (IsBootLoaderRecord(record, kRt1060Vid, kRt1060Pid)) {
+      } else if (IsBootLoaderRecord(record, kVidNxp, kPidRt1060Rom)) {
         if (g_bLoaderDownloadBusy != 0) {
           break;
         }

@@ -4,6 +4,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/update_session.h"
+#include "devices/known_devices.h"
 #include "devices/selected_record.h"
 #include "platform/ports.h"
 
@@ -108,7 +109,7 @@ void Apply(const Step& step) {
       }
       break;
     case Act::kResetByVendor:
-      dialog.EnableItem(step.id, RecordVendorIs(SelectedRecord(), L"7E51"));
+      dialog.EnableItem(step.id, RecordVendorIs(SelectedRecord(), kVidMaker));
       break;
   }
 }

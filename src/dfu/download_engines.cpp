@@ -44,8 +44,8 @@ std::uint32_t BlockLength(const Payload& payload, std::uint32_t index) {
   return std::min(kBlockSize, payload.length - index * kBlockSize);
 }
 
-void WriteStatusText() {
-  FormatText(CurrentUpdate().statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
+void WriteStatusText(UpdateSession& update) {
+  FormatText(update.statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
              static_cast<int>(dfu_status.bState));
 }
 
@@ -56,12 +56,12 @@ void AnnounceTotal(std::uint32_t total) {
 
 // After a confirmed block: progress with the count including this block; the erase blink stops
 // once the first block of the download has been confirmed.
-void ConfirmBlock(bool firstOfDownload) {
-  Dialog().SendToDialog(WM_APP_PROGRESS, CurrentUpdate().blockCount.load() + 1, 0);
+void ConfirmBlock(UpdateSession& update, bool firstOfDownload) {
+  Dialog().SendToDialog(WM_APP_PROGRESS, update.blockCount.load() + 1, 0);
   if (firstOfDownload) {
     Dialog().KillTimer(IDT_BLINK_ERASE);
   }
-  ++CurrentUpdate().blockCount;
+  ++update.blockCount;
 }
 
 enum class WaitRule { kOrdinary, kFirstBlock };
@@ -105,7 +105,8 @@ int SendFromStaging(std::uint32_t length) {
   return SendData(g_stagingBlock, length);
 }
 
-bool SendBlocks(const Payload& payload, StagingSend send, bool firstIsFirstOfDownload) {
+bool SendBlocks(UpdateSession& update, const Payload& payload, StagingSend send,
+                bool firstIsFirstOfDownload) {
   const std::uint32_t blocks = BlockCountOf(payload);
   for (std::uint32_t k = 0; k < blocks; ++k) {
     const std::uint32_t length = BlockLength(payload, k);
@@ -119,7 +120,7 @@ bool SendBlocks(const Payload& payload, StagingSend send, bool firstIsFirstOfDow
       DebugPrint(1, L"dodownload::Getstatus failed  ++\n");
       return false;
     }
-    ConfirmBlock(firstIsFirstOfDownload && k == 0);
+    ConfirmBlock(update, firstIsFirstOfDownload && k == 0);
   }
   return true;
 }
@@ -129,14 +130,14 @@ void TraceVerifyStatus() {
              static_cast<int>(dfu_status.bStatus), static_cast<int>(dfu_status.bState));
 }
 
-bool SendMcuText(const std::vector<McuChunk>& chunks) {
+bool SendMcuText(UpdateSession& update, const std::vector<McuChunk>& chunks) {
   for (std::size_t i = 0; i < chunks.size(); ++i) {
     const McuChunk& chunk = chunks[i];
     std::memset(g_stagingBlock, 0, sizeof g_stagingBlock);
     std::memcpy(g_stagingBlock, imagePart1.data + chunk.offset, chunk.length);
     if (SendDataMCUData(chunk.length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
-      WriteStatusText();
+      WriteStatusText(update);
       return false;
     }
     const bool first = i == 0;
@@ -145,7 +146,7 @@ bool SendMcuText(const std::vector<McuChunk>& chunks) {
                           : L"dodownload::Getstatus failed in else part ++\n");
       return false;
     }
-    ConfirmBlock(first);
+    ConfirmBlock(update, first);
   }
   return true;
 }
@@ -158,11 +159,11 @@ bool McuChunksOf(const Payload& text, std::vector<McuChunk>* chunks) {
   return false;
 }
 
-int FirstPass() {
-  CurrentUpdate().blockCount = 0;
-  CurrentUpdate().bDownloadInProgress = 1;
+int FirstPass(UpdateSession& update) {
+  update.blockCount = 0;
+  update.bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownload :: writing first part of the image  ++\n");
-  CurrentUpdate().bFirstPartWritten = 1;
+  update.bFirstPartWritten = 1;
   AnnounceTotal(BlockCountOf(imagePart1) + BlockCountOf(imagePart2));
 
   if (g_bCombinedImage.load() != 0) {
@@ -179,7 +180,7 @@ int FirstPass() {
     DebugPrint(1, L"DoDownload CombinedImage not found\r\n");
   }
 
-  if (!SendBlocks(imagePart1, SendFromStaging, true)) {
+  if (!SendBlocks(update, imagePart1, SendFromStaging, true)) {
     return 0;
   }
   ReleasePayload(imagePart1);
@@ -199,15 +200,15 @@ std::uint32_t SecondPassBlock(const Payload& payload, std::uint32_t k) {
   return length;
 }
 
-int SecondPass(std::uint8_t imageType, bool freshStart) {
-  CurrentUpdate().bDownloadInProgress = 1;
+int SecondPass(UpdateSession& update, std::uint8_t imageType, bool freshStart) {
+  update.bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownload :: writing second part of the image  ++\n");
-  CurrentUpdate().bFirstPartWritten = 0;
-  CurrentUpdate().bWriteFirstPart = 0;
-  CurrentUpdate().bDFUOpened = 0;
+  update.bFirstPartWritten = 0;
+  update.bWriteFirstPart = 0;
+  update.bDFUOpened = 0;
   if (imageType == 3 || (imageType == 1 && freshStart)) {
     // A fresh total: the count starts over with it, so the percentage stays within 100.
-    CurrentUpdate().blockCount = 0;
+    update.blockCount = 0;
     AnnounceTotal(BlockCountOf(imagePart2));
   }
 
@@ -216,7 +217,7 @@ int SecondPass(std::uint8_t imageType, bool freshStart) {
     const std::uint32_t length = SecondPassBlock(imagePart2, k);
     if (SendData(g_secondPassBlock, length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
-      WriteStatusText();
+      WriteStatusText(update);
       return 0;
     }
     const bool first = k == 0;
@@ -225,20 +226,20 @@ int SecondPass(std::uint8_t imageType, bool freshStart) {
                           : L"dodownload::Getstatus failed in else part ++\n");
       return 0;
     }
-    ConfirmBlock(first);
+    ConfirmBlock(update, first);
   }
   ReleasePayload(imagePart2);
   DebugPrint(1, L"DoDownload :: written second part of the image  ++\n");
-  CurrentUpdate().bDownloadComplete = 1;
+  update.bDownloadComplete = 1;
   DebugPrint(1, L"DoDownload --\n");
   return 1;
 }
 
 }  // namespace
 
-int DoDownloadMCUFirmware() {
-  CurrentUpdate().blockCount = 0;
-  CurrentUpdate().bDownloadInProgress = 1;
+int DoDownloadMCUFirmware(UpdateSession& update) {
+  update.blockCount = 0;
+  update.bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadMCUFirmware ++\n");
   std::vector<McuChunk> chunks;
   if (!McuChunksOf(imagePart1, &chunks)) {
@@ -246,7 +247,7 @@ int DoDownloadMCUFirmware() {
   }
   AnnounceTotal(g_mcuChunkCount.load() + BlockCountOf(imagePart2));
 
-  if (!SendMcuText(chunks)) {
+  if (!SendMcuText(update, chunks)) {
     return 0;
   }
   ReleasePayload(imagePart1);
@@ -270,17 +271,17 @@ int DoDownloadMCUFirmware() {
   }
 
   // Without MCU text the first image block is the first block of the download.
-  if (!SendBlocks(imagePart2, SendFromStaging, chunks.empty())) {
+  if (!SendBlocks(update, imagePart2, SendFromStaging, chunks.empty())) {
     return 0;
   }
   ReleasePayload(imagePart2);
-  CurrentUpdate().bDownloadComplete = 1;
+  update.bDownloadComplete = 1;
   return 1;
 }
 
-int DoDownloadFPGAFirmware() {
-  CurrentUpdate().blockCount = 0;
-  CurrentUpdate().bDownloadInProgress = 1;
+int DoDownloadFPGAFirmware(UpdateSession& update) {
+  update.blockCount = 0;
+  update.bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadFPGAFirmware ++\n");
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
@@ -302,15 +303,15 @@ int DoDownloadFPGAFirmware() {
   }
 
   AnnounceTotal(BlockCountOf(imagePart1) + BlockCountOf(imagePart2));
-  if (!SendBlocks(imagePart1, SendDataFPGAData, false)) {
+  if (!SendBlocks(update, imagePart1, SendDataFPGAData, false)) {
     return 0;
   }
   ReleasePayload(imagePart1);
-  if (!SendBlocks(imagePart2, SendFromStaging, false)) {
+  if (!SendBlocks(update, imagePart2, SendFromStaging, false)) {
     return 0;
   }
   ReleasePayload(imagePart2);
-  CurrentUpdate().bDownloadComplete = 1;
+  update.bDownloadComplete = 1;
   return 1;
 }
 
@@ -339,17 +340,17 @@ DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r) 
   }
 }
 
-int DoDownload() {
+int DoDownload(UpdateSession& update) {
   DebugPrint(1, L"DoDownload ++\n");
   const std::uint8_t imageType = g_imageType.load();
-  const bool freshStart = CurrentUpdate().updateResult.load() == kUpdateResultFreshStart;
-  switch (ChooseDownloadPass(imageType, CurrentUpdate().bFirstPartWritten.load() != 0,
-                             CurrentUpdate().bDFUOpened.load() != 0,
-                             CurrentUpdate().bWriteFirstPart.load() != 0, freshStart)) {
+  const bool freshStart = update.updateResult.load() == kUpdateResultFreshStart;
+  switch (ChooseDownloadPass(imageType, update.bFirstPartWritten.load() != 0,
+                             update.bDFUOpened.load() != 0, update.bWriteFirstPart.load() != 0,
+                             freshStart)) {
     case DownloadPass::kFirst:
-      return FirstPass();
+      return FirstPass(update);
     case DownloadPass::kSecond:
-      return SecondPass(imageType, freshStart);
+      return SecondPass(update, imageType, freshStart);
     case DownloadPass::kNone:
       break;
   }

@@ -14,9 +14,11 @@ constexpr std::uint64_t kStatusPollLimitMs = 60000;
 // Consecutive failed status reads tolerated after the first block of a download.
 constexpr int kFirstBlockStatusRetries = 1000;
 
-int DoDownloadMCUFirmware();
-int DoDownloadFPGAFirmware();
-int DoDownload();
+// Each engine runs on the update session the worker gives it: the block count, the pass of a
+// two-pass image and the download flags.
+int DoDownloadMCUFirmware(UpdateSession& update);
+int DoDownloadFPGAFirmware(UpdateSession& update);
+int DoDownload(UpdateSession& update);
 
 // The pass DoDownload runs, from the image type (t), g_bFirstPartWritten (w), g_bDFUOpened (o),
 // g_bWriteFirstPart (f) and whether g_updateResult is 50 (r).

@@ -103,7 +103,8 @@ std::uint32_t DataReportCount(std::uint32_t length) {
 
 // The data phase of WriteMemory. A report that is not delivered is not repeated: the flash loader
 // then holds less than the image, which nothing here can notice.
-void SendImageData(std::uint8_t (&report)[kBlReportSize], const Payload& image) {
+void SendImageData(UpdateSession& update, std::uint8_t (&report)[kBlReportSize],
+                   const Payload& image) {
   std::uint32_t offset = 0;
   while (offset < image.length) {
     const std::uint32_t left = image.length - offset;
@@ -112,12 +113,12 @@ void SendImageData(std::uint8_t (&report)[kBlReportSize], const Payload& image) 
     }
     offset += BuildBlDataReport(report, image.data + offset, left);
     if (SendBl(report, kFlagData) != 0) {
-      Dialog().SendToDialog(WM_APP_PROGRESS, CurrentUpdate().blockCount.load() + 1, 0);
+      Dialog().SendToDialog(WM_APP_PROGRESS, update.blockCount.load() + 1, 0);
       Sys().Sleep(kPauseAfterDataMs);
     } else {
       DebugPrint(1, L"sendNXPHidCmd Failed..");
     }
-    ++CurrentUpdate().blockCount;
+    ++update.blockCount;
   }
 }
 
@@ -125,12 +126,11 @@ void SendImageData(std::uint8_t (&report)[kBlReportSize], const Payload& image) 
 // update cannot go on, and nothing else would end it (the ROM's arrival already stopped the
 // mode-switch time-out). End it as a failed update ends: the blink stops, the controls come back
 // with EXIT, the user is told, and later arrivals no longer resume it.
-void EndUpdateWithoutFlashLoader() {
-  if (CurrentUpdate().bUpdatedFromHIDMode.exchange(0) == 0) {
+void EndUpdateWithoutFlashLoader(UpdateSession& update) {
+  if (update.bUpdatedFromHIDMode.exchange(0) == 0) {
     return;  // a ROM found at start-up: no update is waiting for it
   }
-  CurrentUpdate().bMatchByUniqueID = 0;
-  CurrentUpdate().bAwaitingModeSwitch = 0;
+  update.EndFailed();
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
   Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
@@ -139,6 +139,9 @@ void EndUpdateWithoutFlashLoader() {
 }  // namespace
 
 std::uint32_t DoDownloadNXPCypress() {
+  // Started by the list fill when a ROM appears, which is not always part of an update: the
+  // session is consulted only to end an update that was waiting for this camera.
+  UpdateSession& update = CurrentUpdate();
   try {
     DebugPrint(1, L"DoDownloadNXPCypress ++\r\n");
     g_bLoaderDownloadBusy = 1;
@@ -149,7 +152,7 @@ std::uint32_t DoDownloadNXPCypress() {
       DebugPrint(1, L"DoDownloadNXPCypress :: no flash loader loaded\r\n");
       ReleasePayload(g_loaderImage);
       g_bLoaderDownloadBusy = 0;
-      EndUpdateWithoutFlashLoader();
+      EndUpdateWithoutFlashLoader(update);
       return 0;
     }
     std::uint8_t sdp[kSdpReportSize];
@@ -184,15 +187,15 @@ std::uint32_t DoDownloadNXPCypress() {
   }
 }
 
-int DoDownloadNXPFirmware() {
+int DoDownloadNXPFirmware(UpdateSession& update) {
   // The flash loader takes the byte count in three bytes; a larger image, or none at all, would
   // have the flash erased for a write that cannot be right, so nothing is sent.
   if (imagePart2.data == nullptr || imagePart2.length == 0 || imagePart2.length > kByteCountMask) {
     DebugPrint(1, L"DoDownloadNXPFirmware :: no image of a size the flash loader accepts\n");
     return 0;
   }
-  CurrentUpdate().blockCount = 0;
-  CurrentUpdate().bDownloadInProgress = 1;
+  update.blockCount = 0;
+  update.bDownloadInProgress = 1;
   DebugPrint(1, L"DoDownloadNXPFirmware ++\n");
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().ShowItem(IDC_STATIC_UPDATING, true);
@@ -207,14 +210,14 @@ int DoDownloadNXPFirmware() {
   BuildBlCommandReport(report, kBlTagWriteMemory, kBlFlagHasDataPhase,
                        {kImageAddress, imagePart2.length & kByteCountMask, kMemoryIdDefault});
   SendBl(report, kFlagCommand);
-  SendImageData(report, imagePart2);
+  SendImageData(update, report, imagePart2);
   BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty1, 0});
   SendBl(report, kFlagCommand);
   BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty2, 0});
   SendBl(report, kFlagCommand);
 
   ReleasePayload(imagePart1);
-  CurrentUpdate().bDownloadComplete = 1;
+  update.bDownloadComplete = 1;
   return 1;
 }
 

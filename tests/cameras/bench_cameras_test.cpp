@@ -3,15 +3,21 @@
 // firmware, when a command never finishes, and which vendor IDs the library lists.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <memory>
 #include <sstream>
 #include <string>
 
+#include "devices/known_devices.h"
 #include "dfu/dfu_requests.h"
 #include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/dfu_cameras.h"
 #include "sim/cameras/mirel_camera.h"
 #include "sim/cameras/nxp_camera.h"
+#include "sim/dfu_camera.h"
+#include "sim/flash_loader.h"
+#include "sim/fx3_rom.h"
+#include "sim/rt1060_rom.h"
 #include "sim/sim_camera_library.h"
 #include "sim/sim_usb_transport.h"
 #include "sim/traffic_log.h"
@@ -193,6 +199,49 @@ TEST_F(BenchCameraTest, LibraryListsTheMakersAndTheBridgeVendorsWholeIdsOnly) {
   }
   EXPECT_EQ(CameraLib().IsRestrictedCameraPID(L"c0ff"), 1);
   EXPECT_EQ(CameraLib().IsRestrictedCameraPID(L"C1D0"), 0);
+}
+
+// The program names its IDs in one table, the bench writes them from the devices' side: a device
+// the program misreads must not be misread the same way by the bench. Each identity the program
+// knows is one a bench device presents, and each text is the number it names.
+TEST(KnownDevicesTest, ProgramTableAgreesWithTheBenchIdentities) {
+  struct Row {
+    const wchar_t* vid;
+    const wchar_t* pid;
+    std::uint16_t benchVid;
+    std::uint16_t benchPid;
+  } rows[] = {
+      {kVidMaker, kPidPesca, sim::kMakerVid, sim::kPescaPid},
+      {kVidMaker, kPidPescaSecond, sim::kMakerVid, sim::kPescaPid2},
+      {kVidMaker, kPidTarsa, sim::kMakerVid, sim::kTarsaPid},
+      {kVidMaker, kPidMirel, sim::kMakerVid, sim::kMirelPid},
+      {kVidSunplus, kPidSunplusCamera, sim::kSunplusVid, sim::kSunplusCameraPid},
+      {kVidMaker, kPidUpdateMode, sim::kMakerVid, sim::kDfuPid},
+      {kVidMaker, kPidPescaUpdateMode, sim::kMakerVid, sim::kDfuPidPesca},
+      {kVidMaker, kPidFlashLoader, sim::kMakerVid, sim::kFlashLoaderPid},
+      {kVidCypress, kPidFx3Rom, sim::kCypressVid, sim::kFx3RomPid},
+      {kVidNxp, kPidRt1060Rom, sim::kNxpVid, sim::kRt1060RomPid},
+  };
+  const auto hex = [](std::uint16_t value) {
+    wchar_t text[8] = {};
+    std::swprintf(text, 8, L"%04X", static_cast<unsigned>(value));
+    return std::wstring(text);
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(std::wstring(row.vid), hex(row.benchVid));
+    EXPECT_EQ(std::wstring(row.pid), hex(row.benchPid));
+    bool listed = false;
+    for (const KnownDevice& known : kKnownDevices) {
+      listed = listed || (std::wstring(known.pidText) == row.pid && known.vidText == row.vid);
+    }
+    EXPECT_TRUE(listed);
+  }
+  for (const KnownDevice& known : kKnownDevices) {
+    EXPECT_EQ(std::wstring(known.vidText), hex(known.vid));
+    if (known.pid != 0) {
+      EXPECT_EQ(std::wstring(known.pidText), hex(known.pid));
+    }
+  }
 }
 
 }  // namespace

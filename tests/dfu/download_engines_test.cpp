@@ -108,7 +108,7 @@ TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
 
     Fresh();
     LoadMcu(mcuText, second);
-    ASSERT_EQ(DoDownloadMCUFirmware(), 1);
+    ASSERT_EQ(DoDownloadMCUFirmware(CurrentUpdate()), 1);
     EXPECT_EQ(camera_->Flash().mcu, mcuText);
     EXPECT_EQ(camera_->Flash().image, second);
     EXPECT_EQ(BlockLengths(req::kMcuData), std::vector<std::uint32_t>({1000, 1000, 500}));
@@ -121,7 +121,7 @@ TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
 
     Fresh();
     LoadTwo(first, second);
-    ASSERT_EQ(DoDownloadFPGAFirmware(), 1);
+    ASSERT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 1);
     EXPECT_EQ(camera_->Flash().fpga, first);
     EXPECT_EQ(camera_->Flash().image, second);
     EXPECT_EQ(BlockLengths(req::kFpgaData), Split(n));
@@ -131,12 +131,12 @@ TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
     Fresh();
     g_imageType = 2;
     LoadTwo(first, second);
-    ASSERT_EQ(DoDownload(), 1);
+    ASSERT_EQ(DoDownload(CurrentUpdate()), 1);
     EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 0);
     EXPECT_EQ(CurrentUpdate().bFirstPartWritten.load(), 1);
     EXPECT_EQ(camera_->Flash().image, first);
     EXPECT_EQ(BlockLengths(req::kDownload), Split(n));  // the first pass never pads
-    ASSERT_EQ(DoDownload(), 1);
+    ASSERT_EQ(DoDownload(CurrentUpdate()), 1);
     EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
     EXPECT_EQ(CurrentUpdate().bFirstPartWritten.load(), 0);
     Bytes both = first;
@@ -157,7 +157,7 @@ TEST_F(EngineTest, SecondPassPadsALastBlockOfWholePacketsWithOneFFByte) {
     g_imageType = 3;  // type 3 without the first-part flag writes the second part at once
     const Bytes second = PayloadBytes(row.length, 3);
     LoadTwo(PayloadBytes(10, 4), second);
-    ASSERT_EQ(DoDownload(), 1);
+    ASSERT_EQ(DoDownload(CurrentUpdate()), 1);
     EXPECT_EQ(BlockLengths(req::kDownload), row.wire);
     EXPECT_EQ(camera_->Flash().image, second);  // the camera drops the terminator byte
     // A fresh total for the second part alone.
@@ -171,7 +171,7 @@ TEST_F(EngineTest, SecondPassPadsALastBlockOfWholePacketsWithOneFFByte) {
 TEST_F(EngineTest, FirstBlockToleratesUpTo999FailedStatusReadsOtherBlocksNone) {
   enum Load { kMcu, kSecondPass, kFirstPass };
   struct Row {
-    std::function<int()> run;
+    std::function<int(UpdateSession&)> run;
     Load load;
     int afterBlock;
     int failures;
@@ -196,7 +196,7 @@ TEST_F(EngineTest, FirstBlockToleratesUpTo999FailedStatusReadsOtherBlocksNone) {
       g_imageType = row.load == kFirstPass ? 2 : 3;
       LoadTwo(PayloadBytes(100, 2), PayloadBytes(2000, 1));
     }
-    EXPECT_EQ(row.run(), row.result);
+    EXPECT_EQ(row.run(CurrentUpdate()), row.result);
     if (row.load == kFirstPass) {
       EXPECT_NE(imagePart1.data, nullptr);
     }
@@ -210,7 +210,7 @@ TEST_F(EngineTest, CombinedImageIsErasedOnlyOncePerSelection) {
   g_imageType = 1;
   g_bCombinedImage = 1;
   LoadTwo(PayloadBytes(3000, 1), PayloadBytes(100, 2));
-  EXPECT_EQ(DoDownload(), 0);
+  EXPECT_EQ(DoDownload(CurrentUpdate()), 0);
   EXPECT_EQ(g_bCombinedImage.load(), 0);
   EXPECT_EQ(camera_->Flash().eraseCount, 1);
 
@@ -218,7 +218,7 @@ TEST_F(EngineTest, CombinedImageIsErasedOnlyOncePerSelection) {
   // first pass runs again without an erase.
   camera_->engine().Restart();
   ResetDownloadState();
-  EXPECT_EQ(DoDownload(), 1);
+  EXPECT_EQ(DoDownload(CurrentUpdate()), 1);
   EXPECT_EQ(camera_->Flash().eraseCount, 1);
 }
 
@@ -226,7 +226,7 @@ TEST_F(EngineTest, VerifyPhasesStopTheirTimersWhetherTheCameraVerifiesOrNot) {
   Fresh();
   dialog_.SetTimer(IDT_BLINK_ERASE, 400);
   LoadMcu(McuText(5, 100), PayloadBytes(100, 1));
-  ASSERT_EQ(DoDownloadMCUFirmware(), 1);
+  ASSERT_EQ(DoDownloadMCUFirmware(CurrentUpdate()), 1);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
   EXPECT_TRUE(dialog_.Item(IDC_STATIC_UPDATING).visible);
@@ -234,14 +234,14 @@ TEST_F(EngineTest, VerifyPhasesStopTheirTimersWhetherTheCameraVerifiesOrNot) {
   // No MCU text: the camera has nothing to verify and refuses, which fails the engine.
   Fresh();
   LoadMcu({}, PayloadBytes(100, 1));
-  EXPECT_EQ(DoDownloadMCUFirmware(), 0);
+  EXPECT_EQ(DoDownloadMCUFirmware(CurrentUpdate()), 0);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
 
   // The FPGA check comes before any data: a camera in the wrong state gets no bitstream.
   Fresh();
   camera_->engine().SetState(sim::dfu_state::kDnBusy);
   LoadTwo(PayloadBytes(10, 1), PayloadBytes(10, 2));
-  EXPECT_EQ(DoDownloadFPGAFirmware(), 0);
+  EXPECT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 0);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
   EXPECT_TRUE(camera_->Flash().fpga.empty());
 
@@ -249,9 +249,9 @@ TEST_F(EngineTest, VerifyPhasesStopTheirTimersWhetherTheCameraVerifiesOrNot) {
   Fresh();
   LoadMcu({}, PayloadBytes(10, 2));
   winUSBHandle = kInvalidHandle;
-  EXPECT_EQ(DoDownloadMCUFirmware(), 0);
+  EXPECT_EQ(DoDownloadMCUFirmware(CurrentUpdate()), 0);
   LoadTwo(PayloadBytes(10, 1), PayloadBytes(10, 2));
-  EXPECT_EQ(DoDownloadFPGAFirmware(), 0);
+  EXPECT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 0);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
   EXPECT_TRUE(camera_->engine().Requests().empty());
   winUSBHandle = kNullHandle;
@@ -276,7 +276,7 @@ TEST_F(EngineTest, DirectStartInUpdateModeWritesTheFirstPartOnlyWhenAsked) {
   Fresh();
   g_imageType = 0;
   LoadTwo(PayloadBytes(10, 1), PayloadBytes(10, 2));
-  EXPECT_EQ(DoDownload(), 1);
+  EXPECT_EQ(DoDownload(CurrentUpdate()), 1);
   EXPECT_TRUE(camera_->engine().Requests().empty());
 }
 
@@ -285,13 +285,13 @@ TEST_F(EngineTest, SlowCameraIsServedAndAStuckOneEndsTheEngineOnTheClock) {
   slow.engine.busyPolls = 200;  // 4 s of polling per block
   Fresh(std::make_shared<sim::DfuCamera>(slow));
   LoadTwo(PayloadBytes(1500, 1), PayloadBytes(1500, 2));
-  EXPECT_EQ(DoDownloadFPGAFirmware(), 1);
+  EXPECT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 1);
 
   Fresh();
   camera_->SetFault({sim::FaultKind::kStuckState, 4});  // the status read after the first block
   LoadTwo(PayloadBytes(1500, 1), PayloadBytes(1500, 2));
   const std::uint64_t start = clock_.NowMs();
-  EXPECT_EQ(DoDownloadFPGAFirmware(), 0);
+  EXPECT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 0);
   EXPECT_GE(clock_.NowMs() - start, kStatusPollLimitMs);
   EXPECT_LT(clock_.NowMs() - start, kStatusPollLimitMs + 1000);
 }

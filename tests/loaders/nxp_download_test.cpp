@@ -114,7 +114,7 @@ TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
   SetPayload(imagePart2, image);
   dialog_.SetTimer(IDT_BLINK_ERASE, 400);
 
-  EXPECT_EQ(DoDownloadNXPFirmware(), 1);
+  EXPECT_EQ(DoDownloadNXPFirmware(CurrentUpdate()), 1);
   EXPECT_EQ(camera->FlashBytes(0x60001000, image.size()), image);
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
 
@@ -177,7 +177,7 @@ TEST_F(NxpDownloadTest, DataReportsAndTheImageSizeAtTheirLimits) {
     auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
     const Bytes image = fwgen::StampedPayload(c.length, Version{}, 3);
     SetPayload(imagePart2, image);
-    EXPECT_EQ(DoDownloadNXPFirmware(), 1);
+    EXPECT_EQ(DoDownloadNXPFirmware(CurrentUpdate()), 1);
     std::vector<std::uint32_t> payloads;
     for (const LogEntry& e : Reports(0)) {
       payloads.push_back(Le(e.out, 2, 2));
@@ -191,10 +191,10 @@ TEST_F(NxpDownloadTest, DataReportsAndTheImageSizeAtTheirLimits) {
   dialog_.ClearRecords();
   CurrentUpdate().bDownloadComplete = 0;
   ReleasePayload(imagePart2);
-  EXPECT_EQ(DoDownloadNXPFirmware(), 0);
+  EXPECT_EQ(DoDownloadNXPFirmware(CurrentUpdate()), 0);
   imagePart2.data = static_cast<std::uint8_t*>(std::calloc(0x1000000 + 1, 1));
   imagePart2.length = 0x1000000 + 1;
-  EXPECT_EQ(DoDownloadNXPFirmware(), 0);
+  EXPECT_EQ(DoDownloadNXPFirmware(CurrentUpdate()), 0);
   EXPECT_EQ(DoDownloadNXPCypress(), 0u);  // no flash loader loaded either
   EXPECT_TRUE(Log("hid_out").empty());
   EXPECT_TRUE(dialog_.Messages().empty());
@@ -209,7 +209,7 @@ TEST_F(NxpDownloadTest, LostDataReportLeavesAGapAndStillReportsSuccess) {
   SetPayload(imagePart2, image);
   camera->SetFault({sim::FaultKind::kTransferError, 10});  // the second data report
 
-  EXPECT_EQ(DoDownloadNXPFirmware(), 1);
+  EXPECT_EQ(DoDownloadNXPFirmware(CurrentUpdate()), 1);
   EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
   EXPECT_EQ(Sent(WM_APP_PROGRESS), (std::vector<std::uintptr_t>{1, 3}));
   const std::vector<LogEntry> data = Reports(0);
@@ -226,7 +226,7 @@ TEST_F(NxpDownloadTest, ImageLongerThanTheErasedRegionRunsIntoTheOldFirmware) {
   auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
   const Bytes image = fwgen::StampedPayload(100000, Version{}, 9);
   SetPayload(imagePart2, image);
-  EXPECT_EQ(DoDownloadNXPFirmware(), 1);
+  EXPECT_EQ(DoDownloadNXPFirmware(CurrentUpdate()), 1);
   const auto commands = camera->LoaderCommands();
   ASSERT_GE(commands.size(), 9u);
   EXPECT_EQ(commands[8].tag, kBlTagWriteMemory);
