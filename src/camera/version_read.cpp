@@ -51,10 +51,6 @@ constexpr std::size_t kStatusByte = 1;
 constexpr std::size_t kIspDateOffset = 4;
 constexpr std::size_t kIspTimeOffset = 16;
 
-// The command report. Only byte 0 is ever written here, so bytes 1 and 2 stay zero, which is the
-// report layout the camera expects for both queries.
-std::uint8_t g_versionReport[4] = {};
-
 // Shows a version text in a box owned by the main dialog and copies it to the debugger channel.
 void ShowVersion(const wchar_t* text, const wchar_t* caption) {
   Dialog().MessageBox(text, caption, kMbOk);
@@ -111,8 +107,10 @@ void ReadFamilyVersions(int index) {
 // Sends one query and polls for its reply. False when a reply could not be read (the route ends
 // silently); true otherwise, also when the status never turned ready.
 bool QueryCx3(std::uint8_t command, std::uint8_t (&reply)[kReplyBytes]) {
-  g_versionReport[0] = command;
-  CameraLib().SetHidReport(g_versionReport, kQueryLength);
+  // The command report: the command in byte 0, bytes 1 and 2 zero, the layout the camera expects
+  // for both queries.
+  std::uint8_t report[4] = {command, 0, 0, 0};
+  CameraLib().SetHidReport(report, kQueryLength);
   for (int poll = 0; poll < kMaxReplyPolls; ++poll) {
     Sys().Sleep(kReplyPollMs);
     if (CameraLib().GetHidReport(reply) != 1) {

@@ -3,8 +3,9 @@
 namespace veltra {
 
 namespace {
+// The one set of OS doors, installed at start-up (or by a test) before any thread starts.
 Ports g_ports;
-}
+}  // namespace
 
 Ports& ports() {
   return g_ports;

@@ -30,7 +30,11 @@ class UpdateSession {
   wchar_t USBUniqueID[kUniqueIDChars] = {};
   Flag bMatchByUniqueID{0};
   Flag bUpdateDeviceGone{1};  // 1 at start
-  Flag bAllDevicesGone{0};    // a removal left nothing on the bus (read by the Warning dialog)
+  // Set when a removal of a USB device left nothing on the bus (the updated camera has gone to
+  // restart), cleared when a rebuild finds a device again. The Warning dialog reads it as it
+  // comes up: a removal handled before the dialog existed could neither stop its time-out nor
+  // enable its OK.
+  Flag bAllDevicesGone{0};
 
   // ---- the route the update took ----
   Flag bUpdatedFromHIDMode{0};     // began with a mode switch from the camera's normal mode

@@ -5,6 +5,8 @@
 
 namespace veltra {
 
+// The last discovery listed a Sunplus-based camera (its Mirel channel has no version read);
+// read and cleared by the start-up scan.
 extern Flag g_bSunplusCameraListed;
 
 int GetAvailableDevices();  // video capture devices

@@ -13,9 +13,11 @@ struct DfuStatus {
   std::uint8_t bState = 0;
   std::uint8_t iString = 0;
 };
+// The last status record the camera returned (part of the transfer context below).
 extern DfuStatus dfu_status;
 
-// USB transfer context.
+// USB transfer context: the one camera connection that is open, shared by the engines, the
+// loaders and the version read; it is opened and released around updates and commands.
 extern std::atomic<Handle> deviceHandle;      // 0 = none
 extern std::atomic<Handle> lastOpenedHandle;  // the FX3 route sends its driver requests on it
 extern std::atomic<Handle> winUSBHandle;      // all ones = invalid

@@ -33,7 +33,8 @@ constexpr std::uint8_t kPadByte = 0xFF;
 // broken clock from turning the wait into an endless loop.
 constexpr std::uint64_t kStatusPollHardLimit = 1000000;
 
-// The block buffer of the second pass; the other loops send from the staging block.
+// The block buffer of the second pass; the other loops send from the staging block. One download
+// runs at a time, so one buffer serves every second pass.
 std::uint8_t g_secondPassBlock[kBlockSize];
 
 std::uint32_t BlockCountOf(const Payload& payload) {
