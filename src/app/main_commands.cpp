@@ -191,6 +191,11 @@ void OnSelectionChange() {
   }
   g_nLastSelectedIndex = g_nSelectedIndex.load();
   TakeSelectedPath();
+  // The user's own pick ends the re-selection of the camera updated last.
+  if (CurrentUpdate().bUpdatedFromHIDMode.load() == 0 &&
+      CurrentUpdate().bIsStartUpdatedFromDFU.load() == 0) {
+    CurrentUpdate().bMatchByUniqueID = 0;
+  }
 
   CameraLib().DeinitExtensionUnit();
   ReleaseDfuHandles();

@@ -4,6 +4,7 @@
 // update mode), through the Sunplus library, or with the HID erase and reset of a CX3 camera.
 //
 // The waits stay on the dialog thread, in the order of the steps; on the bench they cost nothing.
+#include <algorithm>
 #include <cstring>
 
 #include "app/dialog_procedures.h"
@@ -38,6 +39,9 @@ constexpr int kIdCancelButton = 2;  // IDCANCEL: Esc
 
 constexpr const wchar_t* kTextEnteringUpdateMode = L"Device Entering into Firmware update mode";
 constexpr const wchar_t* kTraceSwitchFailed = L"Alert : Check FirmwareUpdate\r\n";
+constexpr const wchar_t* kTextOneSunplusCamera =
+    L"More than one camera of this kind is connected.\r\nPlease leave only the camera to update "
+    L"connected and try again.";
 
 // The CX3 camera's HID command reports and its reply status byte.
 constexpr std::uint8_t kReportErase[4] = {0xAA, 0x01, 0x00, 0x00};
@@ -131,6 +135,10 @@ void DirectDfuStart(DeviceRecord* record) {
 // read (the update stops there).
 bool Cx3EraseAndReset() {
   CameraLibrary& library = CameraLib();
+  // The serial finds the camera again when it is back from its boot ROM with the new firmware.
+  EnumerateImageDevice(g_szSelectedDevicePath, CurrentUpdate().USBUniqueID);
+  DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
+             CurrentUpdate().USBUniqueID);
   std::uint8_t reply[kReplyBytes] = {};
   library.SetPreparseDataAndAttributes();
   library.DevicestateCX3SNI(reply);
@@ -209,7 +217,28 @@ void DispatchTarsa(DeviceRecord* record) {
   ModeSwitch(Family::kTarsa);
 }
 
+// Cameras of the Sunplus route on the bus: the chip vendor's ID, or the Mirel family's answer.
+int CountSunplusRouteCameras() {
+  const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
+  int cameras = 0;
+  for (int i = 0; i < count; ++i) {
+    DeviceRecord& record = g_DeviceTable[i];
+    if (RecordVendorIs(&record, kVidSunplus) ||
+        CameraLib().IsMirel_DeviceAvail(record.devicePath) == 1) {
+      ++cameras;
+    }
+  }
+  return cameras;
+}
+
 void DispatchMirel(DeviceRecord* record) {
+  // The Sunplus library opens a camera of its own choosing, not the selected one: with two of
+  // them on the bus the firmware could land in the other camera.
+  if (CountSunplusRouteCameras() > 1) {
+    DebugPrint(1, L"More than one Sunplus camera connected\r\n");
+    Dialog().MessageBox(kTextOneSunplusCamera, kCaptionAlert, kMbIconWarning);
+    return;
+  }
   CameraLib().DeinitExtUnit();
   if (!RecordVendorIs(record, kVidMaker) && !RecordVendorIs(record, kVidSunplus)) {
     return;
@@ -262,6 +291,16 @@ bool DispatchUpdate() {
     Dialog().MessageBox(kTextCheckFilePath, kCaptionAlert, kMbIconWarning);
     return true;
   }
+  // A running Sunplus download still uses the vendor library and the camera-control library's
+  // view of the bus; no other update may start under it.
+  if (g_bSunplusDownloadBusy.load() != 0) {
+    DebugPrint(1, L"Sunplus download already running\r\n");
+    return true;
+  }
+  // A new update ends the re-selection of the camera updated before.
+  CurrentUpdate().bMatchByUniqueID = 0;
+  CurrentUpdate().USBUniqueID[0] = L'\0';
+  CurrentUpdate().bCameraLeft = 0;
   g_nSelectedIndex = Dialog().ComboGetCurSel();
   ReleaseDfuHandles();
   CameraLib().DeinitExtensionUnit();

@@ -6,6 +6,7 @@
 
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
+#include "camera/update_worker.h"
 #include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
@@ -79,6 +80,17 @@ void OpenFamilyChannels(const wchar_t* path) {
   }
   if (CameraLib().InitTarsaExtensionUnit(path) != 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+  }
+}
+
+// A removal while the update waits for its camera (no data is being sent and no worker runs):
+// the camera has left, to come back in its update mode or, when the switch did not take, as it
+// was.
+void NoteDepartureDuringUpdate() {
+  UpdateSession& update = CurrentUpdate();
+  if (update.bDownloadInProgress.load() == 0 && update.bUpdatedFromHIDMode.load() != 0 &&
+      update.bWorkerRunning.load() == 0) {
+    update.bCameraLeft = 1;
   }
 }
 
@@ -156,6 +168,23 @@ void CheckUpdateDeviceStillListed() {
   }
 }
 
+void ReselectUpdatedCamera() {
+  // While the update is under way the serial finds the camera in its update mode instead.
+  const UpdateSession& update = CurrentUpdate();
+  if (update.bMatchByUniqueID.load() == 0 || update.bUpdatedFromHIDMode.load() != 0 ||
+      update.bIsStartUpdatedFromDFU.load() != 0) {
+    return;
+  }
+  // Found, it stays armed: the camera's further arrivals (a HID arrival per collection, after
+  // its USB-device arrival) each rebuild the list, and each rebuild selects entry 0.
+  if (MatchUniqueIDForUpdatedDeviceHID() != 0) {
+    return;
+  }
+  // The match opened the library on each camera it tried; give it back to the selected one.
+  CameraLib().DeinitExtensionUnit();
+  CameraLib().InitExtensionUnit(g_szSelectedDevicePath);
+}
+
 }  // namespace camera
 
 // ---- dispatch ----------------------------------------------------------------------------------
@@ -207,9 +236,7 @@ void SetDeviceArrivValueForVideoDevice() {
     RebuildDeviceList(ListForm::kFull);
     // The camera that was updated is back in its normal mode: select it again, by its USB serial
     // when the update began in normal mode, by its saved path when it began in download mode.
-    if (CurrentUpdate().bMatchByUniqueID.exchange(0) != 0) {
-      MatchUniqueIDForUpdatedDeviceHID();
-    }
+    ReselectUpdatedCamera();
     CheckUpdateDeviceStillListed();
     if (CurrentUpdate().bIsStartUpdatedFromDFU.exchange(0) != 0) {
       MatchUniqueIDForUpdatedDeviceDFU();
@@ -225,6 +252,7 @@ void SetDeviceRemoveValueForVideoDevice() {
     // A camera switching into update mode leaves the bus on purpose; the list keeps it meanwhile.
     if (CurrentUpdate().bDownloadInProgress.load() != 0 ||
         CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
+      NoteDepartureDuringUpdate();
       return;
     }
     if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
@@ -242,6 +270,7 @@ void SetDeviceRemoveValueForWinUSBDevice() {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
     if (CurrentUpdate().bDownloadInProgress.load() != 0 ||
         CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
+      NoteDepartureDuringUpdate();
       return;
     }
     if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {

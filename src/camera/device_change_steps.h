@@ -29,4 +29,10 @@ void BringToFront();
 // UpdateDeviceRemoved while a chosen firmware file still waits for its camera.
 void CheckUpdateDeviceStillListed();
 
+// Once an update is over, selects the updated camera again by its USB serial. The match stays
+// armed until the user picks an entry or the next update starts (a failed update disarms it):
+// neither another device's arrival before the camera is back nor the camera's own further
+// arrivals, each of which rebuilds the list, may leave another camera selected.
+void ReselectUpdatedCamera();
+
 }  // namespace veltra::camera

@@ -42,6 +42,15 @@ bool ProductIdIs(int index, const wchar_t* pid) {
   return TextEquals(record->pidText, pid);
 }
 
+bool VendorIdIs(int index, const wchar_t* vid) {
+  DeviceRecord* record = SlotAt(index);
+  if (record == nullptr) {
+    return vid[0] == L'\0';
+  }
+  UpperInPlace(record->vidText);
+  return TextEquals(record->vidText, vid);
+}
+
 void CopyProductId(int index, wchar_t (&out)[20]) {
   const DeviceRecord* record = RecordAt(index);
   CopyUpper(record == nullptr ? kEmptyText : record->pidText, out);

@@ -23,6 +23,8 @@ const wchar_t* DevicePathAt(int index);
 // every comparison of the program does) and compares it with pid. An index outside the table
 // reads as an empty product ID.
 bool ProductIdIs(int index, const wchar_t* pid);
+// The same for the vendor-ID text.
+bool VendorIdIs(int index, const wchar_t* vid);
 
 // The record's product- or vendor-ID text, copied and upper-cased into out (at most 19
 // characters). Used on the refresher thread, which must not write into the shared table while

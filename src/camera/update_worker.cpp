@@ -203,6 +203,18 @@ std::uint32_t EndWithSuccess(UpdateSession& update) {
 
 }  // namespace
 
+void EndUpdateWithoutUpdateMode(UpdateSession& update) {
+  update.EndFailed();
+  update.bCameraLeft = 0;
+  update.bAwaitingModeSwitch = 0;
+  Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+  Dialog().KillTimer(IDT_BLINK_ERASE);
+  Dialog().KillTimer(IDT_BLINK_VERIFY);
+  Dialog().ProgressSetPos(0);
+  ResetControls();
+  Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+}
+
 std::uint32_t UpdateFirmware(UpdateSession& update) {
   DebugPrint(1, L"UpdateFirmware::THreadCreated++++   ++\n");
   Dialog().KillTimer(IDT_BLINK_ERASE);
@@ -240,9 +252,16 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
 }
 
 void StartUpdateWorker(UpdateSession& update) {
-  const Handle thread = Sys().StartThread([&update] { return UpdateFirmware(update); });
-  update.hFirmwareThread = thread;
+  // Set before the thread exists, so that an arrival handled while it starts sees it.
+  update.bWorkerRunning = 1;
+  const Handle thread = Sys().StartThread([&update] {
+    const std::uint32_t result = UpdateFirmware(update);
+    update.bWorkerRunning = 0;
+    return result;
+  });
+  update.KeepFirmwareThread(thread);
   if (thread == kNullHandle) {
+    update.bWorkerRunning = 0;
     Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
   }
 }

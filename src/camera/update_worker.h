@@ -10,8 +10,14 @@ namespace veltra {
 
 std::uint32_t UpdateFirmware(UpdateSession& update);
 
-// Starts UpdateFirmware on a thread of its own and keeps its handle in the session; tells the
-// user when no thread could be created.
+// Starts UpdateFirmware on a thread of its own and keeps its handle in the session (closing the
+// one it replaces); bWorkerRunning is set from before the thread starts until its body returns.
+// Tells the user when no thread could be created.
 void StartUpdateWorker(UpdateSession& update);
+
+// Ends an update whose camera came back running its old firmware instead of its update mode (its
+// mode switch did not take, or it restarted before its last pass): nothing is left armed, the
+// controls come back, and the user is told the download failed. Dialog thread.
+void EndUpdateWithoutUpdateMode(UpdateSession& update);
 
 }  // namespace veltra

@@ -2,6 +2,8 @@
 // camera told to switch into update mode leaves the bus and comes back as a new USB device, is
 // recognised as the one path that was not on the bus when the update started, is opened, and the
 // update worker is started again.
+#include <algorithm>
+
 #include "camera/device_change.h"
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
@@ -14,6 +16,7 @@
 #include "devices/device_table.h"
 #include "devices/known_devices.h"
 #include "devices/ui_state.h"
+#include "devices/usb_serial.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
@@ -30,11 +33,18 @@ namespace {
 constexpr std::uint32_t kArrivalSettleMs = 2000;
 constexpr std::uint32_t kHidLoaderSettleMs = 2000;
 
+// The maker's update modes, in which the camera being updated comes back.
+constexpr const wchar_t* kUpdateModePids[] = {kPidUpdateMode, kPidPescaUpdateMode, kPidFlashLoader};
+
+// A serial of up to 10 characters and its terminator.
+constexpr std::size_t kSerialBufferChars = 11;
+
 // Whether record i's path was on the bus when the update started. Both sides are upper-cased in
 // place, so the table and the saved paths hold upper-case paths afterwards.
-bool WasOnBusBefore(int i, int count) {
+bool WasOnBusBefore(int i) {
+  const int saved = std::clamp(CurrentUpdate().nSavedDeviceCount.load(), 0, kMaxDevices);
   UpperInPlace(g_DeviceTable[i].devicePath);
-  for (int j = 0; j < count; ++j) {
+  for (int j = 0; j < saved; ++j) {
     UpperInPlace(CurrentUpdate().savedDevicePaths[j]);
     if (TextEquals(g_DeviceTable[i].devicePath, CurrentUpdate().savedDevicePaths[j])) {
       DebugPrint(1, L"DBT_DEVICEARRIVAL:Device macthed\r\n");
@@ -43,6 +53,36 @@ bool WasOnBusBefore(int i, int count) {
     DebugPrint(1, L"DBT_DEVICEARRIVAL:Device not macthed\r\n");
   }
   return false;
+}
+
+// Whether record i can be the camera being updated, back in its update mode. Only the maker's
+// update modes qualify (the chip vendors' boot ROMs are taken over by the list fill): a camera,
+// stick or keyboard plugged in meanwhile never does. When the camera's serial is known, the
+// record must carry it, wherever the record's path was before: a camera given a two-pass image
+// in its update mode comes back between the passes under the very path it had. Without a
+// serial, the record must be new since the update started.
+bool IsReturningCamera(int i) {
+  if (!VendorIdIs(i, kVidMaker)) {
+    return false;
+  }
+  bool updateMode = false;
+  for (const wchar_t* pid : kUpdateModePids) {
+    updateMode = updateMode || ProductIdIs(i, pid);
+  }
+  if (!updateMode) {
+    return false;
+  }
+  if (CurrentUpdate().USBUniqueID[0] == L'\0') {
+    return !WasOnBusBefore(i);
+  }
+  wchar_t serial[kSerialBufferChars] = {};
+  if (UniqueIDFromUsbDevicePath(g_DeviceTable[i].devicePath, serial) == 0) {
+    return false;
+  }
+  const bool same = TextEqualsNoCase(serial, CurrentUpdate().USBUniqueID);
+  DebugPrint(1, same ? L"DBT_DEVICEARRIVAL:Device macthed\r\n"
+                     : L"DBT_DEVICEARRIVAL:Device not macthed\r\n");
+  return same;
 }
 
 // Opens the returning camera the way its update mode speaks: the flash loader over HID, every
@@ -60,35 +100,39 @@ void OpenReturningCamera(int i, ArrivalVariant variant) {
   }
 }
 
-// Looks for the camera whose path is new since the update started. The variants that resume the
-// download take the first new entry, open it and select it; the one that does not keeps looking,
-// so that the last new entry ends up in g_nLastSelectedIndex.
-void FindReturningCamera(ArrivalVariant variant) {
-  int count = g_nDeviceCount.load();
-  if (count > kMaxDevices) {
-    count = kMaxDevices;
-  }
+// The first listed record that is the camera being updated, or -1.
+int FindReturningCamera() {
+  const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
   for (int i = 0; i < count; ++i) {
-    if (WasOnBusBefore(i, count)) {
-      continue;
+    if (IsReturningCamera(i)) {
+      return i;
     }
-    g_nLastSelectedIndex = i;
-    ReleaseDfuHandles();
-    const std::uint8_t imageType = SelectedImageType();
-    if (ProductIdIs(i, kPidPescaUpdateMode) && (imageType == 1 || imageType == 2)) {
-      CurrentUpdate().bWriteFirstPart =
-          1;  // a combined image goes in two passes, the first one now
-    }
-    if (variant == ArrivalVariant::kNoRestart) {
-      continue;
-    }
-    OpenReturningCamera(i, variant);
-    Dialog().ComboSetCurSel(i);
-    return;
   }
+  return -1;
 }
 
-// The update-mode part of the arrival: runs only while an update is under way.
+// Whether the camera being updated is listed running its firmware (not an update mode), found
+// by its serial.
+bool UpdatedCameraListedAsCamera() {
+  if (CurrentUpdate().USBUniqueID[0] == L'\0') {
+    return false;
+  }
+  const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
+  for (int i = 0; i < count; ++i) {
+    wchar_t serial[kSerialBufferChars] = {};
+    if (EnumerateImageDevice(g_DeviceTable[i].devicePath, serial) != 0 &&
+        TextEqualsNoCase(serial, CurrentUpdate().USBUniqueID)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The update-mode part of the arrival: runs only while an update is under way. The camera that
+// is back in its update mode is opened and selected, and the worker started for its pass, by
+// whichever arrival finds it first: which handler an arrival reaches depends on the entry
+// selected before it, and on a desk with the camera alone that is the boot ROM it has just
+// left. While the pass's worker runs, nothing is opened, freed or started.
 void ResumeUpdate(ArrivalVariant variant) {
   const int fromHidMode = CurrentUpdate().bUpdatedFromHIDMode.load();
   const int fromDfu = CurrentUpdate().bIsStartUpdatedFromDFU.load();
@@ -99,16 +143,37 @@ void ResumeUpdate(ArrivalVariant variant) {
              fromDfu);
   DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitializeDevice for DFU\r\n");
 
-  FindReturningCamera(variant);
-
-  DebugPrint(1, L"Initialize_Device success and Device arrival \r\n");
+  const bool workerRunning = CurrentUpdate().bWorkerRunning.load() != 0;
+  const int found = workerRunning ? -1 : FindReturningCamera();
+  if (found < 0 && !workerRunning && fromHidMode != 0 && CurrentUpdate().bCameraLeft.load() != 0 &&
+      UpdatedCameraListedAsCamera()) {
+    // It left and came back as it was: there is no update mode to wait for any more.
+    DebugPrint(1, L"DBT_DEVICEARRIVAL:Updated device back without update mode\r\n");
+    CurrentUpdate().bCameraLeft = 0;
+    EndUpdateWithoutUpdateMode(CurrentUpdate());
+    return;
+  }
+  if (found >= 0) {
+    CurrentUpdate().bCameraLeft = 0;
+    g_nLastSelectedIndex = found;
+    ReleaseDfuHandles();
+    const std::uint8_t imageType = SelectedImageType();
+    if (ProductIdIs(found, kPidPescaUpdateMode) && (imageType == 1 || imageType == 2)) {
+      CurrentUpdate().bWriteFirstPart =
+          1;  // a combined image goes in two passes, the first one now
+    }
+    OpenReturningCamera(found, variant);
+    Dialog().ComboSetCurSel(found);
+    DebugPrint(1, L"Initialize_Device success and Device arrival \r\n");
+  }
+  // The rebuild showed the ready state; the update is still under way.
   Dialog().ShowItem(IDC_STATIC_MODE_SWITCH, true);
   Dialog().ShowItem(IDC_STATIC_UPDATING, true);
   Dialog().ShowItem(IDC_STATIC_STATUS, true);
   Dialog().ShowItem(IDC_PROGRESS_BAR, true);
   SetUIState(UI_STATE_UPDATING);
   Dialog().EnableItem(IDC_BTN_EXIT, false);
-  if (variant != ArrivalVariant::kNoRestart) {
+  if (found >= 0) {
     StartUpdateWorker(CurrentUpdate());
   }
 }
@@ -128,6 +193,9 @@ void SetDeviceArrivValueForWinUSBDevice(ArrivalVariant variant) {
       RebuildDeviceList(variant == ArrivalVariant::kNoRestart ? ListForm::kNoCypress
                                                               : ListForm::kFull);
       ReopenCameraLibrary(variant == ArrivalVariant::kFull);
+      // Which of the two arrivals of a camera back in its normal mode comes here depends on the
+      // entry selected before them; either may be the one that finds it.
+      ReselectUpdatedCamera();
       CheckUpdateDeviceStillListed();
       BringToFront();
       // The list fill has just started a boot-loader download itself; a second worker must not

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/ports.h"
+
 namespace veltra {
 
 namespace {
@@ -11,6 +13,13 @@ UpdateSession g_update;
 
 UpdateSession& CurrentUpdate() {
   return g_update;
+}
+
+void UpdateSession::KeepFirmwareThread(Handle thread) {
+  const Handle previous = hFirmwareThread.exchange(thread);
+  if (previous != kNullHandle && previous != thread) {
+    Sys().CloseThread(previous);
+  }
 }
 
 void UpdateSession::ClearDownload() {
@@ -46,6 +55,8 @@ void UpdateSession::Reset() {
   updateResult = 0;
   statusText[0] = L'\0';
   hFirmwareThread = kNullHandle;
+  bWorkerRunning = 0;
+  bCameraLeft = 0;
   progressTotal = 0;
   blinkState = 0;
 }

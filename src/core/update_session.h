@@ -58,9 +58,18 @@ class UpdateSession {
 
   // ---- what the dialog shows of it ----
   std::atomic<Handle> hFirmwareThread{kNullHandle};
+  // A worker of this update runs, from before its thread starts until its body has returned. An
+  // update has one worker per pass: the device-change handling starts no other meanwhile.
+  Flag bWorkerRunning{0};
+  // A removal came while the update waited for its camera: the camera has left since the worker
+  // last ran (cleared when the camera is found again in its update mode).
+  Flag bCameraLeft{0};
   std::atomic<std::uint32_t> progressTotal{0};
   Flag blinkState{0};
 
+  // Keeps a worker or boot-loader thread's handle in hFirmwareThread, closing the handle it
+  // replaces (the thread it named has either ended or runs on without it).
+  void KeepFirmwareThread(Handle thread);
   // Clears the download's flags and block count.
   void ClearDownload();
   // The end of a failed update, the one place that says what a failure leaves behind: no

@@ -38,7 +38,7 @@ bool IsBootLoaderRecord(DeviceRecord& record, const wchar_t* vid, const wchar_t*
 bool StartLoaderThread(std::uint32_t (*body)()) {
   g_bLoaderThreadStarted = 1;
   const Handle thread = Sys().StartThread([body] { return body(); });
-  CurrentUpdate().hFirmwareThread = thread;
+  CurrentUpdate().KeepFirmwareThread(thread);
   if (thread == kNullHandle) {
     Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
     return false;
@@ -56,6 +56,8 @@ void SelectPath(const DeviceRecord& record) {
 void TakeOverFx3(const DeviceRecord& record) {
   LoadFX3BootImage();
   ReleaseDfuHandles();
+  // The handle of an earlier take-over (a ROM that has left since) is closed, not leaked.
+  CloseFx3Handle();
   SelectPath(record);
   Initialize_USBHanlde(g_szSelectedDevicePath);
   DebugPrint(1, kBootLoaderTrace);

@@ -52,9 +52,10 @@ int MatchUniqueIDForUpdatedDeviceHID() {
     for (int i = 0; i < count; ++i) {
       DeviceRecord& record = g_DeviceTable[i];
       CameraLib().DeinitExtensionUnit();
-      if (CameraLib().InitExtensionUnit(record.devicePath) == 0) {
-        return 0;  // the remaining cameras are not tested
-      }
+      // A camera whose generic extension unit does not open (the Pesca and Tarsa families reach
+      // theirs through their own channels) still has its serial: it is tested like any other,
+      // so that the cameras listed after it are tested too.
+      CameraLib().InitExtensionUnit(record.devicePath);
       wchar_t uCameraUniqueID[kUniqueIdChars] = {};
       if (EnumerateImageDevice(record.devicePath, uCameraUniqueID) != 0) {
         RawTrace(L"MatchUniqueIDForUpdatedDeviceHID :: EnumerateImageDevice for DFU Success\r\n");

@@ -123,6 +123,8 @@ Handle Initialize_USBHanlde(const wchar_t* path) {
   DebugPrint(1, L"Initialize_USBHanlde:: CreateFile GetLastError() = %d\r\n",
              static_cast<int>(Sys().GetLastError()));
   if (handle == kInvalidHandle) {
+    // The handle it named belongs to an earlier open; the Cypress requests must not go there.
+    lastOpenedHandle = kNullHandle;
     return kNullHandle;
   }
   lastOpenedHandle = handle;
@@ -287,7 +289,18 @@ void ReleaseDfuHandles() {
   }
   const Handle device = deviceHandle.exchange(kNullHandle);
   if (device != kNullHandle && device != kInvalidHandle) {
+    // The Cypress handle must not name a closed handle (the system may give its number to the
+    // next open).
+    Handle named = device;
+    lastOpenedHandle.compare_exchange_strong(named, kNullHandle);
     Usb().CloseDevice(device);
+  }
+}
+
+void CloseFx3Handle() {
+  const Handle handle = lastOpenedHandle.exchange(kNullHandle);
+  if (handle != kNullHandle && handle != kInvalidHandle && handle != deviceHandle.load()) {
+    Usb().CloseDevice(handle);
   }
 }
 

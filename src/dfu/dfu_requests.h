@@ -45,6 +45,9 @@ int SendDeviceResetCommand();
 // Frees winUSBHandle and closes deviceHandle when set, zeroing each (the dialog, the device-change
 // handling and the reset all release the context this way).
 void ReleaseDfuHandles();
+// Closes the handle the FX3 route opened for its Cypress requests (lastOpenedHandle) unless it is
+// the DFU device handle, and forgets it.
+void CloseFx3Handle();
 
 void ResetDfuContext();
 

@@ -1,6 +1,6 @@
 // Whole-program runs around the camera's return after an update: which entry is selected again
-// when another camera is listed first, the Warning dialog when the camera has already left before
-// the dialog came up, and the version read of a CX3 camera after its update.
+// when another camera in update mode is listed first, the Warning dialog when the camera has
+// already left before the dialog came up, and the version read of a CX3 camera after its update.
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -16,7 +16,6 @@
 #include "scenario_fixture.h"
 #include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/dfu_cameras.h"
-#include "sim/cameras/nxp_camera.h"
 
 namespace veltra::test {
 namespace {
@@ -54,8 +53,6 @@ class ReidentifyGapsTest : public ScenarioTest {
     EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
     ASSERT_EQ(Entries().size(), 2u);
     EXPECT_EQ(Entries()[1], after);
-    // The serial match ran once and is not left armed for a later arrival.
-    EXPECT_EQ(CurrentUpdate().bMatchByUniqueID.load(), 0);
   }
   void ReadVersion() {
     dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_READFW_VERSION));
@@ -75,19 +72,6 @@ TEST_F(ReidentifyGapsTest, CameraUpdatedFromItsUpdateModeIsSelectedAgainBehindAn
   EXPECT_EQ(SelectedEntry(), L"Veltra_RX40_MH(VID_7e51,PID_C1D0_1)");
   EXPECT_EQ(g_nLastSelectedIndex.load(), 1);
   EXPECT_TRUE(Traced(L"g_USBUniqueID Serial Number = WAIT000002\r\n"));
-}
-
-// The NXP camera is found by its serial as soon as it is back. The flash loader's own HID arrival
-// and removal are handled after that (the download ran in between): its arrival runs the one
-// serial match, and its removal, with the update over, rebuilds the list, which selects the
-// first entry like every rebuild. The match is not run again at the camera's own arrival. This
-// is how the program is meant to behave; pinned here so that a change to it is deliberate.
-TEST_F(ReidentifyGapsTest, NxpCameraIsMatchedBySerialThenTheLateLoaderRemovalSelectsTheFirstEntry) {
-  UpdateBesideAnotherCamera(std::make_shared<sim::NxpCamera>(), "nxp_firmware.bin",
-                            L"Veltra_NX20(VID_7e51,PID_C2A0_1)",
-                            L"Veltra_NX20(VID_7e51,PID_C2A0_1)");
-  EXPECT_TRUE(Traced(L"uCameraUniqueID Serial Number = NXP0000001\r\n"));
-  EXPECT_EQ(SelectedEntry(), L"Veltra_Other(VID_7e51,PID_C1D0_0)");
 }
 
 // The Pesca camera restarts as soon as its last pass is written. When its removal reaches the

@@ -1,5 +1,5 @@
 // The list rebuild where it departs from one entry per record: a boot-loader take-over that cannot
-// start, the stop while a boot-loader download runs, and an empty table.
+// start, the stop while a boot-loader download runs, repeated FX3 take-overs, and an empty table.
 #include <string>
 
 #include "core/app_state.h"
@@ -64,6 +64,21 @@ TEST_F(DevicesTest, RebuildStopsAtTheFirstBootLoaderRecordWhileADownloadRuns) {
   EXPECT_TRUE(Entries().empty());
   EXPECT_EQ(g_nSelectedIndex, -1);
   EXPECT_EQ(std::wstring(g_szSelectedDevicePath), L"");
+}
+
+// Each FX3 take-over opens the ROM for its Cypress requests; a ROM that comes back (the user
+// re-plugs the camera after a failed boot image) is taken over on a handle of its own, and the
+// handle of the ROM that left is closed rather than leaked.
+TEST_F(DevicesTest, Fx3TakeOverClosesTheHandleOfTheLastOne) {
+  for (int takeOver = 1; takeOver <= 3; ++takeOver) {
+    SCOPED_TRACE(takeOver);
+    auto rom = PlugBare(0x04B4, 0x00F3, L"FX3 Boot Loader");
+    ASSERT_TRUE(Discover());
+    system_->JoinAllThreads();
+    g_bLoaderDownloadBusy = 0;  // the failed boot image leaves no download running
+    EXPECT_EQ(usb_.OpenFileHandles(), 1);
+    bus_.Unplug(rom.get());
+  }
 }
 
 TEST_F(DevicesTest, EmptyTableSelectsNothing) {

@@ -60,7 +60,7 @@ TEST_F(DevicesTest, SerialMatchSelectsTheReturningCameraOrNothing) {
   EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 0);
 }
 
-TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndTheSearchEndsWithoutExtensionUnit) {
+TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndCamerasWithoutExtensionUnitAreSkipped) {
   PlugCamera(L"");
   PlugCamera(L"");
   ASSERT_TRUE(Discover());
@@ -76,7 +76,8 @@ TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndTheSearchEndsWithoutExte
   EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
 
-  // A camera without extension unit ahead of the wanted one ends the search.
+  // A camera without the generic extension unit (a Pesca or Tarsa camera) ahead of the wanted
+  // one is passed over: its serial is no less readable.
   discovery_.SetDevicePropertyAvailable(true);
   for (const auto& device : bus_.Present()) {
     bus_.Unplug(device.get());
@@ -87,8 +88,8 @@ TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndTheSearchEndsWithoutExte
   PlugCamera(L"WANTED");
   ASSERT_TRUE(Discover());
   CopyText(CurrentUpdate().USBUniqueID, L"WANTED");
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 0);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
+  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
 }
 
 TEST_F(DevicesTest, PathMatchSelectsTheFirstCameraNotSavedByTheLastUpdate) {

@@ -174,7 +174,7 @@ TEST_F(DfuTest, OpeningCutsLongPathsReusesAnOpenDeviceAndReportsFailures) {
   EXPECT_EQ(InitializeDevice(L"\\\\?\\gone"), 0);
   EXPECT_EQ(deviceHandle.load(), kNullHandle);
   EXPECT_EQ(winUSBHandle.load(), kNullHandle);
-  EXPECT_EQ(lastOpenedHandle.load(), 0x77u);  // only a successful open is recorded
+  EXPECT_EQ(lastOpenedHandle.load(), kNullHandle);  // a failed open leaves no stale handle named
 }
 
 }  // namespace

@@ -59,11 +59,13 @@ class Desk : public ScenarioTest {
   bool ExitEnabled() const { return Enabled(IDC_BTN_EXIT); }
   Bytes Example(const std::string& name) const { return ExampleBytes(name); }
   // The traffic log's lines of one device, in order.
-  std::vector<std::string> Traffic(const std::string& dev) const {
+  // The log lines of one device, of one kind of transfer when `op` is given.
+  std::vector<std::string> Traffic(const std::string& dev, const std::string& op = "") const {
     std::istringstream lines(traffic_.str());
     std::vector<std::string> out;
     for (std::string line; std::getline(lines, line);) {
-      if (line.find("\"dev\":\"" + dev + "\"") != std::string::npos) {
+      if (line.find("\"dev\":\"" + dev + "\"") != std::string::npos &&
+          (op.empty() || line.find("\"op\":\"" + op + "\"") != std::string::npos)) {
         out.push_back(line);
       }
     }
@@ -188,7 +190,7 @@ std::vector<Case> Cases() {
          auto& camera = static_cast<sim::NxpCamera&>(device);
          EXPECT_EQ(camera.CurrentMode(), sim::NxpCamera::Mode::kRom);
          EXPECT_EQ(camera.Rom().JumpAddress(), 0u);
-         const auto lines = desk.Traffic("1FC9:0135");
+         const auto lines = desk.Traffic("1FC9:0135", "hid_out");
          ASSERT_FALSE(lines.empty());
          EXPECT_TRUE(Has(lines.back(), "\"flag\":0,\"result\":0")) << lines.back().substr(0, 160);
          EXPECT_TRUE(desk.Traffic("7E51:DF02").empty());
@@ -208,7 +210,7 @@ std::vector<Case> Cases() {
        {kDownloadFailedText},
        [](Desk& desk, sim::CameraDevice& device) {
          EXPECT_FALSE(NxpHoldsNew(desk, device));
-         const auto lines = desk.Traffic("7E51:DF02");
+         const auto lines = desk.Traffic("7E51:DF02", "hid_out");
          ASSERT_FALSE(lines.empty());
          EXPECT_TRUE(Has(lines.back(), "\"flag\":0,\"result\":0")) << lines.back().substr(0, 160);
        },
