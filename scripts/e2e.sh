@@ -20,7 +20,7 @@
 set -uo pipefail
 
 VELTRA_ROOT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-VELTRA_E2E_PACKAGES=(cmake ninja-build g++ libgtest-dev
+VELTRA_E2E_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 wine64 xvfb imagemagick)
 # The screen of the virtual display: room for the dialog and the bench window beside it.
