@@ -33,7 +33,7 @@ TEST(VeltraBenchOptions, TakesTodaysInvocationAndEveryRouteAndRefusesNonsense) {
 
   ASSERT_EQ(bench::ParseCommandLine({"--help"}, &options, &text), Parsed::kHelp);
   for (const auto& route : bench::kRoutes) {
-    EXPECT_NE(text.find(std::string("  ") + route.name + " "), std::string::npos) << route.name;
+    EXPECT_NE(text.find(std::string("\n  ") + route.name), std::string::npos) << route.name;
     Options routed;
     EXPECT_EQ(bench::ParseCommandLine({route.name, "f.img"}, &routed, &text), Parsed::kRun);
     EXPECT_EQ(routed.route, route.name);

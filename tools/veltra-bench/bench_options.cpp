@@ -11,7 +11,7 @@ namespace veltra::bench {
 const std::vector<RouteInfo> kRoutes = {
     {"dfu",
      "a camera already in update mode (7E51:DF00 or DF01), started directly as the update "
-     "command does; also the default without a route, and called update-mode"},
+     "command does; the default without a route"},
     {"generic", "a generic camera (7E51:C1D0): mode switch, DFU download, back with its serial"},
     {"pesca", "a Pesca camera (7E51:C123): update mode DF01, a type 1 or 2 image in two passes"},
     {"tarsa", "a Tarsa camera (7E51:C05C): fallback to update mode DF00, DFU download"},
@@ -83,7 +83,7 @@ void AddDirect(CLI::App* app, Binding* bind) {
             return text.size() <= kMaxSerialChars ? std::string()
                                                   : std::string("at most 10 characters");
           },
-          "TEXT"));
+          ""));
 }
 
 }  // namespace
@@ -103,12 +103,10 @@ bool ParseFault(const std::string& text, sim::FaultPlan* plan, std::string* erro
 }
 
 Parsed ParseCommandLine(const std::vector<std::string>& args, Options* options, std::string* text) {
-  std::string footer = "\nRoutes (veltra-bench ROUTE FILE ...):\n";
-  for (const RouteInfo& route : kRoutes) {
-    footer += "  " + std::string(route.name) +
-              std::string(9 - std::string(route.name).size(), ' ') + route.what + "\n";
-  }
+  std::string footer;
   footer +=
+      "\nA route's own options: veltra-bench ROUTE --help. Without a route, FILE and the dfu\n"
+      "options (--pid, --state, --busy-polls, --serial) run the dfu route.\n"
       "\nEach run ends by comparing what the camera holds with the bench's own reading of the\n"
       "file: \"equals\" or \"differs\". Exit status: 0 the update succeeded and the camera holds\n"
       "the file, 1 the update failed or the camera differs, 2 a bad command line or file.\n";
