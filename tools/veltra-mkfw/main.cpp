@@ -9,6 +9,7 @@
 // or a folder that cannot be made.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -35,9 +36,7 @@ bool WriteFile(const std::string& path, const Bytes& bytes) {
   return std::fclose(file) == 0 && written;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   CLI::App app{
       "Writes example firmware files of every kind and the two loader files (FX3 boot\n"
       "image, NXP flash loader) into FOLDER, every payload stamped with the version.",
@@ -84,4 +83,15 @@ int main(int argc, char** argv) {
                 fw::ToString(version).c_str());
   }
   return kExitWritten;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "veltra-mkfw: %s\n", error.what());
+    return kExitUsage;
+  }
 }
