@@ -16,7 +16,8 @@
 #
 # Environment: VELTRA_BUILD_DIR (default <tree>/build), VELTRA_JOBS (default: number of CPUs),
 # VELTRA_DEMO_CAMERAS and VELTRA_DEMO_SPEED (the demo's cameras and clock, see docs/e2e.md),
-# WINEDEBUG (default -all; -all,warn+seh or +debugstr shows the program's debug trace).
+# WINEDEBUG (default -all, headless -all,warn+seh; -all,warn+seh or +debugstr shows the program's
+# debug trace).
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -124,6 +125,9 @@ veltra_stage_demo "$BUILD_DIR/win64" "$BUILD_DIR/native" "$APP" || veltra_die "c
 
 if [[ $MODE == headless ]]; then
   veltra_start_display || veltra_die "no X display could be started (Xvfb)"
+  # Nobody watches the run: the program's debug trace goes into the run's log beside the
+  # driver's steps (Wine reports OutputDebugString on this channel, see the README).
+  export WINEDEBUG=${WINEDEBUG:--all,warn+seh}
 fi
 trap veltra_stop_wine_and_display EXIT
 echo "preparing the Wine prefix $BUILD_DIR/wine (the first time takes a while)"
@@ -139,16 +143,18 @@ if [[ $MODE == window ]]; then
   exit $?
 fi
 
-echo "running one scripted update under Xvfb (display $DISPLAY)"
 log=$LOGS/tour.log
+echo "running one scripted update under Xvfb (display $DISPLAY)"
+echo "  the driver's steps and the program's debug trace go to $log"
 if ! veltra_run_script "$APP" "$ROOT/tests/e2e/demo_tour.txt" "$SHOTS" "$log" 180; then
-  import -window root "$SHOTS/failed.png" 2>/dev/null
+  veltra_screenshot_now "$SHOTS/failed.png"
   veltra_convert_screenshots "$SHOTS"
   grep -v "Read access denied" "$log" | tail -n 15 >&2
   veltra_die "the scripted update failed (log: $log, screenshot: $SHOTS/failed.png)"
 fi
 veltra_convert_screenshots "$SHOTS"
-echo "the update went through; screenshots:"
+echo "the update went through; screenshots (cropped to the windows):"
 for shot in "$SHOTS"/*.png; do
   echo "  $shot"
 done
+echo "the driver's steps and the program's debug trace: $log"
