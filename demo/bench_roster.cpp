@@ -7,11 +7,13 @@
 #include "sim/cameras/dfu_cameras.h"
 #include "sim/cameras/mirel_camera.h"
 #include "sim/cameras/nxp_camera.h"
+#include "sim/fault_names.h"
 
 namespace veltra::demo {
 
 namespace {
 
+constexpr const char* kNoFault = "none";  // clears a pending fault
 constexpr std::size_t kMaxSerialChars = 10;
 constexpr std::size_t kMaxCameras = 16;  // the program lists at most 20 devices
 constexpr double kMinSpeed = 0.1;
@@ -34,20 +36,6 @@ constexpr KindRow kKinds[] = {
     {"dfu", CameraKind::kDfuWaiting, L"DFU0000001"},
     {"fx3rom", CameraKind::kFx3Rom, L"FX3R000001"},
     {"rt1060rom", CameraKind::kRt1060Rom, L"RT10000001"},
-};
-
-struct FaultRow {
-  const char* token;
-  sim::FaultKind kind;
-};
-
-constexpr FaultRow kFaults[] = {
-    {"none", sim::FaultKind::kNone},
-    {"error", sim::FaultKind::kTransferError},
-    {"short", sim::FaultKind::kShortTransfer},
-    {"stuck", sim::FaultKind::kStuckState},
-    {"errorstate", sim::FaultKind::kErrorState},
-    {"disconnect", sim::FaultKind::kDisconnect},
 };
 
 const KindRow* FindKind(const std::string& token) {
@@ -141,12 +129,8 @@ const char* KindName(CameraKind kind) {
 }
 
 const char* FaultName(sim::FaultKind kind) {
-  for (const FaultRow& row : kFaults) {
-    if (row.kind == kind) {
-      return row.token;
-    }
-  }
-  return "none";
+  const char* name = sim::NameOfFaultKind(kind);
+  return name != nullptr ? name : kNoFault;
 }
 
 bool ParseRoster(const std::string& text, std::vector<CameraEntry>* cameras, std::string* error) {
@@ -263,18 +247,13 @@ bool ParseBenchCommand(const std::string& text, BenchCommand* command, std::stri
     const std::string& fault = words[2];
     const std::size_t at = fault.find('@');
     const std::string kind = fault.substr(0, at);
-    const FaultRow* row = nullptr;
-    for (const FaultRow& candidate : kFaults) {
-      if (kind == candidate.token) {
-        row = &candidate;
-      }
-    }
-    if (row == nullptr) {
-      *error = "unknown fault \"" + kind + "\" (error, short, stuck, errorstate, disconnect, none)";
+    sim::FaultKind found = sim::FaultKind::kNone;
+    if (kind != kNoFault && !sim::FaultKindByName(kind, &found)) {
+      *error = "unknown fault \"" + kind + "\" (" + sim::kFaultKindList + ", " + kNoFault + ")";
       return false;
     }
-    parsed.fault = row->kind;
-    if (row->kind == sim::FaultKind::kNone) {
+    parsed.fault = found;
+    if (found == sim::FaultKind::kNone) {
       if (at != std::string::npos) {
         *error = "fault none takes no transfer";
         return false;

@@ -59,7 +59,7 @@ bool ParseSpeed(const std::string& text, double* speed, std::string* error);
 //   plug <n>   unplug <n>   fault <n> <kind>@<k>   fault <n> none
 // where <n> is the camera's place in the roster (from 0) and the fault strikes the k-th transfer
 // the camera receives from now on (0 = the next one). Fault kinds: error, short, stuck,
-// errorstate, disconnect.
+// error-state (also taken as errorstate), disconnect (sim/fault_names.h).
 struct BenchCommand {
   enum class Verb { kPlug, kUnplug, kFault };
   Verb verb = Verb::kPlug;

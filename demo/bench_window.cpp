@@ -16,7 +16,8 @@ namespace veltra::demo {
 
 namespace {
 
-constexpr int kWidth = 470;
+// Wide enough for a whole camera line of the default roster; longer lines scroll sideways.
+constexpr int kWidth = 640;
 constexpr int kHeight = 300;
 constexpr int kMargin = 10;
 constexpr int kGap = 8;  // between the dialog and the bench
@@ -26,8 +27,8 @@ constexpr std::size_t kMaxCommandChars = 256;
 constexpr int kFieldChars = 16;
 
 // The fault kinds the window offers, as the bench commands name them.
-constexpr const wchar_t* kFaultKinds[] = {L"error",      L"short",      L"stuck",
-                                          L"errorstate", L"disconnect", L"none"};
+constexpr const wchar_t* kFaultKinds[] = {L"error",       L"short",      L"stuck",
+                                          L"error-state", L"disconnect", L"none"};
 
 DemoBench* BenchOf(HWND window) {
   return FromInteger<DemoBench*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -59,8 +60,9 @@ HWND AddControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD styl
 
 void CreateControls(HWND window) {
   const int inner = kWidth - 2 * kMargin - 2 * GetSystemMetrics(SM_CXFIXEDFRAME);
-  AddControl(window, L"LISTBOX", L"", WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-             kMargin, kMargin, inner, 150, kBenchList);
+  AddControl(window, L"LISTBOX", L"",
+             WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, kMargin,
+             kMargin, inner, 150, kBenchList);
   int y = kMargin + 160;
   AddControl(window, L"BUTTON", L"Plug", BS_PUSHBUTTON | WS_TABSTOP, kMargin, y, 90, 26,
              kBenchPlug);
@@ -94,9 +96,23 @@ void Refresh(HWND window) {
   const LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
   SendMessageW(list, WM_SETREDRAW, FALSE, 0);
   SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  // A list box scrolls sideways only as far as it is told: the widest line, in the list's font.
+  LONG widest = 0;
+  const HDC dc = GetDC(list);
+  const HGDIOBJ oldFont =
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
   for (const std::wstring& line : bench->Describe()) {
     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    SIZE size = {};
+    if (GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size) != 0 &&
+        size.cx > widest) {
+      widest = size.cx;
+    }
   }
+  SelectObject(dc, oldFont);
+  ReleaseDC(list, dc);
+  constexpr LONG kTextPadding = 8;
+  SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + kTextPadding), 0);
   SendMessageW(list, LB_SETCURSEL, selected == LB_ERR ? 0 : static_cast<WPARAM>(selected), 0);
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);

@@ -8,14 +8,16 @@
 #                               cameras on the bench. Without a display it runs under Xvfb, performs
 #                               one scripted update and prints the paths of its screenshots.
 #   scripts/demo.sh --headless  the scripted update under Xvfb even when a display is there
-#   scripts/demo.sh --bench     the console demo: veltra-bench updates a virtual DFU camera with each
-#                               kind of image and shows where the USB traffic logs are
+#   scripts/demo.sh --bench     the console demo: veltra-bench runs every update route of the program
+#                               (each camera family, each kind of image) and shows where the USB
+#                               traffic logs are
 #   scripts/demo.sh --check     the console demo, quietly; exits non-zero when anything fails
 #                               (scripts/test.sh)
 #
 # Environment: VELTRA_BUILD_DIR (default <tree>/build), VELTRA_JOBS (default: number of CPUs),
 # VELTRA_DEMO_CAMERAS and VELTRA_DEMO_SPEED (the demo's cameras and clock, see docs/e2e.md),
-# WINEDEBUG (default -all; -all,warn+seh or +debugstr shows the program's debug trace).
+# WINEDEBUG (default -all, headless -all,warn+seh; -all,warn+seh or +debugstr shows the program's
+# debug trace).
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -44,7 +46,7 @@ LOGS=$DEMO_DIR/logs
 bench_demo() {
   local check=$1 native=$BUILD_DIR/native out
   local examples=$native/demo
-  veltra_install_packages cmake ninja-build g++ libgtest-dev ||
+  veltra_install_packages cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev ||
     veltra_die "could not install the packages"
   ((check)) || echo "building veltra-bench and veltra-mkfw (native preset, $native)"
   mkdir -p "$BUILD_DIR" || veltra_die "cannot create $BUILD_DIR"
@@ -58,42 +60,49 @@ bench_demo() {
   fi
   "$mkfw" "$examples" >"$out" 2>&1 || { cat "$out" >&2; veltra_die "veltra-mkfw failed"; }
 
-  # file | camera product ID | what it shows
+  # route | file | extra options | what it shows
   local runs=(
-    "mcu.img|DF00|MCU image: MCU text in line chunks, verify, then the image section"
-    "fpga.img|DF00|FPGA image: verify first, then bitstream and image section"
-    "combined_type1.img|DF01|combined image of type 1 on a DF01 camera: two passes"
-    "combined_type2.img|DF01|combined image of type 2 on a DF01 camera: two passes"
-    "combined_type3.img|DF00|combined image of type 3: its second part in one pass"
-    "nxp_firmware.bin|DF00|unmarked image: written in one pass"
+    "dfu|mcu.img||camera in update mode, MCU image: MCU text in line chunks, verify, image section"
+    "dfu|fpga.img||camera in update mode, FPGA image: verify first, then bitstream and image section"
+    "dfu|combined_type1.img|--pid DF01|camera in update mode DF01, combined image of type 1: two passes"
+    "dfu|combined_type3.img||camera in update mode, combined image of type 3: its second image"
+    "generic|nxp_firmware.bin||generic camera, unmarked image: mode switch, download, back again"
+    "pesca|combined_type2.img||Pesca camera, combined image of type 2: both passes"
+    "tarsa|mcu.img||Tarsa camera: fallback to update mode, MCU image"
+    "cx3|fpga.img|--boot-image $examples/bootloader.img|CX3 camera: erase, FX3 boot ROM, boot image, download"
+    "nxp|nxp_firmware.bin|--flash-loader $examples/RT1060_Flashloader_nopadding.bin|NXP camera: RT1060 ROM, flash loader, download"
+    "mirel|nxp_firmware.bin||Mirel camera: the Sunplus library's download"
   )
-  local failed=0 logs=() run file pid what log args
+  local failed=0 logs=() run route file extra what log args
   for run in "${runs[@]}"; do
-    IFS='|' read -r file pid what <<<"$run"
-    log=$examples/${file%.*}.jsonl
-    args=("$examples/$file" --pid "$pid" --log "$log")
+    IFS='|' read -r route file extra what <<<"$run"
+    log=$examples/logs/$route-${file%.*}.jsonl
+    # shellcheck disable=SC2206 # the extra options are words
+    args=("$route" "$examples/$file" $extra --log "$log")
     if ((check)); then
       if ! "$bench" "${args[@]}" --quiet >"$out" 2>&1; then
         cat "$out" >&2
-        echo "demo: $file did not end on a camera holding its payloads" >&2
+        echo "demo: the $route route with $file did not end on a camera holding the file" >&2
         failed=1
       fi
     else
       echo
       echo "=== $what"
+      echo "\$ veltra-bench ${args[*]}"
       "$bench" "${args[@]}" || failed=1
     fi
     logs+=("$log")
   done
   if ((check)); then
     ((failed)) && exit 1
-    echo "demo check: ${#runs[@]} updates on the virtual camera bench ended as expected"
+    echo "demo check: ${#runs[@]} updates on the virtual camera bench, every route, ended as expected"
     exit 0
   fi
   echo
   echo "USB traffic logs (JSON Lines, one transfer per line; t_ms is the program's clock):"
   for log in "${logs[@]}"; do echo "  $log"; done
   echo "Try a fault: $bench $examples/mcu.img --fault short@12"
+  echo "Every route and option: $bench --help"
   exit "$failed"
 }
 
@@ -116,6 +125,9 @@ veltra_stage_demo "$BUILD_DIR/win64" "$BUILD_DIR/native" "$APP" || veltra_die "c
 
 if [[ $MODE == headless ]]; then
   veltra_start_display || veltra_die "no X display could be started (Xvfb)"
+  # Nobody watches the run: the program's debug trace goes into the run's log beside the
+  # driver's steps (Wine reports OutputDebugString on this channel, see the README).
+  export WINEDEBUG=${WINEDEBUG:--all,warn+seh}
 fi
 trap veltra_stop_wine_and_display EXIT
 echo "preparing the Wine prefix $BUILD_DIR/wine (the first time takes a while)"
@@ -131,16 +143,18 @@ if [[ $MODE == window ]]; then
   exit $?
 fi
 
-echo "running one scripted update under Xvfb (display $DISPLAY)"
 log=$LOGS/tour.log
+echo "running one scripted update under Xvfb (display $DISPLAY)"
+echo "  the driver's steps and the program's debug trace go to $log"
 if ! veltra_run_script "$APP" "$ROOT/tests/e2e/demo_tour.txt" "$SHOTS" "$log" 180; then
-  import -window root "$SHOTS/failed.png" 2>/dev/null
+  veltra_screenshot_now "$SHOTS/failed.png"
   veltra_convert_screenshots "$SHOTS"
   grep -v "Read access denied" "$log" | tail -n 15 >&2
   veltra_die "the scripted update failed (log: $log, screenshot: $SHOTS/failed.png)"
 fi
 veltra_convert_screenshots "$SHOTS"
-echo "the update went through; screenshots:"
+echo "the update went through; screenshots (cropped to the windows):"
 for shot in "$SHOTS"/*.png; do
   echo "  $shot"
 done
+echo "the driver's steps and the program's debug trace: $log"

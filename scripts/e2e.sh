@@ -20,7 +20,7 @@
 set -uo pipefail
 
 VELTRA_ROOT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-VELTRA_E2E_PACKAGES=(cmake ninja-build g++ libgtest-dev
+VELTRA_E2E_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 wine64 xvfb imagemagick)
 # The screen of the virtual display: room for the dialog and the bench window beside it.
@@ -159,8 +159,14 @@ veltra_convert_screenshots() {
   local bmp
   for bmp in "$1"/*.bmp; do
     [[ -f $bmp ]] || continue
-    convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+    # Cropped to the windows: the empty desktop around them is trimmed away.
+    convert "$bmp" -trim +repage "${bmp%.bmp}.png" && rm -f "$bmp"
   done
+}
+
+# veltra_screenshot_now <file.png>: the screen as it is, cropped to the windows on it.
+veltra_screenshot_now() {
+  import -window root -trim +repage "$1" 2>/dev/null
 }
 
 # veltra_run_script <folder> <script> <screenshot folder> <log> <seconds>: one scenario.
@@ -243,7 +249,7 @@ veltra_e2e_main() {
     failed=$((failed + 1))
     # The driver leaves the program as the failure found it: the screen shows what went wrong.
     shot=$shots/${name}_failed.png
-    import -window root "$shot" 2>/dev/null || shot="(no screenshot)"
+    veltra_screenshot_now "$shot" || shot="(no screenshot)"
     ((status == 124)) && echo "(stopped after ${limit}s)" >>"$log"
     results+=("$(printf '  %-24s %-8s %4ss  %s' "$name" FAILED "$seconds" "$shot")")
     printf 'FAILED (%ss), screenshot %s, end of %s:\n' "$seconds" "$shot" "$log"

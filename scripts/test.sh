@@ -29,6 +29,7 @@ ALL_PRESETS=(native native-asan native-tsan win32 win64)
 # win64 has one CTest test, the Windows adapters run under wine64 (registered when Wine is found).
 TEST_PRESETS=" native native-asan native-tsan win64 "
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64)
 

@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "platform/ports.h"
+#include "sim/dfu_engine.h"
 #include "sim/sim_usb_transport.h"
 
 namespace veltra::sim {
@@ -10,12 +11,63 @@ namespace veltra::sim {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
+constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
 constexpr std::uint8_t kDirectionIn = 0x80;
 
-std::string SetupArray(const SetupPacket& setup) {
-  return ",\"setup\":[" + std::to_string(setup.bmRequestType) + "," +
-         std::to_string(setup.bRequest) + "," + std::to_string(setup.wValue) + "," +
-         std::to_string(setup.wIndex) + "," + std::to_string(setup.wLength) + "]";
+// The FX3 boot ROM's one request: a RAM write with data, the jump to the loaded program without.
+constexpr std::uint8_t kFx3RomRequest = 0xA0;
+
+struct RequestName {
+  std::uint8_t request;
+  const char* name;
+};
+// The vendor requests of the DFU-mode devices, as the docs name them.
+constexpr RequestName kDfuRequestNames[] = {
+    {dfu_request::kDetach, "detach"},
+    {dfu_request::kDownload, "image data"},
+    {dfu_request::kGetStatus, "status"},
+    {dfu_request::kClearStatus, "clear status"},
+    {dfu_request::kAbort, "abort"},
+    {dfu_request::kMcuData, "MCU text"},
+    {dfu_request::kMcuVerify, "MCU verify"},
+    {dfu_request::kMcuVerifyStatus, "MCU verify read"},
+    {dfu_request::kErase, "erase"},
+    {dfu_request::kFpgaData, "FPGA bitstream"},
+    {dfu_request::kFpgaVerify, "FPGA verify"},
+    {dfu_request::kFpgaVerifyStatus, "FPGA verify read"},
+    {dfu_request::kReset, "reset"},
+};
+
+// "0x0E erase": the request number in hex, as the docs write it, and its name where the bench
+// knows it. A download request without data is the zero-length end.
+std::string RequestLabel(const SetupPacket& setup, bool cypress) {
+  std::string label = "0x";
+  label.push_back(kUpperHexDigits[setup.bRequest >> 4]);
+  label.push_back(kUpperHexDigits[setup.bRequest & 0xF]);
+  const char* name = nullptr;
+  if (cypress) {
+    name = setup.bRequest != kFx3RomRequest ? nullptr : setup.wLength != 0 ? "RAM write" : "jump";
+  } else if (setup.bRequest == dfu_request::kDownload && setup.wLength == 0) {
+    name = "zero-length end";
+  } else {
+    for (const auto& entry : kDfuRequestNames) {
+      if (entry.request == setup.bRequest) {
+        name = entry.name;
+      }
+    }
+  }
+  if (name != nullptr) {
+    label += ' ';
+    label += name;
+  }
+  return label;
+}
+
+std::string SetupArray(const SetupPacket& setup, bool cypress = false) {
+  return ",\"req\":\"" + RequestLabel(setup, cypress) + "\",\"setup\":[" +
+         std::to_string(setup.bmRequestType) + "," + std::to_string(setup.bRequest) + "," +
+         std::to_string(setup.wValue) + "," + std::to_string(setup.wIndex) + "," +
+         std::to_string(setup.wLength) + "]";
 }
 
 std::string ResultFields(bool ok, long long value) {
@@ -36,12 +88,11 @@ LogArg::LogArg(const wchar_t* text) : json_(JsonString(text == nullptr ? L"" : t
 LogArg::LogArg(const std::wstring& text) : json_(JsonString(text)) {}
 
 std::string DeviceName(const UsbId& id) {
-  static const char kUpper[] = "0123456789ABCDEF";
   std::string out(9, ':');
   for (std::size_t i = 0; i < 4; ++i) {
     const unsigned shift = 12 - 4 * static_cast<unsigned>(i);
-    out[i] = kUpper[(id.vid >> shift) & 0xFu];
-    out[5 + i] = kUpper[(id.pid >> shift) & 0xFu];
+    out[i] = kUpperHexDigits[(id.vid >> shift) & 0xFu];
+    out[5 + i] = kUpperHexDigits[(id.pid >> shift) & 0xFu];
   }
   return out;
 }
@@ -136,8 +187,13 @@ void TrafficLog::Write(const std::string& dev, const char* op, const std::string
   if (out_ == nullptr) {
     return;
   }
-  *out_ << "{\"seq\":" << seq_ << ",\"t_ms\":" << now << ",\"dev\":\""
-        << (dev.empty() ? "????:????" : dev) << "\",\"op\":\"" << op << '"' << rest << "}\n";
+  // The line is put together first and handed over in one write, then flushed: a program that
+  // ends right after its last transfer (or is killed) leaves whole lines only, the last included.
+  std::string line = "{\"seq\":" + std::to_string(seq_) + ",\"t_ms\":" + std::to_string(now) +
+                     ",\"dev\":\"" + (dev.empty() ? std::string("????:????") : dev) +
+                     "\",\"op\":\"" + op + '"' + rest + "}\n";
+  out_->write(line.data(), static_cast<std::streamsize>(line.size()));
+  out_->flush();
 }
 
 Handle TrafficLog::OpenDevice(const wchar_t* path) {
@@ -184,7 +240,7 @@ bool TrafficLog::DeviceIoControl(Handle device, std::uint32_t ioctl, std::uint8_
   std::string rest;
   if (ParseCypressRecord(record, length, &setup, &data, &dataLength)) {
     const std::uint32_t shown = dataLength < setup.wLength ? dataLength : setup.wLength;
-    rest = SetupArray(setup) + ",\"out\":\"" + HexBytes(data, shown) + "\"";
+    rest = SetupArray(setup, true) + ",\"out\":\"" + HexBytes(data, shown) + "\"";
   } else {
     rest = ",\"ioctl\":" + std::to_string(ioctl) + ",\"length\":" + std::to_string(length);
   }

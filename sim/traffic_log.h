@@ -2,15 +2,23 @@
 // transfer (JSON Lines) and passes the call on unchanged. The bench's camera-library and
 // vendor-library adapters add their calls to the same sequence through LogLibrary / LogHidOut.
 //
-//   {"seq":12,"t_ms":40,"dev":"7E51:DF00","op":"control","setup":[64,1,1,0,1024],"out":"<hex>","result":1024}
-//   {"seq":13,"t_ms":40,"dev":"7E51:DF00","op":"control","setup":[192,3,0,0,6],"in":"<hex>","result":6}
-//   {"seq":90,"t_ms":900,"dev":"04B4:00F3","op":"cypress","setup":[64,160,4096,0,2048],"out":"<hex>","result":1}
+//   {"seq":12,"t_ms":40,"dev":"7E51:DF00","op":"control","req":"0x01 image
+//   data","setup":[64,1,1,0,1024],"out":"<hex>","result":1024}
+//   {"seq":13,"t_ms":40,"dev":"7E51:DF00","op":"control","req":"0x03
+//   status","setup":[192,3,0,0,6],"in":"<hex>","result":6}
+//   {"seq":90,"t_ms":900,"dev":"04B4:00F3","op":"cypress","req":"0xA0 RAM
+//   write","setup":[64,160,4096,0,2048],"out":"<hex>","result":1}
 //   {"seq":91,"t_ms":950,"dev":"1FC9:0135","op":"hid_out","out":"<hex>","length":1025,"flag":1,"result":1}
 //   {"seq":92,"t_ms":990,"dev":"7E51:C123","op":"library","call":"SetExtensionUnitValueForPesca","args":[5,1],"result":1}
 //
 // t_ms is the program's clock (Sys().NowMs()), so the required pauses show in the log. A control
 // transfer's result is the byte count moved, or -1 when the call failed (then "error" carries the
-// last-error code); "out" holds the data offered, "in" the bytes received.
+// last-error code); "out" holds the data offered, "in" the bytes received. "req" names the request
+// for a reader (its number in hex, then what the bench calls it); "setup" holds the same request
+// as the five setup fields in decimal: bmRequestType, bRequest, wValue, wIndex, wLength.
+//
+// Every line is written whole and flushed at once, so that the file stays valid JSON Lines
+// whenever the program ends.
 #pragma once
 
 #include <cstdint>

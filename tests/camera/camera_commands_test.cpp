@@ -12,6 +12,7 @@
 #include "sim/cameras/dfu_cameras.h"
 #include "sim/cameras/mirel_camera.h"
 #include "sim/dfu_camera.h"
+#include "support/traffic_lines.h"
 
 namespace veltra {
 namespace {
@@ -41,6 +42,8 @@ class CameraCommandsTest : public test::CameraBench {
 };
 
 using Texts = std::vector<std::wstring>;
+using json = nlohmann::json;
+using test::TrafficOf;
 
 TEST_F(CameraCommandsTest, EachCameraShowsTheVersionItHolds) {
   auto pesca = sim::PescaOptions();
@@ -125,19 +128,23 @@ TEST_F(CameraCommandsTest, ResetReachesEachCameraByItsRoute) {
   EXPECT_EQ(g_bResetBusy.load(), 0);
 
   // A family camera that also opens through the unit is reset through the unit.
-  const std::string unitReset = R"("call":"SendHIDCommandWithFirstByte","args":[4])";
-  const std::pair<sim::CameraDevice*, std::string> cases[] = {
-      {tarsa.get(), R"("call":"ResetTarsa")"},
-      {both.get(), unitReset},
-      {generic.get(), unitReset},
-      {mirel.get(), R"("call":"ResetDeviceMirel")"}};
+  const std::string unitReset = "SendHIDCommandWithFirstByte";
+  const std::pair<sim::CameraDevice*, std::string> cases[] = {{tarsa.get(), "ResetTarsa"},
+                                                              {both.get(), unitReset},
+                                                              {generic.get(), unitReset},
+                                                              {mirel.get(), "ResetDeviceMirel"}};
   for (int entry = 0; entry < 4; ++entry) {
     SCOPED_TRACE(entry);
     traffic_.str("");
     const auto generation = cases[entry].first->Generation();
     Reset(entry);
     EXPECT_EQ(cases[entry].first->Generation(), generation + 1);  // it left and came back
-    EXPECT_NE(traffic_.str().find(cases[entry].second), std::string::npos) << traffic_.str();
+    bool called = false;
+    for (const auto& line : TrafficOf(traffic_.str(), "library")) {
+      called = called || (line.at("call") == cases[entry].second &&
+                          (cases[entry].second != unitReset || line.at("args") == json{4}));
+    }
+    EXPECT_TRUE(called) << traffic_.str();
     EXPECT_EQ(g_bResetBusy.load(), 0);
   }
 }
@@ -153,7 +160,10 @@ TEST_F(CameraCommandsTest, CameraInDownloadModeGetsTheResetRequestOnFreshHandles
 
   Reset(0);
   EXPECT_EQ(resets, 1);
-  EXPECT_NE(traffic_.str().find(R"("op":"control","setup":[64,50,1,4,0])"), std::string::npos);
+  const auto control = TrafficOf(traffic_.str(), "control");
+  ASSERT_FALSE(control.empty());
+  EXPECT_EQ(control.back().at("setup"), json({64, 50, 1, 4, 0}));
+  EXPECT_EQ(control.back().at("req"), "0x32 reset");
   EXPECT_EQ(usb_.OpenFileHandles(), 1);
   EXPECT_NE(winUSBHandle.load(), stale);
   EXPECT_EQ(g_bResetBusy.load(), 0);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "image/firmware_image.h"
 #include "sim/dfu_engine.h"
 #include "support/firmware_files.h"
+#include "support/traffic_lines.h"
 
 namespace veltra {
 namespace {
@@ -219,15 +219,11 @@ struct LoggedTransfer {
 };
 
 std::vector<LoggedTransfer> ParseLog(const std::string& text) {
-  static const std::regex line(R"re("t_ms":(\d+),.*"setup":\[(\d+),(\d+),)re");
   std::vector<LoggedTransfer> out;
-  std::istringstream in(text);
-  std::string row;
-  while (std::getline(in, row)) {
-    std::smatch m;
-    if (std::regex_search(row, m, line)) {
-      out.push_back({std::stoull(m[1]), std::stoi(m[2]), std::stoi(m[3])});
-    }
+  for (const auto& line : test::TrafficOf(text, "control")) {
+    const auto setup = line.at("setup");
+    out.push_back(
+        {line.at("t_ms").get<std::uint64_t>(), setup.at(0).get<int>(), setup.at(1).get<int>()});
   }
   return out;
 }

@@ -70,10 +70,13 @@ TEST(DemoRoster, SpeedAndBenchCommands) {
   ASSERT_TRUE(ParseBenchCommand("fault 1 short@12", &command, &error)) << error;
   EXPECT_EQ(command.fault, sim::FaultKind::kShortTransfer);
   EXPECT_EQ(command.afterTransfers, 12);
-  for (const char* kind : {"error", "short", "stuck", "errorstate", "disconnect"}) {
+  for (const char* kind : {"error", "short", "stuck", "error-state", "disconnect"}) {
     ASSERT_TRUE(ParseBenchCommand(std::string("fault 0 ") + kind + "@0", &command, &error));
     EXPECT_STREQ(FaultName(command.fault), kind);
   }
+  // The bench window's older spelling is still taken.
+  ASSERT_TRUE(ParseBenchCommand("fault 0 errorstate@3", &command, &error)) << error;
+  EXPECT_EQ(command.fault, sim::FaultKind::kErrorState);
   for (const char* text :
        {"", "replug 0", "plug", "plug 0 1", "plug -1", "plug 16", "fault 0", "fault 0 error",
         "fault 0 error@-1", "fault 0 fire@1", "fault 0 none@3"}) {

@@ -19,6 +19,7 @@
 #include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/nxp_camera.h"
 #include "sim/flash_loader.h"
+#include "support/traffic_lines.h"
 
 namespace veltra::test {
 namespace {
@@ -56,15 +57,7 @@ class MalformedLoaderTest : public ScenarioTest {
   }
   // Traffic log lines of one device and kind of transfer.
   int Logged(const std::string& dev, const std::string& op) const {
-    std::istringstream lines(traffic_.str());
-    int count = 0;
-    for (std::string line; std::getline(lines, line);) {
-      if (line.find("\"dev\":\"" + dev + "\"") != std::string::npos &&
-          line.find("\"op\":\"" + op + "\"") != std::string::npos) {
-        ++count;
-      }
-    }
-    return count;
+    return static_cast<int>(TrafficOf(traffic_.str(), op, dev).size());
   }
   bool SuccessShown() const {
     for (const std::wstring& text : BoxTexts()) {

@@ -1,126 +1,171 @@
 #include "veltra-bench/bench_options.h"
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
+
+#include "sim/fault_names.h"
 
 namespace veltra::bench {
 
+const std::vector<RouteInfo> kRoutes = {
+    {"dfu",
+     "a camera already in update mode (7E51:DF00 or DF01), started directly as the update "
+     "command does; the default without a route"},
+    {"generic", "a generic camera (7E51:C1D0): mode switch, DFU download, back with its serial"},
+    {"pesca", "a Pesca camera (7E51:C123): update mode DF01, a type 1 or 2 image in two passes"},
+    {"tarsa", "a Tarsa camera (7E51:C05C): fallback to update mode DF00, DFU download"},
+    {"cx3", "a CX3 camera (04B4:00C3): erase, FX3 boot ROM, boot image, DFU download"},
+    {"nxp", "an NXP-based camera (7E51:C2A0): RT1060 ROM, flash loader, MCU-Bootloader download"},
+    {"mirel", "a Mirel camera (7E51:C181): the Sunplus library's download"},
+};
+
 namespace {
 
-struct FaultName {
-  const char* name;
-  sim::FaultKind kind;
-};
-constexpr FaultName kFaultNames[] = {{"error", sim::FaultKind::kTransferError},
-                                     {"short", sim::FaultKind::kShortTransfer},
-                                     {"stuck", sim::FaultKind::kStuckState},
-                                     {"error-state", sim::FaultKind::kErrorState},
-                                     {"disconnect", sim::FaultKind::kDisconnect}};
+constexpr unsigned long kMaxFaultIndex = 1000000;
+constexpr int kMaxBusyPolls = 100000;
+constexpr std::size_t kMaxSerialChars = 10;
+constexpr const char* kUpdateModeAlias = "update-mode";
 
-// A whole decimal or 0x-hexadecimal number within [0, limit].
-bool ParseNumber(const std::string& text, unsigned long limit, unsigned long* value) {
-  if (text.empty()) {
+// A whole decimal number within [0, limit].
+bool ParseIndex(const std::string& text, unsigned long limit, unsigned long* value) {
+  if (text.empty() || !std::all_of(text.begin(), text.end(), ::isdigit)) {
     return false;
   }
   char* end = nullptr;
-  const unsigned long parsed = std::strtoul(text.c_str(), &end, 0);
-  if (end == nullptr || *end != '\0' || text[0] == '-' || parsed > limit) {
+  const unsigned long parsed = std::strtoul(text.c_str(), &end, 10);
+  if (*end != '\0' || parsed > limit) {
     return false;
   }
   *value = parsed;
   return true;
 }
 
-}  // namespace
+// What every route takes: the file, a fault, the traffic log, quiet output.
+struct Binding {
+  Options* options = nullptr;
+  std::string pid;
+  std::string serial;
+  std::string fault;
+  int state = 2;
+};
 
-const char* Usage() {
-  return "usage: veltra-bench <firmware file> [--route dfu] [--state N] [--pid DF00|DF01]\n"
-         "                    [--serial TEXT] [--busy-polls N] [--fault KIND@INDEX]\n"
-         "                    [--log FILE.jsonl] [--quiet]\n"
-         "  KIND: error, short, stuck, error-state, disconnect; INDEX: the camera's transfer\n"
-         "  number, counted from 0\n";
+void AddCommon(CLI::App* app, Binding* bind, bool fileRequired) {
+  auto* file = app->add_option("FILE", bind->options->firmwarePath, "the firmware file to write");
+  if (fileRequired) {
+    file->required();
+  }
+  app->add_option("--fault", bind->fault,
+                  std::string("a fault of the camera: KIND@INDEX, KIND one of ") +
+                      sim::kFaultKindList +
+                      ", INDEX the camera's transfer from the start of "
+                      "the update, from 0");
+  app->add_option("--log", bind->options->logPath,
+                  "the USB traffic log, JSON Lines (its folder is created)");
+  app->add_flag("--quiet", bind->options->quiet,
+                "print only message boxes, dialogs and the result");
 }
+
+void AddDirect(CLI::App* app, Binding* bind) {
+  app->add_option("--pid", bind->pid, "the camera's product ID in update mode")
+      ->check(CLI::IsMember({"DF00", "DF01"}, CLI::ignore_case))
+      ->default_str("DF00");
+  app->add_option("--state", bind->state, "the device state it starts in (2 dfuIDLE)")
+      ->check(CLI::Range(0, 255))
+      ->default_str("2");
+  app->add_option("--busy-polls", bind->options->busyPolls,
+                  "status reads answered busy after each block")
+      ->check(CLI::Range(0, kMaxBusyPolls))
+      ->default_str("1");
+  app->add_option("--serial", bind->serial, "the camera's USB serial, up to 10 characters")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return text.size() <= kMaxSerialChars ? std::string()
+                                                  : std::string("at most 10 characters");
+          },
+          ""));
+}
+
+}  // namespace
 
 bool ParseFault(const std::string& text, sim::FaultPlan* plan, std::string* error) {
   const auto at = text.find('@');
   unsigned long index = 0;
-  if (at != std::string::npos && ParseNumber(text.substr(at + 1), 1000000, &index)) {
-    const std::string kind = text.substr(0, at);
-    for (const auto& entry : kFaultNames) {
-      if (kind == entry.name) {
-        *plan = sim::FaultPlan{entry.kind, static_cast<int>(index)};
-        return true;
-      }
-    }
+  sim::FaultKind kind = sim::FaultKind::kNone;
+  if (at != std::string::npos && sim::FaultKindByName(text.substr(0, at), &kind) &&
+      ParseIndex(text.substr(at + 1), kMaxFaultIndex, &index)) {
+    *plan = sim::FaultPlan{kind, static_cast<int>(index)};
+    return true;
   }
-  *error = "bad fault '" + text + "': expected KIND@INDEX, e.g. short@12";
+  *error = "--fault '" + text + "': expected KIND@INDEX with KIND one of " + sim::kFaultKindList +
+           " and INDEX a number from 0, e.g. short@12";
   return false;
 }
 
-bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    const std::string value = hasValue ? args[i + 1] : std::string();
-    unsigned long number = 0;
-    if (arg == "--quiet") {
-      options->quiet = true;
-      continue;
+Parsed ParseCommandLine(const std::vector<std::string>& args, Options* options, std::string* text) {
+  std::string footer;
+  footer +=
+      "\nA route's own options: veltra-bench ROUTE --help. Without a route, FILE and the dfu\n"
+      "options (--pid, --state, --busy-polls, --serial) run the dfu route.\n"
+      "\nEach run ends by comparing what the camera holds with the bench's own reading of the\n"
+      "file: \"equals\" or \"differs\". Exit status: 0 the update succeeded and the camera holds\n"
+      "the file, 1 the update failed or the camera differs, 2 a bad command line or file.\n";
+  CLI::App app{
+      "Runs one update of the program on the virtual camera bench, headless, and says\n"
+      "what the camera holds afterwards.",
+      "veltra-bench"};
+  app.footer(footer);
+  app.require_subcommand(0, 1);
+  Binding bind;
+  bind.options = options;
+  AddCommon(&app, &bind, false);
+  AddDirect(&app, &bind);
+  for (const RouteInfo& route : kRoutes) {
+    CLI::App* sub = app.add_subcommand(route.name, route.what);
+    AddCommon(sub, &bind, true);
+    if (std::string(route.name) == kDirectRoute) {
+      sub->alias(kUpdateModeAlias);
+      AddDirect(sub, &bind);
+    } else if (std::string(route.name) == "cx3") {
+      sub->add_option("--boot-image", options->bootImagePath,
+                      "the FX3 boot image the program loads (default: the example one)")
+          ->check(CLI::ExistingFile);
+    } else if (std::string(route.name) == "nxp") {
+      sub->add_option("--flash-loader", options->flashLoaderPath,
+                      "the RT1060 flash loader the program sends (default: the example one)")
+          ->check(CLI::ExistingFile);
     }
-    if (arg.rfind("--", 0) != 0) {
-      if (!options->firmwarePath.empty()) {
-        *error = "only one firmware file, please: '" + arg + "'";
-        return false;
-      }
-      options->firmwarePath = arg;
-      continue;
-    }
-    if (!hasValue) {
-      *error = arg + " needs a value";
-      return false;
-    }
-    ++i;
-    if (arg == "--route") {
-      if (value != "dfu") {
-        *error = "unknown route '" + value + "' (this version knows: dfu)";
-        return false;
-      }
-      options->route = value;
-    } else if (arg == "--state") {
-      if (!ParseNumber(value, 255, &number)) {
-        *error = "--state takes a device state 0-255";
-        return false;
-      }
-      options->startState = static_cast<std::uint8_t>(number);
-    } else if (arg == "--pid") {
-      if (!ParseNumber("0x" + value, 0xFFFF, &number)) {
-        *error = "--pid takes four hex digits, e.g. DF01";
-        return false;
-      }
-      options->pid = static_cast<std::uint16_t>(number);
-    } else if (arg == "--serial") {
-      options->serial = std::wstring(value.begin(), value.end()).substr(0, 10);
-    } else if (arg == "--busy-polls") {
-      if (!ParseNumber(value, 100000, &number)) {
-        *error = "--busy-polls takes a count";
-        return false;
-      }
-      options->busyPolls = static_cast<int>(number);
-    } else if (arg == "--fault") {
-      if (!ParseFault(value, &options->fault, error)) {
-        return false;
-      }
-    } else if (arg == "--log") {
-      options->logPath = value;
-    } else {
-      *error = "unknown option " + arg;
-      return false;
+  }
+  try {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    *text = app.help();
+    return Parsed::kHelp;
+  } catch (const CLI::ParseError& error) {
+    *text = error.what();
+    return Parsed::kError;
+  }
+  for (const RouteInfo& route : kRoutes) {
+    if (app.got_subcommand(route.name)) {
+      options->route = route.name;
     }
   }
   if (options->firmwarePath.empty()) {
-    *error = "no firmware file given";
-    return false;
+    *text = "no firmware file given (veltra-bench FILE, or veltra-bench ROUTE FILE; see --help)";
+    return Parsed::kError;
   }
-  return true;
+  if (!bind.pid.empty()) {
+    options->pid = static_cast<std::uint16_t>(std::strtoul(bind.pid.c_str(), nullptr, 16));
+  }
+  options->startState = static_cast<std::uint8_t>(bind.state);
+  if (!bind.serial.empty()) {
+    options->serial = std::wstring(bind.serial.begin(), bind.serial.end());
+  }
+  if (!bind.fault.empty() && !ParseFault(bind.fault, &options->fault, text)) {
+    return Parsed::kError;
+  }
+  return Parsed::kRun;
 }
 
 }  // namespace veltra::bench

@@ -1,10 +1,15 @@
-// Command line of veltra-bench.
+// Command line of veltra-bench (CLI11). One command per update route:
 //
-//   veltra-bench <firmware file> [--route dfu] [--state N] [--pid DF00|DF01] [--serial TEXT]
-//                [--busy-polls N] [--fault KIND@INDEX] [--log FILE.jsonl] [--quiet]
+//   veltra-bench FILE [--pid DF00|DF01] [--state N] [--busy-polls N] [--serial TEXT] [common]
+//   veltra-bench dfu FILE ...        the same: a camera already in update mode (alias update-mode)
+//   veltra-bench generic|pesca|tarsa|mirel FILE [common]
+//   veltra-bench cx3 FILE [--boot-image FILE] [common]
+//   veltra-bench nxp FILE [--flash-loader FILE] [common]
 //
-// KIND is one of error, short, stuck, error-state, disconnect; INDEX counts the camera's transfers
-// from 0 (see docs/bench.md).
+//   common: [--fault KIND@INDEX] [--log FILE.jsonl] [--quiet]
+//
+// KIND is one of sim/fault_names.h; INDEX counts the camera's transfers from the start of the
+// update, from 0 (see docs/bench.md).
 #pragma once
 
 #include <cstdint>
@@ -15,9 +20,17 @@
 
 namespace veltra::bench {
 
+// The routes by name, with what each one shows, in the order --help lists them.
+struct RouteInfo {
+  const char* name;
+  const char* what;
+};
+extern const std::vector<RouteInfo> kRoutes;
+constexpr const char* kDirectRoute = "dfu";
+
 struct Options {
+  std::string route = kDirectRoute;
   std::string firmwarePath;
-  std::string route = "dfu";
   std::uint8_t startState = 2;  // dfuIDLE
   std::uint16_t pid = 0xDF00;
   std::wstring serial = L"ABC1234567";
@@ -25,12 +38,15 @@ struct Options {
   sim::FaultPlan fault;
   std::string logPath;
   bool quiet = false;
+  std::string bootImagePath;    // cx3: empty = the example boot image
+  std::string flashLoaderPath;  // nxp: empty = the example flash loader
 };
 
 // Parses "short@12" and the like. False with a message in *error on anything else.
 bool ParseFault(const std::string& text, sim::FaultPlan* plan, std::string* error);
-// False with a message in *error (the usage is the caller's to print).
-bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
-const char* Usage();
+
+enum class Parsed { kRun, kHelp, kError };
+// kHelp: *text is the usage; kError: *text names the problem.
+Parsed ParseCommandLine(const std::vector<std::string>& args, Options* options, std::string* text);
 
 }  // namespace veltra::bench

@@ -1,13 +1,17 @@
 #include "veltra-bench/bench_session.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 #include "core/app_state.h"
+#include "app/refresher.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
+#include "loaders/sunplus_download.h"
 #include "platform/ports.h"
 
 namespace veltra::bench {
@@ -15,7 +19,7 @@ namespace veltra::bench {
 namespace {
 
 // The largest file the bench reads; the program's own length fields are 32-bit.
-constexpr std::streamoff kMaxFileBytes = 0x7FFFFFFF;
+constexpr std::uintmax_t kMaxFileBytes = 0x7FFFFFFF;
 
 // The program's state as a fresh process has it.
 void ResetProgramState() {
@@ -24,62 +28,108 @@ void ResetProgramState() {
   ResetDfuContext();
   ResetDownloadState();
   ResetDeviceTable();
+  ResetSunplusState();
 }
 
 }  // namespace
 
-Session::Session(Options options, std::ostream& out)
+bool CompareRegion(std::ostream& out, const std::string& region,
+                   const std::vector<std::uint8_t>& held, const std::vector<std::uint8_t>& expected,
+                   const std::string& what) {
+  const bool same = held == expected;
+  out << "  " << region << ": " << held.size() << " bytes, " << (same ? "equals" : "differs from")
+      << " " << what << " (" << expected.size() << " bytes)\n";
+  return same;
+}
+
+Session::Session(Options options, std::ostream& out, std::ostream& err)
     : options_(std::move(options)),
       out_(out),
       system_(std::make_unique<sim::SimSystem>(clock_)),
-      dialog_(out, options_.quiet) {
+      dialog_(out, options_.quiet),
+      err_(err) {
   ResetProgramState();
   Ports set;
   set.system = system_.get();
   set.usb = &usb_;
   set.dialog = &dialog_;
   if (!options_.logPath.empty()) {
+    // The log's folder is made for it; a failure shows when the log cannot be opened.
+    const std::filesystem::path folder = std::filesystem::path(options_.logPath).parent_path();
+    std::error_code ignored;
+    if (!folder.empty()) {
+      std::filesystem::create_directories(folder, ignored);
+    }
     traffic_ = std::make_unique<sim::TrafficLog>(usb_, options_.logPath);
     set.usb = traffic_.get();
   }
+  library_ = std::make_unique<sim::SimCameraLibrary>(bus_, traffic_.get());
+  set.camera = library_.get();
+  set.discovery = &discovery_;
+  set.vendor = &vendor_;
   InstallPorts(set);
 }
 
 Session::~Session() {
+  StopUpdateUIThread();
   system_->JoinAllThreads();
   ReleaseDfuHandles();
   ResetImageState();
+  ResetSunplusState();
   InstallPorts(Ports{});
 }
 
+void Session::UseDialog(DialogView& view) {
+  Ports set = ports();
+  set.dialog = &view;
+  InstallPorts(set);
+}
+
 bool Session::LoadFirmware() {
-  std::ifstream in(options_.firmwarePath, std::ios::binary);
-  if (!in) {
-    out_ << "veltra-bench: cannot open " << options_.firmwarePath << '\n';
+  const std::string& path = options_.firmwarePath;
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (!std::filesystem::exists(status)) {
+    err_ << "veltra-bench: " << path << ": no such file\n";
     return false;
   }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0 || size > kMaxFileBytes) {
-    out_ << "veltra-bench: " << options_.firmwarePath << " is too large\n";
+  if (std::filesystem::is_directory(status)) {
+    err_ << "veltra-bench: " << path << " is a directory, not a firmware file\n";
     return false;
   }
-  // Read straight into the buffer the parsed image will own, as Browse does: no second copy.
-  const auto length = static_cast<std::uint32_t>(size);
-  std::shared_ptr<std::uint8_t> bytes(new std::uint8_t[length == 0 ? 1 : length],
-                                      std::default_delete<std::uint8_t[]>());
-  if (length != 0) {
-    in.read(reinterpret_cast<char*>(bytes.get()), size);
-  }
-  if (!in) {
-    out_ << "veltra-bench: cannot read " << options_.firmwarePath << '\n';
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) {
+    err_ << "veltra-bench: cannot read " << path << ": " << error.message() << '\n';
     return false;
   }
-  ParseResult parsed = ParseFirmwareFile(std::move(bytes), length);
+  if (size == 0) {
+    err_ << "veltra-bench: " << path << " is empty: there is no firmware in it\n";
+    return false;
+  }
+  if (size > kMaxFileBytes) {
+    err_ << "veltra-bench: " << path << " is " << size << " bytes, more than the program's "
+         << kMaxFileBytes << "\n";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in && !in.eof()) {
+    err_ << "veltra-bench: cannot read " << path << '\n';
+    return false;
+  }
+  if (bytes_.size() != size) {
+    err_ << "veltra-bench: " << path << " changed while it was read\n";
+    return false;
+  }
+  reading_ = ReadFirmwareFile(bytes_);
+  return true;
+}
+
+bool Session::SplitWithProgram() {
+  ParseResult parsed =
+      ParseFirmwareBytes(bytes_.data(), static_cast<std::uint32_t>(bytes_.size()));
   if (!parsed.image) {
-    out_ << "veltra-bench: the program does not accept " << options_.firmwarePath
-         << " as a firmware file\n";
+    out_ << "the program does not take " << options_.firmwarePath << " as a firmware file\n";
     return false;
   }
   file_.image = std::make_shared<const ParsedImage>(std::move(*parsed.image));
@@ -93,48 +143,33 @@ bool Session::LoadFirmware() {
   return true;
 }
 
-void Session::DescribeFile() {
-  out_ << "file: " << options_.firmwarePath << " - ";
-  if (file_.mcu) {
-    out_ << "MCU image (MCU text " << file_.part1.length << " bytes, image " << file_.part2.length
-         << " bytes)\n";
-  } else if (file_.fpga) {
-    out_ << "FPGA image (bitstream " << file_.part1.length << " bytes, image " << file_.part2.length
-         << " bytes)\n";
-  } else if (file_.combined) {
-    out_ << "combined image of type " << static_cast<int>(file_.imageType) << " (part 1 "
-         << file_.part1.length << " bytes, part 2 " << file_.part2.length << " bytes)\n";
-  } else {
-    out_ << "unmarked image of type " << static_cast<int>(file_.imageType) << " (part 1 "
-         << file_.part1.length << " bytes, part 2 " << file_.part2.length << " bytes)\n";
-  }
-}
-
 int Session::Run() {
   std::unique_ptr<Route> route = MakeRoute(options_.route);
   if (!route) {
-    out_ << "veltra-bench: no route '" << options_.route << "'\n";
+    err_ << "veltra-bench: no route '" << options_.route << "'\n";
     return kExitBadInput;
   }
   if (traffic_ && !traffic_->ok()) {
-    out_ << "veltra-bench: cannot write the traffic log " << options_.logPath << '\n';
+    err_ << "veltra-bench: cannot write the traffic log " << options_.logPath << '\n';
     return kExitBadInput;
   }
   if (!LoadFirmware()) {
     return kExitBadInput;
   }
-  DescribeFile();
-  if (!route->Prepare(*this)) {
-    return kExitUpdateFailed;
+  out_ << "file: " << options_.firmwarePath << " - " << Describe(reading_) << '\n';
+  bool holds = false;
+  int result = 0;
+  if (route->Prepare(*this)) {
+    result = route->Run(*this);
+    out_ << "program result: " << (result != 0 ? "success" : "failure") << " after "
+         << clock_.NowMs() << " ms on the program's clock\n";
+    holds = route->Report(*this);
   }
-  const int result = route->Run(*this);
-  out_ << "program result: " << (result != 0 ? "success" : "failure") << " after " << clock_.NowMs()
-       << " ms on the program's clock\n";
-  const bool holds = route->Report(*this);
   if (traffic_) {
     traffic_->Flush();
     out_ << "traffic log: " << options_.logPath << " (" << traffic_->Count() << " lines)\n";
   }
+  out_ << "what the camera holds against the file: " << (holds ? "equals" : "differs") << '\n';
   return result != 0 && holds ? kExitSuccess : kExitUpdateFailed;
 }
 

@@ -13,12 +13,16 @@
 
 #include "image/firmware_image.h"
 #include "sim/bus.h"
+#include "sim/sim_camera_library.h"
+#include "sim/sim_discovery.h"
 #include "sim/sim_system.h"
 #include "sim/sim_usb_transport.h"
+#include "sim/sim_vendor_library.h"
 #include "sim/traffic_log.h"
 #include "sim/virtual_clock.h"
 #include "veltra-bench/bench_options.h"
 #include "veltra-bench/console_dialog.h"
+#include "veltra-bench/file_reading.h"
 
 namespace veltra::bench {
 
@@ -27,7 +31,8 @@ constexpr int kExitSuccess = 0;       // the update succeeded and the device hol
 constexpr int kExitUpdateFailed = 1;  // the program reported a failure, or the device differs
 constexpr int kExitBadInput = 2;      // bad command line, unreadable or unusable file
 
-// What the chosen file held: the program's own parsed image, shared with its selection.
+// What the program's own parser made of the file (the direct route needs it to start the worker
+// as the program would), copied before the engines release the payloads.
 struct FilePayloads {
   std::shared_ptr<const ParsedImage> image;
   ByteView part1;
@@ -48,15 +53,22 @@ class Route {
   virtual bool Prepare(Session& session) = 0;
   // Runs the program's logic; returns the program's result (1 success, 0 failure).
   virtual int Run(Session& session) = 0;
-  // Prints what the device holds against the file's payloads; true when it holds what it should.
+  // Prints what the device holds against the bench's own reading of the file; true when it holds
+  // what it should.
   virtual bool Report(Session& session) = 0;
 };
 
 std::unique_ptr<Route> MakeRoute(const std::string& name);
 
+// "  <region>: N bytes, equals|differs from <what> (M bytes)"; true when equal.
+bool CompareRegion(std::ostream& out, const std::string& region,
+                   const std::vector<std::uint8_t>& held, const std::vector<std::uint8_t>& expected,
+                   const std::string& what);
+
 class Session {
  public:
-  Session(Options options, std::ostream& out);
+  // out: what the run shows; err: usage and file errors.
+  Session(Options options, std::ostream& out, std::ostream& err);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -70,11 +82,18 @@ class Session {
   sim::VirtualClock& clock() { return clock_; }
   sim::SimSystem& system() { return *system_; }
   ConsoleDialog& dialog() { return dialog_; }
+  sim::SimDiscovery& discovery() { return discovery_; }
+  sim::SimVendorLibrary& vendor() { return vendor_; }
+  // Replaces the console dialog with another view (the program's whole dialog).
+  void UseDialog(DialogView& view);
   const FilePayloads& file() const { return file_; }
+  const FileReading& reading() const { return reading_; }
+  // Splits the file with the program's own code, as Browse does. False (and said) when the
+  // program does not take it.
+  bool SplitWithProgram();
 
  private:
   bool LoadFirmware();
-  void DescribeFile();
 
   Options options_;
   std::ostream& out_;
@@ -83,7 +102,13 @@ class Session {
   sim::Bus bus_;
   sim::SimUsbTransport usb_{bus_};
   std::unique_ptr<sim::TrafficLog> traffic_;
+  std::unique_ptr<sim::SimCameraLibrary> library_;
+  sim::SimDiscovery discovery_{bus_};
+  sim::SimVendorLibrary vendor_{bus_};
   ConsoleDialog dialog_;
+  std::ostream& err_;
+  std::vector<std::uint8_t> bytes_;
+  FileReading reading_;
   FilePayloads file_;
 };
 

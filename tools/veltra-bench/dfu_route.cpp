@@ -24,39 +24,7 @@ bool TwoPassType(std::uint8_t type) {
   return type == 1 || type == 2;
 }
 
-std::vector<std::uint8_t> McuTextSent(const ByteView& text) {
-  std::vector<McuChunk> chunks;
-  std::vector<std::uint8_t> sent;
-  if (!SplitMcuChunks(text.data, text.length, &chunks)) {
-    return sent;
-  }
-  for (const auto& chunk : chunks) {
-    sent.insert(sent.end(), text.data + chunk.offset, text.data + chunk.offset + chunk.length);
-  }
-  return sent;
-}
-
-ByteView ViewOf(const std::vector<std::uint8_t>& bytes) {
-  return ByteView{bytes.data(), static_cast<std::uint32_t>(bytes.size())};
-}
-
-bool Compare(std::ostream& out, const char* region, const std::vector<std::uint8_t>& held,
-             const ByteView& expected, const char* what) {
-  const bool same = held.size() == expected.length &&
-                    (expected.length == 0 || std::equal(held.begin(), held.end(), expected.data));
-  out << "  " << region << ": " << held.size() << " bytes, " << (same ? "equals" : "DIFFERS from")
-      << " " << what << " (" << expected.length << " bytes)\n";
-  return same;
-}
-
 }  // namespace
-
-std::unique_ptr<Route> MakeRoute(const std::string& name) {
-  if (name == "dfu") {
-    return std::make_unique<DfuRoute>();
-  }
-  return nullptr;
-}
 
 bool DfuRoute::Open(Session& session) {
   const std::wstring path = session.bus().UsbInterfacePath(camera_.get());
@@ -74,6 +42,9 @@ bool DfuRoute::Open(Session& session) {
 }
 
 bool DfuRoute::Prepare(Session& session) {
+  if (!session.SplitWithProgram()) {
+    return false;
+  }
   const Options& options = session.options();
   sim::DfuCamera::Options camera;
   camera.pid = options.pid;
@@ -145,20 +116,19 @@ int DfuRoute::Run(Session& session) {
 }
 
 bool DfuRoute::Report(Session& session) {
-  const FilePayloads& file = session.file();
+  const FileReading& file = session.reading();
   const sim::DfuFlash flash = camera_->Flash();
   std::ostream& out = session.out();
   out << "camera now holds:\n";
   bool same = true;
-  if (file.mcu) {
-    same = Compare(out, "MCU text", flash.mcu, ViewOf(McuTextSent(file.part1)),
-                   "the file's MCU text") &&
-           same;
-    same = Compare(out, "image", flash.image, file.part2, "the file's image section") && same;
-  } else if (file.fpga) {
-    same = Compare(out, "FPGA", flash.fpga, file.part1, "the file's bitstream") && same;
-    same = Compare(out, "image", flash.image, file.part2, "the file's image section") && same;
+  if (file.kind == FileReading::Kind::kMcu) {
+    same = CompareRegion(out, "MCU text", flash.mcu, file.mcuText, "the file's MCU text") && same;
+    same = CompareRegion(out, "image", flash.image, file.image, "the file's image section") && same;
+  } else if (file.kind == FileReading::Kind::kFpga) {
+    same = CompareRegion(out, "FPGA", flash.fpga, file.bitstream, "the file's bitstream") && same;
+    same = CompareRegion(out, "image", flash.image, file.image, "the file's image section") && same;
   } else {
+    const bool unmarked = file.kind == FileReading::Kind::kUnmarked;
     std::size_t section = 0;
     for (const DownloadPass pass : passes_) {
       if (pass == DownloadPass::kNone) {
@@ -168,14 +138,17 @@ bool DfuRoute::Report(Session& session) {
       const std::vector<std::uint8_t> empty;
       const auto& held =
           section < flash.imageSections.size() ? flash.imageSections[section] : empty;
-      const std::string region = "image section " + std::to_string(section + 1);
-      same = Compare(out, region.c_str(), held, first ? file.part1 : file.part2,
-                     first ? "the file's part 1" : "the file's part 2") &&
+      const std::string what = unmarked ? "the whole file"
+                               : first  ? "the file's first image"
+                                        : "the file's second image";
+      same = CompareRegion(out, "image section " + std::to_string(section + 1), held,
+                           first && !unmarked ? file.first : file.image, what) &&
              same;
       ++section;
     }
     if (section == 0) {
       out << "  nothing: no pass of this image applies to a camera found in this mode\n";
+      same = false;
     }
   }
   out << "  erases: " << flash.eraseCount << ", completed downloads: " << flash.manifestCount

@@ -1,5 +1,5 @@
-// veltra-bench: runs one update of the program against the virtual camera bench, headless, and
-// says what the camera now holds. See docs/bench.md.
+// veltra-bench: runs one update of the program against the virtual camera bench, headless, by any
+// of the program's routes, and says what the camera now holds. See docs/bench.md.
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,15 +11,18 @@ int main(int argc, char** argv) {
   using namespace veltra::bench;
   const std::vector<std::string> args(argv + 1, argv + argc);
   Options options;
-  std::string error;
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    std::cout << Usage();
-    return args.empty() ? kExitBadInput : kExitSuccess;
+  std::string text;
+  switch (ParseCommandLine(args, &options, &text)) {
+    case Parsed::kHelp:
+      std::cout << text;
+      return kExitSuccess;
+    case Parsed::kError:
+      std::cerr << "veltra-bench: " << text << "\n(veltra-bench --help lists the routes and "
+                << "their options)\n";
+      return kExitBadInput;
+    case Parsed::kRun:
+      break;
   }
-  if (!ParseOptions(args, &options, &error)) {
-    std::cerr << "veltra-bench: " << error << '\n' << Usage();
-    return kExitBadInput;
-  }
-  Session session(options, std::cout);
+  Session session(options, std::cout, std::cerr);
   return session.Run();
 }

@@ -1,0 +1,364 @@
+#include "veltra-bench/program_dialog.h"
+
+#include <algorithm>
+
+#include "core/app_state.h"
+#include "app/dialog_procedures.h"
+#include "core/resource_ids.h"
+#include "core/window_messages.h"
+#include "veltra-bench/console_dialog.h"
+
+namespace veltra::bench {
+
+namespace {
+
+// The windows' handles as the dialog procedures see them (any distinct non-zero values).
+constexpr Handle kMainDialog = 0x129;
+constexpr Handle kModalDialogBase = 0x1000;
+// The Error dialog's OK (IDOK).
+constexpr int kErrorDialogOk = 1;
+// Real-time bounds: a wrong turn of the program ends the run instead of hanging it.
+constexpr std::chrono::seconds kSendLimit{30};
+constexpr std::chrono::seconds kSettleLimit{120};
+constexpr std::chrono::milliseconds kPumpNap{1};
+
+const char* ModalName(int id) {
+  switch (id) {
+    case IDD_CONFIRM_DIALOG:
+      return "Confirm dialog";
+    case IDD_WARNING_DIALOG:
+      return "Warning dialog";
+    case IDD_ERROR_DIALOG:
+      return "Error dialog";
+    default:
+      return "dialog";
+  }
+}
+
+bool Matches(Window window, int id) {
+  switch (window) {
+    case Window::kConfirmDialog:
+      return id == IDD_CONFIRM_DIALOG;
+    case Window::kWarnDialog:
+      return id == IDD_WARNING_DIALOG || id == IDD_ERROR_DIALOG;
+    default:
+      return false;
+  }
+}
+
+// Copies text into a buffer of chars characters, cut to fit and always terminated.
+void CopyBounded(const std::wstring& text, wchar_t* buffer, std::size_t chars) {
+  if (buffer == nullptr || chars == 0) {
+    return;
+  }
+  const std::size_t n = std::min(text.size(), chars - 1);
+  std::copy_n(text.begin(), n, buffer);
+  buffer[n] = L'\0';
+}
+
+}  // namespace
+
+ProgramDialog::ProgramDialog(std::ostream& out, bool quiet, sim::VirtualClock& clock)
+    : out_(out), quiet_(quiet), clock_(clock), dialogThread_(std::this_thread::get_id()) {
+  g_hMainDlg = kMainDialog;
+}
+
+void ProgramDialog::Print(const std::string& line, bool always) {
+  if (quiet_ && !always) {
+    return;
+  }
+  out_ << "  | " << line << '\n';
+}
+
+std::intptr_t ProgramDialog::Dispatch(std::uint32_t message, std::uintptr_t wParam,
+                                      std::intptr_t lParam) {
+  return MainDialogProc(kMainDialog, message, wParam, lParam);
+}
+
+int ProgramDialog::Pump() {
+  int handled = 0;
+  for (;;) {
+    std::shared_ptr<Pending> next;
+    {
+      Lock lock(mutex_);
+      if (pending_.empty()) {
+        return handled;
+      }
+      next = pending_.front();
+      pending_.pop_front();
+    }
+    const std::intptr_t result = Dispatch(next->message, next->wParam, next->lParam);
+    {
+      Lock lock(mutex_);
+      next->result = result;
+      next->done = true;
+    }
+    changed_.notify_all();
+    ++handled;
+  }
+}
+
+bool ProgramDialog::Settle(sim::SimSystem& system, sim::SimDiscovery& discovery) {
+  const auto deadline = std::chrono::steady_clock::now() + kSettleLimit;
+  // The refresher thread stays for the program's life, and a worker showing the Warning dialog
+  // waits for the camera or the dialog's timeout; every other thread of the program is waited for.
+  const auto idle = [&] {
+    const int staying =
+        (g_hUIThread != kNullHandle ? 1 : 0) + (ModalOpen(IDD_WARNING_DIALOG) ? 1 : 0);
+    return system.RunningThreads() <= staying;
+  };
+  std::deque<DeviceChange> changes;
+  for (;;) {
+    for (;;) {
+      Pump();
+      if (idle()) {
+        break;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        return false;
+      }
+      Lock lock(mutex_);
+      changed_.wait_for(lock, kPumpNap, [&] { return !pending_.empty(); });
+    }
+    for (const DeviceChange& change : discovery.TakeEvents()) {
+      changes.push_back(change);
+    }
+    if (changes.empty()) {
+      if (FireWaitingTimer()) {
+        continue;
+      }
+      return true;
+    }
+    DeviceChange change = changes.front();
+    changes.pop_front();
+    Dispatch(kWmDeviceChange, change.event, reinterpret_cast<std::intptr_t>(&change));
+  }
+}
+
+bool ProgramDialog::FireWaitingTimer() {
+  std::uint64_t due = 0;
+  {
+    Lock lock(mutex_);
+    const auto timer = timers_.find(IDT_WARNING_TIMEOUT);
+    if (timer == timers_.end() || !ModalOpen(IDD_WARNING_DIALOG)) {
+      return false;
+    }
+    due = timer->second;
+  }
+  const std::uint64_t now = clock_.NowMs();
+  if (due > now) {
+    clock_.Advance(due - now);
+  }
+  Print("(nothing happens: the Warning dialog's timer runs out " +
+            std::to_string((due > now ? due - now : 0) / 1000) + " s later on the program's clock)",
+        true);
+  Dispatch(kWmTimer, IDT_WARNING_TIMEOUT);
+  return true;
+}
+
+std::vector<std::wstring> ProgramDialog::Entries() const {
+  Lock lock(mutex_);
+  return combo_;
+}
+
+int ProgramDialog::Selected() const {
+  Lock lock(mutex_);
+  return selected_;
+}
+
+std::vector<ProgramDialog::Box> ProgramDialog::Boxes() const {
+  Lock lock(mutex_);
+  return boxes_;
+}
+
+std::vector<int> ProgramDialog::ModalsOpened() const {
+  Lock lock(mutex_);
+  return modalsOpened_;
+}
+
+// ---- controls
+// ------------------------------------------------------------------------------------
+
+void ProgramDialog::SetItemText(int id, const wchar_t* text) {
+  Lock lock(mutex_);
+  const std::wstring value = text == nullptr ? L"" : text;
+  std::wstring& held = texts_[id];
+  if (id == IDC_STATIC_STATUS && !value.empty() && value != held) {
+    // A percentage shows under the "Updating Firmware.." headline.
+    Print(value.back() == L'%' ? Printable(texts_[IDC_STATIC_UPDATING]) + " " + Printable(value)
+                               : Printable(value));
+  }
+  held = value;
+}
+
+std::wstring ProgramDialog::GetItemText(int id) {
+  Lock lock(mutex_);
+  return texts_[id];
+}
+
+void ProgramDialog::ShowItem(int, bool) {}
+void ProgramDialog::EnableItem(int, bool) {}
+
+void ProgramDialog::EnableWindowItem(Window window, int id, bool enable) {
+  Lock lock(mutex_);
+  if (id != IDC_BTN_CONFIRM_OK) {
+    return;
+  }
+  const auto modal = OpenModal(window);
+  if (modal && modal->id == IDD_WARNING_DIALOG) {
+    modal->okEnabled = enable;
+    changed_.notify_all();
+  }
+}
+
+void ProgramDialog::ComboReset() {
+  Lock lock(mutex_);
+  combo_.clear();
+  selected_ = -1;
+}
+
+int ProgramDialog::ComboAddString(const wchar_t* text) {
+  Lock lock(mutex_);
+  combo_.emplace_back(text == nullptr ? L"" : text);
+  return static_cast<int>(combo_.size()) - 1;
+}
+
+int ProgramDialog::ComboSetCurSel(int index) {
+  Lock lock(mutex_);
+  selected_ = index >= 0 && index < static_cast<int>(combo_.size()) ? index : -1;
+  return selected_;
+}
+
+int ProgramDialog::ComboGetCurSel() {
+  Lock lock(mutex_);
+  return selected_;
+}
+
+void ProgramDialog::ProgressSetPos(int) {}
+
+void ProgramDialog::SetTimer(int id, std::uint32_t periodMs) {
+  Lock lock(mutex_);
+  const bool started = timers_.count(id) == 0;
+  timers_[id] = clock_.NowMs() + periodMs;
+  // A blink timer shows its notice on its first tick; the console shows it once when it starts.
+  if (started && id == IDT_BLINK_VERIFY) {
+    Print("Verify Flash... Please Wait...");
+  }
+}
+
+void ProgramDialog::KillTimer(int id) {
+  Lock lock(mutex_);
+  timers_.erase(id);
+}
+
+int ProgramDialog::MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
+                              bool) {
+  Lock lock(mutex_);
+  boxes_.push_back({caption == nullptr ? L"" : caption, text == nullptr ? L"" : text});
+  const bool question = (style & 0xF) == kMbYesNo;
+  Print("[" + Printable(boxes_.back().caption) + "] " + Printable(boxes_.back().text) +
+            (question ? " (answered Yes)" : ""),
+        true);
+  return question ? kIdYes : kIdOk;
+}
+
+bool ProgramDialog::OpenFileDialog(const OpenFileRequest&, wchar_t* path, std::size_t pathChars,
+                                   wchar_t* title, std::size_t titleChars) {
+  if (chosen_.empty()) {
+    return false;
+  }
+  // The bench's file names are ASCII: each byte widens to one character.
+  const std::wstring full(chosen_.begin(), chosen_.end());
+  const std::size_t slash = full.find_last_of(L"/\\");
+  CopyBounded(full, path, pathChars);
+  CopyBounded(slash == std::wstring::npos ? full : full.substr(slash + 1), title, titleChars);
+  return true;
+}
+
+std::intptr_t ProgramDialog::SendToDialog(std::uint32_t message, std::uintptr_t wParam,
+                                          std::intptr_t lParam) {
+  if (OnDialogThread()) {
+    return Dispatch(message, wParam, lParam);
+  }
+  auto pending = std::make_shared<Pending>();
+  pending->message = message;
+  pending->wParam = wParam;
+  pending->lParam = lParam;
+  Lock lock(mutex_);
+  pending_.push_back(pending);
+  changed_.notify_all();
+  changed_.wait_for(lock, kSendLimit, [&] { return pending->done; });
+  return pending->result;
+}
+
+// ---- modal dialogs
+// ---------------------------------------------------------------------------------
+
+std::shared_ptr<ProgramDialog::Modal> ProgramDialog::OpenModal(Window window) const {
+  for (auto it = modals_.rbegin(); it != modals_.rend(); ++it) {
+    if (!(*it)->ended && Matches(window, (*it)->id)) {
+      return *it;
+    }
+  }
+  return nullptr;
+}
+
+bool ProgramDialog::ModalOpen(int id) const {
+  Lock lock(mutex_);
+  return std::any_of(modals_.begin(), modals_.end(),
+                     [id](const auto& modal) { return modal->id == id && !modal->ended; });
+}
+
+std::intptr_t ProgramDialog::DialogBoxModal(int dialogId) {
+  const DialogProcedure proc = ModalDialogProcedure(dialogId);
+  const Handle window = kModalDialogBase + static_cast<Handle>(dialogId);
+  auto modal = std::make_shared<Modal>();
+  modal->id = dialogId;
+  {
+    Lock lock(mutex_);
+    modals_.push_back(modal);
+    modalsOpened_.push_back(dialogId);
+  }
+  if (dialogId != IDD_CONFIRM_DIALOG) {
+    Print(std::string("[") + ModalName(dialogId) + "] shown", true);
+  }
+  if (proc != nullptr) {
+    proc(window, kWmInitDialog, 0, 0);
+  }
+  // The person at the desk: OK in the confirmation, OK in the Error dialog, and OK in the
+  // Warning dialog once the program enables it.
+  int press = dialogId == IDD_ERROR_DIALOG ? kErrorDialogOk : IDC_BTN_CONFIRM_OK;
+  {
+    Lock lock(mutex_);
+    if (dialogId == IDD_WARNING_DIALOG) {
+      changed_.wait_for(lock, kSettleLimit, [&] { return modal->ended || modal->okEnabled; });
+    }
+    if (modal->ended || (dialogId == IDD_WARNING_DIALOG && !modal->okEnabled)) {
+      press = 0;
+    }
+  }
+  Print(std::string("[") + ModalName(dialogId) + "]" +
+            (press != 0 ? " OK pressed" : " closed by the program"),
+        true);
+  if (press != 0 && proc != nullptr) {
+    proc(window, kWmCommand, CommandParam(press), 0);
+  }
+  Lock lock(mutex_);
+  modal->ended = true;
+  modals_.erase(std::remove(modals_.begin(), modals_.end(), modal), modals_.end());
+  return modal->result;
+}
+
+void ProgramDialog::EndDialog(Window window, std::intptr_t result) {
+  Lock lock(mutex_);
+  const auto modal = OpenModal(window);
+  if (modal) {
+    modal->ended = true;
+    modal->result = result;
+    changed_.notify_all();
+  }
+}
+
+void ProgramDialog::SetForeground(Window) {}
+
+}  // namespace veltra::bench
