@@ -20,6 +20,7 @@ endfunction()
 # the bench, registered with CTest.
 function(veltra_test name)
   add_executable(${name} ${ARGN})
+  target_precompile_headers(${name} REUSE_FROM veltra_test_support)
   target_link_libraries(${name} PRIVATE veltra_test_support veltra_sim veltra_app veltra_camera
     veltra_devices veltra_loaders veltra_dfu veltra_image veltra_core GTest::gtest_main)
   # Listed when ctest runs rather than after each link: the build never runs a test binary (a

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (preset "fuzz") and runs each one for a bounded time.
+# Builds the libFuzzer targets (in the native-asan preset, beside the ASan + UBSan tests) and runs
+# each one for a bounded time, as many at once as there are build jobs.
 #
 #   scripts/fuzz.sh                         every target, 25 seconds each
 #   scripts/fuzz.sh 120                     every target, 120 seconds each
@@ -12,9 +13,11 @@
 # the input is kept under build/fuzz/findings/ and the script exits non-zero. At the end a table
 # gives the executions per target (libFuzzer's final statistics) and the corpus sizes.
 #
-# Time: targets x seconds, plus the build (a few minutes from scratch on 2 cores).
+# Time: targets x seconds / parallel runs, plus the build (nothing when scripts/test.sh's native-asan
+# stage built it; a few minutes from scratch on 2 cores). Each target gets its full time whatever
+# runs beside it: only its number of executions depends on the machine's load.
 # Environment: VELTRA_BUILD_DIR (default <tree>/build), VELTRA_JOBS (build jobs, default: number of
-# CPUs).
+# CPUs), VELTRA_FUZZ_PARALLEL (targets run at once, default: VELTRA_JOBS).
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -28,10 +31,17 @@ if ! [[ $SECONDS_PER_TARGET =~ ^[1-9][0-9]*$ ]]; then
 fi
 
 BUILD_ROOT=${VELTRA_BUILD_DIR:-$ROOT/build}
-BUILD=$BUILD_ROOT/fuzz
+PRESET=native-asan
+BUILD=$BUILD_ROOT/$PRESET
+WORK=$BUILD_ROOT/fuzz  # the working corpora, findings and logs
 JOBS=${VELTRA_JOBS:-$(nproc 2>/dev/null || echo 2)}
-FINDINGS=$BUILD/findings
-LOGS=$BUILD/logs
+PARALLEL=${VELTRA_FUZZ_PARALLEL:-$JOBS}
+FINDINGS=$WORK/findings
+LOGS=$WORK/logs
+if ! [[ $PARALLEL =~ ^[1-9][0-9]*$ ]]; then
+  echo "VELTRA_FUZZ_PARALLEL must be a positive number, not '$PARALLEL'" >&2
+  exit 2
+fi
 # Per input: a hang of this many seconds is a finding. The whole run of a target gets a margin
 # over its time for start-up and the final statistics.
 INPUT_TIMEOUT=10
@@ -54,10 +64,10 @@ for target in "${TARGETS[@]}"; do
 done
 
 # ---- build -----------------------------------------------------------------------------------------
-echo "== build (preset fuzz, $BUILD)"
-if ! cmake --preset fuzz -B "$BUILD" >/dev/null; then
+echo "== build (preset $PRESET, $BUILD)"
+if ! cmake --preset "$PRESET" -B "$BUILD" >/dev/null; then
   echo "configure failed; trying again with a fresh cache"
-  cmake --preset fuzz -B "$BUILD" --fresh >/dev/null || exit 1
+  cmake --preset "$PRESET" -B "$BUILD" --fresh >/dev/null || exit 1
 fi
 fuzzers=()
 for target in "${TARGETS[@]}"; do
@@ -78,28 +88,51 @@ final_stat() {
 }
 count_files() { find "$1" -maxdepth 1 -type f | wc -l; }
 
-ROWS=()
-FAILED=0
-for target in "${TARGETS[@]}"; do
-  corpus=$BUILD/corpus/$target
-  log=$LOGS/$target.log
-  mkdir -p "$corpus"
-  if [[ -d fuzz/corpus/$target ]]; then
-    cp -n fuzz/corpus/"$target"/* "$corpus"/ 2>/dev/null
-  fi
-  before=$(count_files "$corpus")
-  args=(-max_total_time="$SECONDS_PER_TARGET" -timeout="$INPUT_TIMEOUT" -print_final_stats=1
+# run_target <target>: one bounded run; its exit status goes to <log>.status.
+run_target() {
+  local target=$1 corpus=$WORK/corpus/$1 log=$LOGS/$1.log status
+  local args=(-max_total_time="$SECONDS_PER_TARGET" -timeout="$INPUT_TIMEOUT" -print_final_stats=1
     -artifact_prefix="$FINDINGS/$target-")
   [[ -f fuzz/$target.dict ]] && args+=(-dict="fuzz/$target.dict")
-
-  printf '== %-16s %ss ' "$target" "$SECONDS_PER_TARGET"
   timeout --kill-after=30 $((SECONDS_PER_TARGET + RUN_MARGIN)) \
     "$BUILD/fuzz/${target}_fuzzer" "${args[@]}" "$corpus" >"$log" 2>&1
   status=$?
+  echo "$status" >"$log.status"
+}
+
+declare -A BEFORE
+for target in "${TARGETS[@]}"; do
+  corpus=$WORK/corpus/$target
+  mkdir -p "$corpus" || exit 1
+  if [[ -d fuzz/corpus/$target ]]; then
+    cp -n fuzz/corpus/"$target"/* "$corpus"/ 2>/dev/null
+  fi
+  BEFORE[$target]=$(count_files "$corpus")
+  rm -f "$LOGS/$target.log.status"
+done
+
+echo "== $((${#TARGETS[@]})) targets, $SECONDS_PER_TARGET s each, $PARALLEL at a time"
+running=0
+for target in "${TARGETS[@]}"; do
+  while ((running >= PARALLEL)); do
+    wait -n
+    running=$((running - 1))
+  done
+  run_target "$target" &
+  running=$((running + 1))
+done
+wait
+
+ROWS=()
+FAILED=0
+for target in "${TARGETS[@]}"; do
+  log=$LOGS/$target.log
+  status=$(cat "$log.status" 2>/dev/null || echo "?")
   runs=$(final_stat number_of_executed_units "$log")
   speed=$(final_stat average_exec_per_sec "$log")
-  after=$(count_files "$corpus")
-  if ((status == 0)); then
+  after=$(count_files "$WORK/corpus/$target")
+  printf '== %-16s %ss ' "$target" "$SECONDS_PER_TARGET"
+  if [[ $status == 0 ]]; then
     result=ok
     echo "ok, $runs executions"
   else
@@ -110,7 +143,7 @@ for target in "${TARGETS[@]}"; do
     tail -n 5 "$log" | sed 's/^/   | /'
   fi
   ROWS+=("$(printf '  %-16s %-7s %12s %8s %8s -> %s' "$target" "$result" "$runs" "$speed" \
-    "$before" "$after")")
+    "${BEFORE[$target]}" "$after")")
 done
 
 echo

@@ -2,12 +2,18 @@
 # Builds every CMake preset and runs every test.
 #
 #   scripts/test.sh                 everything: native, native-asan, native-tsan, win32, win64, smoke,
-#                                   e2e, fuzz (every fuzz target for VELTRA_FUZZ_SECONDS, default 20)
+#                                   e2e, fuzz (every fuzz target for VELTRA_FUZZ_SECONDS, default 20,
+#                                   two at a time on two cores)
 #   scripts/test.sh native win32    only the named stages ("smoke" names the demo check, "e2e" the
 #                                   window under Wine, scripts/e2e.sh)
 #
 # Missing Debian packages are installed first (as root, or through sudo). Each stage's output goes
-# to build/logs/<stage>.log; a failed stage shows the end of its log. The run ends with a summary
+# to build/logs/<stage>.log; a failed stage shows the end of its log.
+#
+# Each preset builds what its stages run, nothing twice: native everything (the tests, the tools the
+# smoke and e2e stages use, the benchmarks); native-asan the tests and the fuzz targets, one clang
+# build of the program logic for both; native-tsan the tests; win32 the product and the demo (the
+# 32-bit build that ships); win64 everything the e2e stage and the Wine test run. The run ends with a summary
 # and the line "N passed, N failed" over every test case (the CTest tests of the native presets and
 # of win64, and the end-to-end scenarios); the exit status is non-zero when any stage failed.
 #
@@ -28,6 +34,14 @@ LOG_DIR=$BUILD_DIR/logs
 ALL_PRESETS=(native native-asan native-tsan win32 win64)
 # win64 has one CTest test, the Windows adapters run under wine64 (registered when Wine is found).
 TEST_PRESETS=" native native-asan native-tsan win64 "
+# What each preset builds ("all": every target).
+declare -A PRESET_TARGETS=(
+  [native]="all"
+  [native-asan]="veltra_tests veltra_fuzzers"
+  [native-tsan]="veltra_tests"
+  [win32]="Veltra_FW_Updater Veltra_FW_Updater_Demo"
+  [win64]="all"
+)
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
@@ -118,14 +132,15 @@ install_packages() {
 }
 
 # ---- presets -----------------------------------------------------------------------------------
-# Configures (again from scratch when an old cache gets in the way) and builds one preset.
+# Configures (again from scratch when an old cache gets in the way) and builds one preset's targets.
 build_preset() {
-  local preset=$1 dir=$BUILD_DIR/$1
+  local preset=$1 dir=$BUILD_DIR/$1 targets
+  read -r -a targets <<<"${PRESET_TARGETS[$preset]}"
   if ! cmake --preset "$preset" -B "$dir"; then
     echo "configure failed; trying again with a fresh cache"
     cmake --preset "$preset" -B "$dir" --fresh || return 1
   fi
-  cmake --build "$dir" -j "$JOBS"
+  cmake --build "$dir" -j "$JOBS" --target "${targets[@]}"
 }
 
 # ThreadSanitizer cannot map its shadow memory on kernels with high address-space randomisation;
@@ -160,7 +175,7 @@ count_tests() {
 }
 
 STAGE_DEFINITIONS="set -uo pipefail; cd $(printf %q "$ROOT");
-$(declare -p BUILD_DIR JOBS TEST_TIMEOUT PACKAGES NO_ASLR)
+$(declare -p BUILD_DIR JOBS TEST_TIMEOUT PACKAGES NO_ASLR PRESET_TARGETS)
 $(declare -f install_packages build_preset test_preset)"
 
 # ---- the run -----------------------------------------------------------------------------------
@@ -220,7 +235,8 @@ fi
 if wanted fuzz; then
   run "fuzz" bash scripts/fuzz.sh "${VELTRA_FUZZ_SECONDS:-20}"
   status=$?
-  record "fuzz" "$(status_word "$status")" "$LAST_SECONDS" "${VELTRA_FUZZ_SECONDS:-20} s per target"
+  record "fuzz" "$(status_word "$status")" "$LAST_SECONDS" \
+    "${VELTRA_FUZZ_SECONDS:-20} s per target, ${VELTRA_FUZZ_PARALLEL:-$JOBS} at a time"
 fi
 
 # ---- summary -----------------------------------------------------------------------------------

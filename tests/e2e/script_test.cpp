@@ -2,8 +2,8 @@
 // every scenario of the end-to-end stage read as the driver reads it (a typo there would otherwise
 // only show under Wine).
 //
-// The driver itself is a Windows program; its reader is portable and compiled here.
-#include "tests/e2e/driver/script.cpp"  // NOLINT(bugprone-suspicious-include)
+// The driver (tools/e2e-driver) is a Windows program; its reader is portable and compiled here.
+#include "tools/e2e-driver/script.cpp"  // NOLINT(bugprone-suspicious-include)
 
 #include <gtest/gtest.h>
 
