@@ -48,6 +48,7 @@ constexpr FaultRow kFaults[] = {
     {"stuck", sim::FaultKind::kStuckState},
     {"errorstate", sim::FaultKind::kErrorState},
     {"disconnect", sim::FaultKind::kDisconnect},
+    {"timeout", sim::FaultKind::kTimeout},
 };
 
 const KindRow* FindKind(const std::string& token) {
@@ -270,7 +271,7 @@ bool ParseBenchCommand(const std::string& text, BenchCommand* command, std::stri
       }
     }
     if (row == nullptr) {
-      *error = "unknown fault \"" + kind + "\" (error, short, stuck, errorstate, disconnect, none)";
+      *error = "unknown fault \"" + kind + "\" (error, short, stuck, errorstate, disconnect, timeout, none)";
       return false;
     }
     parsed.fault = row->kind;

@@ -38,7 +38,7 @@ using sim::FaultKind;
 
 constexpr FaultKind kKinds[] = {FaultKind::kTransferError, FaultKind::kShortTransfer,
                                 FaultKind::kStuckState, FaultKind::kErrorState,
-                                FaultKind::kDisconnect};
+                                FaultKind::kDisconnect, FaultKind::kTimeout};
 
 const char* KindName(FaultKind kind) {
   switch (kind) {
@@ -52,6 +52,8 @@ const char* KindName(FaultKind kind) {
       return "error-state";
     case FaultKind::kDisconnect:
       return "disconnect";
+    case FaultKind::kTimeout:
+      return "timeout";
     case FaultKind::kNone:
       break;
   }
