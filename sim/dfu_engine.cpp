@@ -129,9 +129,34 @@ bool DfuEngine::AcceptsData(std::uint8_t state) {
          state == dfu_state::kMcuVerified || state == dfu_state::kFpgaVerified;
 }
 
+// The fields a strict device expects: in requests read the 6-byte record with wValue and wIndex
+// 0; out requests carry wValue 1 and wIndex 0 (the reset wIndex 4); only the data requests have
+// a data stage, of at most one block.
+bool ExpectedFields(const SetupPacket& setup) {
+  using namespace dfu_request;
+  if ((setup.bmRequestType & kDirectionIn) != 0) {
+    return setup.wValue == 0 && setup.wIndex == 0 && setup.wLength == kStatusLength;
+  }
+  const std::uint16_t index = setup.bRequest == kReset ? kResetIndex : 0;
+  if (setup.wValue != 1 || setup.wIndex != index) {
+    return false;
+  }
+  switch (setup.bRequest) {
+    case kDownload:  // with no data it is the zero-length end
+    case kMcuData:
+    case kFpgaData:
+      return setup.wLength <= kMaxBlock;
+    default:
+      return setup.wLength == 0;
+  }
+}
+
 bool DfuEngine::Handle(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred,
                        After* after) {
   if ((setup.bmRequestType & kTypeMask) != kVendorToDevice) {
+    return Stall();
+  }
+  if (owner_.strictness().setupFields && !ExpectedFields(setup)) {
     return Stall();
   }
   const bool in = (setup.bmRequestType & kDirectionIn) != 0;

@@ -188,6 +188,14 @@ bool SimUsbTransport::DeviceIoControl(Handle device, std::uint32_t ioctl, std::u
     SetError(kErrorInvalidParameter);
     return false;
   }
+  // A strict device takes only a record whose fields agree: the data right behind the header,
+  // exactly wLength bytes of it, and nothing after them.
+  if (target->strictness().recordFields &&
+      (data != record + kCypressHeaderSize || dataLength != setup.wLength ||
+       length != kCypressHeaderSize + dataLength)) {
+    SetError(kErrorInvalidParameter);
+    return false;
+  }
   if (!target->OnCypressRequest(setup, data)) {
     Fail(target, CypressRecordTimeoutMs(record, length));
     return false;

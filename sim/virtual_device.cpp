@@ -32,6 +32,16 @@ bool VirtualDevice::TakeTimedOut() {
   return timedOut;
 }
 
+void VirtualDevice::SetStrictness(const Strictness& strictness) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  strictness_ = strictness;
+}
+
+Strictness VirtualDevice::strictness() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return strictness_;
+}
+
 int VirtualDevice::TransferCount() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   return transfers_;

@@ -30,6 +30,14 @@ enum class FaultKind {
   kTimeout,        // the device does not answer: the transfer fails once its time-out has passed
 };
 
+// What a device checks in what it is sent, as the hardware does; each check can be switched off
+// so that a test can reach the simple case.
+struct Strictness {
+  bool setupFields = true;    // a DFU request's wValue, wIndex and wLength must be the expected
+  bool reportLengths = true;  // an HID report must be exactly the device's report length
+  bool recordFields = true;   // a Cypress request record's buffer fields must agree with its setup
+};
+
 struct FaultPlan {
   FaultKind kind = FaultKind::kNone;
   int atTransfer = -1;
@@ -68,6 +76,8 @@ class VirtualDevice {
   // ---- bench controls ----
   void SetSerial(const std::wstring& serial) { serial_ = serial.substr(0, 10); }
   void SetFault(const FaultPlan& plan);
+  void SetStrictness(const Strictness& strictness);
+  Strictness strictness() const;
   // Counts one transfer and returns the fault that applies to it (kNone normally). Concrete
   // devices call it first thing in each On... handler. A time-out is handed to the device as a
   // failed transfer (it does nothing with it); the channel it came through charges the time
@@ -88,6 +98,7 @@ class VirtualDevice {
   Bus* bus_ = nullptr;
   std::wstring serial_;
   FaultPlan fault_;
+  Strictness strictness_;
   int transfers_ = 0;
   bool timedOut_ = false;
 };
