@@ -92,7 +92,7 @@ TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndTheSearchEndsWithoutExte
 
 TEST_F(DevicesTest, PathMatchSelectsTheFirstCameraNotSavedByTheLastUpdate) {
   PlugCamera(L"S1");
-  auto updated = PlugCamera(L"S2");
+  auto updated = PlugCamera(L"");  // without a serial: new paths when it returns on another port
   PlugCamera(L"S3");
   ASSERT_TRUE(Discover());
   // The update started: every path saved.
@@ -110,6 +110,7 @@ TEST_F(DevicesTest, PathMatchSelectsTheFirstCameraNotSavedByTheLastUpdate) {
 
   // An earlier update left a path beyond the saved count; it must not hide the new one.
   bus_.Leave(updated.get());
+  bus_.MoveToNextFreePort(updated.get());
   bus_.Return(updated.get());
   CopyText(g_savedDevicePaths[3], bus_.CapturePath(updated.get()).c_str());
   ASSERT_TRUE(Discover());
