@@ -1,5 +1,6 @@
 #include "sim/bus.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "app/text.h"
@@ -61,6 +62,11 @@ unsigned Bus::InstanceOf(const Slot& slot) {
 void Bus::SetWindowsIdentities(bool on) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   windowsIdentities_ = on;
+}
+
+void Bus::SetHidCollections(int collections) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  hidCollections_ = std::max(1, collections);
 }
 
 void Bus::MoveToNextFreePort(VirtualDevice* device, int hub) {
@@ -271,14 +277,16 @@ void Bus::AddListener(Listener listener) {
 
 void Bus::Raise(const VirtualDevice* device, bool arrival) {
   std::vector<Listener> listeners;
+  int collections = 1;
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     listeners = listeners_;
+    collections = hidCollections_;
   }
   const UsbId id = device->Id();
   for (const auto& listener : listeners) {
     listener(BusEvent{arrival, InterfaceClass::kUsbDevice, id});
-    if (device->HasHidInterface()) {
+    for (int i = 0; i < collections && device->HasHidInterface(); ++i) {
       listener(BusEvent{arrival, InterfaceClass::kHid, id});
     }
   }

@@ -59,6 +59,9 @@ class Bus {
   // with it its interface paths, on whatever port it returns; one without a serial keeps them on
   // the same port and gets new ones on another. Off: every return makes new interface paths.
   void SetWindowsIdentities(bool on);
+  // How many HID top-level collections a device with a HID interface exposes: Windows raises one
+  // HID arrival (and removal) per collection. 1 by default.
+  void SetHidCollections(int collections);
   // Moves a device that is off the bus to another port behind `hub` (a user plugs it in
   // elsewhere); it comes back there with its next Return.
   void MoveToNextFreePort(VirtualDevice* device, int hub = 1);
@@ -89,6 +92,7 @@ class Bus {
   unsigned nextInstance_ = 0x2A2B3C4D;
   unsigned nextGeneration_ = 1;
   bool windowsIdentities_ = true;
+  int hidCollections_ = 1;
   // Instance numbers Windows has handed out, by the device's identity and, without a serial, its
   // port: a device that returns as the same identity is given the same number again.
   std::vector<std::pair<std::wstring, unsigned>> instances_;
