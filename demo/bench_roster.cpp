@@ -296,7 +296,8 @@ bool ParseBenchCommand(const std::string& text, BenchCommand* command, std::stri
       }
     }
     if (row == nullptr) {
-      *error = "unknown fault \"" + kind + "\" (error, short, stuck, errorstate, disconnect, timeout, none)";
+      *error = "unknown fault \"" + kind +
+               "\" (error, short, stuck, errorstate, disconnect, timeout, none)";
       return false;
     }
     parsed.fault = row->kind;

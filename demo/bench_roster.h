@@ -44,7 +44,7 @@ struct CameraEntry {
   CameraKind kind = CameraKind::kGeneric;
   bool serialGiven = false;  // false: the kind's default serial, made distinct per camera
   std::wstring serial;
-  bool plugged = true;  // plugged in when the demo starts
+  bool plugged = true;         // plugged in when the demo starts
   sim::Strictness strictness;  // every check on unless the roster switches it off
 };
 

@@ -12,9 +12,9 @@
 //  - A short image block of 64k + 1 bytes (k >= 1) that ends in 0xFF carries a terminator byte
 //    that the host adds so that the data stage never ends on a full packet; the device drops it.
 //  - Erase (0x0E) clears the image region and keeps the device busy for a set time on the
-//    program's clock: every status read until then answers dfuDNBUSY. MCU verify (0x0C, read back with 0x0D) needs MCU text
-//    received since the last manifest; FPGA verify (0x10, read back with 0x11) checks the
-//    FPGA region is ready and so comes before the bitstream.
+//    program's clock: every status read until then answers dfuDNBUSY. MCU verify (0x0C, read back
+//    with 0x0D) needs MCU text received since the last manifest; FPGA verify (0x10, read back with
+//    0x11) checks the FPGA region is ready and so comes before the bitstream.
 //  - The zero-length download request ends a download: the device enters dfuMANIFEST-SYNC, and the
 //    status read that follows completes the manifest (the manifest hook runs then).
 //  - Whatever a real device would stall in its current state (data in dfuERROR, a verify before

@@ -137,8 +137,7 @@ bool NxpCamera::OnHidReport(const std::uint8_t* report, std::size_t length, int 
     // The write is refused before it reaches the device when its length is not the report
     // length of the mode's HID descriptor.
     const Mode mode = CurrentMode();
-    const std::size_t expected =
-        mode == Mode::kRom ? nxp::kSdpReportLength : nxp::kBlReportLength;
+    const std::size_t expected = mode == Mode::kRom ? nxp::kSdpReportLength : nxp::kBlReportLength;
     if (mode != Mode::kCamera && length != expected) {
       return false;
     }

@@ -37,8 +37,8 @@ using Bytes = std::vector<std::uint8_t>;
 using sim::FaultKind;
 
 constexpr FaultKind kKinds[] = {FaultKind::kTransferError, FaultKind::kShortTransfer,
-                                FaultKind::kStuckState, FaultKind::kErrorState,
-                                FaultKind::kDisconnect, FaultKind::kTimeout};
+                                FaultKind::kStuckState,    FaultKind::kErrorState,
+                                FaultKind::kDisconnect,    FaultKind::kTimeout};
 
 const char* KindName(FaultKind kind) {
   switch (kind) {

@@ -10,12 +10,10 @@ struct FaultName {
   const char* name;
   sim::FaultKind kind;
 };
-constexpr FaultName kFaultNames[] = {{"error", sim::FaultKind::kTransferError},
-                                     {"short", sim::FaultKind::kShortTransfer},
-                                     {"stuck", sim::FaultKind::kStuckState},
-                                     {"error-state", sim::FaultKind::kErrorState},
-                                     {"disconnect", sim::FaultKind::kDisconnect},
-                                     {"timeout", sim::FaultKind::kTimeout}};
+constexpr FaultName kFaultNames[] = {
+    {"error", sim::FaultKind::kTransferError},   {"short", sim::FaultKind::kShortTransfer},
+    {"stuck", sim::FaultKind::kStuckState},      {"error-state", sim::FaultKind::kErrorState},
+    {"disconnect", sim::FaultKind::kDisconnect}, {"timeout", sim::FaultKind::kTimeout}};
 
 // A whole decimal or 0x-hexadecimal number within [0, limit].
 bool ParseNumber(const std::string& text, unsigned long limit, unsigned long* value) {
@@ -37,7 +35,8 @@ const char* Usage() {
   return "usage: veltra-bench <firmware file> [--route dfu] [--state N] [--pid DF00|DF01]\n"
          "                    [--serial TEXT] [--busy-polls N] [--fault KIND@INDEX]\n"
          "                    [--log FILE.jsonl] [--quiet]\n"
-         "  KIND: error, short, stuck, error-state, disconnect, timeout; INDEX: the camera's transfer\n"
+         "  KIND: error, short, stuck, error-state, disconnect, timeout; INDEX: the camera's "
+         "transfer\n"
          "  number, counted from 0\n";
 }
 
