@@ -122,6 +122,28 @@ std::string VersionOf(const sim::CameraDevice& device) {
   return sim::ToString(static_cast<const Camera&>(device).Version());
 }
 
+// Takes the "+switch" parts off the end of a roster item: each switches one check of the
+// hardware off for that camera.
+bool TakeSwitches(std::string* item, sim::Strictness* strictness, std::string* error) {
+  for (std::size_t plus = item->rfind('+'); plus != std::string::npos; plus = item->rfind('+')) {
+    const std::string name = item->substr(plus + 1);
+    if (name == "lax") {
+      *strictness = sim::Strictness{false, false, false};
+    } else if (name == "laxsetup") {
+      strictness->setupFields = false;
+    } else if (name == "laxreports") {
+      strictness->reportLengths = false;
+    } else if (name == "laxrecords") {
+      strictness->recordFields = false;
+    } else {
+      *error = "unknown switch \"+" + name + "\" (known: lax, laxsetup, laxreports, laxrecords)";
+      return false;
+    }
+    item->erase(plus);
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* KindName(CameraKind kind) {
@@ -155,6 +177,9 @@ bool ParseRoster(const std::string& text, std::vector<CameraEntry>* cameras, std
     if (item[0] == '-') {
       entry.plugged = false;
       item.erase(0, 1);
+    }
+    if (!TakeSwitches(&item, &entry.strictness, error)) {
+      return false;
     }
     const std::size_t colon = item.find(':');
     const std::string token = item.substr(0, colon);
@@ -344,6 +369,7 @@ std::vector<BenchCamera> MakeCameras(const std::vector<CameraEntry>& entries) {
         break;
       }
     }
+    camera.device->SetStrictness(entry.strictness);
     cameras.push_back(std::move(camera));
   }
   return cameras;

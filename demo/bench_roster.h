@@ -9,6 +9,9 @@
 //   generic:RX4A000042             an explicit USB serial (up to 10 letters and digits)
 //   generic:                       no serial at all (Windows then makes up an instance ID)
 //   none                           no camera at all
+//   nxp+laxreports                 a check of the hardware switched off for this camera:
+//                                  laxsetup (DFU request fields), laxreports (HID report
+//                                  lengths), laxrecords (Cypress record fields), lax (all three)
 //
 // Several cameras of one kind get distinct serials unless told otherwise: the program finds an
 // updated camera again by its serial, so two cameras sharing one would be a different test.
@@ -41,7 +44,8 @@ struct CameraEntry {
   CameraKind kind = CameraKind::kGeneric;
   bool serialGiven = false;  // false: the kind's default serial, made distinct per camera
   std::wstring serial;
-  bool plugged = true;  // plugged in when the demo starts
+  bool plugged = true;         // plugged in when the demo starts
+  sim::Strictness strictness;  // every check on unless the roster switches it off
 };
 
 constexpr char kDefaultRoster[] = "generic,pesca,nxp";

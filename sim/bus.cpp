@@ -1,5 +1,6 @@
 #include "sim/bus.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "core/text.h"
@@ -30,17 +31,61 @@ std::wstring HexN(unsigned value) {
 }
 }  // namespace
 
+int Bus::FreePort(int hub) const {
+  int port = 1;
+  for (const auto& slot : slots_) {
+    if (slot.hub == hub && slot.port >= port) {
+      port = slot.port + 1;
+    }
+  }
+  return port;
+}
+
+unsigned Bus::InstanceOf(const Slot& slot) {
+  if (!windowsIdentities_) {
+    return nextInstance_++;
+  }
+  const UsbId id = slot.device->Id();
+  std::wstring key = Hex4(id.vid) + Hex4(id.pid) + L"\\";
+  const std::wstring serial = slot.device->Serial();
+  key += serial.empty() ? L"port " + std::to_wstring(slot.hub) + L"." + std::to_wstring(slot.port)
+                        : serial;
+  for (const auto& known : instances_) {
+    if (known.first == key) {
+      return known.second;
+    }
+  }
+  instances_.emplace_back(key, nextInstance_++);
+  return instances_.back().second;
+}
+
+void Bus::SetWindowsIdentities(bool on) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  windowsIdentities_ = on;
+}
+
+void Bus::SetHidCollections(int collections) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  hidCollections_ = std::max(1, collections);
+}
+
+void Bus::MoveToNextFreePort(VirtualDevice* device, int hub) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const int port = FreePort(hub);
+  for (auto& slot : slots_) {
+    if (slot.device.get() == device && !slot.present) {
+      slot.hub = hub;
+      slot.port = port;
+    }
+  }
+}
+
 void Bus::Plug(const std::shared_ptr<VirtualDevice>& device, int hub) {
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    int port = 1;
-    for (const auto& slot : slots_) {
-      if (slot.hub == hub && slot.port >= port) {
-        port = slot.port + 1;
-      }
-    }
     device->AttachBus(this);
-    slots_.push_back(Slot{device, port, hub, true, nextInstance_++});
+    slots_.push_back(Slot{device, FreePort(hub), hub, true, nextGeneration_++, 0});
+    slots_.back().instance = InstanceOf(slots_.back());
   }
   Raise(device.get(), true);
 }
@@ -80,7 +125,8 @@ void Bus::Return(VirtualDevice* device) {
     for (auto& slot : slots_) {
       if (slot.device.get() == device && !slot.present) {
         slot.present = true;
-        slot.instance = nextInstance_++;
+        slot.generation = nextGeneration_++;
+        slot.instance = InstanceOf(slot);
         found = true;
       }
     }
@@ -123,7 +169,7 @@ bool Bus::IsPresent(const VirtualDevice* device) const {
 unsigned Bus::Enumeration(const VirtualDevice* device) const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   const Slot* slot = FindSlot(device);
-  return slot != nullptr && slot->present ? slot->instance : 0;
+  return slot != nullptr && slot->present ? slot->generation : 0;
 }
 
 const Bus::Slot* Bus::FindSlot(const VirtualDevice* device) const {
@@ -231,14 +277,16 @@ void Bus::AddListener(Listener listener) {
 
 void Bus::Raise(const VirtualDevice* device, bool arrival) {
   std::vector<Listener> listeners;
+  int collections = 1;
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     listeners = listeners_;
+    collections = hidCollections_;
   }
   const UsbId id = device->Id();
   for (const auto& listener : listeners) {
     listener(BusEvent{arrival, InterfaceClass::kUsbDevice, id});
-    if (device->HasHidInterface()) {
+    for (int i = 0; i < collections && device->HasHidInterface(); ++i) {
       listener(BusEvent{arrival, InterfaceClass::kHid, id});
     }
   }

@@ -50,9 +50,21 @@ class Bus {
   std::wstring LocationPath(const VirtualDevice* device) const;      // PCIROOT(0)#...#USB(p)#USB(h)
   std::wstring ParentInstanceId(const VirtualDevice* device) const;  // USB\VID_..&PID_..\serial
 
-  // A number that changes each time the device comes back on the bus (0 while it is away): the
-  // USB transport uses it to keep handles opened before a re-enumeration dead, as on Windows.
+  // The device's generation: a number that changes each time it comes back on the bus (0 while
+  // it is away), whatever its paths. The USB transport and the library keep handles opened
+  // before a re-enumeration dead with it, as on Windows.
   unsigned Enumeration(const VirtualDevice* device) const;
+
+  // Windows' identities (on by default): a device with a USB serial keeps its instance ID, and
+  // with it its interface paths, on whatever port it returns; one without a serial keeps them on
+  // the same port and gets new ones on another. Off: every return makes new interface paths.
+  void SetWindowsIdentities(bool on);
+  // How many HID top-level collections a device with a HID interface exposes: Windows raises one
+  // HID arrival (and removal) per collection. 1 by default.
+  void SetHidCollections(int collections);
+  // Moves a device that is off the bus to another port behind `hub` (a user plugs it in
+  // elsewhere); it comes back there with its next Return.
+  void MoveToNextFreePort(VirtualDevice* device, int hub = 1);
 
   // Finds the present device one of whose interface paths equals path (ignoring letter case).
   VirtualDevice* FindByPath(const std::wstring& path) const;
@@ -65,16 +77,25 @@ class Bus {
     int port = 0;
     int hub = 0;
     bool present = false;
-    unsigned instance = 0;  // distinguishes the OS's made-up instance IDs
+    unsigned generation = 0;  // counts the device's arrivals: handles opened before go stale
+    unsigned instance = 0;    // the OS's instance number behind the interface paths
   };
   const Slot* FindSlot(const VirtualDevice* device) const;
   void Raise(const VirtualDevice* device, bool arrival);
   std::wstring InstanceKey(const Slot& slot) const;
+  unsigned InstanceOf(const Slot& slot);
+  int FreePort(int hub) const;
 
   mutable std::recursive_mutex mutex_;
   std::vector<Slot> slots_;
   std::vector<Listener> listeners_;
   unsigned nextInstance_ = 0x2A2B3C4D;
+  unsigned nextGeneration_ = 1;
+  bool windowsIdentities_ = true;
+  int hidCollections_ = 1;
+  // Instance numbers Windows has handed out, by the device's identity and, without a serial, its
+  // port: a device that returns as the same identity is given the same number again.
+  std::vector<std::pair<std::wstring, unsigned>> instances_;
 };
 
 // Four upper-case hex digits.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ports.h"
 #include "sim/bus.h"
 #include "sim/virtual_device.h"
 
@@ -20,6 +21,10 @@ constexpr std::uint8_t kStatusOk = 0x00;
 constexpr std::uint8_t kStatusErrUnknown = 0x0E;
 constexpr std::uint8_t kVerifyPassed = 0x01;
 constexpr std::uint8_t kPollTimeoutMs = 10;
+
+std::uint64_t ProgramClockMs() {
+  return ports().system != nullptr ? Sys().NowMs() : 0;
+}
 
 void FillStatus(std::uint8_t status, std::uint8_t state, std::uint16_t wLength, std::uint8_t* data,
                 std::uint32_t* transferred) {
@@ -56,6 +61,7 @@ bool DfuEngine::OnControl(const SetupPacket& setup, std::uint8_t* data,
   bool shortIn = false;
   switch (owner_.NextTransferFault()) {
     case FaultKind::kTransferError:
+    case FaultKind::kTimeout:  // handed over as a failure; the transport charges the time
       return false;
     case FaultKind::kDisconnect:
       if (owner_.bus() != nullptr) {
@@ -123,9 +129,34 @@ bool DfuEngine::AcceptsData(std::uint8_t state) {
          state == dfu_state::kMcuVerified || state == dfu_state::kFpgaVerified;
 }
 
+// The fields a strict device expects: in requests read the 6-byte record with wValue and wIndex
+// 0; out requests carry wValue 1 and wIndex 0 (the reset wIndex 4); only the data requests have
+// a data stage, of at most one block.
+bool ExpectedFields(const SetupPacket& setup) {
+  using namespace dfu_request;
+  if ((setup.bmRequestType & kDirectionIn) != 0) {
+    return setup.wValue == 0 && setup.wIndex == 0 && setup.wLength == kStatusLength;
+  }
+  const std::uint16_t index = setup.bRequest == kReset ? kResetIndex : 0;
+  if (setup.wValue != 1 || setup.wIndex != index) {
+    return false;
+  }
+  switch (setup.bRequest) {
+    case kDownload:  // with no data it is the zero-length end
+    case kMcuData:
+    case kFpgaData:
+      return setup.wLength <= kMaxBlock;
+    default:
+      return setup.wLength == 0;
+  }
+}
+
 bool DfuEngine::Handle(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred,
                        After* after) {
   if ((setup.bmRequestType & kTypeMask) != kVendorToDevice) {
+    return Stall();
+  }
+  if (owner_.strictness().setupFields && !ExpectedFields(setup)) {
     return Stall();
   }
   const bool in = (setup.bmRequestType & kDirectionIn) != 0;
@@ -167,6 +198,7 @@ bool DfuEngine::Handle(const SetupPacket& setup, std::uint8_t* data, std::uint32
       flash_.image.clear();
       flash_.imageSections.assign(1, {});
       ++flash_.eraseCount;
+      eraseEndsMs_ = ProgramClockMs() + config_.eraseMs;
       return true;
     case kMcuVerify:
       if (state_ != kDnloadIdle || !mcuSinceManifest_) {
@@ -252,7 +284,9 @@ bool DfuEngine::OnStatusRead(const SetupPacket& setup, std::uint8_t* data,
                              std::uint32_t* transferred, After* after) {
   using namespace dfu_state;
   std::uint8_t reported = state_;
-  if (state_ == kDnBusy) {
+  if (ProgramClockMs() < eraseEndsMs_) {
+    reported = kDnBusy;  // still erasing; a block sent meanwhile waits in the buffer
+  } else if (state_ == kDnBusy) {
     if (stuck_) {
       reported = kDnBusy;
     } else if (busyLeft_ > 0) {
@@ -303,10 +337,16 @@ void DfuEngine::SetBusyPolls(int polls) {
   config_.busyPolls = std::max(0, polls);
 }
 
+void DfuEngine::SetEraseMs(std::uint32_t ms) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  config_.eraseMs = ms;
+}
+
 void DfuEngine::Restart() {
   std::lock_guard<std::mutex> lock(mutex_);
   state_ = config_.initialState;
   busyLeft_ = 0;
+  eraseEndsMs_ = 0;
   stuck_ = false;
   dataSinceManifest_ = false;
   mcuSinceManifest_ = false;

@@ -11,9 +11,10 @@
 //    configurable number of status reads before it reports dfuDNLOAD-IDLE.
 //  - A short image block of 64k + 1 bytes (k >= 1) that ends in 0xFF carries a terminator byte
 //    that the host adds so that the data stage never ends on a full packet; the device drops it.
-//  - Erase (0x0E) clears the image region. MCU verify (0x0C, read back with 0x0D) needs MCU text
-//    received since the last manifest; FPGA verify (0x10, read back with 0x11) checks the
-//    FPGA region is ready and so comes before the bitstream.
+//  - Erase (0x0E) clears the image region and keeps the device busy for a set time on the
+//    program's clock: every status read until then answers dfuDNBUSY. MCU verify (0x0C, read back
+//    with 0x0D) needs MCU text received since the last manifest; FPGA verify (0x10, read back with
+//    0x11) checks the FPGA region is ready and so comes before the bitstream.
 //  - The zero-length download request ends a download: the device enters dfuMANIFEST-SYNC, and the
 //    status read that follows completes the manifest (the manifest hook runs then).
 //  - Whatever a real device would stall in its current state (data in dfuERROR, a verify before
@@ -91,6 +92,9 @@ class DfuEngine {
   struct Config {
     std::uint8_t initialState = dfu_state::kIdle;
     int busyPolls = 1;  // status reads answered with dfuDNBUSY after each data request
+    // How long an erase keeps the device busy on the program's clock: status reads answer
+    // dfuDNBUSY until it has passed. Data sent meanwhile is taken into the device's buffer.
+    std::uint32_t eraseMs = 2000;
   };
   using Hook = std::function<void()>;
 
@@ -111,6 +115,8 @@ class DfuEngine {
   void SetResetHook(Hook hook);
   void SetState(std::uint8_t state);
   void SetBusyPolls(int polls);
+  // The erase time (a flash-wide erase takes up to two minutes; 0 = done at once).
+  void SetEraseMs(std::uint32_t ms);
   // Back to the configured initial state as after a power cycle; the flash is kept.
   void Restart();
   void ClearFlash();
@@ -141,6 +147,7 @@ class DfuEngine {
   Hook resetHook_;
   std::uint8_t state_;
   int busyLeft_ = 0;
+  std::uint64_t eraseEndsMs_ = 0;  // program clock at which the running erase is done
   bool stuck_ = false;
   bool mcuSinceManifest_ = false;
   bool dataSinceManifest_ = false;

@@ -18,12 +18,12 @@ struct FaultKindName {
 constexpr FaultKindName kFaultKindNames[] = {
     {"error", FaultKind::kTransferError},   {"short", FaultKind::kShortTransfer},
     {"stuck", FaultKind::kStuckState},      {"error-state", FaultKind::kErrorState},
-    {"disconnect", FaultKind::kDisconnect},
+    {"disconnect", FaultKind::kDisconnect}, {"timeout", FaultKind::kTimeout},
 };
 constexpr FaultKindName kFaultKindAliases[] = {{"errorstate", FaultKind::kErrorState}};
 
-// "error, short, stuck, error-state, disconnect".
-constexpr const char* kFaultKindList = "error, short, stuck, error-state, disconnect";
+// "error, short, stuck, error-state, disconnect, timeout".
+constexpr const char* kFaultKindList = "error, short, stuck, error-state, disconnect, timeout";
 
 // False when the name is neither a fault kind nor an alias of one.
 inline bool FaultKindByName(std::string_view name, FaultKind* kind) {

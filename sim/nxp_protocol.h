@@ -19,6 +19,9 @@ constexpr std::uint8_t kSdpCommandReport = 1;
 constexpr std::uint8_t kSdpDataReport = 2;
 constexpr std::size_t kSdpCommandReportLength = 17;
 constexpr std::size_t kSdpMaxData = 1024;
+// The output report length the ROM's HID descriptor declares (report ID and 1024 bytes): Windows
+// refuses a write of any other length.
+constexpr std::size_t kSdpReportLength = 1025;
 
 namespace sdp {
 constexpr std::uint16_t kReadRegister = 0x0101;
@@ -49,6 +52,8 @@ constexpr std::uint8_t kBlCommandReport = 1;
 constexpr std::uint8_t kBlDataReport = 2;
 constexpr std::size_t kBlReportHeader = 4;  // report ID, 0, packet length
 constexpr std::size_t kBlMaxParameters = 7;
+// The output report length the flash loader's HID descriptor declares.
+constexpr std::size_t kBlReportLength = 1016;
 
 namespace tag {
 constexpr std::uint8_t kFlashEraseAll = 0x01;

@@ -1,6 +1,7 @@
 #include "sim/sim_camera_library.h"
 
 #include "core/text.h"
+#include "platform/ports.h"
 #include "sim/bus.h"
 
 namespace veltra::sim {
@@ -52,6 +53,23 @@ bool OneOf(const wchar_t* text, const wchar_t* const* list, std::size_t count) {
 }  // namespace
 
 SimCameraLibrary::SimCameraLibrary(Bus& bus, TrafficLog* log) : bus_(bus), log_(log) {}
+
+void SimCameraLibrary::SetHidWriteTimeoutMs(std::uint32_t ms) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  hidWriteTimeoutMs_ = ms;
+}
+
+void SimCameraLibrary::ChargeHidTimeout(VirtualDevice* device) {
+  if (device == nullptr || !device->TakeTimedOut() || ports().system == nullptr) {
+    return;
+  }
+  std::uint32_t ms = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ms = hidWriteTimeoutMs_;
+  }
+  Sys().Sleep(ms);
+}
 
 void SimCameraLibrary::SetLog(TrafficLog* log) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -404,9 +422,12 @@ std::int32_t SimCameraLibrary::SetHidReport(const std::uint8_t* report, std::int
   const std::string dev = NameOf(camera);
   const bool valid = report != nullptr && length > 0 && length <= kMaxCommandReport;
   std::int32_t result = 0;
-  if (camera && camera->HasCommandChannel() && valid &&
-      camera->SendCommandReport(report, static_cast<std::size_t>(length))) {
-    result = 1;
+  if (camera && camera->HasCommandChannel() && valid) {
+    if (camera->SendCommandReport(report, static_cast<std::size_t>(length))) {
+      result = 1;
+    } else {
+      ChargeHidTimeout(camera.get());
+    }
   }
   const std::string hex = valid ? HexBytes(report, static_cast<std::size_t>(length)) : "";
   Log(dev, "SetHidReport", {hex, length}, result);
@@ -445,9 +466,12 @@ std::int32_t SimCameraLibrary::sendNXPHidCmd(const std::uint8_t* report, std::in
   const std::shared_ptr<VirtualDevice> device = OpenHidDevice();
   const std::string dev = NameOf(device);
   std::int32_t result = 0;
-  if (device && report != nullptr && length > 0 &&
-      device->OnHidReport(report, static_cast<std::size_t>(length), flag)) {
-    result = 1;
+  if (device && report != nullptr && length > 0) {
+    if (device->OnHidReport(report, static_cast<std::size_t>(length), flag)) {
+      result = 1;
+    } else {
+      ChargeHidTimeout(device.get());
+    }
   }
   TrafficLog* log = nullptr;
   {

@@ -38,6 +38,9 @@ class SimCameraLibrary : public CameraLibrary {
   explicit SimCameraLibrary(Bus& bus, TrafficLog* log = nullptr);
 
   void SetLog(TrafficLog* log);
+  // What an unanswered HID output report costs on the program's clock (the write time-out of the
+  // library's HID handle); 5 s unless a scenario sets another.
+  void SetHidWriteTimeoutMs(std::uint32_t ms);
 
   std::int32_t InitExtensionUnit(const wchar_t* path) override;
   std::int32_t DeinitExtensionUnit() override;
@@ -100,9 +103,13 @@ class SimCameraLibrary : public CameraLibrary {
   void Log(const std::string& dev, const char* call, const std::vector<LogArg>& args,
            std::int32_t result);
 
+  // A failed HID output report: one that the device left unanswered costs the write time-out.
+  void ChargeHidTimeout(VirtualDevice* device);
+
   Bus& bus_;
   mutable std::mutex mutex_;  // guards the fields below; never held while a device runs
   TrafficLog* log_ = nullptr;
+  std::uint32_t hidWriteTimeoutMs_ = 5000;
   Held open_;
   Held hid_;
   std::vector<std::string> calls_;

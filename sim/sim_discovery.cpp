@@ -192,7 +192,10 @@ class SimDiscovery::InterfaceSet : public DeviceInterfaceSet {
     return true;
   }
   bool EnumDeviceInfo(std::uint32_t index) override {
-    if (index >= Count()) {
+    // As the Windows adapter clears its device data before the call, a failed call leaves no
+    // device current.
+    device_ = -1;
+    if (index >= DeviceCount()) {
       return false;
     }
     device_ = static_cast<int>(index);
@@ -226,13 +229,18 @@ class SimDiscovery::InterfaceSet : public DeviceInterfaceSet {
     if (cls_ == InterfaceSetClass::kUsbDevice) {
       return WritePath(usb_[i].interfacePath, usb_[i].detailReadable, buffer, bufferChars);
     }
-    return WritePath(video_[i].interfacePath, video_[i].detailReadable, buffer, bufferChars);
+    const SetupCall call =
+        WritePath(video_[i].interfacePath, video_[i].detailReadable, buffer, bufferChars);
+    if (call.ok && buffer != nullptr) {
+      device_ = OwnerOf(i);  // the device data SetupAPI returns with the detail
+    }
+    return call;
   }
   bool GetParentInstanceId(wchar_t* buffer, std::uint32_t bufferChars) override {
     if (cls_ != InterfaceSetClass::kVideo || device_ < 0 || buffer == nullptr || bufferChars == 0) {
       return false;
     }
-    const VideoInterfaceEntry& entry = video_[static_cast<std::size_t>(device_)];
+    const VideoInterfaceEntry& entry = video_[DeviceEntry(static_cast<std::size_t>(device_))];
     if (!entry.parentReadable || entry.parentInstanceId.empty()) {
       return false;
     }
@@ -246,6 +254,53 @@ class SimDiscovery::InterfaceSet : public DeviceInterfaceSet {
   std::uint32_t Count() const {
     return static_cast<std::uint32_t>(cls_ == InterfaceSetClass::kUsbDevice ? usb_.size()
                                                                             : video_.size());
+  }
+  // The video-class set lists each device once, however many interfaces it exposes: an entry
+  // starts a device unless an earlier entry has its parent instance ID.
+  bool StartsDevice(std::size_t i) const {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (!video_[i].parentInstanceId.empty() &&
+          video_[j].parentInstanceId == video_[i].parentInstanceId) {
+        return false;
+      }
+    }
+    return true;
+  }
+  std::uint32_t DeviceCount() const {
+    if (cls_ == InterfaceSetClass::kUsbDevice) {
+      return Count();
+    }
+    std::uint32_t n = 0;
+    for (std::size_t i = 0; i < video_.size(); ++i) {
+      n += StartsDevice(i) ? 1 : 0;
+    }
+    return n;
+  }
+  // The entry that describes device k, and the device that owns interface i.
+  std::size_t DeviceEntry(std::size_t k) const {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < video_.size(); ++i) {
+      if (StartsDevice(i) && n++ == k) {
+        return i;
+      }
+    }
+    return 0;
+  }
+  int OwnerOf(std::size_t i) const {
+    int device = -1;
+    for (std::size_t j = 0; j < video_.size(); ++j) {
+      if (StartsDevice(j)) {
+        ++device;
+      }
+      if (!video_[i].parentInstanceId.empty() &&
+          video_[j].parentInstanceId == video_[i].parentInstanceId) {
+        return device;
+      }
+      if (j == i) {
+        return device;
+      }
+    }
+    return device;
   }
 
   InterfaceSetClass cls_;
@@ -453,9 +508,22 @@ std::vector<SimDiscovery::VideoInterfaceEntry> SimDiscovery::VideoInterfaceEntri
     entry.detailReadable = badDetail_.count(device.get()) == 0;
     entry.parentReadable = badParent_.count(device.get()) == 0;
     out.push_back(entry);
+    if (twoVideo_.count(device.get()) != 0) {
+      VideoInterfaceEntry second = entry;
+      const auto mi = second.interfacePath.find(L"&mi_00#");
+      if (mi != std::wstring::npos) {
+        second.interfacePath.replace(mi, 7, L"&mi_01#");
+      }
+      out.push_back(second);
+    }
   }
   out.insert(out.end(), addedVideo_.begin(), addedVideo_.end());
   return out;
+}
+
+void SimDiscovery::SetTwoVideoInterfaces(const VirtualDevice* device) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  twoVideo_.insert(device);
 }
 
 int SimDiscovery::OpenObjects() const {

@@ -45,6 +45,7 @@ class SimDiscovery : public DeviceDiscovery {
   // A present video interface.
   struct VideoInterfaceEntry {
     std::wstring interfacePath;
+    // Interfaces of one device carry the same parent instance ID; the set lists that device once.
     std::wstring parentInstanceId;
     bool detailReadable = true;
     bool parentReadable = true;
@@ -88,6 +89,9 @@ class SimDiscovery : public DeviceDiscovery {
   void AddCaptureEntry(const CaptureEntry& entry);
   void AddUsbEntry(const UsbEntry& entry);
   void AddVideoInterfaceEntry(const VideoInterfaceEntry& entry);
+  // The device exposes a second video interface (MI_01): the video-class set then lists more
+  // interfaces than devices, so an interface index is not a device index.
+  void SetTwoVideoInterfaces(const VirtualDevice* device);
   void ClearAddedEntries();
 
   // The snapshots a walk opened now would see.
@@ -119,6 +123,7 @@ class SimDiscovery : public DeviceDiscovery {
   std::set<const VirtualDevice*> badPath_;
   std::set<const VirtualDevice*> badDetail_;
   std::set<const VirtualDevice*> badParent_;
+  std::set<const VirtualDevice*> twoVideo_;
   std::vector<CaptureEntry> addedCapture_;
   std::vector<UsbEntry> addedUsb_;
   std::vector<VideoInterfaceEntry> addedVideo_;

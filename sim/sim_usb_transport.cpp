@@ -1,5 +1,6 @@
 #include "sim/sim_usb_transport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -18,6 +19,8 @@ std::uint32_t Le32(const std::uint8_t* p) {
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+constexpr std::uint32_t kOffsetTimeout = 8;
+constexpr std::uint32_t kMsPerSecond = 1000;
 constexpr std::uint32_t kOffsetBufferOffset = 30;
 constexpr std::uint32_t kOffsetBufferLength = 34;
 
@@ -44,7 +47,29 @@ bool ParseCypressRecord(const std::uint8_t* record, std::uint32_t length, SetupP
   return true;
 }
 
+std::uint32_t CypressRecordTimeoutMs(const std::uint8_t* record, std::uint32_t length) {
+  if (record == nullptr || length < kCypressHeaderSize) {
+    return 0;
+  }
+  const std::uint32_t seconds = Le32(record + kOffsetTimeout);
+  // Bounded so that a garbled record cannot stop the program's clock for weeks.
+  constexpr std::uint32_t kMaxSeconds = 3600;
+  return std::min(seconds, kMaxSeconds) * kMsPerSecond;
+}
+
 SimUsbTransport::SimUsbTransport(Bus& bus) : bus_(bus) {}
+
+void SimUsbTransport::Fail(VirtualDevice* device, std::uint32_t timeoutMs) {
+  // An unanswered transfer returns only when its time-out has passed; a stall returns at once.
+  if (device->TakeTimedOut()) {
+    if (ports().system != nullptr) {
+      Sys().Sleep(timeoutMs);
+    }
+    SetError(kErrorSemTimeout);
+    return;
+  }
+  SetError(bus_.IsPresent(device) ? kErrorGenFailure : kErrorDeviceNotConnected);
+}
 
 void SimUsbTransport::SetError(std::uint32_t code) {
   if (ports().system != nullptr) {
@@ -140,7 +165,7 @@ bool SimUsbTransport::ControlTransfer(Handle interfaceHandle, const SetupPacket&
   // A stalled request reports a failure code; a device that left during the request reports
   // that it is gone.
   if (!ok) {
-    SetError(bus_.IsPresent(device) ? kErrorGenFailure : kErrorDeviceNotConnected);
+    Fail(device, kWinUsbDefaultTimeoutMs);
   }
   return ok;
 }
@@ -163,8 +188,16 @@ bool SimUsbTransport::DeviceIoControl(Handle device, std::uint32_t ioctl, std::u
     SetError(kErrorInvalidParameter);
     return false;
   }
+  // A strict device takes only a record whose fields agree: the data right behind the header,
+  // exactly wLength bytes of it, and nothing after them.
+  if (target->strictness().recordFields &&
+      (data != record + kCypressHeaderSize || dataLength != setup.wLength ||
+       length != kCypressHeaderSize + dataLength)) {
+    SetError(kErrorInvalidParameter);
+    return false;
+  }
   if (!target->OnCypressRequest(setup, data)) {
-    SetError(bus_.IsPresent(target) ? kErrorGenFailure : kErrorDeviceNotConnected);
+    Fail(target, CypressRecordTimeoutMs(record, length));
     return false;
   }
   if (returned != nullptr) {

@@ -21,15 +21,22 @@ constexpr std::uint32_t kErrorFileNotFound = 2;
 constexpr std::uint32_t kErrorInvalidHandle = 6;
 constexpr std::uint32_t kErrorGenFailure = 31;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
+constexpr std::uint32_t kErrorSemTimeout = 121;
 constexpr std::uint32_t kErrorDeviceNotConnected = 1167;
 
 // The Cypress driver's single-transfer record: 38 bytes of header, then the data.
 constexpr std::uint32_t kCypressHeaderSize = 38;
 
+// What an unanswered control transfer costs: WinUSB's default pipe time-out, which holds while
+// the program sets no pipe policy of its own.
+constexpr std::uint32_t kWinUsbDefaultTimeoutMs = 5000;
+
 // Reads the setup fields and the data stage out of a Cypress request record. False when the
 // record is shorter than its header or its buffer offset/length point outside the record.
 bool ParseCypressRecord(const std::uint8_t* record, std::uint32_t length, SetupPacket* setup,
                         const std::uint8_t** data, std::uint32_t* dataLength);
+// The time-out a Cypress request record carries, in milliseconds (its seconds field).
+std::uint32_t CypressRecordTimeoutMs(const std::uint8_t* record, std::uint32_t length);
 
 class SimUsbTransport : public UsbTransport {
  public:
@@ -66,6 +73,8 @@ class SimUsbTransport : public UsbTransport {
   // the last error and returns nullptr otherwise.
   VirtualDevice* Live(Handle handle, bool wantInterface) const;
   static void SetError(std::uint32_t code);
+  // Sets the last error of a failed transfer; an unanswered one first costs timeoutMs.
+  void Fail(VirtualDevice* device, std::uint32_t timeoutMs);
 
   Bus& bus_;
   mutable std::mutex mutex_;

@@ -20,7 +20,26 @@ void VirtualDevice::SetFault(const FaultPlan& plan) {
 FaultKind VirtualDevice::NextTransferFault() {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   const int index = transfers_++;
-  return index == fault_.atTransfer ? fault_.kind : FaultKind::kNone;
+  const FaultKind kind = index == fault_.atTransfer ? fault_.kind : FaultKind::kNone;
+  timedOut_ = kind == FaultKind::kTimeout;
+  return timedOut_ ? FaultKind::kTransferError : kind;
+}
+
+bool VirtualDevice::TakeTimedOut() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const bool timedOut = timedOut_;
+  timedOut_ = false;
+  return timedOut;
+}
+
+void VirtualDevice::SetStrictness(const Strictness& strictness) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  strictness_ = strictness;
+}
+
+Strictness VirtualDevice::strictness() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return strictness_;
 }
 
 int VirtualDevice::TransferCount() const {

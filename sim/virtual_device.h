@@ -27,6 +27,15 @@ enum class FaultKind {
   kStuckState,     // from then on the device never leaves its busy state
   kErrorState,     // the device drops into its error state
   kDisconnect,     // the device leaves the bus; every later transfer fails
+  kTimeout,        // the device does not answer: the transfer fails once its time-out has passed
+};
+
+// What a device checks in what it is sent, as the hardware does; each check can be switched off
+// so that a test can reach the simple case.
+struct Strictness {
+  bool setupFields = true;    // a DFU request's wValue, wIndex and wLength must be the expected
+  bool reportLengths = true;  // an HID report must be exactly the device's report length
+  bool recordFields = true;   // a Cypress request record's buffer fields must agree with its setup
 };
 
 struct FaultPlan {
@@ -67,10 +76,17 @@ class VirtualDevice {
   // ---- bench controls ----
   void SetSerial(const std::wstring& serial) { serial_ = serial.substr(0, 10); }
   void SetFault(const FaultPlan& plan);
+  void SetStrictness(const Strictness& strictness);
+  Strictness strictness() const;
   // Counts one transfer and returns the fault that applies to it (kNone normally). Concrete
-  // devices call it first thing in each On... handler.
+  // devices call it first thing in each On... handler. A time-out is handed to the device as a
+  // failed transfer (it does nothing with it); the channel it came through charges the time
+  // through TakeTimedOut.
   FaultKind NextTransferFault();
   int TransferCount() const;
+  // True once after a transfer that the device left unanswered (a kTimeout fault): the USB
+  // transport and the HID writes of the library charge their time-out on the program's clock.
+  bool TakeTimedOut();
 
   Bus* bus() const { return bus_; }
   void AttachBus(Bus* bus) { bus_ = bus; }
@@ -82,7 +98,9 @@ class VirtualDevice {
   Bus* bus_ = nullptr;
   std::wstring serial_;
   FaultPlan fault_;
+  Strictness strictness_;
   int transfers_ = 0;
+  bool timedOut_ = false;
 };
 
 }  // namespace veltra::sim

@@ -3,6 +3,8 @@
 #include <string>
 #include <utility>
 
+#include "sim/nxp_protocol.h"
+
 namespace veltra::sim {
 
 namespace {
@@ -132,6 +134,15 @@ void NxpCamera::Restart() {
 bool NxpCamera::OnHidReport(const std::uint8_t* report, std::size_t length, int flag) {
   if (report == nullptr || length == 0) {
     return false;
+  }
+  if (strictness().reportLengths) {
+    // The write is refused before it reaches the device when its length is not the report
+    // length of the mode's HID descriptor.
+    const Mode mode = CurrentMode();
+    const std::size_t expected = mode == Mode::kRom ? nxp::kSdpReportLength : nxp::kBlReportLength;
+    if (mode != Mode::kCamera && length != expected) {
+      return false;
+    }
   }
   const FaultKind fault = TakeFault();
   if (fault == FaultKind::kTransferError || fault == FaultKind::kShortTransfer ||

@@ -128,13 +128,14 @@ int EnumerateImageDevice(wchar_t* devicePath, wchar_t* uniqueId) {
       if (!set->EnumInterface(index)) {
         return 0;
       }
-      set->EnumDeviceInfo(index);
       const SetupCall size = set->GetInterfaceDetail(nullptr, 0);
       std::unique_ptr<wchar_t[]> detail = AllocateChars(size.requiredChars);
       if (detail == nullptr) {
         return 0;
       }
-      // A failed read leaves the path empty: that interface has no key and matches nothing.
+      // A failed read leaves the path empty: that interface has no key and matches nothing. A
+      // successful one makes the device that owns the interface current, whose parent instance
+      // ID holds the serial; the device at the same index may be another one.
       set->GetInterfaceDetail(detail.get(), size.requiredChars);
       wchar_t currentKey[kPathChars] = {};
       GetUSBInstanceID(detail.get(), currentKey);

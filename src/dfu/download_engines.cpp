@@ -29,7 +29,7 @@ constexpr std::int32_t kUpdateResultFreshStart = 50;
 constexpr std::uint32_t kPacketSize = 64;
 constexpr std::uint8_t kPadByte = 0xFF;
 
-// A safety net for a clock that does not move: the time limit is the rule, this only keeps a
+// A safety net for a clock that does not move: the time limits are the rule, this only keeps a
 // broken clock from turning the wait into an endless loop.
 constexpr std::uint64_t kStatusPollHardLimit = 1000000;
 
@@ -71,13 +71,19 @@ void ConfirmBlock(UpdateSession& update, bool firstOfDownload) {
 enum class WaitRule { kOrdinary, kFirstBlock };
 
 // Polls the status until the device reports dfuDNLOAD-IDLE. The ordinary rule gives up on the
-// first failed read; the first-block rule retries failed reads at once, up to 1000 in a row.
-// Both give up when the device has answered for kStatusPollLimitMs without reaching the state.
+// first failed read; the first-block rule retries failed reads at once, up to 1000 in a row,
+// whatever time they cost (an unanswered read costs its 5 s time-out). Busy answers are bounded
+// by kStatusBusyLimitMs of their own time, so a two-minute erase is waited out, and the whole
+// wait by kBlockWaitLimitMs.
 bool WaitForDownloadIdle(WaitRule rule) {
   const std::uint64_t start = Sys().NowMs();
+  std::uint64_t busyMs = 0;
   int consecutiveFailures = 0;
   for (std::uint64_t reads = 0; reads < kStatusPollHardLimit; ++reads) {
-    if (GetStatus(&dfu_status) == 0) {
+    const std::uint64_t before = Sys().NowMs();
+    const bool answered = GetStatus(&dfu_status) != 0;
+    const std::uint64_t now = Sys().NowMs();
+    if (!answered) {
       if (rule == WaitRule::kOrdinary) {
         return false;
       }
@@ -85,13 +91,17 @@ bool WaitForDownloadIdle(WaitRule rule) {
       if (++consecutiveFailures >= kFirstBlockStatusRetries) {
         return false;
       }
-      continue;
+    } else {
+      consecutiveFailures = 0;
+      if (dfu_status.bState == kStateDnloadIdle) {
+        return true;
+      }
+      busyMs += now - before;
+      if (busyMs >= kStatusBusyLimitMs) {
+        break;
+      }
     }
-    consecutiveFailures = 0;
-    if (dfu_status.bState == kStateDnloadIdle) {
-      return true;
-    }
-    if (Sys().NowMs() - start >= kStatusPollLimitMs) {
+    if (now - start >= kBlockWaitLimitMs) {
       break;
     }
   }

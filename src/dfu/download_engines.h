@@ -7,10 +7,13 @@
 
 namespace veltra {
 
-// A device that keeps answering its status without reaching dfuDNLOAD-IDLE is given this long on
-// the program's clock (about 3000 polls at the fixed 20 ms pace) before the engine gives up.
-// Real cameras need a few polls, so nothing that reaches the state at the normal pace is affected.
-constexpr std::uint64_t kStatusPollLimitMs = 60000;
+// A device that keeps answering busy is given this long on the program's clock before the engine
+// gives up: a flash-wide erase takes up to two minutes, so the limit leaves room for more than
+// twice that. Only the time of busy answers counts; failed reads have their own bound.
+constexpr std::uint64_t kStatusBusyLimitMs = 5 * 60 * 1000;
+// No single block waits longer than this in all, whatever mix of failed reads (each may cost a
+// 5 s time-out) and busy answers it meets.
+constexpr std::uint64_t kBlockWaitLimitMs = 10 * 60 * 1000;
 // Consecutive failed status reads tolerated after the first block of a download.
 constexpr int kFirstBlockStatusRetries = 1000;
 

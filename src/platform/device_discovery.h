@@ -108,7 +108,9 @@ class DeviceInterfaceSet {
                                         std::uint32_t bufferChars) = 0;
   // SetupDiGetDeviceInterfaceDetailW on the current interface: the interface's device path. With
   // buffer == nullptr it is the size query (requiredChars counts the terminator). A read writes
-  // the path, terminated, and fails when it does not fit.
+  // the path, terminated, and fails when it does not fit; a successful read also makes the
+  // device that owns the interface current (the device data SetupAPI returns with the detail),
+  // which need not be the device at the interface's index.
   virtual SetupCall GetInterfaceDetail(wchar_t* buffer, std::uint32_t bufferChars) = 0;
   // SetupDiGetDevicePropertyW(DEVPKEY_Device_Parent) on the current device: the parent's instance
   // ID, terminated and cut to bufferChars. False when the read fails or when the function is

@@ -3,6 +3,8 @@
 // firmware, when a command never finishes, and which vendor IDs the library lists.
 #include <gtest/gtest.h>
 
+#include "support/traffic_lines.h"
+
 #include <cwchar>
 #include <memory>
 #include <sstream>
@@ -90,9 +92,12 @@ TEST_F(BenchCameraTest, HandlesOpenedBeforeAModeSwitchOrResetAreStale) {
   auto tarsa = Plug(std::make_shared<sim::TarsaCamera>());
   const std::wstring before = PathOf(*tarsa);
   EXPECT_EQ(CameraLib().FallbacktoFWTarsa(), 0);  // nothing open yet
+  ASSERT_EQ(CameraLib().InitTarsaExtensionUnit(before.c_str()), 1);
   EXPECT_EQ(CameraLib().ResetTarsa(), 1);
-  EXPECT_EQ(CameraLib().InitTarsaExtensionUnit(before.c_str()), 0);
-  ASSERT_EQ(CameraLib().InitTarsaExtensionUnit(PathOf(*tarsa).c_str()), 1);
+  EXPECT_EQ(CameraLib().FallbacktoFWTarsa(), 0);  // opened before the reset: stale
+  // With its serial it returns under the same path, which must be opened anew.
+  EXPECT_EQ(PathOf(*tarsa), before);
+  ASSERT_EQ(CameraLib().InitTarsaExtensionUnit(before.c_str()), 1);
   EXPECT_EQ(CameraLib().FallbacktoFWTarsa(), 1);
 
   auto nxp = Plug(std::make_shared<sim::NxpCamera>());
@@ -242,6 +247,63 @@ TEST(KnownDevicesTest, ProgramTableAgreesWithTheBenchIdentities) {
       EXPECT_EQ(std::wstring(known.pidText), hex(known.pid));
     }
   }
+}
+
+}  // namespace
+}  // namespace veltra::test
+
+namespace veltra::test {
+namespace {
+
+// What the devices refuse as the hardware does, and that each check can be switched off; what an
+// unanswered transfer costs on the program's clock, as the traffic log shows it.
+TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirTime) {
+  auto dfu = Plug(std::make_shared<sim::DfuCamera>());
+  ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(dfu.get()).c_str()), 1);
+  const SetupPacket clearStatusAtIndex1{0x40, 0x04, 1, 1, 0};
+  const SetupPacket statusOf4{0xC0, 0x03, 0, 0, 4};
+  std::uint8_t reply[6] = {};
+  std::uint32_t moved = 0;
+  for (const bool strict : {true, false}) {
+    sim::Strictness strictness;
+    strictness.setupFields = strict;
+    dfu->SetStrictness(strictness);
+    dfu->engine().SetState(10);
+    EXPECT_EQ(usb_.ControlTransfer(winUSBHandle, clearStatusAtIndex1, nullptr, &moved), !strict);
+    EXPECT_EQ(usb_.ControlTransfer(winUSBHandle, statusOf4, reply, &moved), !strict);
+  }
+
+  auto nxp = Plug(std::make_shared<sim::NxpCamera>());
+  ASSERT_EQ(CameraLib().InitExtensionUnit(PathOf(*nxp).c_str()), 1);
+  ASSERT_EQ(CameraLib().FirmwareUpdate(0), 1);
+  ASSERT_EQ(CameraLib().Init_HIDHandle(bus_.HidPath(nxp.get()).c_str()), 1);
+  const std::uint8_t report[1025] = {1};
+  EXPECT_EQ(CameraLib().sendNXPHidCmd(report, 1024, 1), 0);
+  sim::Strictness lax;
+  lax.reportLengths = false;
+  nxp->SetStrictness(lax);
+  EXPECT_EQ(CameraLib().sendNXPHidCmd(report, 1024, 1), 1);
+
+  // A stall costs nothing; a time-out costs WinUSB's 5 s, and the HID write time-out.
+  dfu->SetFault({sim::FaultKind::kTransferError, 0});
+  std::uint64_t start = clock_.NowMs();
+  EXPECT_FALSE(usb_.ControlTransfer(winUSBHandle, SetupPacket{0xC0, 0x03, 0, 0, 6}, reply, &moved));
+  EXPECT_EQ(Sys().GetLastError(), sim::kErrorGenFailure);
+  EXPECT_EQ(clock_.NowMs() - start, 0u);
+  dfu->SetFault({sim::FaultKind::kTimeout, 0});
+  EXPECT_EQ(GetStatus(&dfu_status), 0);
+  const auto control = TrafficOf(log_.str(), "control", "7E51:DF00");
+  ASSERT_FALSE(control.empty());
+  const nlohmann::json& read = control.back();
+  EXPECT_EQ(read["t_ms"], 5000);
+  EXPECT_EQ(read["setup"], nlohmann::json::parse("[192,3,0,0,6]"));
+  EXPECT_EQ(read["result"], -1);
+  EXPECT_EQ(read["error"], 121);
+  library_.SetHidWriteTimeoutMs(1500);
+  nxp->SetFault({sim::FaultKind::kTimeout, 0});
+  start = clock_.NowMs();
+  EXPECT_EQ(CameraLib().sendNXPHidCmd(report, 1025, 1), 0);
+  EXPECT_EQ(clock_.NowMs() - start, 1500u);
 }
 
 }  // namespace

@@ -44,11 +44,27 @@ TEST_F(DevicesTest, UniqueIdStaysEmptyWhereTheSerialCannotBeRead) {
   EXPECT_EQ(uniqueId(L"\\\\?\\usb#vid_7e51&pid_df00#s1#{x}", 0), L"");
 }
 
+// The video-class set lists a device once however many video interfaces it exposes, so the serial
+// must come from the device that owns the found interface, not the device at the same index.
+TEST_F(DevicesTest, SerialComesFromTheDeviceThatOwnsTheInterface) {
+  auto first = PlugCamera(L"S1");
+  auto second = PlugCamera(L"S2");
+  auto third = PlugCamera(L"S3");
+  discovery_.SetTwoVideoInterfaces(first.get());
+  for (const auto& [camera, serial] : {std::pair{second, L"S2"}, std::pair{third, L"S3"}}) {
+    wchar_t path[kPathChars];
+    CopyText(path, bus_.CapturePath(camera.get()).c_str());
+    wchar_t id[11] = {};
+    EXPECT_EQ(EnumerateImageDevice(path, id), 1);
+    EXPECT_STREQ(id, serial);
+  }
+}
+
 TEST_F(DevicesTest, SerialMatchSelectsTheReturningCameraOrNothing) {
   PlugCamera(L"SERIAL0001");
   auto updated = PlugCamera(L"SERIAL0002");
   bus_.Leave(updated.get());
-  bus_.Return(updated.get());  // under a new path
+  bus_.Return(updated.get());
   ASSERT_TRUE(Discover());
   CopyText(CurrentUpdate().USBUniqueID, L"SERIAL0002");
   EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
@@ -94,7 +110,7 @@ TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndCamerasWithoutExtensionU
 
 TEST_F(DevicesTest, PathMatchSelectsTheFirstCameraNotSavedByTheLastUpdate) {
   PlugCamera(L"S1");
-  auto updated = PlugCamera(L"S2");
+  auto updated = PlugCamera(L"");  // without a serial: new paths when it returns on another port
   PlugCamera(L"S3");
   ASSERT_TRUE(Discover());
   // The update started: every path saved.
@@ -112,6 +128,7 @@ TEST_F(DevicesTest, PathMatchSelectsTheFirstCameraNotSavedByTheLastUpdate) {
 
   // An earlier update left a path beyond the saved count; it must not hide the new one.
   bus_.Leave(updated.get());
+  bus_.MoveToNextFreePort(updated.get());
   bus_.Return(updated.get());
   CopyText(CurrentUpdate().savedDevicePaths[3], bus_.CapturePath(updated.get()).c_str());
   ASSERT_TRUE(Discover());

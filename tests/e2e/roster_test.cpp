@@ -12,9 +12,14 @@ namespace {
 TEST(DemoRoster, ReadsWhatItCanBuildAndRefusesTheRest) {
   std::vector<CameraEntry> cameras;
   std::string error;
-  ASSERT_TRUE(ParseRoster(" -cx3 , generic:RX4A000042,generic:, rt1060rom", &cameras, &error))
+  ASSERT_TRUE(ParseRoster(" -cx3+laxrecords , generic:RX4A000042+lax,generic:, rt1060rom", &cameras,
+                          &error))
       << error;
   ASSERT_EQ(cameras.size(), 4u);
+  EXPECT_FALSE(cameras[0].strictness.recordFields);
+  EXPECT_TRUE(cameras[0].strictness.setupFields);
+  EXPECT_FALSE(cameras[1].strictness.reportLengths);
+  EXPECT_TRUE(cameras[2].strictness.reportLengths);
   EXPECT_FALSE(cameras[0].plugged);
   EXPECT_EQ(cameras[0].kind, CameraKind::kCx3);
   EXPECT_TRUE(cameras[1].plugged);
@@ -31,7 +36,8 @@ TEST(DemoRoster, ReadsWhatItCanBuildAndRefusesTheRest) {
                                   "webcam",
                                   "-",
                                   "generic:ABCDEFGHIJK",  // longer than a serial field holds
-                                  "generic:AB-12"};
+                                  "generic:AB-12",
+                                  "nxp+kind"};
   bad.push_back("generic");  // one camera more than the bench's 16
   for (int i = 0; i < 16; ++i) {
     bad.back() += ",generic";

@@ -38,8 +38,8 @@ using Bytes = std::vector<std::uint8_t>;
 using sim::FaultKind;
 
 constexpr FaultKind kKinds[] = {FaultKind::kTransferError, FaultKind::kShortTransfer,
-                                FaultKind::kStuckState, FaultKind::kErrorState,
-                                FaultKind::kDisconnect};
+                                FaultKind::kStuckState,    FaultKind::kErrorState,
+                                FaultKind::kDisconnect,    FaultKind::kTimeout};
 
 const char* KindName(FaultKind kind) {
   switch (kind) {
@@ -53,6 +53,8 @@ const char* KindName(FaultKind kind) {
       return "error-state";
     case FaultKind::kDisconnect:
       return "disconnect";
+    case FaultKind::kTimeout:
+      return "timeout";
     case FaultKind::kNone:
       break;
   }

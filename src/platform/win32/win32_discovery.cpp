@@ -210,8 +210,15 @@ class SetupInterfaceSet : public DeviceInterfaceSet {
     std::vector<DWORD> block((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
     auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_W>(block.data());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+    // The device data of the device that owns the interface comes with the detail: its parent
+    // instance ID is the one the serial is read from.
+    SP_DEVINFO_DATA owner{};
+    owner.cbSize = sizeof(SP_DEVINFO_DATA);
     const BOOL ok =
-        ::SetupDiGetDeviceInterfaceDetailW(set_, &interface_, detail, bytes, nullptr, nullptr);
+        ::SetupDiGetDeviceInterfaceDetailW(set_, &interface_, detail, bytes, nullptr, &owner);
+    if (ok != FALSE) {
+      device_ = owner;
+    }
     const SetupCall result = Result(ok, bufferChars);
     if (result.ok && bufferChars > 0) {
       std::size_t n = 0;
