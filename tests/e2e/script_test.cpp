@@ -72,7 +72,7 @@ TEST(ScriptSteps, MistakesNameTheLineAndTheProblem) {
 
 // Every scenario of the stage and the demo's tour, read as the driver reads them.
 TEST(ScriptSteps, EveryScenarioOfTheStageReads) {
-  const std::filesystem::path here = std::filesystem::path(__FILE__).parent_path();
+  const std::filesystem::path here = std::filesystem::path(VELTRA_SOURCE_ROOT) / "tests" / "e2e";
   std::vector<std::filesystem::path> scripts = {here / "demo_tour.txt"};
   for (const auto& entry : std::filesystem::directory_iterator(here / "scenarios")) {
     scripts.push_back(entry.path());

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 fs::path CorpusRoot() {
   // tests/regression/<this file> -> <tree>/fuzz/corpus
-  return fs::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" / "corpus";
+  return fs::path(VELTRA_SOURCE_ROOT) / "fuzz" / "corpus";
 }
 
 std::vector<std::uint8_t> ReadAll(const fs::path& file) {

@@ -65,10 +65,7 @@ TEST(AdapterHelpers, FinishModulePathAlwaysTerminatesInsideTheBuffer) {
 }
 
 std::string ReadSource(const std::string& relative) {
-  // This file lives in <tree>/tests/win32/; the compiler is given its full path.
-  std::string root = __FILE__;
-  root = root.substr(0, root.rfind("tests/win32/"));
-  std::ifstream in(root + relative);
+  std::ifstream in(std::string(VELTRA_SOURCE_ROOT) + "/" + relative);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
