@@ -101,22 +101,6 @@ TEST_F(SunplusTest, MissingLibraryOrCameraIsReportedAndNoThreadStarts) {
   EXPECT_TRUE(vendor_.LastDownload().image.empty());
 }
 
-TEST_F(SunplusTest, FlashTypeDecidesWhetherToDownload) {
-  AddMirel();
-  // The query fails: nothing is downloaded, and nothing is said either.
-  vendor_.SetFlashType(1, 5);
-  UpdateAndConfirm();
-  EXPECT_EQ(system_->RunningThreads(), 0);
-  EXPECT_TRUE(vendor_.LastDownload().image.empty());
-  EXPECT_TRUE(dialog_.MessageBoxes().empty());
-
-  // A library without the query downloads with flash type 0.
-  vendor_.RemoveEntryPoint("Get_FlashType");
-  UpdateAndFinish();
-  EXPECT_EQ(vendor_.LastDownload().flashType, 0);
-  EXPECT_EQ(vendor_.LastDownload().length, 3000);
-}
-
 TEST_F(SunplusTest, DownloadFailureResetsTheControlsAndTellsTheUser) {
   AddMirel();
   vendor_.FailDownloadAt(4);
@@ -127,27 +111,6 @@ TEST_F(SunplusTest, DownloadFailureResetsTheControlsAndTellsTheUser) {
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
   EXPECT_FALSE(Visible(IDC_PROGRESS_BAR));
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware Download Failed!"});
-}
-
-TEST_F(SunplusTest, ForeignVendorOrClosedChannelStartsNothing) {
-  AddMirel(L"04B4");
-  UpdateAndConfirm();
-  EXPECT_EQ(vendor_.LoadCount(), 0);
-  ResetDeviceTable();
-  dialog_.ComboReset();
-  AddMirel();
-  camera_.Answer("InitMirelExtensionUnit", 0);
-  UpdateAndConfirm();
-  EXPECT_EQ(vendor_.LoadCount(), 0);
-  EXPECT_TRUE(dialog_.MessageBoxes().empty());
-
-  // While a download runs, another start leaves the library alone.
-  camera_.Answer("InitMirelExtensionUnit", 1);
-  g_bSunplusDownloadBusy = 1;
-  UpdateAndConfirm();
-  EXPECT_EQ(vendor_.LoadCount(), 0);
-  EXPECT_TRUE(Traced(L"Sunplus download already running\r\n"));
-  g_bSunplusDownloadBusy = 0;
 }
 
 }  // namespace

@@ -484,12 +484,6 @@ std::uint32_t HeadlessDialog::TimerPeriod(int id) const {
   return it == timers_.end() ? 0 : it->second.period;
 }
 
-std::uint64_t HeadlessDialog::TimerDue(int id) const {
-  Lock lock(mutex_);
-  auto it = timers_.find(id);
-  return it == timers_.end() ? 0 : it->second.due;
-}
-
 std::vector<HeadlessDialog::ShownBox> HeadlessDialog::MessageBoxes() const {
   Lock lock(mutex_);
   return boxes_;
@@ -522,16 +516,6 @@ std::vector<OpenFileRequest> HeadlessDialog::FileRequests() const {
 std::vector<std::pair<Window, std::intptr_t>> HeadlessDialog::EndedDialogs() const {
   Lock lock(mutex_);
   return ended_;
-}
-
-std::vector<DeviceInterfaceClass> HeadlessDialog::RegisteredNotifications() const {
-  Lock lock(mutex_);
-  return registered_;
-}
-
-std::wstring HeadlessDialog::SmallIconFile() const {
-  Lock lock(mutex_);
-  return iconFile_;
 }
 
 bool HeadlessDialog::ProgramEnded() const {

@@ -136,8 +136,6 @@ class HeadlessDialog : public DialogView {
   int ProgressPos() const;
   bool TimerRunning(int id) const;
   std::uint32_t TimerPeriod(int id) const;
-  // When the timer is next due on the program's clock (0 when it is not running).
-  std::uint64_t TimerDue(int id) const;
   std::vector<ShownBox> MessageBoxes() const;
   std::vector<SentMessage> Messages() const;
   std::vector<int> ModalDialogsOpened() const;
@@ -145,8 +143,6 @@ class HeadlessDialog : public DialogView {
   bool IsModalOpen(int dialogId) const;
   std::vector<OpenFileRequest> FileRequests() const;
   std::vector<std::pair<Window, std::intptr_t>> EndedDialogs() const;
-  std::vector<DeviceInterfaceClass> RegisteredNotifications() const;
-  std::wstring SmallIconFile() const;
   bool ProgramEnded() const;
   // Waits that ran into kWaitLimit: each one is a test that went wrong.
   int TimedOutWaits() const;
