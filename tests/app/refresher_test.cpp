@@ -18,9 +18,6 @@ class RefresherTest : public AppTest {
     Select(0);
     camera_.Answer("InitExtensionUnit", 1);
   }
-  bool WaitFor(Flag& flag, int value) {
-    return dialog_.PumpUntil([&] { return flag.load() == value; });
-  }
 };
 
 TEST_F(RefresherTest, StopEndsAndJoinsTheThreadAndARestartReplacesIt) {

@@ -77,15 +77,6 @@ class WorkerTest : public DfuTest {
       EXPECT_EQ(boxes[i].style, expected[i].second);
     }
   }
-  // A failed update leaves the dialog ready for a new Browse and nothing of the update display.
-  void ExpectControlsReset() {
-    EXPECT_EQ(dialog_.Item(IDC_EDIT_FIRMWARE_PATH).text, L"");
-    EXPECT_TRUE(dialog_.Item(IDC_BTN_EXIT).enabled);
-    for (int id :
-         {IDC_STATIC_UPDATING, IDC_STATIC_MODE_SWITCH, IDC_STATIC_STATUS, IDC_PROGRESS_BAR}) {
-      EXPECT_FALSE(dialog_.Item(id).visible) << id;
-    }
-  }
 };
 
 TEST_F(WorkerTest, FirstStatusDecidesTheCommandThatBringsTheCameraToIdle) {
