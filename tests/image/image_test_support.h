@@ -10,10 +10,6 @@
 
 namespace veltra::test {
 
-inline Bytes PayloadContents(const Payload& payload) {
-  return payload.data == nullptr ? Bytes() : Bytes(payload.data, payload.data + payload.length);
-}
-
 inline Bytes ViewContents(const ByteView& view) {
   return view.data == nullptr ? Bytes() : Bytes(view.data, view.data + view.length);
 }
