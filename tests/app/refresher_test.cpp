@@ -1,5 +1,4 @@
-// The refresher thread (which request it serves, how it stops) and how the Warning and Error
-// dialogs close.
+// How the refresher thread stops, and how the Warning and Error dialogs close.
 #include "app/refresher.h"
 
 #include <string>
@@ -19,34 +18,7 @@ class RefresherTest : public AppTest {
     Select(0);
     camera_.Answer("InitExtensionUnit", 1);
   }
-  bool WaitFor(Flag& flag, int value) {
-    return dialog_.PumpUntil([&] { return flag.load() == value; });
-  }
 };
-
-TEST_F(RefresherTest, VersionReadWinsWhenBothRequestsAreSet) {
-  createThreadUpdateUI();
-  ASSERT_NE(g_hUIThread, kNullHandle);
-  ASSERT_NE(g_hUIEvent, kNullHandle);
-  g_bResetBusy = 1;
-  g_bReadVersionBusy = 1;
-  Sys().SetEventObject(g_hUIEvent);
-  ASSERT_TRUE(WaitFor(g_bReadVersionBusy, 0));
-  EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 1);
-  EXPECT_EQ(camera_.Count("SendHIDCommandWithFirstByte"), 0);
-  EXPECT_EQ(g_bResetBusy.load(), 1);  // not served by the same signal
-
-  // The next signal serves the reset.
-  Command(IDC_BTN_RESET);  // also resets directly from the dialog: one call here
-  ASSERT_TRUE(WaitFor(g_bResetBusy, 0));
-  EXPECT_EQ(camera_.Count("SendHIDCommandWithFirstByte(4)"), 2);
-  EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 1);
-
-  // READ F/W VERSION wakes it for one read.
-  Command(IDC_BTN_READFW_VERSION);
-  ASSERT_TRUE(WaitFor(g_bReadVersionBusy, 0));
-  EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 2);
-}
 
 TEST_F(RefresherTest, StopEndsAndJoinsTheThreadAndARestartReplacesIt) {
   createThreadUpdateUI();
@@ -66,17 +38,6 @@ TEST_F(RefresherTest, StopEndsAndJoinsTheThreadAndARestartReplacesIt) {
   EXPECT_EQ(g_bUIThreadRun.load(), 0);
   EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 0);
   StopUpdateUIThread();  // nothing left to stop
-}
-
-TEST_F(RefresherTest, WithoutAThreadTheButtonsOnlySetTheirFlags) {
-  system_->SetFailThreadCreation(true);
-  createThreadUpdateUI();
-  EXPECT_EQ(g_hUIThread, kNullHandle);
-  Command(IDC_BTN_READFW_VERSION);
-  EXPECT_EQ(g_bReadVersionBusy.load(), 1);
-  EXPECT_TRUE(dialog_.MessageBoxes().empty());
-  StopUpdateUIThread();
-  EXPECT_EQ(g_hUIEvent, kNullHandle);
 }
 
 using StatusDialogTest = AppTest;

@@ -1,5 +1,5 @@
-// The Sunplus route of Mirel cameras through the virtual SunplusCamera.dll: what the library is
-// handed, a second update in the same run, and the failures no whole update reaches.
+// The Sunplus route of Mirel cameras through the virtual SunplusCamera.dll: the failures no whole
+// update reaches.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -57,31 +57,6 @@ class SunplusTest : public AppTest {
   std::wstring file_;
 };
 
-TEST_F(SunplusTest, MirelCameraIsDownloadedWithItsParametersAndASecondUpdateReopensIt) {
-  AddMirel(L"1bcf", {0x1BCF, 0x0B12});  // the chip vendor's own IDs are accepted too
-  UpdateAndFinish();
-  const auto download = vendor_.LastDownload();
-  EXPECT_EQ(download.image, FileBytes());
-  EXPECT_EQ(download.length, 3000);
-  EXPECT_EQ(download.flashType, 1);
-  EXPECT_EQ(std::vector<std::int32_t>(download.reserved, download.reserved + 6),
-            (std::vector<std::int32_t>{0, 0, 0, 0, 1, 0}));
-  EXPECT_EQ(download.last, 0);
-  ASSERT_EQ(dialog_.MessageBoxes().size(), 1u);
-  EXPECT_EQ(dialog_.MessageBoxes()[0].caption, L"Success");
-  // The library stays loaded with the camera open for the next update, which closes the camera
-  // and loads the library again.
-  EXPECT_EQ(vendor_.OpenLibraries(), 1);
-  UpdateAndFinish();
-  EXPECT_EQ(vendor_.LoadCount(), 2);
-  EXPECT_EQ(vendor_.OpenLibraries(), 1);
-  const auto calls = vendor_.Calls();
-  EXPECT_EQ(std::count(calls.begin(), calls.end(), "SunplusCam_UnInit(0)=0"), 1);
-  EXPECT_EQ(std::count(calls.begin(), calls.end(), "SunplusCam_Init(0)=0"), 2);
-  EXPECT_EQ(dialog_.MessageBoxes().size(), 2u);
-  EXPECT_EQ(dialog_.TimedOutWaits(), 0);
-}
-
 TEST_F(SunplusTest, MissingLibraryOrCameraIsReportedAndNoThreadStarts) {
   AddMirel();
   vendor_.SetInstalled(false);
@@ -101,22 +76,6 @@ TEST_F(SunplusTest, MissingLibraryOrCameraIsReportedAndNoThreadStarts) {
   EXPECT_TRUE(vendor_.LastDownload().image.empty());
 }
 
-TEST_F(SunplusTest, FlashTypeDecidesWhetherToDownload) {
-  AddMirel();
-  // The query fails: nothing is downloaded, and nothing is said either.
-  vendor_.SetFlashType(1, 5);
-  UpdateAndConfirm();
-  EXPECT_EQ(system_->RunningThreads(), 0);
-  EXPECT_TRUE(vendor_.LastDownload().image.empty());
-  EXPECT_TRUE(dialog_.MessageBoxes().empty());
-
-  // A library without the query downloads with flash type 0.
-  vendor_.RemoveEntryPoint("Get_FlashType");
-  UpdateAndFinish();
-  EXPECT_EQ(vendor_.LastDownload().flashType, 0);
-  EXPECT_EQ(vendor_.LastDownload().length, 3000);
-}
-
 TEST_F(SunplusTest, DownloadFailureResetsTheControlsAndTellsTheUser) {
   AddMirel();
   vendor_.FailDownloadAt(4);
@@ -127,27 +86,6 @@ TEST_F(SunplusTest, DownloadFailureResetsTheControlsAndTellsTheUser) {
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
   EXPECT_FALSE(Visible(IDC_PROGRESS_BAR));
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware Download Failed!"});
-}
-
-TEST_F(SunplusTest, ForeignVendorOrClosedChannelStartsNothing) {
-  AddMirel(L"04B4");
-  UpdateAndConfirm();
-  EXPECT_EQ(vendor_.LoadCount(), 0);
-  ResetDeviceTable();
-  dialog_.ComboReset();
-  AddMirel();
-  camera_.Answer("InitMirelExtensionUnit", 0);
-  UpdateAndConfirm();
-  EXPECT_EQ(vendor_.LoadCount(), 0);
-  EXPECT_TRUE(dialog_.MessageBoxes().empty());
-
-  // While a download runs, another start leaves the library alone.
-  camera_.Answer("InitMirelExtensionUnit", 1);
-  g_bSunplusDownloadBusy = 1;
-  UpdateAndConfirm();
-  EXPECT_EQ(vendor_.LoadCount(), 0);
-  EXPECT_TRUE(Traced(L"Sunplus download already running\r\n"));
-  g_bSunplusDownloadBusy = 0;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // F/W UPDATE and the dispatch behind the confirmation dialog where no whole update reaches: the
-// checks before the dialog, what closing it does, refusals, the pass a direct start takes, and the
-// bounded CX3 erase and reset.
+// model check before the dialog, the pass a direct start takes, and the bounded CX3 erase and
+// reset.
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,33 +48,6 @@ class UpdateCommandTest : public AppTest {
   std::vector<int> Modals() const { return dialog_.ModalDialogsOpened(); }
 };
 
-TEST_F(UpdateCommandTest, WithoutACameraOrAFileOrWithAVanishedFileNothingStarts) {
-  // Nothing selected: there is no camera to update, and no record is read.
-  ChooseFile(WriteFile("Veltra_C1.img"));
-  Command(IDC_BTN_FW_UPDATE);
-  EXPECT_TRUE(dialog_.MessageBoxes().empty());
-  EXPECT_TRUE(Modals().empty());
-
-  ChooseFile(L"");
-  AddRecord(L"Veltra_C1", L"7E51", L"C1D0", kCamPath);
-  Select(0);
-  Command(IDC_BTN_FW_UPDATE);
-  ASSERT_EQ(BoxTexts(), std::vector<std::wstring>{L"Choose File!"});
-  EXPECT_EQ(dialog_.MessageBoxes()[0].caption, L"Alert");
-  EXPECT_TRUE(Modals().empty());
-
-  // A file that went away after Browse is found missing only behind the confirmation.
-  dialog_.ClearRecords();
-  ChooseFile(L"C:\\gone\\Veltra_C1.img");
-  const auto before = clock_.NowMs();
-  UpdateAndConfirm();
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Check File Path!"});
-  EXPECT_EQ(dialog_.EndedDialogs()[0], std::make_pair(Window::kConfirmDialog, std::intptr_t{1020}));
-  EXPECT_GE(clock_.NowMs() - before, 1000u);
-  EXPECT_EQ(CurrentUpdate().bUpdateDeviceGone.load(), 1);
-  EXPECT_EQ(camera_.Count("IsPescaDeviceAvail"), 0);
-}
-
 TEST_F(UpdateCommandTest, ModelCheckAsksOnlyWhenTheFileIsNotNamedAfterTheModel) {
   struct Case {
     const wchar_t* camera;
@@ -107,61 +80,6 @@ TEST_F(UpdateCommandTest, ModelCheckAsksOnlyWhenTheFileIsNotNamedAfterTheModel) 
   Command(IDC_BTN_FW_UPDATE);
   EXPECT_TRUE(Question());
   EXPECT_TRUE(Modals().empty());
-}
-
-TEST_F(UpdateCommandTest, ClosingTheConfirmationStartsNothing) {
-  Prepare(L"Veltra_C1", L"7E51", L"C1D0");
-  camera_.Answer("IsPescaDeviceAvail", 1);
-  CurrentUpdate().bUpdateDeviceGone = 0;
-  const auto before = clock_.NowMs();
-  for (bool escape : {false, true}) {
-    if (escape) {
-      dialog_.QueueModalCommand(IDD_CONFIRM_DIALOG, 2);
-    } else {
-      dialog_.QueueModalClose(IDD_CONFIRM_DIALOG);
-    }
-    Command(IDC_BTN_FW_UPDATE);
-  }
-  EXPECT_EQ(g_hConfirmDlg.load(), kConfirmDlg);
-  EXPECT_EQ(dialog_.EndedDialogs().size(), 2u);
-  EXPECT_EQ(dialog_.EndedDialogs()[0].second, 0);
-  EXPECT_EQ(camera_.Count("IsPescaDeviceAvail"), 0);
-  EXPECT_EQ(CurrentUpdate().bUpdateDeviceGone.load(), 0);
-  EXPECT_EQ(clock_.NowMs(), before);
-  EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
-}
-
-TEST_F(UpdateCommandTest, TarsaWithAForeignVendorOrNoChannelIsLeftAlone) {
-  for (const wchar_t* vid : {L"04B4", L"7E51"}) {
-    Fresh();
-    Prepare(L"Tarsa", vid, L"C05C");
-    camera_.Answer("IsTarsaDeviceAvail", 1);  // InitTarsaExtensionUnit answers 0
-    UpdateAndConfirm();
-    EXPECT_EQ(CurrentUpdate().bUpdatedFromHIDMode.load(), 0);
-    EXPECT_EQ(camera_.Count("FallbacktoFWTarsa"), 0);
-    EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
-    EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
-    EXPECT_EQ(CurrentUpdate().bUpdateDeviceGone.load(), 1);
-  }
-  // The foreign vendor is refused before the channel is even tried.
-  EXPECT_EQ(camera_.Count("InitTarsaExtensionUnit"), 1);
-}
-
-// The flash loader (DF02) starts the NXP route without a pass of an earlier DFU update; when the
-// worker cannot start, the user is told.
-TEST_F(UpdateCommandTest, FlashLoaderStartsTheNxpRouteAfreshOrReportsAWorkerThatCannotStart) {
-  system_->SetFailThreadCreation(true);
-  CurrentUpdate().bWriteFirstPart = 1;
-  CurrentUpdate().bDFUOpened = 1;
-  CurrentUpdate().updateResult = 9;
-  Prepare(L"HID Boot", L"7E51", L"DF02", "HID Boot.bin");
-  camera_.Answer("Init_HIDHandle", 1);
-  UpdateAndConfirm();
-  EXPECT_EQ(g_bNXPMode.load(), 1);
-  EXPECT_EQ(CurrentUpdate().bWriteFirstPart.load(), 0);
-  EXPECT_EQ(CurrentUpdate().bDFUOpened.load(), 0);
-  EXPECT_EQ(CurrentUpdate().updateResult.load(), 0);
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 }
 
 TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
@@ -199,17 +117,6 @@ TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
     EXPECT_FALSE(Enabled(IDC_BTN_EXIT));
     bus_.Unplug(camera.get());
   }
-}
-
-TEST_F(UpdateCommandTest, PescaInDfuModeStartsDirectlyOrStopsWhenItCannotBeOpened) {
-  system_->SetFailThreadCreation(true);
-  Prepare(L"Pesca", L"7E51", L"DF01", "Pesca.img");  // not on the bus: the WinUSB open fails
-  camera_.Answer("IsPescaDeviceAvail", 1);
-  UpdateAndConfirm();
-  EXPECT_EQ(CurrentUpdate().bPescaDevice.load(), 1);
-  EXPECT_EQ(CurrentUpdate().bIsStartUpdatedFromDFU.load(), 0);
-  EXPECT_TRUE(dialog_.MessageBoxes().empty());
-  EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
 }
 
 // The erase is polled while the camera answers busy, and the reset is repeated while it answers

@@ -1,5 +1,4 @@
-// Finding the updated camera again, by its USB serial or by the path it did not have before, and
-// noticing that the camera chosen for an update has gone.
+// Finding the updated camera again, by its USB serial or by the path it did not have before.
 #include "devices/reidentify.h"
 
 #include <string>
@@ -135,32 +134,6 @@ TEST_F(DevicesTest, PathMatchSelectsTheFirstCameraNotSavedByTheLastUpdate) {
   EXPECT_EQ(MatchUniqueIDForUpdatedDeviceDFU(), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
   EXPECT_EQ(g_nLastSelectedIndex, 1);
-}
-
-TEST_F(DevicesTest, UpdateDeviceRemovedReselectsOrCallsTheUpdateOff) {
-  PlugCamera(L"S1");
-  auto chosen = PlugCamera(L"S2");
-  ASSERT_TRUE(Discover());
-  CopyText(CurrentUpdate().szUpdateDevicePath, RecordPath(1).c_str());
-  UpperInPlace(CurrentUpdate().szUpdateDevicePath);
-  CurrentUpdate().bUpdateDeviceGone = 0;
-  dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, L"C:\\fw\\camera.bin");
-  dialog_.EnableItem(IDC_BTN_FW_UPDATE, false);
-
-  EXPECT_EQ(UpdateDeviceRemoved(), 1);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
-  EXPECT_TRUE(dialog_.Item(IDC_BTN_FW_UPDATE).enabled);
-  EXPECT_EQ(CurrentUpdate().bUpdateDeviceGone, 0);
-
-  bus_.Unplug(chosen.get());
-  ASSERT_TRUE(Discover());
-  EXPECT_EQ(UpdateDeviceRemoved(), 0);
-  EXPECT_EQ(CurrentUpdate().bUpdateDeviceGone, 1);
-  EXPECT_EQ(dialog_.Item(IDC_EDIT_FIRMWARE_PATH).text, L"");
-  const auto ended = dialog_.EndedDialogs();
-  ASSERT_EQ(ended.size(), 1u);
-  EXPECT_EQ(ended[0].first, Window::kConfirmDialog);
-  EXPECT_EQ(ended[0].second, 0);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The three engines against the virtual DFU camera: what the camera ends up holding for payloads
-// around the block sizes, the padding of the last block, and the status-wait rules: how many
-// failed reads each block tolerates and the time limit on a camera that stays busy. Faults at
+// around the block sizes, the padding of the last block, and the time limit on a camera that
+// stays busy. Faults at
 // every transfer of whole updates are the fault matrix's.
 #include "dfu/download_engines.h"
 
@@ -170,38 +170,6 @@ TEST_F(EngineTest, SecondPassPadsALastBlockOfWholePacketsWithOneFFByte) {
   }
 }
 
-// The first block may meet up to 999 failed status reads before the engine gives up;
-// any other block fails on the first one, and a failed first pass keeps its payload for a retry.
-TEST_F(EngineTest, FirstBlockToleratesUpTo999FailedStatusReadsOtherBlocksNone) {
-  enum Load { kMcu, kSecondPass, kFirstPass };
-  struct Row {
-    std::function<int(UpdateSession&)> run;
-    Load load;
-    int afterBlock;
-    int failures;
-    int result;
-  } rows[] = {
-      {DoDownloadMCUFirmware, kMcu, 0, 999, 1}, {DoDownloadMCUFirmware, kMcu, 0, 1000, 0},
-      {DoDownloadMCUFirmware, kMcu, 1, 1, 0},   {DoDownloadMCUFirmware, kMcu, 3, 1, 0},
-      {DoDownload, kSecondPass, 0, 999, 1},     {DoDownload, kSecondPass, 0, 1000, 0},
-      {DoDownload, kSecondPass, 1, 1, 0},       {DoDownload, kFirstPass, 0, 1, 0},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(std::to_string(row.load) + ": " + std::to_string(row.failures) +
-                 " failures after block " + std::to_string(row.afterBlock));
-    auto camera = std::make_shared<FlakyStatusCamera>();
-    camera->afterBlock = row.afterBlock;
-    camera->failures = row.failures;
-    Fresh(camera);
-    if (row.load == kMcu) {
-      LoadMcu(McuText(25, 100), PayloadBytes(2000, 1));
-    } else {
-      LoadCombined(row.load == kFirstPass ? 2 : 3, PayloadBytes(100, 2), PayloadBytes(2000, 1));
-    }
-    EXPECT_EQ(row.run(CurrentUpdate()), row.result);
-  }
-}
-
 TEST_F(EngineTest, CombinedImageIsErasedOnlyOncePerSelection) {
   auto camera = std::make_shared<FlakyStatusCamera>();
   camera->failures = 1;  // the first pass fails after its first block
@@ -217,63 +185,6 @@ TEST_F(EngineTest, CombinedImageIsErasedOnlyOncePerSelection) {
   ResetDownloadState();
   EXPECT_EQ(DoDownload(CurrentUpdate()), 1);
   EXPECT_EQ(camera_->Flash().eraseCount, 1);
-}
-
-TEST_F(EngineTest, VerifyPhasesStopTheirTimersWhetherTheCameraVerifiesOrNot) {
-  Fresh();
-  dialog_.SetTimer(IDT_BLINK_ERASE, 400);
-  LoadMcu(McuText(5, 100), PayloadBytes(100, 1));
-  ASSERT_EQ(DoDownloadMCUFirmware(CurrentUpdate()), 1);
-  EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
-  EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
-  EXPECT_TRUE(dialog_.Item(IDC_STATIC_UPDATING).visible);
-
-  // No MCU text: the camera has nothing to verify and refuses, which fails the engine.
-  Fresh();
-  LoadMcu({}, PayloadBytes(100, 1));
-  EXPECT_EQ(DoDownloadMCUFirmware(CurrentUpdate()), 0);
-  EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
-
-  // The FPGA check comes before any data: a camera in the wrong state gets no bitstream.
-  Fresh();
-  camera_->engine().SetState(sim::dfu_state::kDnBusy);
-  LoadFpga(PayloadBytes(10, 1), PayloadBytes(10, 2));
-  EXPECT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 0);
-  EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
-  EXPECT_TRUE(camera_->Flash().fpga.empty());
-
-  // A handle that was refused fails both verifies without a request, and stops the timer.
-  Fresh();
-  LoadMcu({}, PayloadBytes(10, 2));
-  winUSBHandle = kInvalidHandle;
-  EXPECT_EQ(DoDownloadMCUFirmware(CurrentUpdate()), 0);
-  LoadFpga(PayloadBytes(10, 1), PayloadBytes(10, 2));
-  EXPECT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 0);
-  EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
-  EXPECT_TRUE(camera_->engine().Requests().empty());
-  winUSBHandle = kNullHandle;
-}
-
-// A camera found already in update mode (opened, not fresh) writes the first part only when the
-// start asked for it; with nothing to write, the camera hears nothing.
-TEST_F(EngineTest, DirectStartInUpdateModeWritesTheFirstPartOnlyWhenAsked) {
-  using P = DownloadPass;
-  struct Row {
-    std::uint8_t type;
-    bool writeFirst, fresh;
-    P pass;
-  } rows[] = {{2, true, false, P::kFirst}, {2, false, false, P::kSecond},
-              {1, true, true, P::kFirst},  {1, false, false, P::kSecond},
-              {3, true, false, P::kFirst}, {3, false, true, P::kSecond},
-              {0, true, false, P::kFirst}, {0, false, false, P::kSecond}};
-  for (const auto& row : rows) {
-    EXPECT_EQ(ChooseDownloadPass(row.type, false, true, row.writeFirst, row.fresh), row.pass)
-        << int(row.type) << " " << row.writeFirst << " " << row.fresh;
-  }
-  Fresh();
-  SelectImage(nullptr);
-  EXPECT_EQ(DoDownload(CurrentUpdate()), 1);
-  EXPECT_TRUE(camera_->engine().Requests().empty());
 }
 
 // What each status wait may cost on the program's clock: slow erases and status reads the

@@ -1,6 +1,6 @@
-// The update worker against the virtual DFU camera: the command that settles each first state, the
-// user's messages on each failure and the state they leave behind, the Warning dialog's condition,
-// and the required pauses as the traffic log shows them on the program's clock.
+// The update worker against the virtual DFU camera: the command that settles each first state and
+// the required pauses as the traffic log shows them on the program's clock. Its failures are the
+// fault matrix's.
 #include "camera/update_worker.h"
 
 #include <gtest/gtest.h>
@@ -77,15 +77,6 @@ class WorkerTest : public DfuTest {
       EXPECT_EQ(boxes[i].style, expected[i].second);
     }
   }
-  // A failed update leaves the dialog ready for a new Browse and nothing of the update display.
-  void ExpectControlsReset() {
-    EXPECT_EQ(dialog_.Item(IDC_EDIT_FIRMWARE_PATH).text, L"");
-    EXPECT_TRUE(dialog_.Item(IDC_BTN_EXIT).enabled);
-    for (int id :
-         {IDC_STATIC_UPDATING, IDC_STATIC_MODE_SWITCH, IDC_STATIC_STATUS, IDC_PROGRESS_BAR}) {
-      EXPECT_FALSE(dialog_.Item(id).visible) << id;
-    }
-  }
 };
 
 TEST_F(WorkerTest, FirstStatusDecidesTheCommandThatBringsTheCameraToIdle) {
@@ -105,109 +96,6 @@ TEST_F(WorkerTest, FirstStatusDecidesTheCommandThatBringsTheCameraToIdle) {
     EXPECT_EQ(camera_->Flash().manifestCount, 1);  // the zero-length end was taken
     ExpectBoxes({{kSuccessText, 0x30}}, L"Success");
     EXPECT_EQ(Sent(WM_APP_UPDATE_DONE).size(), 1u);
-  }
-}
-
-TEST_F(WorkerTest, CameraThatCannotBeReadOrSettledGetsTheUsbFailureMessages) {
-  struct Row {
-    const char* what;
-    std::uint8_t state;
-    int faultAt;
-    std::vector<std::pair<std::wstring, std::uint32_t>> boxes;
-  } rows[] = {
-      {"first read fails",
-       2,
-       0,
-       {{L"Get Status Failed!", 0x40010}, {L"USB Communication Failure!", 0x10}}},
-      {"detach lost",
-       0,
-       1,
-       {{L"Change State Failed!", 0x10}, {L"USB Communication Failure!", 0x10}}},
-      {"read after abort fails",
-       5,
-       2,
-       {{L"Change State Failed!", 0x10}, {L"USB Communication Failure!", 0x10}}},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
-    Replug(row.state);
-    camera_->SetFault({sim::FaultKind::kTransferError, row.faultAt});
-    CurrentUpdate().bMatchByUniqueID = 1;
-    CurrentUpdate().bIsStartUpdatedFromDFU = 1;
-    LoadSinglePass();
-
-    EXPECT_EQ(UpdateFirmware(CurrentUpdate()), 0u);
-    ExpectBoxes(row.boxes, L"Error");
-    EXPECT_TRUE(camera_->Flash().image.empty());
-    EXPECT_EQ(CurrentUpdate().bMatchByUniqueID.load(), 0);
-    EXPECT_EQ(CurrentUpdate().bIsStartUpdatedFromDFU.load(), 0);
-    ExpectControlsReset();
-  }
-}
-
-TEST_F(WorkerTest, EngineFailureNamesTheImageKindAndClearsTheUpdateState) {
-  struct Row {
-    const char* kind;
-    const wchar_t* text;
-  } rows[] = {{"mcu", L"MCU firmware update failed. Please retry again...!!"},
-              {"fpga", L"Firmware update failed. Please retry again...!!"},
-              {"combined", L"Firmware Download Failed!"}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.kind);
-    ResetImageState();
-    Replug();
-    const std::string kind = row.kind;
-    const Bytes second = PayloadBytes(2000, 2);
-    test::SelectFirmware(kind == "mcu"    ? test::McuFile(McuText(5, 100), second)
-                         : kind == "fpga" ? test::FpgaFile(PayloadBytes(2000, 1), second)
-                                          : test::CombinedFile(2, PayloadBytes(2000, 1), second));
-    g_bCombinedImage = 0;  // a repeated first pass: no erase before the fault
-    CurrentUpdate().bUpdatedFromHIDMode = 1;
-    CurrentUpdate().bWriteFirstPart = 1;
-    camera_->SetFault({sim::FaultKind::kDisconnect, 4});
-    dialog_.ProgressSetPos(40);
-
-    EXPECT_EQ(UpdateFirmware(CurrentUpdate()), 0u);
-    ExpectBoxes({{row.text, 0x10}}, L"Error");
-    // Nothing of this update may steer the next one.
-    for (const Flag* flag :
-         {&CurrentUpdate().bFirstPartWritten, &CurrentUpdate().bDFUOpened,
-          &CurrentUpdate().bUpdatedFromHIDMode, &CurrentUpdate().bDownloadInProgress,
-          &CurrentUpdate().bDownloadComplete, &CurrentUpdate().bWriteFirstPart}) {
-      EXPECT_EQ(flag->load(), 0);
-    }
-    EXPECT_EQ(CurrentUpdate().blockCount.load(), 0u);
-    EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
-    EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_VERIFY));
-    EXPECT_EQ(dialog_.ProgressPos(), 0);
-    EXPECT_TRUE(Sent(WM_APP_UPDATE_DONE).empty());
-    ExpectControlsReset();
-  }
-}
-
-// The Warning dialog replaces the success message only for a Pesca camera selected as DF01; a
-// selection outside the table is never read.
-TEST_F(WorkerTest, WarningDialogNeedsAPescaCameraSelectedAsDF01) {
-  struct Row {
-    int pesca;
-    int index;
-    const wchar_t* pid;
-    bool warning;
-  } rows[] = {{1, 0, L"DF01", true},
-              {0, 0, L"DF01", false},
-              {1, 0, L"DF00", false},
-              {1, -1, L"DF01", false},
-              {1, kMaxDevices, L"DF01", false}};
-  for (const auto& row : rows) {
-    Replug();
-    LoadSinglePass(100);
-    CurrentUpdate().bPescaDevice = row.pesca;
-    g_nSelectedIndex = row.index;
-    CopyText(g_DeviceTable[0].pidText, row.pid);
-    EXPECT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
-    EXPECT_EQ(dialog_.ModalDialogsOpened().size(), row.warning ? 1u : 0u)
-        << row.pesca << " " << row.index;
-    EXPECT_EQ(dialog_.MessageBoxes().size(), row.warning ? 0u : 1u);
   }
 }
 

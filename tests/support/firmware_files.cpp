@@ -59,10 +59,6 @@ Bytes CombinedFileBytes(std::uint8_t imageType, std::size_t firstLength, std::si
                       fwgen::StampedPayload(secondLength, kTestVersion, 6));
 }
 
-Bytes UnmarkedFileBytes(std::size_t length) {
-  return fwgen::StampedPayload(length, kTestVersion, 7);
-}
-
 std::string TestTempDir() {
   namespace fs = std::filesystem;
   static std::string preparedFor;

@@ -32,7 +32,6 @@ Bytes McuFileBytes(std::size_t lineCount = 20, std::size_t lineLength = 100,
                    std::size_t imageLength = 2500);
 Bytes CombinedFileBytes(std::uint8_t imageType = 1, std::size_t firstLength = 3000,
                         std::size_t secondLength = 2500);
-Bytes UnmarkedFileBytes(std::size_t length = 5000);
 
 // Reads a whole file from memory as Browse does and makes it the selection: the selected image, or
 // nullptr (and nothing selected) when the file is refused.

@@ -288,7 +288,6 @@ std::intptr_t HeadlessDialog::DialogBoxModal(int dialogId) {
   DialogProc proc;
   std::deque<SentMessage> script;
   bool held = false;
-  ModalHandler handler;
   {
     Lock lock(mutex_);
     modals_.push_back(dialogId);
@@ -303,7 +302,6 @@ std::intptr_t HeadlessDialog::DialogBoxModal(int dialogId) {
       modalScript_.erase(scriptIt);
     }
     held = held_.count(dialogId) != 0;
-    handler = modal_;
   }
   auto ended = [&] {
     Lock lock(mutex_);
@@ -351,7 +349,7 @@ std::intptr_t HeadlessDialog::DialogBoxModal(int dialogId) {
       changed_.wait_for(lock, kPumpNap, [&] { return record->ended || !pending_.empty(); });
     }
   } else {
-    result = handler ? handler(dialogId) : 1;
+    result = 1;
   }
 
   Lock lock(mutex_);
@@ -409,11 +407,6 @@ void HeadlessDialog::QueueOpenFile(std::optional<std::wstring> fullPath) {
 void HeadlessDialog::SetDialogProc(DialogProc proc) {
   Lock lock(mutex_);
   proc_ = std::move(proc);
-}
-
-void HeadlessDialog::SetModalHandler(ModalHandler handler) {
-  Lock lock(mutex_);
-  modal_ = std::move(handler);
 }
 
 void HeadlessDialog::SetModalProc(int dialogId, DialogProc proc) {
@@ -484,12 +477,6 @@ std::uint32_t HeadlessDialog::TimerPeriod(int id) const {
   return it == timers_.end() ? 0 : it->second.period;
 }
 
-std::uint64_t HeadlessDialog::TimerDue(int id) const {
-  Lock lock(mutex_);
-  auto it = timers_.find(id);
-  return it == timers_.end() ? 0 : it->second.due;
-}
-
 std::vector<HeadlessDialog::ShownBox> HeadlessDialog::MessageBoxes() const {
   Lock lock(mutex_);
   return boxes_;
@@ -522,16 +509,6 @@ std::vector<OpenFileRequest> HeadlessDialog::FileRequests() const {
 std::vector<std::pair<Window, std::intptr_t>> HeadlessDialog::EndedDialogs() const {
   Lock lock(mutex_);
   return ended_;
-}
-
-std::vector<DeviceInterfaceClass> HeadlessDialog::RegisteredNotifications() const {
-  Lock lock(mutex_);
-  return registered_;
-}
-
-std::wstring HeadlessDialog::SmallIconFile() const {
-  Lock lock(mutex_);
-  return iconFile_;
 }
 
 bool HeadlessDialog::ProgramEnded() const {

@@ -57,7 +57,6 @@ class HeadlessDialog : public DialogView {
     std::intptr_t lParam = 0;
   };
   using DialogProc = std::function<std::intptr_t(std::uint32_t, std::uintptr_t, std::intptr_t)>;
-  using ModalHandler = std::function<std::intptr_t(int dialogId)>;
 
   // Real-time bound of every wait (sent messages, held modal dialogs, PumpUntil).
   static constexpr std::chrono::milliseconds kWaitLimit{10000};
@@ -101,8 +100,6 @@ class HeadlessDialog : public DialogView {
   // The next open-file dialog returns this full path (nullopt: the user cancels).
   void QueueOpenFile(std::optional<std::wstring> fullPath);
   void SetDialogProc(DialogProc proc);
-  // Decides what a modal dialog returns (default: 1 at once).
-  void SetModalHandler(ModalHandler handler);
   // The procedure of one modal dialog, by its resource ID.
   void SetModalProc(int dialogId, DialogProc proc);
   // Scripted user actions on the next opening of a modal dialog: a press of a control, the close
@@ -136,8 +133,6 @@ class HeadlessDialog : public DialogView {
   int ProgressPos() const;
   bool TimerRunning(int id) const;
   std::uint32_t TimerPeriod(int id) const;
-  // When the timer is next due on the program's clock (0 when it is not running).
-  std::uint64_t TimerDue(int id) const;
   std::vector<ShownBox> MessageBoxes() const;
   std::vector<SentMessage> Messages() const;
   std::vector<int> ModalDialogsOpened() const;
@@ -145,8 +140,6 @@ class HeadlessDialog : public DialogView {
   bool IsModalOpen(int dialogId) const;
   std::vector<OpenFileRequest> FileRequests() const;
   std::vector<std::pair<Window, std::intptr_t>> EndedDialogs() const;
-  std::vector<DeviceInterfaceClass> RegisteredNotifications() const;
-  std::wstring SmallIconFile() const;
   bool ProgramEnded() const;
   // Waits that ran into kWaitLimit: each one is a test that went wrong.
   int TimedOutWaits() const;
@@ -204,7 +197,6 @@ class HeadlessDialog : public DialogView {
   bool programEnded_ = false;
   int timedOut_ = 0;
   DialogProc proc_;
-  ModalHandler modal_;
 };
 
 }  // namespace veltra::test
