@@ -33,13 +33,17 @@ bool VirtualDevice::TakeTimedOut() {
 }
 
 void VirtualDevice::SetStrictness(const Strictness& strictness) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  strictness_ = strictness;
+  strictSetupFields_ = strictness.setupFields;
+  strictReportLengths_ = strictness.reportLengths;
+  strictRecordFields_ = strictness.recordFields;
 }
 
 Strictness VirtualDevice::strictness() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return strictness_;
+  Strictness strictness;
+  strictness.setupFields = strictSetupFields_.load();
+  strictness.reportLengths = strictReportLengths_.load();
+  strictness.recordFields = strictRecordFields_.load();
+  return strictness;
 }
 
 int VirtualDevice::TransferCount() const {

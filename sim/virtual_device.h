@@ -3,6 +3,7 @@
 // their real counterpart answers; everything else is refused as a real device would stall it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -98,7 +99,11 @@ class VirtualDevice {
   Bus* bus_ = nullptr;
   std::wstring serial_;
   FaultPlan fault_;
-  Strictness strictness_;
+  // Read by a device's protocol engine under its own lock, so kept out of the device lock: three
+  // flags set from the test's thread and read on the program's threads.
+  std::atomic<bool> strictSetupFields_{true};
+  std::atomic<bool> strictReportLengths_{true};
+  std::atomic<bool> strictRecordFields_{true};
   int transfers_ = 0;
   bool timedOut_ = false;
 };
