@@ -3,6 +3,7 @@
 #include "app/refresher.h"
 
 #include <string>
+#include <vector>
 
 #include "app/dialog_procedures.h"
 #include "app_fixture.h"
@@ -33,6 +34,7 @@ TEST_F(RefresherTest, VersionReadWinsWhenBothRequestsAreSet) {
   Sys().SetEventObject(g_hUIEvent);
   ASSERT_TRUE(WaitFor(g_bReadVersionBusy, 0));
   EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 1);
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware Version Failed"});  // read refused
   EXPECT_EQ(camera_.Count("SendHIDCommandWithFirstByte"), 0);
   EXPECT_EQ(g_bResetBusy.load(), 1);  // not served by the same signal
 
