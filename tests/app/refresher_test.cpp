@@ -2,6 +2,7 @@
 #include "app/refresher.h"
 
 #include <string>
+#include <vector>
 
 #include "app/dialog_procedures.h"
 #include "app_fixture.h"
@@ -18,7 +19,36 @@ class RefresherTest : public AppTest {
     Select(0);
     camera_.Answer("InitExtensionUnit", 1);
   }
+
+  bool WaitFor(Flag& flag, int value) {
+    return dialog_.PumpUntil([&] { return flag.load() == value; });
+  }
 };
+
+TEST_F(RefresherTest, VersionReadWinsWhenBothRequestsAreSet) {
+  createThreadUpdateUI();
+  ASSERT_NE(g_hUIThread, kNullHandle);
+  ASSERT_NE(g_hUIEvent, kNullHandle);
+  g_bResetBusy = 1;
+  g_bReadVersionBusy = 1;
+  Sys().SetEventObject(g_hUIEvent);
+  ASSERT_TRUE(WaitFor(g_bReadVersionBusy, 0));
+  EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 1);
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware Version Failed"});  // read refused
+  EXPECT_EQ(camera_.Count("SendHIDCommandWithFirstByte"), 0);
+  EXPECT_EQ(g_bResetBusy.load(), 1);  // not served by the same signal
+
+  // The next signal serves the reset.
+  Command(IDC_BTN_RESET);  // also resets directly from the dialog: one call here
+  ASSERT_TRUE(WaitFor(g_bResetBusy, 0));
+  EXPECT_EQ(camera_.Count("SendHIDCommandWithFirstByte(4)"), 2);
+  EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 1);
+
+  // READ F/W VERSION wakes it for one read.
+  Command(IDC_BTN_READFW_VERSION);
+  ASSERT_TRUE(WaitFor(g_bReadVersionBusy, 0));
+  EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 2);
+}
 
 TEST_F(RefresherTest, StopEndsAndJoinsTheThreadAndARestartReplacesIt) {
   createThreadUpdateUI();
