@@ -23,8 +23,8 @@ int DoDownloadMCUFirmware(UpdateSession& update);
 int DoDownloadFPGAFirmware(UpdateSession& update);
 int DoDownload(UpdateSession& update);
 
-// The pass DoDownload runs, from the image type (t), g_bFirstPartWritten (w), g_bDFUOpened (o),
-// g_bWriteFirstPart (f) and whether g_updateResult is 50 (r).
+// The pass DoDownload runs, from the image type (t) and the session's bFirstPartWritten (w),
+// bDFUOpened (o), bWriteFirstPart (f) and whether its updateResult is 50 (r).
 enum class DownloadPass { kNone, kFirst, kSecond };
 DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r);
 
