@@ -10,8 +10,7 @@ void UpdateSession::Begin(DfuEngine& engine) {
 
 void UpdateSession::Resume(const DfuEngine& engine) {
   const DfuFlash flash = engine.Flash();
-  erasesAtBegin_ = flash.eraseCount;
-  manifestsAtBegin_ = flash.manifestCount;
+  erasesAtManifest_ = flash.eraseCount;
   blocksAtBegin_ = engine.Blocks().size();
   blocksAtManifest_ = blocksAtBegin_;
   betweenPasses_ = false;
@@ -27,9 +26,11 @@ bool UpdateSession::NoWholeFirmware() const {
 UpdateSession::Next UpdateSession::OnManifest(const DfuEngine& engine) {
   const DfuFlash flash = engine.Flash();
   blocksAtManifest_ = engine.Blocks().size();
-  const int passes = flash.manifestCount - manifestsAtBegin_;
-  const bool twoPasses = flash.eraseCount > erasesAtBegin_;
-  betweenPasses_ = twoPasses && passes == 1;
+  // Whether this download began with the combined-image erase is what makes it a first pass, not
+  // how many passes came before it: a first pass written again after one that went through still
+  // leaves the camera waiting for the second part.
+  betweenPasses_ = flash.eraseCount > erasesAtManifest_;
+  erasesAtManifest_ = flash.eraseCount;
   if (betweenPasses_) {
     return Next::kNextPass;
   }

@@ -4,8 +4,8 @@
 // Model:
 //  - Entering update mode from the normal firmware starts with an empty flash record.
 //  - A download that began with the combined-image erase is the first of two passes: after its
-//    manifest the camera comes back in update mode for the second part. Any other manifest ends
-//    the stay and the camera boots.
+//    manifest the camera comes back in update mode for the second part, also when a first pass
+//    went through before it. Any other manifest ends the stay and the camera boots.
 //  - It boots the new firmware when data arrived since it entered (the version is the one the
 //    download carries), otherwise the firmware it had.
 //  - A power cycle in update mode keeps the flash and starts counting passes afresh. When data had
@@ -39,8 +39,7 @@ class UpdateSession {
   FirmwareVersion ReceivedVersion(const DfuEngine& engine) const;
 
  private:
-  int erasesAtBegin_ = 0;
-  int manifestsAtBegin_ = 0;
+  int erasesAtManifest_ = 0;  // the erase count at the last manifest (or at entering)
   std::size_t blocksAtBegin_ = 0;
   std::size_t blocksAtManifest_ = 0;
   bool betweenPasses_ = false;
