@@ -43,12 +43,16 @@ void OnUpdateDone();
 void EndUpdateCameraNotBack() {
   UpdateSession& update = CurrentUpdate();
   const bool firstPassWritten = update.bFirstPartWritten.load() != 0;
+  // An NXP chip that did not come back from its restart: the image may not have taken.
+  const bool nxpRestart = update.bAwaitingNxpRestart.load() != 0;
   update.bAwaitingModeSwitch = 0;
   update.EndFailed();
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().KillTimer(IDT_BLINK_VERIFY);
   OnUpdateDone();
-  Dialog().MessageBox(firstPassWritten ? kTextSecondPassMissing : kTextModeSwitchMissing,
+  Dialog().MessageBox(nxpRestart         ? kTextDownloadFailed
+                      : firstPassWritten ? kTextSecondPassMissing
+                                         : kTextModeSwitchMissing,
                       kCaptionError, kMbIconError);
 }
 

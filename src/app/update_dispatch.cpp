@@ -264,6 +264,8 @@ bool DispatchOther(DeviceRecord* record) {
     // A boot loader that answers over HID: the flash loader of an NXP-based camera.
     SetUIState(UI_STATE_UPDATING);
     if (RecordProductIs(record, kPidFlashLoader)) {
+      // The camera's return after the flash loader's session is recognised by this serial.
+      ArmUniqueIDMatchFromUpdateMode(path);
       CurrentUpdate().bIsStartUpdatedFromDFU = 0;
       CurrentUpdate().updateResult = 0;
       CurrentUpdate().bDFUOpened = 0;

@@ -83,6 +83,14 @@ void OpenFamilyChannels(const wchar_t* path) {
   }
 }
 
+// A removal the update expects: data is being sent, the camera switches into its update mode, or
+// the NXP chip restarts after the flash loader's session. The list keeps the camera meanwhile.
+bool RemovalIsPartOfTheUpdate() {
+  const UpdateSession& update = CurrentUpdate();
+  return update.bDownloadInProgress.load() != 0 || update.bUpdatedFromHIDMode.load() != 0 ||
+         update.bAwaitingNxpRestart.load() != 0;
+}
+
 // A removal while the update waits for its camera (no data is being sent and no worker runs):
 // the camera has left, to come back in its update mode or, when the switch did not take, as it
 // was.
@@ -237,6 +245,7 @@ void SetDeviceArrivValueForVideoDevice() {
     // The camera that was updated is back in its normal mode: select it again, by its USB serial
     // when the update began in normal mode, by its saved path when it began in download mode.
     ReselectUpdatedCamera();
+    ConcludeNxpRestart();
     CheckUpdateDeviceStillListed();
     if (CurrentUpdate().bIsStartUpdatedFromDFU.exchange(0) != 0) {
       MatchUniqueIDForUpdatedDeviceDFU();
@@ -249,9 +258,7 @@ void SetDeviceArrivValueForVideoDevice() {
 
 void SetDeviceRemoveValueForVideoDevice() {
   try {
-    // A camera switching into update mode leaves the bus on purpose; the list keeps it meanwhile.
-    if (CurrentUpdate().bDownloadInProgress.load() != 0 ||
-        CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
+    if (RemovalIsPartOfTheUpdate()) {
       NoteDepartureDuringUpdate();
       return;
     }
@@ -268,8 +275,7 @@ void SetDeviceRemoveValueForVideoDevice() {
 void SetDeviceRemoveValueForWinUSBDevice() {
   try {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
-    if (CurrentUpdate().bDownloadInProgress.load() != 0 ||
-        CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
+    if (RemovalIsPartOfTheUpdate()) {
       NoteDepartureDuringUpdate();
       return;
     }

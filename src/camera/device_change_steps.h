@@ -35,4 +35,10 @@ void CheckUpdateDeviceStillListed();
 // arrivals, each of which rebuilds the list, may leave another camera selected.
 void ReselectUpdatedCamera();
 
+// While an NXP update waits for the chip's restart after the flash loader's session: ends it
+// with the success message when the camera is listed running its firmware (by its serial), and
+// as a failed download when an RT1060 ROM is listed (the flash holds no bootable image).
+// Otherwise the wait goes on, bounded by timer 2.
+void ConcludeNxpRestart();
+
 }  // namespace veltra::camera

@@ -248,6 +248,9 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
   if (result == 0 || (dfuRoute && !EndDfuTransfer(update))) {
     return EndWithEngineFailure(update);
   }
+  if (!dfuRoute) {
+    return 1;  // the camera's restart ends the update (AwaitNxpCameraRestart)
+  }
   return EndWithSuccess(update);
 }
 

@@ -187,15 +187,19 @@ void SetDeviceArrivValueForWinUSBDevice(ArrivalVariant variant) {
     }
     Sys().Sleep(kArrivalSettleMs);
     if (RunDiscovery(DiscoveryOrder::kUsbDevicesFirst)) {
-      // Something came back: the camera did switch, so the mode-switch time-out is moot.
-      Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-      CurrentUpdate().bAwaitingModeSwitch = 0;
+      // Something came back: the camera did switch, so the mode-switch time-out is moot. An NXP
+      // chip restarting after its flash loader keeps its bound until it is found (below).
+      if (CurrentUpdate().bAwaitingNxpRestart.load() == 0) {
+        Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+        CurrentUpdate().bAwaitingModeSwitch = 0;
+      }
       RebuildDeviceList(variant == ArrivalVariant::kNoRestart ? ListForm::kNoCypress
                                                               : ListForm::kFull);
       ReopenCameraLibrary(variant == ArrivalVariant::kFull);
       // Which of the two arrivals of a camera back in its normal mode comes here depends on the
       // entry selected before them; either may be the one that finds it.
       ReselectUpdatedCamera();
+      ConcludeNxpRestart();
       CheckUpdateDeviceStillListed();
       BringToFront();
       // The list fill has just started a boot-loader download itself; a second worker must not

@@ -37,6 +37,7 @@ void UpdateSession::EndFailed() {
   bIsStartUpdatedFromDFU = 0;
   bMatchByUniqueID = 0;
   bAwaitingModeSwitch = 0;
+  bAwaitingNxpRestart = 0;
 }
 
 void UpdateSession::Reset() {
@@ -52,6 +53,7 @@ void UpdateSession::Reset() {
   bIsStartUpdatedFromDFU = 0;
   bAwaitingModeSwitch = 1;
   bPescaDevice = 0;
+  bAwaitingNxpRestart = 0;
   updateResult = 0;
   statusText[0] = L'\0';
   hFirmwareThread = kNullHandle;

@@ -41,6 +41,9 @@ class UpdateSession {
   Flag bIsStartUpdatedFromDFU{0};  // began with the camera already in its update mode
   Flag bAwaitingModeSwitch{1};     // 1 at start
   Flag bPescaDevice{0};            // the camera is of the Pesca family
+  // The NXP flash loader was given the whole image and told to end its session: the chip restarts
+  // from its flash, and only the camera back in its normal mode shows that the image took.
+  Flag bAwaitingNxpRestart{0};
 
   // ---- the download ----
   std::atomic<std::uint32_t> blockCount{0};

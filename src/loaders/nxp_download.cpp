@@ -57,6 +57,9 @@ constexpr std::uint32_t kFinalProperty2 = 0x3204;
 constexpr std::uint32_t kPauseAfterDataMs = 50;
 
 constexpr const wchar_t* kErasingText = L"Erasing Memory...Please Wait...";
+// How long the chip may take to restart from its flash and come back as the camera: as long as
+// a mode switch is given.
+constexpr std::uint32_t kNxpRestartWaitMs = 60000;
 
 // The commands before WriteMemory, each preceded by its trace line.
 struct BlCommand {
@@ -181,8 +184,17 @@ bool SendImage(UpdateSession& update, const ByteView& image) {
   if (SendBl(report, kFlagCommand) == 0) {
     return false;
   }
+  // The last property ends the flash loader's session and the chip restarts at once, so the wait
+  // for its return is armed first: the arrival may be handled before this thread goes on.
+  AwaitNxpCameraRestart(update);
   BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty2, 0});
-  return SendBl(report, kFlagCommand) != 0;
+  if (SendBl(report, kFlagCommand) == 0) {
+    update.bAwaitingNxpRestart = 0;
+    update.bAwaitingModeSwitch = 0;
+    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -246,9 +258,17 @@ int DoDownloadNXPFirmware(UpdateSession& update) {
     DebugPrint(1, L"DoDownloadNXPFirmware :: a report was not delivered\n");
     return 0;
   }
-
-  update.bDownloadComplete = 1;
   return 1;
+}
+
+void AwaitNxpCameraRestart(UpdateSession& update) {
+  DebugPrint(1, L"DoDownloadNXPFirmware :: waiting for the camera to restart\n");
+  update.ClearDownload();
+  update.bUpdatedFromHIDMode = 0;
+  update.bIsStartUpdatedFromDFU = 0;
+  update.bAwaitingNxpRestart = 1;
+  update.bAwaitingModeSwitch = 1;
+  Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kNxpRestartWaitMs);
 }
 
 }  // namespace veltra

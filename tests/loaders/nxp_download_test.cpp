@@ -119,7 +119,8 @@ TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
   EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{20});
   EXPECT_EQ(Sent(WM_APP_PROGRESS).size(), 20u);
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
-  EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
+  // The flash loader's session is over: the camera's restart is awaited, within timer 2's bound.
+  EXPECT_TRUE(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE));
 }
 
 }  // namespace
