@@ -216,6 +216,28 @@ std::vector<Case> Cases() {
        },
        true,
        NxpHoldsNew},
+      // A data report of the image is taken by the flash loader and dropped: the program hears
+      // nothing of it and sends the rest, but the chip restarts without a bootable image, into
+      // its ROM. That return ends the update with a message (no success); the ROM is loaded
+      // again and the update is done from the flash loader without a re-plug.
+      {"nxp_image_report_dropped",
+       nxp,
+       "nxp_firmware.bin",
+       "Veltra_NX20.bin",
+       sim::FaultKind::kErrorState,
+       true,
+       [](const Desk& desk) {
+         return desk.FirstBoxes() == std::vector<std::wstring>{kDownloadFailedText};
+       },
+       {kDownloadFailedText},
+       [](Desk& desk, sim::CameraDevice& device) {
+         EXPECT_FALSE(NxpHoldsNew(desk, device));
+         EXPECT_EQ(static_cast<sim::NxpCamera&>(device).CurrentMode(),
+                   sim::NxpCamera::Mode::kFlashLoader);
+         EXPECT_FALSE(desk.Traffic("1FC9:0135", "hid_out").empty());
+       },
+       false,
+       NxpHoldsNew},
   };
 }
 
