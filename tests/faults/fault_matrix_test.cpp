@@ -5,7 +5,8 @@
 // not hold the whole image, and leave a camera that a second update after a new Browse (and a
 // re-plug where the user needs one) brings to the new firmware. A case that misses one of these
 // fails the test, on every route. Error messages for a camera that holds the whole image anyway
-// (false failures) are counted. The counts per route and every listed case are printed at the end.
+// (false failures) are counted. The counts per route, the open findings (listed by name, not
+// failing) and every finding are printed at the end.
 //
 // By default every second transfer index is tried (every sixth under the sanitizers);
 // VELTRA_FAULTS_FULL=1 tries all of them.
@@ -400,8 +401,7 @@ std::string Label(const Route& route, FaultKind kind, int index) {
 
 void Print(const std::map<std::string, Tally>& tallies) {
   std::printf("\n%-26s %6s %8s %6s %7s %9s %8s %8s %9s %8s %9s\n", "route", "cases", "success",
-              "error", "silent", "false-err", "retried", "replug", "no-retry", "pending",
-              "findings");
+              "error", "silent", "false-err", "retried", "replug", "no-retry", "open", "findings");
   const auto count = [](const Tally& t, Outcome o) {
     return t.outcomes.count(o) != 0 ? t.outcomes.at(o) : 0;
   };
