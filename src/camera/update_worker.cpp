@@ -249,7 +249,7 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
     return EndWithEngineFailure(update);
   }
   if (!dfuRoute) {
-    return 1;  // the camera's restart ends the update (AwaitNxpCameraRestart)
+    return 1;  // the camera's return after its restart ends the update (DoDownloadNXPFirmware)
   }
   return EndWithSuccess(update);
 }

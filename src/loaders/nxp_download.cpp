@@ -165,6 +165,19 @@ bool SendFlashLoader() {
   return true;
 }
 
+// The download is over and the wait for the chip's restart begins. The wait is armed before the
+// download's flags are cleared, so that a removal handled in between is never taken for one
+// outside the update.
+void AwaitNxpCameraRestart(UpdateSession& update) {
+  DebugPrint(1, L"DoDownloadNXPFirmware :: waiting for the camera to restart\n");
+  update.bAwaitingNxpRestart = 1;
+  update.bAwaitingModeSwitch = 1;
+  Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kNxpRestartWaitMs);
+  update.ClearDownload();
+  update.bUpdatedFromHIDMode = 0;
+  update.bIsStartUpdatedFromDFU = 0;
+}
+
 // Stage 2 after the checks: prepare the flash, WriteMemory with its data phase, and the closing
 // properties. False at the first report not delivered.
 bool SendImage(UpdateSession& update, const ByteView& image) {
@@ -259,16 +272,6 @@ int DoDownloadNXPFirmware(UpdateSession& update) {
     return 0;
   }
   return 1;
-}
-
-void AwaitNxpCameraRestart(UpdateSession& update) {
-  DebugPrint(1, L"DoDownloadNXPFirmware :: waiting for the camera to restart\n");
-  update.ClearDownload();
-  update.bUpdatedFromHIDMode = 0;
-  update.bIsStartUpdatedFromDFU = 0;
-  update.bAwaitingNxpRestart = 1;
-  update.bAwaitingModeSwitch = 1;
-  Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kNxpRestartWaitMs);
 }
 
 }  // namespace veltra

@@ -25,15 +25,13 @@ bool NxpImageFits(const ParsedImage* image);
 // there is no whole flash loader or a report was not delivered (nothing more is sent then, the ROM
 // does not jump, and an update waiting for it ends with a message).
 std::uint32_t DoDownloadNXPCypress();
-// Run by the update worker. 1 once every report of the image went out: the update then waits for
-// the camera's restart (AwaitNxpCameraRestart). 0 when a report was not delivered (nothing more
-// is sent), or when there is no image to send or it does not fit (NxpImageFits): then nothing is
-// sent and the flash is not erased.
+// Run by the update worker. 1 once every report of the image went out. The last one ends the flash
+// loader's session and the chip restarts; the flash loader answers nothing the program reads, so
+// the update then waits for the camera (bAwaitingNxpRestart, timer 2 for a minute): back running
+// its firmware is the success, the RT1060 ROM (no bootable image) or no return is a failure (see
+// ConcludeNxpRestart). 0 when a report was not delivered (nothing more is sent), or when there is
+// no image to send or it does not fit (NxpImageFits): then nothing is sent and the flash is not
+// erased.
 int DoDownloadNXPFirmware(UpdateSession& update);
-// The flash loader's session ends with the restart of the chip. The flash loader answers nothing
-// the program reads, so the update is over only when the camera is back: running its firmware
-// (success), in the RT1060 ROM (its flash holds no bootable image), or not at all within a
-// minute (timer 2). Ends the download and arms that wait.
-void AwaitNxpCameraRestart(UpdateSession& update);
 
 }  // namespace veltra
