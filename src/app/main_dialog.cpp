@@ -1,6 +1,7 @@
 // The main dialog's message table: start-up, commands, timers, device changes and the progress
 // messages the worker threads send. Runs on the dialog thread only; the workers reach it through
 // Dialog().SendToDialog, which waits until the message has been handled here.
+#include "app/dialog_observer.h"
 #include "app/dialog_procedures.h"
 #include "app/main_commands.h"
 #include "app/refresher.h"
@@ -42,8 +43,7 @@ void OnUpdateDone();
 // update does: every update flag cleared, the controls and EXIT back, and the user told what to do.
 void EndUpdateCameraNotBack() {
   UpdateSession& update = CurrentUpdate();
-  const bool firstPassWritten = update.bFirstPartWritten.load() != 0;
-  update.bAwaitingModeSwitch = 0;
+  const bool firstPassWritten = update.pass.load() == PassStep::kFirstPartWritten;
   update.EndFailed();
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().KillTimer(IDT_BLINK_VERIFY);
@@ -61,7 +61,7 @@ void OnTimer(std::uintptr_t id) {
       Blink(kTextVerifying);
       break;
     case IDT_TIMER_FOR_HD_ISSUE:
-      if (CurrentUpdate().bAwaitingModeSwitch.load() != 0) {
+      if (CurrentUpdate().AwaitingModeSwitch()) {
         DebugPrint(1, L"IDT_TIMER_FOR_HD_ISSUE elapsed\r\n");
         Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
         EndUpdateCameraNotBack();
@@ -159,6 +159,7 @@ std::intptr_t MainDialogProc(Handle window, std::uint32_t message, std::uintptr_
   switch (message) {
     case kWmInitDialog:
       g_hMainDlg = window;
+      ConnectToDialog(CurrentUpdate());
       SetInitialVaue();
       createThreadUpdateUI();
       return kDlgTrue;

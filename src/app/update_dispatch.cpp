@@ -75,7 +75,7 @@ void ModeSwitch(Family family) {
              CurrentUpdate().USBUniqueID);
   CurrentUpdate().bUpdatedFromHIDMode = 1;
   SetUIState(UI_STATE_UPDATING);
-  CurrentUpdate().bAwaitingModeSwitch = 1;
+  CurrentUpdate().phase = UpdatePhase::kAwaitingModeSwitch;
 
   std::int32_t result = 0;
   switch (family) {
@@ -87,7 +87,7 @@ void ModeSwitch(Family family) {
       break;
     case Family::kGeneric:
       result = CameraLib().FirmwareUpdate(SelectedImageType());
-      CurrentUpdate().updateResult = result;
+      CurrentUpdate().bCameraStartsAfresh = result == kFirmwareUpdateFreshStart ? 1 : 0;
       break;
   }
   // A failed command is only traced: a camera may switch all the same. Timer 2 ends the update
@@ -113,19 +113,11 @@ void ModeSwitch(Family family) {
 // The camera is already in its update mode and its WinUSB interface is open: the worker starts
 // at once. A "DF01" camera given a two-pass image starts with the first part.
 void DirectDfuStart(DeviceRecord* record) {
-  CurrentUpdate().bIsStartUpdatedFromDFU = 1;
-  ArmUniqueIDMatchFromUpdateMode(PathOf(record));
-  CurrentUpdate().bDFUOpened = 1;
-  CurrentUpdate().updateResult = 0;
-  SetUIState(UI_STATE_UPDATING);
   const std::uint8_t type = SelectedImageType();
-  if (RecordProductIs(record, kPidPescaUpdateMode) && (type == 1 || type == 2)) {
-    CurrentUpdate().bDFUOpened = 0;
-    CurrentUpdate().bWriteFirstPart = 1;
-  } else {
-    // A fresh start never inherits the pass of an earlier update.
-    CurrentUpdate().bWriteFirstPart = 0;
-  }
+  CurrentUpdate().BeginInUpdateMode(RecordProductIs(record, kPidPescaUpdateMode) &&
+                                    (type == 1 || type == 2));
+  ArmUniqueIDMatchFromUpdateMode(PathOf(record));
+  SetUIState(UI_STATE_UPDATING);
   StartUpdateWorker(CurrentUpdate());
   ShowUpdateControls();
 }
@@ -182,7 +174,7 @@ bool Cx3EraseAndReset() {
   }
   // The camera's boot ROM is expected next; timer 2 ends the update with a message when nothing
   // arrives (an erase that never completed, a reset that never took).
-  CurrentUpdate().bAwaitingModeSwitch = 1;
+  CurrentUpdate().phase = UpdatePhase::kAwaitingModeSwitch;
   Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kModeSwitchTimeoutMs);
   ShowUpdateControls();
   return true;
@@ -265,9 +257,9 @@ bool DispatchOther(DeviceRecord* record) {
     SetUIState(UI_STATE_UPDATING);
     if (RecordProductIs(record, kPidFlashLoader)) {
       CurrentUpdate().bIsStartUpdatedFromDFU = 0;
-      CurrentUpdate().updateResult = 0;
+      CurrentUpdate().bCameraStartsAfresh = 0;
       CurrentUpdate().bDFUOpened = 0;
-      CurrentUpdate().bWriteFirstPart = 0;
+      CurrentUpdate().SetWriteFirstPart(false);
       g_bNXPMode = 1;
     }
     StartUpdateWorker(CurrentUpdate());

@@ -88,7 +88,7 @@ void OpenFamilyChannels(const wchar_t* path) {
 // was.
 void NoteDepartureDuringUpdate() {
   UpdateSession& update = CurrentUpdate();
-  if (update.bDownloadInProgress.load() == 0 && update.bUpdatedFromHIDMode.load() != 0 &&
+  if (!update.DownloadInProgress() && update.bUpdatedFromHIDMode.load() != 0 &&
       update.bWorkerRunning.load() == 0) {
     update.bCameraLeft = 1;
   }
@@ -225,7 +225,7 @@ void OnDeviceChange(const DeviceChange& change) {
 
 void SetDeviceArrivValueForVideoDevice() {
   try {
-    if (CurrentUpdate().bDownloadInProgress.load() != 0) {
+    if (CurrentUpdate().DownloadInProgress()) {
       return;
     }
     DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitExtensionUnit for HID\r\n");
@@ -250,8 +250,7 @@ void SetDeviceArrivValueForVideoDevice() {
 void SetDeviceRemoveValueForVideoDevice() {
   try {
     // A camera switching into update mode leaves the bus on purpose; the list keeps it meanwhile.
-    if (CurrentUpdate().bDownloadInProgress.load() != 0 ||
-        CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
+    if (CurrentUpdate().DownloadInProgress() || CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
       NoteDepartureDuringUpdate();
       return;
     }
@@ -268,8 +267,7 @@ void SetDeviceRemoveValueForVideoDevice() {
 void SetDeviceRemoveValueForWinUSBDevice() {
   try {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
-    if (CurrentUpdate().bDownloadInProgress.load() != 0 ||
-        CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
+    if (CurrentUpdate().DownloadInProgress() || CurrentUpdate().bUpdatedFromHIDMode.load() != 0) {
       NoteDepartureDuringUpdate();
       return;
     }

@@ -159,8 +159,8 @@ void ResumeUpdate(ArrivalVariant variant) {
     ReleaseDfuHandles();
     const std::uint8_t imageType = SelectedImageType();
     if (ProductIdIs(found, kPidPescaUpdateMode) && (imageType == 1 || imageType == 2)) {
-      CurrentUpdate().bWriteFirstPart =
-          1;  // a combined image goes in two passes, the first one now
+      // A combined image goes in two passes, the first one now.
+      CurrentUpdate().SetWriteFirstPart(true);
     }
     OpenReturningCamera(found, variant);
     Dialog().ComboSetCurSel(found);
@@ -182,14 +182,14 @@ void ResumeUpdate(ArrivalVariant variant) {
 
 void SetDeviceArrivValueForWinUSBDevice(ArrivalVariant variant) {
   try {
-    if (CurrentUpdate().bDownloadInProgress.load() != 0) {
+    if (CurrentUpdate().DownloadInProgress()) {
       return;
     }
     Sys().Sleep(kArrivalSettleMs);
     if (RunDiscovery(DiscoveryOrder::kUsbDevicesFirst)) {
       // Something came back: the camera did switch, so the mode-switch time-out is moot.
       Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-      CurrentUpdate().bAwaitingModeSwitch = 0;
+      CurrentUpdate().CameraBack();
       RebuildDeviceList(variant == ArrivalVariant::kNoRestart ? ListForm::kNoCypress
                                                               : ListForm::kFull);
       ReopenCameraLibrary(variant == ArrivalVariant::kFull);

@@ -9,6 +9,22 @@ namespace veltra {
 namespace {
 // The one session (see CurrentUpdate).
 UpdateSession g_update;
+
+// Where a session without an observer reports: nowhere.
+class NoObserver final : public UpdateObserver {
+ public:
+  void OnEraseStart(std::uint32_t /*steps*/) override {}
+  void OnProgress(std::uint32_t /*done*/) override {}
+  void OnPercent(std::uint32_t /*percent*/) override {}
+  void OnPhase(UpdatePhase /*phase*/) override {}
+  void OnDone(UpdateOutcome /*outcome*/, const wchar_t* /*text*/) override {}
+};
+NoObserver g_noObserver;  // stateless: the default target of every session's reports
+
+bool IsDownloadPhase(UpdatePhase phase) {
+  return phase == UpdatePhase::kErasing || phase == UpdatePhase::kWriting ||
+         phase == UpdatePhase::kVerifying || phase == UpdatePhase::kSent;
+}
 }  // namespace
 
 UpdateSession& CurrentUpdate() {
@@ -22,13 +38,54 @@ void UpdateSession::KeepFirmwareThread(Handle thread) {
   }
 }
 
+bool UpdateSession::DownloadInProgress() const {
+  return IsDownloadPhase(phase.load());
+}
+
+void UpdateSession::CameraBack() {
+  UpdatePhase awaited = UpdatePhase::kAwaitingModeSwitch;
+  phase.compare_exchange_strong(awaited, UpdatePhase::kCameraBack);
+}
+
+void UpdateSession::Advance(UpdatePhase next) {
+  phase = next;
+  Observer().OnPhase(next);
+}
+
+PassRoute UpdateSession::Pass() const {
+  return PassRoute{pass.load(), bDFUOpened.load() != 0, bCameraStartsAfresh.load() != 0};
+}
+
+void UpdateSession::SetWriteFirstPart(bool on) {
+  PassStep expected = on ? PassStep::kNone : PassStep::kFirstPartNext;
+  pass.compare_exchange_strong(expected, on ? PassStep::kFirstPartNext : PassStep::kNone);
+}
+
+void UpdateSession::BeginInUpdateMode(bool firstPartFirst) {
+  bIsStartUpdatedFromDFU = 1;
+  bCameraStartsAfresh = 0;
+  bDFUOpened = firstPartFirst ? 0 : 1;
+  // A fresh start never inherits the pass of an earlier update.
+  SetWriteFirstPart(firstPartFirst);
+}
+
+void UpdateSession::SetObserver(UpdateObserver* observer) {
+  observer_ = observer;
+}
+
+UpdateObserver& UpdateSession::Observer() {
+  UpdateObserver* observer = observer_.load();
+  return observer != nullptr ? *observer : g_noObserver;
+}
+
 void UpdateSession::ClearDownload() {
   blockCount = 0;
-  bDownloadInProgress = 0;
-  bDownloadComplete = 0;
-  bFirstPartWritten = 0;
-  bWriteFirstPart = 0;
+  pass = PassStep::kNone;
   bDFUOpened = 0;
+  UpdatePhase current = phase.load();
+  if (IsDownloadPhase(current)) {
+    phase.compare_exchange_strong(current, UpdatePhase::kIdle);
+  }
 }
 
 void UpdateSession::EndFailed() {
@@ -36,7 +93,7 @@ void UpdateSession::EndFailed() {
   bUpdatedFromHIDMode = 0;
   bIsStartUpdatedFromDFU = 0;
   bMatchByUniqueID = 0;
-  bAwaitingModeSwitch = 0;
+  phase = UpdatePhase::kEndedFailed;
 }
 
 void UpdateSession::Reset() {
@@ -50,9 +107,9 @@ void UpdateSession::Reset() {
   bAllDevicesGone = 0;
   bUpdatedFromHIDMode = 0;
   bIsStartUpdatedFromDFU = 0;
-  bAwaitingModeSwitch = 1;
+  phase = UpdatePhase::kIdle;
   bPescaDevice = 0;
-  updateResult = 0;
+  bCameraStartsAfresh = 0;
   statusText[0] = L'\0';
   hFirmwareThread = kNullHandle;
   bWorkerRunning = 0;

@@ -56,8 +56,6 @@ constexpr std::uint32_t kFinalProperty1 = 0x8380;
 constexpr std::uint32_t kFinalProperty2 = 0x3204;
 constexpr std::uint32_t kPauseAfterDataMs = 50;
 
-constexpr const wchar_t* kErasingText = L"Erasing Memory...Please Wait...";
-
 // The commands before WriteMemory, each preceded by its trace line.
 struct BlCommand {
   const wchar_t* trace;
@@ -121,7 +119,7 @@ bool SendImageData(UpdateSession& update, std::uint8_t (&report)[kBlReportSize],
       DebugPrint(1, L"sendNXPHidCmd Failed..");
       return false;
     }
-    Dialog().SendToDialog(WM_APP_PROGRESS, update.blockCount.load() + 1, 0);
+    update.Observer().OnProgress(update.blockCount.load() + 1);
     Sys().Sleep(kPauseAfterDataMs);
     ++update.blockCount;
   }
@@ -235,19 +233,17 @@ int DoDownloadNXPFirmware(UpdateSession& update) {
   }
   const ByteView& image = selected->part2;
   update.blockCount = 0;
-  update.bDownloadInProgress = 1;
+  // The flash loader erases as part of its write: no erase blink, the erase start's text stays.
+  update.Advance(UpdatePhase::kWriting);
   DebugPrint(1, L"DoDownloadNXPFirmware ++\n");
-  Dialog().KillTimer(IDT_BLINK_ERASE);
-  Dialog().ShowItem(IDC_STATIC_UPDATING, true);
-  Dialog().SetItemText(IDC_STATIC_STATUS, kErasingText);
-  Dialog().SendToDialog(WM_APP_ERASE_START, DataReportCount(image.length), 0);
+  update.Observer().OnEraseStart(DataReportCount(image.length));
 
   if (!SendImage(update, image)) {
     DebugPrint(1, L"DoDownloadNXPFirmware :: a report was not delivered\n");
     return 0;
   }
 
-  update.bDownloadComplete = 1;
+  update.Advance(UpdatePhase::kSent);
   return 1;
 }
 

@@ -64,7 +64,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   Arrive(ArrivalVariant::kNoRestart);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 2);
   EXPECT_EQ(usb_.DeviceOf(winUSBHandle.load()), wanted.get());
-  EXPECT_EQ(CurrentUpdate().bAwaitingModeSwitch.load(), 0);
+  EXPECT_FALSE(CurrentUpdate().AwaitingModeSwitch());
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
   Clear();
@@ -72,7 +72,8 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   Arrive(ArrivalVariant::kFull);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
   EXPECT_EQ(usb_.DeviceOf(winUSBHandle.load())->Id().pid, 0xDF01);
-  EXPECT_EQ(CurrentUpdate().bWriteFirstPart.load(), 1);  // DF01 with a combined image of type 1
+  EXPECT_EQ(CurrentUpdate().pass.load(),
+            PassStep::kFirstPartNext);  // DF01 with a combined image of type 1
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
   Clear();
@@ -97,11 +98,11 @@ TEST_F(DeviceChangeTest, VideoArrivalSelectsTheUpdatedCameraAgainBySerial) {
   Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"B2");
   CopyText(CurrentUpdate().USBUniqueID, L"B2");
   CurrentUpdate().bMatchByUniqueID = 1;
-  CurrentUpdate().bDownloadInProgress = 1;
+  CurrentUpdate().phase = UpdatePhase::kWriting;
   Event(kDbtDeviceArrival, Cls::kHid);
   EXPECT_TRUE(dialog_.ComboItems().empty());  // nothing happens while data is being sent
 
-  CurrentUpdate().bDownloadInProgress = 0;
+  CurrentUpdate().phase = UpdatePhase::kIdle;
   Event(kDbtDeviceArrival, Cls::kHid);
   EXPECT_EQ(dialog_.ComboItems().size(), 2u);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
