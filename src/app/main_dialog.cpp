@@ -174,14 +174,14 @@ std::intptr_t MainDialogProc(Handle window, std::uint32_t message, std::uintptr_
     case kWmDeviceChange:
       if (lParam != 0) {
         // The adapter passes the address of the record it built.
-        OnDeviceChange(
-            *reinterpret_cast<const DeviceChange*>(lParam));  // NOLINT(performance-no-int-to-ptr)
+        OnDeviceChange(CurrentUpdate(), *reinterpret_cast<const DeviceChange*>(
+                                            lParam));  // NOLINT(performance-no-int-to-ptr)
       } else {
         // An event without a broadcast header (such as a change of the device tree) still
         // reaches the handling, which traces it and looks no further.
         DeviceChange change;
         change.event = static_cast<std::uint32_t>(wParam);
-        OnDeviceChange(change);
+        OnDeviceChange(CurrentUpdate(), change);
       }
       return kDlgTrue;
     case WM_APP_ERASE_START:
