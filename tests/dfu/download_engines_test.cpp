@@ -110,7 +110,7 @@ class EngineTest : public DfuTest {
 };
 
 // The pass of a combined or unmarked image, from the image type and where the update stands.
-TEST(ChooseDownloadPassTest, FollowsTheImageTypeAndTheRoute) {
+TEST(ChooseDownloadPassTest, FollowsTheImageTypeAndTheRouteAndNeverInheritsAPass) {
   using P = DownloadPass;
   const PassStep none = PassStep::kNone, next = PassStep::kFirstPartNext,
                  written = PassStep::kFirstPartWritten;
@@ -136,6 +136,12 @@ TEST(ChooseDownloadPassTest, FollowsTheImageTypeAndTheRoute) {
     EXPECT_EQ(ChooseDownloadPass(3, route), row.type3);
     EXPECT_EQ(ChooseDownloadPass(0, route), row.unmarked);
   }
+  // A direct start in update mode never inherits the first part an earlier start armed.
+  UpdateSession update;
+  update.BeginInUpdateMode(true);
+  EXPECT_EQ(ChooseDownloadPass(2, update.Pass()), P::kFirst);
+  update.BeginInUpdateMode(false);
+  EXPECT_EQ(ChooseDownloadPass(2, update.Pass()), P::kSecond);
 }
 
 TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
