@@ -9,6 +9,7 @@
 #include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "devices/device_table.h"
+#include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
 #include "sim/dfu_camera.h"
@@ -81,25 +82,38 @@ TEST_F(UpdateCommandTest, ModelCheckAsksOnlyWhenTheFileIsNotNamedAfterTheModel) 
   EXPECT_TRUE(Modals().empty());
 }
 
-// A camera already in its update mode is opened and its worker started at once: the dialog shows
-// the update under way after the two fixed waits. Which pass the worker then runs is the pass
-// chooser's table and the desk's two-pass update.
-TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnce) {
-  system_->SetFailThreadCreation(true);
-  sim::DfuCamera::Options options;
-  options.pid = 0xDF01;
-  auto camera = std::make_shared<sim::DfuCamera>(options);
-  bus_.Plug(camera);
-  const std::wstring path = bus_.UsbInterfacePath(camera.get());
-  AddRecord(L"DFU Device_USB_1_HUB_1", L"7E51", L"DF01", path.c_str());
-  Select(0);
-  ChooseFile(WriteFile("fw.img"));
-  test::SelectFirmware(test::CombinedFileBytes(1));
-  const auto before = clock_.NowMs();
-  UpdateAndConfirm();
-  EXPECT_EQ(clock_.NowMs() - before, 6000u);  // 1 s after OK, 5 s after the start
-  EXPECT_TRUE(Visible(IDC_STATIC_STATUS));
-  EXPECT_FALSE(Enabled(IDC_BTN_EXIT));
+// A camera already in its update mode is opened and its worker started at once, with the pass
+// its image takes there: a "DF01" camera writes the first part of a type-1 or type-2 image first,
+// every other start the second part, which is what the camera then holds.
+TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
+  const Bytes first = PayloadBytes(1500, 1), second = PayloadBytes(1500, 2);
+  struct Case {
+    std::uint16_t pid;
+    std::uint8_t type;
+    bool firstPart;
+  };
+  for (const Case& c : {Case{0xDF01, 2, true}, Case{0xDF01, 3, false}, Case{0xDF00, 1, false}}) {
+    SCOPED_TRACE(std::to_string(c.pid) + "/" + std::to_string(c.type));
+    Fresh();
+    sim::DfuCamera::Options options;
+    options.pid = c.pid;
+    auto camera = std::make_shared<sim::DfuCamera>(options);
+    bus_.Plug(camera);
+    AddRecord(L"DFU Device_USB_1_HUB_1", L"7E51", c.pid == 0xDF01 ? L"DF01" : L"DF00",
+              bus_.UsbInterfacePath(camera.get()).c_str());
+    Select(0);
+    ChooseFile(WriteFile("fw.img"));
+    test::SelectFirmware(test::CombinedFile(c.type, first, second));
+    const auto before = clock_.NowMs();
+    UpdateAndConfirm();
+    // The worker reports to the dialog synchronously: the dialog runs until it has ended.
+    ASSERT_TRUE(dialog_.PumpUntil([this] { return system_->RunningThreads() == 0; },
+                                  std::chrono::milliseconds(20000)));
+    EXPECT_GE(clock_.NowMs() - before, 6000u);  // 1 s after OK, 5 s after the start
+    EXPECT_EQ(camera->Flash().image, c.firstPart ? first : second);
+    ReleaseDfuHandles();
+    bus_.Unplug(camera.get());
+  }
 }
 
 // The erase is polled while the camera answers busy, and the reset is repeated while it answers
