@@ -24,7 +24,7 @@ int DoDownloadFPGAFirmware(UpdateSession& update);
 int DoDownload(UpdateSession& update);
 
 // The pass DoDownload runs, from the image type and the session's pass of a two-pass image.
-enum class DownloadPass { kNone, kFirst, kSecond };
+enum class DownloadPass { kNone = 0, kFirst = 1, kSecond = 2 };
 DownloadPass ChooseDownloadPass(std::uint8_t imageType, const PassRoute& route);
 
 // The session's download, block count, pass and status text back to their start-up values (a

@@ -10,20 +10,14 @@
 #include "core/text.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
-#include "devices/discovery_passes.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
-#include "sim/cameras/dfu_cameras.h"
-#include "sim/cameras/mirel_camera.h"
 #include "sim/dfu_camera.h"
 #include "support/firmware_files.h"
 
 namespace veltra {
 namespace {
-
-using Cls = DeviceInterfaceClass;
-using sim::DfuModeCamera;
 
 class DeviceChangeTest : public test::CameraBench {
  protected:
@@ -31,9 +25,6 @@ class DeviceChangeTest : public test::CameraBench {
     sim::DfuCamera::Options options;
     options.pid = pid;
     return Plug<sim::DfuCamera>(options, serial);
-  }
-  void Event(std::uint32_t event, Cls cls) {
-    OnDeviceChange(update_, DeviceChange{event, kDbtDevtypDeviceInterface, cls});
   }
   // A handler run as OnDeviceChange runs it: into an empty table.
   void Arrive(ArrivalVariant variant) {
@@ -95,24 +86,6 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   Arrive(ArrivalVariant::kFull);
   EXPECT_EQ(g_bLoaderThreadStarted.load(), 0);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
-}
-
-TEST_F(DeviceChangeTest, VideoArrivalSelectsTheUpdatedCameraAgainBySerial) {
-  Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"A1");
-  Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"B2");
-  CopyText(update_.USBUniqueID, L"B2");
-  update_.bMatchByUniqueID = 1;
-  update_.phase = UpdatePhase::kWriting;
-  Event(kDbtDeviceArrival, Cls::kHid);
-  EXPECT_TRUE(dialog_.ComboItems().empty());  // nothing happens while data is being sent
-
-  update_.phase = UpdatePhase::kIdle;
-  Event(kDbtDeviceArrival, Cls::kHid);
-  EXPECT_EQ(dialog_.ComboItems().size(), 2u);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
-  // The camera's next HID arrival (another collection) rebuilds the list again: still selected.
-  Event(kDbtDeviceArrival, Cls::kHid);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
 }
 
 }  // namespace

@@ -59,23 +59,6 @@ TEST_F(DevicesTest, SerialComesFromTheDeviceThatOwnsTheInterface) {
   }
 }
 
-TEST_F(DevicesTest, SerialMatchSelectsTheReturningCameraOrNothing) {
-  UpdateSession update;
-  PlugCamera(L"SERIAL0001");
-  auto updated = PlugCamera(L"SERIAL0002");
-  bus_.Leave(updated.get());
-  bus_.Return(updated.get());
-  ASSERT_TRUE(Discover());
-  CopyText(update.USBUniqueID, L"SERIAL0002");
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(update), 1);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
-  EXPECT_EQ(g_nLastSelectedIndex, 1);
-  EXPECT_EQ(g_nSelectedIndex, 0);             // selecting does not change the command's selection
-  EXPECT_EQ(library_.OpenCamera(), updated);  // its extension unit stays open
-  CopyText(update.USBUniqueID, L"NOBODY");
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(update), 0);
-}
-
 TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndCamerasWithoutExtensionUnitAreSkipped) {
   UpdateSession update;
   PlugCamera(L"");

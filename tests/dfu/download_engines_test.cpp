@@ -109,39 +109,26 @@ class EngineTest : public DfuTest {
   }
 };
 
-// The pass of a combined or unmarked image, from the image type and where the update stands.
+// The pass of a combined or unmarked image, by image type (1, 2, 3, unmarked) and where the update
+// stands; a direct start never inherits the first part an earlier start armed.
 TEST(ChooseDownloadPassTest, FollowsTheImageTypeAndTheRouteAndNeverInheritsAPass) {
-  using P = DownloadPass;
   const PassStep none = PassStep::kNone, next = PassStep::kFirstPartNext,
                  written = PassStep::kFirstPartWritten;
-  struct Row {
-    PassStep step;
-    bool dfuOpened, freshStart;
-    P type1, type2, type3, unmarked;
-  } const rows[] = {
-      {none, false, false, P::kFirst, P::kFirst, P::kSecond, P::kNone},
-      {none, false, true, P::kSecond, P::kFirst, P::kSecond, P::kNone},
-      {none, true, false, P::kSecond, P::kSecond, P::kSecond, P::kSecond},
-      {next, false, false, P::kFirst, P::kFirst, P::kFirst, P::kFirst},
-      {next, false, true, P::kFirst, P::kFirst, P::kFirst, P::kFirst},
-      {written, false, false, P::kSecond, P::kSecond, P::kSecond, P::kNone},
-      {written, true, false, P::kSecond, P::kSecond, P::kSecond, P::kSecond},
-  };
-  for (const Row& row : rows) {
-    const PassRoute route{row.step, row.dfuOpened, row.freshStart};
-    SCOPED_TRACE(std::to_string(static_cast<int>(row.step)) + "/" + std::to_string(row.dfuOpened) +
-                 "/" + std::to_string(row.freshStart));
-    EXPECT_EQ(ChooseDownloadPass(1, route), row.type1);
-    EXPECT_EQ(ChooseDownloadPass(2, route), row.type2);
-    EXPECT_EQ(ChooseDownloadPass(3, route), row.type3);
-    EXPECT_EQ(ChooseDownloadPass(0, route), row.unmarked);
+  const std::pair<PassRoute, const char*> rows[] = {
+      {{none, false, false}, "1120"},    {{none, false, true}, "2120"},
+      {{none, true, false}, "2222"},     {{next, false, true}, "1111"},
+      {{written, false, false}, "2220"}, {{written, true, false}, "2222"}};
+  for (const auto& [route, passes] : rows) {
+    SCOPED_TRACE(passes);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(static_cast<int>(ChooseDownloadPass(i < 3 ? i + 1 : 0, route)), passes[i] - '0');
+    }
   }
-  // A direct start in update mode never inherits the first part an earlier start armed.
   UpdateSession update;
   update.BeginInUpdateMode(true);
-  EXPECT_EQ(ChooseDownloadPass(2, update.Pass()), P::kFirst);
+  EXPECT_EQ(ChooseDownloadPass(2, update.Pass()), DownloadPass::kFirst);
   update.BeginInUpdateMode(false);
-  EXPECT_EQ(ChooseDownloadPass(2, update.Pass()), P::kSecond);
+  EXPECT_EQ(ChooseDownloadPass(2, update.Pass()), DownloadPass::kSecond);
 }
 
 TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
