@@ -175,8 +175,9 @@ std::intptr_t MainDialogProc(Handle window, std::uint32_t message, std::uintptr_
     case kWmDeviceChange:
       if (lParam != 0) {
         // The adapter passes the address of the record it built.
-        OnDeviceChange(update, *reinterpret_cast<const DeviceChange*>(
-                                   lParam));  // NOLINT(performance-no-int-to-ptr)
+        const auto* change =
+            reinterpret_cast<const DeviceChange*>(lParam);  // NOLINT(performance-no-int-to-ptr)
+        OnDeviceChange(update, *change);
       } else {
         // An event without a broadcast header (such as a change of the device tree) still
         // reaches the handling, which traces it and looks no further.
