@@ -31,10 +31,6 @@ constexpr std::uint8_t kPadByte = 0xFF;
 // broken clock from turning the wait into an endless loop.
 constexpr std::uint64_t kStatusPollHardLimit = 1000000;
 
-// The block buffer of the second pass; the other loops send from the staging block. One download
-// runs at a time, so one buffer serves every second pass.
-std::uint8_t g_secondPassBlock[kBlockSize];
-
 // What an engine sends when nothing is selected: no blocks at all.
 const ParsedImage kNoImage{};
 
@@ -188,11 +184,12 @@ int FirstPass(UpdateSession& update, const ParsedImage& image) {
 }
 
 // The length the k-th block of the second pass goes out with (r + 1 for a padded last block).
-std::uint32_t SecondPassBlock(const ByteView& payload, std::uint32_t k) {
+std::uint32_t SecondPassBlock(const ByteView& payload, std::uint32_t k,
+                              std::uint8_t (&block)[kBlockSize]) {
   const std::uint32_t length = BlockLength(payload, k);
-  std::memcpy(g_secondPassBlock, payload.data + k * kBlockSize, length);
+  std::memcpy(block, payload.data + k * kBlockSize, length);
   if (length < kBlockSize && length % kPacketSize == 0) {
-    g_secondPassBlock[length] = kPadByte;  // length <= 960 here, so the byte fits the block
+    block[length] = kPadByte;  // length <= 960 here, so the byte fits the block
     return length + 1;
   }
   return length;
@@ -210,10 +207,12 @@ int SecondPass(UpdateSession& update, const ParsedImage& image, bool freshStart)
     update.Observer().OnEraseStart(BlockCountOf(image.part2));
   }
 
+  // The second pass sends from a block of its own; the other loops send from the staging block.
+  std::uint8_t block[kBlockSize] = {};
   const std::uint32_t blocks = BlockCountOf(image.part2);
   for (std::uint32_t k = 0; k < blocks; ++k) {
-    const std::uint32_t length = SecondPassBlock(image.part2, k);
-    if (SendData(g_secondPassBlock, length) == 0) {
+    const std::uint32_t length = SecondPassBlock(image.part2, k, block);
+    if (SendData(block, length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
       WriteStatusText(update);
       return 0;
