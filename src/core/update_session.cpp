@@ -10,17 +10,6 @@ namespace {
 // The one session (see CurrentUpdate).
 UpdateSession g_update;
 
-// Where a session without an observer reports: nowhere.
-class NoObserver final : public UpdateObserver {
- public:
-  void OnEraseStart(std::uint32_t /*steps*/) override {}
-  void OnProgress(std::uint32_t /*done*/) override {}
-  void OnPercent(std::uint32_t /*percent*/) override {}
-  void OnPhase(UpdatePhase /*phase*/) override {}
-  void OnDone(UpdateOutcome /*outcome*/, const wchar_t* /*text*/) override {}
-};
-NoObserver g_noObserver;  // stateless: the default target of every session's reports
-
 bool IsDownloadPhase(UpdatePhase phase) {
   return phase == UpdatePhase::kErasing || phase == UpdatePhase::kWriting ||
          phase == UpdatePhase::kVerifying || phase == UpdatePhase::kSent;
@@ -75,7 +64,7 @@ void UpdateSession::SetObserver(UpdateObserver* observer) {
 
 UpdateObserver& UpdateSession::Observer() {
   UpdateObserver* observer = observer_.load();
-  return observer != nullptr ? *observer : g_noObserver;
+  return observer != nullptr ? *observer : nobody_;
 }
 
 void UpdateSession::ClearDownload() {

@@ -118,6 +118,16 @@ class UpdateSession {
   void Reset();
 
  private:
+  // Where a session without an observer reports: nowhere.
+  class NoObserver final : public UpdateObserver {
+   public:
+    void OnEraseStart(std::uint32_t /*steps*/) override {}
+    void OnProgress(std::uint32_t /*done*/) override {}
+    void OnPercent(std::uint32_t /*percent*/) override {}
+    void OnPhase(UpdatePhase /*phase*/) override {}
+    void OnDone(UpdateOutcome /*outcome*/, const wchar_t* /*text*/) override {}
+  };
+  NoObserver nobody_;
   std::atomic<UpdateObserver*> observer_{nullptr};
 };
 
