@@ -51,7 +51,11 @@ DialogObserver::DialogObserver(UpdateSession& update) : update_(update) {}
 
 void DialogObserver::OnEraseStart(std::uint32_t steps) {
   Dialog().SendToDialog(WM_APP_ERASE_START, steps, 0);
-  Dialog().ShowItem(IDC_STATIC_UPDATING, true);
+  // A DFU engine announces its total while the camera erases, and keeps the headline; the flash
+  // loader's total comes with its writing and leaves the erase start's text alone.
+  if (update_.phase.load() == UpdatePhase::kErasing) {
+    Dialog().ShowItem(IDC_STATIC_UPDATING, true);
+  }
 }
 
 void DialogObserver::OnProgress(std::uint32_t done) {
@@ -76,7 +80,6 @@ void DialogObserver::OnPhase(UpdatePhase phase) {
       dialog.KillTimer(IDT_BLINK_VERIFY);
       break;
     case UpdatePhase::kVerifying:
-      dialog.KillTimer(IDT_BLINK_ERASE);
       dialog.SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
       break;
     case UpdatePhase::kWriting:

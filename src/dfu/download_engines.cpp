@@ -274,9 +274,10 @@ int DoDownloadMCUFirmware(UpdateSession& update) {
 
 int DoDownloadFPGAFirmware(UpdateSession& update) {
   update.blockCount = 0;
-  update.Advance(UpdatePhase::kErasing);
+  // The FPGA engine shows no erase: the erase blink stops at once, and the camera checks that its
+  // FPGA region is ready before anything is sent.
+  update.Advance(UpdatePhase::kWriting);
   DebugPrint(1, L"DoDownloadFPGAFirmware ++\n");
-  // The FPGA engine verifies before it sends: the camera checks that its FPGA region is ready.
   update.Advance(UpdatePhase::kVerifying);
   DebugPrint(1, L"SendDataFGPAVerifyFlashRequest ++\n");
   if (winUSBHandle.load() == kInvalidHandle) {
@@ -291,13 +292,12 @@ int DoDownloadFPGAFirmware(UpdateSession& update) {
     DebugPrint(1, L"DoDownloadFGPAFirmware :: SendDataFGPAVerifyFlashRequest failed ++\n");
     return 0;
   }
-  // The erase blink stopped with the verification: the blocks follow as writing.
-  update.Advance(UpdatePhase::kWriting);
+  update.Advance(UpdatePhase::kErasing);
 
   const std::shared_ptr<const ParsedImage> selected = SelectedImage();
   const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
   update.Observer().OnEraseStart(BlockCountOf(image.part1) + BlockCountOf(image.part2));
-  if (!SendBlocks(update, image.part1, SendDataFPGAData, false)) {
+  if (!SendBlocks(update, image.part1, SendDataFPGAData, true)) {
     return 0;
   }
   if (!SendBlocks(update, image.part2, SendFromStaging, false)) {
