@@ -102,7 +102,7 @@ int SetInitialVaue() {
   }
 }
 
-void OnBrowseCommand() {
+void OnBrowseCommand(UpdateSession& update) {
   const int result = Browse();
   if (result == kBrowseCancelled) {
     return;  // cancelled: nothing changes
@@ -118,8 +118,8 @@ void OnBrowseCommand() {
     return;
   }
   // The file belongs to the selected camera: from now on every rebuild checks it is still there.
-  CurrentUpdate().bUpdateDeviceGone = 0;
-  FormatText(CurrentUpdate().szUpdateDevicePath, kPathChars, L"%ls", PathOf(SelectedRecord()));
+  update.bUpdateDeviceGone = 0;
+  FormatText(update.szUpdateDevicePath, kPathChars, L"%ls", PathOf(SelectedRecord()));
   Dialog().EnableItem(IDC_BTN_FW_UPDATE, true);
 }
 
@@ -134,13 +134,13 @@ void OnReadVersionCommand() {
   }
 }
 
-void OnUpdateCommand() {
+void OnUpdateCommand(UpdateSession& update) {
   CopyText(g_szFirmwarePath, Dialog().GetItemText(IDC_EDIT_FIRMWARE_PATH).c_str());
   if (g_szFirmwarePath[0] == L'\0') {
     Dialog().MessageBox(kTextChooseFile, kCaptionAlert, kMbIconWarning);
     return;
   }
-  CurrentUpdate().bPescaDevice = 0;
+  update.bPescaDevice = 0;
   g_nSelectedIndex = Dialog().ComboGetCurSel();
   const DeviceRecord* record = SelectedRecord();
   if (record == nullptr) {
@@ -181,7 +181,7 @@ void OnResetCommand() {
   }
 }
 
-void OnSelectionChange() {
+void OnSelectionChange(UpdateSession& update) {
   g_nSelectedIndex = Dialog().ComboGetCurSel();
   TraceSelectedIndex();
   if (g_nSelectedIndex.load() != g_nLastSelectedIndex.load()) {
@@ -192,17 +192,16 @@ void OnSelectionChange() {
   g_nLastSelectedIndex = g_nSelectedIndex.load();
   TakeSelectedPath();
   // The user's own pick ends the re-selection of the camera updated last.
-  if (CurrentUpdate().bUpdatedFromHIDMode.load() == 0 &&
-      CurrentUpdate().bIsStartUpdatedFromDFU.load() == 0) {
-    CurrentUpdate().bMatchByUniqueID = 0;
+  if (update.bUpdatedFromHIDMode.load() == 0 && update.bIsStartUpdatedFromDFU.load() == 0) {
+    update.bMatchByUniqueID = 0;
   }
 
   CameraLib().DeinitExtensionUnit();
   ReleaseDfuHandles();
   if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) != 0) {
-    CurrentUpdate().USBUniqueID[0] = L'\0';
-    EnumerateImageDevice(g_szSelectedDevicePath, CurrentUpdate().USBUniqueID);
-    DebugPrint(1, L"EnumerateImageDevice Serial number %ls \r\n", CurrentUpdate().USBUniqueID);
+    update.USBUniqueID[0] = L'\0';
+    EnumerateImageDevice(g_szSelectedDevicePath, update.USBUniqueID);
+    DebugPrint(1, L"EnumerateImageDevice Serial number %ls \r\n", update.USBUniqueID);
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
     DebugPrint(1, L"UVC Extension is supported \r\n");
   } else if (InitializeDevice(g_szSelectedDevicePath) != 0) {

@@ -1,6 +1,7 @@
 // The main dialog's message table: start-up, commands, timers, device changes and the progress
 // messages the worker threads send. Runs on the dialog thread only; the workers reach it through
 // Dialog().SendToDialog, which waits until the message has been handled here.
+#include "app/dialog_observer.h"
 #include "app/dialog_procedures.h"
 #include "app/main_commands.h"
 #include "app/refresher.h"
@@ -24,51 +25,49 @@ constexpr int kBlinkBlank = 0;
 constexpr int kBarLead = 3;  // the bar runs this far ahead of the percentage shown
 
 // Timers 1 and 3: the status line alternates between the text and nothing.
-void Blink(const wchar_t* text) {
-  if (CurrentUpdate().blinkState.load() == kBlinkShown) {
+void Blink(UpdateSession& update, const wchar_t* text) {
+  if (update.blinkState.load() == kBlinkShown) {
     Dialog().SetItemText(IDC_STATIC_STATUS, L"");
-    CurrentUpdate().blinkState = kBlinkBlank;
+    update.blinkState = kBlinkBlank;
   } else {
     Dialog().ShowItem(IDC_STATIC_UPDATING, false);
     Dialog().SetItemText(IDC_STATIC_STATUS, text);
-    CurrentUpdate().blinkState = kBlinkShown;
+    update.blinkState = kBlinkShown;
   }
 }
 
-void OnUpdateDone();
+void OnUpdateDone(UpdateSession& update);
 
 // Timer 2 ran out: the camera did not come back in update mode after the mode switch, or not for
 // the second pass after the first. Nothing else would end the update, so it ends here as a failed
 // update does: every update flag cleared, the controls and EXIT back, and the user told what to do.
-void EndUpdateCameraNotBack() {
-  UpdateSession& update = CurrentUpdate();
-  const bool firstPassWritten = update.bFirstPartWritten.load() != 0;
+void EndUpdateCameraNotBack(UpdateSession& update) {
+  const bool firstPassWritten = update.pass.load() == PassStep::kFirstPartWritten;
   // An NXP chip that did not come back from its restart: the image may not have taken.
-  const bool nxpRestart = update.bAwaitingNxpRestart.load() != 0;
-  update.bAwaitingModeSwitch = 0;
+  const bool nxpRestart = update.AwaitingRestart();
   update.EndFailed();
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().KillTimer(IDT_BLINK_VERIFY);
-  OnUpdateDone();
+  OnUpdateDone(update);
   Dialog().MessageBox(nxpRestart         ? kTextDownloadFailed
                       : firstPassWritten ? kTextSecondPassMissing
                                          : kTextModeSwitchMissing,
                       kCaptionError, kMbIconError);
 }
 
-void OnTimer(std::uintptr_t id) {
+void OnTimer(UpdateSession& update, std::uintptr_t id) {
   switch (id) {
     case IDT_BLINK_ERASE:
-      Blink(kTextErasing);
+      Blink(update, kTextErasing);
       break;
     case IDT_BLINK_VERIFY:
-      Blink(kTextVerifying);
+      Blink(update, kTextVerifying);
       break;
     case IDT_TIMER_FOR_HD_ISSUE:
-      if (CurrentUpdate().bAwaitingModeSwitch.load() != 0) {
+      if (update.AwaitingModeSwitch() || update.AwaitingRestart()) {
         DebugPrint(1, L"IDT_TIMER_FOR_HD_ISSUE elapsed\r\n");
         Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-        EndUpdateCameraNotBack();
+        EndUpdateCameraNotBack(update);
       }
       break;
     case IDT_WARNING_TIMEOUT:
@@ -93,15 +92,15 @@ void ShowUpdatingHeadline() {
   Dialog().ShowItem(IDC_STATIC_UPDATING, true);
 }
 
-void OnEraseStart(std::uintptr_t totalSteps) {
+void OnEraseStart(UpdateSession& update, std::uintptr_t totalSteps) {
   Dialog().ShowItem(IDC_STATIC_UPDATING, false);
   Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
-  CurrentUpdate().progressTotal = static_cast<std::uint32_t>(totalSteps);
+  update.progressTotal = static_cast<std::uint32_t>(totalSteps);
 }
 
-void OnProgress(std::uintptr_t stepsDone) {
+void OnProgress(const UpdateSession& update, std::uintptr_t stepsDone) {
   ShowUpdatingHeadline();
-  const std::uint64_t total = CurrentUpdate().progressTotal.load();
+  const std::uint64_t total = update.progressTotal.load();
   // Only sent after the erase start set a total; a zero total shows 0 % instead of dividing.
   const std::uint64_t percent =
       total == 0 ? 0
@@ -120,24 +119,24 @@ void OnPercent(std::uintptr_t valuePlusOne) {
   Dialog().ProgressSetPos(value + kBarLead);
 }
 
-void OnUpdateDone() {
-  CurrentUpdate().progressTotal = 0;
+void OnUpdateDone(UpdateSession& update) {
+  update.progressTotal = 0;
   Dialog().SetItemText(IDC_STATIC_STATUS, L"");
   Dialog().ProgressSetPos(0);
   SetUIState(UI_STATE_UPDATE_DONE);
   ReleaseDfuHandles();
 }
 
-std::intptr_t OnCommand(std::uintptr_t wParam) {
+std::intptr_t OnCommand(UpdateSession& update, std::uintptr_t wParam) {
   switch (LowWord(wParam)) {
     case IDC_BTN_BROWSE:
-      OnBrowseCommand();
+      OnBrowseCommand(update);
       break;
     case IDC_BTN_READFW_VERSION:
       OnReadVersionCommand();
       break;
     case IDC_BTN_FW_UPDATE:
-      OnUpdateCommand();
+      OnUpdateCommand(update);
       break;
     case IDC_BTN_RESET:
       OnResetCommand();
@@ -147,7 +146,7 @@ std::intptr_t OnCommand(std::uintptr_t wParam) {
       break;
     case IDC_COMBO_DEVICELIST:
       if (HighWord(wParam) == kCbnSelChange) {
-        OnSelectionChange();
+        OnSelectionChange(update);
       }
       break;
     default:
@@ -160,9 +159,12 @@ std::intptr_t OnCommand(std::uintptr_t wParam) {
 
 std::intptr_t MainDialogProc(Handle window, std::uint32_t message, std::uintptr_t wParam,
                              std::intptr_t lParam) {
+  // The dialog procedure is where the program's one update session is handed in.
+  UpdateSession& update = CurrentUpdate();
   switch (message) {
     case kWmInitDialog:
       g_hMainDlg = window;
+      ConnectToDialog(update);
       SetInitialVaue();
       createThreadUpdateUI();
       return kDlgTrue;
@@ -170,31 +172,32 @@ std::intptr_t MainDialogProc(Handle window, std::uint32_t message, std::uintptr_
       OnExitCommand();
       return kDlgTrue;
     case kWmCommand:
-      return OnCommand(wParam);
+      return OnCommand(update, wParam);
     case kWmTimer:
-      OnTimer(wParam);
+      OnTimer(update, wParam);
       return kDlgTrue;
     case kWmDeviceChange:
       if (lParam != 0) {
         // The adapter passes the address of the record it built.
-        OnDeviceChange(
-            *reinterpret_cast<const DeviceChange*>(lParam));  // NOLINT(performance-no-int-to-ptr)
+        const auto* change =
+            reinterpret_cast<const DeviceChange*>(lParam);  // NOLINT(performance-no-int-to-ptr)
+        OnDeviceChange(update, *change);
       } else {
         // An event without a broadcast header (such as a change of the device tree) still
         // reaches the handling, which traces it and looks no further.
         DeviceChange change;
         change.event = static_cast<std::uint32_t>(wParam);
-        OnDeviceChange(change);
+        OnDeviceChange(update, change);
       }
       return kDlgTrue;
     case WM_APP_ERASE_START:
-      OnEraseStart(wParam);
+      OnEraseStart(update, wParam);
       return kDlgTrue;
     case WM_APP_PROGRESS:
-      OnProgress(wParam);
+      OnProgress(update, wParam);
       return kDlgTrue;
     case WM_APP_UPDATE_DONE:
-      OnUpdateDone();
+      OnUpdateDone(update);
       return kDlgTrue;
     case WM_APP_PERCENT:
       OnPercent(wParam);

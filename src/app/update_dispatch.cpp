@@ -67,15 +67,15 @@ void ShowUpdateControls() {
 
 // A camera running its normal firmware is told to enter its update mode. The removal that
 // follows is ignored, and the camera is found again by its USB serial when it returns.
-void ModeSwitch(Family family) {
-  CurrentUpdate().bMatchByUniqueID = 1;
-  CurrentUpdate().USBUniqueID[0] = L'\0';
-  EnumerateImageDevice(g_szSelectedDevicePath, CurrentUpdate().USBUniqueID);
+void ModeSwitch(UpdateSession& update, Family family) {
+  update.bMatchByUniqueID = 1;
+  update.USBUniqueID[0] = L'\0';
+  EnumerateImageDevice(g_szSelectedDevicePath, update.USBUniqueID);
   DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
-             CurrentUpdate().USBUniqueID);
-  CurrentUpdate().bUpdatedFromHIDMode = 1;
+             update.USBUniqueID);
+  update.bUpdatedFromHIDMode = 1;
   SetUIState(UI_STATE_UPDATING);
-  CurrentUpdate().bAwaitingModeSwitch = 1;
+  update.phase = UpdatePhase::kAwaitingModeSwitch;
 
   std::int32_t result = 0;
   switch (family) {
@@ -87,7 +87,7 @@ void ModeSwitch(Family family) {
       break;
     case Family::kGeneric:
       result = CameraLib().FirmwareUpdate(SelectedImageType());
-      CurrentUpdate().updateResult = result;
+      update.bCameraStartsAfresh = result == kFirmwareUpdateFreshStart ? 1 : 0;
       break;
   }
   // A failed command is only traced: a camera may switch all the same. Timer 2 ends the update
@@ -112,33 +112,25 @@ void ModeSwitch(Family family) {
 
 // The camera is already in its update mode and its WinUSB interface is open: the worker starts
 // at once. A "DF01" camera given a two-pass image starts with the first part.
-void DirectDfuStart(DeviceRecord* record) {
-  CurrentUpdate().bIsStartUpdatedFromDFU = 1;
-  ArmUniqueIDMatchFromUpdateMode(PathOf(record));
-  CurrentUpdate().bDFUOpened = 1;
-  CurrentUpdate().updateResult = 0;
-  SetUIState(UI_STATE_UPDATING);
+void DirectDfuStart(UpdateSession& update, DeviceRecord* record) {
   const std::uint8_t type = SelectedImageType();
-  if (RecordProductIs(record, kPidPescaUpdateMode) && (type == 1 || type == 2)) {
-    CurrentUpdate().bDFUOpened = 0;
-    CurrentUpdate().bWriteFirstPart = 1;
-  } else {
-    // A fresh start never inherits the pass of an earlier update.
-    CurrentUpdate().bWriteFirstPart = 0;
-  }
-  StartUpdateWorker(CurrentUpdate());
+  update.BeginInUpdateMode(RecordProductIs(record, kPidPescaUpdateMode) &&
+                           (type == 1 || type == 2));
+  ArmUniqueIDMatchFromUpdateMode(update, PathOf(record));
+  SetUIState(UI_STATE_UPDATING);
+  StartUpdateWorker(update);
   ShowUpdateControls();
 }
 
 // The CX3 camera erases its flash and resets on HID command reports; the empty camera then falls
 // back to its boot ROM, which the device list takes over. False when the erase reply could not be
 // read (the update stops there).
-bool Cx3EraseAndReset() {
+bool Cx3EraseAndReset(UpdateSession& update) {
   CameraLibrary& library = CameraLib();
   // The serial finds the camera again when it is back from its boot ROM with the new firmware.
-  EnumerateImageDevice(g_szSelectedDevicePath, CurrentUpdate().USBUniqueID);
+  EnumerateImageDevice(g_szSelectedDevicePath, update.USBUniqueID);
   DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
-             CurrentUpdate().USBUniqueID);
+             update.USBUniqueID);
   std::uint8_t reply[kReplyBytes] = {};
   library.SetPreparseDataAndAttributes();
   library.DevicestateCX3SNI(reply);
@@ -167,8 +159,8 @@ bool Cx3EraseAndReset() {
       std::memset(reply, 0, sizeof reply);
       if (library.GetHidReport(reply) != 1) {
         // No reply: the camera has left the bus to restart.
-        CurrentUpdate().bMatchByUniqueID = 1;
-        CurrentUpdate().bUpdatedFromHIDMode = 1;
+        update.bMatchByUniqueID = 1;
+        update.bUpdatedFromHIDMode = 1;
         DebugPrint(1, L"Device reset completed. Exiting. \n");
         left = true;
       } else if (reply[kReplyStatus] == kStatusResetFailed) {
@@ -182,7 +174,7 @@ bool Cx3EraseAndReset() {
   }
   // The camera's boot ROM is expected next; timer 2 ends the update with a message when nothing
   // arrives (an erase that never completed, a reset that never took).
-  CurrentUpdate().bAwaitingModeSwitch = 1;
+  update.phase = UpdatePhase::kAwaitingModeSwitch;
   Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kModeSwitchTimeoutMs);
   ShowUpdateControls();
   return true;
@@ -190,23 +182,23 @@ bool Cx3EraseAndReset() {
 
 // Pesca: mode switch through the family channel, the CX3 route for a foreign vendor, or a direct
 // start when the camera is already in update mode.
-bool DispatchPesca(DeviceRecord* record) {
-  CurrentUpdate().bPescaDevice = 1;
+bool DispatchPesca(UpdateSession& update, DeviceRecord* record) {
+  update.bPescaDevice = 1;
   CameraLib().DeinitExtUnit();
   if (CameraLib().InitPescaExtensionUnit(PathOf(record)) != 0) {
     if (RecordVendorIs(record, kVidMaker)) {
-      ModeSwitch(Family::kPesca);
+      ModeSwitch(update, Family::kPesca);
       return true;
     }
-    return Cx3EraseAndReset();
+    return Cx3EraseAndReset(update);
   }
   if (InitializeDevice(PathOf(record)) != 0) {
-    DirectDfuStart(record);
+    DirectDfuStart(update, record);
   }
   return true;
 }
 
-void DispatchTarsa(DeviceRecord* record) {
+void DispatchTarsa(UpdateSession& update, DeviceRecord* record) {
   CameraLib().DeinitExtUnit();
   if (!RecordVendorIs(record, kVidMaker)) {
     return;
@@ -214,7 +206,7 @@ void DispatchTarsa(DeviceRecord* record) {
   if (CameraLib().InitTarsaExtensionUnit(PathOf(record)) == 0) {
     return;
   }
-  ModeSwitch(Family::kTarsa);
+  ModeSwitch(update, Family::kTarsa);
 }
 
 // Cameras of the Sunplus route on the bus: the chip vendor's ID, or the Mirel family's answer.
@@ -249,16 +241,16 @@ void DispatchMirel(DeviceRecord* record) {
   DownloadMirelFirmware();
 }
 
-bool DispatchOther(DeviceRecord* record) {
+bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
   Dialog().SetItemText(IDC_STATIC_UPDATING, kTextEnteringUpdateMode);
   Dialog().ShowItem(IDC_STATIC_UPDATING, true);
   const wchar_t* path = PathOf(record);
   if (CameraLib().InitExtensionUnit(path) != 0) {
     if (RecordVendorIs(record, kVidMaker)) {
-      ModeSwitch(Family::kGeneric);
+      ModeSwitch(update, Family::kGeneric);
       return true;
     }
-    return Cx3EraseAndReset();
+    return Cx3EraseAndReset(update);
   }
   if (CameraLib().Init_HIDHandle(path) != 0) {
     // A boot loader that answers over HID: the flash loader of an NXP-based camera.
@@ -266,27 +258,27 @@ bool DispatchOther(DeviceRecord* record) {
     if (RecordProductIs(record, kPidFlashLoader)) {
       // The camera's return after the flash loader's session is recognised by this serial.
       ArmUniqueIDMatchFromUpdateMode(path);
-      CurrentUpdate().bIsStartUpdatedFromDFU = 0;
-      CurrentUpdate().updateResult = 0;
-      CurrentUpdate().bDFUOpened = 0;
-      CurrentUpdate().bWriteFirstPart = 0;
+      update.bIsStartUpdatedFromDFU = 0;
+      update.bCameraStartsAfresh = 0;
+      update.bDFUOpened = 0;
+      update.SetWriteFirstPart(false);
       g_bNXPMode = 1;
     }
-    StartUpdateWorker(CurrentUpdate());
+    StartUpdateWorker(update);
     ShowUpdateControls();
     return true;
   }
   if (InitializeDevice(path) == 0) {
     return true;
   }
-  DirectDfuStart(record);
+  DirectDfuStart(update, record);
   Sys().Sleep(kAfterStartWaitMs);
   return true;
 }
 
 // OK of the confirmation dialog. False only when the CX3 erase could not be read.
-bool DispatchUpdate() {
-  CurrentUpdate().bUpdateDeviceGone = 1;
+bool DispatchUpdate(UpdateSession& update) {
+  update.bUpdateDeviceGone = 1;
   Dialog().EndDialog(Window::kConfirmDialog, IDC_BTN_CONFIRM_OK);
   Sys().Sleep(kAfterConfirmWaitMs);
   if (Sys().GetFileAttributes(g_szFirmwarePath) == kInvalidFileAttributes) {
@@ -300,9 +292,9 @@ bool DispatchUpdate() {
     return true;
   }
   // A new update ends the re-selection of the camera updated before.
-  CurrentUpdate().bMatchByUniqueID = 0;
-  CurrentUpdate().USBUniqueID[0] = L'\0';
-  CurrentUpdate().bCameraLeft = 0;
+  update.bMatchByUniqueID = 0;
+  update.USBUniqueID[0] = L'\0';
+  update.bCameraLeft = 0;
   g_nSelectedIndex = Dialog().ComboGetCurSel();
   ReleaseDfuHandles();
   CameraLib().DeinitExtensionUnit();
@@ -312,10 +304,9 @@ bool DispatchUpdate() {
   const int count = g_nDeviceCount.load();
   const int saved = count < 0 ? 0 : (count > kMaxDevices ? kMaxDevices : count);
   for (int i = 0; i < saved; ++i) {
-    FormatText(CurrentUpdate().savedDevicePaths[i], kPathChars, L"%ls",
-               g_DeviceTable[i].devicePath);
+    FormatText(update.savedDevicePaths[i], kPathChars, L"%ls", g_DeviceTable[i].devicePath);
   }
-  CurrentUpdate().nSavedDeviceCount = saved;
+  update.nSavedDeviceCount = saved;
 
   DeviceRecord* record = SelectedRecord();
   if (record == nullptr) {
@@ -323,17 +314,17 @@ bool DispatchUpdate() {
   }
   CameraLibrary& library = CameraLib();
   if (library.IsPescaDeviceAvail(g_szSelectedDevicePath) == 1) {
-    return DispatchPesca(record);
+    return DispatchPesca(update, record);
   }
   if (library.IsTarsaDeviceAvail(g_szSelectedDevicePath) == 1) {
-    DispatchTarsa(record);
+    DispatchTarsa(update, record);
     return true;
   }
   if (library.IsMirel_DeviceAvail(g_szSelectedDevicePath) == 1) {
     DispatchMirel(record);
     return true;
   }
-  return DispatchOther(record);
+  return DispatchOther(update, record);
 }
 
 }  // namespace
@@ -349,7 +340,7 @@ std::intptr_t ConfirmDialogProc(Handle window, std::uint32_t message, std::uintp
       return kDlgTrue;
     case kWmCommand:
       if (LowWord(wParam) == IDC_BTN_CONFIRM_OK) {
-        return DispatchUpdate() ? kDlgTrue : kDlgFalse;
+        return DispatchUpdate(CurrentUpdate()) ? kDlgTrue : kDlgFalse;
       }
       // Esc closes it like the close box: no update.
       if (LowWord(wParam) == kIdCancelButton) {

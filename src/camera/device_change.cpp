@@ -55,19 +55,19 @@ ArrivalHandler ChooseArrivalHandler(DeviceInterfaceClass cls) {
   return cls == DeviceInterfaceClass::kHid ? ArrivalHandler::kVideo : ArrivalHandler::kWinUsbFull;
 }
 
-void RunArrivalHandler(ArrivalHandler handler) {
+void RunArrivalHandler(UpdateSession& update, ArrivalHandler handler) {
   switch (handler) {
     case ArrivalHandler::kVideo:
-      SetDeviceArrivValueForVideoDevice();
+      SetDeviceArrivValueForVideoDevice(update);
       break;
     case ArrivalHandler::kWinUsbFull:
-      SetDeviceArrivValueForWinUSBDevice(ArrivalVariant::kFull);
+      SetDeviceArrivValueForWinUSBDevice(update, ArrivalVariant::kFull);
       break;
     case ArrivalHandler::kWinUsbNoMirel:
-      SetDeviceArrivValueForWinUSBDevice(ArrivalVariant::kNoMirel);
+      SetDeviceArrivValueForWinUSBDevice(update, ArrivalVariant::kNoMirel);
       break;
     case ArrivalHandler::kWinUsbNoRestart:
-      SetDeviceArrivValueForWinUSBDevice(ArrivalVariant::kNoRestart);
+      SetDeviceArrivValueForWinUSBDevice(update, ArrivalVariant::kNoRestart);
       break;
   }
 }
@@ -85,18 +85,16 @@ void OpenFamilyChannels(const wchar_t* path) {
 
 // A removal the update expects: data is being sent, the camera switches into its update mode, or
 // the NXP chip restarts after the flash loader's session. The list keeps the camera meanwhile.
-bool RemovalIsPartOfTheUpdate() {
-  const UpdateSession& update = CurrentUpdate();
-  return update.bDownloadInProgress.load() != 0 || update.bUpdatedFromHIDMode.load() != 0 ||
-         update.bAwaitingNxpRestart.load() != 0;
+bool RemovalIsPartOfTheUpdate(const UpdateSession& update) {
+  return update.DownloadInProgress() || update.bUpdatedFromHIDMode.load() != 0 ||
+         update.AwaitingRestart();
 }
 
 // A removal while the update waits for its camera (no data is being sent and no worker runs):
 // the camera has left, to come back in its update mode or, when the switch did not take, as it
 // was.
-void NoteDepartureDuringUpdate() {
-  UpdateSession& update = CurrentUpdate();
-  if (update.bDownloadInProgress.load() == 0 && update.bUpdatedFromHIDMode.load() != 0 &&
+void NoteDepartureDuringUpdate(UpdateSession& update) {
+  if (!update.DownloadInProgress() && update.bUpdatedFromHIDMode.load() != 0 &&
       update.bWorkerRunning.load() == 0) {
     update.bCameraLeft = 1;
   }
@@ -109,9 +107,9 @@ void ShowNoDevice() {
 
 // What both removals do once devices are listed again: rebuild, find the camera chosen for an
 // update again, and re-open the library on the camera last selected.
-void RefreshAfterRemoval(bool traceHidCall) {
+void RefreshAfterRemoval(UpdateSession& update, bool traceHidCall) {
   RebuildDeviceList(ListForm::kFull);
-  CheckUpdateDeviceStillListed();
+  CheckUpdateDeviceStillListed(update);
   if (traceHidCall) {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for HID\r\n");
   }
@@ -128,7 +126,7 @@ void RefreshAfterRemoval(bool traceHidCall) {
 
 namespace camera {
 
-bool RunDiscovery(DiscoveryOrder order) {
+bool RunDiscovery(UpdateSession& update, DiscoveryOrder order) {
   // Both passes always run; each appends what it finds.
   bool found = false;
   if (order == DiscoveryOrder::kUsbDevicesFirst) {
@@ -139,7 +137,7 @@ bool RunDiscovery(DiscoveryOrder order) {
     found = (DeviceConnect() != 0) || found;
   }
   if (found) {
-    CurrentUpdate().bAllDevicesGone = 0;
+    update.bAllDevicesGone = 0;
   }
   return found;
 }
@@ -170,22 +168,21 @@ void BringToFront() {
   Dialog().SetForeground(Window::kMainDialog);
 }
 
-void CheckUpdateDeviceStillListed() {
-  if (CurrentUpdate().bUpdateDeviceGone.load() == 0) {
-    UpdateDeviceRemoved();
+void CheckUpdateDeviceStillListed(UpdateSession& update) {
+  if (update.bUpdateDeviceGone.load() == 0) {
+    UpdateDeviceRemoved(update);
   }
 }
 
-void ReselectUpdatedCamera() {
+void ReselectUpdatedCamera(const UpdateSession& update) {
   // While the update is under way the serial finds the camera in its update mode instead.
-  const UpdateSession& update = CurrentUpdate();
   if (update.bMatchByUniqueID.load() == 0 || update.bUpdatedFromHIDMode.load() != 0 ||
       update.bIsStartUpdatedFromDFU.load() != 0) {
     return;
   }
   // Found, it stays armed: the camera's further arrivals (a HID arrival per collection, after
   // its USB-device arrival) each rebuild the list, and each rebuild selects entry 0.
-  if (MatchUniqueIDForUpdatedDeviceHID() != 0) {
+  if (MatchUniqueIDForUpdatedDeviceHID(update) != 0) {
     return;
   }
   // The match opened the library on each camera it tried; give it back to the selected one.
@@ -197,7 +194,7 @@ void ReselectUpdatedCamera() {
 
 // ---- dispatch ----------------------------------------------------------------------------------
 
-void OnDeviceChange(const DeviceChange& change) {
+void OnDeviceChange(UpdateSession& update, const DeviceChange& change) {
   if (change.event == kDbtDeviceRemoveComplete) {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE \r\n");
     if (change.deviceType != kDbtDevtypDeviceInterface) {
@@ -206,9 +203,9 @@ void OnDeviceChange(const DeviceChange& change) {
     g_nDeviceCount = 0;  // every handler enumerates into an empty table
     LoaderDeviceLeft();  // a boot ROM whose load failed is taken over again when it returns
     if (change.cls == DeviceInterfaceClass::kHid) {
-      SetDeviceRemoveValueForVideoDevice();
+      SetDeviceRemoveValueForVideoDevice(update);
     } else if (change.cls == DeviceInterfaceClass::kUsbDevice) {
-      SetDeviceRemoveValueForWinUSBDevice();
+      SetDeviceRemoveValueForWinUSBDevice(update);
     }
     return;
   }
@@ -225,30 +222,30 @@ void OnDeviceChange(const DeviceChange& change) {
     if (change.cls == DeviceInterfaceClass::kHid) {
       DebugPrint(1, L"SetDeviceArrivValueForVideoDevice \r\n");
     }
-    RunArrivalHandler(ChooseArrivalHandler(change.cls));
+    RunArrivalHandler(update, ChooseArrivalHandler(change.cls));
   }
 }
 
 // ---- handlers ----------------------------------------------------------------------------------
 
-void SetDeviceArrivValueForVideoDevice() {
+void SetDeviceArrivValueForVideoDevice(UpdateSession& update) {
   try {
-    if (CurrentUpdate().bDownloadInProgress.load() != 0) {
+    if (update.DownloadInProgress()) {
       return;
     }
     DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitExtensionUnit for HID\r\n");
-    if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
+    if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
       ShowNoDevice();
       return;
     }
     RebuildDeviceList(ListForm::kFull);
     // The camera that was updated is back in its normal mode: select it again, by its USB serial
     // when the update began in normal mode, by its saved path when it began in download mode.
-    ReselectUpdatedCamera();
-    ConcludeNxpRestart();
-    CheckUpdateDeviceStillListed();
-    if (CurrentUpdate().bIsStartUpdatedFromDFU.exchange(0) != 0) {
-      MatchUniqueIDForUpdatedDeviceDFU();
+    ReselectUpdatedCamera(update);
+    ConcludeNxpRestart(update);
+    CheckUpdateDeviceStillListed(update);
+    if (update.bIsStartUpdatedFromDFU.exchange(0) != 0) {
+      MatchUniqueIDForUpdatedDeviceDFU(update);
     }
     BringToFront();
   } catch (...) {
@@ -256,39 +253,39 @@ void SetDeviceArrivValueForVideoDevice() {
   }
 }
 
-void SetDeviceRemoveValueForVideoDevice() {
+void SetDeviceRemoveValueForVideoDevice(UpdateSession& update) {
   try {
-    if (RemovalIsPartOfTheUpdate()) {
-      NoteDepartureDuringUpdate();
+    if (RemovalIsPartOfTheUpdate(update)) {
+      NoteDepartureDuringUpdate(update);
       return;
     }
-    if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
+    if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
       ShowNoDevice();
       return;
     }
-    RefreshAfterRemoval(true);
+    RefreshAfterRemoval(update, true);
   } catch (...) {
     DebugPrint(1, L"SetDeviceRemoveValueForVideoDevice exception...\r\n");
   }
 }
 
-void SetDeviceRemoveValueForWinUSBDevice() {
+void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
   try {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
-    if (RemovalIsPartOfTheUpdate()) {
-      NoteDepartureDuringUpdate();
+    if (RemovalIsPartOfTheUpdate(update)) {
+      NoteDepartureDuringUpdate(update);
       return;
     }
-    if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
+    if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
       ShowNoDevice();
       // The updated camera has left the bus for good: the Warning dialog no longer needs its
       // time-out, and the user may close it. The flag first, so that a Warning dialog coming up
       // meanwhile sees it (see WarningDialogProc).
-      CurrentUpdate().bAllDevicesGone = 1;
+      update.bAllDevicesGone = 1;
       Dialog().KillTimer(IDT_WARNING_TIMEOUT);
       Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
     } else {
-      RefreshAfterRemoval(false);
+      RefreshAfterRemoval(update, false);
     }
     // A boot-loader download started by the list fill is still running: keep EXIT off.
     if (g_bLoaderThreadStarted.load() != 0) {
@@ -301,7 +298,7 @@ void SetDeviceRemoveValueForWinUSBDevice() {
 
 int SetInitialDeviceValue() {
   g_nDeviceCount = 0;
-  if (!RunDiscovery(DiscoveryOrder::kCaptureDevicesFirst)) {
+  if (!RunDiscovery(CurrentUpdate(), DiscoveryOrder::kCaptureDevicesFirst)) {
     SetUIState(UI_STATE_NO_DEVICE);
     return 0;
   }

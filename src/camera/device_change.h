@@ -2,17 +2,20 @@
 // mode is opened and the worker restarted; the start-up scan.
 #pragma once
 
+#include "core/update_session.h"
 #include "platform/device_discovery.h"
 
 namespace veltra {
 
 enum class ArrivalVariant { kFull, kNoMirel, kNoRestart };
 
-void OnDeviceChange(const DeviceChange& change);
-void SetDeviceArrivValueForVideoDevice();
-void SetDeviceArrivValueForWinUSBDevice(ArrivalVariant variant);
-void SetDeviceRemoveValueForVideoDevice();
-void SetDeviceRemoveValueForWinUSBDevice();
+// Every handler works on the update session it is handed: the one the dialog procedure owns.
+void OnDeviceChange(UpdateSession& update, const DeviceChange& change);
+void SetDeviceArrivValueForVideoDevice(UpdateSession& update);
+void SetDeviceArrivValueForWinUSBDevice(UpdateSession& update, ArrivalVariant variant);
+void SetDeviceRemoveValueForVideoDevice(UpdateSession& update);
+void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update);
+// The start-up scan, before any update: the program's session.
 int SetInitialDeviceValue();
 
 }  // namespace veltra

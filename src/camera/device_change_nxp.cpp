@@ -28,8 +28,8 @@ int ListedCount() {
 }
 
 // The updated camera is listed running its firmware: a video device carrying its serial.
-bool UpdatedCameraRunsItsFirmware() {
-  const wchar_t* wanted = CurrentUpdate().USBUniqueID;
+bool UpdatedCameraRunsItsFirmware(const UpdateSession& update) {
+  const wchar_t* wanted = update.USBUniqueID;
   for (int i = 0; i < ListedCount(); ++i) {
     wchar_t serial[kSerialBufferChars] = {};
     if (EnumerateImageDevice(g_DeviceTable[i].devicePath, serial) != 0 &&
@@ -53,14 +53,12 @@ bool Rt1060RomListed() {
 
 }  // namespace
 
-void ConcludeNxpRestart() {
-  UpdateSession& update = CurrentUpdate();
-  if (update.bAwaitingNxpRestart.load() == 0) {
+void ConcludeNxpRestart(UpdateSession& update) {
+  if (!update.AwaitingRestart()) {
     return;
   }
-  if (UpdatedCameraRunsItsFirmware()) {
-    update.bAwaitingNxpRestart = 0;
-    update.bAwaitingModeSwitch = 0;
+  if (UpdatedCameraRunsItsFirmware(update)) {
+    update.Advance(UpdatePhase::kEndedOk);
     Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
     Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
     Dialog().MessageBox(kTextDownloadSucceeded, kCaptionSuccess, kMbIconExclamation);

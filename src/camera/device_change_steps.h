@@ -3,6 +3,8 @@
 // front. Internal to the device-change handling.
 #pragma once
 
+#include "core/update_session.h"
+
 namespace veltra::camera {
 
 // Which discovery pass runs first. The WinUSB arrival lists the devices in update or boot-loader
@@ -10,7 +12,7 @@ namespace veltra::camera {
 enum class DiscoveryOrder { kCaptureDevicesFirst, kUsbDevicesFirst };
 
 // Runs both discovery passes into the (already emptied) table. True when either found a device.
-bool RunDiscovery(DiscoveryOrder order);
+bool RunDiscovery(UpdateSession& update, DiscoveryOrder order);
 
 // Empties the list and fills it again from the table (selecting entry 0), then shows the
 // dialog's ready state. The form without the Cypress boot-loader case is the one the WinUSB
@@ -27,18 +29,18 @@ void ReopenCameraLibrary(bool withMirel);
 void BringToFront();
 
 // UpdateDeviceRemoved while a chosen firmware file still waits for its camera.
-void CheckUpdateDeviceStillListed();
+void CheckUpdateDeviceStillListed(UpdateSession& update);
 
 // Once an update is over, selects the updated camera again by its USB serial. The match stays
 // armed until the user picks an entry or the next update starts (a failed update disarms it):
 // neither another device's arrival before the camera is back nor the camera's own further
 // arrivals, each of which rebuilds the list, may leave another camera selected.
-void ReselectUpdatedCamera();
+void ReselectUpdatedCamera(const UpdateSession& update);
 
 // While an NXP update waits for the chip's restart after the flash loader's session: ends it
 // with the success message when the camera is listed running its firmware (by its serial), and
 // as a failed download when an RT1060 ROM is listed (the flash holds no bootable image).
 // Otherwise the wait goes on, bounded by timer 2.
-void ConcludeNxpRestart();
+void ConcludeNxpRestart(UpdateSession& update);
 
 }  // namespace veltra::camera

@@ -20,13 +20,7 @@ namespace veltra {
 
 namespace {
 
-constexpr std::uint32_t kBlinkEraseTimerMs = 400;
-constexpr std::uint32_t kFailurePauseMs = 10;
-constexpr int kBlinkShown = 5;
 constexpr std::size_t kNxpRefusalChars = 256;
-// How long the camera may take to come back for the second pass: as long as the Warning dialog
-// waits for a camera to finish its update.
-constexpr std::uint32_t kSecondPassWaitMs = 180000;
 // Status reads after the end of a download, and the pause between them.
 constexpr int kEndStatusReads = 5;
 constexpr std::uint32_t kEndStatusRetryMs = 100;
@@ -44,9 +38,6 @@ constexpr std::uint8_t kManifestSync = 6;
 constexpr std::uint8_t kError = 10;
 }  // namespace state
 
-constexpr wchar_t kTextGetStatusFailed[] = L"Get Status Failed!";
-constexpr wchar_t kTextChangeStateFailed[] = L"Change State Failed!";
-constexpr wchar_t kTextUsbFailure[] = L"USB Communication Failure!";
 constexpr wchar_t kTextMcuFailed[] = L"MCU firmware update failed. Please retry again...!!";
 constexpr wchar_t kTextFpgaFailed[] = L"Firmware update failed. Please retry again...!!";
 
@@ -97,43 +88,22 @@ int RunEngine(UpdateSession& update) {
   }
 }
 
-void ResetControls() {
-  Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
-  Dialog().EnableItem(IDC_BTN_EXIT, true);
-  Dialog().EnableItem(IDC_EDIT_FIRMWARE_PATH, false);
-  Dialog().EnableItem(IDC_STATIC_SELECT_FILE, false);
-  Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
-  Dialog().ShowItem(IDC_STATIC_UPDATING, false);
-  Dialog().ShowItem(IDC_STATIC_MODE_SWITCH, false);
-  Dialog().ShowItem(IDC_STATIC_STATUS, false);
-  Dialog().ShowItem(IDC_PROGRESS_BAR, false);
-}
-
 // Every failed update ends the whole update, not only this worker (see UpdateSession::EndFailed).
-std::uint32_t EndWithUsbFailure(UpdateSession& update) {
+std::uint32_t EndWithStateFailure(UpdateSession& update, UpdateOutcome outcome) {
   update.EndFailed();
-  // Nothing was sent, so nothing is blinking for a reason any more: an idle dialog stays quiet.
-  Dialog().KillTimer(IDT_BLINK_ERASE);
-  Dialog().MessageBox(kTextUsbFailure, kCaptionError, kMbIconError);
-  ResetControls();
+  update.Observer().OnDone(outcome, nullptr);
   return 0;
 }
 
 // message: what the user is told instead of the failed-download text of the image's kind.
 std::uint32_t EndWithEngineFailure(UpdateSession& update, const wchar_t* message = nullptr) {
   update.EndFailed();
-  update.blinkState = kBlinkShown;
-  Dialog().KillTimer(IDT_BLINK_VERIFY);
-  Dialog().KillTimer(IDT_BLINK_ERASE);
-  Dialog().ProgressSetPos(0);
-  Sys().Sleep(kFailurePauseMs);
   const ImageKind kind = SelectedKind();
   const wchar_t* text = message != nullptr         ? message
                         : kind == ImageKind::kMcu  ? kTextMcuFailed
                         : kind == ImageKind::kFpga ? kTextFpgaFailed
                                                    : kTextDownloadFailed;
-  Dialog().MessageBox(text, kCaptionError, kMbIconError);
-  ResetControls();
+  update.Observer().OnDone(UpdateOutcome::kDownloadFailed, text);
   DebugPrint(1, L"UpdateFirmware failed thread -----   \n");
   return 0;
 }
@@ -178,25 +148,21 @@ bool EndDfuTransfer(UpdateSession& update) {
 }
 
 std::uint32_t EndWithSuccess(UpdateSession& update) {
-  update.bDownloadInProgress = 0;
-  if (update.bDownloadComplete.load() == 0) {
+  if (!update.DownloadComplete()) {
     // First pass of a combined image: the camera comes back for the second part. Should it not,
-    // timer 2 ends the update with a message once the Warning dialog's wait has passed.
-    update.bAwaitingModeSwitch = 1;
-    Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kSecondPassWaitMs);
+    // the wait for it ends the update with a message.
+    update.Advance(UpdatePhase::kAwaitingModeSwitch);
     DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
     return 1;
   }
   update.bIsStartUpdatedFromDFU = 0;
   update.bUpdatedFromHIDMode = 0;
   update.blockCount = 0;
-  update.bDownloadComplete = 0;
-  Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
-  if (SelectedIsPescaUpdateMode(update)) {
-    Dialog().DialogBoxModal(IDD_WARNING_DIALOG);
-  } else {
-    Dialog().MessageBox(kTextDownloadSucceeded, kCaptionSuccess, kMbIconExclamation);
-  }
+  update.phase = UpdatePhase::kEndedOk;
+  update.Observer().OnDone(SelectedIsPescaUpdateMode(update)
+                               ? UpdateOutcome::kSucceededCameraRestarts
+                               : UpdateOutcome::kSucceeded,
+                           nullptr);
   DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
   return 1;
 }
@@ -206,21 +172,12 @@ std::uint32_t EndWithSuccess(UpdateSession& update) {
 void EndUpdateWithoutUpdateMode(UpdateSession& update) {
   update.EndFailed();
   update.bCameraLeft = 0;
-  update.bAwaitingModeSwitch = 0;
-  Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-  Dialog().KillTimer(IDT_BLINK_ERASE);
-  Dialog().KillTimer(IDT_BLINK_VERIFY);
-  Dialog().ProgressSetPos(0);
-  ResetControls();
-  Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+  update.Observer().OnDone(UpdateOutcome::kCameraNotInUpdateMode, nullptr);
 }
 
 std::uint32_t UpdateFirmware(UpdateSession& update) {
   DebugPrint(1, L"UpdateFirmware::THreadCreated++++   ++\n");
-  Dialog().KillTimer(IDT_BLINK_ERASE);
-  Dialog().SetTimer(IDT_BLINK_ERASE, kBlinkEraseTimerMs);
-  Dialog().EnableItem(IDC_BTN_FW_UPDATE, false);
-  Dialog().EnableItem(IDC_BTN_RESET, false);
+  update.Advance(UpdatePhase::kStarting);
 
   const bool dfuRoute = g_bNXPMode.load() == 0;
   int result = 0;
@@ -235,11 +192,9 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
   } else {
     switch (ChangeToDFUIdleState()) {
       case StateChange::kStatusFailed:
-        Dialog().MessageBox(kTextGetStatusFailed, kCaptionError, kMbIconError | kMbTopmost);
-        return EndWithUsbFailure(update);
+        return EndWithStateFailure(update, UpdateOutcome::kStatusReadFailed);
       case StateChange::kNotIdle:
-        Dialog().MessageBox(kTextChangeStateFailed, kCaptionError, kMbIconError);
-        return EndWithUsbFailure(update);
+        return EndWithStateFailure(update, UpdateOutcome::kStateChangeFailed);
       case StateChange::kReady:
         break;
     }
@@ -265,7 +220,7 @@ void StartUpdateWorker(UpdateSession& update) {
   update.KeepFirmwareThread(thread);
   if (thread == kNullHandle) {
     update.bWorkerRunning = 0;
-    Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
+    update.Observer().OnDone(UpdateOutcome::kNoWorkerThread, nullptr);
   }
 }
 

@@ -41,12 +41,12 @@ constexpr std::size_t kSerialBufferChars = 11;
 
 // Whether record i's path was on the bus when the update started. Both sides are upper-cased in
 // place, so the table and the saved paths hold upper-case paths afterwards.
-bool WasOnBusBefore(int i) {
-  const int saved = std::clamp(CurrentUpdate().nSavedDeviceCount.load(), 0, kMaxDevices);
+bool WasOnBusBefore(UpdateSession& update, int i) {
+  const int saved = std::clamp(update.nSavedDeviceCount.load(), 0, kMaxDevices);
   UpperInPlace(g_DeviceTable[i].devicePath);
   for (int j = 0; j < saved; ++j) {
-    UpperInPlace(CurrentUpdate().savedDevicePaths[j]);
-    if (TextEquals(g_DeviceTable[i].devicePath, CurrentUpdate().savedDevicePaths[j])) {
+    UpperInPlace(update.savedDevicePaths[j]);
+    if (TextEquals(g_DeviceTable[i].devicePath, update.savedDevicePaths[j])) {
       DebugPrint(1, L"DBT_DEVICEARRIVAL:Device macthed\r\n");
       return true;
     }
@@ -61,7 +61,7 @@ bool WasOnBusBefore(int i) {
 // record must carry it, wherever the record's path was before: a camera given a two-pass image
 // in its update mode comes back between the passes under the very path it had. Without a
 // serial, the record must be new since the update started.
-bool IsReturningCamera(int i) {
+bool IsReturningCamera(UpdateSession& update, int i) {
   if (!VendorIdIs(i, kVidMaker)) {
     return false;
   }
@@ -72,14 +72,14 @@ bool IsReturningCamera(int i) {
   if (!updateMode) {
     return false;
   }
-  if (CurrentUpdate().USBUniqueID[0] == L'\0') {
-    return !WasOnBusBefore(i);
+  if (update.USBUniqueID[0] == L'\0') {
+    return !WasOnBusBefore(update, i);
   }
   wchar_t serial[kSerialBufferChars] = {};
   if (UniqueIDFromUsbDevicePath(g_DeviceTable[i].devicePath, serial) == 0) {
     return false;
   }
-  const bool same = TextEqualsNoCase(serial, CurrentUpdate().USBUniqueID);
+  const bool same = TextEqualsNoCase(serial, update.USBUniqueID);
   DebugPrint(1, same ? L"DBT_DEVICEARRIVAL:Device macthed\r\n"
                      : L"DBT_DEVICEARRIVAL:Device not macthed\r\n");
   return same;
@@ -101,10 +101,10 @@ void OpenReturningCamera(int i, ArrivalVariant variant) {
 }
 
 // The first listed record that is the camera being updated, or -1.
-int FindReturningCamera() {
+int FindReturningCamera(UpdateSession& update) {
   const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
   for (int i = 0; i < count; ++i) {
-    if (IsReturningCamera(i)) {
+    if (IsReturningCamera(update, i)) {
       return i;
     }
   }
@@ -113,15 +113,15 @@ int FindReturningCamera() {
 
 // Whether the camera being updated is listed running its firmware (not an update mode), found
 // by its serial.
-bool UpdatedCameraListedAsCamera() {
-  if (CurrentUpdate().USBUniqueID[0] == L'\0') {
+bool UpdatedCameraListedAsCamera(const UpdateSession& update) {
+  if (update.USBUniqueID[0] == L'\0') {
     return false;
   }
   const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
   for (int i = 0; i < count; ++i) {
     wchar_t serial[kSerialBufferChars] = {};
     if (EnumerateImageDevice(g_DeviceTable[i].devicePath, serial) != 0 &&
-        TextEqualsNoCase(serial, CurrentUpdate().USBUniqueID)) {
+        TextEqualsNoCase(serial, update.USBUniqueID)) {
       return true;
     }
   }
@@ -133,9 +133,9 @@ bool UpdatedCameraListedAsCamera() {
 // whichever arrival finds it first: which handler an arrival reaches depends on the entry
 // selected before it, and on a desk with the camera alone that is the boot ROM it has just
 // left. While the pass's worker runs, nothing is opened, freed or started.
-void ResumeUpdate(ArrivalVariant variant) {
-  const int fromHidMode = CurrentUpdate().bUpdatedFromHIDMode.load();
-  const int fromDfu = CurrentUpdate().bIsStartUpdatedFromDFU.load();
+void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
+  const int fromHidMode = update.bUpdatedFromHIDMode.load();
+  const int fromDfu = update.bIsStartUpdatedFromDFU.load();
   if (fromHidMode == 0 && fromDfu == 0) {
     return;
   }
@@ -143,24 +143,24 @@ void ResumeUpdate(ArrivalVariant variant) {
              fromDfu);
   DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitializeDevice for DFU\r\n");
 
-  const bool workerRunning = CurrentUpdate().bWorkerRunning.load() != 0;
-  const int found = workerRunning ? -1 : FindReturningCamera();
-  if (found < 0 && !workerRunning && fromHidMode != 0 && CurrentUpdate().bCameraLeft.load() != 0 &&
-      UpdatedCameraListedAsCamera()) {
+  const bool workerRunning = update.bWorkerRunning.load() != 0;
+  const int found = workerRunning ? -1 : FindReturningCamera(update);
+  if (found < 0 && !workerRunning && fromHidMode != 0 && update.bCameraLeft.load() != 0 &&
+      UpdatedCameraListedAsCamera(update)) {
     // It left and came back as it was: there is no update mode to wait for any more.
     DebugPrint(1, L"DBT_DEVICEARRIVAL:Updated device back without update mode\r\n");
-    CurrentUpdate().bCameraLeft = 0;
-    EndUpdateWithoutUpdateMode(CurrentUpdate());
+    update.bCameraLeft = 0;
+    EndUpdateWithoutUpdateMode(update);
     return;
   }
   if (found >= 0) {
-    CurrentUpdate().bCameraLeft = 0;
+    update.bCameraLeft = 0;
     g_nLastSelectedIndex = found;
     ReleaseDfuHandles();
     const std::uint8_t imageType = SelectedImageType();
     if (ProductIdIs(found, kPidPescaUpdateMode) && (imageType == 1 || imageType == 2)) {
-      CurrentUpdate().bWriteFirstPart =
-          1;  // a combined image goes in two passes, the first one now
+      // A combined image goes in two passes, the first one now.
+      update.SetWriteFirstPart(true);
     }
     OpenReturningCamera(found, variant);
     Dialog().ComboSetCurSel(found);
@@ -174,33 +174,33 @@ void ResumeUpdate(ArrivalVariant variant) {
   SetUIState(UI_STATE_UPDATING);
   Dialog().EnableItem(IDC_BTN_EXIT, false);
   if (found >= 0) {
-    StartUpdateWorker(CurrentUpdate());
+    StartUpdateWorker(update);
   }
 }
 
 }  // namespace
 
-void SetDeviceArrivValueForWinUSBDevice(ArrivalVariant variant) {
+void SetDeviceArrivValueForWinUSBDevice(UpdateSession& update, ArrivalVariant variant) {
   try {
-    if (CurrentUpdate().bDownloadInProgress.load() != 0) {
+    if (update.DownloadInProgress()) {
       return;
     }
     Sys().Sleep(kArrivalSettleMs);
-    if (RunDiscovery(DiscoveryOrder::kUsbDevicesFirst)) {
+    if (RunDiscovery(update, DiscoveryOrder::kUsbDevicesFirst)) {
       // Something came back: the camera did switch, so the mode-switch time-out is moot. An NXP
       // chip restarting after its flash loader keeps its bound until it is found (below).
-      if (CurrentUpdate().bAwaitingNxpRestart.load() == 0) {
+      if (!update.AwaitingRestart()) {
         Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-        CurrentUpdate().bAwaitingModeSwitch = 0;
+        update.CameraBack();
       }
       RebuildDeviceList(variant == ArrivalVariant::kNoRestart ? ListForm::kNoCypress
                                                               : ListForm::kFull);
       ReopenCameraLibrary(variant == ArrivalVariant::kFull);
       // Which of the two arrivals of a camera back in its normal mode comes here depends on the
       // entry selected before them; either may be the one that finds it.
-      ReselectUpdatedCamera();
-      ConcludeNxpRestart();
-      CheckUpdateDeviceStillListed();
+      ReselectUpdatedCamera(update);
+      ConcludeNxpRestart(update);
+      CheckUpdateDeviceStillListed(update);
       BringToFront();
       // The list fill has just started a boot-loader download itself; a second worker must not
       // be started for the same device.
@@ -211,7 +211,7 @@ void SetDeviceArrivValueForWinUSBDevice(ArrivalVariant variant) {
       RemoveDeviceNameInCombbox();
       SetUIState(UI_STATE_NO_DEVICE);
     }
-    ResumeUpdate(variant);
+    ResumeUpdate(update, variant);
   } catch (...) {
     DebugPrint(1, L"SetDeviceArrivValueForWinUSBDevice exception...\r\n");
   }

@@ -9,6 +9,11 @@ namespace veltra {
 namespace {
 // The one session (see CurrentUpdate).
 UpdateSession g_update;
+
+bool IsDownloadPhase(UpdatePhase phase) {
+  return phase == UpdatePhase::kErasing || phase == UpdatePhase::kWriting ||
+         phase == UpdatePhase::kVerifying || phase == UpdatePhase::kSent;
+}
 }  // namespace
 
 UpdateSession& CurrentUpdate() {
@@ -22,13 +27,54 @@ void UpdateSession::KeepFirmwareThread(Handle thread) {
   }
 }
 
+bool UpdateSession::DownloadInProgress() const {
+  return IsDownloadPhase(phase.load());
+}
+
+void UpdateSession::CameraBack() {
+  UpdatePhase awaited = UpdatePhase::kAwaitingModeSwitch;
+  phase.compare_exchange_strong(awaited, UpdatePhase::kCameraBack);
+}
+
+void UpdateSession::Advance(UpdatePhase next) {
+  phase = next;
+  Observer().OnPhase(next);
+}
+
+PassRoute UpdateSession::Pass() const {
+  return PassRoute{pass.load(), bDFUOpened.load() != 0, bCameraStartsAfresh.load() != 0};
+}
+
+void UpdateSession::SetWriteFirstPart(bool on) {
+  PassStep expected = on ? PassStep::kNone : PassStep::kFirstPartNext;
+  pass.compare_exchange_strong(expected, on ? PassStep::kFirstPartNext : PassStep::kNone);
+}
+
+void UpdateSession::BeginInUpdateMode(bool firstPartFirst) {
+  bIsStartUpdatedFromDFU = 1;
+  bCameraStartsAfresh = 0;
+  bDFUOpened = firstPartFirst ? 0 : 1;
+  // A fresh start never inherits the pass of an earlier update.
+  SetWriteFirstPart(firstPartFirst);
+}
+
+void UpdateSession::SetObserver(UpdateObserver* observer) {
+  observer_ = observer;
+}
+
+UpdateObserver& UpdateSession::Observer() {
+  UpdateObserver* observer = observer_.load();
+  return observer != nullptr ? *observer : nobody_;
+}
+
 void UpdateSession::ClearDownload() {
   blockCount = 0;
-  bDownloadInProgress = 0;
-  bDownloadComplete = 0;
-  bFirstPartWritten = 0;
-  bWriteFirstPart = 0;
+  pass = PassStep::kNone;
   bDFUOpened = 0;
+  UpdatePhase current = phase.load();
+  if (IsDownloadPhase(current)) {
+    phase.compare_exchange_strong(current, UpdatePhase::kIdle);
+  }
 }
 
 void UpdateSession::EndFailed() {
@@ -36,8 +82,7 @@ void UpdateSession::EndFailed() {
   bUpdatedFromHIDMode = 0;
   bIsStartUpdatedFromDFU = 0;
   bMatchByUniqueID = 0;
-  bAwaitingModeSwitch = 0;
-  bAwaitingNxpRestart = 0;
+  phase = UpdatePhase::kEndedFailed;
 }
 
 void UpdateSession::Reset() {
@@ -51,10 +96,9 @@ void UpdateSession::Reset() {
   bAllDevicesGone = 0;
   bUpdatedFromHIDMode = 0;
   bIsStartUpdatedFromDFU = 0;
-  bAwaitingModeSwitch = 1;
+  phase = UpdatePhase::kIdle;
   bPescaDevice = 0;
-  bAwaitingNxpRestart = 0;
-  updateResult = 0;
+  bCameraStartsAfresh = 0;
   statusText[0] = L'\0';
   hFirmwareThread = kNullHandle;
   bWorkerRunning = 0;

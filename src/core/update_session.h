@@ -1,13 +1,14 @@
 // The update session: every value of one firmware update, from the click on OK in the
 // confirmation dialog until the camera is back in its normal mode or the update failed. The
 // update dispatch begins it on the dialog thread; the worker, the engines, the loaders and the
-// device-change handling read and write it. Values shared with the worker and loader threads are
-// 32-bit atomics, as the program has always shared them; text fields are written on the dialog
-// thread only, before a worker that reads them starts.
+// device-change handling are handed it. Where the update stands is one phase; values shared with
+// the worker and loader threads are atomics; text fields are written on the dialog thread only,
+// before a worker that reads them starts. The threads tell the dialog what happens only through
+// the session's observer.
 #pragma once
 
 #include "core/app_state.h"
-#include "core/update_session.h"
+#include "core/update_observer.h"
 #include "platform/types.h"
 
 namespace veltra {
@@ -16,6 +17,25 @@ namespace veltra {
 constexpr std::size_t kStatusTextChars = 256;
 // A USB serial as the update-mode device path carries it (ten characters and the terminator fit).
 constexpr std::size_t kUniqueIDChars = 20;
+
+// Where a two-pass (combined) image stands: nothing of it written, its first part to be written
+// now (a "DF01" camera given an image of type 1 or 2), or its first part written and the second
+// to follow when the camera returns.
+enum class PassStep : std::uint8_t { kNone, kFirstPartNext, kFirstPartWritten };
+
+// What decides the pass DoDownload runs, besides the image type.
+struct PassRoute {
+  PassStep step = PassStep::kNone;
+  // The update opened the camera in its update mode itself (not after a mode switch), and the
+  // camera is not one that starts a two-pass image with its first part.
+  bool dfuOpened = false;
+  // The camera answered the mode-switch command that it starts afresh: the second pass of a
+  // type-1 image then announces a fresh total.
+  bool freshStart = false;
+};
+
+// The camera library's answer to FirmwareUpdate that says the camera starts afresh.
+constexpr std::int32_t kFirmwareUpdateFreshStart = 50;
 
 class UpdateSession {
  public:
@@ -39,25 +59,39 @@ class UpdateSession {
   // ---- the route the update took ----
   Flag bUpdatedFromHIDMode{0};     // began with a mode switch from the camera's normal mode
   Flag bIsStartUpdatedFromDFU{0};  // began with the camera already in its update mode
-  Flag bAwaitingModeSwitch{1};     // 1 at start
   Flag bPescaDevice{0};            // the camera is of the Pesca family
   // The NXP flash loader was given the whole image and told to end its session: the chip restarts
   // from its flash, and only the camera back in its normal mode shows that the image took.
-  Flag bAwaitingNxpRestart{0};
+
+  // ---- where it stands ----
+  std::atomic<UpdatePhase> phase{UpdatePhase::kIdle};
+  // The mode-switch (or restart) time-out applies: the camera is awaited.
+  bool AwaitingModeSwitch() const { return phase.load() == UpdatePhase::kAwaitingModeSwitch; }
+  // The NXP chip restarts after its flash loader's session; only its return ends the update.
+  bool AwaitingRestart() const { return phase.load() == UpdatePhase::kAwaitingRestart; }
+  // An engine sends: every device-change handler stands aside.
+  bool DownloadInProgress() const;
+  // The engine sent everything (its last pass); the worker's completion steps follow.
+  bool DownloadComplete() const { return phase.load() == UpdatePhase::kSent; }
+  // Something came back on the bus: the camera is no longer awaited. A phase the worker has
+  // moved on to meanwhile stays.
+  void CameraBack();
+  // Moves to the phase and tells the observer (the worker, engine and loader threads).
+  void Advance(UpdatePhase next);
 
   // ---- the download ----
   std::atomic<std::uint32_t> blockCount{0};
-  Flag bDownloadInProgress{0};
-  Flag bDownloadComplete{0};
-  // The pass of a two-pass image: the first part was written (the second follows when the
-  // camera returns), the first part is to be written now, the camera was opened directly in its
-  // update mode.
-  Flag bFirstPartWritten{0};
-  Flag bWriteFirstPart{0};
+  std::atomic<PassStep> pass{PassStep::kNone};
   Flag bDFUOpened{0};
-  // The camera library's answer to the mode-switch command (50: the camera starts afresh).
-  std::atomic<std::int32_t> updateResult{0};
+  Flag bCameraStartsAfresh{0};
   wchar_t statusText[kStatusTextChars] = {};
+  // The pass of a two-pass image as DoDownload decides it.
+  PassRoute Pass() const;
+  // A "DF01" camera given an image of type 1 or 2 starts it with the first part (on) or not
+  // (off); a first part already written stays written.
+  void SetWriteFirstPart(bool on);
+  // The camera was opened in its update mode by the update itself: the direct start.
+  void BeginInUpdateMode(bool firstPartFirst);
 
   // ---- what the dialog shows of it ----
   std::atomic<Handle> hFirmwareThread{kNullHandle};
@@ -70,18 +104,35 @@ class UpdateSession {
   std::atomic<std::uint32_t> progressTotal{0};
   Flag blinkState{0};
 
+  // The dialog's side of the update; a session without one reports to no one.
+  void SetObserver(UpdateObserver* observer);
+  UpdateObserver& Observer();
+
   // Keeps a worker or boot-loader thread's handle in hFirmwareThread, closing the handle it
   // replaces (the thread it named has either ended or runs on without it).
   void KeepFirmwareThread(Handle thread);
-  // Clears the download's flags and block count.
+  // Clears the download's block count and pass; a download phase ends.
   void ClearDownload();
   // The end of a failed update, the one place that says what a failure leaves behind: no
-  // download flags, no pass of a two-pass image (the next update of the camera starts with its
-  // first pass), no route and no serial match (later removals are handled and later arrivals
-  // start no worker for a camera that is no longer being updated), and no mode-switch wait.
+  // download, no pass of a two-pass image (the next update of the camera starts with its first
+  // pass), no route and no serial match (later removals are handled and later arrivals start no
+  // worker for a camera that is no longer being updated), and no mode-switch wait.
   void EndFailed();
-  // Back to the start-up values (a fresh program).
+  // Back to the start-up values (a fresh program); the observer stays.
   void Reset();
+
+ private:
+  // Where a session without an observer reports: nowhere.
+  class NoObserver final : public UpdateObserver {
+   public:
+    void OnEraseStart(std::uint32_t /*steps*/) override {}
+    void OnProgress(std::uint32_t /*done*/) override {}
+    void OnPercent(std::uint32_t /*percent*/) override {}
+    void OnPhase(UpdatePhase /*phase*/) override {}
+    void OnDone(UpdateOutcome /*outcome*/, const wchar_t* /*text*/) override {}
+  };
+  NoObserver nobody_;
+  std::atomic<UpdateObserver*> observer_{nullptr};
 };
 
 // The program's one update session. One dialog runs one update at a time, and the Win32 dialog

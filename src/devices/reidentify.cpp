@@ -31,9 +31,9 @@ void SelectEntry(int index) {
 }
 
 // Whether the record's path is one of the paths the last update saved; traces each comparison.
-bool WasSaved(const DeviceRecord& record, int savedCount) {
+bool WasSaved(const UpdateSession& update, const DeviceRecord& record, int savedCount) {
   for (int j = 0; j < savedCount; ++j) {
-    if (TextEqualsNoCase(record.devicePath, CurrentUpdate().savedDevicePaths[j])) {
+    if (TextEqualsNoCase(record.devicePath, update.savedDevicePaths[j])) {
       DebugPrint(1, L"DBT_DEVICEARRIVAL: MatchUniqueIDForUpdatedDeviceDFU :Device macthed\r\n");
       return true;
     }
@@ -44,10 +44,10 @@ bool WasSaved(const DeviceRecord& record, int savedCount) {
 
 }  // namespace
 
-int MatchUniqueIDForUpdatedDeviceHID() {
+int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update) {
   try {
     wchar_t wanted[kUniqueIdChars];
-    CopyChars(wanted, kUniqueIdChars, CurrentUpdate().USBUniqueID, kUniqueIdChars - 1);
+    CopyChars(wanted, kUniqueIdChars, update.USBUniqueID, kUniqueIdChars - 1);
     const int count = ListedCount();
     for (int i = 0; i < count; ++i) {
       DeviceRecord& record = g_DeviceTable[i];
@@ -80,11 +80,11 @@ int MatchUniqueIDForUpdatedDeviceHID() {
 // The camera that came back is the first listed one whose path was not on the bus when the
 // update started. Only the paths saved by the last update count; older entries of the saved
 // table belong to earlier updates.
-int MatchUniqueIDForUpdatedDeviceDFU() {
-  const int savedCount = std::clamp(CurrentUpdate().nSavedDeviceCount.load(), 0, kMaxDevices);
+int MatchUniqueIDForUpdatedDeviceDFU(const UpdateSession& update) {
+  const int savedCount = std::clamp(update.nSavedDeviceCount.load(), 0, kMaxDevices);
   const int count = ListedCount();
   for (int i = 0; i < count; ++i) {
-    if (!WasSaved(g_DeviceTable[i], savedCount)) {
+    if (!WasSaved(update, g_DeviceTable[i], savedCount)) {
       SelectEntry(i);
       return 1;
     }
@@ -92,22 +92,22 @@ int MatchUniqueIDForUpdatedDeviceDFU() {
   return 1;
 }
 
-void ArmUniqueIDMatchFromUpdateMode(const wchar_t* devicePath) {
+void ArmUniqueIDMatchFromUpdateMode(UpdateSession& update, const wchar_t* devicePath) {
   wchar_t serial[kUniqueIdChars] = {};
   if (UniqueIDFromUsbDevicePath(devicePath, serial) == 0) {
     return;  // not a USB device path: nothing to find the camera by
   }
-  CopyText(CurrentUpdate().USBUniqueID, serial);
-  DebugPrint(1, L"Update mode serial number = %ls\r\n", CurrentUpdate().USBUniqueID);
-  CurrentUpdate().bMatchByUniqueID = 1;
+  CopyText(update.USBUniqueID, serial);
+  DebugPrint(1, L"Update mode serial number = %ls\r\n", update.USBUniqueID);
+  update.bMatchByUniqueID = 1;
 }
 
-int UpdateDeviceRemoved() {
+int UpdateDeviceRemoved(UpdateSession& update) {
   try {
     const int count = ListedCount();
     for (int i = 0; i < count; ++i) {
       const DeviceRecord& record = g_DeviceTable[i];
-      if (!TextEqualsNoCase(record.devicePath, CurrentUpdate().szUpdateDevicePath)) {
+      if (!TextEqualsNoCase(record.devicePath, update.szUpdateDevicePath)) {
         continue;
       }
       DebugPrint(1, L"DBT_REMOVED: UpdateDeviceRemoved :Device matched\r\n");
@@ -118,7 +118,7 @@ int UpdateDeviceRemoved() {
       return 1;
     }
     // The camera the file was chosen for is gone: call the pending update off.
-    CurrentUpdate().bUpdateDeviceGone = 1;
+    update.bUpdateDeviceGone = 1;
     Dialog().EndDialog(Window::kConfirmDialog, 0);
     Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
     return 0;

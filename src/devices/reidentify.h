@@ -1,14 +1,17 @@
 // Finding the updated camera again after it re-enumerated, or noticing that it has gone.
 #pragma once
 
+#include "core/update_session.h"
+
 namespace veltra {
 
-int MatchUniqueIDForUpdatedDeviceHID();
-int MatchUniqueIDForUpdatedDeviceDFU();
-int UpdateDeviceRemoved();
+// Each works on the update session it is handed: its serial, its saved paths, its update path.
+int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update);
+int MatchUniqueIDForUpdatedDeviceDFU(const UpdateSession& update);
+int UpdateDeviceRemoved(UpdateSession& update);
 // An update that starts while the camera waits in its update mode: arms the serial match with
 // the serial that the update-mode device's own path carries (the camera keeps it in every mode),
 // so that the camera is found again when it returns with another path.
-void ArmUniqueIDMatchFromUpdateMode(const wchar_t* devicePath);
+void ArmUniqueIDMatchFromUpdateMode(UpdateSession& update, const wchar_t* devicePath);
 
 }  // namespace veltra

@@ -23,7 +23,7 @@ void ResetDfuContext() {
 void ResetDownloadState() {
   UpdateSession& update = CurrentUpdate();
   update.ClearDownload();
-  update.updateResult = 0;
+  update.bCameraStartsAfresh = 0;
   update.statusText[0] = L'\0';
 }
 

@@ -1,6 +1,6 @@
 // The download engines. All three follow one pattern: send a block, then poll the device status
-// until it reports dfuDNLOAD-IDLE before the next block; progress goes to the dialog with
-// synchronous messages. Every engine sends from the selected image, which it holds while it sends.
+// until it reports dfuDNLOAD-IDLE before the next block; progress and phases go to the session's
+// observer. Every engine sends from the selected image, which it holds while it sends.
 #include "dfu/download_engines.h"
 
 #include <algorithm>
@@ -20,9 +20,7 @@ namespace veltra {
 namespace {
 
 constexpr std::uint8_t kStateDnloadIdle = 5;
-constexpr std::uint32_t kBlinkVerifyTimerMs = 300;
 constexpr std::uint32_t kMcuVerifyWaitMs = 10000;
-constexpr std::int32_t kUpdateResultFreshStart = 50;
 
 // The second pass pads a last block whose length is a non-zero multiple of the 64-byte packet
 // size with one 0xFF byte, so that its data stage never ends on a full packet.
@@ -32,10 +30,6 @@ constexpr std::uint8_t kPadByte = 0xFF;
 // A safety net for a clock that does not move: the time limits are the rule, this only keeps a
 // broken clock from turning the wait into an endless loop.
 constexpr std::uint64_t kStatusPollHardLimit = 1000000;
-
-// The block buffer of the second pass; the other loops send from the staging block. One download
-// runs at a time, so one buffer serves every second pass.
-std::uint8_t g_secondPassBlock[kBlockSize];
 
 // What an engine sends when nothing is selected: no blocks at all.
 const ParsedImage kNoImage{};
@@ -53,17 +47,12 @@ void WriteStatusText(UpdateSession& update) {
              static_cast<int>(dfu_status.bState));
 }
 
-void AnnounceTotal(std::uint32_t total) {
-  Dialog().SendToDialog(WM_APP_ERASE_START, total, 0);
-  Dialog().ShowItem(IDC_STATIC_UPDATING, true);
-}
-
-// After a confirmed block: progress with the count including this block; the erase blink stops
-// once the first block of the download has been confirmed.
+// After a confirmed block: progress with the count including this block; the download is past
+// its erase once the first block of the download has been confirmed.
 void ConfirmBlock(UpdateSession& update, bool firstOfDownload) {
-  Dialog().SendToDialog(WM_APP_PROGRESS, update.blockCount.load() + 1, 0);
+  update.Observer().OnProgress(update.blockCount.load() + 1);
   if (firstOfDownload) {
-    Dialog().KillTimer(IDT_BLINK_ERASE);
+    update.Advance(UpdatePhase::kWriting);
   }
   ++update.blockCount;
 }
@@ -144,8 +133,7 @@ void TraceVerifyStatus() {
              static_cast<int>(dfu_status.bStatus), static_cast<int>(dfu_status.bState));
 }
 
-bool SendMcuText(UpdateSession& update, const ByteView& text,
-                 const std::vector<McuChunk>& chunks) {
+bool SendMcuText(UpdateSession& update, const ByteView& text, const std::vector<McuChunk>& chunks) {
   for (std::size_t i = 0; i < chunks.size(); ++i) {
     const McuChunk& chunk = chunks[i];
     std::memset(g_stagingBlock, 0, sizeof g_stagingBlock);
@@ -168,10 +156,10 @@ bool SendMcuText(UpdateSession& update, const ByteView& text,
 
 int FirstPass(UpdateSession& update, const ParsedImage& image) {
   update.blockCount = 0;
-  update.bDownloadInProgress = 1;
+  update.Advance(UpdatePhase::kErasing);
   DebugPrint(1, L"DoDownload :: writing first part of the image  ++\n");
-  update.bFirstPartWritten = 1;
-  AnnounceTotal(BlockCountOf(image.part1) + BlockCountOf(image.part2));
+  update.pass = PassStep::kFirstPartWritten;
+  update.Observer().OnEraseStart(BlockCountOf(image.part1) + BlockCountOf(image.part2));
 
   if (g_bCombinedImage.load() != 0) {
     // Only the first pass after a new selection erases: a repeated first pass must not wipe
@@ -196,11 +184,12 @@ int FirstPass(UpdateSession& update, const ParsedImage& image) {
 }
 
 // The length the k-th block of the second pass goes out with (r + 1 for a padded last block).
-std::uint32_t SecondPassBlock(const ByteView& payload, std::uint32_t k) {
+std::uint32_t SecondPassBlock(const ByteView& payload, std::uint32_t k,
+                              std::uint8_t (&block)[kBlockSize]) {
   const std::uint32_t length = BlockLength(payload, k);
-  std::memcpy(g_secondPassBlock, payload.data + k * kBlockSize, length);
+  std::memcpy(block, payload.data + k * kBlockSize, length);
   if (length < kBlockSize && length % kPacketSize == 0) {
-    g_secondPassBlock[length] = kPadByte;  // length <= 960 here, so the byte fits the block
+    block[length] = kPadByte;  // length <= 960 here, so the byte fits the block
     return length + 1;
   }
   return length;
@@ -208,21 +197,22 @@ std::uint32_t SecondPassBlock(const ByteView& payload, std::uint32_t k) {
 
 int SecondPass(UpdateSession& update, const ParsedImage& image, bool freshStart) {
   const std::uint8_t imageType = image.imageType;
-  update.bDownloadInProgress = 1;
+  update.Advance(UpdatePhase::kErasing);
   DebugPrint(1, L"DoDownload :: writing second part of the image  ++\n");
-  update.bFirstPartWritten = 0;
-  update.bWriteFirstPart = 0;
+  update.pass = PassStep::kNone;
   update.bDFUOpened = 0;
   if (imageType == 3 || (imageType == 1 && freshStart)) {
     // A fresh total: the count starts over with it, so the percentage stays within 100.
     update.blockCount = 0;
-    AnnounceTotal(BlockCountOf(image.part2));
+    update.Observer().OnEraseStart(BlockCountOf(image.part2));
   }
 
+  // The second pass sends from a block of its own; the other loops send from the staging block.
+  std::uint8_t block[kBlockSize] = {};
   const std::uint32_t blocks = BlockCountOf(image.part2);
   for (std::uint32_t k = 0; k < blocks; ++k) {
-    const std::uint32_t length = SecondPassBlock(image.part2, k);
-    if (SendData(g_secondPassBlock, length) == 0) {
+    const std::uint32_t length = SecondPassBlock(image.part2, k, block);
+    if (SendData(block, length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
       WriteStatusText(update);
       return 0;
@@ -236,7 +226,7 @@ int SecondPass(UpdateSession& update, const ParsedImage& image, bool freshStart)
     ConfirmBlock(update, first);
   }
   DebugPrint(1, L"DoDownload :: written second part of the image  ++\n");
-  update.bDownloadComplete = 1;
+  update.Advance(UpdatePhase::kSent);
   DebugPrint(1, L"DoDownload --\n");
   return 1;
 }
@@ -245,101 +235,98 @@ int SecondPass(UpdateSession& update, const ParsedImage& image, bool freshStart)
 
 int DoDownloadMCUFirmware(UpdateSession& update) {
   update.blockCount = 0;
-  update.bDownloadInProgress = 1;
+  update.Advance(UpdatePhase::kErasing);
   DebugPrint(1, L"DoDownloadMCUFirmware ++\n");
   const std::shared_ptr<const ParsedImage> selected = SelectedImage();
   const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
   const std::vector<McuChunk>& chunks = image.mcuChunks;
-  AnnounceTotal(static_cast<std::uint32_t>(chunks.size()) + BlockCountOf(image.part2));
+  update.Observer().OnEraseStart(static_cast<std::uint32_t>(chunks.size()) +
+                                 BlockCountOf(image.part2));
 
   if (!SendMcuText(update, image.part1, chunks)) {
     return 0;
   }
 
-  Dialog().SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
+  update.Advance(UpdatePhase::kVerifying);
   DebugPrint(1, L"SendDataMCUVerifyFlashRequest ++\n");
   if (winUSBHandle.load() == kInvalidHandle) {
     DebugPrint(1, L"dodownload::SendDataMCUVerifyFlashRequest:: Invalid Handle ++\n");
     DebugPrint(1, L"DoDownloadMCUFirmware :: SendDataMCUVerifyFlashRequest failed ++\n");
-    Dialog().KillTimer(IDT_BLINK_VERIFY);
     return 0;
   }
   SendDataMCUVerifyFlashRequest();  // only the status read that follows decides
   Sys().Sleep(kMcuVerifyWaitMs);
   const int verified = ReadMCUVerifyStatus(&dfu_status);
   TraceVerifyStatus();
-  Dialog().KillTimer(IDT_BLINK_VERIFY);
   if (verified == 0) {
     DebugPrint(1, L"DoDownloadMCUFirmware :: SendDataMCUVerifyFlashRequest failed ++\n");
     return 0;
   }
-
   // Without MCU text the first image block is the first block of the download.
+  update.Advance(chunks.empty() ? UpdatePhase::kErasing : UpdatePhase::kWriting);
+
   if (!SendBlocks(update, image.part2, SendFromStaging, chunks.empty())) {
     return 0;
   }
-  update.bDownloadComplete = 1;
+  update.Advance(UpdatePhase::kSent);
   return 1;
 }
 
 int DoDownloadFPGAFirmware(UpdateSession& update) {
   update.blockCount = 0;
-  update.bDownloadInProgress = 1;
+  // The FPGA engine shows no erase: the erase blink stops at once, and the camera checks that its
+  // FPGA region is ready before anything is sent.
+  update.Advance(UpdatePhase::kWriting);
   DebugPrint(1, L"DoDownloadFPGAFirmware ++\n");
-  Dialog().KillTimer(IDT_BLINK_ERASE);
-  Dialog().SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
+  update.Advance(UpdatePhase::kVerifying);
   DebugPrint(1, L"SendDataFGPAVerifyFlashRequest ++\n");
   if (winUSBHandle.load() == kInvalidHandle) {
     DebugPrint(1, L"dodownload::SendDataFGPAVerifyFlashRequest:: Invalid Handle ++\n");
     DebugPrint(1, L"DoDownloadFGPAFirmware :: SendDataFGPAVerifyFlashRequest failed ++\n");
-    Dialog().KillTimer(IDT_BLINK_VERIFY);
     return 0;
   }
-  // The FPGA engine verifies before it sends: the camera checks that its FPGA region is ready.
   SendDataFGPAVerifyFlashRequest();
   const int verified = ReadFPGAVerifyStatus(&dfu_status);
   TraceVerifyStatus();
-  Dialog().KillTimer(IDT_BLINK_VERIFY);
   if (verified == 0) {
     DebugPrint(1, L"DoDownloadFGPAFirmware :: SendDataFGPAVerifyFlashRequest failed ++\n");
     return 0;
   }
+  update.Advance(UpdatePhase::kErasing);
 
   const std::shared_ptr<const ParsedImage> selected = SelectedImage();
   const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
-  AnnounceTotal(BlockCountOf(image.part1) + BlockCountOf(image.part2));
-  if (!SendBlocks(update, image.part1, SendDataFPGAData, false)) {
+  update.Observer().OnEraseStart(BlockCountOf(image.part1) + BlockCountOf(image.part2));
+  if (!SendBlocks(update, image.part1, SendDataFPGAData, true)) {
     return 0;
   }
   if (!SendBlocks(update, image.part2, SendFromStaging, false)) {
     return 0;
   }
-  update.bDownloadComplete = 1;
+  update.Advance(UpdatePhase::kSent);
   return 1;
 }
 
-DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r) {
-  switch (t) {
+DownloadPass ChooseDownloadPass(std::uint8_t imageType, const PassRoute& route) {
+  const bool twoPassType = imageType == 1 || imageType == 2 || imageType == 3;
+  switch (route.step) {
+    case PassStep::kFirstPartWritten:
+      // An unmarked image has a second pass only where the update opened the camera itself.
+      return twoPassType || route.dfuOpened ? DownloadPass::kSecond : DownloadPass::kNone;
+    case PassStep::kFirstPartNext:
+      return DownloadPass::kFirst;
+    case PassStep::kNone:
+      break;
+  }
+  switch (imageType) {
     case 2:
-      return !w && (!o || f) ? DownloadPass::kFirst : DownloadPass::kSecond;
+      return route.dfuOpened ? DownloadPass::kSecond : DownloadPass::kFirst;
     case 1:
-      if (!w && !o && !r) {
-        return DownloadPass::kFirst;
-      }
-      if (!w && f) {
-        return DownloadPass::kFirst;
-      }
-      return DownloadPass::kSecond;
+      return route.dfuOpened || route.freshStart ? DownloadPass::kSecond : DownloadPass::kFirst;
     case 3:
-      return !w && f ? DownloadPass::kFirst : DownloadPass::kSecond;
+      return DownloadPass::kSecond;
     default:
-      if (!w && f) {
-        return DownloadPass::kFirst;
-      }
-      if (o || f) {
-        return DownloadPass::kSecond;
-      }
-      return DownloadPass::kNone;
+      return route.dfuOpened ? DownloadPass::kSecond : DownloadPass::kNone;
   }
 }
 
@@ -347,14 +334,12 @@ int DoDownload(UpdateSession& update) {
   DebugPrint(1, L"DoDownload ++\n");
   const std::shared_ptr<const ParsedImage> selected = SelectedImage();
   const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
-  const bool freshStart = update.updateResult.load() == kUpdateResultFreshStart;
-  switch (ChooseDownloadPass(image.imageType, update.bFirstPartWritten.load() != 0,
-                             update.bDFUOpened.load() != 0, update.bWriteFirstPart.load() != 0,
-                             freshStart)) {
+  const PassRoute route = update.Pass();
+  switch (ChooseDownloadPass(image.imageType, route)) {
     case DownloadPass::kFirst:
       return FirstPass(update, image);
     case DownloadPass::kSecond:
-      return SecondPass(update, image, freshStart);
+      return SecondPass(update, image, route.freshStart);
     case DownloadPass::kNone:
       break;
   }

@@ -18,18 +18,17 @@ constexpr std::uint64_t kBlockWaitLimitMs = 10 * 60 * 1000;
 constexpr int kFirstBlockStatusRetries = 1000;
 
 // Each engine runs on the update session the worker gives it: the block count, the pass of a
-// two-pass image and the download flags.
+// two-pass image and the phase; progress and phases go to the session's observer.
 int DoDownloadMCUFirmware(UpdateSession& update);
 int DoDownloadFPGAFirmware(UpdateSession& update);
 int DoDownload(UpdateSession& update);
 
-// The pass DoDownload runs, from the image type (t) and the session's bFirstPartWritten (w),
-// bDFUOpened (o), bWriteFirstPart (f) and whether its updateResult is 50 (r).
-enum class DownloadPass { kNone, kFirst, kSecond };
-DownloadPass ChooseDownloadPass(std::uint8_t t, bool w, bool o, bool f, bool r);
+// The pass DoDownload runs, from the image type and the session's pass of a two-pass image.
+enum class DownloadPass { kNone = 0, kFirst = 1, kSecond = 2 };
+DownloadPass ChooseDownloadPass(std::uint8_t imageType, const PassRoute& route);
 
-// The session's download flags and block count, the update result and the status text back to
-// their start-up values (a fresh program).
+// The session's download, block count, pass and status text back to their start-up values (a
+// fresh program).
 void ResetDownloadState();
 
 }  // namespace veltra

@@ -39,7 +39,7 @@ void WaitForLoadedProgram() {
   if (CurrentUpdate().bUpdatedFromHIDMode.load() == 0) {
     return;
   }
-  CurrentUpdate().bAwaitingModeSwitch = 1;
+  CurrentUpdate().phase = UpdatePhase::kAwaitingModeSwitch;
   Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kLoadedProgramWaitMs);
 }
 
@@ -65,7 +65,6 @@ void EndUpdateWithoutLoader() {
     return;
   }
   CurrentUpdate().EndFailed();
-  CurrentUpdate().bAwaitingModeSwitch = 0;
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
   Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);

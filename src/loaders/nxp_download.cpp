@@ -56,11 +56,6 @@ constexpr std::uint32_t kFinalProperty1 = 0x8380;
 constexpr std::uint32_t kFinalProperty2 = 0x3204;
 constexpr std::uint32_t kPauseAfterDataMs = 50;
 
-constexpr const wchar_t* kErasingText = L"Erasing Memory...Please Wait...";
-// How long the chip may take to restart from its flash and come back as the camera: as long as
-// a mode switch is given.
-constexpr std::uint32_t kNxpRestartWaitMs = 60000;
-
 // The commands before WriteMemory, each preceded by its trace line.
 struct BlCommand {
   const wchar_t* trace;
@@ -124,7 +119,7 @@ bool SendImageData(UpdateSession& update, std::uint8_t (&report)[kBlReportSize],
       DebugPrint(1, L"sendNXPHidCmd Failed..");
       return false;
     }
-    Dialog().SendToDialog(WM_APP_PROGRESS, update.blockCount.load() + 1, 0);
+    update.Observer().OnProgress(update.blockCount.load() + 1);
     Sys().Sleep(kPauseAfterDataMs);
     ++update.blockCount;
   }
@@ -170,9 +165,7 @@ bool SendFlashLoader() {
 // outside the update.
 void AwaitNxpCameraRestart(UpdateSession& update) {
   DebugPrint(1, L"DoDownloadNXPFirmware :: waiting for the camera to restart\n");
-  update.bAwaitingNxpRestart = 1;
-  update.bAwaitingModeSwitch = 1;
-  Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kNxpRestartWaitMs);
+  update.Advance(UpdatePhase::kAwaitingRestart);  // timer 2 bounds the wait
   update.ClearDownload();
   update.bUpdatedFromHIDMode = 0;
   update.bIsStartUpdatedFromDFU = 0;
@@ -202,8 +195,6 @@ bool SendImage(UpdateSession& update, const ByteView& image) {
   AwaitNxpCameraRestart(update);
   BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty2, 0});
   if (SendBl(report, kFlagCommand) == 0) {
-    update.bAwaitingNxpRestart = 0;
-    update.bAwaitingModeSwitch = 0;
     Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
     return false;
   }
@@ -260,12 +251,10 @@ int DoDownloadNXPFirmware(UpdateSession& update) {
   }
   const ByteView& image = selected->part2;
   update.blockCount = 0;
-  update.bDownloadInProgress = 1;
+  // The flash loader erases as part of its write: no erase blink, the erase start's text stays.
+  update.Advance(UpdatePhase::kWriting);
   DebugPrint(1, L"DoDownloadNXPFirmware ++\n");
-  Dialog().KillTimer(IDT_BLINK_ERASE);
-  Dialog().ShowItem(IDC_STATIC_UPDATING, true);
-  Dialog().SetItemText(IDC_STATIC_STATUS, kErasingText);
-  Dialog().SendToDialog(WM_APP_ERASE_START, DataReportCount(image.length), 0);
+  update.Observer().OnEraseStart(DataReportCount(image.length));
 
   if (!SendImage(update, image)) {
     DebugPrint(1, L"DoDownloadNXPFirmware :: a report was not delivered\n");

@@ -27,7 +27,7 @@ bool NxpImageFits(const ParsedImage* image);
 std::uint32_t DoDownloadNXPCypress();
 // Run by the update worker. 1 once every report of the image went out. The last one ends the flash
 // loader's session and the chip restarts; the flash loader answers nothing the program reads, so
-// the update then waits for the camera (bAwaitingNxpRestart, timer 2 for a minute): back running
+// the update then waits for the camera (its restart phase, timer 2 for a minute): back running
 // its firmware is the success, the RT1060 ROM (no bootable image) or no return is a failure (see
 // ConcludeNxpRestart). 0 when a report was not delivered (nothing more is sent), or when there is
 // no image to send or it does not fit (NxpImageFits): then nothing is sent and the flash is not

@@ -2,6 +2,7 @@
 // camera library, and the worker where a handler starts it.
 #include "camera/device_change.h"
 
+#include "app/dialog_observer.h"
 #include "camera/update_worker.h"
 #include "camera_bench.h"
 #include "core/app_state.h"
@@ -9,20 +10,14 @@
 #include "core/text.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
-#include "devices/discovery_passes.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
-#include "sim/cameras/dfu_cameras.h"
-#include "sim/cameras/mirel_camera.h"
 #include "sim/dfu_camera.h"
 #include "support/firmware_files.h"
 
 namespace veltra {
 namespace {
-
-using Cls = DeviceInterfaceClass;
-using sim::DfuModeCamera;
 
 class DeviceChangeTest : public test::CameraBench {
  protected:
@@ -31,18 +26,18 @@ class DeviceChangeTest : public test::CameraBench {
     options.pid = pid;
     return Plug<sim::DfuCamera>(options, serial);
   }
-  static void Event(std::uint32_t event, Cls cls) {
-    OnDeviceChange(DeviceChange{event, kDbtDevtypDeviceInterface, cls});
-  }
   // A handler run as OnDeviceChange runs it: into an empty table.
-  static void Arrive(ArrivalVariant variant) {
+  void Arrive(ArrivalVariant variant) {
     g_nDeviceCount = 0;
-    SetDeviceArrivValueForWinUSBDevice(variant);
+    SetDeviceArrivValueForWinUSBDevice(update_, variant);
   }
   void Clear() {
     dialog_.ClearRecords();
     system_->ClearTrace();
   }
+  // The update under way, as the dispatch left it; its reports go to the dialog.
+  UpdateSession update_;
+  DialogObserver observer_{update_};
 };
 
 // The camera coming back is a device in update mode carrying its serial, wherever its path was
@@ -52,34 +47,35 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   auto old = PlugDfu(0xDF00, L"S0");
   PlugDfu(0xDF01, L"S1");
   auto wanted = PlugDfu(0xDF00, L"S2");
-  CopyText(CurrentUpdate().savedDevicePaths[0], bus_.UsbInterfacePath(old.get()).c_str());
-  CopyText(CurrentUpdate().savedDevicePaths[1], bus_.UsbInterfacePath(wanted.get()).c_str());
-  CurrentUpdate().nSavedDeviceCount = 2;
-  CurrentUpdate().bUpdatedFromHIDMode = 1;
+  update_.SetObserver(&observer_);
+  CopyText(update_.savedDevicePaths[0], bus_.UsbInterfacePath(old.get()).c_str());
+  CopyText(update_.savedDevicePaths[1], bus_.UsbInterfacePath(wanted.get()).c_str());
+  update_.nSavedDeviceCount = 2;
+  update_.bUpdatedFromHIDMode = 1;
+  update_.phase = UpdatePhase::kAwaitingModeSwitch;
   test::SelectFirmware(test::CombinedFileBytes(1));
   dialog_.SetTimer(IDT_TIMER_FOR_HD_ISSUE, 60000);
   system_->SetFailThreadCreation(true);
 
-  CopyText(CurrentUpdate().USBUniqueID, L"S2");
+  CopyText(update_.USBUniqueID, L"S2");
   Arrive(ArrivalVariant::kNoRestart);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 2);
   EXPECT_EQ(usb_.DeviceOf(winUSBHandle.load()), wanted.get());
-  EXPECT_EQ(CurrentUpdate().bAwaitingModeSwitch.load(), 0);
+  EXPECT_FALSE(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE));
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
   Clear();
-  CurrentUpdate().USBUniqueID[0] = L'\0';
+  update_.USBUniqueID[0] = L'\0';
   Arrive(ArrivalVariant::kFull);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
   EXPECT_EQ(usb_.DeviceOf(winUSBHandle.load())->Id().pid, 0xDF01);
-  EXPECT_EQ(CurrentUpdate().bWriteFirstPart.load(), 1);  // DF01 with a combined image of type 1
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
   Clear();
   ReleaseDfuHandles();
-  CurrentUpdate().bWorkerRunning = 1;
+  update_.bWorkerRunning = 1;
   Arrive(ArrivalVariant::kFull);
-  CurrentUpdate().bWorkerRunning = 0;
+  update_.bWorkerRunning = 0;
   EXPECT_EQ(usb_.OpenFileHandles(), 0);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
@@ -90,24 +86,6 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   Arrive(ArrivalVariant::kFull);
   EXPECT_EQ(g_bLoaderThreadStarted.load(), 0);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
-}
-
-TEST_F(DeviceChangeTest, VideoArrivalSelectsTheUpdatedCameraAgainBySerial) {
-  Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"A1");
-  Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"B2");
-  CopyText(CurrentUpdate().USBUniqueID, L"B2");
-  CurrentUpdate().bMatchByUniqueID = 1;
-  CurrentUpdate().bDownloadInProgress = 1;
-  Event(kDbtDeviceArrival, Cls::kHid);
-  EXPECT_TRUE(dialog_.ComboItems().empty());  // nothing happens while data is being sent
-
-  CurrentUpdate().bDownloadInProgress = 0;
-  Event(kDbtDeviceArrival, Cls::kHid);
-  EXPECT_EQ(dialog_.ComboItems().size(), 2u);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
-  // The camera's next HID arrival (another collection) rebuilds the list again: still selected.
-  Event(kDbtDeviceArrival, Cls::kHid);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
 }
 
 }  // namespace

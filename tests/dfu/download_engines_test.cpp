@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dialog_observer.h"
 #include "core/resource_ids.h"
 #include "core/update_session.h"
 #include "dfu/dfu_fixture.h"
@@ -80,6 +81,7 @@ class FlakyStatusCamera : public sim::DfuCamera {
 
 class EngineTest : public DfuTest {
  public:
+  EngineTest() { update_.SetObserver(&observer_); }
   void LoadMcu(const Bytes& text, const Bytes& image) {
     ASSERT_NE(test::SelectFirmware(test::McuFile(text, image)), nullptr);
   }
@@ -91,19 +93,43 @@ class EngineTest : public DfuTest {
   }
 
  protected:
+  UpdateSession update_;
+  DialogObserver observer_{update_};
   // A fresh camera and download state, as for a new update.
   void Fresh(const std::shared_ptr<sim::DfuCamera>& camera = nullptr) {
     if (camera_) {
       ReleaseDfuHandles();
       bus_.Unplug(camera_.get());
     }
-    ResetDownloadState();
+    update_.Reset();
     dialog_.ClearRecords();
     camera_ = camera ? camera : std::make_shared<sim::DfuCamera>();
     bus_.Plug(camera_);
     ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera_.get()).c_str()), 1);
   }
 };
+
+// The pass of a combined or unmarked image, by image type (1, 2, 3, unmarked) and where the update
+// stands; a direct start never inherits the first part an earlier start armed.
+TEST(ChooseDownloadPassTest, FollowsTheImageTypeAndTheRouteAndNeverInheritsAPass) {
+  const PassStep none = PassStep::kNone, next = PassStep::kFirstPartNext,
+                 written = PassStep::kFirstPartWritten;
+  const std::pair<PassRoute, const char*> rows[] = {
+      {{none, false, false}, "1120"},    {{none, false, true}, "2120"},
+      {{none, true, false}, "2222"},     {{next, false, true}, "1111"},
+      {{written, false, false}, "2220"}, {{written, true, false}, "2222"}};
+  for (const auto& [route, passes] : rows) {
+    SCOPED_TRACE(passes);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(static_cast<int>(ChooseDownloadPass(i < 3 ? i + 1 : 0, route)), passes[i] - '0');
+    }
+  }
+  UpdateSession update;
+  update.BeginInUpdateMode(true);
+  EXPECT_EQ(ChooseDownloadPass(2, update.Pass()), DownloadPass::kFirst);
+  update.BeginInUpdateMode(false);
+  EXPECT_EQ(ChooseDownloadPass(2, update.Pass()), DownloadPass::kSecond);
+}
 
 TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
   const Bytes mcuText = McuText(25, 100);  // 3 chunks of whole lines
@@ -115,18 +141,17 @@ TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
 
     Fresh();
     LoadMcu(mcuText, second);
-    ASSERT_EQ(DoDownloadMCUFirmware(CurrentUpdate()), 1);
+    ASSERT_EQ(DoDownloadMCUFirmware(update_), 1);
     EXPECT_EQ(camera_->Flash().mcu, mcuText);
     EXPECT_EQ(camera_->Flash().image, second);
     EXPECT_EQ(BlockLengths(req::kMcuData), std::vector<std::uint32_t>({1000, 1000, 500}));
     EXPECT_EQ(BlockLengths(req::kDownload), Split(n));
     EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{3 + blocks});
     EXPECT_EQ(Sent(WM_APP_PROGRESS), OneTo(3 + blocks));
-    EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
 
     Fresh();
     LoadFpga(first, second);
-    ASSERT_EQ(DoDownloadFPGAFirmware(CurrentUpdate()), 1);
+    ASSERT_EQ(DoDownloadFPGAFirmware(update_), 1);
     EXPECT_EQ(camera_->Flash().fpga, first);
     EXPECT_EQ(camera_->Flash().image, second);
     EXPECT_EQ(BlockLengths(req::kFpgaData), Split(n));
@@ -135,14 +160,10 @@ TEST_F(EngineTest, EveryEngineLeavesExactlyThePayloadsOnTheCamera) {
     // Combined image of type 2, first pass then second pass in two runs.
     Fresh();
     LoadCombined(2, first, second);
-    ASSERT_EQ(DoDownload(CurrentUpdate()), 1);
-    EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 0);
-    EXPECT_EQ(CurrentUpdate().bFirstPartWritten.load(), 1);
+    ASSERT_EQ(DoDownload(update_), 1);
     EXPECT_EQ(camera_->Flash().image, first);
     EXPECT_EQ(BlockLengths(req::kDownload), Split(n));  // the first pass never pads
-    ASSERT_EQ(DoDownload(CurrentUpdate()), 1);
-    EXPECT_EQ(CurrentUpdate().bDownloadComplete.load(), 1);
-    EXPECT_EQ(CurrentUpdate().bFirstPartWritten.load(), 0);
+    ASSERT_EQ(DoDownload(update_), 1);
     Bytes both = first;
     both.insert(both.end(), second.begin(), second.end());
     EXPECT_EQ(camera_->Flash().image, both);
@@ -161,7 +182,7 @@ TEST_F(EngineTest, SecondPassPadsALastBlockOfWholePacketsWithOneFFByte) {
     // Type 3 without the first-part flag writes the second part at once.
     const Bytes second = PayloadBytes(row.length, 3);
     LoadCombined(3, PayloadBytes(10, 4), second);
-    ASSERT_EQ(DoDownload(CurrentUpdate()), 1);
+    ASSERT_EQ(DoDownload(update_), 1);
     EXPECT_EQ(BlockLengths(req::kDownload), row.wire);
     EXPECT_EQ(camera_->Flash().image, second);  // the camera drops the terminator byte
     // A fresh total for the second part alone.
@@ -175,15 +196,15 @@ TEST_F(EngineTest, CombinedImageIsErasedOnlyOncePerSelection) {
   camera->failures = 1;  // the first pass fails after its first block
   Fresh(camera);
   LoadCombined(1, PayloadBytes(3000, 1), PayloadBytes(100, 2));
-  EXPECT_EQ(DoDownload(CurrentUpdate()), 0);
+  EXPECT_EQ(DoDownload(update_), 0);
   EXPECT_EQ(g_bCombinedImage.load(), 0);
   EXPECT_EQ(camera_->Flash().eraseCount, 1);
 
   // The user retries without browsing again (the camera has been power-cycled meanwhile): the
   // first pass runs again without an erase.
   camera_->engine().Restart();
-  ResetDownloadState();
-  EXPECT_EQ(DoDownload(CurrentUpdate()), 1);
+  update_.Reset();
+  EXPECT_EQ(DoDownload(update_), 1);
   EXPECT_EQ(camera_->Flash().eraseCount, 1);
 }
 
@@ -219,10 +240,10 @@ TEST_F(EngineTest, StatusWaitsOutSlowErasesAndTimeOutsWithinItsLimits) {
     const std::uint64_t start = clock_.NowMs();
     if (row.mcu) {
       LoadMcu(McuText(25, 100), image);
-      EXPECT_EQ(DoDownloadMCUFirmware(CurrentUpdate()), row.result);
+      EXPECT_EQ(DoDownloadMCUFirmware(update_), row.result);
     } else {
       LoadCombined(1, image, PayloadBytes(100, 2));
-      EXPECT_EQ(DoDownload(CurrentUpdate()), row.result);
+      EXPECT_EQ(DoDownload(update_), row.result);
     }
     EXPECT_GE(clock_.NowMs() - start, row.atLeastMs);
     EXPECT_LT(clock_.NowMs() - start, row.belowMs);

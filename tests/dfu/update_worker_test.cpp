@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dialog_observer.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
@@ -36,6 +37,9 @@ const wchar_t kSuccessText[] =
 
 class WorkerTest : public DfuTest {
  protected:
+  WorkerTest() { update_.SetObserver(&observer_); }
+  UpdateSession update_;
+  DialogObserver observer_{update_};
   // A fresh camera starting in the given state, and a fresh record of the dialog.
   void Replug(std::uint8_t state = 2) {
     if (camera_) {
@@ -90,7 +94,7 @@ TEST_F(WorkerTest, FirstStatusDecidesTheCommandThatBringsTheCameraToIdle) {
     Replug(row.state);
     const Bytes payload = LoadSinglePass();
 
-    EXPECT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
+    EXPECT_EQ(UpdateFirmware(update_), 1u);
     EXPECT_EQ(CommandsBeforeData(), row.commands);
     EXPECT_EQ(camera_->Flash().image, payload);
     EXPECT_EQ(camera_->Flash().manifestCount, 1);  // the zero-length end was taken
@@ -128,11 +132,11 @@ TEST_F(WorkerTest, TrafficLogShowsTheRequiredPausesOnTheProgramsClock) {
   PlugCamera();
   // An MCU update, then an FPGA update and a combined first pass on the same camera.
   test::SelectFirmware(test::McuFile(McuText(25, 100), PayloadBytes(1500, 2)));
-  ASSERT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
+  ASSERT_EQ(UpdateFirmware(update_), 1u);
   test::SelectFirmware(test::FpgaFile(PayloadBytes(1500, 1), PayloadBytes(1500, 2)));
-  ASSERT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
+  ASSERT_EQ(UpdateFirmware(update_), 1u);
   test::SelectFirmware(test::CombinedFile(2, PayloadBytes(1500, 1), PayloadBytes(1500, 2)));
-  ASSERT_EQ(UpdateFirmware(CurrentUpdate()), 1u);
+  ASSERT_EQ(UpdateFirmware(update_), 1u);
 
   const auto log = ParseLog(log_.str());
   ASSERT_GT(log.size(), 20u);

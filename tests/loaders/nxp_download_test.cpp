@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dialog_observer.h"
 #include "core/resource_ids.h"
 #include "core/update_session.h"
 #include "dfu/download_engines.h"
@@ -72,7 +73,10 @@ TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
   test::SelectFirmware(image);
   dialog_.SetTimer(IDT_BLINK_ERASE, 400);
 
-  EXPECT_EQ(DoDownloadNXPFirmware(CurrentUpdate()), 1);
+  UpdateSession update;
+  DialogObserver observer(update);
+  update.SetObserver(&observer);
+  EXPECT_EQ(DoDownloadNXPFirmware(update), 1);
   EXPECT_EQ(camera->FlashBytes(0x60001000, image.size()), image);
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
 

@@ -1,6 +1,8 @@
 #include "support/bench_fixture.h"
 
+#include "app/dialog_observer.h"
 #include "core/app_state.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
@@ -14,6 +16,7 @@ BenchTest::BenchTest() : system_(std::make_unique<sim::SimSystem>(clock_)) {
   ResetDfuContext();
   ResetDownloadState();
   ResetDeviceTable();
+  ConnectToDialog(CurrentUpdate());
   Ports set;
   set.system = system_.get();
   set.dialog = &dialog_;

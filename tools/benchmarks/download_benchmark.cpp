@@ -15,6 +15,7 @@
 #include <ctime>
 #include <ostream>
 
+#include "app/dialog_observer.h"
 #include "camera/update_worker.h"
 #include "core/app_state.h"
 #include "dfu/dfu_requests.h"
@@ -62,6 +63,8 @@ void BM_DownloadOverhead1MiB(benchmark::State& state) {
   ports.usb = &usb;
   ports.dialog = &dialog;
   veltra::InstallPorts(ports);
+  // The worker's reports reach the dialog as they do in the program.
+  veltra::ConnectToDialog(veltra::CurrentUpdate());
 
   veltra::sim::DfuCamera::Options options;
   options.engine.busyPolls = 0;  // a zero-latency camera

@@ -5,8 +5,10 @@
 #include <iterator>
 #include <system_error>
 
-#include "core/app_state.h"
+#include "app/dialog_observer.h"
 #include "app/refresher.h"
+#include "core/app_state.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
@@ -29,6 +31,8 @@ void ResetProgramState() {
   ResetDownloadState();
   ResetDeviceTable();
   ResetSunplusState();
+  // The bench's dialog hears the update's reports as the program's main dialog does.
+  ConnectToDialog(CurrentUpdate());
 }
 
 }  // namespace
@@ -126,8 +130,7 @@ bool Session::LoadFirmware() {
 }
 
 bool Session::SplitWithProgram() {
-  ParseResult parsed =
-      ParseFirmwareBytes(bytes_.data(), static_cast<std::uint32_t>(bytes_.size()));
+  ParseResult parsed = ParseFirmwareBytes(bytes_.data(), static_cast<std::uint32_t>(bytes_.size()));
   if (!parsed.image) {
     out_ << "the program does not take " << options_.firmwarePath << " as a firmware file\n";
     return false;

@@ -16,7 +16,6 @@ namespace veltra::bench {
 
 namespace {
 
-constexpr std::int32_t kNoLibraryResult = 0;
 // A two-pass image needs two worker runs; nothing else needs more than one.
 constexpr int kMaxWorkerRuns = 2;
 
@@ -62,31 +61,23 @@ bool DfuRoute::Prepare(Session& session) {
     return false;
   }
   // The update command's direct DFU start.
-  CurrentUpdate().bIsStartUpdatedFromDFU = 1;
-  CurrentUpdate().bDFUOpened = 1;
-  CurrentUpdate().updateResult = kNoLibraryResult;
-  if (options.pid == sim::kDfuPidPesca && TwoPassType(SelectedImageType())) {
-    CurrentUpdate().bDFUOpened = 0;
-    CurrentUpdate().bWriteFirstPart = 1;
-  }
+  CurrentUpdate().BeginInUpdateMode(options.pid == sim::kDfuPidPesca &&
+                                    TwoPassType(SelectedImageType()));
   // The fault plan counts from the first transfer of the update.
   camera_->SetFault(options.fault);
   return true;
 }
 
 bool DfuRoute::SecondPartPending(Session& session) const {
-  return CurrentUpdate().bFirstPartWritten.load() != 0 &&
-         CurrentUpdate().bDownloadComplete.load() == 0 && session.bus().IsPresent(camera_.get());
+  return CurrentUpdate().pass.load() == PassStep::kFirstPartWritten &&
+         !CurrentUpdate().DownloadComplete() && session.bus().IsPresent(camera_.get());
 }
 
 int DfuRoute::Run(Session& session) {
   int result = 0;
   for (int run = 0; run < kMaxWorkerRuns; ++run) {
     if (!session.file().mcu && !session.file().fpga) {
-      passes_.push_back(ChooseDownloadPass(
-          SelectedImageType(), CurrentUpdate().bFirstPartWritten.load() != 0,
-          CurrentUpdate().bDFUOpened.load() != 0, CurrentUpdate().bWriteFirstPart.load() != 0,
-          CurrentUpdate().updateResult.load() == 50));
+      passes_.push_back(ChooseDownloadPass(SelectedImageType(), CurrentUpdate().Pass()));
     }
     session.out() << "update worker, run " << run + 1 << ":\n";
     const Handle thread = Sys().StartThread([] { return UpdateFirmware(CurrentUpdate()); });
@@ -109,7 +100,7 @@ int DfuRoute::Run(Session& session) {
       return 0;
     }
     if (camera_->Id().pid == sim::kDfuPidPesca && TwoPassType(SelectedImageType())) {
-      CurrentUpdate().bWriteFirstPart = 1;
+      CurrentUpdate().SetWriteFirstPart(true);
     }
   }
   return result;

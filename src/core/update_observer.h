@@ -1,0 +1,58 @@
+// The one door through which the threads of an update (the worker, the download engines, the
+// loaders) tell the dialog what happens: the progress, the phase the update has reached and how
+// it ended. The application implements it on the dialog; the threads never touch a control.
+#pragma once
+
+#include <cstdint>
+
+namespace veltra {
+
+// Where one update stands. The session holds exactly one of these; every "is a download running",
+// "is the camera awaited" question of the handlers is answered from it.
+enum class UpdatePhase : std::uint8_t {
+  kIdle,                // no update yet
+  kAwaitingModeSwitch,  // the camera was told to switch, or restarts between passes or into a
+                        // loaded program: it is to come back
+  kCameraBack,          // something came back on the bus; the update goes on with it
+  kStarting,            // a worker runs and settles the camera's state; the erase blink runs
+  kErasing,             // an engine has begun: the camera erases and takes its first block
+  kWriting,             // the first block is confirmed: the erase blink stops, the rest follows
+  kVerifying,           // the camera checks its MCU or FPGA region; the verify blink runs
+  kSent,                // every block went out and was confirmed; the worker ends the transfer
+  kAwaitingRestart,     // the NXP flash loader's session is over: the chip restarts from its
+                        // flash and is to come back running the image (or as its ROM, or not)
+  kEndedOk,             // the camera took the whole image
+  kEndedFailed,         // the update failed: nothing of it is left armed
+};
+
+// How a worker's run ended, as the user is told.
+enum class UpdateOutcome : std::uint8_t {
+  kSucceeded,                // the whole image went in
+  kSucceededCameraRestarts,  // ... and a Pesca camera restarts: the Warning dialog waits for it
+  kStatusReadFailed,         // the camera's DFU state could not be read
+  kStateChangeFailed,        // the camera would not settle in dfuIDLE
+  kDownloadFailed,           // an engine or the end of the transfer failed (text: what to show)
+  kCameraNotInUpdateMode,    // the camera came back running its old firmware
+  kNoWorkerThread,           // no thread could be started for the worker
+};
+
+class UpdateObserver {
+ public:
+  // An engine's total of progress steps; the count starts over.
+  virtual void OnEraseStart(std::uint32_t steps) = 0;
+  // Steps confirmed so far.
+  virtual void OnProgress(std::uint32_t done) = 0;
+  // A library's own percentage (0..100).
+  virtual void OnPercent(std::uint32_t percent) = 0;
+  virtual void OnPhase(UpdatePhase phase) = 0;
+  // text: for kDownloadFailed, what the user is told; may be null for the others.
+  virtual void OnDone(UpdateOutcome outcome, const wchar_t* text) = 0;
+
+ protected:
+  UpdateObserver() = default;
+  UpdateObserver(const UpdateObserver&) = default;
+  UpdateObserver& operator=(const UpdateObserver&) = default;
+  ~UpdateObserver() = default;
+};
+
+}  // namespace veltra
