@@ -257,7 +257,7 @@ bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
     SetUIState(UI_STATE_UPDATING);
     if (RecordProductIs(record, kPidFlashLoader)) {
       // The camera's return after the flash loader's session is recognised by this serial.
-      ArmUniqueIDMatchFromUpdateMode(path);
+      ArmUniqueIDMatchFromUpdateMode(update, path);
       update.bIsStartUpdatedFromDFU = 0;
       update.bCameraStartsAfresh = 0;
       update.bDFUOpened = 0;
