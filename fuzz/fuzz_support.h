@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
@@ -115,7 +116,7 @@ class Bench {
     ResetDfuContext();
     ResetDownloadState();
     ResetDeviceTable();
-    g_bLoaderDownloadBusy = 0;
+    CurrentUpdate().bLoaderDownloadBusy = 0;
     set.system = &system;
     Install();
   }

@@ -285,7 +285,7 @@ void SetDeviceRemoveValueForWinUSBDevice() {
       RefreshAfterRemoval(false);
     }
     // A boot-loader download started by the list fill is still running: keep EXIT off.
-    if (g_bLoaderThreadStarted.load() != 0) {
+    if (CurrentUpdate().bLoaderThreadStarted.load() != 0) {
       Dialog().EnableItem(IDC_BTN_EXIT, false);
     }
   } catch (...) {

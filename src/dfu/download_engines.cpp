@@ -33,10 +33,6 @@ constexpr std::uint8_t kPadByte = 0xFF;
 // broken clock from turning the wait into an endless loop.
 constexpr std::uint64_t kStatusPollHardLimit = 1000000;
 
-// The block buffer of the second pass; the other loops send from the staging block. One download
-// runs at a time, so one buffer serves every second pass.
-std::uint8_t g_secondPassBlock[kBlockSize];
-
 // What an engine sends when nothing is selected: no blocks at all.
 const ParsedImage kNoImage{};
 
@@ -50,7 +46,7 @@ std::uint32_t BlockLength(const ByteView& payload, std::uint32_t index) {
 
 void WriteStatusText(UpdateSession& update) {
   FormatText(update.statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
-             static_cast<int>(dfu_status.bState));
+             static_cast<int>(CurrentUpdate().dfu_status.bState));
 }
 
 void AnnounceTotal(std::uint32_t total) {
@@ -81,7 +77,7 @@ bool WaitForDownloadIdle(WaitRule rule) {
   int consecutiveFailures = 0;
   for (std::uint64_t reads = 0; reads < kStatusPollHardLimit; ++reads) {
     const std::uint64_t before = Sys().NowMs();
-    const bool answered = GetStatus(&dfu_status) != 0;
+    const bool answered = GetStatus(&CurrentUpdate().dfu_status) != 0;
     const std::uint64_t now = Sys().NowMs();
     if (!answered) {
       if (rule == WaitRule::kOrdinary) {
@@ -93,7 +89,7 @@ bool WaitForDownloadIdle(WaitRule rule) {
       }
     } else {
       consecutiveFailures = 0;
-      if (dfu_status.bState == kStateDnloadIdle) {
+      if (CurrentUpdate().dfu_status.bState == kStateDnloadIdle) {
         return true;
       }
       busyMs += now - before;
@@ -106,7 +102,7 @@ bool WaitForDownloadIdle(WaitRule rule) {
     }
   }
   DebugPrint(1, L"WaitForDownloadIdle:: device stayed in state %d ++\n",
-             static_cast<int>(dfu_status.bState));
+             static_cast<int>(CurrentUpdate().dfu_status.bState));
   return false;
 }
 
@@ -116,7 +112,7 @@ bool WaitForDownloadIdle(WaitRule rule) {
 using StagingSend = int (*)(std::uint32_t length);
 
 int SendFromStaging(std::uint32_t length) {
-  return SendData(g_stagingBlock, length);
+  return SendData(CurrentUpdate().stagingBlock, length);
 }
 
 bool SendBlocks(UpdateSession& update, const ByteView& payload, StagingSend send,
@@ -124,10 +120,11 @@ bool SendBlocks(UpdateSession& update, const ByteView& payload, StagingSend send
   const std::uint32_t blocks = BlockCountOf(payload);
   for (std::uint32_t k = 0; k < blocks; ++k) {
     const std::uint32_t length = BlockLength(payload, k);
-    std::memcpy(g_stagingBlock, payload.data + k * kBlockSize, length);
+    std::memcpy(CurrentUpdate().stagingBlock, payload.data + k * kBlockSize, length);
     if (send(length) == 0) {
       DebugPrint(1, L"dodownload::SendData failed  ++\n");
-      GetStatus(&dfu_status);  // read once more for the trace; the engine fails anyway
+      GetStatus(
+          &CurrentUpdate().dfu_status);  // read once more for the trace; the engine fails anyway
       return false;
     }
     if (!WaitForDownloadIdle(WaitRule::kOrdinary)) {
@@ -141,15 +138,15 @@ bool SendBlocks(UpdateSession& update, const ByteView& payload, StagingSend send
 
 void TraceVerifyStatus() {
   DebugPrint(1, L"dfu_status.bStatus = %d  dfu_status.bState = %d\r\n",
-             static_cast<int>(dfu_status.bStatus), static_cast<int>(dfu_status.bState));
+             static_cast<int>(CurrentUpdate().dfu_status.bStatus),
+             static_cast<int>(CurrentUpdate().dfu_status.bState));
 }
 
-bool SendMcuText(UpdateSession& update, const ByteView& text,
-                 const std::vector<McuChunk>& chunks) {
+bool SendMcuText(UpdateSession& update, const ByteView& text, const std::vector<McuChunk>& chunks) {
   for (std::size_t i = 0; i < chunks.size(); ++i) {
     const McuChunk& chunk = chunks[i];
-    std::memset(g_stagingBlock, 0, sizeof g_stagingBlock);
-    std::memcpy(g_stagingBlock, text.data + chunk.offset, chunk.length);
+    std::memset(CurrentUpdate().stagingBlock, 0, sizeof CurrentUpdate().stagingBlock);
+    std::memcpy(CurrentUpdate().stagingBlock, text.data + chunk.offset, chunk.length);
     if (SendDataMCUData(chunk.length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
       WriteStatusText(update);
@@ -173,11 +170,11 @@ int FirstPass(UpdateSession& update, const ParsedImage& image) {
   update.bFirstPartWritten = 1;
   AnnounceTotal(BlockCountOf(image.part1) + BlockCountOf(image.part2));
 
-  if (g_bCombinedImage.load() != 0) {
+  if (CurrentUpdate().bCombinedImage.load() != 0) {
     // Only the first pass after a new selection erases: a repeated first pass must not wipe
     // what the camera already holds of this file again.
     DebugPrint(1, L"DoDownload CombinedImage Found and gonna erase the image\r\n");
-    g_bCombinedImage = 0;
+    CurrentUpdate().bCombinedImage = 0;
     if (EraseCombinedImage() != 0) {
       DebugPrint(1, L"DoDownload::EraseCombinedImage success\r\n");
     } else {
@@ -195,12 +192,14 @@ int FirstPass(UpdateSession& update, const ParsedImage& image) {
   return 1;
 }
 
-// The length the k-th block of the second pass goes out with (r + 1 for a padded last block).
-std::uint32_t SecondPassBlock(const ByteView& payload, std::uint32_t k) {
+// Copies the k-th block of the second pass into block (the other loops send from the staging
+// block); the length it goes out with (r + 1 for a padded last block).
+std::uint32_t SecondPassBlock(const ByteView& payload, std::uint32_t k,
+                              std::uint8_t (&block)[kBlockSize]) {
   const std::uint32_t length = BlockLength(payload, k);
-  std::memcpy(g_secondPassBlock, payload.data + k * kBlockSize, length);
+  std::memcpy(block, payload.data + k * kBlockSize, length);
   if (length < kBlockSize && length % kPacketSize == 0) {
-    g_secondPassBlock[length] = kPadByte;  // length <= 960 here, so the byte fits the block
+    block[length] = kPadByte;  // length <= 960 here, so the byte fits the block
     return length + 1;
   }
   return length;
@@ -220,9 +219,10 @@ int SecondPass(UpdateSession& update, const ParsedImage& image, bool freshStart)
   }
 
   const std::uint32_t blocks = BlockCountOf(image.part2);
+  std::uint8_t block[kBlockSize] = {};
   for (std::uint32_t k = 0; k < blocks; ++k) {
-    const std::uint32_t length = SecondPassBlock(image.part2, k);
-    if (SendData(g_secondPassBlock, length) == 0) {
+    const std::uint32_t length = SecondPassBlock(image.part2, k, block);
+    if (SendData(block, length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
       WriteStatusText(update);
       return 0;
@@ -258,7 +258,7 @@ int DoDownloadMCUFirmware(UpdateSession& update) {
 
   Dialog().SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
   DebugPrint(1, L"SendDataMCUVerifyFlashRequest ++\n");
-  if (winUSBHandle.load() == kInvalidHandle) {
+  if (CurrentUpdate().winUSBHandle.load() == kInvalidHandle) {
     DebugPrint(1, L"dodownload::SendDataMCUVerifyFlashRequest:: Invalid Handle ++\n");
     DebugPrint(1, L"DoDownloadMCUFirmware :: SendDataMCUVerifyFlashRequest failed ++\n");
     Dialog().KillTimer(IDT_BLINK_VERIFY);
@@ -266,7 +266,7 @@ int DoDownloadMCUFirmware(UpdateSession& update) {
   }
   SendDataMCUVerifyFlashRequest();  // only the status read that follows decides
   Sys().Sleep(kMcuVerifyWaitMs);
-  const int verified = ReadMCUVerifyStatus(&dfu_status);
+  const int verified = ReadMCUVerifyStatus(&CurrentUpdate().dfu_status);
   TraceVerifyStatus();
   Dialog().KillTimer(IDT_BLINK_VERIFY);
   if (verified == 0) {
@@ -289,7 +289,7 @@ int DoDownloadFPGAFirmware(UpdateSession& update) {
   Dialog().KillTimer(IDT_BLINK_ERASE);
   Dialog().SetTimer(IDT_BLINK_VERIFY, kBlinkVerifyTimerMs);
   DebugPrint(1, L"SendDataFGPAVerifyFlashRequest ++\n");
-  if (winUSBHandle.load() == kInvalidHandle) {
+  if (CurrentUpdate().winUSBHandle.load() == kInvalidHandle) {
     DebugPrint(1, L"dodownload::SendDataFGPAVerifyFlashRequest:: Invalid Handle ++\n");
     DebugPrint(1, L"DoDownloadFGPAFirmware :: SendDataFGPAVerifyFlashRequest failed ++\n");
     Dialog().KillTimer(IDT_BLINK_VERIFY);
@@ -297,7 +297,7 @@ int DoDownloadFPGAFirmware(UpdateSession& update) {
   }
   // The FPGA engine verifies before it sends: the camera checks that its FPGA region is ready.
   SendDataFGPAVerifyFlashRequest();
-  const int verified = ReadFPGAVerifyStatus(&dfu_status);
+  const int verified = ReadFPGAVerifyStatus(&CurrentUpdate().dfu_status);
   TraceVerifyStatus();
   Dialog().KillTimer(IDT_BLINK_VERIFY);
   if (verified == 0) {

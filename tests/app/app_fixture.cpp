@@ -8,6 +8,7 @@
 #include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "loaders/sunplus_download.h"
 #include "platform/ports.h"
@@ -169,7 +170,8 @@ std::wstring AppTest::WriteFile(const std::string& name, std::size_t bytes) {
 void AppTest::ChooseFile(const std::wstring& fullPath) {
   dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, fullPath.c_str());
   const auto cut = fullPath.find_last_of(L"\\/");
-  CopyText(g_szFirmwareTitle, fullPath.c_str() + (cut == std::wstring::npos ? 0 : cut + 1));
+  CopyText(CurrentUpdate().szFirmwareTitle,
+           fullPath.c_str() + (cut == std::wstring::npos ? 0 : cut + 1));
 }
 
 void AppTest::UpdateAndConfirm() {

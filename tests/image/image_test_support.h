@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/update_session.h"
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
 #include "support/firmware_files.h"
@@ -20,7 +21,7 @@ inline Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t length) {
 
 // Nothing that a later update could take for an image.
 inline bool ImageStateEmpty() {
-  return SelectedImage() == nullptr && g_bCombinedImage == 0;
+  return SelectedImage() == nullptr && CurrentUpdate().bCombinedImage == 0;
 }
 
 }  // namespace veltra::test
