@@ -13,7 +13,7 @@ void DebugPrint(int enable, const wchar_t* format, ...) {
   }
   // The line is formatted on the caller's stack: lines written by two threads at once can
   // neither mix nor race, and each keeps the same size and cut.
-  wchar_t line[kTraceBufferChars];
+  wchar_t line[kTraceBufferChars] = {};
   va_list args;
   va_start(args, format);
   // At most kTraceBufferChars - 2 characters plus the terminator go into the buffer.
