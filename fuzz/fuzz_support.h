@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "core/app_state.h"
-#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"

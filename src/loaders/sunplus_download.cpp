@@ -110,6 +110,11 @@ void DownloadMirelFirmware() {
   }
   const bool cameraOpen =
       update.sunplus != nullptr && update.sunplus->pfnSunplusCam_UnInit != nullptr;
+  if (update.sunplus != nullptr && !cameraOpen) {
+    // Without a camera to close the library stays loaded, as it always has: only a download
+    // that opened a camera gives the library back before the next load.
+    update.sunplus->hSunplusLib = kNullHandle;
+  }
   // The last download's camera is closed and its library freed before the next one is loaded.
   update.sunplus.reset();
   if (cameraOpen) {

@@ -8,7 +8,6 @@
 #include "app_fixture.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
-#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "loaders/sunplus_download.h"
 

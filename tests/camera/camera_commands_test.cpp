@@ -6,7 +6,6 @@
 #include "camera_bench.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
-#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "sim/cameras/cx3_camera.h"

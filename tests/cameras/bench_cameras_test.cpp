@@ -8,7 +8,6 @@
 #include <sstream>
 #include <string>
 
-#include "core/update_session.h"
 #include "devices/known_devices.h"
 #include "dfu/dfu_requests.h"
 #include "sim/cameras/cx3_camera.h"
@@ -144,6 +143,7 @@ namespace {
 TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirTime) {
   auto dfu = Plug(std::make_shared<sim::DfuCamera>());
   ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(dfu.get()).c_str()), 1);
+  const Handle bound = CurrentUpdate().winUSBHandle;
   const SetupPacket clearStatusAtIndex1{0x40, 0x04, 1, 1, 0};
   const SetupPacket statusOf4{0xC0, 0x03, 0, 0, 4};
   std::uint8_t reply[6] = {};
@@ -153,11 +153,8 @@ TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirT
     strictness.setupFields = strict;
     dfu->SetStrictness(strictness);
     dfu->engine().SetState(10);
-    EXPECT_EQ(
-        usb_.ControlTransfer(CurrentUpdate().winUSBHandle, clearStatusAtIndex1, nullptr, &moved),
-        !strict);
-    EXPECT_EQ(usb_.ControlTransfer(CurrentUpdate().winUSBHandle, statusOf4, reply, &moved),
-              !strict);
+    EXPECT_EQ(usb_.ControlTransfer(bound, clearStatusAtIndex1, nullptr, &moved), !strict);
+    EXPECT_EQ(usb_.ControlTransfer(bound, statusOf4, reply, &moved), !strict);
   }
 
   auto nxp = Plug(std::make_shared<sim::NxpCamera>());
@@ -174,8 +171,7 @@ TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirT
   // A stall costs nothing; a time-out costs WinUSB's 5 s, and the HID write time-out.
   dfu->SetFault({sim::FaultKind::kTransferError, 0});
   std::uint64_t start = clock_.NowMs();
-  EXPECT_FALSE(usb_.ControlTransfer(CurrentUpdate().winUSBHandle, SetupPacket{0xC0, 0x03, 0, 0, 6},
-                                    reply, &moved));
+  EXPECT_FALSE(usb_.ControlTransfer(bound, SetupPacket{0xC0, 0x03, 0, 0, 6}, reply, &moved));
   EXPECT_EQ(Sys().GetLastError(), sim::kErrorGenFailure);
   EXPECT_EQ(clock_.NowMs() - start, 0u);
   dfu->SetFault({sim::FaultKind::kTimeout, 0});

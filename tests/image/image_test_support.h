@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "core/update_session.h"
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
 #include "support/firmware_files.h"
