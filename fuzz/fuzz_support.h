@@ -115,7 +115,7 @@ class Bench {
     ResetDfuContext();
     ResetDownloadState();
     ResetDeviceTable();
-    g_bLoaderDownloadBusy = 0;
+    CurrentUpdate().bLoaderDownloadBusy = 0;
     set.system = &system;
     Install();
   }

@@ -117,12 +117,13 @@ class RomBoard : public sim::VirtualDevice {
 
 // The loader buffer as LoadFX3BootImage leaves it: malloc'ed at the file's exact length.
 void LoadImage(const Bytes& image) {
-  ReleasePayload(g_loaderImage);
-  g_loaderImage.data = static_cast<std::uint8_t*>(std::malloc(image.empty() ? 1 : image.size()));
+  Payload& loader = CurrentUpdate().loaderImage;
+  ReleasePayload(loader);
+  loader.data = static_cast<std::uint8_t*>(std::malloc(image.empty() ? 1 : image.size()));
   if (!image.empty()) {
-    std::memcpy(g_loaderImage.data, image.data(), image.size());
+    std::memcpy(loader.data, image.data(), image.size());
   }
-  g_loaderImage.length = static_cast<std::uint32_t>(image.size());
+  loader.length = static_cast<std::uint32_t>(image.size());
 }
 
 // The driver record of one chunk, field by field.
@@ -148,20 +149,21 @@ void RunRecorded(Findings& f, const Bytes& image, bool sound, const std::vector<
   RecordingTransport usb;
   bench.set.usb = &usb;
   bench.Install();
-  lastOpenedHandle = kRecorderHandle;
+  CurrentUpdate().lastOpenedHandle = kRecorderHandle;
   LoadImage(image);
 
   const std::uint32_t result = DoDownloadCypress();
+  const UpdateSession& update = CurrentUpdate();
   f.Expect(!usb.wrongCall, "a request went to another handle or I/O control code");
   if (!sound) {
     f.Expect(result == 0, "a damaged image was accepted");
     f.Expect(usb.records.empty(), "a damaged image was partly sent");
-    f.Expect(g_loaderImage.data != nullptr && g_bLoaderDownloadBusy == 1,
+    f.Expect(update.loaderImage.data != nullptr && update.bLoaderDownloadBusy == 1,
              "a refused image did not stay loaded with the busy flag set");
     return;
   }
   f.Expect(result == 1, "a sound image was refused");
-  f.Expect(g_loaderImage.data == nullptr && g_bLoaderDownloadBusy == 0,
+  f.Expect(update.loaderImage.data == nullptr && update.bLoaderDownloadBusy == 0,
            "the buffer or the busy flag was kept after a download");
   if (!f.Expect(usb.records.size() == chunks.size(),
                 std::to_string(usb.records.size()) + " requests for " +
@@ -184,7 +186,7 @@ void RunOnRom(Findings& f, const Bytes& image, bool sound, const std::vector<Chu
   if (!f.Expect(handle != kInvalidHandle, "the ROM board cannot be opened")) {
     return;
   }
-  lastOpenedHandle = handle;
+  CurrentUpdate().lastOpenedHandle = handle;
   LoadImage(image);
 
   const std::uint32_t result = DoDownloadCypress();

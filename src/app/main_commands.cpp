@@ -17,6 +17,7 @@
 #include "devices/usb_serial.h"
 #include "dfu/dfu_requests.h"
 #include "image/firmware_image.h"
+#include "image/loader_files.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -56,7 +57,7 @@ bool ModelCheckPasses(const DeviceRecord& record) {
   }
   const wchar_t* expected =
       ContainsText(record.friendlyName, kModelMh) ? kModelMhFirmware : record.friendlyName;
-  if (ContainsText(g_szFirmwareTitle, expected)) {
+  if (ContainsText(CurrentUpdate().szFirmwareTitle, expected)) {
     return true;
   }
   return Dialog().MessageBox(kTextUnsuitableFirmware, kCaptionProgram, kMbYesNo | kMbIconWarning) !=
@@ -75,17 +76,10 @@ int SetInitialVaue() {
     dialog.ShowItem(IDC_PROGRESS_BAR, false);
     dialog.SetSmallIconFromFile(kIconFileName);
 
-    // The loader files lie next to the executable: remember where its folder ends. Without a
-    // backslash the length is -1, so that the loader path becomes the bare file name.
-    Sys().GetModuleFileName(g_szExePath, kPathChars);
-    const wchar_t* lastSlash = nullptr;
-    for (const wchar_t* p = g_szExePath; *p != L'\0'; ++p) {
-      if (*p == L'\\') {
-        lastSlash = p;
-      }
-    }
-    g_exeDirLength = lastSlash == nullptr ? -1 : static_cast<int>(lastSlash - g_szExePath);
-    DebugPrint(1, L"EXE file  Path length GetLastError() = %d\r\n", g_exeDirLength);
+    // The loader files lie next to the executable (their reads find its folder again).
+    wchar_t exePath[kPathChars] = {};
+    Sys().GetModuleFileName(exePath, kPathChars);
+    DebugPrint(1, L"EXE file  Path length GetLastError() = %d\r\n", ExeDirLength(exePath));
 
     if (!dialog.RegisterDeviceNotification(DeviceInterfaceClass::kHid)) {
       dialog.MessageBox(kTextNotificationFailed, kCaptionError, kMbIconError);
@@ -135,8 +129,8 @@ void OnReadVersionCommand() {
 }
 
 void OnUpdateCommand(UpdateSession& update) {
-  CopyText(g_szFirmwarePath, Dialog().GetItemText(IDC_EDIT_FIRMWARE_PATH).c_str());
-  if (g_szFirmwarePath[0] == L'\0') {
+  CopyText(update.szFirmwarePath, Dialog().GetItemText(IDC_EDIT_FIRMWARE_PATH).c_str());
+  if (update.szFirmwarePath[0] == L'\0') {
     Dialog().MessageBox(kTextChooseFile, kCaptionAlert, kMbIconWarning);
     return;
   }

@@ -19,7 +19,7 @@ constexpr int kIdCancelButton = 2;  // IDCANCEL: Esc or the close box
 std::intptr_t WarningDialogProc(Handle window, std::uint32_t message, std::uintptr_t wParam,
                                 std::intptr_t /*lParam*/) {
   if (window != kNullHandle) {
-    g_hWarnDlg = window;
+    CurrentUpdate().hWarnDlg = window;
   }
   switch (message) {
     case kWmInitDialog:
@@ -49,7 +49,7 @@ std::intptr_t WarningDialogProc(Handle window, std::uint32_t message, std::uintp
 std::intptr_t ErrorDialogProc(Handle window, std::uint32_t message, std::uintptr_t wParam,
                               std::intptr_t /*lParam*/) {
   if (window != kNullHandle) {
-    g_hWarnDlg = window;
+    CurrentUpdate().hWarnDlg = window;
   }
   switch (message) {
     case kWmInitDialog:

@@ -262,7 +262,7 @@ bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
       update.bCameraStartsAfresh = 0;
       update.bDFUOpened = 0;
       update.SetWriteFirstPart(false);
-      g_bNXPMode = 1;
+      update.bNXPMode = 1;
     }
     StartUpdateWorker(update);
     ShowUpdateControls();
@@ -281,13 +281,13 @@ bool DispatchUpdate(UpdateSession& update) {
   update.bUpdateDeviceGone = 1;
   Dialog().EndDialog(Window::kConfirmDialog, IDC_BTN_CONFIRM_OK);
   Sys().Sleep(kAfterConfirmWaitMs);
-  if (Sys().GetFileAttributes(g_szFirmwarePath) == kInvalidFileAttributes) {
+  if (Sys().GetFileAttributes(CurrentUpdate().szFirmwarePath) == kInvalidFileAttributes) {
     Dialog().MessageBox(kTextCheckFilePath, kCaptionAlert, kMbIconWarning);
     return true;
   }
   // A running Sunplus download still uses the vendor library and the camera-control library's
   // view of the bus; no other update may start under it.
-  if (g_bSunplusDownloadBusy.load() != 0) {
+  if (CurrentUpdate().bSunplusDownloadBusy.load() != 0) {
     DebugPrint(1, L"Sunplus download already running\r\n");
     return true;
   }
@@ -333,7 +333,7 @@ std::intptr_t ConfirmDialogProc(Handle window, std::uint32_t message, std::uintp
                                 std::intptr_t /*lParam*/) {
   switch (message) {
     case kWmInitDialog:
-      g_hConfirmDlg = window;
+      CurrentUpdate().hConfirmDlg = window;
       return kDlgTrue;
     case kWmClose:
       Dialog().EndDialog(Window::kConfirmDialog, 0);

@@ -288,7 +288,7 @@ void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
       RefreshAfterRemoval(update, false);
     }
     // A boot-loader download started by the list fill is still running: keep EXIT off.
-    if (g_bLoaderThreadStarted.load() != 0) {
+    if (CurrentUpdate().bLoaderThreadStarted.load() != 0) {
       Dialog().EnableItem(IDC_BTN_EXIT, false);
     }
   } catch (...) {

@@ -46,11 +46,11 @@ enum class StateChange { kReady, kStatusFailed, kNotIdle };
 // Brings the camera into dfuIDLE. Only the status read after a command counts, not the command's
 // own outcome.
 StateChange ChangeToDFUIdleState() {
-  if (GetStatus(&dfu_status) == 0) {
+  if (GetStatus(&CurrentUpdate().dfu_status) == 0) {
     return StateChange::kStatusFailed;
   }
   DebugPrint(1, L"ChangeToDFUIdleState\n");
-  switch (dfu_status.bState) {
+  switch (CurrentUpdate().dfu_status.bState) {
     case state::kAppIdle:
       SendCommand(kCommandDetach);
       break;
@@ -66,8 +66,9 @@ StateChange ChangeToDFUIdleState() {
       return StateChange::kReady;  // every other state downloads at once
   }
   // A failed read leaves the old state in the record, which is not dfuIDLE.
-  GetStatus(&dfu_status);
-  return dfu_status.bState == state::kIdle ? StateChange::kReady : StateChange::kNotIdle;
+  GetStatus(&CurrentUpdate().dfu_status);
+  return CurrentUpdate().dfu_status.bState == state::kIdle ? StateChange::kReady
+                                                           : StateChange::kNotIdle;
 }
 
 // The kind of the selected image; nothing selected reads as an unmarked image, which goes
@@ -135,12 +136,12 @@ bool EndDfuTransfer(UpdateSession& update) {
     if (read > 0) {
       Sys().Sleep(kEndStatusRetryMs);
     }
-    answered = GetStatus(&dfu_status) != 0;
+    answered = GetStatus(&CurrentUpdate().dfu_status) != 0;
   }
   FormatText(update.statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
-             static_cast<int>(dfu_status.bState));
+             static_cast<int>(CurrentUpdate().dfu_status.bState));
   RawTrace(update.statusText);
-  if (!answered || dfu_status.bState == state::kError) {
+  if (!answered || CurrentUpdate().dfu_status.bState == state::kError) {
     DebugPrint(1, L"UpdateFirmware :: no manifest after the end of the download ++\n");
     return false;
   }
@@ -179,7 +180,7 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
   DebugPrint(1, L"UpdateFirmware::THreadCreated++++   ++\n");
   update.Advance(UpdatePhase::kStarting);
 
-  const bool dfuRoute = g_bNXPMode.load() == 0;
+  const bool dfuRoute = CurrentUpdate().bNXPMode.load() == 0;
   int result = 0;
   if (!dfuRoute) {
     // Refused before the flash loader erases anything, so the camera keeps its firmware.

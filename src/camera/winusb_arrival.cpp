@@ -204,7 +204,7 @@ void SetDeviceArrivValueForWinUSBDevice(UpdateSession& update, ArrivalVariant va
       BringToFront();
       // The list fill has just started a boot-loader download itself; a second worker must not
       // be started for the same device.
-      if (g_bLoaderThreadStarted.exchange(0) != 0) {
+      if (CurrentUpdate().bLoaderThreadStarted.exchange(0) != 0) {
         return;
       }
     } else {

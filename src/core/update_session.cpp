@@ -1,5 +1,6 @@
 #include "core/update_session.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/ports.h"
@@ -101,10 +102,29 @@ void UpdateSession::Reset() {
   bCameraStartsAfresh = 0;
   statusText[0] = L'\0';
   hFirmwareThread = kNullHandle;
+  hConfirmDlg = kNullHandle;
+  hWarnDlg = kNullHandle;
   bWorkerRunning = 0;
   bCameraLeft = 0;
   progressTotal = 0;
   blinkState = 0;
+  std::memset(szFirmwareTitle, 0, sizeof szFirmwareTitle);
+  std::memset(szFirmwarePath, 0, sizeof szFirmwarePath);
+  bCombinedImage = 0;
+  bNXPMode = 0;
+  deviceHandle = kNullHandle;
+  lastOpenedHandle = kNullHandle;
+  winUSBHandle = kNullHandle;
+  dfu_status = DfuStatus{};
+  std::memset(stagingBlock, 0, sizeof stagingBlock);
+  std::free(loaderImage.data);
+  loaderImage = Payload{};
+  bLoaderThreadStarted = 0;
+  bLoaderDownloadBusy = 0;
+  loaderFailed = 0;
+  loaderDeviceLeft = 0;
+  bSunplusDownloadBusy = 0;
+  sunplus.reset();
 }
 
 }  // namespace veltra

@@ -7,11 +7,32 @@
 // the session's observer.
 #pragma once
 
+#include <memory>
+
 #include "core/app_state.h"
 #include "core/update_observer.h"
 #include "platform/types.h"
 
 namespace veltra {
+
+class SunplusDownload;  // loaders/sunplus_download.h
+
+// The 6-byte status record (DFU 1.1 GETSTATUS layout).
+struct DfuStatus {
+  std::uint8_t bStatus = 0;
+  std::uint8_t bwPollTimeout[3] = {0, 0, 0};
+  std::uint8_t bState = 0;
+  std::uint8_t iString = 0;
+};
+
+// The block the MCU and FPGA data requests send from.
+constexpr std::uint32_t kBlockSize = 1024;
+
+// A payload buffer allocated at its exact length (the loader files). Its holder frees it.
+struct Payload {
+  std::uint8_t* data = nullptr;
+  std::uint32_t length = 0;
+};
 
 // The status text's size: "UpdateFirmware : bState = %d \r\n" with the last device state.
 constexpr std::size_t kStatusTextChars = 256;
@@ -94,6 +115,11 @@ class UpdateSession {
   void BeginInUpdateMode(bool firstPartFirst);
 
   // ---- what the dialog shows of it ----
+  // The modal dialogs of the update, for the device-change handling that reaches into them: the
+  // confirmation that begins it and the Warning or Error dialog on screen while the camera
+  // restarts.
+  std::atomic<Handle> hConfirmDlg{kNullHandle};
+  std::atomic<Handle> hWarnDlg{kNullHandle};
   std::atomic<Handle> hFirmwareThread{kNullHandle};
   // A worker of this update runs, from before its thread starts until its body has returned. An
   // update has one worker per pass: the device-change handling starts no other meanwhile.
@@ -107,6 +133,43 @@ class UpdateSession {
   // The dialog's side of the update; a session without one reports to no one.
   void SetObserver(UpdateObserver* observer);
   UpdateObserver& Observer();
+  // ---- the chosen file ----
+  // The firmware file's name as the file dialog gave it (the update command checks it against
+  // the camera), and its path as the path box holds it when the update begins.
+  wchar_t szFirmwareTitle[kPathChars] = {};
+  wchar_t szFirmwarePath[kPathChars] = {};
+  // A combined image is selected and not yet erased: the first pass that erases clears it, so a
+  // repeated first pass does not wipe again what the camera already holds of this file.
+  Flag bCombinedImage{0};
+  // The NXP route is armed: set when the flash loader has been read or by the update command.
+  Flag bNXPMode{0};
+
+  // ---- the camera connection: the one device the requests go to ----
+  std::atomic<Handle> deviceHandle{kNullHandle};  // 0 = none
+  std::atomic<Handle> lastOpenedHandle{
+      kNullHandle};                               // the FX3 route sends its driver requests on it
+  std::atomic<Handle> winUSBHandle{kNullHandle};  // all ones = invalid
+  DfuStatus dfu_status;                           // the last status record the camera returned
+  std::uint8_t stagingBlock[kBlockSize] = {};     // the MCU and FPGA data requests send from it
+
+  // ---- the boot-loader step that brings a camera from its ROM to its update mode ----
+  // The loader file between its read on the dialog thread and its download; the FX3 and NXP
+  // downloads release it when they have sent it.
+  Payload loaderImage;
+  Flag bLoaderThreadStarted{0};
+  Flag bLoaderDownloadBusy{0};
+  // Set by a failed loader download and by a removal while the busy flag is set; whichever of
+  // the two comes second releases the flag, so that a ROM leaving during the download is not
+  // missed.
+  Flag loaderFailed{0};
+  Flag loaderDeviceLeft{0};
+
+  // ---- the Sunplus route ----
+  // A download thread is running (the library and the image are in use until it ends).
+  Flag bSunplusDownloadBusy{0};
+  // The library, the camera opened through it and the image of the last download: they stay
+  // until the next download begins (the library wants the camera closed only then).
+  std::shared_ptr<SunplusDownload> sunplus;
 
   // Keeps a worker or boot-loader thread's handle in hFirmwareThread, closing the handle it
   // replaces (the thread it named has either ended or runs on without it).

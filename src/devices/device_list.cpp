@@ -36,7 +36,7 @@ bool IsBootLoaderRecord(DeviceRecord& record, const wchar_t* vid, const wchar_t*
 
 // Starts a boot-loader download thread; false when no thread could be created.
 bool StartLoaderThread(std::uint32_t (*body)()) {
-  g_bLoaderThreadStarted = 1;
+  CurrentUpdate().bLoaderThreadStarted = 1;
   const Handle thread = Sys().StartThread([body] { return body(); });
   CurrentUpdate().KeepFirmwareThread(thread);
   if (thread == kNullHandle) {
@@ -67,7 +67,7 @@ void TakeOverFx3(const DeviceRecord& record) {
 // The RT1060 ROM: send the flash loader over the ROM's HID channel. The busy flag is armed here,
 // before the thread runs, so that the next rebuild does not start a second download.
 void TakeOverRt1060(const DeviceRecord& record) {
-  g_bLoaderDownloadBusy = 1;
+  CurrentUpdate().bLoaderDownloadBusy = 1;
   SelectPath(record);
   LoadNXPFlashLoader();
   CameraLib().DeinitExtensionUnit();
@@ -75,12 +75,12 @@ void TakeOverRt1060(const DeviceRecord& record) {
   if (CameraLib().Init_HIDHandle(g_szSelectedDevicePath) == 0) {
     DebugPrint(1, L"\rInit_HIDHandle Failed\r\n");
     // No download runs that would ever clear it; left set, every later rebuild would stop here.
-    g_bLoaderDownloadBusy = 0;
+    CurrentUpdate().bLoaderDownloadBusy = 0;
     return;
   }
   DebugPrint(1, kBootLoaderTrace);
   if (!StartLoaderThread(&DoDownloadNXPCypress)) {
-    g_bLoaderDownloadBusy = 0;  // same reason: nothing would clear it
+    CurrentUpdate().bLoaderDownloadBusy = 0;  // same reason: nothing would clear it
   }
 }
 
@@ -110,12 +110,12 @@ void RebuildList(bool fx3TakeOver) {
       DeviceRecord& record = g_DeviceTable[i];
       wchar_t entry[kPathChars] = {};
       if (fx3TakeOver && IsBootLoaderRecord(record, kVidCypress, kPidFx3Rom)) {
-        if (g_bLoaderDownloadBusy != 0) {
+        if (CurrentUpdate().bLoaderDownloadBusy != 0) {
           break;  // a download runs: nothing from this record on is listed
         }
         TakeOverFx3(record);
       } else if (IsBootLoaderRecord(record, kVidNxp, kPidRt1060Rom)) {
-        if (g_bLoaderDownloadBusy != 0) {
+        if (CurrentUpdate().bLoaderDownloadBusy != 0) {
           break;
         }
         TakeOverRt1060(record);

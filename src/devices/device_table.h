@@ -16,8 +16,6 @@ struct DeviceRecord {
 // The device table mirrors the list the user sees, for the whole program.
 extern DeviceRecord g_DeviceTable[kMaxDevices];
 extern std::atomic<int> g_nDeviceCount;
-// The list fill started a boot-loader download (a ROM appears outside any update as well).
-extern Flag g_bLoaderThreadStarted;
 
 // Rebuilds the list from the table and selects entry 0; starts the boot-loader downloads for
 // FX3 and RT1060 ROM records.

@@ -6,7 +6,8 @@
 namespace veltra {
 
 // The last discovery listed a Sunplus-based camera (its Mirel channel has no version read);
-// read and cleared by the start-up scan.
+// read and cleared by the start-up scan. Process-wide: it outlives the listing that sets it,
+// whichever of the program's listings that was.
 extern Flag g_bSunplusCameraListed;
 
 int GetAvailableDevices();  // video capture devices

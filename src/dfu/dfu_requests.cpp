@@ -52,13 +52,13 @@ SetupPacket In(std::uint8_t request) {
 }
 
 bool HandleInvalid() {
-  return winUSBHandle.load() == kInvalidHandle;
+  return CurrentUpdate().winUSBHandle.load() == kInvalidHandle;
 }
 
 // One control transfer on the bound interface; the transferred-bytes counter starts at 0.
 bool Transfer(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred) {
   *transferred = 0;
-  return Usb().ControlTransfer(winUSBHandle.load(), setup, data, transferred);
+  return Usb().ControlTransfer(CurrentUpdate().winUSBHandle.load(), setup, data, transferred);
 }
 
 // A 6-byte status read with the given request. The caller's record changes only when all six
@@ -124,30 +124,30 @@ Handle Initialize_USBHanlde(const wchar_t* path) {
              static_cast<int>(Sys().GetLastError()));
   if (handle == kInvalidHandle) {
     // The handle it named belongs to an earlier open; the Cypress requests must not go there.
-    lastOpenedHandle = kNullHandle;
+    CurrentUpdate().lastOpenedHandle = kNullHandle;
     return kNullHandle;
   }
-  lastOpenedHandle = handle;
+  CurrentUpdate().lastOpenedHandle = handle;
   return handle;
 }
 
 int InitializeDevice(const wchar_t* path) {
-  winUSBHandle = kNullHandle;
-  if (deviceHandle.load() == kNullHandle) {
+  CurrentUpdate().winUSBHandle = kNullHandle;
+  if (CurrentUpdate().deviceHandle.load() == kNullHandle) {
     // An open device handle is reused as it is; only without one is the path opened.
-    deviceHandle = Initialize_USBHanlde(path);
-    if (deviceHandle.load() == kNullHandle) {
+    CurrentUpdate().deviceHandle = Initialize_USBHanlde(path);
+    if (CurrentUpdate().deviceHandle.load() == kNullHandle) {
       return 0;
     }
   }
   Handle bound = kNullHandle;
-  if (!Usb().WinUsbInitialize(deviceHandle.load(), &bound)) {
+  if (!Usb().WinUsbInitialize(CurrentUpdate().deviceHandle.load(), &bound)) {
     DebugPrint(1, L"InitializeDevice GetLastError() = %d\r\n",
                static_cast<int>(Sys().GetLastError()));
     return 0;
   }
   DebugPrint(1, L"InitializeDevice :: WinUsb_Initialize success\r\n");
-  winUSBHandle = bound;
+  CurrentUpdate().winUSBHandle = bound;
   return 1;
 }
 
@@ -204,7 +204,7 @@ int SendData(const std::uint8_t* buffer, std::uint32_t length) {
 namespace {
 // The staging-block requests never send more than the block holds.
 const std::uint8_t* Staging(std::uint32_t length) {
-  return length <= kBlockSize ? g_stagingBlock : nullptr;
+  return length <= kBlockSize ? CurrentUpdate().stagingBlock : nullptr;
 }
 }  // namespace
 
@@ -283,23 +283,24 @@ int SendDeviceResetCommand() {
 }
 
 void ReleaseDfuHandles() {
-  const Handle bound = winUSBHandle.exchange(kNullHandle);
+  const Handle bound = CurrentUpdate().winUSBHandle.exchange(kNullHandle);
   if (bound != kNullHandle && bound != kInvalidHandle) {
     Usb().WinUsbFree(bound);
   }
-  const Handle device = deviceHandle.exchange(kNullHandle);
+  const Handle device = CurrentUpdate().deviceHandle.exchange(kNullHandle);
   if (device != kNullHandle && device != kInvalidHandle) {
     // The Cypress handle must not name a closed handle (the system may give its number to the
     // next open).
     Handle named = device;
-    lastOpenedHandle.compare_exchange_strong(named, kNullHandle);
+    CurrentUpdate().lastOpenedHandle.compare_exchange_strong(named, kNullHandle);
     Usb().CloseDevice(device);
   }
 }
 
 void CloseFx3Handle() {
-  const Handle handle = lastOpenedHandle.exchange(kNullHandle);
-  if (handle != kNullHandle && handle != kInvalidHandle && handle != deviceHandle.load()) {
+  const Handle handle = CurrentUpdate().lastOpenedHandle.exchange(kNullHandle);
+  if (handle != kNullHandle && handle != kInvalidHandle &&
+      handle != CurrentUpdate().deviceHandle.load()) {
     Usb().CloseDevice(handle);
   }
 }

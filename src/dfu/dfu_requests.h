@@ -2,29 +2,14 @@
 // operation per control request. Every request goes through the UsbTransport port.
 #pragma once
 
+#include "core/update_session.h"
 #include "platform/types.h"
 
 namespace veltra {
 
-// The 6-byte status record (DFU 1.1 GETSTATUS layout).
-struct DfuStatus {
-  std::uint8_t bStatus = 0;
-  std::uint8_t bwPollTimeout[3] = {0, 0, 0};
-  std::uint8_t bState = 0;
-  std::uint8_t iString = 0;
-};
-// The last status record the camera returned (part of the transfer context below).
-extern DfuStatus dfu_status;
-
-// USB transfer context: the one camera connection that is open, shared by the engines, the
-// loaders and the version read; it is opened and released around updates and commands.
-extern std::atomic<Handle> deviceHandle;      // 0 = none
-extern std::atomic<Handle> lastOpenedHandle;  // the FX3 route sends its driver requests on it
-extern std::atomic<Handle> winUSBHandle;      // all ones = invalid
-
-// The staging block the MCU and FPGA data requests send from.
-constexpr std::uint32_t kBlockSize = 1024;
-extern std::uint8_t g_stagingBlock[kBlockSize];
+// The camera connection the requests use (deviceHandle, winUSBHandle, lastOpenedHandle), the last
+// status record and the staging block are the update session's: the engines, the loaders and the
+// version read and reset open and release that one connection around their work.
 
 Handle Initialize_USBHanlde(const wchar_t* path);  // 0 on failure
 int InitializeDevice(const wchar_t* path);
@@ -49,6 +34,7 @@ void ReleaseDfuHandles();
 // the DFU device handle, and forgets it.
 void CloseFx3Handle();
 
+// Closes nothing: forgets the connection, the status record and the staging block (tests).
 void ResetDfuContext();
 
 }  // namespace veltra

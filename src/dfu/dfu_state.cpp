@@ -6,18 +6,13 @@
 
 namespace veltra {
 
-DfuStatus dfu_status;
-std::atomic<Handle> deviceHandle{kNullHandle};
-std::atomic<Handle> lastOpenedHandle{kNullHandle};
-std::atomic<Handle> winUSBHandle{kNullHandle};
-std::uint8_t g_stagingBlock[kBlockSize] = {};
-
 void ResetDfuContext() {
-  dfu_status = DfuStatus{};
-  deviceHandle = kNullHandle;
-  lastOpenedHandle = kNullHandle;
-  winUSBHandle = kNullHandle;
-  std::memset(g_stagingBlock, 0, sizeof g_stagingBlock);
+  UpdateSession& update = CurrentUpdate();
+  update.dfu_status = DfuStatus{};
+  update.deviceHandle = kNullHandle;
+  update.lastOpenedHandle = kNullHandle;
+  update.winUSBHandle = kNullHandle;
+  std::memset(update.stagingBlock, 0, sizeof update.stagingBlock);
 }
 
 void ResetDownloadState() {

@@ -44,7 +44,7 @@ std::uint32_t BlockLength(const ByteView& payload, std::uint32_t index) {
 
 void WriteStatusText(UpdateSession& update) {
   FormatText(update.statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
-             static_cast<int>(dfu_status.bState));
+             static_cast<int>(CurrentUpdate().dfu_status.bState));
 }
 
 // After a confirmed block: progress with the count including this block; the download is past
@@ -70,7 +70,7 @@ bool WaitForDownloadIdle(WaitRule rule) {
   int consecutiveFailures = 0;
   for (std::uint64_t reads = 0; reads < kStatusPollHardLimit; ++reads) {
     const std::uint64_t before = Sys().NowMs();
-    const bool answered = GetStatus(&dfu_status) != 0;
+    const bool answered = GetStatus(&CurrentUpdate().dfu_status) != 0;
     const std::uint64_t now = Sys().NowMs();
     if (!answered) {
       if (rule == WaitRule::kOrdinary) {
@@ -82,7 +82,7 @@ bool WaitForDownloadIdle(WaitRule rule) {
       }
     } else {
       consecutiveFailures = 0;
-      if (dfu_status.bState == kStateDnloadIdle) {
+      if (CurrentUpdate().dfu_status.bState == kStateDnloadIdle) {
         return true;
       }
       busyMs += now - before;
@@ -95,7 +95,7 @@ bool WaitForDownloadIdle(WaitRule rule) {
     }
   }
   DebugPrint(1, L"WaitForDownloadIdle:: device stayed in state %d ++\n",
-             static_cast<int>(dfu_status.bState));
+             static_cast<int>(CurrentUpdate().dfu_status.bState));
   return false;
 }
 
@@ -105,7 +105,7 @@ bool WaitForDownloadIdle(WaitRule rule) {
 using StagingSend = int (*)(std::uint32_t length);
 
 int SendFromStaging(std::uint32_t length) {
-  return SendData(g_stagingBlock, length);
+  return SendData(CurrentUpdate().stagingBlock, length);
 }
 
 bool SendBlocks(UpdateSession& update, const ByteView& payload, StagingSend send,
@@ -113,10 +113,11 @@ bool SendBlocks(UpdateSession& update, const ByteView& payload, StagingSend send
   const std::uint32_t blocks = BlockCountOf(payload);
   for (std::uint32_t k = 0; k < blocks; ++k) {
     const std::uint32_t length = BlockLength(payload, k);
-    std::memcpy(g_stagingBlock, payload.data + k * kBlockSize, length);
+    std::memcpy(CurrentUpdate().stagingBlock, payload.data + k * kBlockSize, length);
     if (send(length) == 0) {
       DebugPrint(1, L"dodownload::SendData failed  ++\n");
-      GetStatus(&dfu_status);  // read once more for the trace; the engine fails anyway
+      GetStatus(
+          &CurrentUpdate().dfu_status);  // read once more for the trace; the engine fails anyway
       return false;
     }
     if (!WaitForDownloadIdle(WaitRule::kOrdinary)) {
@@ -130,14 +131,15 @@ bool SendBlocks(UpdateSession& update, const ByteView& payload, StagingSend send
 
 void TraceVerifyStatus() {
   DebugPrint(1, L"dfu_status.bStatus = %d  dfu_status.bState = %d\r\n",
-             static_cast<int>(dfu_status.bStatus), static_cast<int>(dfu_status.bState));
+             static_cast<int>(CurrentUpdate().dfu_status.bStatus),
+             static_cast<int>(CurrentUpdate().dfu_status.bState));
 }
 
 bool SendMcuText(UpdateSession& update, const ByteView& text, const std::vector<McuChunk>& chunks) {
   for (std::size_t i = 0; i < chunks.size(); ++i) {
     const McuChunk& chunk = chunks[i];
-    std::memset(g_stagingBlock, 0, sizeof g_stagingBlock);
-    std::memcpy(g_stagingBlock, text.data + chunk.offset, chunk.length);
+    std::memset(CurrentUpdate().stagingBlock, 0, sizeof CurrentUpdate().stagingBlock);
+    std::memcpy(CurrentUpdate().stagingBlock, text.data + chunk.offset, chunk.length);
     if (SendDataMCUData(chunk.length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
       WriteStatusText(update);
@@ -161,11 +163,11 @@ int FirstPass(UpdateSession& update, const ParsedImage& image) {
   update.pass = PassStep::kFirstPartWritten;
   update.Observer().OnEraseStart(BlockCountOf(image.part1) + BlockCountOf(image.part2));
 
-  if (g_bCombinedImage.load() != 0) {
+  if (CurrentUpdate().bCombinedImage.load() != 0) {
     // Only the first pass after a new selection erases: a repeated first pass must not wipe
     // what the camera already holds of this file again.
     DebugPrint(1, L"DoDownload CombinedImage Found and gonna erase the image\r\n");
-    g_bCombinedImage = 0;
+    CurrentUpdate().bCombinedImage = 0;
     if (EraseCombinedImage() != 0) {
       DebugPrint(1, L"DoDownload::EraseCombinedImage success\r\n");
     } else {
@@ -183,7 +185,8 @@ int FirstPass(UpdateSession& update, const ParsedImage& image) {
   return 1;
 }
 
-// The length the k-th block of the second pass goes out with (r + 1 for a padded last block).
+// Copies the k-th block of the second pass into block (the other loops send from the staging
+// block); the length it goes out with (r + 1 for a padded last block).
 std::uint32_t SecondPassBlock(const ByteView& payload, std::uint32_t k,
                               std::uint8_t (&block)[kBlockSize]) {
   const std::uint32_t length = BlockLength(payload, k);
@@ -207,9 +210,8 @@ int SecondPass(UpdateSession& update, const ParsedImage& image, bool freshStart)
     update.Observer().OnEraseStart(BlockCountOf(image.part2));
   }
 
-  // The second pass sends from a block of its own; the other loops send from the staging block.
-  std::uint8_t block[kBlockSize] = {};
   const std::uint32_t blocks = BlockCountOf(image.part2);
+  std::uint8_t block[kBlockSize] = {};
   for (std::uint32_t k = 0; k < blocks; ++k) {
     const std::uint32_t length = SecondPassBlock(image.part2, k, block);
     if (SendData(block, length) == 0) {
@@ -249,14 +251,14 @@ int DoDownloadMCUFirmware(UpdateSession& update) {
 
   update.Advance(UpdatePhase::kVerifying);
   DebugPrint(1, L"SendDataMCUVerifyFlashRequest ++\n");
-  if (winUSBHandle.load() == kInvalidHandle) {
+  if (CurrentUpdate().winUSBHandle.load() == kInvalidHandle) {
     DebugPrint(1, L"dodownload::SendDataMCUVerifyFlashRequest:: Invalid Handle ++\n");
     DebugPrint(1, L"DoDownloadMCUFirmware :: SendDataMCUVerifyFlashRequest failed ++\n");
     return 0;
   }
   SendDataMCUVerifyFlashRequest();  // only the status read that follows decides
   Sys().Sleep(kMcuVerifyWaitMs);
-  const int verified = ReadMCUVerifyStatus(&dfu_status);
+  const int verified = ReadMCUVerifyStatus(&CurrentUpdate().dfu_status);
   TraceVerifyStatus();
   if (verified == 0) {
     DebugPrint(1, L"DoDownloadMCUFirmware :: SendDataMCUVerifyFlashRequest failed ++\n");
@@ -280,13 +282,13 @@ int DoDownloadFPGAFirmware(UpdateSession& update) {
   DebugPrint(1, L"DoDownloadFPGAFirmware ++\n");
   update.Advance(UpdatePhase::kVerifying);
   DebugPrint(1, L"SendDataFGPAVerifyFlashRequest ++\n");
-  if (winUSBHandle.load() == kInvalidHandle) {
+  if (CurrentUpdate().winUSBHandle.load() == kInvalidHandle) {
     DebugPrint(1, L"dodownload::SendDataFGPAVerifyFlashRequest:: Invalid Handle ++\n");
     DebugPrint(1, L"DoDownloadFGPAFirmware :: SendDataFGPAVerifyFlashRequest failed ++\n");
     return 0;
   }
   SendDataFGPAVerifyFlashRequest();
-  const int verified = ReadFPGAVerifyStatus(&dfu_status);
+  const int verified = ReadFPGAVerifyStatus(&CurrentUpdate().dfu_status);
   TraceVerifyStatus();
   if (verified == 0) {
     DebugPrint(1, L"DoDownloadFGPAFirmware :: SendDataFGPAVerifyFlashRequest failed ++\n");

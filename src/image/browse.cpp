@@ -101,14 +101,15 @@ int SelectFromFile(std::FILE* file) {
 }  // namespace
 
 int Browse() {
-  g_bCombinedImage = 0;
+  CurrentUpdate().bCombinedImage = 0;
 
   OpenFileRequest request;
   // Raw *.bin images are what the NXP route takes, so its filter comes first once it is armed.
-  request.binFirst = g_bNXPMode != 0;
+  request.binFirst = CurrentUpdate().bNXPMode != 0;
   request.flags = kOpenFileFlags;
   wchar_t path[kPathChars] = {};
-  if (!Dialog().OpenFileDialog(request, path, kPathChars, g_szFirmwareTitle, kPathChars)) {
+  if (!Dialog().OpenFileDialog(request, path, kPathChars, CurrentUpdate().szFirmwareTitle,
+                               kPathChars)) {
     return kBrowseCancelled;
   }
   Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, path);

@@ -6,15 +6,12 @@
 #include <optional>
 #include <vector>
 
+#include "core/update_session.h"
 #include "platform/types.h"
 
 namespace veltra {
 
-// A payload buffer allocated at its exact length (the loader files). Its holder frees it.
-struct Payload {
-  std::uint8_t* data = nullptr;
-  std::uint32_t length = 0;
-};
+// Frees a payload (the loader files; core/update_session.h) and empties it.
 void ReleasePayload(Payload& payload);
 
 // A run of bytes inside a parsed image's file. Valid for as long as the image (or a copy of it)
@@ -88,11 +85,7 @@ std::shared_ptr<const ParsedImage> SelectedImage();
 // The selected image's type; 0 when nothing is selected.
 std::uint8_t SelectedImageType();
 
-// Set when a combined image is selected; the first pass that erases clears it, so a repeated first
-// pass does not wipe again what the camera already holds of this file.
-extern Flag g_bCombinedImage;
-// The NXP route is armed: set when the flash loader has been read or by the update command.
-extern Flag g_bNXPMode;
+// A combined image sets the session's bCombinedImage (see there).
 
 // Lets the user pick a firmware file and reads it into the selection.
 // 1: selected; 0: failure; 2: the user cancelled (nothing changes); 3: refused with its own

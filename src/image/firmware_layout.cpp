@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/byte_order.h"
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
 
@@ -25,11 +26,6 @@ constexpr std::uint32_t kCombinedLengthAt = 8;  // "kwipIMG" + one unread byte +
 // The second image of a combined file is searched from this far after the first marker.
 constexpr std::uint32_t kSecondMarkerSkip = 4;
 
-std::uint32_t ReadLe32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 ParseResult Refuse(ImageRefusal reason, const wchar_t* section = nullptr) {
   ParseResult result;
   result.refusal = reason;
@@ -45,7 +41,8 @@ bool LocateSection(const std::uint8_t* file, std::uint32_t length, std::uint32_t
   if (dataAt > length) {
     return false;
   }
-  const std::uint32_t dataLength = ReadLe32(file + markerPos + lengthAt);
+  const std::uint32_t dataLength =
+      GetLe32(file, length, static_cast<std::size_t>(markerPos) + lengthAt);
   if (dataLength > length - dataAt) {
     return false;
   }

@@ -9,13 +9,8 @@
 namespace veltra {
 
 // ---- payload allocation ----------------------------------------------------------------------
-// Every buffer this subsystem reads a file into (the firmware file, the loader buffer) comes
-// from one allocator so that the tests can make a chosen allocation fail. Whatever it returns is
+// Every buffer this subsystem reads a file into (the loader buffer) comes from std::malloc and is
 // released with std::free (ReleasePayload).
-using PayloadAllocator = void* (*)(std::size_t bytes);
-// nullptr restores std::malloc. ResetImageState restores it too.
-void SetPayloadAllocator(PayloadAllocator allocator);
-
 // Allocates a zero-filled buffer for length bytes and copies them from source (which may be
 // nullptr to leave the buffer zero). A zero-length payload still gets a non-null buffer, so that a
 // payload's data pointer alone tells whether a selection holds it. false when the allocation

@@ -1,7 +1,6 @@
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <utility>
+#include <memory>
 
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
@@ -9,19 +8,11 @@
 
 namespace veltra {
 
-// Process-wide flags shared with the update flow (see their declarations for why).
-Flag g_bCombinedImage{0};
-Flag g_bNXPMode{0};
-// The loader buffer: one loader file is held between the device list's read and its download.
-Payload g_loaderImage;
-
 namespace {
-// The chosen image: written by Browse on the dialog thread, read by the update worker. The mutex
-// guards the pointer only; the image itself never changes once parsed.
-std::mutex g_selectionMutex;
+// Process-wide: the chosen image outlives one update (a failed update is retried with it) and is
+// replaced only by the next Browse. Written on the dialog thread, read by the update worker, so
+// the pointer is only ever loaded and stored atomically; the image never changes once parsed.
 std::shared_ptr<const ParsedImage> g_selectedImage;
-// The allocation seam of the tests (see SetPayloadAllocator).
-std::atomic<PayloadAllocator> g_payloadAllocator{nullptr};
 }  // namespace
 
 void ReleasePayload(Payload& payload) {
@@ -30,17 +21,12 @@ void ReleasePayload(Payload& payload) {
   payload.length = 0;
 }
 
-void SetPayloadAllocator(PayloadAllocator allocator) {
-  g_payloadAllocator = allocator;
-}
-
 bool AllocatePayload(Payload& payload, const std::uint8_t* source, std::uint32_t length) {
   payload.data = nullptr;
   payload.length = 0;
   // One byte for an empty payload: malloc(0) may answer nullptr, which would read as a failure.
   const std::size_t bytes = length == 0 ? 1 : length;
-  const PayloadAllocator allocator = g_payloadAllocator.load();
-  void* memory = allocator != nullptr ? allocator(bytes) : std::malloc(bytes);
+  void* memory = std::malloc(bytes);
   if (memory == nullptr) {
     return false;
   }
@@ -55,18 +41,14 @@ bool AllocatePayload(Payload& payload, const std::uint8_t* source, std::uint32_t
 
 void SelectImage(std::shared_ptr<const ParsedImage> image) {
   const bool combined = image != nullptr && image->kind == ImageKind::kCombined;
-  std::shared_ptr<const ParsedImage> previous;
-  {
-    const std::lock_guard<std::mutex> lock(g_selectionMutex);
-    previous = std::exchange(g_selectedImage, std::move(image));
-  }
-  g_bCombinedImage = combined ? 1 : 0;
-  // previous is released here, outside the lock.
+  // The earlier image is released when the last holder lets it go (an update that still sends
+  // it keeps its own reference).
+  std::atomic_store(&g_selectedImage, std::move(image));
+  CurrentUpdate().bCombinedImage = combined ? 1 : 0;
 }
 
 std::shared_ptr<const ParsedImage> SelectedImage() {
-  const std::lock_guard<std::mutex> lock(g_selectionMutex);
-  return g_selectedImage;
+  return std::atomic_load(&g_selectedImage);
 }
 
 std::uint8_t SelectedImageType() {
@@ -76,9 +58,8 @@ std::uint8_t SelectedImageType() {
 
 void ResetImageState() {
   SelectImage(nullptr);
-  ReleasePayload(g_loaderImage);
-  g_bNXPMode = 0;
-  g_payloadAllocator = nullptr;
+  ReleasePayload(CurrentUpdate().loaderImage);
+  CurrentUpdate().bNXPMode = 0;
 }
 
 }  // namespace veltra

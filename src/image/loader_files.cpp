@@ -1,4 +1,5 @@
-// The two loader files beside the executable. Only one is held at a time, in g_loaderImage.
+// The two loader files beside the executable. Only one is held at a time, in the
+// update session's loader buffer.
 //
 // A load that fails for any reason leaves no loader buffer at all. The device list starts the
 // boot-loader download whatever the load returned, and the downloads refuse to run without a
@@ -29,44 +30,56 @@ constexpr std::size_t kMessageChars = 320;
 // The chip's ROM is given time to settle after the flash loader has been read.
 constexpr std::uint32_t kNxpLoaderWaitMs = 5000;
 
-// Builds "<executable's directory>\<name>" in g_szExePath itself: the path is cut after the last
-// backslash and the name appended, so every later use cuts it again at the same place. A name that
-// does not fit whole is not tried: a cut name could open some other file.
-bool BuildLoaderPath(const wchar_t* name) {
-  const long cut = static_cast<long>(g_exeDirLength) + 1;
+// Builds "<executable's directory>\<name>" in path: the executable's path is cut after its last
+// backslash and the name appended. A name that does not fit whole is not tried: a cut name could
+// open some other file.
+bool BuildLoaderPath(const wchar_t* name, wchar_t (&path)[kPathChars]) {
+  Sys().GetModuleFileName(path, kPathChars);
+  const long cut = static_cast<long>(ExeDirLength(path)) + 1;
   if (cut < 0 || cut >= static_cast<long>(kPathChars)) {
     return false;
   }
-  g_szExePath[cut] = L'\0';
+  path[cut] = L'\0';
   const std::size_t room = kPathChars - static_cast<std::size_t>(cut);
   if (std::wcslen(name) >= room) {
     return false;
   }
-  CopyText(g_szExePath + cut, room, name);
+  CopyText(path + cut, room, name);
   return true;
 }
 
 int LoadLoaderFile(const wchar_t* name) {
-  ReleasePayload(g_loaderImage);
-  std::FILE* file = BuildLoaderPath(name) ? Sys().OpenFile(g_szExePath, "rb") : nullptr;
+  ReleasePayload(CurrentUpdate().loaderImage);
+  wchar_t path[kPathChars] = {};
+  std::FILE* file = BuildLoaderPath(name, path) ? Sys().OpenFile(path, "rb") : nullptr;
   if (file == nullptr) {
     Dialog().MessageBox(kTextCheckPath, kCaptionError, kMbIconExclamation);
     return 0;
   }
-  const bool read = ReadWholeFile(file, g_loaderImage);
+  const bool read = ReadWholeFile(file, CurrentUpdate().loaderImage);
   std::fclose(file);
   if (!read) {
     return 0;
   }
-  if (g_loaderImage.length == 0) {
+  if (CurrentUpdate().loaderImage.length == 0) {
     DebugPrint(1, kTraceEmptyLoader);
-    ReleasePayload(g_loaderImage);
+    ReleasePayload(CurrentUpdate().loaderImage);
     return 0;
   }
   return 1;
 }
 
 }  // namespace
+
+int ExeDirLength(const wchar_t* exePath) {
+  const wchar_t* lastSlash = nullptr;
+  for (const wchar_t* p = exePath; *p != L'\0'; ++p) {
+    if (*p == L'\\') {
+      lastSlash = p;
+    }
+  }
+  return lastSlash == nullptr ? -1 : static_cast<int>(lastSlash - exePath);
+}
 
 int LoadFX3BootImage() {
   return LoadLoaderFile(kFx3BootImageName);
@@ -76,16 +89,16 @@ int LoadNXPFlashLoader() {
   if (LoadLoaderFile(kNxpFlashLoaderName) != 1) {
     return 0;
   }
-  if (!NxpFlashLoaderLengthFits(g_loaderImage.length)) {
+  if (!NxpFlashLoaderLengthFits(CurrentUpdate().loaderImage.length)) {
     DebugPrint(1, kTraceFlashLoaderSize);
     wchar_t text[kMessageChars] = {};
     FormatText(text, kMessageChars, kTextFlashLoaderSize, kNxpFlashLoaderName,
-               kNxpFlashLoaderShortest, kNxpFlashLoaderLength, g_loaderImage.length);
-    ReleasePayload(g_loaderImage);
+               kNxpFlashLoaderShortest, kNxpFlashLoaderLength, CurrentUpdate().loaderImage.length);
+    ReleasePayload(CurrentUpdate().loaderImage);
     Dialog().MessageBox(text, kCaptionError, kMbIconError);
     return 0;
   }
-  g_bNXPMode = 1;
+  CurrentUpdate().bNXPMode = 1;
   Sys().Sleep(kNxpLoaderWaitMs);
   return 1;
 }

@@ -28,12 +28,13 @@ constexpr const wchar_t* kTextFlashLoaderSize =
     L"The flash loader file %ls must be %u to %u bytes long, but it is %u bytes long.\r\nPlease "
     L"put the right file next to the program.";
 
-// The loader buffer; the FX3 and NXP downloads release it when they have sent it.
-extern Payload g_loaderImage;
+// Where the executable's folder ends in its path (the loader files lie in that folder): the index
+// of the last backslash, -1 without one (the loader path is then the bare file name).
+int ExeDirLength(const wchar_t* exePath);
 
 int LoadFX3BootImage();
 // Refuses a file whose length NxpFlashLoaderLengthFits does not take, with a message. On success
-// also sets g_bNXPMode and waits 5000 ms on the program's clock.
+// also arms the NXP route (the session's bNXPMode) and waits 5000 ms on the program's clock.
 int LoadNXPFlashLoader();
 
 }  // namespace veltra

@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "core/byte_order.h"
 #include "core/debug_trace.h"
 #include "dfu/dfu_requests.h"
 #include "image/loader_files.h"
@@ -45,22 +46,6 @@ constexpr std::size_t kRecBufferOffset = 30;
 constexpr std::size_t kRecBufferLength = 34;
 constexpr std::uint32_t kRequestTimeoutSeconds = 5;
 constexpr std::uint8_t kControlEndpoint = 0;
-
-std::uint32_t ReadLe32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void PutLe16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v & 0xFF);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) {
-    p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
-  }
-}
 
 const wchar_t* ImageErrorTrace(Fx3ImageError error) {
   switch (error) {
@@ -110,8 +95,8 @@ Fx3ImageError ParseFx3BootImage(const std::uint8_t* image, std::uint32_t length,
     if (offset + kSectionHeaderSize > length) {
       return Fx3ImageError::kNoTerminator;
     }
-    const std::uint32_t words = ReadLe32(image + offset);
-    const std::uint32_t address = ReadLe32(image + offset + 4);
+    const std::uint32_t words = GetLe32(image, length, static_cast<std::size_t>(offset));
+    const std::uint32_t address = GetLe32(image, length, static_cast<std::size_t>(offset) + 4);
     offset += kSectionHeaderSize;
     if (words == 0) {
       parsed->entryAddress = address;
@@ -141,20 +126,21 @@ int XferData(const SetupPacket& setup, const std::uint8_t* data, std::uint32_t l
     std::vector<std::uint8_t> record(recordSize, 0);
     record[kRecRequestType] = setup.bmRequestType;
     record[kRecRequest] = setup.bRequest;
-    PutLe16(&record[kRecValue], setup.wValue);
-    PutLe16(&record[kRecIndex], setup.wIndex);
-    PutLe16(&record[kRecLength], setup.wLength);
-    PutLe32(&record[kRecTimeout], kRequestTimeoutSeconds);
+    PutLe16(record.data(), record.size(), kRecValue, setup.wValue);
+    PutLe16(record.data(), record.size(), kRecIndex, setup.wIndex);
+    PutLe16(record.data(), record.size(), kRecLength, setup.wLength);
+    PutLe32(record.data(), record.size(), kRecTimeout, kRequestTimeoutSeconds);
     record[kRecEndpoint] = kControlEndpoint;
-    PutLe32(&record[kRecBufferOffset], kRecordHeaderSize);
-    PutLe32(&record[kRecBufferLength], length);
+    PutLe32(record.data(), record.size(), kRecBufferOffset, kRecordHeaderSize);
+    PutLe32(record.data(), record.size(), kRecBufferLength, length);
     if (length != 0) {
       std::memcpy(&record[kRecordHeaderSize], data, length);
     }
 
     std::uint32_t returned = 0;
-    const bool ok = Usb().DeviceIoControl(lastOpenedHandle.load(), kIoctlCypressEp0Transfer,
-                                          record.data(), recordSize, &returned);
+    const bool ok =
+        Usb().DeviceIoControl(CurrentUpdate().lastOpenedHandle.load(), kIoctlCypressEp0Transfer,
+                              record.data(), recordSize, &returned);
     DebugPrint(1, L"\n XferData:: DeviceIoControl  GetLastError() = %d %d\r\n",
                static_cast<int>(Sys().GetLastError()), static_cast<int>(recordSize));
     if (ok) {
@@ -197,25 +183,26 @@ std::uint32_t LoadBootImage() {
     DebugPrint(1, L"Memory Aloocation FAiled..\r\n");
     return 0;
   }
-  if (g_loaderImage.data == nullptr) {
+  if (CurrentUpdate().loaderImage.data == nullptr) {
     DebugPrint(1, L"DoDownloadCypress :: no boot image loaded\r\n");
     return 0;
   }
   Fx3BootImage parsed;
-  const Fx3ImageError error = ParseFx3BootImage(g_loaderImage.data, g_loaderImage.length, &parsed);
+  const Fx3ImageError error = ParseFx3BootImage(CurrentUpdate().loaderImage.data,
+                                                CurrentUpdate().loaderImage.length, &parsed);
   if (error != Fx3ImageError::kNone) {
     RawTrace(ImageErrorTrace(error));
     return 0;
   }
   for (const Fx3Section& section : parsed.sections) {
-    if (!SendSection(g_loaderImage.data, section, buffer.data())) {
+    if (!SendSection(CurrentUpdate().loaderImage.data, section, buffer.data())) {
       return 0;
     }
   }
   // The entry request: no data, the entry address in wValue/wIndex. The controller restarts
   // with the loaded program, so the request may well fail; nothing depends on its outcome.
   DownloadBufferToDevice(buffer.data(), 0, parsed.entryAddress);
-  ReleasePayload(g_loaderImage);
+  ReleasePayload(CurrentUpdate().loaderImage);
   return 1;
 }
 

@@ -9,12 +9,11 @@
 
 namespace veltra {
 
-// A boot-loader download (FX3 or NXP SDP stage) is running; the device list starts no other.
-// After a failed boot-loader load (FX3 boot image, or a flash loader report not delivered to the
-// RT1060 ROM) it stays set while the ROM is on the bus (taking the same ROM
-// over again at every rebuild of the list would only repeat the failure) and clears once the
-// device leaves, so that a re-plugged camera is loaded again.
-extern Flag g_bLoaderDownloadBusy;
+// The session's bLoaderDownloadBusy: a boot-loader download (FX3 or NXP SDP stage) is running;
+// the device list starts no other. After a failed boot-loader load (FX3 boot image, or a flash
+// loader report not delivered to the RT1060 ROM) it stays set while the ROM is on the bus (taking
+// the same ROM over again at every rebuild of the list would only repeat the failure) and clears
+// once the device leaves, so that a re-plugged camera is loaded again.
 
 // The busy flag set for a new download, and released after a successful one.
 void BeginLoaderDownload();

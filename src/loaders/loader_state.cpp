@@ -7,27 +7,21 @@
 
 namespace veltra {
 
-Flag g_bLoaderDownloadBusy{0};
-
 namespace {
-// Set by a failed FX3 download and by a removal while the busy flag is set; whichever of the two
-// comes second releases the flag, so that a ROM leaving during the download is not missed.
-Flag g_loaderFailed{0};
-Flag g_loaderDeviceLeft{0};
 // As long as the mode switch is given: the loaded program's arrival is the camera's next step.
 constexpr std::uint32_t kLoadedProgramWaitMs = 60000;
 
 void ReleaseLoader() {
-  g_loaderFailed = 0;
-  g_loaderDeviceLeft = 0;
-  g_bLoaderDownloadBusy = 0;
+  CurrentUpdate().loaderFailed = 0;
+  CurrentUpdate().loaderDeviceLeft = 0;
+  CurrentUpdate().bLoaderDownloadBusy = 0;
 }
 }  // namespace
 
 void BeginLoaderDownload() {
-  g_loaderFailed = 0;
-  g_loaderDeviceLeft = 0;
-  g_bLoaderDownloadBusy = 1;
+  CurrentUpdate().loaderFailed = 0;
+  CurrentUpdate().loaderDeviceLeft = 0;
+  CurrentUpdate().bLoaderDownloadBusy = 1;
 }
 
 void EndLoaderDownload() {
@@ -44,18 +38,18 @@ void WaitForLoadedProgram() {
 }
 
 void HoldLoaderAfterFailure() {
-  g_loaderFailed = 1;
-  if (g_loaderDeviceLeft.load() != 0) {
+  CurrentUpdate().loaderFailed = 1;
+  if (CurrentUpdate().loaderDeviceLeft.load() != 0) {
     ReleaseLoader();
   }
 }
 
 void LoaderDeviceLeft() {
-  if (g_bLoaderDownloadBusy.load() == 0) {
+  if (CurrentUpdate().bLoaderDownloadBusy.load() == 0) {
     return;
   }
-  g_loaderDeviceLeft = 1;
-  if (g_loaderFailed.load() != 0) {
+  CurrentUpdate().loaderDeviceLeft = 1;
+  if (CurrentUpdate().loaderFailed.load() != 0) {
     ReleaseLoader();
   }
 }

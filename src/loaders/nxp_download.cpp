@@ -141,8 +141,9 @@ bool SendFlashLoader() {
     return false;
   }
   std::uint32_t offset = 0;
-  while (offset < g_loaderImage.length) {
-    offset += BuildSdpDataReport(sdp, g_loaderImage.data + offset, g_loaderImage.length - offset);
+  while (offset < CurrentUpdate().loaderImage.length) {
+    offset += BuildSdpDataReport(sdp, CurrentUpdate().loaderImage.data + offset,
+                                 CurrentUpdate().loaderImage.length - offset);
     if (SendSdp(sdp, kFlagData) == 0) {
       return false;
     }
@@ -210,10 +211,11 @@ std::uint32_t DoDownloadNXPCypress() {
     // Without a whole flash loader nothing is sent: the ROM would jump into a half-loaded program.
     // The ROM is left untouched and waiting, so the download is over and the next appearance of
     // the ROM (with the file put right) is taken over again.
-    if (g_loaderImage.data == nullptr || !NxpFlashLoaderLengthFits(g_loaderImage.length)) {
+    if (CurrentUpdate().loaderImage.data == nullptr ||
+        !NxpFlashLoaderLengthFits(CurrentUpdate().loaderImage.length)) {
       DebugPrint(1, L"DoDownloadNXPCypress :: no flash loader loaded\r\n");
-      ReleasePayload(g_loaderImage);
-      g_bLoaderDownloadBusy = 0;
+      ReleasePayload(CurrentUpdate().loaderImage);
+      CurrentUpdate().bLoaderDownloadBusy = 0;
       EndUpdateWithoutLoader();
       return 0;
     }
@@ -221,12 +223,12 @@ std::uint32_t DoDownloadNXPCypress() {
       // The ROM keeps waiting with part of a load; as after a failed FX3 load it is not taken
       // over again until it has left the bus, so a re-plug brings it back to be loaded anew.
       DebugPrint(1, L"DoDownloadNXPCypress :: sendNXPHidCmd Failed..\r\n");
-      ReleasePayload(g_loaderImage);
+      ReleasePayload(CurrentUpdate().loaderImage);
       HoldLoaderAfterFailure();
       EndUpdateWithoutLoader();
       return 0;
     }
-    ReleasePayload(g_loaderImage);
+    ReleasePayload(CurrentUpdate().loaderImage);
     EndLoaderDownload();
     DebugPrint(1, L"DoDownloadNXPCypress --\r\n");
     return 1;

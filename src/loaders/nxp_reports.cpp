@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/byte_order.h"
+
 namespace veltra {
 
 namespace {
@@ -22,38 +24,16 @@ constexpr std::size_t kBlParameterCount = 7;
 constexpr std::size_t kBlParameters = 8;
 constexpr std::size_t kBlCommandHeader = 4;  // tag, flags, reserved, parameter count
 
-void PutBe16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 8);
-  p[1] = static_cast<std::uint8_t>(v & 0xFF);
-}
-
-void PutBe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) {
-    p[i] = static_cast<std::uint8_t>((v >> (24 - 8 * i)) & 0xFF);
-  }
-}
-
-void PutLe16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v & 0xFF);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) {
-    p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
-  }
-}
-
 }  // namespace
 
 void BuildSdpCommandReport(std::uint8_t (&report)[kSdpReportSize], const SdpCommand& command) {
   std::memset(report, 0, sizeof report);
   report[0] = kSdpCommandReportId;
-  PutBe16(&report[kSdpType], command.type);
-  PutBe32(&report[kSdpAddress], command.address);
+  PutBe16(report, kSdpType, command.type);
+  PutBe32(report, kSdpAddress, command.address);
   report[kSdpFormat] = command.format;
-  PutBe32(&report[kSdpCount], command.count);
-  PutBe32(&report[kSdpData], command.data);
+  PutBe32(report, kSdpCount, command.count);
+  PutBe32(report, kSdpData, command.data);
 }
 
 std::uint32_t BuildSdpDataReport(std::uint8_t (&report)[kSdpReportSize], const std::uint8_t* data,
@@ -72,7 +52,7 @@ void BuildBlCommandReport(std::uint8_t (&report)[kBlReportSize], std::uint8_t ta
   std::memset(report, 0, sizeof report);
   const std::size_t count = std::min(parameters.size(), kBlMaxParameters);
   report[0] = kBlCommandReportId;
-  PutLe16(&report[kBlPacketLength], static_cast<std::uint16_t>(kBlCommandHeader + 4 * count));
+  PutLe16(report, kBlPacketLength, static_cast<std::uint16_t>(kBlCommandHeader + 4 * count));
   report[kBlTag] = tag;
   report[kBlFlags] = flags;
   report[kBlParameterCount] = static_cast<std::uint8_t>(count);
@@ -81,7 +61,7 @@ void BuildBlCommandReport(std::uint8_t (&report)[kBlReportSize], std::uint8_t ta
     if (i == count) {
       break;
     }
-    PutLe32(&report[kBlParameters + 4 * i], value);
+    PutLe32(report, kBlParameters + 4 * i, value);
     ++i;
   }
 }
@@ -91,7 +71,7 @@ std::uint32_t BuildBlDataReport(std::uint8_t (&report)[kBlReportSize], const std
   std::memset(report, 0, sizeof report);
   const std::uint32_t count = data == nullptr ? 0 : std::min(length, kBlMaxPayload);
   report[0] = kBlDataReportId;
-  PutLe16(&report[kBlPacketLength], static_cast<std::uint16_t>(count));
+  PutLe16(report, kBlPacketLength, static_cast<std::uint16_t>(count));
   if (count != 0) {
     std::memcpy(&report[kBlCommandHeader], data, count);
   }

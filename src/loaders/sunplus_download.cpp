@@ -7,74 +7,59 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/ui_texts.h"
+#include "core/update_session.h"
 #include "platform/ports.h"
 
 namespace veltra {
 
-Handle g_hSunplusLib = kNullHandle;
-PfnSunplusCam_Init g_pfnSunplusCam_Init = nullptr;
-PfnSunplusCam_UnInit g_pfnSunplusCam_UnInit = nullptr;
-PfnDownload_FW_Verbose g_pfnDownload_FW_Verbose = nullptr;
-PfnGet_FlashType g_pfnGet_FlashType = nullptr;
-std::uint8_t g_sunplusFlashType = 0;
-std::unique_ptr<std::uint8_t[]> g_sunplusImage;
-std::uint32_t g_sunplusImageSize = 0;
-Flag g_bSunplusDownloadBusy{0};
+SunplusDownload::~SunplusDownload() {
+  // Without the vendor door (a test tearing down its bench) the library is gone already.
+  if (ports().vendor == nullptr) {
+    return;
+  }
+  if (pfnSunplusCam_UnInit != nullptr) {
+    pfnSunplusCam_UnInit(0);
+  }
+  if (hSunplusLib != kNullHandle) {
+    VendorLib().Free(hSunplusLib);
+  }
+}
 
 namespace {
 
 template <typename Pfn>
-Pfn Lookup(const char* name) {
-  return reinterpret_cast<Pfn>(VendorLib().GetProc(g_hSunplusLib, name));
-}
-
-void ClearEntryPoints() {
-  g_pfnSunplusCam_Init = nullptr;
-  g_pfnSunplusCam_UnInit = nullptr;
-  g_pfnDownload_FW_Verbose = nullptr;
-  g_pfnGet_FlashType = nullptr;
-}
-
-// Closes the camera opened by an earlier download (if any) and frees the library.
-void CloseLibrary() {
-  if (g_pfnSunplusCam_UnInit != nullptr) {
-    g_pfnSunplusCam_UnInit(0);
-  }
-  ClearEntryPoints();
-  if (g_hSunplusLib != kNullHandle) {
-    VendorLib().Free(g_hSunplusLib);
-  }
-  g_hSunplusLib = kNullHandle;
+Pfn Lookup(const SunplusDownload& download, const char* name) {
+  return reinterpret_cast<Pfn>(VendorLib().GetProc(download.hSunplusLib, name));
 }
 
 // Loads the library and opens the camera through it. True when the camera is open and the
 // download entry point exists.
-bool OpenCamera() {
-  g_hSunplusLib = VendorLib().Load(kSunplusLibraryName);
-  if (g_hSunplusLib == kNullHandle) {
+bool OpenCamera(SunplusDownload& download) {
+  download.hSunplusLib = VendorLib().Load(kSunplusLibraryName);
+  if (download.hSunplusLib == kNullHandle) {
     DebugPrint(1, L"Load Failed!\r\n");
     return false;
   }
-  g_pfnSunplusCam_Init = Lookup<PfnSunplusCam_Init>(kSunplusInitName);
-  if (g_pfnSunplusCam_Init == nullptr || g_pfnSunplusCam_Init(0) != 0) {
+  download.pfnSunplusCam_Init = Lookup<PfnSunplusCam_Init>(download, kSunplusInitName);
+  if (download.pfnSunplusCam_Init == nullptr || download.pfnSunplusCam_Init(0) != 0) {
     DebugPrint(1, L"Sunplus camera is NOT found\r\n");
     return false;
   }
   DebugPrint(1, L"Sunplus camera is found, init function pointer.\r\n");
-  g_pfnSunplusCam_UnInit = Lookup<PfnSunplusCam_UnInit>(kSunplusUnInitName);
-  g_pfnDownload_FW_Verbose = Lookup<PfnDownload_FW_Verbose>(kSunplusDownloadName);
-  g_pfnGet_FlashType = Lookup<PfnGet_FlashType>(kSunplusFlashTypeName);
-  if (g_pfnDownload_FW_Verbose == nullptr) {
+  download.pfnSunplusCam_UnInit = Lookup<PfnSunplusCam_UnInit>(download, kSunplusUnInitName);
+  download.pfnDownload_FW_Verbose = Lookup<PfnDownload_FW_Verbose>(download, kSunplusDownloadName);
+  download.pfnGet_FlashType = Lookup<PfnGet_FlashType>(download, kSunplusFlashTypeName);
+  if (download.pfnDownload_FW_Verbose == nullptr) {
     DebugPrint(1, L"The function pointer of Download_FW_Verbose() is NULL\r\n");
     return false;
   }
   return true;
 }
 
-// Reads the whole firmware file into g_sunplusImage. False when it cannot be opened or read
+// Reads the whole firmware file into the download's image. False when it cannot be opened or read
 // whole, or holds nothing to download.
-bool ReadFirmwareFile() {
-  std::FILE* file = Sys().OpenFile(g_szFirmwarePath, "rb");
+bool ReadFirmwareFile(SunplusDownload& download) {
+  std::FILE* file = Sys().OpenFile(CurrentUpdate().szFirmwarePath, "rb");
   if (file == nullptr) {
     return false;
   }
@@ -83,13 +68,11 @@ bool ReadFirmwareFile() {
     const long length = std::ftell(file);
     if (length > 0 && static_cast<unsigned long>(length) <= 0x7FFFFFFFUL &&
         std::fseek(file, 0, SEEK_SET) == 0) {
-      g_sunplusImage.reset();
-      g_sunplusImageSize = 0;
       std::unique_ptr<std::uint8_t[]> image(new (std::nothrow) std::uint8_t[length]);
       if (image != nullptr && std::fread(image.get(), 1, static_cast<std::size_t>(length), file) ==
                                   static_cast<std::size_t>(length)) {
-        g_sunplusImage = std::move(image);
-        g_sunplusImageSize = static_cast<std::uint32_t>(length);
+        download.sunplusImage = std::move(image);
+        download.sunplusImageSize = static_cast<std::uint32_t>(length);
         ok = true;
       }
     }
@@ -101,12 +84,13 @@ bool ReadFirmwareFile() {
   return ok;
 }
 
-// Starts the download thread; its handle is not kept.
-void StartDownloadThread() {
-  g_bSunplusDownloadBusy = 1;
-  const Handle thread = Sys().StartThread([]() { return DownloadThread(); });
+// Starts the download thread, which holds the download while it runs; its handle is not kept.
+void StartDownloadThread(const std::shared_ptr<SunplusDownload>& download) {
+  UpdateSession& update = CurrentUpdate();
+  update.bSunplusDownloadBusy = 1;
+  const Handle thread = Sys().StartThread([download]() { return DownloadThread(*download); });
   if (thread == kNullHandle) {
-    g_bSunplusDownloadBusy = 0;
+    update.bSunplusDownloadBusy = 0;
     Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
     return;
   }
@@ -117,50 +101,60 @@ void StartDownloadThread() {
 }  // namespace
 
 void DownloadMirelFirmware() {
+  UpdateSession& update = CurrentUpdate();
   // The running download still uses the library and the image; a second start must not pull
   // them away from under it.
-  if (g_bSunplusDownloadBusy.load() != 0) {
+  if (update.bSunplusDownloadBusy.load() != 0) {
     DebugPrint(1, L"Sunplus download already running\r\n");
     return;
   }
-  if (g_pfnSunplusCam_UnInit != nullptr) {
-    CloseLibrary();
+  const bool cameraOpen =
+      update.sunplus != nullptr && update.sunplus->pfnSunplusCam_UnInit != nullptr;
+  if (update.sunplus != nullptr && !cameraOpen) {
+    // Without a camera to close the library stays loaded, as it always has: only a download
+    // that opened a camera gives the library back before the next load.
+    update.sunplus->hSunplusLib = kNullHandle;
+  }
+  // The last download's camera is closed and its library freed before the next one is loaded.
+  update.sunplus.reset();
+  if (cameraOpen) {
     DebugPrint(1, L"Sunplus camera uninitial ok.\r\n");
     DebugPrint(1, L"UnInited Device  Successfully   \r\n");
   } else {
     DebugPrint(1, L"Sunplus camera not initial.\r\n");
   }
 
-  if (!OpenCamera()) {
+  auto download = std::make_shared<SunplusDownload>();
+  if (!OpenCamera(*download)) {
     // Without the library or a camera there is nothing to download to: say so, start nothing.
-    CloseLibrary();
+    download.reset();
     Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
     return;
   }
+  update.sunplus = download;
 
-  g_sunplusFlashType = 0;
   DebugPrint(1, L"Entered into Download Firmware\r\n");
-  bool download = true;
-  if (g_pfnGet_FlashType != nullptr) {
+  bool ready = true;
+  if (download->pfnGet_FlashType != nullptr) {
     DebugPrint(1, L"getSFtype is True\r\n");
-    if (g_pfnGet_FlashType(&g_sunplusFlashType) != 0) {
+    if (download->pfnGet_FlashType(&download->sunplusFlashType) != 0) {
       DebugPrint(1, L"Get flash type fail\r\n");
-      download = false;
+      ready = false;
     }
   } else {
     DebugPrint(1, L"The function pointer of Get_FlashType() is NULL\r\n");
   }
-  if (download && ReadFirmwareFile()) {
-    StartDownloadThread();
+  if (ready && ReadFirmwareFile(*download)) {
+    StartDownloadThread(download);
   }
   Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
 }
 
-std::uint32_t DownloadThread() {
+std::uint32_t DownloadThread(SunplusDownload& download) {
   DebugPrint(1, L"Entered into DownloadThread \r\n");
-  const std::int32_t result =
-      g_pfnDownload_FW_Verbose(g_sunplusImage.get(), static_cast<std::int32_t>(g_sunplusImageSize),
-                               g_sunplusFlashType, 0, 0, 0, 0, 1, 0, &SunplusProgressCallback, 0);
+  const std::int32_t result = download.pfnDownload_FW_Verbose(
+      download.sunplusImage.get(), static_cast<std::int32_t>(download.sunplusImageSize),
+      download.sunplusFlashType, 0, 0, 0, 0, 1, 0, &SunplusProgressCallback, 0);
   if (result == 0) {
     DebugPrint(1, L"download ok\r\n");
     DebugPrint(1, L"Download progress finished,\r\n you need re-init device before access.\r\n");
@@ -180,7 +174,7 @@ std::uint32_t DownloadThread() {
     dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
     DebugPrint(1, L"Download progress finished,\r\n you need re-init device before access.\r\n");
   }
-  g_bSunplusDownloadBusy = 0;
+  CurrentUpdate().bSunplusDownloadBusy = 0;
   return 0;
 }
 
@@ -191,16 +185,9 @@ std::int32_t VELTRA_CDECL SunplusProgressCallback(std::int32_t percent) {
 }
 
 void ResetSunplusState() {
-  if (ports().vendor != nullptr) {
-    CloseLibrary();
-  } else {
-    ClearEntryPoints();
-    g_hSunplusLib = kNullHandle;
-  }
-  g_sunplusFlashType = 0;
-  g_sunplusImage.reset();
-  g_sunplusImageSize = 0;
-  g_bSunplusDownloadBusy = 0;
+  UpdateSession& update = CurrentUpdate();
+  update.sunplus.reset();
+  update.bSunplusDownloadBusy = 0;
 }
 
 }  // namespace veltra

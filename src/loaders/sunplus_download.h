@@ -40,27 +40,40 @@ using PfnDownload_FW_Verbose = std::int32_t(VELTRA_CDECL*)(
     std::int32_t zero9, PfnSunplusProgress progress, std::int32_t zero11);
 }
 
-// Library state: written on the dialog thread before the download thread starts, read by it.
-extern Handle g_hSunplusLib;
-extern PfnSunplusCam_Init g_pfnSunplusCam_Init;
-extern PfnSunplusCam_UnInit g_pfnSunplusCam_UnInit;  // set: a camera was opened through it
-extern PfnDownload_FW_Verbose g_pfnDownload_FW_Verbose;
-extern PfnGet_FlashType g_pfnGet_FlashType;
-extern std::uint8_t g_sunplusFlashType;
-extern std::unique_ptr<std::uint8_t[]> g_sunplusImage;
-extern std::uint32_t g_sunplusImageSize;
-// A download thread is running (the library and the image are in use until it ends).
-extern Flag g_bSunplusDownloadBusy;
+// One download's library state: the library, its entry points, the camera opened through it and
+// the image read for it. Filled on the dialog thread before the download thread starts, which
+// holds its own reference while it runs; the update session keeps it until the next download
+// begins. Its end closes the camera (when one was opened) and frees the library.
+class SunplusDownload {
+ public:
+  SunplusDownload() = default;
+  ~SunplusDownload();
+  SunplusDownload(const SunplusDownload&) = delete;
+  SunplusDownload& operator=(const SunplusDownload&) = delete;
+  SunplusDownload(SunplusDownload&&) = delete;
+  SunplusDownload& operator=(SunplusDownload&&) = delete;
 
-// Opens the camera through the library, reads g_szFirmwarePath and starts DownloadThread.
-// When the library is missing or finds no camera, the user is told and no thread starts.
+  Handle hSunplusLib = kNullHandle;
+  PfnSunplusCam_Init pfnSunplusCam_Init = nullptr;
+  PfnSunplusCam_UnInit pfnSunplusCam_UnInit = nullptr;  // set: a camera was opened through it
+  PfnDownload_FW_Verbose pfnDownload_FW_Verbose = nullptr;
+  PfnGet_FlashType pfnGet_FlashType = nullptr;
+  std::uint8_t sunplusFlashType = 0;
+  std::unique_ptr<std::uint8_t[]> sunplusImage;
+  std::uint32_t sunplusImageSize = 0;
+};
+
+// Opens the camera through the library, reads the session's szFirmwarePath and starts
+// DownloadThread. When the library is missing or finds no camera, the user is told and no thread
+// starts.
 void DownloadMirelFirmware();
 // The download thread's body.
-std::uint32_t DownloadThread();
+std::uint32_t DownloadThread(SunplusDownload& download);
 // The progress callback handed to the library: WM_APP_PERCENT with percent + 1.
 std::int32_t VELTRA_CDECL SunplusProgressCallback(std::int32_t percent);
 
-// Closes the camera, frees the library and the image (a fresh process; tests).
+// Closes the camera, frees the library and the image of the last download (a fresh process;
+// tests).
 void ResetSunplusState();
 
 }  // namespace veltra

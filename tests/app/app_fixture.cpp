@@ -95,7 +95,6 @@ void InstallProgramDialogs(HeadlessDialog& dialog) {
   dialog.SetModalProc(IDD_CONFIRM_DIALOG, Bind(&ConfirmDialogProc, AppTest::kConfirmDlg));
   dialog.SetModalProc(IDD_WARNING_DIALOG, Bind(&WarningDialogProc, AppTest::kWarnDlg));
   dialog.SetModalProc(IDD_ERROR_DIALOG, Bind(&ErrorDialogProc, AppTest::kErrorDlg));
-  g_hMainDlg = AppTest::kMainDlg;
 }
 
 AppTest::AppTest() {
@@ -168,8 +167,8 @@ std::wstring AppTest::WriteFile(const std::string& name, std::size_t bytes) {
 
 void AppTest::ChooseFile(const std::wstring& fullPath) {
   dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, fullPath.c_str());
-  const auto cut = fullPath.find_last_of(L"\\/");
-  CopyText(g_szFirmwareTitle, fullPath.c_str() + (cut == std::wstring::npos ? 0 : cut + 1));
+  CopyText(CurrentUpdate().szFirmwareTitle,
+           fullPath.substr(fullPath.find_last_of(L"\\/") + 1).c_str());
 }
 
 void AppTest::UpdateAndConfirm() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/update_session.h"
 #include "core/window_messages.h"
 #include "platform/camera_library.h"
 #include "sim/sim_discovery.h"

@@ -230,7 +230,7 @@ TEST_F(ScenarioTest, NxpCameraGoesThroughTheRomAndTheFlashLoader) {
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kRom);
 
   Settle();
-  EXPECT_EQ(g_bNXPMode.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bNXPMode.load(), 1);
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
   const Bytes file = ExampleBytes("nxp_firmware.bin");
   EXPECT_EQ(camera->FlashBytes(sim::kFlashImageAddress, file.size()), file);
@@ -284,7 +284,7 @@ TEST_F(ScenarioTest, Rt1060RomFoundAtStartUpGetsTheFlashLoaderAndThenTheFirmware
   auto camera = Plug(std::make_shared<sim::NxpCamera>(options));
   StartProgram();
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kFlashLoader);
-  EXPECT_EQ(g_bNXPMode.load(), 1);
+  EXPECT_EQ(CurrentUpdate().bNXPMode.load(), 1);
   const std::wstring entry = L"DFU HID Device_USB_1_HUB_1(VID_7E51,PID_DF02_0)";
   ExpectReadyFor(entry);
 

@@ -42,7 +42,7 @@ class SunplusTest : public AppTest {
   // Confirms an update and serves the download thread's progress until it has ended.
   void UpdateAndFinish() {
     UpdateAndConfirm();
-    ASSERT_TRUE(dialog_.PumpUntil([] { return g_bSunplusDownloadBusy.load() == 0; }));
+    ASSERT_TRUE(dialog_.PumpUntil([] { return CurrentUpdate().bSunplusDownloadBusy.load() == 0; }));
     system_->JoinAllThreads();
   }
   std::vector<std::uint8_t> FileBytes() const {
@@ -62,7 +62,7 @@ TEST_F(SunplusTest, MissingLibraryOrCameraIsReportedAndNoThreadStarts) {
   vendor_.SetInstalled(false);
   UpdateAndConfirm();
   EXPECT_EQ(system_->RunningThreads(), 0);
-  EXPECT_EQ(g_bSunplusDownloadBusy.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bSunplusDownloadBusy.load(), 0);
   ASSERT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware Download Failed!"});
   EXPECT_EQ(dialog_.MessageBoxes()[0].caption, L"Error");
   EXPECT_EQ(dialog_.MessageBoxes()[0].style, kMbIconError);

@@ -60,7 +60,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   CopyText(update_.USBUniqueID, L"S2");
   Arrive(ArrivalVariant::kNoRestart);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 2);
-  EXPECT_EQ(usb_.DeviceOf(winUSBHandle.load()), wanted.get());
+  EXPECT_EQ(usb_.DeviceOf(CurrentUpdate().winUSBHandle.load()), wanted.get());
   EXPECT_FALSE(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE));
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
@@ -68,7 +68,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   update_.USBUniqueID[0] = L'\0';
   Arrive(ArrivalVariant::kFull);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
-  EXPECT_EQ(usb_.DeviceOf(winUSBHandle.load())->Id().pid, 0xDF01);
+  EXPECT_EQ(usb_.DeviceOf(CurrentUpdate().winUSBHandle.load())->Id().pid, 0xDF01);
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
   Clear();
@@ -82,9 +82,9 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
 
   // A boot-loader download the list fill started itself: no search, no second worker.
   Clear();
-  g_bLoaderThreadStarted = 1;
+  CurrentUpdate().bLoaderThreadStarted = 1;
   Arrive(ArrivalVariant::kFull);
-  EXPECT_EQ(g_bLoaderThreadStarted.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bLoaderThreadStarted.load(), 0);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
 }
 

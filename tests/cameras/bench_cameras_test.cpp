@@ -3,8 +3,6 @@
 // the bench's identities, and the strict devices.
 #include <gtest/gtest.h>
 
-#include "support/traffic_lines.h"
-
 #include <cwchar>
 #include <memory>
 #include <sstream>
@@ -25,6 +23,7 @@
 #include "sim/traffic_log.h"
 #include "support/bench_fixture.h"
 #include "support/firmware_files.h"
+#include "support/traffic_lines.h"
 
 namespace veltra::test {
 namespace {
@@ -144,6 +143,7 @@ namespace {
 TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirTime) {
   auto dfu = Plug(std::make_shared<sim::DfuCamera>());
   ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(dfu.get()).c_str()), 1);
+  const Handle bound = CurrentUpdate().winUSBHandle;
   const SetupPacket clearStatusAtIndex1{0x40, 0x04, 1, 1, 0};
   const SetupPacket statusOf4{0xC0, 0x03, 0, 0, 4};
   std::uint8_t reply[6] = {};
@@ -153,8 +153,8 @@ TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirT
     strictness.setupFields = strict;
     dfu->SetStrictness(strictness);
     dfu->engine().SetState(10);
-    EXPECT_EQ(usb_.ControlTransfer(winUSBHandle, clearStatusAtIndex1, nullptr, &moved), !strict);
-    EXPECT_EQ(usb_.ControlTransfer(winUSBHandle, statusOf4, reply, &moved), !strict);
+    EXPECT_EQ(usb_.ControlTransfer(bound, clearStatusAtIndex1, nullptr, &moved), !strict);
+    EXPECT_EQ(usb_.ControlTransfer(bound, statusOf4, reply, &moved), !strict);
   }
 
   auto nxp = Plug(std::make_shared<sim::NxpCamera>());
@@ -171,11 +171,11 @@ TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirT
   // A stall costs nothing; a time-out costs WinUSB's 5 s, and the HID write time-out.
   dfu->SetFault({sim::FaultKind::kTransferError, 0});
   std::uint64_t start = clock_.NowMs();
-  EXPECT_FALSE(usb_.ControlTransfer(winUSBHandle, SetupPacket{0xC0, 0x03, 0, 0, 6}, reply, &moved));
+  EXPECT_FALSE(usb_.ControlTransfer(bound, SetupPacket{0xC0, 0x03, 0, 0, 6}, reply, &moved));
   EXPECT_EQ(Sys().GetLastError(), sim::kErrorGenFailure);
   EXPECT_EQ(clock_.NowMs() - start, 0u);
   dfu->SetFault({sim::FaultKind::kTimeout, 0});
-  EXPECT_EQ(GetStatus(&dfu_status), 0);
+  EXPECT_EQ(GetStatus(&CurrentUpdate().dfu_status), 0);
   const auto control = TrafficOf(log_.str(), "control", "7E51:DF00");
   ASSERT_FALSE(control.empty());
   const nlohmann::json& read = control.back();

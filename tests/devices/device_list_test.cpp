@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/app_state.h"
+#include "core/update_session.h"
 #include "devices_fixture.h"
 #include "loaders/fx3_download.h"
 
@@ -19,8 +20,7 @@ TEST_F(DevicesTest, FailedRt1060TakeOverStartsNothingAndDisarmsTheBusyFlag) {
   ASSERT_TRUE(Discover());
   EXPECT_TRUE(Traced(L"\rInit_HIDHandle Failed\r\n"));
   EXPECT_EQ(Entries(), std::vector<std::wstring>{L""});
-  EXPECT_EQ(g_bLoaderThreadStarted, 0);
-  EXPECT_EQ(g_bLoaderDownloadBusy, 0);
+  EXPECT_EQ(CurrentUpdate().hFirmwareThread.load(), kNullHandle);
 
   // Armed again by the next rebuild: the ROM is still tried, not skipped as busy.
   system_->ClearTrace();
@@ -38,7 +38,7 @@ TEST_F(DevicesTest, FailedRt1060TakeOverStartsNothingAndDisarmsTheBusyFlag) {
   EXPECT_EQ(boxes.back().caption, L"Error");
   EXPECT_EQ(boxes.back().style, kMbOk);
   EXPECT_FALSE(boxes.back().owned);
-  EXPECT_EQ(g_bLoaderDownloadBusy, 0);
+  EXPECT_EQ(CurrentUpdate().bLoaderDownloadBusy, 0);
   EXPECT_EQ(Entries(), std::vector<std::wstring>{L""});
 }
 
@@ -48,13 +48,12 @@ TEST_F(DevicesTest, RebuildStopsAtTheFirstBootLoaderRecordWhileADownloadRuns) {
   PlugBare(0x04B4, 0x00F3, L"FX3 Boot Loader");
   PlugCamera(L"S2");
   PlugCamera(L"S3", sim::kGenericCameraPid, true);
-  g_bLoaderDownloadBusy = 1;
+  CurrentUpdate().bLoaderDownloadBusy = 1;
   ASSERT_TRUE(Discover());
   EXPECT_EQ(g_nDeviceCount, 4);
   EXPECT_EQ(Entries(), (std::vector<std::wstring>{L"Veltra_RX40_MH(VID_7e51,PID_C1D0_0)",
                                                   L"Veltra_RX40_MH(VID_7e51,PID_C1D0_1)"}));
   EXPECT_EQ(g_nSelectedIndex, 0);
-  EXPECT_EQ(g_bLoaderThreadStarted, 0);
 
   // With the ROM first nothing is listed, and nothing outside the table is selected.
   wcscpy(g_szSelectedDevicePath, L"stale");
@@ -73,7 +72,7 @@ TEST_F(DevicesTest, Fx3TakeOverClosesTheHandleOfTheLastOne) {
     auto rom = PlugBare(0x04B4, 0x00F3, L"FX3 Boot Loader");
     ASSERT_TRUE(Discover());
     system_->JoinAllThreads();
-    g_bLoaderDownloadBusy = 0;  // the failed boot image leaves no download running
+    CurrentUpdate().bLoaderDownloadBusy = 0;  // the failed boot image leaves no download running
     EXPECT_EQ(usb_.OpenFileHandles(), 1);
     bus_.Unplug(rom.get());
   }

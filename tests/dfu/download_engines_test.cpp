@@ -197,7 +197,7 @@ TEST_F(EngineTest, CombinedImageIsErasedOnlyOncePerSelection) {
   Fresh(camera);
   LoadCombined(1, PayloadBytes(3000, 1), PayloadBytes(100, 2));
   EXPECT_EQ(DoDownload(update_), 0);
-  EXPECT_EQ(g_bCombinedImage.load(), 0);
+  EXPECT_EQ(CurrentUpdate().bCombinedImage.load(), 0);
   EXPECT_EQ(camera_->Flash().eraseCount, 1);
 
   // The user retries without browsing again (the camera has been power-cycled meanwhile): the

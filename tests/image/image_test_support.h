@@ -20,7 +20,7 @@ inline Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t length) {
 
 // Nothing that a later update could take for an image.
 inline bool ImageStateEmpty() {
-  return SelectedImage() == nullptr && g_bCombinedImage == 0;
+  return SelectedImage() == nullptr && CurrentUpdate().bCombinedImage == 0;
 }
 
 }  // namespace veltra::test

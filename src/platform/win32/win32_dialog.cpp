@@ -14,6 +14,7 @@
 #include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"
 
@@ -34,11 +35,12 @@ HWND WindowOf(Window window) {
     case Window::kMainDialog:
       return AsWindow(g_hMainDlg);
     case Window::kMainWindow:
-      return AsWindow(g_hMainWnd);
+      // The main dialog is created owned by the main window.
+      return GetWindow(AsWindow(g_hMainDlg), GW_OWNER);
     case Window::kConfirmDialog:
-      return AsWindow(g_hConfirmDlg.load());
+      return AsWindow(CurrentUpdate().hConfirmDlg.load());
     case Window::kWarnDialog:
-      return AsWindow(g_hWarnDlg.load());
+      return AsWindow(CurrentUpdate().hWarnDlg.load());
   }
   return nullptr;
 }
@@ -165,8 +167,8 @@ std::intptr_t Win32DialogView::DialogBoxModal(int dialogId) {
   if (proc == nullptr) {
     return -1;
   }
-  return DialogBoxParamW(FromInteger<HINSTANCE>(g_hInstance), MAKEINTRESOURCEW(dialogId),
-                         MainDialog(), proc, 0);
+  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogId), MainDialog(), proc,
+                         0);
 }
 
 void Win32DialogView::EndDialog(Window window, std::intptr_t result) {
@@ -210,7 +212,7 @@ void Win32DialogView::SetSmallIconFromFile(const wchar_t* fileName) {
 void Win32DialogView::EndProgram() {
   CoUninitialize();
   // The main window's WM_DESTROY posts the quit message that ends the message loop.
-  DestroyWindow(AsWindow(g_hMainWnd));
+  DestroyWindow(WindowOf(Window::kMainWindow));
 }
 
 }  // namespace veltra

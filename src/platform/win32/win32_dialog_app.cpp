@@ -17,12 +17,6 @@ namespace {
 
 constexpr int kNameChars = 100;
 
-// The label font of the coloured texts: Arial, height 15, bold, OEM character set, ClearType.
-HFONT CreateLabelFont() {
-  return CreateFontW(15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, OEM_CHARSET, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
-}
-
 ATOM RegisterMainClass(HINSTANCE instance, const wchar_t* className) {
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
@@ -57,9 +51,8 @@ int RunVeltraApplication(HINSTANCE instance, int showCommand) {
     return 0;
   }
 
-  g_hInstance = reinterpret_cast<Handle>(instance);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  g_hLabelFont = reinterpret_cast<Handle>(CreateLabelFont());
+  LabelFont();  // created here, before any window paints with it
   // The progress bar's window class (themed common controls of the manifest).
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
@@ -69,7 +62,6 @@ int RunVeltraApplication(HINSTANCE instance, int showCommand) {
   if (mainWindow == nullptr) {
     return 0;
   }
-  g_hMainWnd = reinterpret_cast<Handle>(mainWindow);
 
   // WM_INITDIALOG runs the start-up scan and starts the refresher thread before this returns.
   const HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN_DIALOG), mainWindow,

@@ -19,6 +19,14 @@ const GUID kHidInterfaceClass = {
 const GUID kUsbDeviceInterfaceClass = {
     0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
 
+HFONT LabelFont() {
+  // Created once and never changed: Arial, height 15, bold, OEM character set, ClearType.
+  static const HFONT font =
+      CreateFontW(15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, OEM_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+  return font;
+}
+
 namespace {
 
 // Text colours (COLORREF is 0x00BBGGRR).
@@ -60,7 +68,7 @@ INT_PTR MainStaticColour(HDC dc, HWND control) {
     default:
       return FALSE;
   }
-  SelectObject(dc, FromInteger<HFONT>(g_hLabelFont));
+  SelectObject(dc, LabelFont());
   SetBkMode(dc, TRANSPARENT);
   if (colour != CLR_INVALID) {
     SetTextColor(dc, colour);
@@ -73,7 +81,7 @@ INT_PTR WarningStaticColour(HDC dc, HWND control) {
   if (GetDlgCtrlID(control) != kStaticNoId) {
     return FALSE;
   }
-  SelectObject(dc, FromInteger<HFONT>(g_hLabelFont));
+  SelectObject(dc, LabelFont());
   SetBkColor(dc, kWarningBackground);
   SetTextColor(dc, kRed);
   return reinterpret_cast<INT_PTR>(WarningBrush());
@@ -155,7 +163,6 @@ INT_PTR CALLBACK MainDialogWin32Proc(HWND dialog, UINT message, WPARAM wParam, L
   switch (message) {
     case WM_INITDIALOG:
       g_hMainDlg = AsHandle(dialog);
-      g_hDeviceCombo = AsHandle(GetDlgItem(dialog, IDC_COMBO_DEVICELIST));
       return Forward(&MainDialogProc, dialog, message, wParam, lParam);
     case WM_PAINT: {
       PAINTSTRUCT paint;

@@ -9,6 +9,8 @@ namespace veltra {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK MainDialogWin32Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The label font of the coloured texts, made on the first call (start-up).
+HFONT LabelFont();
 // The modal dialogs' procedures by resource ID (130, 143, 144), or nullptr.
 DLGPROC ModalDialogWin32Proc(int dialogId);
 

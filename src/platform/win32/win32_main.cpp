@@ -1,5 +1,5 @@
 // The product's entry: the DLL search is restricted before anything can load a library at run
-// time, the Windows ports are installed, and the program runs.
+// time, the Windows ports are installed, the program runs, and the process ends.
 // clang-format off
 #include "platform/win32/win32_windows.h"
 // clang-format on
@@ -19,12 +19,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   // the one it loads.
   veltra::RestrictDllSearchPath();
 
-  static veltra::Win32System system;
-  static veltra::Win32UsbTransport usb;
-  static veltra::Win32CameraLibrary camera;
-  static veltra::Win32VendorLibrary vendor;
-  static veltra::Win32Discovery discovery;
-  static veltra::Win32DialogView dialog;
+  // The Windows doors, standing until the process ends below (wWinMain never returns).
+  veltra::Win32System system;
+  veltra::Win32UsbTransport usb;
+  veltra::Win32CameraLibrary camera;
+  veltra::Win32VendorLibrary vendor;
+  veltra::Win32Discovery discovery;
+  veltra::Win32DialogView dialog;
   veltra::Ports set;
   set.system = &system;
   set.usb = &usb;
@@ -34,5 +35,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   set.dialog = &dialog;
   veltra::InstallPorts(set);
 
-  return veltra::RunVeltraApplication(instance, showCommand);
+  const int exitCode = veltra::RunVeltraApplication(instance, showCommand);
+  // The process ends here, with the doors above still standing and nothing of the program torn
+  // down: threads that nobody joins (a worker showing its message box when the dialog is closed)
+  // may reach the ports and the update session until the very end.
+  ExitProcess(static_cast<UINT>(exitCode));
 }
