@@ -281,17 +281,20 @@ bool DispatchUpdate(UpdateSession& update) {
   update.bUpdateDeviceGone = 1;
   Dialog().EndDialog(Window::kConfirmDialog, IDC_BTN_CONFIRM_OK);
   Sys().Sleep(kAfterConfirmWaitMs);
-  if (Sys().GetFileAttributes(CurrentUpdate().szFirmwarePath) == kInvalidFileAttributes) {
+  if (Sys().GetFileAttributes(update.szFirmwarePath) == kInvalidFileAttributes) {
     Dialog().MessageBox(kTextCheckFilePath, kCaptionAlert, kMbIconWarning);
     return true;
   }
   // A running Sunplus download still uses the vendor library and the camera-control library's
   // view of the bus; no other update may start under it.
-  if (CurrentUpdate().bSunplusDownloadBusy.load() != 0) {
+  if (update.bSunplusDownloadBusy.load() != 0) {
     DebugPrint(1, L"Sunplus download already running\r\n");
     return true;
   }
-  // A new update ends the re-selection of the camera updated before.
+  // A new update ends the re-selection of the camera updated before, and starts with no pass of
+  // an earlier one: a camera opened in its update mode for an MCU or FPGA file would otherwise
+  // leave the next two-pass image to skip its first part.
+  update.ClearDownload();
   update.bMatchByUniqueID = 0;
   update.USBUniqueID[0] = L'\0';
   update.bCameraLeft = 0;
