@@ -7,6 +7,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/ui_texts.h"
+#include "loaders/sunplus_call.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -38,7 +39,7 @@ void ClearEntryPoints() {
 // Closes the camera opened by an earlier download (if any) and frees the library.
 void CloseLibrary() {
   if (g_pfnSunplusCam_UnInit != nullptr) {
-    g_pfnSunplusCam_UnInit(0);
+    CallSunplus(g_pfnSunplusCam_UnInit, 0);
   }
   ClearEntryPoints();
   if (g_hSunplusLib != kNullHandle) {
@@ -56,7 +57,7 @@ bool OpenCamera() {
     return false;
   }
   g_pfnSunplusCam_Init = Lookup<PfnSunplusCam_Init>(kSunplusInitName);
-  if (g_pfnSunplusCam_Init == nullptr || g_pfnSunplusCam_Init(0) != 0) {
+  if (g_pfnSunplusCam_Init == nullptr || CallSunplus(g_pfnSunplusCam_Init, 0) != 0) {
     DebugPrint(1, L"Sunplus camera is NOT found\r\n");
     return false;
   }
@@ -143,7 +144,7 @@ void DownloadMirelFirmware() {
   bool download = true;
   if (g_pfnGet_FlashType != nullptr) {
     DebugPrint(1, L"getSFtype is True\r\n");
-    if (g_pfnGet_FlashType(&g_sunplusFlashType) != 0) {
+    if (CallSunplus(g_pfnGet_FlashType, &g_sunplusFlashType) != 0) {
       DebugPrint(1, L"Get flash type fail\r\n");
       download = false;
     }
@@ -158,9 +159,9 @@ void DownloadMirelFirmware() {
 
 std::uint32_t DownloadThread() {
   DebugPrint(1, L"Entered into DownloadThread \r\n");
-  const std::int32_t result =
-      g_pfnDownload_FW_Verbose(g_sunplusImage.get(), static_cast<std::int32_t>(g_sunplusImageSize),
-                               g_sunplusFlashType, 0, 0, 0, 0, 1, 0, &SunplusProgressCallback, 0);
+  const std::int32_t result = CallSunplus(
+      g_pfnDownload_FW_Verbose, g_sunplusImage.get(), static_cast<std::int32_t>(g_sunplusImageSize),
+      g_sunplusFlashType, 0, 0, 0, 0, 1, 0, &SunplusProgressCallback, 0);
   if (result == 0) {
     DebugPrint(1, L"download ok\r\n");
     DebugPrint(1, L"Download progress finished,\r\n you need re-init device before access.\r\n");
