@@ -62,6 +62,10 @@ class Bus {
   // How many HID top-level collections a device with a HID interface exposes: Windows raises one
   // HID arrival (and removal) per collection. 1 by default.
   void SetHidCollections(int collections);
+  // Puts the USB host controller behind a PCI bridge: every location path gets the bridge's
+  // element, PCIROOT(0)#PCI(1C04)#PCI(0000)#USBROOT(0)#..., as Windows writes it there. Off by
+  // default.
+  void SetBehindPciBridge(bool on);
   // Moves a device that is off the bus to another port behind `hub` (a user plugs it in
   // elsewhere); it comes back there with its next Return.
   void MoveToNextFreePort(VirtualDevice* device, int hub = 1);
@@ -93,6 +97,7 @@ class Bus {
   unsigned nextGeneration_ = 1;
   bool windowsIdentities_ = true;
   int hidCollections_ = 1;
+  bool behindPciBridge_ = false;
   // Instance numbers Windows has handed out, by the device's identity and, without a serial, its
   // port: a device that returns as the same identity is given the same number again.
   std::vector<std::pair<std::wstring, unsigned>> instances_;
