@@ -213,9 +213,11 @@ void OnSelectionChange() {
 }
 
 void OnExitCommand() {
+  // A version read or a reset on the refresher thread still uses the camera: the thread ends
+  // first (the dialog keeps handling its messages meanwhile), then the camera is released.
+  StopUpdateUIThread();
   CameraLib().DeinitExtensionUnit();
   ReleaseDfuHandles();
-  StopUpdateUIThread();
   Dialog().EndProgram();
 }
 

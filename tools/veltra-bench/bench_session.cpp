@@ -5,8 +5,8 @@
 #include <iterator>
 #include <system_error>
 
-#include "core/app_state.h"
 #include "app/refresher.h"
+#include "core/app_state.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
@@ -71,6 +71,9 @@ Session::Session(Options options, std::ostream& out, std::ostream& err)
 }
 
 Session::~Session() {
+  // A route's own dialog (UseDialog) may be gone by now; the stop below waits through the dialog
+  // port, so it is pointed at the session's own console dialog again first.
+  UseDialog(dialog_);
   StopUpdateUIThread();
   system_->JoinAllThreads();
   ReleaseDfuHandles();
@@ -126,8 +129,7 @@ bool Session::LoadFirmware() {
 }
 
 bool Session::SplitWithProgram() {
-  ParseResult parsed =
-      ParseFirmwareBytes(bytes_.data(), static_cast<std::uint32_t>(bytes_.size()));
+  ParseResult parsed = ParseFirmwareBytes(bytes_.data(), static_cast<std::uint32_t>(bytes_.size()));
   if (!parsed.image) {
     out_ << "the program does not take " << options_.firmwarePath << " as a firmware file\n";
     return false;
