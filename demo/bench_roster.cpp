@@ -18,24 +18,27 @@ constexpr std::size_t kMaxSerialChars = 10;
 constexpr std::size_t kMaxCameras = 16;  // the program lists at most 20 devices
 constexpr double kMinSpeed = 0.1;
 constexpr double kMaxSpeed = 1000.0;
+const std::string kEraseSwitch = "erase=";
+constexpr unsigned long kMaxEraseSeconds = 120;  // a flash-wide erase takes up to two minutes
 
 struct KindRow {
   const char* token;
   CameraKind kind;
   const wchar_t* serial;  // default serial; its last character is replaced per extra camera
+  bool dfuErase;          // speaks the maker's DFU requests, whose erase takes a settable time
 };
 
 constexpr KindRow kKinds[] = {
-    {"generic", CameraKind::kGeneric, L"RX40000001"},
-    {"pesca", CameraKind::kPesca, L"PSC0000001"},
-    {"tarsa", CameraKind::kTarsa, L"TRS0000001"},
-    {"mirel", CameraKind::kMirel, L"MRL0000001"},
-    {"cx3", CameraKind::kCx3, L"CX3A000001"},
-    {"nxp", CameraKind::kNxp, L"NXP0000001"},
-    {"restricted", CameraKind::kRestricted, L"RST0000001"},
-    {"dfu", CameraKind::kDfuWaiting, L"DFU0000001"},
-    {"fx3rom", CameraKind::kFx3Rom, L"FX3R000001"},
-    {"rt1060rom", CameraKind::kRt1060Rom, L"RT10000001"},
+    {"generic", CameraKind::kGeneric, L"RX40000001", true},
+    {"pesca", CameraKind::kPesca, L"PSC0000001", true},
+    {"tarsa", CameraKind::kTarsa, L"TRS0000001", true},
+    {"mirel", CameraKind::kMirel, L"MRL0000001", false},
+    {"cx3", CameraKind::kCx3, L"CX3A000001", true},
+    {"nxp", CameraKind::kNxp, L"NXP0000001", false},
+    {"restricted", CameraKind::kRestricted, L"RST0000001", true},
+    {"dfu", CameraKind::kDfuWaiting, L"DFU0000001", true},
+    {"fx3rom", CameraKind::kFx3Rom, L"FX3R000001", true},
+    {"rt1060rom", CameraKind::kRt1060Rom, L"RT10000001", false},
 };
 
 const KindRow* FindKind(const std::string& token) {
@@ -123,11 +126,20 @@ std::string VersionOf(const sim::CameraDevice& device) {
 }
 
 // Takes the "+switch" parts off the end of a roster item: each switches one check of the
-// hardware off for that camera.
-bool TakeSwitches(std::string* item, sim::Strictness* strictness, std::string* error) {
+// hardware off for that camera, or sets its erase time ("+erase=<seconds>").
+bool TakeSwitches(std::string* item, CameraEntry* entry, std::string* error) {
+  sim::Strictness* strictness = &entry->strictness;
   for (std::size_t plus = item->rfind('+'); plus != std::string::npos; plus = item->rfind('+')) {
     const std::string name = item->substr(plus + 1);
-    if (name == "lax") {
+    if (name.compare(0, kEraseSwitch.size(), kEraseSwitch) == 0) {
+      unsigned long seconds = 0;
+      if (!ParseCount(name.substr(kEraseSwitch.size()), kMaxEraseSeconds, &seconds)) {
+        *error = "erase time \"" + name.substr(kEraseSwitch.size()) +
+                 "\" is not a number of seconds from 0 to 120";
+        return false;
+      }
+      entry->eraseMs = static_cast<std::uint32_t>(seconds * 1000UL);
+    } else if (name == "lax") {
       *strictness = sim::Strictness{false, false, false};
     } else if (name == "laxsetup") {
       strictness->setupFields = false;
@@ -136,7 +148,8 @@ bool TakeSwitches(std::string* item, sim::Strictness* strictness, std::string* e
     } else if (name == "laxrecords") {
       strictness->recordFields = false;
     } else {
-      *error = "unknown switch \"+" + name + "\" (known: lax, laxsetup, laxreports, laxrecords)";
+      *error = "unknown switch \"+" + name +
+               "\" (known: lax, laxsetup, laxreports, laxrecords, erase=<seconds>)";
       return false;
     }
     item->erase(plus);
@@ -178,7 +191,7 @@ bool ParseRoster(const std::string& text, std::vector<CameraEntry>* cameras, std
       entry.plugged = false;
       item.erase(0, 1);
     }
-    if (!TakeSwitches(&item, &entry.strictness, error)) {
+    if (!TakeSwitches(&item, &entry, error)) {
       return false;
     }
     const std::size_t colon = item.find(':');
@@ -191,6 +204,10 @@ bool ParseRoster(const std::string& text, std::vector<CameraEntry>* cameras, std
       return false;
     }
     entry.kind = row->kind;
+    if (entry.eraseMs.has_value() && !row->dfuErase) {
+      *error = "\"" + token + "\" has no DFU erase whose time +erase could set";
+      return false;
+    }
     if (colon != std::string::npos) {
       const std::string serial = item.substr(colon + 1);
       if (serial.size() > kMaxSerialChars) {
@@ -370,6 +387,14 @@ std::vector<BenchCamera> MakeCameras(const std::vector<CameraEntry>& entries) {
       }
     }
     camera.device->SetStrictness(entry.strictness);
+    if (entry.eraseMs.has_value()) {
+      // Only kinds with a DFU engine take +erase (ParseRoster refuses the others).
+      if (auto* dfu = dynamic_cast<sim::DfuModeCamera*>(camera.device.get())) {
+        dfu->engine().SetEraseMs(*entry.eraseMs);
+      } else if (auto* cx3 = dynamic_cast<sim::Cx3Camera*>(camera.device.get())) {
+        cx3->engine().SetEraseMs(*entry.eraseMs);
+      }
+    }
     cameras.push_back(std::move(camera));
   }
   return cameras;

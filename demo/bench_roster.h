@@ -12,13 +12,17 @@
 //   nxp+laxreports                 a check of the hardware switched off for this camera:
 //                                  laxsetup (DFU request fields), laxreports (HID report
 //                                  lengths), laxrecords (Cypress record fields), lax (all three)
+//   generic+erase=120              the camera's DFU erase keeps it busy 120 s (0 to 120; the
+//                                  bench's default is 2 s); kinds that speak the DFU requests only
 //
 // Several cameras of one kind get distinct serials unless told otherwise: the program finds an
 // updated camera again by its serial, so two cameras sharing one would be a different test.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,8 +48,9 @@ struct CameraEntry {
   CameraKind kind = CameraKind::kGeneric;
   bool serialGiven = false;  // false: the kind's default serial, made distinct per camera
   std::wstring serial;
-  bool plugged = true;         // plugged in when the demo starts
-  sim::Strictness strictness;  // every check on unless the roster switches it off
+  bool plugged = true;                   // plugged in when the demo starts
+  sim::Strictness strictness;            // every check on unless the roster switches it off
+  std::optional<std::uint32_t> eraseMs;  // the DFU erase time; unset: the bench's default
 };
 
 constexpr char kDefaultRoster[] = "generic,pesca,nxp";

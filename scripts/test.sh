@@ -42,10 +42,12 @@ declare -A PRESET_TARGETS=(
   [win32]="Veltra_FW_Updater Veltra_FW_Updater_Demo"
   [win64]="all"
 )
+# g++-multilib and qemu-user: the 32-bit test of the Sunplus library's call (g++ -m32), run under
+# qemu-i386 on kernels that execute no 32-bit program; both install beside mingw-w64 and wine64.
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64)
+  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 g++-multilib qemu-user)
 
 # ---- what to run ---------------------------------------------------------------------------------
 if (($# > 0)); then

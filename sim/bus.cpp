@@ -64,6 +64,11 @@ void Bus::SetWindowsIdentities(bool on) {
   windowsIdentities_ = on;
 }
 
+void Bus::SetBehindPciBridge(bool on) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  behindPciBridge_ = on;
+}
+
 void Bus::SetHidCollections(int collections) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   hidCollections_ = std::max(1, collections);
@@ -237,7 +242,9 @@ std::wstring Bus::LocationPath(const VirtualDevice* device) const {
   if (slot == nullptr) {
     return L"";
   }
-  std::wstring path = L"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(" + std::to_wstring(slot->port) + L")";
+  std::wstring path = behindPciBridge_ ? L"PCIROOT(0)#PCI(1C04)#PCI(0000)#USBROOT(0)#USB("
+                                       : L"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(";
+  path += std::to_wstring(slot->port) + L")";
   if (slot->hub > 0) {
     path += L"#USB(" + std::to_wstring(slot->hub) + L")";
   }

@@ -60,8 +60,14 @@ class Bus {
   // the same port and gets new ones on another. Off: every return makes new interface paths.
   void SetWindowsIdentities(bool on);
   // How many HID top-level collections a device with a HID interface exposes: Windows raises one
-  // HID arrival (and removal) per collection. 1 by default.
+  // HID arrival (and removal) per collection. 2 by default (the cameras' HID interface carries
+  // the extension unit's command collection and a vendor collection); 1 for a test that needs a
+  // single notification.
   void SetHidCollections(int collections);
+  // Puts the USB host controller behind a PCI bridge: every location path gets the bridge's
+  // element, PCIROOT(0)#PCI(1C04)#PCI(0000)#USBROOT(0)#..., as Windows writes it there. Off by
+  // default.
+  void SetBehindPciBridge(bool on);
   // Moves a device that is off the bus to another port behind `hub` (a user plugs it in
   // elsewhere); it comes back there with its next Return.
   void MoveToNextFreePort(VirtualDevice* device, int hub = 1);
@@ -92,7 +98,8 @@ class Bus {
   unsigned nextInstance_ = 0x2A2B3C4D;
   unsigned nextGeneration_ = 1;
   bool windowsIdentities_ = true;
-  int hidCollections_ = 1;
+  int hidCollections_ = 2;
+  bool behindPciBridge_ = false;
   // Instance numbers Windows has handed out, by the device's identity and, without a serial, its
   // port: a device that returns as the same identity is given the same number again.
   std::vector<std::pair<std::wstring, unsigned>> instances_;

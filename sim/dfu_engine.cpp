@@ -342,6 +342,11 @@ void DfuEngine::SetEraseMs(std::uint32_t ms) {
   config_.eraseMs = ms;
 }
 
+std::uint32_t DfuEngine::EraseMs() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return config_.eraseMs;
+}
+
 void DfuEngine::Restart() {
   std::lock_guard<std::mutex> lock(mutex_);
   state_ = config_.initialState;

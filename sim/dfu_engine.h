@@ -123,6 +123,7 @@ class DfuEngine {
 
   // ---- inspection ----
   std::uint8_t State() const;
+  std::uint32_t EraseMs() const;
   DfuFlash Flash() const;
   std::vector<DfuBlock> Blocks() const;
   // Requests received, in order (every control transfer that reached the engine).

@@ -180,8 +180,24 @@ std::string TrafficLog::NameOf(Handle handle) const {
   return namer_ ? namer_(handle) : std::string();
 }
 
-void TrafficLog::Write(const std::string& dev, const char* op, const std::string& rest) {
+void TrafficLog::SetEntryHook(std::function<void()> hook) {
   std::lock_guard<std::mutex> lock(mutex_);
+  entryHook_ = std::move(hook);
+}
+
+void TrafficLog::Write(const std::string& dev, const char* op, const std::string& rest) {
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    WriteLine(dev, op, rest);
+    hook = entryHook_;
+  }
+  if (hook) {
+    hook();
+  }
+}
+
+void TrafficLog::WriteLine(const std::string& dev, const char* op, const std::string& rest) {
   const std::uint64_t now = ports().system != nullptr ? Sys().NowMs() : 0;
   ++seq_;
   if (out_ == nullptr) {

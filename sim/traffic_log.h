@@ -78,6 +78,9 @@ class TrafficLog : public UsbTransport {
   void Flush();
   // Lines written so far.
   std::uint64_t Count() const;
+  // Runs after each entry is written, on the thread whose transfer or library call it records,
+  // with no lock of the log held: a point in the program's work where a scenario can step in.
+  void SetEntryHook(std::function<void()> hook);
 
   // ---- UsbTransport (passed on, then logged) ----
   Handle OpenDevice(const wchar_t* path) override;
@@ -99,6 +102,7 @@ class TrafficLog : public UsbTransport {
   // Writes one line: seq, t_ms, dev and op, then the fields already rendered in rest (each
   // starting with a comma). seq and t_ms are taken under the lock so that lines stay in order.
   void Write(const std::string& dev, const char* op, const std::string& rest);
+  void WriteLine(const std::string& dev, const char* op, const std::string& rest);  // mutex_ held
   std::string NameOf(Handle handle) const;
 
   UsbTransport& inner_;
@@ -107,6 +111,7 @@ class TrafficLog : public UsbTransport {
   std::ostream* out_;
   mutable std::mutex mutex_;
   std::uint64_t seq_ = 0;
+  std::function<void()> entryHook_;
 };
 
 }  // namespace veltra::sim

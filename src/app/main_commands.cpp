@@ -206,10 +206,20 @@ void OnSelectionChange(UpdateSession& update) {
 }
 
 void OnExitCommand() {
+  // EXIT or the close box again while the stop below handles the dialog's messages: the first
+  // one is still ending the program. Touched on the dialog thread only.
+  static bool exiting = false;
+  if (exiting) {
+    return;
+  }
+  exiting = true;
+  // A version read or a reset on the refresher thread still uses the camera: the thread ends
+  // first (the dialog keeps handling its messages meanwhile), then the camera is released.
+  StopUpdateUIThread();
   CameraLib().DeinitExtensionUnit();
   ReleaseDfuHandles();
-  StopUpdateUIThread();
   Dialog().EndProgram();
+  exiting = false;
 }
 
 }  // namespace veltra

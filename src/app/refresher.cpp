@@ -61,19 +61,25 @@ void createThreadUpdateUI() {
 void StopUpdateUIThread() {
   const Handle thread = g_hUIThread;
   const Handle event = g_hUIEvent;
+  // Taken before the wait: a stop made again while this one handles the dialog's messages finds
+  // nothing left to stop or close.
+  g_hUIThread = kNullHandle;
+  g_hUIEvent = kNullHandle;
   if (thread == kNullHandle) {
     // No thread to end; an event left from a failed thread start goes too.
     if (event != kNullHandle) {
       Sys().CloseEventObject(event);
     }
-    g_hUIEvent = kNullHandle;
     return;
   }
   g_bUIThreadRun = 0;
   if (event != kNullHandle) {
     Sys().SetEventObject(event);
   }
-  Sys().WaitThread(thread, kStopWaitMs);
+  // A version read or a reset may be under way and wait on this (the dialog's) thread: its
+  // message box, the list's selection. A plain wait would hold both until the bound ran out and
+  // freeze the window meanwhile; the dialog's messages are handled while the thread finishes.
+  Dialog().WaitThreadPumping(thread, kStopWaitMs);
   const std::uint32_t exitCode = Sys().ThreadExitCode(thread);
   if (exitCode == 0) {
     DebugPrint(1, L"_threadUpdateUI ThExitCode = %d \n", static_cast<int>(exitCode));
@@ -81,9 +87,7 @@ void StopUpdateUIThread() {
   if (event != kNullHandle) {
     Sys().CloseEventObject(event);
   }
-  g_hUIEvent = kNullHandle;
   Sys().CloseThread(thread);
-  g_hUIThread = kNullHandle;
 }
 
 }  // namespace veltra

@@ -16,9 +16,9 @@ constexpr const wchar_t* kUIEventName = L"UpdateUIThreadProcHandle";
 void createThreadUpdateUI();
 // The thread's body; event is the one created for it (kNullHandle: it can serve nothing).
 std::uint32_t UpdateUIThreadProc(Handle event);
-// Co-operative stop: clears g_bUIThreadRun, wakes the thread and joins it (bounded, so that an
-// exit does not hang behind a version read the user has not answered yet), then closes both
-// handles.
+// Co-operative stop: clears g_bUIThreadRun, wakes the thread and waits for it while the dialog's
+// messages are handled (bounded, so that an exit does not hang behind a version read the user
+// has not answered yet), then closes both handles. Called on the dialog thread.
 void StopUpdateUIThread();
 
 }  // namespace veltra

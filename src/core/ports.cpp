@@ -15,4 +15,8 @@ void InstallPorts(const Ports& set) {
   g_ports = set;
 }
 
+std::uint32_t DialogView::WaitThreadPumping(Handle thread, std::uint32_t timeoutMs) {
+  return Sys().WaitThread(thread, timeoutMs);
+}
+
 }  // namespace veltra

@@ -8,6 +8,7 @@
 #include "core/resource_ids.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
+#include "loaders/sunplus_call.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -18,7 +19,7 @@ SunplusDownload::~SunplusDownload() {
     return;
   }
   if (pfnSunplusCam_UnInit != nullptr) {
-    pfnSunplusCam_UnInit(0);
+    CallSunplus(pfnSunplusCam_UnInit, 0);
   }
   if (hSunplusLib != kNullHandle) {
     VendorLib().Free(hSunplusLib);
@@ -41,7 +42,7 @@ bool OpenCamera(SunplusDownload& download) {
     return false;
   }
   download.pfnSunplusCam_Init = Lookup<PfnSunplusCam_Init>(download, kSunplusInitName);
-  if (download.pfnSunplusCam_Init == nullptr || download.pfnSunplusCam_Init(0) != 0) {
+  if (download.pfnSunplusCam_Init == nullptr || CallSunplus(download.pfnSunplusCam_Init, 0) != 0) {
     DebugPrint(1, L"Sunplus camera is NOT found\r\n");
     return false;
   }
@@ -137,7 +138,7 @@ void DownloadMirelFirmware() {
   bool ready = true;
   if (download->pfnGet_FlashType != nullptr) {
     DebugPrint(1, L"getSFtype is True\r\n");
-    if (download->pfnGet_FlashType(&download->sunplusFlashType) != 0) {
+    if (CallSunplus(download->pfnGet_FlashType, &download->sunplusFlashType) != 0) {
       DebugPrint(1, L"Get flash type fail\r\n");
       ready = false;
     }
@@ -152,9 +153,10 @@ void DownloadMirelFirmware() {
 
 std::uint32_t DownloadThread(SunplusDownload& download) {
   DebugPrint(1, L"Entered into DownloadThread \r\n");
-  const std::int32_t result = download.pfnDownload_FW_Verbose(
-      download.sunplusImage.get(), static_cast<std::int32_t>(download.sunplusImageSize),
-      download.sunplusFlashType, 0, 0, 0, 0, 1, 0, &SunplusProgressCallback, 0);
+  const std::int32_t result = CallSunplus(
+      download.pfnDownload_FW_Verbose, download.sunplusImage.get(),
+      static_cast<std::int32_t>(download.sunplusImageSize), download.sunplusFlashType, 0, 0, 0, 0, 1,
+      0, &SunplusProgressCallback, 0);
   if (result == 0) {
     DebugPrint(1, L"download ok\r\n");
     DebugPrint(1, L"Download progress finished,\r\n you need re-init device before access.\r\n");

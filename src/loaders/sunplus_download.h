@@ -9,7 +9,9 @@
 
 #include "platform/types.h"
 
-// The library's entry points are plain C functions with the caller cleaning the stack.
+// The entry points are declared cdecl, but every call goes through CallSunplus
+// (loaders/sunplus_call.h), which is sound under stdcall as well. The progress callback the
+// library calls back is ours and stays cdecl: the library must call it that way.
 #if defined(_WIN32) && defined(__i386__)
 #define VELTRA_CDECL __attribute__((cdecl))
 #else

@@ -83,6 +83,13 @@ class DialogView {
   // SetForegroundWindow.
   virtual void SetForeground(Window window) = 0;
 
+  // Waits up to timeoutMs for a thread of the program to end while the dialog thread goes on
+  // handling its messages: a thread that waits on the dialog (a message box the dialog owns, a
+  // control it asks) can then finish instead of both waiting on each other. Returns kWaitObject0
+  // when the thread ended, kWaitTimeout when it did not. Called on the dialog thread. The
+  // default is a plain wait, for views without a message loop.
+  virtual std::uint32_t WaitThreadPumping(Handle thread, std::uint32_t timeoutMs);
+
   // ---- start-up and shut-down of the main dialog (default: nothing to do) ----
   // RegisterDeviceNotificationW for the main dialog and one device-interface class. False when
   // the registration was refused.

@@ -53,7 +53,29 @@ int RecordingCameraLibrary::Count(const std::string& prefix) const {
   return n;
 }
 
+std::vector<std::string> RecordingCameraLibrary::Calls() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return calls_;
+}
+
+void RecordingCameraLibrary::During(const std::string& call, std::function<void()> action) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  duringCall_ = call;
+  duringArmedBy_ = std::this_thread::get_id();
+  during_ = std::move(action);
+}
+
 std::int32_t RecordingCameraLibrary::Record(const std::string& name, const std::string& args) {
+  std::function<void()> action;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (during_ && name == duringCall_ && std::this_thread::get_id() != duringArmedBy_) {
+      action.swap(during_);
+    }
+  }
+  if (action) {
+    action();
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   calls_.push_back(name + "(" + args + ")");
   auto it = answers_.find(name);

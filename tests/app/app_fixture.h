@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/update_session.h"
@@ -32,6 +34,11 @@ class RecordingCameraLibrary : public CameraLibrary {
   void QueueHidReply(std::uint8_t status);
   bool Called(const std::string& call) const;
   int Count(const std::string& prefix) const;
+  // Every call so far, in order.
+  std::vector<std::string> Calls() const;
+  // Runs action once, inside the next call of that name made from another thread than this
+  // one, before the call is recorded and answered.
+  void During(const std::string& call, std::function<void()> action);
 
   std::int32_t InitExtensionUnit(const wchar_t* p) override { return Record(__func__, p); }
   std::int32_t DeinitExtensionUnit() override { return Record(__func__); }
@@ -86,6 +93,9 @@ class RecordingCameraLibrary : public CameraLibrary {
   std::map<std::string, std::int32_t> answers_;
   std::vector<std::string> calls_;
   std::deque<std::uint8_t> hidReplies_;
+  std::string duringCall_;
+  std::thread::id duringArmedBy_;
+  std::function<void()> during_;
 };
 
 // Puts the program's own procedures behind the headless main dialog and its three modal dialogs,

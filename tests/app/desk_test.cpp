@@ -398,14 +398,40 @@ INSTANTIATE_TEST_SUITE_P(EveryVisitor, DeskVisitorTest, ::testing::ValuesIn(Visi
 
 // ---- update mode and the Sunplus route ---------------------------------------------------------
 
+// Where the host controller sits: on the root complex, or behind a PCI bridge, whose location
+// path has one PCI(...) element more; the name's hub digits then come from other characters of
+// it, and the camera is still listed and updated.
+struct Controller {
+  const char* name;
+  bool behindPciBridge;
+  const wchar_t* entry;  // the entry's exact text, or null: only listed under some suffix
+};
+const Controller kControllers[] = {
+    {"OnTheRootComplex", false, L"DFU Device_USB_1_HUB_1(VID_7E51,PID_DF01_0)"},
+    {"BehindAPciBridge", true, nullptr},
+};
+void PrintTo(const Controller& controller, std::ostream* out) {
+  *out << controller.name;
+}
+class DeskUpdateModeTest : public DeskTest, public ::testing::WithParamInterface<Controller> {};
+
 // A Pesca camera found waiting in its update mode takes a two-pass image: after the first pass
 // it comes back under the path it had, is opened again and takes the second pass.
-TEST_F(DeskTest, CameraFoundInUpdateModeTakesATwoPassImage) {
+TEST_P(DeskUpdateModeTest, CameraFoundInUpdateModeTakesATwoPassImage) {
+  const Controller& controller = GetParam();
+  bus_.SetBehindPciBridge(controller.behindPciBridge);
   sim::DfuModeCamera::Options options = sim::PescaOptions();
   options.startInUpdateMode = true;
   auto camera = PlugCamera(std::make_shared<sim::PescaCamera>(options));
   StartProgram();
-  ExpectReadyFor(L"DFU Device_USB_1_HUB_1(VID_7E51,PID_DF01_0)");
+  ASSERT_EQ(Entries().size(), 1u);
+  const std::wstring entry = Entries()[0];
+  EXPECT_EQ(entry.rfind(L"DFU Device_USB_", 0), 0u) << entry;
+  EXPECT_NE(entry.find(L"(VID_7E51,PID_DF01_0)"), std::wstring::npos) << entry;
+  if (controller.entry != nullptr) {
+    EXPECT_EQ(entry, controller.entry);
+  }
+  ExpectReadyFor(entry);
   dialog_.HoldModal(IDD_WARNING_DIALOG);
 
   UpdateWith("combined_type1.img");
@@ -424,6 +450,10 @@ TEST_F(DeskTest, CameraFoundInUpdateModeTakesATwoPassImage) {
     EXPECT_EQ(box, kSuccessText);
   }
 }
+INSTANTIATE_TEST_SUITE_P(EveryController, DeskUpdateModeTest, ::testing::ValuesIn(kControllers),
+                         [](const ::testing::TestParamInfo<Controller>& info) {
+                           return std::string(info.param.name);
+                         });
 
 const std::wstring kOneSunplusCameraText =
     L"More than one camera of this kind is connected.\r\nPlease leave only the camera to update "

@@ -1,9 +1,15 @@
 // The main dialog's message table where no whole update reaches: the progress arithmetic, refused
 // notifications and exit.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "app_fixture.h"
+#include "camera/selected_device.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "core/update_session.h"
@@ -74,28 +80,70 @@ TEST_F(MainDialogTest, RefusedNotificationsAreReportedAndTheRefresherStartsAllTh
   }
 }
 
+// EXIT and the close box end the program whether the refresher is idle, reading the firmware
+// version or resetting the camera. A command under way finishes first: the dialog handles its
+// messages meanwhile, so the read's message box (owned by the dialog) is shown rather than both
+// threads waiting on each other, and the camera is released only after the command is through.
 TEST_F(MainDialogTest, ExitAndCloseReleaseEverythingAndEndTheProgram) {
-  for (std::uint32_t how : {kWmCommand, kWmClose}) {
-    SCOPED_TRACE(how);
-    auto camera = std::make_shared<sim::DfuCamera>();
-    bus_.Plug(camera);
-    ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera.get()).c_str()), 1);
-    dialog_.Dispatch(kWmInitDialog);
-    ASSERT_NE(g_hUIThread, kNullHandle);
-    const int deinits = camera_.Count("DeinitExtensionUnit");
+  const struct {
+    const char* name;
+    int command;  // 0: the refresher is idle
+  } runs[] = {{"idle", 0},
+              {"during a version read", IDC_BTN_READFW_VERSION},
+              {"during a reset", IDC_BTN_RESET}};
+  for (const auto& run : runs) {
+    for (std::uint32_t how : {kWmCommand, kWmClose}) {
+      SCOPED_TRACE(std::string(run.name) + (how == kWmCommand ? ", EXIT" : ", close box"));
+      auto camera = std::make_shared<sim::DfuCamera>();
+      bus_.Plug(camera);
+      ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera.get()).c_str()), 1);
+      dialog_.Dispatch(kWmInitDialog);
+      ASSERT_NE(g_hUIThread, kNullHandle);
+      dialog_.ClearRecords();
+      if (run.command != 0) {
+        // The command reaches the camera on the refresher thread; the user ends the program
+        // before it is through.
+        camera_.Answer("InitExtensionUnit", 1);
+        std::atomic<bool> inside{false};
+        camera_.During("InitExtensionUnit", [&inside] {
+          inside = true;
+          const auto limit = std::chrono::steady_clock::now() + HeadlessDialog::kWaitLimit;
+          while (g_bUIThreadRun.load() != 0 && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          }
+        });
+        Command(run.command);
+        ASSERT_TRUE(dialog_.PumpUntil([&inside] { return inside.load(); }));
+      }
+      const std::size_t callsBefore = camera_.Calls().size();
+      const int timedOutBefore = dialog_.TimedOutWaits();
 
-    if (how == kWmCommand) {
-      Command(IDC_BTN_EXIT);
-    } else {
-      dialog_.Dispatch(kWmClose);
+      if (how == kWmCommand) {
+        Command(IDC_BTN_EXIT);
+      } else {
+        dialog_.Dispatch(kWmClose);
+      }
+      EXPECT_EQ(dialog_.TimedOutWaits(), timedOutBefore);  // no thread waited on a frozen dialog
+      EXPECT_EQ(usb_.OpenFileHandles(), 0);
+      EXPECT_EQ(g_hUIThread, kNullHandle);
+      EXPECT_EQ(g_hUIEvent, kNullHandle);
+      EXPECT_EQ(system_->RunningThreads(), 0);  // the refresher was joined
+      EXPECT_TRUE(dialog_.ProgramEnded());
+      // What the command still did, then the camera released, once, after it.
+      std::vector<std::string> after = camera_.Calls();
+      after.erase(after.begin(), after.begin() + static_cast<std::ptrdiff_t>(callsBefore));
+      ASSERT_FALSE(after.empty());
+      EXPECT_EQ(after.back(), "DeinitExtensionUnit()");
+      EXPECT_EQ(std::count(after.begin(), after.end(), "DeinitExtensionUnit()"), 1);
+      if (run.command == IDC_BTN_READFW_VERSION) {
+        EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware Version Failed"});
+      } else if (run.command == IDC_BTN_RESET) {
+        EXPECT_EQ(after.front(), "InitExtensionUnit(" + Narrow(camera::DevicePathAt(0)) + ")");
+        EXPECT_EQ(after[1], "SendHIDCommandWithFirstByte(4)");
+      }
+      camera_.Answer("InitExtensionUnit", 0);
+      bus_.Unplug(camera.get());
     }
-    EXPECT_EQ(camera_.Count("DeinitExtensionUnit"), deinits + 1);
-    EXPECT_EQ(usb_.OpenFileHandles(), 0);
-    EXPECT_EQ(g_hUIThread, kNullHandle);
-    EXPECT_EQ(g_hUIEvent, kNullHandle);
-    EXPECT_EQ(system_->RunningThreads(), 0);  // the refresher was joined
-    EXPECT_TRUE(dialog_.ProgramEnded());
-    bus_.Unplug(camera.get());
   }
   // A device change without a broadcast header goes no further.
   system_->ClearTrace();

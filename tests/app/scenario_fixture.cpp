@@ -3,6 +3,7 @@
 #include <chrono>
 #include <deque>
 #include <thread>
+#include <utility>
 
 #include "app/refresher.h"
 #include "app_fixture.h"
@@ -26,6 +27,7 @@ constexpr std::chrono::seconds kSettleLimit{20};
 ScenarioTest::ScenarioTest() {
   Ports set = ports();
   set.usb = &log_;
+  log_.SetEntryHook([this] { arrivals_.DeliverHeld(); });
   set.camera = &library_;
   set.discovery = &discovery_;
   set.vendor = &vendor_;
@@ -44,6 +46,8 @@ ScenarioTest::ScenarioTest() {
 }
 
 ScenarioTest::~ScenarioTest() {
+  log_.SetEntryHook({});
+  arrivals_.TakeBack();
   StopUpdateUIThread();
   system_->JoinAllThreads();
   ResetSunplusState();
@@ -52,6 +56,30 @@ ScenarioTest::~ScenarioTest() {
 void ScenarioTest::StartProgram() {
   dialog_.Dispatch(kWmInitDialog);
   Settle();
+}
+
+void ArrivalPoint::Hold(std::deque<DeviceChange> changes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  held_ = std::move(changes);
+}
+
+std::deque<DeviceChange> ArrivalPoint::TakeBack() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::exchange(held_, {});
+}
+
+void ArrivalPoint::DeliverHeld() {
+  if (std::this_thread::get_id() == dialogThread_) {
+    return;  // the dialog thread handles notifications only when it pumps
+  }
+  std::deque<DeviceChange> changes;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    changes.swap(held_);
+  }
+  for (DeviceChange change : changes) {
+    dialog_.SendToDialog(kWmDeviceChange, change.event, reinterpret_cast<std::intptr_t>(&change));
+  }
 }
 
 void ScenarioTest::Settle() {
@@ -70,6 +98,9 @@ void ScenarioTest::Settle() {
       ADD_FAILURE() << "the program's threads did not finish";
       return;
     }
+    // HID arrivals no transfer took come now, before anything raised since.
+    std::deque<DeviceChange> untaken = arrivals_.TakeBack();
+    pending.insert(pending.begin(), untaken.begin(), untaken.end());
     for (const DeviceChange& change : discovery_.TakeEvents()) {
       pending.push_back(change);
     }
@@ -78,6 +109,18 @@ void ScenarioTest::Settle() {
     }
     DeviceChange change = pending.front();
     pending.pop_front();
+    const auto isHidArrival = [](const DeviceChange& c) {
+      return c.event == kDbtDeviceArrival && c.cls == DeviceInterfaceClass::kHid;
+    };
+    std::deque<DeviceChange> hidArrivals;
+    if (!simpleOrder_ && change.event == kDbtDeviceArrival &&
+        change.cls == DeviceInterfaceClass::kUsbDevice) {
+      while (!pending.empty() && isHidArrival(pending.front())) {
+        hidArrivals.push_back(pending.front());
+        pending.pop_front();
+      }
+    }
+    arrivals_.Hold(std::move(hidArrivals));
     dialog_.Dispatch(kWmDeviceChange, change.event, reinterpret_cast<std::intptr_t>(&change));
   }
 }

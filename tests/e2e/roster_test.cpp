@@ -12,8 +12,8 @@ namespace {
 TEST(DemoRoster, ReadsWhatItCanBuildAndRefusesTheRest) {
   std::vector<CameraEntry> cameras;
   std::string error;
-  ASSERT_TRUE(ParseRoster(" -cx3+laxrecords , generic:RX4A000042+lax,generic:, rt1060rom", &cameras,
-                          &error))
+  ASSERT_TRUE(ParseRoster(" -cx3+laxrecords+erase=90 , generic:RX4A000042+lax,generic:, rt1060rom",
+                          &cameras, &error))
       << error;
   ASSERT_EQ(cameras.size(), 4u);
   EXPECT_FALSE(cameras[0].strictness.recordFields);
@@ -27,6 +27,10 @@ TEST(DemoRoster, ReadsWhatItCanBuildAndRefusesTheRest) {
   EXPECT_TRUE(cameras[2].serialGiven);  // given, and empty: a camera without serial
   EXPECT_EQ(cameras[2].serial, L"");
   EXPECT_FALSE(cameras[3].serialGiven);
+  // The erase time reaches the camera's DFU engine; without +erase it keeps the bench's default.
+  const std::vector<BenchCamera> made = MakeCameras(cameras);
+  EXPECT_EQ(static_cast<sim::Cx3Camera&>(*made[0].device).engine().EraseMs(), 90000u);
+  EXPECT_EQ(static_cast<sim::DfuModeCamera&>(*made[1].device).engine().EraseMs(), 2000u);
   ASSERT_TRUE(ParseRoster("none", &cameras, &error));
   EXPECT_TRUE(cameras.empty());
 
@@ -37,7 +41,10 @@ TEST(DemoRoster, ReadsWhatItCanBuildAndRefusesTheRest) {
                                   "-",
                                   "generic:ABCDEFGHIJK",  // longer than a serial field holds
                                   "generic:AB-12",
-                                  "nxp+kind"};
+                                  "nxp+kind",
+                                  "nxp+erase=5",  // no DFU erase on that route
+                                  "generic+erase=121",
+                                  "generic+erase="};
   bad.push_back("generic");  // one camera more than the bench's 16
   for (int i = 0; i < 16; ++i) {
     bad.back() += ",generic";

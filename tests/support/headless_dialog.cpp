@@ -70,6 +70,8 @@ int HeadlessDialog::ComboSetCurSel(int index) {
 
 int HeadlessDialog::ComboGetCurSel() {
   Lock lock(mutex_);
+  // CB_GETCURSEL is a message sent to the list: another thread waits for the dialog thread.
+  WaitForTheDialogThread(lock);
   return comboSel_;
 }
 
@@ -135,6 +137,11 @@ int HeadlessDialog::FireDueTimers() {
 int HeadlessDialog::MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
                                bool owned) {
   Lock lock(mutex_);
+  // A box owned by the dialog disables its owner first (a message sent to it): shown from
+  // another thread it waits for the dialog thread.
+  if (owned) {
+    WaitForTheDialogThread(lock);
+  }
   boxes_.push_back(
       ShownBox{text == nullptr ? L"" : text, caption == nullptr ? L"" : caption, style, owned});
   if (!answers_.empty()) {
@@ -211,6 +218,28 @@ std::intptr_t HeadlessDialog::SendToDialog(std::uint32_t message, std::uintptr_t
   return pending->result;
 }
 
+void HeadlessDialog::WaitForTheDialogThread(Lock& lock) {
+  if (dialogThread_ == std::thread::id() || OnDialogThread() || !proc_) {
+    return;
+  }
+  auto pending = std::make_shared<Pending>();
+  pending->handledByWindows = true;
+  pending_.push_back(pending);
+  changed_.notify_all();
+  if (!changed_.wait_for(lock, kWaitLimit, [&] { return pending->done; })) {
+    pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());
+    ++timedOut_;
+  }
+}
+
+std::uint32_t HeadlessDialog::WaitThreadPumping(Handle thread, std::uint32_t /*timeoutMs*/) {
+  // The bench's threads end on their own; the bound is the real-time one of every wait here.
+  if (!PumpUntil([thread] { return Sys().ThreadExitCode(thread) != kStillActive; })) {
+    return kWaitTimeout;
+  }
+  return Sys().WaitThread(thread, 0);  // joins the ended thread
+}
+
 void HeadlessDialog::BindDialogThread() {
   Lock lock(mutex_);
   dialogThread_ = std::this_thread::get_id();
@@ -241,7 +270,9 @@ int HeadlessDialog::Pump() {
       proc = proc_;
     }
     const std::intptr_t result =
-        proc ? proc(next->message.message, next->message.wParam, next->message.lParam) : 0;
+        proc && !next->handledByWindows
+            ? proc(next->message.message, next->message.wParam, next->message.lParam)
+            : 0;
     {
       Lock lock(mutex_);
       next->result = result;

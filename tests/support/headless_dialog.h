@@ -89,6 +89,8 @@ class HeadlessDialog : public DialogView {
   std::intptr_t DialogBoxModal(int dialogId) override;
   void EndDialog(Window window, std::intptr_t result) override;
   void SetForeground(Window window) override;
+  // Pumps (as Pump does) until the thread has ended, then joins it.
+  std::uint32_t WaitThreadPumping(Handle thread, std::uint32_t timeoutMs) override;
   bool RegisterDeviceNotification(DeviceInterfaceClass cls) override;
   void SetSmallIconFromFile(const wchar_t* fileName) override;
   void EndProgram() override;
@@ -152,6 +154,7 @@ class HeadlessDialog : public DialogView {
   };
   struct Pending {
     SentMessage message;
+    bool handledByWindows = false;  // a message the system answers itself: no procedure sees it
     bool done = false;
     std::intptr_t result = 0;
   };
@@ -164,6 +167,9 @@ class HeadlessDialog : public DialogView {
   using Lock = std::unique_lock<std::recursive_mutex>;
 
   bool OnDialogThread() const;
+  // From another thread, waits (bounded) until the dialog thread pumps: what Windows does for a
+  // message it sends to a window of another thread.
+  void WaitForTheDialogThread(Lock& lock);
   std::intptr_t Deliver(const DialogProc& proc, std::uint32_t message, std::uintptr_t wParam,
                         std::intptr_t lParam);
   static std::uint64_t Now();

@@ -75,6 +75,9 @@ Session::Session(Options options, std::ostream& out, std::ostream& err)
 }
 
 Session::~Session() {
+  // A route's own dialog (UseDialog) may be gone by now; the stop below waits through the dialog
+  // port, so it is pointed at the session's own console dialog again first.
+  UseDialog(dialog_);
   StopUpdateUIThread();
   system_->JoinAllThreads();
   ReleaseDfuHandles();

@@ -15,6 +15,7 @@
 #include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/update_session.h"
+#include "platform/system.h"
 #include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"
 
@@ -189,6 +190,43 @@ void Win32DialogView::SetForeground(Window window) {
   const HWND target = WindowOf(window);
   if (target != nullptr) {
     SetForegroundWindow(target);
+  }
+}
+
+std::uint32_t Win32DialogView::WaitThreadPumping(Handle thread, std::uint32_t timeoutMs) {
+  // The messages of one wake-up are handled up to this many at a time, so that a flood of posted
+  // messages cannot keep the wait from looking at its thread and its deadline.
+  constexpr int kMessagesPerWake = 64;
+  const HANDLE object = FromInteger<HANDLE>(thread);
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+    const DWORD woke = MsgWaitForMultipleObjects(1, &object, FALSE, left, QS_ALLINPUT);
+    if (woke == WAIT_OBJECT_0) {
+      return kWaitObject0;
+    }
+    if (woke != WAIT_OBJECT_0 + 1) {
+      return kWaitTimeout;  // the time is up (or the wait failed)
+    }
+    MSG msg = {};
+    for (int i = 0; i < kMessagesPerWake && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE;
+         ++i) {
+      if (msg.message == WM_QUIT) {
+        // The quit belongs to the message loop: put it back for it and stop waiting.
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return kWaitTimeout;
+      }
+      const HWND dialog = MainDialog();
+      if (dialog != nullptr && IsDialogMessageW(dialog, &msg) != FALSE) {
+        continue;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (GetTickCount64() >= deadline) {
+      return WaitForSingleObject(object, 0) == WAIT_OBJECT_0 ? kWaitObject0 : kWaitTimeout;
+    }
   }
 }
 

@@ -38,6 +38,7 @@ class Win32DialogView : public DialogView {
   std::intptr_t DialogBoxModal(int dialogId) override;
   void EndDialog(Window window, std::intptr_t result) override;
   void SetForeground(Window window) override;
+  std::uint32_t WaitThreadPumping(Handle thread, std::uint32_t timeoutMs) override;
   bool RegisterDeviceNotification(DeviceInterfaceClass cls) override;
   void SetSmallIconFromFile(const wchar_t* fileName) override;
   void EndProgram() override;

@@ -6,6 +6,8 @@
 #include <cwchar>
 #include <stdexcept>
 
+#include "loaders/sunplus_call.h"
+#include "loaders/sunplus_download.h"
 #include "platform/win32/win32_camera_library.h"
 #include "platform/win32/win32_handle.h"
 #include "platform/win32/win32_system.h"
@@ -175,6 +177,53 @@ void LibrariesLoadFromTheProgramFolder() {
   CHECK(camera.GetHidReport(reply) == 0);
 }
 
+// The Sunplus route's library is loaded by name at run time and every call goes through the
+// program's own call mechanism (on the 32-bit build the stand-in is stdcall, which the program
+// does not declare). The progress callback is ours and is called back as cdecl.
+int g_sunplusProgressCalls = 0;
+std::int32_t g_sunplusLastPercent = -1;
+std::int32_t VELTRA_CDECL CountProgress(std::int32_t percent) {
+  ++g_sunplusProgressCalls;
+  g_sunplusLastPercent = percent;
+  return 0;
+}
+
+template <typename Pfn>
+Pfn SunplusEntry(Win32VendorLibrary& vendor, Handle library, const char* name) {
+  void* address = vendor.GetProc(library, name);
+  Pfn entry = nullptr;
+  static_assert(sizeof(entry) == sizeof(address), "entry point sizes differ");
+  std::memcpy(&entry, &address, sizeof(entry));
+  return entry;
+}
+
+void TheSunplusLibraryIsCalledThroughTheAdapter() {
+  Win32VendorLibrary vendor;
+  const Handle library = vendor.Load(kSunplusLibraryName);
+  CHECK(library != kNullHandle);
+  if (library == kNullHandle) {
+    return;
+  }
+  const auto init = SunplusEntry<PfnSunplusCam_Init>(vendor, library, kSunplusInitName);
+  const auto uninit = SunplusEntry<PfnSunplusCam_UnInit>(vendor, library, kSunplusUnInitName);
+  const auto flashType = SunplusEntry<PfnGet_FlashType>(vendor, library, kSunplusFlashTypeName);
+  const auto download = SunplusEntry<PfnDownload_FW_Verbose>(vendor, library, kSunplusDownloadName);
+  CHECK(init != nullptr && uninit != nullptr && flashType != nullptr && download != nullptr);
+  CHECK(vendor.GetProc(library, "_Download_FW_Verbose@44") == nullptr);
+  if (init != nullptr && uninit != nullptr && flashType != nullptr && download != nullptr) {
+    std::uint8_t type = 0;
+    std::uint8_t image[16] = {};
+    CHECK(CallSunplus(init, 0) == 0);
+    CHECK(CallSunplus(flashType, &type) == 0 && type == 2);
+    CHECK(CallSunplus(download, image, 16, type, 0, 0, 0, 0, 1, 0, &CountProgress, 0) == 0);
+    CHECK(g_sunplusProgressCalls == 3 && g_sunplusLastPercent == 100);
+    // An argument out of its place is refused: the stand-in really reads each one.
+    CHECK(CallSunplus(download, image, 16, type, 0, 0, 0, 0, 0, 0, &CountProgress, 0) != 0);
+    CHECK(CallSunplus(uninit, 0) == 0);
+  }
+  vendor.Free(library);
+}
+
 void OwnedHandlesAreClosedOnce() {
   UniqueHandle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   CHECK(event.Valid());
@@ -201,6 +250,7 @@ int main() {
   veltra::UsbCallsFailCleanlyWithoutADevice(sys);
   veltra::LibrariesLoadFromTheProgramFolder();
   veltra::OwnedHandlesAreClosedOnce();
+  veltra::TheSunplusLibraryIsCalledThroughTheAdapter();
   std::printf("%d checks, %d failed\n", veltra::g_checks, veltra::g_failures);
   return veltra::g_failures == 0 ? 0 : 1;
 }
