@@ -21,40 +21,9 @@ constexpr std::chrono::milliseconds kPumpNap{1};
 
 // ---- controls ----------------------------------------------------------------------------------
 
-void HeadlessDialog::SetItemText(int id, const wchar_t* text) {
-  Lock lock(mutex_);
-  controls_[id].text = text == nullptr ? L"" : text;
-}
-
-std::wstring HeadlessDialog::GetItemText(int id) {
-  Lock lock(mutex_);
-  return controls_[id].text;
-}
-
-void HeadlessDialog::ShowItem(int id, bool show) {
-  Lock lock(mutex_);
-  controls_[id].visible = show;
-}
-
-void HeadlessDialog::EnableItem(int id, bool enable) {
-  Lock lock(mutex_);
-  controls_[id].enabled = enable;
-}
-
-void HeadlessDialog::EnableWindowItem(Window window, int id, bool enable) {
-  Lock lock(mutex_);
-  otherWindowEnabled_[{static_cast<int>(window), id}] = enable;
-}
-
-void HeadlessDialog::ComboReset() {
-  Lock lock(mutex_);
-  combo_.clear();
-  comboSel_ = -1;
-}
-
 int HeadlessDialog::ComboAddString(const wchar_t* text) {
   Lock lock(mutex_);
-  combo_.emplace_back(text == nullptr ? L"" : text);
+  combo_.emplace_back(Str(text));
   return static_cast<int>(combo_.size()) - 1;
 }
 
@@ -68,16 +37,6 @@ int HeadlessDialog::ComboSetCurSel(int index) {
   return index;
 }
 
-int HeadlessDialog::ComboGetCurSel() {
-  Lock lock(mutex_);
-  return comboSel_;
-}
-
-void HeadlessDialog::ProgressSetPos(int position) {
-  Lock lock(mutex_);
-  progress_ = std::clamp(position, 0, 100);  // the control clamps to its range
-}
-
 // ---- timers ------------------------------------------------------------------------------------
 
 std::uint64_t HeadlessDialog::Now() {
@@ -88,11 +47,6 @@ void HeadlessDialog::SetTimer(int id, std::uint32_t periodMs) {
   const std::uint64_t now = Now();
   Lock lock(mutex_);
   timers_[id] = Timer{periodMs, now + periodMs};
-}
-
-void HeadlessDialog::KillTimer(int id) {
-  Lock lock(mutex_);
-  timers_.erase(id);
 }
 
 bool HeadlessDialog::FireTimer(int id) {
@@ -135,8 +89,7 @@ int HeadlessDialog::FireDueTimers() {
 int HeadlessDialog::MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
                                bool owned) {
   Lock lock(mutex_);
-  boxes_.push_back(
-      ShownBox{text == nullptr ? L"" : text, caption == nullptr ? L"" : caption, style, owned});
+  boxes_.push_back(ShownBox{Str(text), Str(caption), style, owned});
   if (!answers_.empty()) {
     const int answer = answers_.front();
     answers_.pop_front();
@@ -211,30 +164,14 @@ std::intptr_t HeadlessDialog::SendToDialog(std::uint32_t message, std::uintptr_t
   return pending->result;
 }
 
-void HeadlessDialog::BindDialogThread() {
-  Lock lock(mutex_);
-  dialogThread_ = std::this_thread::get_id();
-}
-
-std::intptr_t HeadlessDialog::Dispatch(std::uint32_t message, std::uintptr_t wParam,
-                                       std::intptr_t lParam) {
-  DialogProc proc;
-  {
-    Lock lock(mutex_);
-    proc = proc_;
-  }
-  return Deliver(proc, message, wParam, lParam);
-}
-
-int HeadlessDialog::Pump() {
-  int handled = 0;
+void HeadlessDialog::Pump() {
   for (;;) {
     std::shared_ptr<Pending> next;
     DialogProc proc;
     {
       Lock lock(mutex_);
       if (pending_.empty()) {
-        return handled;
+        return;
       }
       next = pending_.front();
       pending_.pop_front();
@@ -248,7 +185,6 @@ int HeadlessDialog::Pump() {
       next->done = true;
     }
     changed_.notify_all();
-    ++handled;
   }
 }
 
@@ -343,7 +279,7 @@ std::intptr_t HeadlessDialog::DialogBoxModal(int dialogId) {
       }
       if (std::chrono::steady_clock::now() >= deadline) {
         ++timedOut_;
-        result = kModalTimedOut;
+        result = -1;  // nobody ended it within the bound
         break;
       }
       changed_.wait_for(lock, kPumpNap, [&] { return record->ended || !pending_.empty(); });
@@ -371,49 +307,6 @@ void HeadlessDialog::EndDialog(Window window, std::intptr_t result) {
   changed_.notify_all();
 }
 
-void HeadlessDialog::SetForeground(Window) {}
-
-bool HeadlessDialog::RegisterDeviceNotification(DeviceInterfaceClass cls) {
-  Lock lock(mutex_);
-  if (refused_.count(cls) != 0) {
-    return false;
-  }
-  registered_.push_back(cls);
-  return true;
-}
-
-void HeadlessDialog::SetSmallIconFromFile(const wchar_t* fileName) {
-  Lock lock(mutex_);
-  iconFile_ = fileName == nullptr ? L"" : fileName;
-}
-
-void HeadlessDialog::EndProgram() {
-  Lock lock(mutex_);
-  programEnded_ = true;
-}
-
-// ---- script ------------------------------------------------------------------------------------
-
-void HeadlessDialog::QueueMessageBoxAnswer(int answer) {
-  Lock lock(mutex_);
-  answers_.push_back(answer);
-}
-
-void HeadlessDialog::QueueOpenFile(std::optional<std::wstring> fullPath) {
-  Lock lock(mutex_);
-  files_.push_back(std::move(fullPath));
-}
-
-void HeadlessDialog::SetDialogProc(DialogProc proc) {
-  Lock lock(mutex_);
-  proc_ = std::move(proc);
-}
-
-void HeadlessDialog::SetModalProc(int dialogId, DialogProc proc) {
-  Lock lock(mutex_);
-  modalProcs_[dialogId] = std::move(proc);
-}
-
 void HeadlessDialog::QueueModalCommand(int dialogId, int controlId) {
   Lock lock(mutex_);
   modalScript_[dialogId].push_back(
@@ -425,28 +318,6 @@ void HeadlessDialog::QueueModalClose(int dialogId) {
   modalScript_[dialogId].push_back(SentMessage{kWmClose, 0, 0});
 }
 
-void HeadlessDialog::HoldModal(int dialogId, bool hold) {
-  Lock lock(mutex_);
-  if (hold) {
-    held_.insert(dialogId);
-  } else {
-    held_.erase(dialogId);
-  }
-}
-
-void HeadlessDialog::RefuseNotification(DeviceInterfaceClass cls) {
-  Lock lock(mutex_);
-  refused_.insert(cls);
-}
-
-// ---- inspection --------------------------------------------------------------------------------
-
-HeadlessDialog::Control HeadlessDialog::Item(int id) const {
-  Lock lock(mutex_);
-  auto it = controls_.find(id);
-  return it == controls_.end() ? Control{} : it->second;
-}
-
 std::optional<bool> HeadlessDialog::WindowItemEnabled(Window window, int id) const {
   Lock lock(mutex_);
   auto it = otherWindowEnabled_.find({static_cast<int>(window), id});
@@ -456,40 +327,10 @@ std::optional<bool> HeadlessDialog::WindowItemEnabled(Window window, int id) con
   return it->second;
 }
 
-std::vector<std::wstring> HeadlessDialog::ComboItems() const {
-  Lock lock(mutex_);
-  return combo_;
-}
-
-int HeadlessDialog::ProgressPos() const {
-  Lock lock(mutex_);
-  return progress_;
-}
-
-bool HeadlessDialog::TimerRunning(int id) const {
-  Lock lock(mutex_);
-  return timers_.count(id) != 0;
-}
-
 std::uint32_t HeadlessDialog::TimerPeriod(int id) const {
   Lock lock(mutex_);
   auto it = timers_.find(id);
   return it == timers_.end() ? 0 : it->second.period;
-}
-
-std::vector<HeadlessDialog::ShownBox> HeadlessDialog::MessageBoxes() const {
-  Lock lock(mutex_);
-  return boxes_;
-}
-
-std::vector<HeadlessDialog::SentMessage> HeadlessDialog::Messages() const {
-  Lock lock(mutex_);
-  return messages_;
-}
-
-std::vector<int> HeadlessDialog::ModalDialogsOpened() const {
-  Lock lock(mutex_);
-  return modals_;
 }
 
 bool HeadlessDialog::IsModalOpen(int dialogId) const {
@@ -499,35 +340,6 @@ bool HeadlessDialog::IsModalOpen(int dialogId) const {
     // after WM_INITDIALOG; a test waiting for it then sees its timers and handles set.
     return modal->dialogId == dialogId && modal->initialised && !modal->ended;
   });
-}
-
-std::vector<OpenFileRequest> HeadlessDialog::FileRequests() const {
-  Lock lock(mutex_);
-  return fileRequests_;
-}
-
-std::vector<std::pair<Window, std::intptr_t>> HeadlessDialog::EndedDialogs() const {
-  Lock lock(mutex_);
-  return ended_;
-}
-
-bool HeadlessDialog::ProgramEnded() const {
-  Lock lock(mutex_);
-  return programEnded_;
-}
-
-int HeadlessDialog::TimedOutWaits() const {
-  Lock lock(mutex_);
-  return timedOut_;
-}
-
-void HeadlessDialog::ClearRecords() {
-  Lock lock(mutex_);
-  boxes_.clear();
-  messages_.clear();
-  modals_.clear();
-  ended_.clear();
-  fileRequests_.clear();
 }
 
 }  // namespace veltra::test
