@@ -34,16 +34,6 @@ void RecordingCameraLibrary::QueueHidReply(std::uint8_t status) {
   hidReplies_.push_back(status);
 }
 
-bool RecordingCameraLibrary::Called(const std::string& call) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (const auto& c : calls_) {
-    if (c == call) {
-      return true;
-    }
-  }
-  return false;
-}
-
 int RecordingCameraLibrary::Count(const std::string& prefix) const {
   std::lock_guard<std::mutex> lock(mutex_);
   int n = 0;
