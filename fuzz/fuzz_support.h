@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -300,13 +299,6 @@ class Findings {
  private:
   std::string first_;
 };
-
-// "0x..." for messages.
-inline std::string Hex(std::uint64_t value) {
-  std::ostringstream out;
-  out << "0x" << std::hex << value;
-  return out.str();
-}
 
 // Wide text as ASCII for messages (other characters as '?').
 inline std::string Narrow(const std::wstring& text) {
