@@ -29,12 +29,8 @@ int HeadlessDialog::ComboAddString(const wchar_t* text) {
 
 int HeadlessDialog::ComboSetCurSel(int index) {
   Lock lock(mutex_);
-  if (index < 0 || index >= static_cast<int>(combo_.size())) {
-    comboSel_ = -1;
-    return -1;
-  }
-  comboSel_ = index;
-  return index;
+  comboSel_ = index >= 0 && index < static_cast<int>(combo_.size()) ? index : -1;
+  return comboSel_;
 }
 
 // ---- timers ------------------------------------------------------------------------------------
@@ -308,23 +304,18 @@ void HeadlessDialog::EndDialog(Window window, std::intptr_t result) {
 }
 
 void HeadlessDialog::QueueModalCommand(int dialogId, int controlId) {
-  Lock lock(mutex_);
-  modalScript_[dialogId].push_back(
-      SentMessage{kWmCommand, static_cast<std::uintptr_t>(controlId & 0xFFFF), 0});
+  const auto id = static_cast<std::uintptr_t>(controlId & 0xFFFF);
+  Locked([&] { modalScript_[dialogId].push_back(SentMessage{kWmCommand, id, 0}); });
 }
 
 void HeadlessDialog::QueueModalClose(int dialogId) {
-  Lock lock(mutex_);
-  modalScript_[dialogId].push_back(SentMessage{kWmClose, 0, 0});
+  Locked([&] { modalScript_[dialogId].push_back(SentMessage{kWmClose, 0, 0}); });
 }
 
 std::optional<bool> HeadlessDialog::WindowItemEnabled(Window window, int id) const {
   Lock lock(mutex_);
   auto it = otherWindowEnabled_.find({static_cast<int>(window), id});
-  if (it == otherWindowEnabled_.end()) {
-    return std::nullopt;
-  }
-  return it->second;
+  return it == otherWindowEnabled_.end() ? std::nullopt : std::optional<bool>(it->second);
 }
 
 std::uint32_t HeadlessDialog::TimerPeriod(int id) const {
