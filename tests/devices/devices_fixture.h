@@ -84,6 +84,7 @@ class DevicesTest : public BenchTest {
   }
 
   std::vector<std::wstring> Entries() const { return dialog_.ComboItems(); }
+  std::wstring RecordPath(int i) const { return g_DeviceTable[i].devicePath; }
 
   sim::SimDiscovery discovery_{bus_};
   sim::SimCameraLibrary library_{bus_};
