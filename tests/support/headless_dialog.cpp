@@ -98,14 +98,15 @@ bool HeadlessDialog::OpenFileDialog(const OpenFileRequest& request, wchar_t* pat
                                     std::size_t pathChars, wchar_t* title, std::size_t titleChars) {
   Lock lock(mutex_);
   fileRequests_.push_back(request);
-  if (files_.empty() || !files_.front().has_value()) {
-    if (!files_.empty()) {
-      files_.pop_front();
-    }
-    return false;
+  std::optional<std::wstring> answer;
+  if (!files_.empty()) {
+    answer = files_.front();
+    files_.pop_front();
   }
-  const std::wstring full = *files_.front();
-  files_.pop_front();
+  if (!answer) {
+    return false;  // nothing queued, or the user cancels
+  }
+  const std::wstring& full = *answer;
   CopyText(path, pathChars, full.c_str());
   const auto cut = full.find_last_of(L"\\/");
   CopyText(title, titleChars, cut == std::wstring::npos ? full.c_str() : full.c_str() + cut + 1);
