@@ -79,8 +79,7 @@ std::string CheckDeviceConnect(const std::uint8_t* data, std::size_t size) {
   bool detailFailed = false;
   for (std::size_t i = 0; i < entries.size() && !detailFailed; ++i) {
     const auto& e = entries[i];
-    const std::wstring hardwareId = AsStored(e.hardwareIds[0]);
-    if (FindMatchDFUDevice(hardwareId.c_str()) != 1 || count >= kMaxDevices) {
+    if (!BootModeId(AsStored(e.hardwareIds[0])) || count >= kMaxDevices) {
       continue;
     }
     if (!e.detailReadable) {

@@ -60,15 +60,6 @@ void CheckField(Findings& f, const wchar_t* field, std::size_t chars, bool cut,
                Narrow(expected) + "\"");
 }
 
-bool OneOf(const std::wstring& text, std::initializer_list<const wchar_t*> accepted) {
-  for (const wchar_t* a : accepted) {
-    if (text == a) {
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace device_ids
 
 std::string CheckDeviceIds(const std::uint8_t* data, std::size_t size) {
@@ -98,16 +89,8 @@ std::string CheckDeviceIds(const std::uint8_t* data, std::size_t size) {
     auto hardwareId = HeapText(text);
     const int match = FindMatchDFUDevice(hardwareId.get());
     f.Expect(std::wstring(hardwareId.get()) == text, "FindMatchDFUDevice changed its argument");
-    const std::wstring cut = upper.substr(0, kPathChars - 1);
-    std::wstring vid;
-    std::wstring pid;
-    CutAfter(cut, L"VID_", 4, 4, &vid);
-    CutAfter(cut, L"PID_", 4, 4, &pid);
-    const bool accepted = OneOf(vid, {L"7E51", L"04B4", L"1FC9"}) &&
-                          OneOf(pid, {L"DF00", L"00F3", L"DF01", L"0135", L"DF02"});
-    f.Expect(match == (accepted ? 1 : 0), "FindMatchDFUDevice answered " + std::to_string(match) +
-                                              " for VID \"" + Narrow(vid) + "\", PID \"" +
-                                              Narrow(pid) + "\"");
+    f.Expect(match == (BootModeId(text) ? 1 : 0),
+             "FindMatchDFUDevice answered " + std::to_string(match));
   }
 
   // GetUSBInstanceID: ten characters from six after "MI_".

@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -217,6 +216,71 @@ inline bool EarlierRecordsKept(int count) {
   return true;
 }
 
+// ---- the rules the targets hold the program to ----------------------------------------------
+
+// The boot-mode devices: an accepted VID and an accepted PID, each the four characters after its
+// marker in the upper-cased hardware ID (of which the program keeps 259 characters).
+inline bool BootModeId(const std::wstring& hardwareId) {
+  const std::wstring upper = AsciiUpper(hardwareId.substr(0, kPathChars - 1));
+  const auto oneOf = [](const std::wstring& id, std::initializer_list<const wchar_t*> accepted) {
+    return std::any_of(accepted.begin(), accepted.end(), [&](const wchar_t* a) { return id == a; });
+  };
+  return oneOf(IdAfter(upper, L"VID_"), {L"7E51", L"04B4", L"1FC9"}) &&
+         oneOf(IdAfter(upper, L"PID_"), {L"DF00", L"00F3", L"DF01", L"0135", L"DF02"});
+}
+
+// The MCU text is sent in chunks of whole lines, each under 1024 bytes, closed only when the next
+// line no longer fits, from the start to the last line feed; a complete line of 1024 bytes or more
+// refuses the text.
+constexpr std::size_t kMcuChunkBytes = 1024;
+
+// Length of the line starting at `at`, its line feed included; 0 when no line feed follows.
+inline std::size_t McuLineAt(const std::uint8_t* text, std::size_t size, std::size_t at) {
+  const std::uint8_t* feed = std::find(text + at, text + size, std::uint8_t{0x0A});
+  return feed == text + size ? 0 : static_cast<std::size_t>(feed - text) + 1 - at;
+}
+
+// Where the sendable text ends (after its last line feed); *tooLong when a line refuses it.
+inline std::size_t McuTextEnd(const std::uint8_t* text, std::size_t size, bool* tooLong) {
+  std::size_t end = 0;
+  *tooLong = false;
+  for (std::size_t line = 0; (line = McuLineAt(text, size, end)) != 0; end += line) {
+    *tooLong = *tooLong || line >= kMcuChunkBytes;
+  }
+  return end;
+}
+
+// "" when `accepted` and `chunks` follow the rule above, else what broke.
+inline std::string BrokenMcuChunkRule(const std::uint8_t* text, std::size_t size, bool accepted,
+                                      const std::vector<McuChunk>& chunks) {
+  bool lineTooLong = false;
+  const std::size_t end = McuTextEnd(text, size, &lineTooLong);
+  if (accepted == lineTooLong) {
+    return accepted ? "a line of 1024 bytes or more was accepted"
+                    : "a text whose lines all fit was refused";
+  }
+  if (!accepted) {
+    return chunks.empty() ? "" : "a refused text left chunks";
+  }
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    const McuChunk& c = chunks[i];
+    const std::string at = "chunk " + std::to_string(i) + ": ";
+    if (c.offset != next || c.length == 0 || c.length >= kMcuChunkBytes ||
+        c.offset + c.length > end) {
+      return at + "not the next piece of the text under 1024 bytes";
+    }
+    if (text[c.offset + c.length - 1] != 0x0A) {
+      return at + "does not end a line";
+    }
+    next = c.offset + c.length;
+    if (next < end && c.length + McuLineAt(text, size, next) < kMcuChunkBytes) {
+      return at + "closed while the next line still fitted";
+    }
+  }
+  return next == end ? "" : "the chunks do not reach the last line feed";
+}
+
 // ---- reporting ---------------------------------------------------------------------------------
 
 // Collects the first broken property of one run.
@@ -235,13 +299,6 @@ class Findings {
  private:
   std::string first_;
 };
-
-// "0x..." for messages.
-inline std::string Hex(std::uint64_t value) {
-  std::ostringstream out;
-  out << "0x" << std::hex << value;
-  return out.str();
-}
 
 // Wide text as ASCII for messages (other characters as '?').
 inline std::string Narrow(const std::wstring& text) {

@@ -134,7 +134,8 @@ void CheckRecord(Findings& f, const Bytes& r, const Chunk& c, const Bytes& image
   }
   const std::uint32_t address = (std::uint32_t{Le16(&r[4])} << 16) | Le16(&r[2]);
   f.Expect(r[0] == 0x40 && r[1] == 0xA0, at + "not the vendor request 0x40/0xA0");
-  f.Expect(address == c.address, at + "address " + Hex(address) + ", expected " + Hex(c.address));
+  f.Expect(address == c.address,
+           at + "address " + std::to_string(address) + ", expected " + std::to_string(c.address));
   f.Expect(Le16(&r[6]) == c.length, at + "wLength differs from the data");
   f.Expect(Le32(&r[8]) == 5 && r[12] == 0 && r[13] == 0, at + "time-out or endpoint");
   f.Expect(Le32(&r[14]) == 0 && Le32(&r[18]) == 0 && Le32(&r[22]) == 0 && Le32(&r[26]) == 0,
@@ -215,8 +216,9 @@ void RunOnRom(Findings& f, const Bytes& image, bool sound, const std::vector<Chu
   for (std::size_t i = 0; i < dataChunks; ++i) {
     const std::vector<std::uint8_t> ram = board->rom.Ram(chunks[i].address, chunks[i].length);
     for (std::uint32_t b = 0; b < chunks[i].length; ++b) {
-      if (!f.Expect(ram[b] == expected[chunks[i].address + b],
-                    "RAM at " + Hex(chunks[i].address + b) + " differs from the image")) {
+      if (!f.Expect(
+              ram[b] == expected[chunks[i].address + b],
+              "RAM at " + std::to_string(chunks[i].address + b) + " differs from the image")) {
         return;
       }
     }

@@ -87,8 +87,8 @@ void CheckRom(Findings& f, const sim::Rt1060Rom& rom, sim::Rt1060Rom::Result res
     jumpToLoad = jumpToLoad || (load.complete() && load.address == rom.JumpAddress());
   }
   if (result == sim::Rt1060Rom::Result::kJump) {
-    f.Expect(jumpToLoad,
-             "the ROM jumped to " + Hex(rom.JumpAddress()) + ", which is no completed load");
+    f.Expect(jumpToLoad, "the ROM jumped to " + std::to_string(rom.JumpAddress()) +
+                             ", which is no completed load");
   }
 }
 

@@ -3,7 +3,7 @@
 #
 #   scripts/test.sh                 everything: native, native-asan, native-tsan, win32, win64, smoke,
 #                                   e2e, fuzz (every fuzz target for VELTRA_FUZZ_SECONDS, default 20,
-#                                   two at a time on two cores)
+#                                   one at a time beside the e2e stage; see below)
 #   scripts/test.sh native win32    only the named stages ("smoke" names the demo check, "e2e" the
 #                                   window under Wine, scripts/e2e.sh)
 #
@@ -19,7 +19,8 @@
 #
 # Environment: VELTRA_BUILD_DIR (default <tree>/build), VELTRA_JOBS (default: number of CPUs),
 # VELTRA_TEST_TIMEOUT seconds per test case (default 300), VELTRA_STAGE_TIMEOUT seconds per stage
-# (default 1800).
+# (default 1800), VELTRA_FUZZ_SECONDS per fuzz target (default 20), VELTRA_FUZZ_PARALLEL targets at
+# a time, VELTRA_FUZZ_BESIDE_E2E=0 to fuzz after the e2e stage rather than beside it.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -80,27 +81,42 @@ record() {  # record <stage> <ok|FAILED|skipped> <seconds> [note]
   return 0
 }
 
-# run <stage> <command...>: runs the command (a program or one of the functions below) with a
-# time limit, output to the stage's log. Returns the command's status; the caller records it.
-LAST_SECONDS=0
-run() {
+# run_logged <stage> <command...>: runs the command (a program or one of the functions below) with
+# a time limit, output to the stage's log; returns its status.
+run_logged() {
   local stage=$1; shift
-  local log=$LOG_DIR/${stage// /_}.log
-  local began status
-  began=$(date +%s)
-  printf '== %-22s ' "$stage"
+  local log=$LOG_DIR/${stage// /_}.log status
   # timeout runs programs only, so the functions and their settings go along in a fresh bash.
   timeout --kill-after=30 "$STAGE_TIMEOUT" bash -c "$STAGE_DEFINITIONS"'
 "$@"' run "$@" </dev/null >"$log" 2>&1
   status=$?
-  LAST_SECONDS=$(($(date +%s) - began))
-  if ((status == 0)); then
+  ((status == 124)) && echo "(stopped after ${STAGE_TIMEOUT}s)" >>"$log"
+  return $status
+}
+
+# finish <stage> <status> <began>: sets LAST_SECONDS and ends the stage's line (with the end of its
+# log when it failed).
+LAST_SECONDS=0
+finish() {
+  local log=$LOG_DIR/${1// /_}.log
+  LAST_SECONDS=$(($(date +%s) - $3))
+  if (($2 == 0)); then
     printf 'ok (%ss)\n' "$LAST_SECONDS"
   else
-    ((status == 124)) && echo "(stopped after ${STAGE_TIMEOUT}s)" >>"$log"
     printf 'FAILED (%ss), end of %s:\n' "$LAST_SECONDS" "$log"
     tail -n 40 "$log" | sed 's/^/   | /'
   fi
+}
+
+# run <stage> <command...>: run_logged with the stage's line. Returns the command's status; the
+# caller records it.
+run() {
+  local stage=$1 began status
+  began=$(date +%s)
+  printf '== %-22s ' "$stage"
+  run_logged "$@"
+  status=$?
+  finish "$stage" "$status" "$began"
   return $status
 }
 
@@ -219,6 +235,24 @@ if wanted smoke; then
   fi
 fi
 
+# ---- fuzzing beside the end-to-end stage ------------------------------------------------------
+# The e2e stage spends its time waiting on Wine and the window, not computing; the fuzz stage only
+# computes. When both run and the fuzz targets are built (native-asan), the fuzzing starts in the
+# background before the e2e stage, one target at a time (VELTRA_FUZZ_PARALLEL), so that a core
+# stays free for Wine. Each target still gets its full time. VELTRA_FUZZ_BESIDE_E2E=0 runs the two
+# one after the other, as many targets at a time as there are jobs.
+FUZZ_SECONDS=${VELTRA_FUZZ_SECONDS:-20}
+FUZZ_PID=""
+if wanted fuzz && wanted e2e && wanted native-asan && [[ ${VELTRA_FUZZ_BESIDE_E2E:-1} != 0 ]]; then
+  FUZZ_PARALLEL=${VELTRA_FUZZ_PARALLEL:-1}
+  FUZZ_BEGAN=$(date +%s)
+  run_logged "fuzz" env VELTRA_FUZZ_PARALLEL="$FUZZ_PARALLEL" bash scripts/fuzz.sh "$FUZZ_SECONDS" &
+  FUZZ_PID=$!
+  FUZZ_NOTE="$FUZZ_SECONDS s per target, $FUZZ_PARALLEL at a time, beside e2e"
+else
+  FUZZ_NOTE="$FUZZ_SECONDS s per target, ${VELTRA_FUZZ_PARALLEL:-$JOBS} at a time"
+fi
+
 # ---- end to end: the window under Wine, driven from outside (scripts/e2e.sh) -------------------
 if wanted e2e; then
   run "e2e" bash scripts/e2e.sh
@@ -234,11 +268,16 @@ if wanted e2e; then
 fi
 
 # ---- fuzzing: every libFuzzer target for a bounded time (scripts/fuzz.sh) --------------------
-if wanted fuzz; then
-  run "fuzz" bash scripts/fuzz.sh "${VELTRA_FUZZ_SECONDS:-20}"
+if [[ -n $FUZZ_PID ]]; then
+  wait "$FUZZ_PID"
   status=$?
-  record "fuzz" "$(status_word "$status")" "$LAST_SECONDS" \
-    "${VELTRA_FUZZ_SECONDS:-20} s per target, ${VELTRA_FUZZ_PARALLEL:-$JOBS} at a time"
+  printf '== %-22s ' "fuzz"
+  finish "fuzz" "$status" "$FUZZ_BEGAN"
+  record "fuzz" "$(status_word "$status")" "$LAST_SECONDS" "$FUZZ_NOTE"
+elif wanted fuzz; then
+  run "fuzz" bash scripts/fuzz.sh "$FUZZ_SECONDS"
+  status=$?
+  record "fuzz" "$(status_word "$status")" "$LAST_SECONDS" "$FUZZ_NOTE"
 fi
 
 # ---- summary -----------------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "devices/device_table.h"
 #include "loaders/sunplus_download.h"
 #include "platform/ports.h"
+#include "support/firmware_files.h"
 
 namespace veltra::test {
 
@@ -32,16 +33,6 @@ void RecordingCameraLibrary::Answer(const std::string& call, std::int32_t result
 void RecordingCameraLibrary::QueueHidReply(std::uint8_t status) {
   std::lock_guard<std::mutex> lock(mutex_);
   hidReplies_.push_back(status);
-}
-
-bool RecordingCameraLibrary::Called(const std::string& call) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (const auto& c : calls_) {
-    if (c == call) {
-      return true;
-    }
-  }
-  return false;
 }
 
 int RecordingCameraLibrary::Count(const std::string& prefix) const {
@@ -169,22 +160,11 @@ std::intptr_t AppTest::Command(int id, std::uint16_t notification) {
 }
 
 std::wstring AppTest::WriteFile(const std::string& name, std::size_t bytes) {
-  const std::string host = folder_ + "/" + name;
-  std::FILE* file = std::fopen(host.c_str(), "wb");
-  EXPECT_NE(file, nullptr);
-  if (file != nullptr) {
-    for (std::size_t i = 0; i < bytes; ++i) {
-      std::fputc(static_cast<int>(i * 7 + 3) & 0xFF, file);
-    }
-    std::fclose(file);
+  Bytes data(bytes);
+  for (std::size_t i = 0; i < bytes; ++i) {
+    data[i] = static_cast<std::uint8_t>(i * 7 + 3);
   }
-  std::wstring wide(host.begin(), host.end());
-  for (auto& c : wide) {
-    if (c == L'/') {
-      c = L'\\';
-    }
-  }
-  return wide;
+  return WriteTempFile(name, data).path;
 }
 
 void AppTest::ChooseFile(const std::wstring& fullPath) {

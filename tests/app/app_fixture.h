@@ -32,7 +32,6 @@ class RecordingCameraLibrary : public CameraLibrary {
   // Replies GetHidReport hands out in order (byte 1 is the status); when none are left the read
   // fails (the camera has left).
   void QueueHidReply(std::uint8_t status);
-  bool Called(const std::string& call) const;
   int Count(const std::string& prefix) const;
   // Every call so far, in order.
   std::vector<std::string> Calls() const;

@@ -1,6 +1,6 @@
 // Whole-program runs around the camera's return after an update: which entry is selected again
 // when another camera in update mode is listed first, the Warning dialog when the camera has
-// already left before the dialog came up, and the version read of a CX3 camera after its update.
+// already left before the dialog came up.
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -14,7 +14,6 @@
 #include "core/update_session.h"
 #include "core/window_messages.h"
 #include "scenario_fixture.h"
-#include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/dfu_cameras.h"
 
 namespace veltra::test {
@@ -121,35 +120,6 @@ TEST_F(ReidentifyGapsTest, WarningAfterTheCameraHasAlreadyLeftCanBeClosedAndNeve
   EXPECT_EQ(dialog_.ModalDialogsOpened(),
             (std::vector<int>{IDD_CONFIRM_DIALOG, IDD_WARNING_DIALOG}));
   ExpectReadyFor(L"Veltra_Pesca(VID_7e51,PID_C123_0)");
-}
-
-// A CX3 camera whose unit the library reaches through its family channel rather than the
-// maker's generic extension unit: updated through the whole program, and READ F/W VERSION then
-// shows what it runs.
-TEST_F(ReidentifyGapsTest, Cx3IsUpdatedAndItsVersionReadAfterwards) {
-  sim::Cx3Camera::Options options;
-  options.extensionUnit = false;
-  auto camera = Plug(std::make_shared<sim::Cx3Camera>(options));
-  StartProgram();
-  const std::wstring entry = L"Veltra_CX3(VID_04b4,PID_00C3_0)";
-  ExpectReadyFor(entry);
-  EXPECT_TRUE(Enabled(IDC_BTN_READFW_VERSION));
-
-  Browse(ExampleFile("mcu.img", "Veltra_CX3_mcu.img"));
-  UpdateAndConfirm();
-  Settle();
-  EXPECT_TRUE(camera->FlashHoldsFirmware());
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
-  ExpectReadyFor(entry);
-
-  dialog_.ClearRecords();
-  ReadVersion();
-  const std::vector<HeadlessDialog::ShownBox> boxes = dialog_.MessageBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].caption, L"DovedIdiz_ID_Avaraze");
-  const std::wstring expected = L"CX3 firmware version = " + std::to_wstring(kNewVersion.major) +
-                                L"." + std::to_wstring(kNewVersion.minor) + L"\n";
-  EXPECT_EQ(boxes[0].text.rfind(expected, 0), 0u) << boxes[0].text;
 }
 
 }  // namespace

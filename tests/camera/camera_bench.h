@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,13 +21,8 @@ namespace veltra::test {
 class ScriptedLibrary : public sim::SimCameraLibrary {
  public:
   using SimCameraLibrary::SimCameraLibrary;
-  bool throwOnInit = false;
   std::function<std::int32_t(std::uint8_t*)> hidReply;
 
-  std::int32_t InitExtensionUnit(const wchar_t* path) override {
-    if (throwOnInit) throw std::runtime_error("InitExtensionUnit");
-    return SimCameraLibrary::InitExtensionUnit(path);
-  }
   std::int32_t GetHidReport(std::uint8_t* reply64) override {
     return hidReply ? hidReply(reply64) : SimCameraLibrary::GetHidReport(reply64);
   }

@@ -174,17 +174,5 @@ TEST_F(CameraCommandsTest, CameraInDownloadModeGetsTheResetRequestOnFreshHandles
   EXPECT_EQ(g_bResetBusy.load(), 0);
 }
 
-TEST_F(CameraCommandsTest, AnExceptionLeavesTheCommandUnfinished) {
-  Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"G1");
-  ASSERT_EQ(SetInitialDeviceValue(), 1);
-  lib_.throwOnInit = true;
-  g_bReadVersionBusy = 1;
-  GetFirmwarVersion();  // caught, but unfinished: the button stays off and the request busy
-  EXPECT_FALSE(dialog_.Item(IDC_BTN_READFW_VERSION).enabled);
-  EXPECT_EQ(g_bReadVersionBusy.load(), 1);
-  Reset(0);
-  EXPECT_EQ(g_bResetBusy.load(), 1);
-}
-
 }  // namespace
 }  // namespace veltra

@@ -89,55 +89,6 @@ TEST_F(BenchCameraTest, DfuResetBootsOnlyAWholeFirmware) {
   EXPECT_TRUE(camera->InUpdateMode());
 }
 
-// The program names its IDs in one table, the bench writes them from the devices' side: a device
-// the program misreads must not be misread the same way by the bench. Each identity the program
-// knows is one a bench device presents, and each text is the number it names.
-TEST(KnownDevicesTest, ProgramTableAgreesWithTheBenchIdentities) {
-  struct Row {
-    const wchar_t* vid;
-    const wchar_t* pid;
-    std::uint16_t benchVid;
-    std::uint16_t benchPid;
-  } rows[] = {
-      {kVidMaker, kPidPesca, sim::kMakerVid, sim::kPescaPid},
-      {kVidMaker, kPidPescaSecond, sim::kMakerVid, sim::kPescaPid2},
-      {kVidMaker, kPidTarsa, sim::kMakerVid, sim::kTarsaPid},
-      {kVidMaker, kPidMirel, sim::kMakerVid, sim::kMirelPid},
-      {kVidSunplus, kPidSunplusCamera, sim::kSunplusVid, sim::kSunplusCameraPid},
-      {kVidMaker, kPidUpdateMode, sim::kMakerVid, sim::kDfuPid},
-      {kVidMaker, kPidPescaUpdateMode, sim::kMakerVid, sim::kDfuPidPesca},
-      {kVidMaker, kPidFlashLoader, sim::kMakerVid, sim::kFlashLoaderPid},
-      {kVidCypress, kPidFx3Rom, sim::kCypressVid, sim::kFx3RomPid},
-      {kVidNxp, kPidRt1060Rom, sim::kNxpVid, sim::kRt1060RomPid},
-  };
-  const auto hex = [](std::uint16_t value) {
-    wchar_t text[8] = {};
-    std::swprintf(text, 8, L"%04X", static_cast<unsigned>(value));
-    return std::wstring(text);
-  };
-  for (const Row& row : rows) {
-    EXPECT_EQ(std::wstring(row.vid), hex(row.benchVid));
-    EXPECT_EQ(std::wstring(row.pid), hex(row.benchPid));
-    bool listed = false;
-    for (const KnownDevice& known : kKnownDevices) {
-      listed = listed || (std::wstring(known.pidText) == row.pid && known.vidText == row.vid);
-    }
-    EXPECT_TRUE(listed);
-  }
-  for (const KnownDevice& known : kKnownDevices) {
-    EXPECT_EQ(std::wstring(known.vidText), hex(known.vid));
-    if (known.pid != 0) {
-      EXPECT_EQ(std::wstring(known.pidText), hex(known.pid));
-    }
-  }
-}
-
-}  // namespace
-}  // namespace veltra::test
-
-namespace veltra::test {
-namespace {
-
 // What the devices refuse as the hardware does, and that each check can be switched off; what an
 // unanswered transfer costs on the program's clock, as the traffic log shows it.
 TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirTime) {
@@ -188,6 +139,42 @@ TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirT
   start = clock_.NowMs();
   EXPECT_EQ(CameraLib().sendNXPHidCmd(report, 1025, 1), 0);
   EXPECT_EQ(clock_.NowMs() - start, 1500u);
+}
+
+// The program's table of known devices and the bench's identities are written apart (the bench
+// from the hardware's side), so that a misread ID is not shared; here they must agree.
+TEST(KnownDevicesTest, ProgramTableAgreesWithTheBenchIdentities) {
+  struct Row {
+    const wchar_t* vid;
+    const wchar_t* pid;
+    std::uint16_t benchVid;
+    std::uint16_t benchPid;
+  } rows[] = {
+      {kVidMaker, kPidPesca, sim::kMakerVid, sim::kPescaPid},
+      {kVidMaker, kPidPescaSecond, sim::kMakerVid, sim::kPescaPid2},
+      {kVidMaker, kPidTarsa, sim::kMakerVid, sim::kTarsaPid},
+      {kVidMaker, kPidMirel, sim::kMakerVid, sim::kMirelPid},
+      {kVidSunplus, kPidSunplusCamera, sim::kSunplusVid, sim::kSunplusCameraPid},
+      {kVidMaker, kPidUpdateMode, sim::kMakerVid, sim::kDfuPid},
+      {kVidMaker, kPidPescaUpdateMode, sim::kMakerVid, sim::kDfuPidPesca},
+      {kVidMaker, kPidFlashLoader, sim::kMakerVid, sim::kFlashLoaderPid},
+      {kVidCypress, kPidFx3Rom, sim::kCypressVid, sim::kFx3RomPid},
+      {kVidNxp, kPidRt1060Rom, sim::kNxpVid, sim::kRt1060RomPid},
+  };
+  const auto hex = [](std::uint16_t value) {
+    wchar_t text[8] = {};
+    std::swprintf(text, 8, L"%04X", static_cast<unsigned>(value));
+    return std::wstring(text);
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(std::wstring(row.vid), hex(row.benchVid));
+    EXPECT_EQ(std::wstring(row.pid), hex(row.benchPid));
+    bool listed = false;
+    for (const KnownDevice& known : kKnownDevices) {
+      listed = listed || (std::wstring(known.pidText) == row.pid && known.vidText == row.vid);
+    }
+    EXPECT_TRUE(listed) << row.vid << ":" << row.pid;
+  }
 }
 
 }  // namespace

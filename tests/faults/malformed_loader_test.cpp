@@ -28,12 +28,6 @@ const std::string kBootImageFile = "bootloader.img";
 const std::string kFlashLoaderFile = "RT1060_Flashloader_nopadding.bin";
 const std::wstring kCheckPathText = L"Check File Path!";
 
-void PutLe32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) {
-    bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-  }
-}
-
 // A loader file as a case leaves it beside the program: nullopt removes it.
 struct LoaderCase {
   const char* name;
@@ -97,7 +91,7 @@ std::vector<LoaderCase> BootImageCases() {
   foreign[0] = 'M';
   foreign[1] = 'Z';
   Bytes hugeSection = good;
-  PutLe32(hugeSection, 4, 0x40000000);  // 2^30 words: wraps a 32-bit byte count to 0
+  fwgen::PutLe32(hugeSection, 4, 0x40000000);  // 2^30 words: wraps a 32-bit byte count to 0
   Bytes noEnd =
       Fx3BootImage({{0x40003000, PayloadBytes(4000, 12)}}, 0x40003000, {0x1C, 0xB0, false});
   noEnd.resize(noEnd.size() - 8);  // the terminating section is gone

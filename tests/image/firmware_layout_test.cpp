@@ -1,5 +1,5 @@
 // Reading a firmware file: each kind's sections, and the refusals at their boundaries. The layout
-// rules as a whole are fuzzed.
+// rules as a whole are fuzzed (fuzz/firmware_file.cpp).
 #include <gtest/gtest.h>
 
 #include <string>
