@@ -51,26 +51,6 @@ TEST_F(RefresherTest, VersionReadWinsWhenBothRequestsAreSet) {
   EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 2);
 }
 
-TEST_F(RefresherTest, StopEndsAndJoinsTheThreadAndARestartReplacesIt) {
-  createThreadUpdateUI();
-  const Handle first = g_hUIThread;
-  ASSERT_TRUE(dialog_.PumpUntil([&] { return Traced(L"UpdateUIThreadProc before wait\r\n"); }));
-  createThreadUpdateUI();  // stops the first one before it starts another
-  EXPECT_NE(g_hUIThread, first);
-  EXPECT_EQ(system_->ThreadExitCode(first), 0u);
-  EXPECT_EQ(system_->RunningThreads(), 1);
-
-  // A request left set does not run during the stop.
-  g_bReadVersionBusy = 1;
-  StopUpdateUIThread();
-  EXPECT_EQ(system_->RunningThreads(), 0);
-  EXPECT_EQ(g_hUIThread, kNullHandle);
-  EXPECT_EQ(g_hUIEvent, kNullHandle);
-  EXPECT_EQ(g_bUIThreadRun.load(), 0);
-  EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 0);
-  StopUpdateUIThread();  // nothing left to stop
-}
-
 using StatusDialogTest = AppTest;
 
 // The Warning dialog closes only on OK (which the camera's removal enables), never on Esc; the

@@ -175,25 +175,6 @@ TEST_F(ScenarioTest, TarsaFallsBackToUpdateModeAndReturns) {
   ExpectReadyFor(entry);
 }
 
-TEST_F(ScenarioTest, MirelIsUpdatedThroughTheSunplusLibrary) {
-  auto camera = Plug(std::make_shared<sim::MirelCamera>());
-  StartProgram();
-  const std::wstring entry = L"Veltra_Mirel(VID_7e51,PID_C181_0)";
-  ExpectReadyFor(entry);
-  const std::wstring path = ExampleFile("nxp_firmware.bin", "Veltra_Mirel.bin");
-  Browse(path);
-  UpdateAndConfirm();
-  EXPECT_EQ(Text(IDC_STATIC_STATUS), L"Erasing Memory...Please Wait...");
-
-  Settle();
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
-  EXPECT_EQ(camera->Image(), ExampleBytes("nxp_firmware.bin"));
-  EXPECT_EQ(camera->Version(), NewVersion());
-  EXPECT_EQ(vendor_.LastDownload().callbackResults.size(), 11u);
-  // The camera restarted on its new firmware and is listed again.
-  ExpectReadyFor(entry);
-}
-
 TEST_F(ScenarioTest, Cx3IsErasedAndGoesThroughItsBootRomBackToACamera) {
   auto camera = Plug(std::make_shared<sim::Cx3Camera>());
   StartProgram();
@@ -213,28 +194,6 @@ TEST_F(ScenarioTest, Cx3IsErasedAndGoesThroughItsBootRomBackToACamera) {
   EXPECT_EQ(camera->CurrentMode(), sim::Cx3Camera::Mode::kCamera);
   EXPECT_TRUE(camera->FlashHoldsFirmware());
   EXPECT_EQ(camera->Flash().mcu, Section(ExampleBytes("mcu.img"), "kwipMCU", 0));
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
-  ExpectReadyFor(entry);
-}
-
-TEST_F(ScenarioTest, NxpCameraGoesThroughTheRomAndTheFlashLoader) {
-  auto camera = Plug(std::make_shared<sim::NxpCamera>());
-  StartProgram();
-  const std::wstring entry = L"Veltra_NX20(VID_7e51,PID_C2A0_0)";
-  ExpectReadyFor(entry);
-
-  const std::wstring path = ExampleFile("nxp_firmware.bin", "Veltra_NX20.bin");
-  Browse(path);
-  UpdateAndConfirm();
-  ExpectModeSwitchSent(dialog_);
-  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kRom);
-
-  Settle();
-  EXPECT_EQ(CurrentUpdate().bNXPMode.load(), 1);
-  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
-  const Bytes file = ExampleBytes("nxp_firmware.bin");
-  EXPECT_EQ(camera->FlashBytes(sim::kFlashImageAddress, file.size()), file);
-  EXPECT_EQ(camera->Version(), NewVersion());
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
   ExpectReadyFor(entry);
 }
