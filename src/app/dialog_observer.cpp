@@ -1,5 +1,7 @@
 #include "app/dialog_observer.h"
 
+#include <memory>
+
 #include "core/resource_ids.h"
 #include "core/ui_texts.h"
 #include "platform/ports.h"
@@ -142,8 +144,7 @@ void DialogObserver::OnDone(UpdateOutcome outcome, const wchar_t* text) {
 
 void ConnectToDialog(UpdateSession& update) {
   // The program's one session reports to the main dialog for as long as the program runs.
-  static DialogObserver observer(update);
-  update.SetObserver(&observer);
+  update.KeepObserver(std::make_unique<DialogObserver>(update));
 }
 
 }  // namespace veltra

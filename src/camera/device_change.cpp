@@ -200,8 +200,15 @@ void OnDeviceChange(UpdateSession& update, const DeviceChange& change) {
     if (change.deviceType != kDbtDevtypDeviceInterface) {
       return;
     }
-    g_nDeviceCount = 0;  // every handler enumerates into an empty table
     LoaderDeviceLeft();  // a boot ROM whose load failed is taken over again when it returns
+    // A departure the update expects leaves the table as the list shows it: no handler
+    // enumerates, and a table emptied here would leave the list naming cameras the program no
+    // longer knows should the update end without another notification.
+    if (RemovalIsPartOfTheUpdate(update)) {
+      NoteDepartureDuringUpdate(update);
+      return;
+    }
+    g_nDeviceCount = 0;  // every handler enumerates into an empty table
     if (change.cls == DeviceInterfaceClass::kHid) {
       SetDeviceRemoveValueForVideoDevice(update);
     } else if (change.cls == DeviceInterfaceClass::kUsbDevice) {
@@ -213,6 +220,11 @@ void OnDeviceChange(UpdateSession& update, const DeviceChange& change) {
     DebugPrint(1, L"DEVICEARRIVAL COUNT  \r\n");
     DebugPrint(1, L"DBT_DEVICEARRIVAL \r\n");
     if (change.deviceType != kDbtDevtypDeviceInterface) {
+      return;
+    }
+    // While data is sent every arrival handler stands aside; the table stays as the list shows it
+    // (the HID arrivals of a device come during the download, and nothing may follow them).
+    if (update.DownloadInProgress()) {
       return;
     }
     g_nDeviceCount = 0;

@@ -38,6 +38,7 @@ enum class UpdateOutcome : std::uint8_t {
 
 class UpdateObserver {
  public:
+  virtual ~UpdateObserver() = default;
   // An engine's total of progress steps; the count starts over.
   virtual void OnEraseStart(std::uint32_t steps) = 0;
   // Steps confirmed so far.
@@ -52,7 +53,6 @@ class UpdateObserver {
   UpdateObserver() = default;
   UpdateObserver(const UpdateObserver&) = default;
   UpdateObserver& operator=(const UpdateObserver&) = default;
-  ~UpdateObserver() = default;
 };
 
 }  // namespace veltra

@@ -63,6 +63,13 @@ void UpdateSession::SetObserver(UpdateObserver* observer) {
   observer_ = observer;
 }
 
+void UpdateSession::KeepObserver(std::unique_ptr<UpdateObserver> observer) {
+  if (kept_ == nullptr) {
+    kept_ = std::move(observer);
+  }
+  SetObserver(kept_.get());
+}
+
 UpdateObserver& UpdateSession::Observer() {
   UpdateObserver* observer = observer_.load();
   return observer != nullptr ? *observer : nobody_;

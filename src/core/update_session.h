@@ -132,7 +132,11 @@ class UpdateSession {
 
   // The dialog's side of the update; a session without one reports to no one.
   void SetObserver(UpdateObserver* observer);
+  // The program's own observer, kept by the session for as long as it lives. The first one kept
+  // stays: a thread of an earlier update may still report to it.
+  void KeepObserver(std::unique_ptr<UpdateObserver> observer);
   UpdateObserver& Observer();
+
   // ---- the chosen file ----
   // The firmware file's name as the file dialog gave it (the update command checks it against
   // the camera), and its path as the path box holds it when the update begins.
@@ -195,6 +199,7 @@ class UpdateSession {
     void OnDone(UpdateOutcome /*outcome*/, const wchar_t* /*text*/) override {}
   };
   NoObserver nobody_;
+  std::unique_ptr<UpdateObserver> kept_;
   std::atomic<UpdateObserver*> observer_{nullptr};
 };
 
