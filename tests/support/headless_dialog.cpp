@@ -21,63 +21,16 @@ constexpr std::chrono::milliseconds kPumpNap{1};
 
 // ---- controls ----------------------------------------------------------------------------------
 
-void HeadlessDialog::SetItemText(int id, const wchar_t* text) {
-  Lock lock(mutex_);
-  controls_[id].text = text == nullptr ? L"" : text;
-}
-
-std::wstring HeadlessDialog::GetItemText(int id) {
-  Lock lock(mutex_);
-  return controls_[id].text;
-}
-
-void HeadlessDialog::ShowItem(int id, bool show) {
-  Lock lock(mutex_);
-  controls_[id].visible = show;
-}
-
-void HeadlessDialog::EnableItem(int id, bool enable) {
-  Lock lock(mutex_);
-  controls_[id].enabled = enable;
-}
-
-void HeadlessDialog::EnableWindowItem(Window window, int id, bool enable) {
-  Lock lock(mutex_);
-  otherWindowEnabled_[{static_cast<int>(window), id}] = enable;
-}
-
-void HeadlessDialog::ComboReset() {
-  Lock lock(mutex_);
-  combo_.clear();
-  comboSel_ = -1;
-}
-
 int HeadlessDialog::ComboAddString(const wchar_t* text) {
   Lock lock(mutex_);
-  combo_.emplace_back(text == nullptr ? L"" : text);
+  combo_.emplace_back(Str(text));
   return static_cast<int>(combo_.size()) - 1;
 }
 
 int HeadlessDialog::ComboSetCurSel(int index) {
   Lock lock(mutex_);
-  if (index < 0 || index >= static_cast<int>(combo_.size())) {
-    comboSel_ = -1;
-    return -1;
-  }
-  comboSel_ = index;
-  return index;
-}
-
-int HeadlessDialog::ComboGetCurSel() {
-  Lock lock(mutex_);
-  // CB_GETCURSEL is a message sent to the list: another thread waits for the dialog thread.
-  WaitForTheDialogThread(lock);
+  comboSel_ = index >= 0 && index < static_cast<int>(combo_.size()) ? index : -1;
   return comboSel_;
-}
-
-void HeadlessDialog::ProgressSetPos(int position) {
-  Lock lock(mutex_);
-  progress_ = std::clamp(position, 0, 100);  // the control clamps to its range
 }
 
 // ---- timers ------------------------------------------------------------------------------------
@@ -90,11 +43,6 @@ void HeadlessDialog::SetTimer(int id, std::uint32_t periodMs) {
   const std::uint64_t now = Now();
   Lock lock(mutex_);
   timers_[id] = Timer{periodMs, now + periodMs};
-}
-
-void HeadlessDialog::KillTimer(int id) {
-  Lock lock(mutex_);
-  timers_.erase(id);
 }
 
 bool HeadlessDialog::FireTimer(int id) {
@@ -142,8 +90,7 @@ int HeadlessDialog::MessageBox(const wchar_t* text, const wchar_t* caption, std:
   if (owned) {
     WaitForTheDialogThread(lock);
   }
-  boxes_.push_back(
-      ShownBox{text == nullptr ? L"" : text, caption == nullptr ? L"" : caption, style, owned});
+  boxes_.push_back(ShownBox{Str(text), Str(caption), style, owned});
   if (!answers_.empty()) {
     const int answer = answers_.front();
     answers_.pop_front();
@@ -156,14 +103,15 @@ bool HeadlessDialog::OpenFileDialog(const OpenFileRequest& request, wchar_t* pat
                                     std::size_t pathChars, wchar_t* title, std::size_t titleChars) {
   Lock lock(mutex_);
   fileRequests_.push_back(request);
-  if (files_.empty() || !files_.front().has_value()) {
-    if (!files_.empty()) {
-      files_.pop_front();
-    }
-    return false;
+  std::optional<std::wstring> answer;
+  if (!files_.empty()) {
+    answer = files_.front();
+    files_.pop_front();
   }
-  const std::wstring full = *files_.front();
-  files_.pop_front();
+  if (!answer) {
+    return false;  // nothing queued, or the user cancels
+  }
+  const std::wstring& full = *answer;
   CopyText(path, pathChars, full.c_str());
   const auto cut = full.find_last_of(L"\\/");
   CopyText(title, titleChars, cut == std::wstring::npos ? full.c_str() : full.c_str() + cut + 1);
@@ -238,21 +186,6 @@ std::uint32_t HeadlessDialog::WaitThreadPumping(Handle thread, std::uint32_t /*t
     return kWaitTimeout;
   }
   return Sys().WaitThread(thread, 0);  // joins the ended thread
-}
-
-void HeadlessDialog::BindDialogThread() {
-  Lock lock(mutex_);
-  dialogThread_ = std::this_thread::get_id();
-}
-
-std::intptr_t HeadlessDialog::Dispatch(std::uint32_t message, std::uintptr_t wParam,
-                                       std::intptr_t lParam) {
-  DialogProc proc;
-  {
-    Lock lock(mutex_);
-    proc = proc_;
-  }
-  return Deliver(proc, message, wParam, lParam);
 }
 
 int HeadlessDialog::Pump() {
@@ -374,7 +307,7 @@ std::intptr_t HeadlessDialog::DialogBoxModal(int dialogId) {
       }
       if (std::chrono::steady_clock::now() >= deadline) {
         ++timedOut_;
-        result = kModalTimedOut;
+        result = -1;  // nobody ended it within the bound
         break;
       }
       changed_.wait_for(lock, kPumpNap, [&] { return record->ended || !pending_.empty(); });
@@ -402,125 +335,25 @@ void HeadlessDialog::EndDialog(Window window, std::intptr_t result) {
   changed_.notify_all();
 }
 
-void HeadlessDialog::SetForeground(Window) {}
-
-bool HeadlessDialog::RegisterDeviceNotification(DeviceInterfaceClass cls) {
-  Lock lock(mutex_);
-  if (refused_.count(cls) != 0) {
-    return false;
-  }
-  registered_.push_back(cls);
-  return true;
-}
-
-void HeadlessDialog::SetSmallIconFromFile(const wchar_t* fileName) {
-  Lock lock(mutex_);
-  iconFile_ = fileName == nullptr ? L"" : fileName;
-}
-
-void HeadlessDialog::EndProgram() {
-  Lock lock(mutex_);
-  programEnded_ = true;
-}
-
-// ---- script ------------------------------------------------------------------------------------
-
-void HeadlessDialog::QueueMessageBoxAnswer(int answer) {
-  Lock lock(mutex_);
-  answers_.push_back(answer);
-}
-
-void HeadlessDialog::QueueOpenFile(std::optional<std::wstring> fullPath) {
-  Lock lock(mutex_);
-  files_.push_back(std::move(fullPath));
-}
-
-void HeadlessDialog::SetDialogProc(DialogProc proc) {
-  Lock lock(mutex_);
-  proc_ = std::move(proc);
-}
-
-void HeadlessDialog::SetModalProc(int dialogId, DialogProc proc) {
-  Lock lock(mutex_);
-  modalProcs_[dialogId] = std::move(proc);
-}
-
 void HeadlessDialog::QueueModalCommand(int dialogId, int controlId) {
-  Lock lock(mutex_);
-  modalScript_[dialogId].push_back(
-      SentMessage{kWmCommand, static_cast<std::uintptr_t>(controlId & 0xFFFF), 0});
+  const auto id = static_cast<std::uintptr_t>(controlId & 0xFFFF);
+  Locked([&] { modalScript_[dialogId].push_back(SentMessage{kWmCommand, id, 0}); });
 }
 
 void HeadlessDialog::QueueModalClose(int dialogId) {
-  Lock lock(mutex_);
-  modalScript_[dialogId].push_back(SentMessage{kWmClose, 0, 0});
-}
-
-void HeadlessDialog::HoldModal(int dialogId, bool hold) {
-  Lock lock(mutex_);
-  if (hold) {
-    held_.insert(dialogId);
-  } else {
-    held_.erase(dialogId);
-  }
-}
-
-void HeadlessDialog::RefuseNotification(DeviceInterfaceClass cls) {
-  Lock lock(mutex_);
-  refused_.insert(cls);
-}
-
-// ---- inspection --------------------------------------------------------------------------------
-
-HeadlessDialog::Control HeadlessDialog::Item(int id) const {
-  Lock lock(mutex_);
-  auto it = controls_.find(id);
-  return it == controls_.end() ? Control{} : it->second;
+  Locked([&] { modalScript_[dialogId].push_back(SentMessage{kWmClose, 0, 0}); });
 }
 
 std::optional<bool> HeadlessDialog::WindowItemEnabled(Window window, int id) const {
   Lock lock(mutex_);
   auto it = otherWindowEnabled_.find({static_cast<int>(window), id});
-  if (it == otherWindowEnabled_.end()) {
-    return std::nullopt;
-  }
-  return it->second;
-}
-
-std::vector<std::wstring> HeadlessDialog::ComboItems() const {
-  Lock lock(mutex_);
-  return combo_;
-}
-
-int HeadlessDialog::ProgressPos() const {
-  Lock lock(mutex_);
-  return progress_;
-}
-
-bool HeadlessDialog::TimerRunning(int id) const {
-  Lock lock(mutex_);
-  return timers_.count(id) != 0;
+  return it == otherWindowEnabled_.end() ? std::nullopt : std::optional<bool>(it->second);
 }
 
 std::uint32_t HeadlessDialog::TimerPeriod(int id) const {
   Lock lock(mutex_);
   auto it = timers_.find(id);
   return it == timers_.end() ? 0 : it->second.period;
-}
-
-std::vector<HeadlessDialog::ShownBox> HeadlessDialog::MessageBoxes() const {
-  Lock lock(mutex_);
-  return boxes_;
-}
-
-std::vector<HeadlessDialog::SentMessage> HeadlessDialog::Messages() const {
-  Lock lock(mutex_);
-  return messages_;
-}
-
-std::vector<int> HeadlessDialog::ModalDialogsOpened() const {
-  Lock lock(mutex_);
-  return modals_;
 }
 
 bool HeadlessDialog::IsModalOpen(int dialogId) const {
@@ -530,35 +363,6 @@ bool HeadlessDialog::IsModalOpen(int dialogId) const {
     // after WM_INITDIALOG; a test waiting for it then sees its timers and handles set.
     return modal->dialogId == dialogId && modal->initialised && !modal->ended;
   });
-}
-
-std::vector<OpenFileRequest> HeadlessDialog::FileRequests() const {
-  Lock lock(mutex_);
-  return fileRequests_;
-}
-
-std::vector<std::pair<Window, std::intptr_t>> HeadlessDialog::EndedDialogs() const {
-  Lock lock(mutex_);
-  return ended_;
-}
-
-bool HeadlessDialog::ProgramEnded() const {
-  Lock lock(mutex_);
-  return programEnded_;
-}
-
-int HeadlessDialog::TimedOutWaits() const {
-  Lock lock(mutex_);
-  return timedOut_;
-}
-
-void HeadlessDialog::ClearRecords() {
-  Lock lock(mutex_);
-  boxes_.clear();
-  messages_.clear();
-  modals_.clear();
-  ended_.clear();
-  fileRequests_.clear();
 }
 
 }  // namespace veltra::test

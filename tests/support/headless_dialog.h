@@ -12,7 +12,7 @@
 //    hanging.
 //
 // Timers run on the program's clock: SetTimer notes when a timer is due, and the test fires it
-// (FireTimer, FireDueTimers) on the dialog thread.
+// (FireDueTimers) on the dialog thread.
 //
 // Modal dialogs: a dialog with a procedure (SetModalProc) receives WM_INITDIALOG when it opens and
 // then the scripted messages queued for it (QueueModalCommand, QueueModalClose); it returns the
@@ -21,6 +21,7 @@
 // result (default: 1 at once).
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -60,26 +61,46 @@ class HeadlessDialog : public DialogView {
 
   // Real-time bound of every wait (sent messages, held modal dialogs, PumpUntil).
   static constexpr std::chrono::milliseconds kWaitLimit{10000};
-  // What a held modal dialog returns when nobody ended it within the bound.
-  static constexpr std::intptr_t kModalTimedOut = -1;
 
   HeadlessDialog() = default;
   HeadlessDialog(const HeadlessDialog&) = delete;
   HeadlessDialog& operator=(const HeadlessDialog&) = delete;
 
   // ---- DialogView ----
-  void SetItemText(int id, const wchar_t* text) override;
-  std::wstring GetItemText(int id) override;
-  void ShowItem(int id, bool show) override;
-  void EnableItem(int id, bool enable) override;
-  void EnableWindowItem(Window window, int id, bool enable) override;
-  void ComboReset() override;
+  void SetItemText(int id, const wchar_t* text) override {
+    Locked([&] { controls_[id].text = Str(text); });
+  }
+  std::wstring GetItemText(int id) override {
+    return Locked([&] { return controls_[id].text; });
+  }
+  void ShowItem(int id, bool show) override {
+    Locked([&] { controls_[id].visible = show; });
+  }
+  void EnableItem(int id, bool enable) override {
+    Locked([&] { controls_[id].enabled = enable; });
+  }
+  void EnableWindowItem(Window window, int id, bool enable) override {
+    Locked([&] { otherWindowEnabled_[{static_cast<int>(window), id}] = enable; });
+  }
+  void ComboReset() override {
+    Locked([&] { combo_.clear(), comboSel_ = -1; });
+  }
   int ComboAddString(const wchar_t* text) override;
   int ComboSetCurSel(int index) override;
-  int ComboGetCurSel() override;
-  void ProgressSetPos(int position) override;
+  // CB_GETCURSEL is a message sent to the list: another thread waits for the dialog thread.
+  int ComboGetCurSel() override {
+    Lock lock(mutex_);
+    WaitForTheDialogThread(lock);
+    return comboSel_;
+  }
+  // The control clamps to its range.
+  void ProgressSetPos(int position) override {
+    Locked([&] { progress_ = std::clamp(position, 0, 100); });
+  }
   void SetTimer(int id, std::uint32_t periodMs) override;
-  void KillTimer(int id) override;
+  void KillTimer(int id) override {
+    Locked([&] { timers_.erase(id); });
+  }
   int MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
                  bool owned) override;
   bool OpenFileDialog(const OpenFileRequest& request, wchar_t* path, std::size_t pathChars,
@@ -88,64 +109,89 @@ class HeadlessDialog : public DialogView {
                              std::intptr_t lParam) override;
   std::intptr_t DialogBoxModal(int dialogId) override;
   void EndDialog(Window window, std::intptr_t result) override;
-  void SetForeground(Window window) override;
+  void SetForeground(Window) override {}
   // Pumps (as Pump does) until the thread has ended, then joins it.
   std::uint32_t WaitThreadPumping(Handle thread, std::uint32_t timeoutMs) override;
-  bool RegisterDeviceNotification(DeviceInterfaceClass cls) override;
-  void SetSmallIconFromFile(const wchar_t* fileName) override;
-  void EndProgram() override;
+  bool RegisterDeviceNotification(DeviceInterfaceClass cls) override {
+    return Locked([&] { return refused_.count(cls) == 0; });
+  }
+  void SetSmallIconFromFile(const wchar_t*) override {}
+  void EndProgram() override {
+    Locked([&] { programEnded_ = true; });
+  }
 
   // ---- script ----
   // Answers for the next message boxes, in order; when none is queued a box is answered kIdOk
   // (kIdYes for a yes/no box).
-  void QueueMessageBoxAnswer(int answer);
+  void QueueMessageBoxAnswer(int answer) {
+    Locked([&] { answers_.push_back(answer); });
+  }
   // The next open-file dialog returns this full path (nullopt: the user cancels).
-  void QueueOpenFile(std::optional<std::wstring> fullPath);
-  void SetDialogProc(DialogProc proc);
+  void QueueOpenFile(std::optional<std::wstring> fullPath) {
+    Locked([&] { files_.push_back(std::move(fullPath)); });
+  }
+  void SetDialogProc(DialogProc proc) {
+    Locked([&] { proc_ = std::move(proc); });
+  }
   // The procedure of one modal dialog, by its resource ID.
-  void SetModalProc(int dialogId, DialogProc proc);
+  void SetModalProc(int dialogId, DialogProc proc) {
+    Locked([&] { modalProcs_[dialogId] = std::move(proc); });
+  }
   // Scripted user actions on the next opening of a modal dialog: a press of a control, the close
   // box.
   void QueueModalCommand(int dialogId, int controlId);
   void QueueModalClose(int dialogId);
   // Keeps the dialog open until EndDialog names it (bounded by kWaitLimit).
-  void HoldModal(int dialogId, bool hold = true);
+  void HoldModal(int dialogId, bool hold = true) {
+    Locked([&] { hold ? void(held_.insert(dialogId)) : void(held_.erase(dialogId)); });
+  }
   // The registration of device notifications for this class is refused.
-  void RefuseNotification(DeviceInterfaceClass cls);
+  void RefuseNotification(DeviceInterfaceClass cls) {
+    Locked([&] { refused_.insert(cls); });
+  }
 
   // ---- the dialog thread ----
-  void BindDialogThread();
+  void BindDialogThread() {
+    Locked([&] { dialogThread_ = std::this_thread::get_id(); });
+  }
   // Runs the dialog procedure with one message on the calling thread (the dialog thread).
   std::intptr_t Dispatch(std::uint32_t message, std::uintptr_t wParam = 0,
-                         std::intptr_t lParam = 0);
+                         std::intptr_t lParam = 0) {
+    return Deliver(Get(proc_), message, wParam, lParam);
+  }
   // Handles the messages other threads have sent so far. Returns how many.
   int Pump();
   // Pumps until done() holds; false when kWaitLimit (or limit) passed first.
   bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = kWaitLimit);
-  // Delivers WM_TIMER for a running timer and re-arms it; false when it is not running.
-  bool FireTimer(int id);
   // Fires every running timer that is due on the program's clock, earliest first, once each.
   // Returns how many fired.
   int FireDueTimers();
 
   // ---- inspection ----
-  Control Item(int id) const;
+  Control Item(int id) const {
+    Lock lock(mutex_);
+    auto it = controls_.find(id);
+    return it == controls_.end() ? Control{} : it->second;
+  }
   std::optional<bool> WindowItemEnabled(Window window, int id) const;
-  std::vector<std::wstring> ComboItems() const;
-  int ProgressPos() const;
-  bool TimerRunning(int id) const;
+  std::vector<std::wstring> ComboItems() const { return Get(combo_); }
+  int ProgressPos() const { return Get(progress_); }
+  bool TimerRunning(int id) const { return Get(timers_).count(id) != 0; }
   std::uint32_t TimerPeriod(int id) const;
-  std::vector<ShownBox> MessageBoxes() const;
-  std::vector<SentMessage> Messages() const;
-  std::vector<int> ModalDialogsOpened() const;
+  std::vector<ShownBox> MessageBoxes() const { return Get(boxes_); }
+  std::vector<SentMessage> Messages() const { return Get(messages_); }
+  std::vector<int> ModalDialogsOpened() const { return Get(modals_); }
   // Opened and not yet ended (its DialogBoxModal may still be on its way out).
   bool IsModalOpen(int dialogId) const;
-  std::vector<OpenFileRequest> FileRequests() const;
-  std::vector<std::pair<Window, std::intptr_t>> EndedDialogs() const;
-  bool ProgramEnded() const;
+  std::vector<OpenFileRequest> FileRequests() const { return Get(fileRequests_); }
+  std::vector<std::pair<Window, std::intptr_t>> EndedDialogs() const { return Get(ended_); }
+  bool ProgramEnded() const { return Get(programEnded_); }
   // Waits that ran into kWaitLimit: each one is a test that went wrong.
-  int TimedOutWaits() const;
-  void ClearRecords();
+  int TimedOutWaits() const { return Get(timedOut_); }
+  void ClearRecords() {
+    Lock lock(mutex_);
+    boxes_.clear(), messages_.clear(), modals_.clear(), ended_.clear(), fileRequests_.clear();
+  }
 
  private:
   struct Timer {
@@ -166,10 +212,22 @@ class HeadlessDialog : public DialogView {
   };
   using Lock = std::unique_lock<std::recursive_mutex>;
 
+  template <typename F>
+  auto Locked(F&& f) -> decltype(f()) {
+    Lock lock(mutex_);
+    return f();
+  }
+  template <typename T>
+  T Get(const T& field) const {
+    Lock lock(mutex_);
+    return field;
+  }
+  static std::wstring Str(const wchar_t* text) { return text == nullptr ? L"" : text; }
   bool OnDialogThread() const;
   // From another thread, waits (bounded) until the dialog thread pumps: what Windows does for a
   // message it sends to a window of another thread.
   void WaitForTheDialogThread(Lock& lock);
+  bool FireTimer(int id);
   std::intptr_t Deliver(const DialogProc& proc, std::uint32_t message, std::uintptr_t wParam,
                         std::intptr_t lParam);
   static std::uint64_t Now();
@@ -198,8 +256,6 @@ class HeadlessDialog : public DialogView {
   std::set<int> held_;
   std::vector<std::pair<Window, std::intptr_t>> ended_;
   std::set<DeviceInterfaceClass> refused_;
-  std::vector<DeviceInterfaceClass> registered_;
-  std::wstring iconFile_;
   bool programEnded_ = false;
   int timedOut_ = 0;
   DialogProc proc_;
