@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "core/failed_controls.h"
 #include "core/resource_ids.h"
 #include "core/ui_texts.h"
 #include "platform/ports.h"
@@ -24,20 +25,6 @@ constexpr wchar_t kTextGetStatusFailed[] = L"Get Status Failed!";
 constexpr wchar_t kTextChangeStateFailed[] = L"Change State Failed!";
 constexpr wchar_t kTextUsbFailure[] = L"USB Communication Failure!";
 
-// The idle look after an update that did not complete: no file, no update controls.
-void ResetControls() {
-  DialogView& dialog = Dialog();
-  dialog.SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
-  dialog.EnableItem(IDC_BTN_EXIT, true);
-  dialog.EnableItem(IDC_EDIT_FIRMWARE_PATH, false);
-  dialog.EnableItem(IDC_STATIC_SELECT_FILE, false);
-  dialog.EnableItem(IDC_BTN_READFW_VERSION, false);
-  dialog.ShowItem(IDC_STATIC_UPDATING, false);
-  dialog.ShowItem(IDC_STATIC_MODE_SWITCH, false);
-  dialog.ShowItem(IDC_STATIC_STATUS, false);
-  dialog.ShowItem(IDC_PROGRESS_BAR, false);
-}
-
 // The camera's DFU state could not be settled: nothing was sent.
 void EndWithUsbFailure(const wchar_t* first, std::uint32_t firstStyle) {
   DialogView& dialog = Dialog();
@@ -45,7 +32,7 @@ void EndWithUsbFailure(const wchar_t* first, std::uint32_t firstStyle) {
   // Nothing was sent, so nothing is blinking for a reason any more: an idle dialog stays quiet.
   dialog.KillTimer(IDT_BLINK_ERASE);
   dialog.MessageBox(kTextUsbFailure, kCaptionError, kMbIconError);
-  ResetControls();
+  ShowControlsAfterFailedUpdate();
 }
 
 }  // namespace
@@ -126,14 +113,14 @@ void DialogObserver::OnDone(UpdateOutcome outcome, const wchar_t* text) {
       dialog.ProgressSetPos(0);
       Sys().Sleep(kFailurePauseMs);
       dialog.MessageBox(text != nullptr ? text : kTextDownloadFailed, kCaptionError, kMbIconError);
-      ResetControls();
+      ShowControlsAfterFailedUpdate();
       break;
     case UpdateOutcome::kCameraNotInUpdateMode:
       dialog.KillTimer(IDT_TIMER_FOR_HD_ISSUE);
       dialog.KillTimer(IDT_BLINK_ERASE);
       dialog.KillTimer(IDT_BLINK_VERIFY);
       dialog.ProgressSetPos(0);
-      ResetControls();
+      ShowControlsAfterFailedUpdate();
       dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
       break;
     case UpdateOutcome::kNoWorkerThread:

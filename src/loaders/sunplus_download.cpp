@@ -5,6 +5,7 @@
 
 #include "core/app_state.h"
 #include "core/debug_trace.h"
+#include "core/failed_controls.h"
 #include "core/resource_ids.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
@@ -163,17 +164,8 @@ std::uint32_t DownloadThread(SunplusDownload& download) {
     Dialog().MessageBox(kTextDownloadSucceeded, kCaptionSuccess, kMbIconWarning);
   } else {
     DebugPrint(1, L"download fail\r\n");
-    DialogView& dialog = Dialog();
-    dialog.SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
-    dialog.EnableItem(IDC_BTN_EXIT, true);
-    dialog.EnableItem(IDC_EDIT_FIRMWARE_PATH, false);
-    dialog.EnableItem(IDC_STATIC_SELECT_FILE, false);
-    dialog.EnableItem(IDC_BTN_READFW_VERSION, false);
-    dialog.ShowItem(IDC_STATIC_UPDATING, false);
-    dialog.ShowItem(IDC_STATIC_MODE_SWITCH, false);
-    dialog.ShowItem(IDC_STATIC_STATUS, false);
-    dialog.ShowItem(IDC_PROGRESS_BAR, false);
-    dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+    ShowControlsAfterFailedUpdate();
+    Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
     DebugPrint(1, L"Download progress finished,\r\n you need re-init device before access.\r\n");
   }
   CurrentUpdate().bSunplusDownloadBusy = 0;

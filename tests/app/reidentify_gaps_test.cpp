@@ -1,8 +1,6 @@
-// Whole-program runs around the camera's return after an update: which entry is selected again
-// when another camera in update mode is listed first, the Warning dialog when the camera has
-// already left before the dialog came up.
+// A whole-program run around the camera's return after an update: which entry is selected again
+// when another camera is listed first.
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,10 +51,6 @@ class ReidentifyGapsTest : public ScenarioTest {
     ASSERT_EQ(Entries().size(), 2u);
     EXPECT_EQ(Entries()[1], after);
   }
-  void ReadVersion() {
-    dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_READFW_VERSION));
-    EXPECT_TRUE(dialog_.PumpUntil([] { return g_bReadVersionBusy.load() == 0; }));
-  }
 };
 
 // Found waiting in its update mode: its path there has nothing in common with its path once it
@@ -71,55 +65,6 @@ TEST_F(ReidentifyGapsTest, CameraUpdatedFromItsUpdateModeIsSelectedAgainBehindAn
   EXPECT_EQ(SelectedEntry(), L"Veltra_RX40_MH(VID_7e51,PID_C1D0_1)");
   EXPECT_EQ(g_nLastSelectedIndex.load(), 1);
   EXPECT_TRUE(Traced(L"g_USBUniqueID Serial Number = WAIT000002\r\n"));
-}
-
-// The Pesca camera restarts as soon as its last pass is written. When its removal reaches the
-// dialog before the Warning dialog has come up, the dialog must still end up closable and must
-// not turn into the failure message three minutes later.
-TEST_F(ReidentifyGapsTest, WarningAfterTheCameraHasAlreadyLeftCanBeClosedAndNeverTimesOut) {
-  auto camera = Plug(std::make_shared<sim::PescaCamera>());
-  // The restart into its normal firmware takes a while; its returns into update mode do not.
-  std::vector<std::function<void()>> held;
-  camera->SetReturnScheduler([&held, raw = camera.get()](std::function<void()> comeBack) {
-    if (raw->InUpdateMode()) {
-      comeBack();
-    } else {
-      held.push_back(std::move(comeBack));
-    }
-  });
-  StartProgram();
-  dialog_.HoldModal(IDD_WARNING_DIALOG);
-  // The removal is handled on the dialog thread first, then the Warning dialog initialises.
-  dialog_.SetModalProc(IDD_WARNING_DIALOG,
-                       [this](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-                         if (message == kWmInitDialog) {
-                           for (DeviceChange change : discovery_.TakeEvents()) {
-                             dialog_.SendToDialog(kWmDeviceChange, change.event,
-                                                  reinterpret_cast<std::intptr_t>(&change));
-                           }
-                         }
-                         return WarningDialogProc(AppTest::kWarnDlg, message, wParam, lParam);
-                       });
-  Browse(ExampleFile("combined_type1.img", "Veltra_Pesca_combined.img"));
-  UpdateAndConfirm();
-  Settle();
-
-  ASSERT_TRUE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
-  EXPECT_TRUE(Visible(IDC_STATIC_NO_DEVICE));
-  EXPECT_EQ(dialog_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK), true);
-  EXPECT_FALSE(dialog_.TimerRunning(IDT_WARNING_TIMEOUT));
-  clock_.Advance(180000);
-  EXPECT_EQ(dialog_.FireDueTimers(), 0);
-
-  // The camera is back with its new firmware; the user closes the Warning dialog.
-  ASSERT_EQ(held.size(), 1u);
-  held.front()();
-  WarningDialogProc(AppTest::kWarnDlg, kWmCommand, CommandParam(IDC_BTN_CONFIRM_OK), 0);
-  Settle();
-  EXPECT_FALSE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
-  EXPECT_EQ(dialog_.ModalDialogsOpened(),
-            (std::vector<int>{IDD_CONFIRM_DIALOG, IDD_WARNING_DIALOG}));
-  ExpectReadyFor(L"Veltra_Pesca(VID_7e51,PID_C123_0)");
 }
 
 }  // namespace

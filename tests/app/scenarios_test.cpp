@@ -15,6 +15,7 @@
 #include "sim/cameras/dfu_cameras.h"
 #include "sim/cameras/mirel_camera.h"
 #include "sim/cameras/nxp_camera.h"
+#include "support/traffic_lines.h"
 #include "sim/flash_loader.h"
 
 namespace veltra::test {
@@ -244,6 +245,18 @@ TEST_F(ScenarioTest, Rt1060RomFoundAtStartUpGetsTheFlashLoaderAndThenTheFirmware
   StartProgram();
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kFlashLoader);
   EXPECT_EQ(CurrentUpdate().bNXPMode.load(), 1);
+  // The ROM's WRITE_FILE as NXP's serial download protocol lays it out, big-endian: type 0x0404
+  // at byte 1, the RAM address at 3, the format at 7 (unused by a file: 0), the byte count at 8.
+  bool writeFileSeen = false;
+  for (const auto& line : TrafficOf(traffic_.str(), "hid_out")) {
+    const std::vector<std::uint8_t> r = HexField(line, "out");
+    if (r.size() > 12 && r[0] == 1 && r[1] == 0x04 && r[2] == 0x04) {
+      writeFileSeen = true;
+      EXPECT_EQ(std::vector<std::uint8_t>(r.begin() + 3, r.begin() + 12),
+                (std::vector<std::uint8_t>{0x20, 0x00, 0x10, 0x00, 0x00, 0x00, 0x01, 0x51, 0x00}));
+    }
+  }
+  EXPECT_TRUE(writeFileSeen);
   const std::wstring entry = L"DFU HID Device_USB_1_HUB_1(VID_7E51,PID_DF02_0)";
   ExpectReadyFor(entry);
 
