@@ -322,10 +322,9 @@ int SetInitialDeviceValue() {
   const wchar_t* path = DevicePathAt(g_nSelectedIndex.load());
   OpenFamilyChannels(path);
   // A Sunplus-based camera answers the Mirel channel but has no version read of its own.
-  if (CameraLib().InitMirelExtensionUnit(path) != 0 && g_bSunplusCameraListed.load() == 0) {
+  if (CameraLib().InitMirelExtensionUnit(path) != 0 && !SunplusCameraListed()) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
   }
-  g_bSunplusCameraListed = 0;
   BringToFront();
   return 1;
 }

@@ -92,7 +92,6 @@ int JudgeCaptureDevice(CaptureDeviceWalk& walk) {
   const bool sunplus = TextEqualsNoCase(slot.vidText, kVidSunplus) &&
                        TextEqualsNoCase(slot.pidText, kPidSunplusCamera);
   if (sunplus) {
-    g_bSunplusCameraListed = 1;
     RecordCamera(walk, slot, path);
   }
   DebugPrint(1, L"Imaging  \r\n");

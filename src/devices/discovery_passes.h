@@ -5,10 +5,9 @@
 
 namespace veltra {
 
-// The last discovery listed a Sunplus-based camera (its Mirel channel has no version read);
-// read and cleared by the start-up scan. Process-wide: it outlives the listing that sets it,
-// whichever of the program's listings that was.
-extern Flag g_bSunplusCameraListed;
+// A Sunplus-based camera (1BCF) is among the listed records. It answers the Mirel channel but has
+// no version read of its own.
+bool SunplusCameraListed();
 
 int GetAvailableDevices();  // video capture devices
 int DeviceConnect();        // present USB devices in update or boot-loader mode
