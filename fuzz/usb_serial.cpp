@@ -9,8 +9,9 @@
 // The call is compared with what its rules give: the instance key is the ten characters six after
 // "MI_"; the first interface with the same key (ignoring case) is the camera's; its serial is the
 // ten characters nine after "PID_" in the upper-cased parent instance ID, or "00" when they hold an
-// "&". Where no serial can be read, or on versions 5.1 / 5.2, the output keeps what it held. The
-// path is upper-cased in place and every set the call opened is closed again.
+// "&". The parent is the device's: interfaces with one parent instance ID are one device, which
+// the first of them describes. Where no serial can be read, or on versions 5.1 / 5.2, the output
+// keeps what it held. The path is upper-cased in place and every set the call opened is closed.
 #include "devices/usb_serial.h"
 
 #include <cwchar>
@@ -91,8 +92,19 @@ std::string CheckUsbSerial(const std::uint8_t* data, std::size_t size) {
   const int expectedResult = camera != nullptr && !oldSystem ? 1 : 0;
   std::wstring serial;
   bool serialRead = false;
-  if (expectedResult == 1 && propertyAvailable && camera->parentReadable) {
-    serialRead = CutAfter(AsciiUpper(AsStored(camera->parentInstanceId)), L"PID_", 9, 10, &serial);
+  // Interfaces with the same parent instance ID belong to one device, which the first of them
+  // describes: the parent property is the device's, readable or not for all its interfaces.
+  const sim::SimDiscovery::VideoInterfaceEntry* device = camera;
+  if (camera != nullptr && !camera->parentInstanceId.empty()) {
+    for (const auto& e : entries) {
+      if (e.parentInstanceId == camera->parentInstanceId) {
+        device = &e;
+        break;
+      }
+    }
+  }
+  if (expectedResult == 1 && propertyAvailable && device->parentReadable) {
+    serialRead = CutAfter(AsciiUpper(AsStored(device->parentInstanceId)), L"PID_", 9, 10, &serial);
     if (serialRead && serial.find(L'&') != std::wstring::npos) {
       serial = L"00";
     }

@@ -8,6 +8,7 @@
 
 #include "loaders/sunplus_call.h"
 #include "loaders/sunplus_download.h"
+#include "support/plain_checks.h"
 
 #if !defined(__i386__)
 #error "this test is built with -m32"
@@ -15,17 +16,6 @@
 
 namespace {
 
-int g_checks = 0;
-int g_failures = 0;
-
-void Check(bool ok, const char* what, int line) {
-  ++g_checks;
-  if (!ok) {
-    ++g_failures;
-    std::fprintf(stderr, "call32_test.cpp:%d: failed: %s\n", line, what);
-  }
-}
-#define CHECK(cond) Check((cond), #cond, __LINE__)
 
 std::uint32_t StackPointer() {
   std::uint32_t esp = 0;
@@ -144,6 +134,5 @@ int main() {
                               As<veltra::PfnGet_FlashType>(&StdcallFlashType),
                               As<veltra::PfnDownload_FW_Verbose>(&StdcallDownload), 4});
   }
-  std::printf("%d checks, %d failed\n", g_checks, g_failures);
-  return g_failures == 0 ? 0 : 1;
+  return veltra::plain::Summary();
 }

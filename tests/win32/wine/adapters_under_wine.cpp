@@ -14,21 +14,11 @@
 #include "platform/win32/win32_usb_transport.h"
 #include "platform/win32/win32_vendor_library.h"
 #include "platform/win32/win32_windows.h"
+#include "support/plain_checks.h"
 
 namespace veltra {
 namespace {
 
-int g_checks = 0;
-int g_failures = 0;
-
-void Check(bool ok, const char* what, int line) {
-  ++g_checks;
-  if (!ok) {
-    ++g_failures;
-    std::fprintf(stderr, "adapters_under_wine.cpp:%d: failed: %s\n", line, what);
-  }
-}
-#define CHECK(cond) Check((cond), #cond, __LINE__)
 
 bool RunningUnderWine() {
   HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
@@ -251,6 +241,5 @@ int main() {
   veltra::LibrariesLoadFromTheProgramFolder();
   veltra::OwnedHandlesAreClosedOnce();
   veltra::TheSunplusLibraryIsCalledThroughTheAdapter();
-  std::printf("%d checks, %d failed\n", veltra::g_checks, veltra::g_failures);
-  return veltra::g_failures == 0 ? 0 : 1;
+  return veltra::plain::Summary();
 }
