@@ -265,12 +265,10 @@ void SetDeviceArrivValueForVideoDevice(UpdateSession& update) {
   }
 }
 
+// The removal handlers run only for departures the update does not expect; the dispatch notes
+// the others and leaves the table alone.
 void SetDeviceRemoveValueForVideoDevice(UpdateSession& update) {
   try {
-    if (RemovalIsPartOfTheUpdate(update)) {
-      NoteDepartureDuringUpdate(update);
-      return;
-    }
     if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
       ShowNoDevice();
       return;
@@ -284,10 +282,6 @@ void SetDeviceRemoveValueForVideoDevice(UpdateSession& update) {
 void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
   try {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
-    if (RemovalIsPartOfTheUpdate(update)) {
-      NoteDepartureDuringUpdate(update);
-      return;
-    }
     if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
       ShowNoDevice();
       // The updated camera has left the bus for good: the Warning dialog no longer needs its

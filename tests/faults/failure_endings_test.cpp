@@ -126,6 +126,13 @@ bool LostDataReport(const Desk& desk, const std::string& dev) {
   return false;
 }
 
+// The last report sent to the device was a data report that was not delivered.
+void ExpectLastDataReportLost(const Desk& desk, const std::string& dev) {
+  const auto lines = desk.Traffic(dev, "hid_out");
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(Has(lines.back(), "\"flag\":0,\"result\":0")) << lines.back().substr(0, 160);
+}
+
 std::vector<Case> Cases() {
   const auto generic = [] { return std::make_shared<sim::GenericCamera>(); };
   const auto nxp = [] { return std::make_shared<sim::NxpCamera>(); };
@@ -190,9 +197,7 @@ std::vector<Case> Cases() {
          auto& camera = static_cast<sim::NxpCamera&>(device);
          EXPECT_EQ(camera.CurrentMode(), sim::NxpCamera::Mode::kRom);
          EXPECT_EQ(camera.Rom().JumpAddress(), 0u);
-         const auto lines = desk.Traffic("1FC9:0135", "hid_out");
-         ASSERT_FALSE(lines.empty());
-         EXPECT_TRUE(Has(lines.back(), "\"flag\":0,\"result\":0")) << lines.back().substr(0, 160);
+         ExpectLastDataReportLost(desk, "1FC9:0135");
          EXPECT_TRUE(desk.Traffic("7E51:DF02").empty());
        },
        true,
@@ -210,9 +215,7 @@ std::vector<Case> Cases() {
        {kDownloadFailedText},
        [](Desk& desk, sim::CameraDevice& device) {
          EXPECT_FALSE(NxpHoldsNew(desk, device));
-         const auto lines = desk.Traffic("7E51:DF02", "hid_out");
-         ASSERT_FALSE(lines.empty());
-         EXPECT_TRUE(Has(lines.back(), "\"flag\":0,\"result\":0")) << lines.back().substr(0, 160);
+         ExpectLastDataReportLost(desk, "7E51:DF02");
        },
        true,
        NxpHoldsNew},
