@@ -103,9 +103,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   bench->PlugStartupCameras();
   const HWND benchWindow = demo::CreateBenchWindow(instance, *bench);
   const int exitCode = veltra::RunVeltraApplication(instance, showCommand);
+  // The bench stops delivering changes and writes out its traffic log, and then the process ends
+  // as the product's does: with ExitProcess, the ports and the bench still standing and no static
+  // object of the program torn down. A normal return would run those destructors, and the update
+  // session's (the Sunplus camera's close, its library's release) would reach a bench whose
+  // objects are being destroyed beside them, while a worker nobody joins may still be running.
   bench->Stop();
   if (benchWindow != nullptr) {
     DestroyWindow(benchWindow);
   }
-  return exitCode;
+  ExitProcess(static_cast<UINT>(exitCode));
 }

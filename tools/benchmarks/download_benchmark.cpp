@@ -57,7 +57,7 @@ void BM_DownloadOverhead1MiB(benchmark::State& state) {
   veltra::sim::Bus bus;
   veltra::sim::SimUsbTransport usb(bus);
   std::ostream discard(nullptr);
-  veltra::bench::ConsoleDialog dialog(discard, true);
+  veltra::bench::ConsoleDialog dialog(discard, true, clock);
   veltra::Ports ports;
   ports.system = &system;
   ports.usb = &usb;

@@ -50,7 +50,7 @@ Session::Session(Options options, std::ostream& out, std::ostream& err)
     : options_(std::move(options)),
       out_(out),
       system_(std::make_unique<sim::SimSystem>(clock_)),
-      dialog_(out, options_.quiet),
+      dialog_(out, options_.quiet, clock_),
       err_(err) {
   ResetProgramState();
   Ports set;
@@ -75,21 +75,12 @@ Session::Session(Options options, std::ostream& out, std::ostream& err)
 }
 
 Session::~Session() {
-  // A route's own dialog (UseDialog) may be gone by now; the stop below waits through the dialog
-  // port, so it is pointed at the session's own console dialog again first.
-  UseDialog(dialog_);
   StopUpdateUIThread();
   system_->JoinAllThreads();
   ReleaseDfuHandles();
   ResetImageState();
   ResetSunplusState();
   InstallPorts(Ports{});
-}
-
-void Session::UseDialog(DialogView& view) {
-  Ports set = ports();
-  set.dialog = &view;
-  InstallPorts(set);
 }
 
 bool Session::LoadFirmware() {

@@ -84,8 +84,6 @@ class Session {
   ConsoleDialog& dialog() { return dialog_; }
   sim::SimDiscovery& discovery() { return discovery_; }
   sim::SimVendorLibrary& vendor() { return vendor_; }
-  // Replaces the console dialog with another view (the program's whole dialog).
-  void UseDialog(DialogView& view);
   const FilePayloads& file() const { return file_; }
   const FileReading& reading() const { return reading_; }
   // Splits the file with the program's own code, as Browse does. False (and said) when the

@@ -1,20 +1,60 @@
 #include "veltra-bench/console_dialog.h"
 
+#include <algorithm>
+
+#include "app/dialog_procedures.h"
+#include "core/app_state.h"
 #include "core/resource_ids.h"
-#include "core/text.h"
-#include "dfu/dfu_requests.h"
+#include "core/ui_texts.h"
+#include "core/window_messages.h"
 
 namespace veltra::bench {
 
 namespace {
 
-using Lock = std::lock_guard<std::recursive_mutex>;
+// The windows' handles as the dialog procedures see them (any distinct non-zero values).
+constexpr Handle kMainDialog = 0x129;
+constexpr Handle kModalDialogBase = 0x1000;
+// The Error dialog's OK (IDOK).
+constexpr int kErrorDialogOk = 1;
+// Real-time bounds: a wrong turn of the program ends the run instead of hanging it.
+constexpr std::chrono::seconds kSendLimit{30};
+constexpr std::chrono::seconds kSettleLimit{120};
+constexpr std::chrono::milliseconds kPumpNap{1};
 
-constexpr wchar_t kErasingText[] = L"Erasing Memory...Please Wait...";
-constexpr wchar_t kVerifyText[] = L"Verify Flash... Please Wait...";
-constexpr wchar_t kUpdatingText[] = L"Updating Firmware..";
-// The bar runs this far ahead of the percentage shown, as the dialog's does.
-constexpr int kBarLead = 3;
+const char* ModalName(int id) {
+  switch (id) {
+    case IDD_CONFIRM_DIALOG:
+      return "Confirm dialog";
+    case IDD_WARNING_DIALOG:
+      return "Warning dialog";
+    case IDD_ERROR_DIALOG:
+      return "Error dialog";
+    default:
+      return "dialog";
+  }
+}
+
+bool Matches(Window window, int id) {
+  switch (window) {
+    case Window::kConfirmDialog:
+      return id == IDD_CONFIRM_DIALOG;
+    case Window::kWarnDialog:
+      return id == IDD_WARNING_DIALOG || id == IDD_ERROR_DIALOG;
+    default:
+      return false;
+  }
+}
+
+// Copies text into a buffer of chars characters, cut to fit and always terminated.
+void CopyBounded(const std::wstring& text, wchar_t* buffer, std::size_t chars) {
+  if (buffer == nullptr || chars == 0) {
+    return;
+  }
+  const std::size_t n = std::min(text.size(), chars - 1);
+  std::copy_n(text.begin(), n, buffer);
+  buffer[n] = L'\0';
+}
 
 }  // namespace
 
@@ -36,7 +76,8 @@ std::string Printable(const std::wstring& text) {
   return out;
 }
 
-ConsoleDialog::ConsoleDialog(std::ostream& out, bool quiet) : out_(out), quiet_(quiet) {}
+ConsoleDialog::ConsoleDialog(std::ostream& out, bool quiet, sim::VirtualClock& clock)
+    : out_(out), quiet_(quiet), clock_(clock), dialogThread_(std::this_thread::get_id()) {}
 
 void ConsoleDialog::Print(const std::string& line, bool always) {
   if (quiet_ && !always) {
@@ -45,9 +86,137 @@ void ConsoleDialog::Print(const std::string& line, bool always) {
   out_ << "  | " << line << '\n';
 }
 
+std::intptr_t ConsoleDialog::Dispatch(std::uint32_t message, std::uintptr_t wParam,
+                                      std::intptr_t lParam) {
+  if (message == WM_APP_ERASE_START) {
+    Lock lock(mutex_);
+    eraseBlocks_ = static_cast<std::uint32_t>(wParam);
+  }
+  return MainDialogProc(kMainDialog, message, wParam, lParam);
+}
+
+int ConsoleDialog::Pump() {
+  int handled = 0;
+  for (;;) {
+    std::shared_ptr<Pending> next;
+    {
+      Lock lock(mutex_);
+      if (pending_.empty()) {
+        return handled;
+      }
+      next = pending_.front();
+      pending_.pop_front();
+    }
+    const std::intptr_t result = Dispatch(next->message, next->wParam, next->lParam);
+    {
+      Lock lock(mutex_);
+      next->result = result;
+      next->done = true;
+    }
+    changed_.notify_all();
+    ++handled;
+  }
+}
+
+bool ConsoleDialog::Settle(sim::SimSystem& system, sim::SimDiscovery* discovery) {
+  const auto deadline = std::chrono::steady_clock::now() + kSettleLimit;
+  // The refresher thread stays for the program's life, and a worker showing the Warning dialog
+  // waits for the camera or the dialog's timeout; every other thread of the program is waited for.
+  const auto idle = [&] {
+    const int staying =
+        (g_hUIThread != kNullHandle ? 1 : 0) + (ModalOpen(IDD_WARNING_DIALOG) ? 1 : 0);
+    return system.RunningThreads() <= staying;
+  };
+  std::deque<DeviceChange> changes;
+  for (;;) {
+    for (;;) {
+      Pump();
+      if (idle()) {
+        break;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        return false;
+      }
+      Lock lock(mutex_);
+      changed_.wait_for(lock, kPumpNap, [&] { return !pending_.empty(); });
+    }
+    if (discovery != nullptr) {
+      for (const DeviceChange& change : discovery->TakeEvents()) {
+        changes.push_back(change);
+      }
+    }
+    if (changes.empty()) {
+      if (FireWaitingTimer()) {
+        continue;
+      }
+      return true;
+    }
+    DeviceChange change = changes.front();
+    changes.pop_front();
+    Dispatch(kWmDeviceChange, change.event, reinterpret_cast<std::intptr_t>(&change));
+  }
+}
+
+bool ConsoleDialog::FireWaitingTimer() {
+  std::uint64_t due = 0;
+  {
+    Lock lock(mutex_);
+    const auto timer = timers_.find(IDT_WARNING_TIMEOUT);
+    if (timer == timers_.end() || !ModalOpen(IDD_WARNING_DIALOG)) {
+      return false;
+    }
+    due = timer->second;
+  }
+  const std::uint64_t now = clock_.NowMs();
+  if (due > now) {
+    clock_.Advance(due - now);
+  }
+  Print("(nothing happens: the Warning dialog's timer runs out " +
+            std::to_string((due > now ? due - now : 0) / 1000) + " s later on the program's clock)",
+        true);
+  Dispatch(kWmTimer, IDT_WARNING_TIMEOUT);
+  return true;
+}
+
+std::vector<std::wstring> ConsoleDialog::Entries() const {
+  Lock lock(mutex_);
+  return combo_;
+}
+
+int ConsoleDialog::Selected() const {
+  Lock lock(mutex_);
+  return selected_;
+}
+
+std::vector<ConsoleDialog::Box> ConsoleDialog::Boxes() const {
+  Lock lock(mutex_);
+  return boxes_;
+}
+
+std::vector<int> ConsoleDialog::ModalsOpened() const {
+  Lock lock(mutex_);
+  return modalsOpened_;
+}
+
+// ---- controls
+// ------------------------------------------------------------------------------------
+
 void ConsoleDialog::SetItemText(int id, const wchar_t* text) {
   Lock lock(mutex_);
-  texts_[id] = text == nullptr ? L"" : text;
+  const std::wstring value = text == nullptr ? L"" : text;
+  std::wstring& held = texts_[id];
+  if (id == IDC_STATIC_STATUS && !value.empty() && value != held) {
+    std::string line = Printable(value);
+    if (value.back() == L'%') {
+      // A percentage shows under the "Updating Firmware.." headline.
+      line = Printable(texts_[IDC_STATIC_UPDATING]) + " " + line;
+    } else if (eraseBlocks_ != 0 && value == kTextErasing) {
+      line += " (" + std::to_string(eraseBlocks_) + " blocks)";
+      eraseBlocks_ = 0;
+    }
+    Print(line);
+  }
+  held = value;
 }
 
 std::wstring ConsoleDialog::GetItemText(int id) {
@@ -55,38 +224,54 @@ std::wstring ConsoleDialog::GetItemText(int id) {
   return texts_[id];
 }
 
-void ConsoleDialog::ShowItem(int id, bool show) {
-  Lock lock(mutex_);
-  visible_[id] = show;
-}
-
+void ConsoleDialog::ShowItem(int, bool) {}
 void ConsoleDialog::EnableItem(int, bool) {}
-void ConsoleDialog::EnableWindowItem(Window, int, bool) {}
-void ConsoleDialog::ComboReset() {}
-int ConsoleDialog::ComboAddString(const wchar_t*) {
-  return 0;
-}
-int ConsoleDialog::ComboSetCurSel(int index) {
-  return index;
-}
-int ConsoleDialog::ComboGetCurSel() {
-  return 0;
+
+void ConsoleDialog::EnableWindowItem(Window window, int id, bool enable) {
+  Lock lock(mutex_);
+  if (id != IDC_BTN_CONFIRM_OK) {
+    return;
+  }
+  const auto modal = OpenModal(window);
+  if (modal && modal->id == IDD_WARNING_DIALOG) {
+    modal->okEnabled = enable;
+    changed_.notify_all();
+  }
 }
 
-void ConsoleDialog::ProgressSetPos(int position) {
+void ConsoleDialog::ComboReset() {
   Lock lock(mutex_);
-  progress_ = position < 0 ? 0 : (position > 100 ? 100 : position);
+  combo_.clear();
+  selected_ = -1;
 }
+
+int ConsoleDialog::ComboAddString(const wchar_t* text) {
+  Lock lock(mutex_);
+  combo_.emplace_back(text == nullptr ? L"" : text);
+  return static_cast<int>(combo_.size()) - 1;
+}
+
+int ConsoleDialog::ComboSetCurSel(int index) {
+  Lock lock(mutex_);
+  selected_ = index >= 0 && index < static_cast<int>(combo_.size()) ? index : -1;
+  return selected_;
+}
+
+int ConsoleDialog::ComboGetCurSel() {
+  Lock lock(mutex_);
+  return selected_;
+}
+
+void ConsoleDialog::ProgressSetPos(int) {}
 
 void ConsoleDialog::SetTimer(int id, std::uint32_t periodMs) {
   Lock lock(mutex_);
-  const bool wasRunning = timers_.count(id) != 0;
-  timers_[id] = periodMs;
-  // A blink timer shows its notice on its first tick; the console shows it once when it starts.
-  if (!wasRunning && id == IDT_BLINK_ERASE) {
-    Print(Printable(kErasingText));
-  } else if (!wasRunning && id == IDT_BLINK_VERIFY) {
-    Print(Printable(kVerifyText));
+  const bool started = timers_.count(id) == 0;
+  timers_[id] = clock_.NowMs() + periodMs;
+  // The verify notice only ever blinks, so the console shows it once when its timer starts; the
+  // erase notice shows with the erase start, when the status line takes it.
+  if (started && id == IDT_BLINK_VERIFY) {
+    Print(Printable(kTextVerifying));
   }
 }
 
@@ -98,83 +283,111 @@ void ConsoleDialog::KillTimer(int id) {
 int ConsoleDialog::MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
                               bool) {
   Lock lock(mutex_);
-  ++boxes_;
-  Print("[" + Printable(caption == nullptr ? L"" : caption) + "] " +
-            Printable(text == nullptr ? L"" : text),
+  boxes_.push_back({caption == nullptr ? L"" : caption, text == nullptr ? L"" : text});
+  const bool question = (style & 0xF) == kMbYesNo;
+  Print("[" + Printable(boxes_.back().caption) + "] " + Printable(boxes_.back().text) +
+            (question ? " (answered Yes)" : ""),
         true);
-  return (style & 0xF) == kMbYesNo ? kIdYes : kIdOk;
+  return question ? kIdYes : kIdOk;
 }
 
-bool ConsoleDialog::OpenFileDialog(const OpenFileRequest&, wchar_t*, std::size_t, wchar_t*,
-                                   std::size_t) {
-  return false;  // the bench is given its file on the command line
+bool ConsoleDialog::OpenFileDialog(const OpenFileRequest&, wchar_t* path, std::size_t pathChars,
+                                   wchar_t* title, std::size_t titleChars) {
+  if (chosen_.empty()) {
+    return false;
+  }
+  // The bench's file names are ASCII: each byte widens to one character.
+  const std::wstring full(chosen_.begin(), chosen_.end());
+  const std::size_t slash = full.find_last_of(L"/\\");
+  CopyBounded(full, path, pathChars);
+  CopyBounded(slash == std::wstring::npos ? full : full.substr(slash + 1), title, titleChars);
+  return true;
 }
 
 std::intptr_t ConsoleDialog::SendToDialog(std::uint32_t message, std::uintptr_t wParam,
-                                          std::intptr_t) {
-  Lock lock(mutex_);
-  switch (message) {
-    case WM_APP_ERASE_START:
-      visible_[IDC_STATIC_UPDATING] = false;
-      texts_[IDC_STATIC_STATUS] = kErasingText;
-      total_ = static_cast<std::uint32_t>(wParam);
-      Print(Printable(kErasingText) + " (" + std::to_string(total_) + " blocks)");
-      break;
-    case WM_APP_PROGRESS: {
-      texts_[IDC_STATIC_UPDATING] = kUpdatingText;
-      visible_[IDC_STATIC_UPDATING] = true;
-      // A total of 0 would divide by zero: the dialog then shows 0 %.
-      const unsigned percent = total_ == 0 ? 0u : static_cast<unsigned>(wParam * 100u / total_);
-      wchar_t buffer[16] = {};
-      FormatText(buffer, 16, L"%d%%", static_cast<int>(percent));
-      const bool changed = texts_[IDC_STATIC_STATUS] != buffer;
-      texts_[IDC_STATIC_STATUS] = buffer;
-      progress_ =
-          static_cast<int>(percent) + kBarLead > 100 ? 100 : static_cast<int>(percent) + kBarLead;
-      if (changed) {
-        Print(Printable(kUpdatingText) + " " + Printable(buffer));
-      }
-      break;
-    }
-    case WM_APP_UPDATE_DONE:
-      total_ = 0;
-      texts_[IDC_STATIC_STATUS] = L"";
-      progress_ = 0;
-      // As the dialog does: the download is over, the DFU handles go.
-      ReleaseDfuHandles();
-      Print("update done: the dialog released the DFU handles");
-      break;
-    default:
-      break;
+                                          std::intptr_t lParam) {
+  if (OnDialogThread()) {
+    return Dispatch(message, wParam, lParam);
   }
-  return 0;
+  auto pending = std::make_shared<Pending>();
+  pending->message = message;
+  pending->wParam = wParam;
+  pending->lParam = lParam;
+  Lock lock(mutex_);
+  pending_.push_back(pending);
+  changed_.notify_all();
+  changed_.wait_for(lock, kSendLimit, [&] { return pending->done; });
+  return pending->result;
+}
+
+// ---- modal dialogs
+// ---------------------------------------------------------------------------------
+
+std::shared_ptr<ConsoleDialog::Modal> ConsoleDialog::OpenModal(Window window) const {
+  for (auto it = modals_.rbegin(); it != modals_.rend(); ++it) {
+    if (!(*it)->ended && Matches(window, (*it)->id)) {
+      return *it;
+    }
+  }
+  return nullptr;
+}
+
+bool ConsoleDialog::ModalOpen(int id) const {
+  Lock lock(mutex_);
+  return std::any_of(modals_.begin(), modals_.end(),
+                     [id](const auto& modal) { return modal->id == id && !modal->ended; });
 }
 
 std::intptr_t ConsoleDialog::DialogBoxModal(int dialogId) {
-  Lock lock(mutex_);
-  Print(dialogId == IDD_WARNING_DIALOG ? "[Warning dialog] (closed with OK)"
-                                       : "[dialog " + std::to_string(dialogId) + "]",
+  const DialogProcedure proc = ModalDialogProcedure(dialogId);
+  const Handle window = kModalDialogBase + static_cast<Handle>(dialogId);
+  auto modal = std::make_shared<Modal>();
+  modal->id = dialogId;
+  {
+    Lock lock(mutex_);
+    modals_.push_back(modal);
+    modalsOpened_.push_back(dialogId);
+  }
+  if (dialogId != IDD_CONFIRM_DIALOG) {
+    Print(std::string("[") + ModalName(dialogId) + "] shown", true);
+  }
+  if (proc != nullptr) {
+    proc(window, kWmInitDialog, 0, 0);
+  }
+  // The person at the desk: OK in the confirmation, OK in the Error dialog, and OK in the
+  // Warning dialog once the program enables it.
+  int press = dialogId == IDD_ERROR_DIALOG ? kErrorDialogOk : IDC_BTN_CONFIRM_OK;
+  {
+    Lock lock(mutex_);
+    if (dialogId == IDD_WARNING_DIALOG) {
+      changed_.wait_for(lock, kSettleLimit, [&] { return modal->ended || modal->okEnabled; });
+    }
+    if (modal->ended || (dialogId == IDD_WARNING_DIALOG && !modal->okEnabled)) {
+      press = 0;
+    }
+  }
+  Print(std::string("[") + ModalName(dialogId) + "]" +
+            (press != 0 ? " OK pressed" : " closed by the program"),
         true);
-  return 1;
+  if (press != 0 && proc != nullptr) {
+    proc(window, kWmCommand, CommandParam(press), 0);
+  }
+  Lock lock(mutex_);
+  modal->ended = true;
+  modals_.erase(std::remove(modals_.begin(), modals_.end(), modal), modals_.end());
+  return modal->result;
 }
 
-void ConsoleDialog::EndDialog(Window, std::intptr_t) {}
+void ConsoleDialog::EndDialog(Window window, std::intptr_t result) {
+  Lock lock(mutex_);
+  const auto modal = OpenModal(window);
+  if (modal) {
+    modal->ended = true;
+    modal->result = result;
+    changed_.notify_all();
+  }
+}
+
 void ConsoleDialog::SetForeground(Window) {}
-
-int ConsoleDialog::ProgressPos() const {
-  Lock lock(mutex_);
-  return progress_;
-}
-
-std::wstring ConsoleDialog::StatusLine() const {
-  Lock lock(mutex_);
-  auto it = texts_.find(IDC_STATIC_STATUS);
-  return it == texts_.end() ? L"" : it->second;
-}
-
-int ConsoleDialog::MessageBoxCount() const {
-  Lock lock(mutex_);
-  return boxes_;
-}
 
 }  // namespace veltra::bench

@@ -1,15 +1,32 @@
-// A console DialogView for veltra-bench: it keeps the main dialog's state as the real dialog
-// would (status line, headline, progress bar, timers) and prints what a person would see change:
-// the blinking notices, the percentage and the headline, message boxes and modal dialogs. Message
-// boxes are answered with OK (Yes for a question); modal dialogs return 1.
+// The console face of the program's main dialog for veltra-bench and the benchmarks: the program's
+// own dialog procedures run against it as they run against the window on Windows. The thread that
+// makes it is the dialog thread; a message another thread sends waits until that thread pumps
+// (Settle), as SendMessageW does. It prints what a person watching the window would notice (the
+// blinking notices, the status line's changes, message boxes, modal dialogs) and plays that
+// person's part: it chooses the file it was given in the open-file dialog, presses OK in the
+// confirmation dialog, answers message boxes with OK (Yes to a question) and presses the Warning
+// dialog's OK as soon as it is enabled.
+//
+// Timers run on the program's clock. The bench's clock only moves when the program waits, so a
+// timer that guards a wait (the Warning dialog's three minutes) is fired by Settle when nothing
+// else is left to happen.
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/dialog_view.h"
+#include "sim/sim_discovery.h"
+#include "sim/sim_system.h"
+#include "sim/virtual_clock.h"
 
 namespace veltra::bench {
 
@@ -18,9 +35,33 @@ std::string Printable(const std::wstring& text);
 
 class ConsoleDialog : public DialogView {
  public:
-  // quiet: print only message boxes and modal dialogs.
-  ConsoleDialog(std::ostream& out, bool quiet);
+  struct Box {
+    std::wstring caption;
+    std::wstring text;
+  };
 
+  // quiet: print only message boxes and modal dialogs.
+  ConsoleDialog(std::ostream& out, bool quiet, sim::VirtualClock& clock);
+  ConsoleDialog(const ConsoleDialog&) = delete;
+  ConsoleDialog& operator=(const ConsoleDialog&) = delete;
+
+  // The file the open-file dialog returns (a host path).
+  void SetChosenFile(const std::string& hostPath) { chosen_ = hostPath; }
+
+  // Runs the main dialog procedure with one message on the dialog thread.
+  std::intptr_t Dispatch(std::uint32_t message, std::uintptr_t wParam = 0,
+                         std::intptr_t lParam = 0);
+  // Serves the program's threads until nothing is left to do, and hands the dialog every device
+  // change the bench reports when given the discovery (a run without the program's start leaves
+  // them with the bench). False when the program did not come to rest in time.
+  bool Settle(sim::SimSystem& system, sim::SimDiscovery* discovery = nullptr);
+
+  std::vector<std::wstring> Entries() const;
+  int Selected() const;
+  std::vector<Box> Boxes() const;
+  std::vector<int> ModalsOpened() const;
+
+  // ---- DialogView ----
   void SetItemText(int id, const wchar_t* text) override;
   std::wstring GetItemText(int id) override;
   void ShowItem(int id, bool show) override;
@@ -43,23 +84,46 @@ class ConsoleDialog : public DialogView {
   void EndDialog(Window window, std::intptr_t result) override;
   void SetForeground(Window window) override;
 
-  // ---- inspection ----
-  int ProgressPos() const;
-  std::wstring StatusLine() const;
-  int MessageBoxCount() const;
-
  private:
+  struct Pending {
+    std::uint32_t message = 0;
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+    bool done = false;
+    std::intptr_t result = 0;
+  };
+  struct Modal {
+    int id = 0;
+    bool ended = false;
+    bool okEnabled = true;
+    std::intptr_t result = 0;
+  };
+  using Lock = std::unique_lock<std::recursive_mutex>;
+
   void Print(const std::string& line, bool always = false);
+  int Pump();
+  bool OnDialogThread() const { return std::this_thread::get_id() == dialogThread_; }
+  std::shared_ptr<Modal> OpenModal(Window window) const;
+  bool ModalOpen(int id) const;
+  // Fires the Warning dialog's timeout when it is the one thing left; false when none runs.
+  bool FireWaitingTimer();
 
   std::ostream& out_;
   bool quiet_;
+  sim::VirtualClock& clock_;
+  std::string chosen_;
+  std::thread::id dialogThread_;
   mutable std::recursive_mutex mutex_;
+  std::condition_variable_any changed_;
   std::map<int, std::wstring> texts_;
-  std::map<int, bool> visible_;
-  std::map<int, std::uint32_t> timers_;
-  std::uint32_t total_ = 0;
-  int progress_ = 0;
-  int boxes_ = 0;
+  std::map<int, std::uint64_t> timers_;  // id -> when due on the program's clock
+  std::uint32_t eraseBlocks_ = 0;        // the erase start's total, shown with its notice
+  std::vector<std::wstring> combo_;
+  int selected_ = -1;
+  std::vector<Box> boxes_;
+  std::vector<int> modalsOpened_;
+  std::vector<std::shared_ptr<Modal>> modals_;
+  std::deque<std::shared_ptr<Pending>> pending_;
 };
 
 }  // namespace veltra::bench

@@ -85,6 +85,8 @@ int DfuRoute::Run(Session& session) {
       session.out() << "veltra-bench: no worker thread\n";
       return 0;
     }
+    // The dialog thread serves the worker's messages until it ends, as the dialog's loop does.
+    session.dialog().Settle(session.system());
     Sys().WaitThread(thread, kWaitInfinite);
     result = static_cast<int>(Sys().ThreadExitCode(thread));
     Sys().CloseThread(thread);

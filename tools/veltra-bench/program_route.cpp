@@ -24,10 +24,6 @@ namespace {
 // The example files are stamped with this version, as veltra-mkfw writes them by default.
 constexpr fwgen::Version kExampleVersion{2, 1, 7, 3};
 
-std::string Narrow(const std::wstring& text) {
-  return Printable(text);
-}
-
 bool CopyOrWrite(const std::string& source, const std::string& example, const std::string& target,
                  std::ostream& err) {
   std::error_code error;
@@ -141,24 +137,22 @@ bool ProgramRoute::Prepare(Session& session) {
     return false;
   }
   session.bus().Plug(camera_);
-  dialog_ =
-      std::make_unique<ProgramDialog>(session.out(), session.options().quiet, session.clock());
-  session.UseDialog(*dialog_);
 
   // The program starts and finds the camera.
-  dialog_->Dispatch(kWmInitDialog);
-  if (!dialog_->Settle(session.system(), session.discovery())) {
+  ConsoleDialog& dialog = session.dialog();
+  dialog.Dispatch(kWmInitDialog);
+  if (!dialog.Settle(session.system(), &session.discovery())) {
     session.out() << "veltra-bench: the program did not come to rest after its start\n";
     return false;
   }
-  const auto entries = dialog_->Entries();
-  const int selected = dialog_->Selected();
+  const auto entries = dialog.Entries();
+  const int selected = dialog.Selected();
   if (selected < 0 || selected >= static_cast<int>(entries.size())) {
     session.out() << "the program lists no camera\n";
     return false;
   }
   session.out() << "camera: " << sim::DeviceName(camera_->Id()) << ", listed by the program as "
-                << Narrow(entries[static_cast<std::size_t>(selected)]) << "\n";
+                << Printable(entries[static_cast<std::size_t>(selected)]) << "\n";
   return true;
 }
 
@@ -170,22 +164,23 @@ int ProgramRoute::Run(Session& session) {
   }
   camera_->SetFault(fault);
 
-  dialog_->SetChosenFile(session.options().firmwarePath);
-  dialog_->Dispatch(kWmCommand, CommandParam(IDC_BTN_BROWSE));
-  dialog_->Dispatch(kWmCommand, CommandParam(IDC_BTN_FW_UPDATE));
-  if (!dialog_->Settle(session.system(), session.discovery())) {
+  ConsoleDialog& dialog = session.dialog();
+  dialog.SetChosenFile(session.options().firmwarePath);
+  dialog.Dispatch(kWmCommand, CommandParam(IDC_BTN_BROWSE));
+  dialog.Dispatch(kWmCommand, CommandParam(IDC_BTN_FW_UPDATE));
+  if (!dialog.Settle(session.system(), &session.discovery())) {
     session.out() << "veltra-bench: the program did not come to rest after the update\n";
     return 0;
   }
   bool success = false;
-  for (const auto& box : dialog_->Boxes()) {
+  for (const auto& box : dialog.Boxes()) {
     if (box.caption == kCaptionError) {
       return 0;
     }
     success = success || box.caption == kCaptionSuccess;
   }
   // A camera that finishes its update on its own ends with the Warning dialog instead.
-  for (const int modal : dialog_->ModalsOpened()) {
+  for (const int modal : dialog.ModalsOpened()) {
     success = success || modal == IDD_WARNING_DIALOG;
   }
   return success ? 1 : 0;

@@ -12,7 +12,6 @@
 
 #include "sim/cameras/camera_device.h"
 #include "veltra-bench/bench_session.h"
-#include "veltra-bench/program_dialog.h"
 
 namespace veltra::bench {
 
@@ -31,7 +30,6 @@ class ProgramRoute : public Route {
 
   std::string name_;
   std::string folder_;  // where the program "lives", with its loader files beside it
-  std::unique_ptr<ProgramDialog> dialog_;
   std::shared_ptr<sim::CameraDevice> camera_;
   // What the camera holds, read by the route that knows the camera's kind.
   std::function<bool(Session&)> report_;
