@@ -39,19 +39,11 @@ std::unique_ptr<wchar_t[]> Sentinel(std::size_t chars) {
   return out;
 }
 
-bool Untouched(const wchar_t* field, std::size_t chars) {
-  for (std::size_t i = 0; i < chars; ++i) {
-    if (field[i] != kUntouched) {
-      return false;
-    }
-  }
-  return true;
-}
-
 void CheckField(Findings& f, const wchar_t* field, std::size_t chars, bool cut,
                 const std::wstring& expected, const std::string& name) {
   if (!cut) {
-    f.Expect(Untouched(field, chars), name + " was written although its marker is missing");
+    f.Expect(std::wstring(field, chars) == std::wstring(chars, kUntouched),
+             name + " was written although its marker is missing");
     return;
   }
   const std::size_t length = std::wcslen(field) < chars ? std::wcslen(field) : chars;

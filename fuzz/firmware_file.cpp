@@ -1,4 +1,5 @@
-// Fuzz target: reading a firmware file (ParseFirmwareFile, with the MCU chunks it makes).
+// Fuzz target: reading a firmware file (ParseFirmwareFile, with the MCU chunks SplitMcuChunks makes
+// of an MCU file's text).
 //
 // The input is the whole file. The outcome is compared with the layout rules worked out here from
 // the file itself: which kind the markers make it, where each section lies, whether it fits, which
@@ -16,6 +17,51 @@ namespace veltra::fuzz {
 namespace firmware_file {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// The MCU text is sent in chunks of whole lines, each under 1024 bytes, closed only when the next
+// line no longer fits, from the start to the last line feed; a complete line of 1024 bytes or more
+// refuses the text.
+constexpr std::size_t kMcuChunkBytes = 1024;
+
+// Length of the line starting at `at`, its line feed included; 0 when no line feed follows.
+std::size_t McuLineAt(const std::uint8_t* text, std::size_t size, std::size_t at) {
+  const std::uint8_t* feed = std::find(text + at, text + size, std::uint8_t{0x0A});
+  return feed == text + size ? 0 : static_cast<std::size_t>(feed - text) + 1 - at;
+}
+
+// Where the sendable text ends (after its last line feed); *tooLong when a line refuses it.
+std::size_t McuTextEnd(const std::uint8_t* text, std::size_t size, bool* tooLong) {
+  std::size_t end = 0;
+  *tooLong = false;
+  for (std::size_t line = 0; (line = McuLineAt(text, size, end)) != 0; end += line) {
+    *tooLong = *tooLong || line >= kMcuChunkBytes;
+  }
+  return end;
+}
+
+// "" when the chunks of an accepted text follow the rule above, else what broke.
+std::string BrokenMcuChunkRule(const std::uint8_t* text, std::size_t size,
+                               const std::vector<McuChunk>& chunks) {
+  bool lineTooLong = false;
+  const std::size_t end = McuTextEnd(text, size, &lineTooLong);
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    const McuChunk& c = chunks[i];
+    const std::string at = "chunk " + std::to_string(i) + ": ";
+    if (c.offset != next || c.length == 0 || c.length >= kMcuChunkBytes ||
+        c.offset + c.length > end) {
+      return at + "not the next piece of the text under 1024 bytes";
+    }
+    if (text[c.offset + c.length - 1] != 0x0A) {
+      return at + "does not end a line";
+    }
+    next = c.offset + c.length;
+    if (next < end && c.length + McuLineAt(text, size, next) < kMcuChunkBytes) {
+      return at + "closed while the next line still fitted";
+    }
+  }
+  return next == end ? "" : "the chunks do not reach the last line feed";
+}
 
 std::size_t Find(const Bytes& file, const char* marker, std::size_t from = 0) {
   const std::size_t n = std::strlen(marker);
@@ -40,9 +86,7 @@ Slice SectionAt(const Bytes& file, std::size_t markerPos, std::size_t lengthAt) 
   if (markerPos == kNone || markerPos + lengthAt + 4 > file.size()) {
     return s;
   }
-  const std::uint8_t* p = file.data() + markerPos + lengthAt;
-  s.length = static_cast<std::size_t>(p[0]) | (static_cast<std::size_t>(p[1]) << 8) |
-             (static_cast<std::size_t>(p[2]) << 16) | (static_cast<std::size_t>(p[3]) << 24);
+  s.length = Le32(file.data() + markerPos + lengthAt);
   s.offset = markerPos + lengthAt + 4;
   s.fits = s.length <= file.size() - s.offset;
   return s;
@@ -146,7 +190,7 @@ std::string CheckFirmwareFile(const std::uint8_t* data, std::size_t size) {
     case Kind::kMcu: {
       f.Expect(Holds(image.part1, file, base, e.first), "part 1 differs from the MCU section");
       const std::string broken =
-          BrokenMcuChunkRule(image.part1.data, image.part1.length, true, image.mcuChunks);
+          BrokenMcuChunkRule(image.part1.data, image.part1.length, image.mcuChunks);
       f.Expect(broken.empty(), "MCU chunks: " + broken);
       break;
     }

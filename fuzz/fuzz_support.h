@@ -63,7 +63,6 @@ class InputReader {
     pos_ += n;
     return out;
   }
-  Bytes Rest() { return Take(remaining()); }
 
   // The bytes up to the next separator (which is consumed) or the end of the input.
   Bytes Field() {
@@ -137,6 +136,18 @@ class Bench {
   Ports previous_;
 };
 
+// ---- fields in byte buffers -------------------------------------------------------------------
+
+// Read here on their own, so that a misread field in the program's byte-order helper is not shared.
+inline std::uint32_t Le32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+         (std::uint32_t{p[3]} << 24);
+}
+inline std::uint32_t Be32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+         p[3];
+}
+
 // ---- texts as the program stores them -------------------------------------------------------
 
 // A text as a C string sees it (up to an embedded 0), cut to a fixed buffer of `chars`.
@@ -144,22 +155,17 @@ inline std::wstring AsStored(const std::wstring& text, std::size_t chars = kPath
   return text.substr(0, text.find(L'\0')).substr(0, chars - 1);
 }
 
-inline std::wstring AsciiUpper(std::wstring text) {
+inline std::wstring AsciiCase(std::wstring text, bool upper) {
   for (wchar_t& c : text) {
-    if (c >= L'a' && c <= L'z') {
-      c = static_cast<wchar_t>(c - L'a' + L'A');
+    const wchar_t from = upper ? L'a' : L'A';
+    if (c >= from && c <= from + 25) {
+      c = static_cast<wchar_t>(c - from + (upper ? L'A' : L'a'));
     }
   }
   return text;
 }
-
-inline std::wstring AsciiLower(std::wstring text) {
-  for (wchar_t& c : text) {
-    if (c >= L'A' && c <= L'Z') {
-      c = static_cast<wchar_t>(c - L'A' + L'a');
-    }
-  }
-  return text;
+inline std::wstring AsciiUpper(const std::wstring& text) {
+  return AsciiCase(text, true);
 }
 
 // The `count` characters that begin `skip` after the start of the first `marker` in text, as the
@@ -205,15 +211,20 @@ inline void FillEarlierRecords(int count) {
   }
   g_nDeviceCount = count;
 }
-// False when one of the earlier records has changed.
-inline bool EarlierRecordsKept(int count) {
-  for (int i = 0; i < count; ++i) {
+// What a pass over the device table must leave: `count` records, the earlier ones as they were,
+// and no device information set open.
+inline std::string BrokenTableAfterPass(int start, int count, int openObjects) {
+  for (int i = 0; i < start; ++i) {
     const DeviceRecord before = EarlierRecord(i);
     if (std::memcmp(&before, &g_DeviceTable[i], sizeof before) != 0) {
-      return false;
+      return "an earlier record was changed";
     }
   }
-  return true;
+  if (g_nDeviceCount != count) {
+    return "the table holds " + std::to_string(g_nDeviceCount.load()) + " records, expected " +
+           std::to_string(count);
+  }
+  return openObjects == 0 ? "" : "the pass left a device information set open";
 }
 
 // ---- the rules the targets hold the program to ----------------------------------------------
@@ -227,58 +238,6 @@ inline bool BootModeId(const std::wstring& hardwareId) {
   };
   return oneOf(IdAfter(upper, L"VID_"), {L"7E51", L"04B4", L"1FC9"}) &&
          oneOf(IdAfter(upper, L"PID_"), {L"DF00", L"00F3", L"DF01", L"0135", L"DF02"});
-}
-
-// The MCU text is sent in chunks of whole lines, each under 1024 bytes, closed only when the next
-// line no longer fits, from the start to the last line feed; a complete line of 1024 bytes or more
-// refuses the text.
-constexpr std::size_t kMcuChunkBytes = 1024;
-
-// Length of the line starting at `at`, its line feed included; 0 when no line feed follows.
-inline std::size_t McuLineAt(const std::uint8_t* text, std::size_t size, std::size_t at) {
-  const std::uint8_t* feed = std::find(text + at, text + size, std::uint8_t{0x0A});
-  return feed == text + size ? 0 : static_cast<std::size_t>(feed - text) + 1 - at;
-}
-
-// Where the sendable text ends (after its last line feed); *tooLong when a line refuses it.
-inline std::size_t McuTextEnd(const std::uint8_t* text, std::size_t size, bool* tooLong) {
-  std::size_t end = 0;
-  *tooLong = false;
-  for (std::size_t line = 0; (line = McuLineAt(text, size, end)) != 0; end += line) {
-    *tooLong = *tooLong || line >= kMcuChunkBytes;
-  }
-  return end;
-}
-
-// "" when `accepted` and `chunks` follow the rule above, else what broke.
-inline std::string BrokenMcuChunkRule(const std::uint8_t* text, std::size_t size, bool accepted,
-                                      const std::vector<McuChunk>& chunks) {
-  bool lineTooLong = false;
-  const std::size_t end = McuTextEnd(text, size, &lineTooLong);
-  if (accepted == lineTooLong) {
-    return accepted ? "a line of 1024 bytes or more was accepted"
-                    : "a text whose lines all fit was refused";
-  }
-  if (!accepted) {
-    return chunks.empty() ? "" : "a refused text left chunks";
-  }
-  std::size_t next = 0;
-  for (std::size_t i = 0; i < chunks.size(); ++i) {
-    const McuChunk& c = chunks[i];
-    const std::string at = "chunk " + std::to_string(i) + ": ";
-    if (c.offset != next || c.length == 0 || c.length >= kMcuChunkBytes ||
-        c.offset + c.length > end) {
-      return at + "not the next piece of the text under 1024 bytes";
-    }
-    if (text[c.offset + c.length - 1] != 0x0A) {
-      return at + "does not end a line";
-    }
-    next = c.offset + c.length;
-    if (next < end && c.length + McuLineAt(text, size, next) < kMcuChunkBytes) {
-      return at + "closed while the next line still fitted";
-    }
-  }
-  return next == end ? "" : "the chunks do not reach the last line feed";
 }
 
 // ---- reporting ---------------------------------------------------------------------------------

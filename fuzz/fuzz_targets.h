@@ -10,7 +10,6 @@ namespace veltra::fuzz {
 
 // Program parsers.
 std::string CheckFirmwareFile(const std::uint8_t* data, std::size_t size);
-std::string CheckMcuChunks(const std::uint8_t* data, std::size_t size);
 std::string CheckFx3BootImage(const std::uint8_t* data, std::size_t size);
 std::string CheckDeviceIds(const std::uint8_t* data, std::size_t size);
 std::string CheckDeviceConnect(const std::uint8_t* data, std::size_t size);

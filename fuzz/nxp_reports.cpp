@@ -27,15 +27,6 @@ namespace nxp = sim::nxp;
 constexpr std::size_t kMaxReportLength = 0x7FF;
 constexpr std::size_t kMaxReports = 64;
 
-std::uint32_t Be32(const std::uint8_t* p) {
-  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-         p[3];
-}
-std::uint32_t Le32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-         (std::uint32_t{p[3]} << 24);
-}
-
 void CheckSdpReaders(Findings& f, const std::uint8_t* r, std::size_t n) {
   nxp::SdpCommand c;
   const bool command = nxp::ParseSdpCommand(r, n, &c);

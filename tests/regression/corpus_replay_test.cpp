@@ -16,36 +16,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path CorpusRoot() {
-  // tests/regression/<this file> -> <tree>/fuzz/corpus
-  return fs::path(VELTRA_SOURCE_ROOT) / "fuzz" / "corpus";
-}
-
-std::vector<std::uint8_t> ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 struct Target {
   const char* name;
   std::string (*check)(const std::uint8_t*, std::size_t);
 };
 
 constexpr Target kTargets[] = {
-    {"firmware_file", CheckFirmwareFile},   {"mcu_chunks", CheckMcuChunks},
-    {"fx3_boot_image", CheckFx3BootImage},  {"device_ids", CheckDeviceIds},
-    {"device_connect", CheckDeviceConnect}, {"capture_devices", CheckCaptureDevices},
-    {"usb_serial", CheckUsbSerial},         {"nxp_reports", CheckNxpReports},
-    {"bench_records", CheckBenchRecords},
+    {"firmware_file", CheckFirmwareFile},     {"fx3_boot_image", CheckFx3BootImage},
+    {"device_ids", CheckDeviceIds},           {"device_connect", CheckDeviceConnect},
+    {"capture_devices", CheckCaptureDevices}, {"usb_serial", CheckUsbSerial},
+    {"nxp_reports", CheckNxpReports},         {"bench_records", CheckBenchRecords},
 };
 
 TEST(FuzzCorpus, EverySeedKeepsItsTargetsProperties) {
   for (const Target& target : kTargets) {
-    const fs::path dir = CorpusRoot() / target.name;
+    const fs::path dir = fs::path(VELTRA_SOURCE_ROOT) / "fuzz" / "corpus" / target.name;
     ASSERT_TRUE(fs::is_directory(dir)) << dir;
     int seeds = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {
-      const std::vector<std::uint8_t> input = ReadAll(entry.path());
+      std::ifstream in(entry.path(), std::ios::binary);
+      const std::vector<std::uint8_t> input{std::istreambuf_iterator<char>(in), {}};
       EXPECT_EQ(target.check(input.data(), input.size()), "") << entry.path();
       ++seeds;
     }

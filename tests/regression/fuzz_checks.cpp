@@ -10,7 +10,6 @@
 #include "fuzz/device_ids.cpp"
 #include "fuzz/firmware_file.cpp"
 #include "fuzz/fx3_boot_image.cpp"
-#include "fuzz/mcu_chunks.cpp"
 #include "fuzz/nxp_reports.cpp"
 #include "fuzz/usb_serial.cpp"
 // NOLINTEND(bugprone-suspicious-include)
