@@ -7,7 +7,6 @@
 #include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "image/firmware_image.h"
-#include "image_test_support.h"
 #include "support/bench_fixture.h"
 #include "support/firmware_files.h"
 
@@ -38,7 +37,8 @@ TEST_F(BrowseTest, CancelChangesNothingAndAVanishedFileDropsTheEarlierImage) {
   EXPECT_EQ(boxes[0].text, L"Check File Path!");
   EXPECT_EQ(boxes[0].caption, L"Error");
   EXPECT_EQ(boxes[0].style, 0x30u);
-  EXPECT_TRUE(test::ImageStateEmpty());
+  EXPECT_EQ(SelectedImage(), nullptr);
+  EXPECT_EQ(CurrentUpdate().bCombinedImage, 0);
 }
 
 }  // namespace

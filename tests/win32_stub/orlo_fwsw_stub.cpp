@@ -11,98 +11,42 @@ constexpr std::int32_t kNo = 0;
 constexpr std::int32_t kNoAnswer = 1;
 }  // namespace
 
+// An operation that finds no camera: its parameters as the interface declares them, unread.
+#define NO_CAMERA(name, ...)       \
+  std::int32_t name(__VA_ARGS__) { \
+    return kNo;                    \
+  }
+
 extern "C" {
 
-std::int32_t InitExtensionUnit(const wchar_t* /*path*/) {
-  return kNo;
-}
-std::int32_t DeinitExtensionUnit() {
-  return kNo;
-}
-
-std::int32_t IsPescaDeviceAvail(const wchar_t* /*path*/) {
-  return kNo;
-}
-std::int32_t IsTarsaDeviceAvail(const wchar_t* /*path*/) {
-  return kNo;
-}
-std::int32_t IsMirel_DeviceAvail(const wchar_t* /*path*/) {
-  return kNo;
-}
-std::int32_t DeinitExtUnit() {
-  return kNo;
-}
-std::int32_t InitPescaExtensionUnit(const wchar_t* /*path*/) {
-  return kNo;
-}
-std::int32_t InitTarsaExtensionUnit(const wchar_t* /*path*/) {
-  return kNo;
-}
-std::int32_t InitMirelExtensionUnit(const wchar_t* /*path*/) {
-  return kNo;
-}
-
-std::int32_t SetExtensionUnitValueForPesca(std::int32_t /*selector*/, std::int32_t /*value*/) {
-  return kNo;
-}
-std::int32_t FallbacktoFWTarsa() {
-  return kNo;
-}
-std::int32_t FirmwareUpdate(std::uint8_t /*imageType*/) {
-  return kNo;
-}
-
-std::int32_t GetPescaFirmwareVersion(std::int32_t /*selector*/, std::uint8_t* /*buffer4*/) {
-  return kNo;
-}
-std::int32_t GetTarsaFirmwareVersion(std::uint8_t* /*buffer4*/) {
-  return kNo;
-}
-std::int32_t GetFirmwareVersionMirel(std::uint8_t* /*major*/, std::uint8_t* /*minor*/,
-                                     std::uint16_t* /*build*/) {
-  return kNo;
-}
-std::int32_t ReadFirmwareVersion(std::uint8_t* /*v1*/, std::uint8_t* /*v2*/, std::uint16_t* /*v3*/,
-                                 std::uint16_t* /*v4*/) {
-  return kNo;
-}
-
-std::int32_t ResetTarsa() {
-  return kNo;
-}
-std::int32_t ResetDeviceMirel() {
-  return kNo;
-}
-std::int32_t SendHIDCommandWithFirstByte(std::uint8_t /*command*/) {
-  return kNo;
-}
-
-std::int32_t SetPreparseDataAndAttributes() {
-  return kNo;
-}
-std::int32_t DevicestateCX3SNI(std::uint8_t* /*reply64*/) {
+NO_CAMERA(InitExtensionUnit, const wchar_t*)
+NO_CAMERA(DeinitExtensionUnit)
+NO_CAMERA(IsPescaDeviceAvail, const wchar_t*)
+NO_CAMERA(IsTarsaDeviceAvail, const wchar_t*)
+NO_CAMERA(IsMirel_DeviceAvail, const wchar_t*)
+NO_CAMERA(DeinitExtUnit)
+NO_CAMERA(InitPescaExtensionUnit, const wchar_t*)
+NO_CAMERA(InitTarsaExtensionUnit, const wchar_t*)
+NO_CAMERA(InitMirelExtensionUnit, const wchar_t*)
+NO_CAMERA(SetExtensionUnitValueForPesca, std::int32_t, std::int32_t)
+NO_CAMERA(FallbacktoFWTarsa)
+NO_CAMERA(FirmwareUpdate, std::uint8_t)
+NO_CAMERA(GetPescaFirmwareVersion, std::int32_t, std::uint8_t*)
+NO_CAMERA(GetTarsaFirmwareVersion, std::uint8_t*)
+NO_CAMERA(GetFirmwareVersionMirel, std::uint8_t*, std::uint8_t*, std::uint16_t*)
+NO_CAMERA(ReadFirmwareVersion, std::uint8_t*, std::uint8_t*, std::uint16_t*, std::uint16_t*)
+NO_CAMERA(ResetTarsa)
+NO_CAMERA(ResetDeviceMirel)
+NO_CAMERA(SendHIDCommandWithFirstByte, std::uint8_t)
+NO_CAMERA(SetPreparseDataAndAttributes)
+std::int32_t DevicestateCX3SNI(std::uint8_t*) {
   return kNoAnswer;
 }
-std::int32_t SetHidReport(const std::uint8_t* /*report*/, std::int32_t /*length*/) {
-  return kNo;
-}
-std::int32_t GetHidReport(std::uint8_t* /*reply64*/) {
-  return kNo;
-}
-
-std::int32_t Init_HIDHandle(const wchar_t* /*path*/) {
-  return kNo;
-}
-std::int32_t sendNXPHidCmd(const std::uint8_t* /*report*/, std::int32_t /*length*/,
-                           std::int32_t /*flag*/) {
-  return kNo;
-}
-
-std::int32_t IsDFUDeviceVID(const wchar_t* /*vid*/) {
-  return kNo;
-}
-std::int32_t IsRestrictedCameraPID(const wchar_t* /*pid*/) {
-  return kNo;
-}
+NO_CAMERA(SetHidReport, const std::uint8_t*, std::int32_t)
+NO_CAMERA(GetHidReport, std::uint8_t*)
+NO_CAMERA(Init_HIDHandle, const wchar_t*)
+NO_CAMERA(sendNXPHidCmd, const std::uint8_t*, std::int32_t, std::int32_t)
+NO_CAMERA(IsDFUDeviceVID, const wchar_t*)
+NO_CAMERA(IsRestrictedCameraPID, const wchar_t*)
 
 }  // extern "C"
