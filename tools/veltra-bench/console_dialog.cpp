@@ -1,6 +1,7 @@
 #include "veltra-bench/console_dialog.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "app/dialog_procedures.h"
 #include "core/app_state.h"
