@@ -8,6 +8,7 @@
 #include "core/resource_ids.h"
 #include "core/ui_texts.h"
 #include "core/window_messages.h"
+#include "platform/ports.h"
 
 namespace veltra::bench {
 
@@ -390,5 +391,22 @@ void ConsoleDialog::EndDialog(Window window, std::intptr_t result) {
 }
 
 void ConsoleDialog::SetForeground(Window) {}
+
+std::uint32_t ConsoleDialog::WaitThreadPumping(Handle thread, std::uint32_t) {
+  // As the window's loop does: the messages the thread sends are handled while it finishes (the
+  // refresher stopping at the end of a run may be sending one). The bench's threads end on their
+  // own; the bound is the real-time one of every wait here.
+  const auto deadline = std::chrono::steady_clock::now() + kSettleLimit;
+  while (Sys().ThreadExitCode(thread) == kStillActive) {
+    if (Pump() == 0) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        return kWaitTimeout;
+      }
+      Lock lock(mutex_);
+      changed_.wait_for(lock, kPumpNap, [&] { return !pending_.empty(); });
+    }
+  }
+  return Sys().WaitThread(thread, 0);  // joins the ended thread
+}
 
 }  // namespace veltra::bench

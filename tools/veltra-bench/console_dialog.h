@@ -83,6 +83,7 @@ class ConsoleDialog : public DialogView {
   std::intptr_t DialogBoxModal(int dialogId) override;
   void EndDialog(Window window, std::intptr_t result) override;
   void SetForeground(Window window) override;
+  std::uint32_t WaitThreadPumping(Handle thread, std::uint32_t timeoutMs) override;
 
  private:
   struct Pending {
