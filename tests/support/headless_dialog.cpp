@@ -42,9 +42,7 @@ std::uint64_t HeadlessDialog::Now() {
 }
 
 void HeadlessDialog::SetTimer(int id, std::uint32_t periodMs) {
-  const std::uint64_t now = Now();
-  Lock lock(mutex_);
-  timers_[id] = Timer{periodMs, now + periodMs};
+  Sent([&] { timers_[id] = Timer{periodMs, Now() + periodMs}; });
 }
 
 bool HeadlessDialog::FireTimer(int id) {

@@ -96,9 +96,11 @@ class HeadlessDialog : public DialogView {
   void ProgressSetPos(int position) override {
     Sent([&] { progress_ = std::clamp(position, 0, 100); });
   }
+  // The adapter sends a timer's setting and killing to the dialog thread, as a timer must be set
+  // by the thread that owns its window.
   void SetTimer(int id, std::uint32_t periodMs) override;
   void KillTimer(int id) override {
-    Locked([&] { timers_.erase(id); });
+    Sent([&] { timers_.erase(id); });
   }
   int MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
                  bool owned) override;
