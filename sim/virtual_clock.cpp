@@ -9,7 +9,9 @@ VirtualClock::VirtualClock(double speed)
     : speed_(speed), start_(std::chrono::steady_clock::now()) {}
 
 std::uint64_t VirtualClock::NowMs() const {
-  if (instant()) return virtualMs_.load();
+  if (instant()) {
+    return virtualMs_.load();
+  }
   const auto real = std::chrono::steady_clock::now() - start_;
   const double ms = std::chrono::duration<double, std::milli>(real).count() * speed_;
   return static_cast<std::uint64_t>(ms);
@@ -26,13 +28,17 @@ void VirtualClock::Sleep(std::uint32_t ms) {
 }
 
 void VirtualClock::Advance(std::uint64_t ms) {
-  if (!instant()) return;
+  if (!instant()) {
+    return;
+  }
   virtualMs_ += ms;
   Moved();
 }
 
 void VirtualClock::AdvanceTo(std::uint64_t atMs) {
-  if (!instant()) return;
+  if (!instant()) {
+    return;
+  }
   std::uint64_t now = virtualMs_.load();
   while (now < atMs && !virtualMs_.compare_exchange_weak(now, atMs)) {
   }
