@@ -150,7 +150,7 @@ sim::FirmwareVersion NewVersion() {
 
 template <typename Camera>
 std::function<std::shared_ptr<sim::CameraDevice>(const std::wstring&)> DfuFamily(
-    sim::DfuModeCamera::Options options) {
+    const sim::DfuModeCamera::Options& options) {
   return [options](const std::wstring& serial) {
     sim::DfuModeCamera::Options o = options;
     o.serial = serial;
