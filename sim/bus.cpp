@@ -126,9 +126,28 @@ void Bus::Leave(VirtualDevice* device) {
 void Bus::Return(VirtualDevice* device) {
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (clock_ != nullptr && reenumerationMs_ > 0) {
+      for (auto& slot : slots_) {
+        if (slot.device.get() == device && !slot.present) {
+          const unsigned returning = nextReturn_++;
+          slot.returning = returning;
+          Schedule(clock_->NowMs() + reenumerationMs_,
+                   [this, device, returning] { ReturnNow(device, returning); });
+        }
+      }
+      return;
+    }
+  }
+  ReturnNow(device, 0);
+}
+
+void Bus::ReturnNow(VirtualDevice* device, unsigned returning) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     bool found = false;
     for (auto& slot : slots_) {
-      if (slot.device.get() == device && !slot.present) {
+      if (slot.device.get() == device && !slot.present && slot.returning == returning) {
+        slot.returning = 0;
         slot.present = true;
         slot.generation = nextGeneration_++;
         slot.instance = InstanceOf(slot);
@@ -140,6 +159,72 @@ void Bus::Return(VirtualDevice* device) {
     }
   }
   Raise(device, true);
+}
+
+void Bus::SetClock(const VirtualClock* clock) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  clock_ = clock;
+}
+
+void Bus::SetReenumerationMs(std::uint32_t ms) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  reenumerationMs_ = ms;
+}
+
+void Bus::Schedule(std::uint64_t due, std::function<void()> change) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  scheduled_.push_back(Scheduled{due, nextOrder_++, std::move(change)});
+}
+
+void Bus::PlugAt(std::uint64_t atMs, const std::shared_ptr<VirtualDevice>& device, int hub) {
+  Schedule(atMs, [this, device, hub] { Plug(device, hub); });
+}
+
+void Bus::UnplugAt(std::uint64_t atMs, VirtualDevice* device) {
+  Schedule(atMs, [this, device] { Unplug(device); });
+}
+
+std::optional<std::uint64_t> Bus::NextDue() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::optional<std::uint64_t> next;
+  for (const auto& entry : scheduled_) {
+    if (!next || entry.due < *next) {
+      next = entry.due;
+    }
+  }
+  return next;
+}
+
+void Bus::RunDue() {
+  // A change that moves the clock itself (none does today) would come back here on this thread.
+  thread_local bool running = false;
+  if (running || clock_ == nullptr) {
+    return;
+  }
+  running = true;
+  std::lock_guard<std::mutex> serial(runMutex_);
+  // Each pass takes out the earliest due change; the schedule only shrinks here.
+  for (;;) {
+    std::function<void()> change;
+    {
+      std::lock_guard<std::recursive_mutex> lock(mutex_);
+      const std::uint64_t now = clock_->NowMs();
+      auto first = scheduled_.end();
+      for (auto it = scheduled_.begin(); it != scheduled_.end(); ++it) {
+        if (it->due <= now && (first == scheduled_.end() || it->due < first->due ||
+                               (it->due == first->due && it->order < first->order))) {
+          first = it;
+        }
+      }
+      if (first == scheduled_.end()) {
+        break;
+      }
+      change = std::move(first->change);
+      scheduled_.erase(first);
+    }
+    change();
+  }
+  running = false;
 }
 
 void Bus::Replug(VirtualDevice* device) {

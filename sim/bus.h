@@ -3,15 +3,23 @@
 //
 // A device that re-enumerates in another mode calls Leave() and later Return(): the bus raises the
 // removal events of its old identity and the arrival events of its new one (one for the USB device
-// interface class, and one more for the HID class when the device has a HID interface).
+// interface class, and one per HID top-level collection when the device has a HID interface).
+//
+// On the program's clock (SetClock) changes happen at set points: a device leaves at once, and
+// comes back only once its re-enumeration time has passed on that clock; a scenario can plug and
+// unplug devices at given clock times. Whoever moves the clock runs what fell due (RunDue).
+// Without a clock every change happens at once.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "sim/virtual_clock.h"
 #include "sim/virtual_device.h"
 
 namespace veltra::sim {
@@ -28,9 +36,26 @@ class Bus {
  public:
   using Listener = std::function<void(const BusEvent&)>;
 
+  // A camera restarting in another mode is re-enumerated by Windows: reset, descriptors, driver
+  // load and the interfaces' registration. A composite camera takes a second or more; the bench
+  // takes the slow end.
+  static constexpr std::uint32_t kDefaultReenumerationMs = 1500;
+
   // Plugs a device in at the next free port (1, 2, ...) behind hub `hub` (0 = root-hub port).
   void Plug(const std::shared_ptr<VirtualDevice>& device, int hub = 1);
   void Unplug(VirtualDevice* device);
+
+  // ---- the program's clock ----
+  void SetClock(const VirtualClock* clock);
+  // How long a returning device stays away (with a clock; 0: it comes back at once).
+  void SetReenumerationMs(std::uint32_t ms);
+  // A user plugs a device in / pulls it out at a time on the program's clock.
+  void PlugAt(std::uint64_t atMs, const std::shared_ptr<VirtualDevice>& device, int hub = 1);
+  void UnplugAt(std::uint64_t atMs, VirtualDevice* device);
+  // Runs every change due by now, in the order of their times (then of their scheduling).
+  void RunDue();
+  // When the next scheduled change is due, if any.
+  std::optional<std::uint64_t> NextDue() const;
   // Re-enumeration: the device drops off the bus / comes back with whatever Id() says now.
   void Leave(VirtualDevice* device);
   void Return(VirtualDevice* device);
@@ -85,7 +110,15 @@ class Bus {
     bool present = false;
     unsigned generation = 0;  // counts the device's arrivals: handles opened before go stale
     unsigned instance = 0;    // the OS's instance number behind the interface paths
+    unsigned returning = 0;   // the scheduled return it waits for (0: none)
   };
+  struct Scheduled {
+    std::uint64_t due = 0;
+    std::uint64_t order = 0;
+    std::function<void()> change;
+  };
+  void Schedule(std::uint64_t due, std::function<void()> change);
+  void ReturnNow(VirtualDevice* device, unsigned returning);
   const Slot* FindSlot(const VirtualDevice* device) const;
   void Raise(const VirtualDevice* device, bool arrival);
   std::wstring InstanceKey(const Slot& slot) const;
@@ -100,6 +133,12 @@ class Bus {
   bool windowsIdentities_ = true;
   int hidCollections_ = 2;
   bool behindPciBridge_ = false;
+  const VirtualClock* clock_ = nullptr;
+  std::uint32_t reenumerationMs_ = kDefaultReenumerationMs;
+  std::vector<Scheduled> scheduled_;
+  std::uint64_t nextOrder_ = 0;
+  unsigned nextReturn_ = 1;
+  std::mutex runMutex_;  // one thread runs due changes at a time, so they keep their order
   // Instance numbers Windows has handed out, by the device's identity and, without a serial, its
   // port: a device that returns as the same identity is given the same number again.
   std::vector<std::pair<std::wstring, unsigned>> instances_;

@@ -10,6 +10,8 @@ namespace veltra::sim {
 
 namespace {
 thread_local std::uint32_t t_lastError = 0;
+// Set on the threads the program started (not the test's or the dialog's own).
+thread_local bool t_programThread = false;
 
 std::string Narrow(const std::wstring& text) {
   std::string out;
@@ -69,6 +71,7 @@ Handle SimSystem::StartThread(std::function<std::uint32_t()> body) {
   }
   ThreadRecord* raw = record.get();
   raw->thread = std::thread([raw, body = std::move(body)]() {
+    t_programThread = true;
     const std::uint32_t code = body();
     raw->exitCode = code == kStillActive ? 0 : code;
   });
@@ -134,6 +137,23 @@ int SimSystem::RunningThreads() const {
   return running;
 }
 
+int SimSystem::BlockedThreads() const {
+  std::vector<std::shared_ptr<EventRecord>> events;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& entry : events_) {
+      events.push_back(entry.second);
+    }
+  }
+  int blocked = 0;
+  for (const auto& record : events) {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    // The waiters of a set event are on their way out of the wait: they count as running.
+    blocked += record->signalled ? 0 : record->waiters;
+  }
+  return blocked;
+}
+
 Handle SimSystem::CreateEventObject(bool manualReset, bool initialState, const wchar_t* /*name*/) {
   auto record = std::make_shared<EventRecord>();
   record->manualReset = manualReset;
@@ -180,7 +200,10 @@ std::uint32_t SimSystem::WaitForObject(Handle event, std::uint32_t timeoutMs) {
   }
   std::unique_lock<std::mutex> lock(record->mutex);
   if (timeoutMs == kWaitInfinite) {
+    const int waiting = t_programThread ? 1 : 0;
+    record->waiters += waiting;
     record->cv.wait(lock, [&] { return record->signalled; });
+    record->waiters -= waiting;
   } else if (!record->signalled) {
     // Finite waits pass on the program's clock: instantly in instant mode.
     lock.unlock();

@@ -58,6 +58,9 @@ class SimSystem : public System {
   void JoinAllThreads();
   // Number of threads started and not yet finished.
   int RunningThreads() const;
+  // Of those, how many wait without a time-out for an event nobody has set yet: they move only
+  // when another thread (the dialog, a device notification) sets it.
+  int BlockedThreads() const;
 
   static std::string HostPath(const wchar_t* windowsPath);
 
@@ -71,6 +74,7 @@ class SimSystem : public System {
     std::condition_variable cv;
     bool manualReset = true;
     bool signalled = false;
+    int waiters = 0;  // program threads in an endless wait on it
   };
 
   std::shared_ptr<ThreadRecord> FindThread(Handle h) const;

@@ -90,12 +90,11 @@ bool RemovalIsPartOfTheUpdate(const UpdateSession& update) {
          update.AwaitingRestart();
 }
 
-// A removal while the update waits for its camera (no data is being sent and no worker runs):
-// the camera has left, to come back in its update mode or, when the switch did not take, as it
-// was.
+// A removal while the update waits for its camera: the camera has left, to come back in its
+// update mode or, when the switch did not take, as it was. A camera restarts on its own time, so
+// the departure that ends a pass may come while the pass's worker still runs its last steps.
 void NoteDepartureDuringUpdate(UpdateSession& update) {
-  if (!update.DownloadInProgress() && update.bUpdatedFromHIDMode.load() != 0 &&
-      update.bWorkerRunning.load() == 0) {
+  if (update.bUpdatedFromHIDMode.load() != 0) {
     update.bCameraLeft = 1;
   }
 }

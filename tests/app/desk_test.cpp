@@ -1,9 +1,7 @@
 // Whole updates on a desk as users have it: one camera alone on the bus, two identical cameras,
-// other devices that come and go meanwhile. A camera that re-enumerates takes seconds to come
-// back, so here every return waits until the program has handled all it was told and its threads
-// are idle; the ROM's second notification, for instance, is handled before its flash loader is
-// back, as on Windows.
-#include <deque>
+// other devices that come and go meanwhile. A camera that re-enumerates comes back after its
+// re-enumeration time on the program's clock, whatever the program is doing then; the ROM's second
+// notification, for instance, may be handled before its flash loader is back, as on Windows.
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -85,45 +83,6 @@ class DeskTest : public ScenarioTest {
     InstallPorts(set);
   }
 
-  // A camera whose re-enumerations come back only when the desk lets them (see Run).
-  template <typename Camera>
-  std::shared_ptr<Camera> PlugCamera(std::shared_ptr<Camera> camera) {
-    camera->SetReturnScheduler([this](std::function<void()> comeBack) {
-      std::lock_guard<std::mutex> lock(heldMutex_);
-      held_.push_back(std::move(comeBack));
-    });
-    return Plug(camera);
-  }
-
-  // Settles, lets the next held camera come back, and so on until none is away. `away` runs
-  // each time a camera is away and the program idle, with the number of returns so far.
-  void Run(const std::function<void(int)>& away = {}) {
-    for (int returns = 0;; ++returns) {
-      Settle();
-      std::function<void()> comeBack;
-      {
-        std::lock_guard<std::mutex> lock(heldMutex_);
-        if (held_.empty()) {
-          return;
-        }
-        comeBack = std::move(held_.front());
-        held_.pop_front();
-      }
-      if (away) {
-        away(returns);
-        Settle();
-      }
-      comeBack();
-    }
-  }
-
-  // Hands the dialog what the bus raised, from the calling thread, and waits until it is done.
-  void NotifyNow() {
-    for (DeviceChange change : discovery_.TakeEvents()) {
-      dialog_.SendToDialog(kWmDeviceChange, change.event, reinterpret_cast<std::intptr_t>(&change));
-    }
-  }
-
   void Pick(int index) {
     dialog_.ComboSetCurSel(index);
     dialog_.Dispatch(kWmCommand, CommandParam(IDC_COMBO_DEVICELIST, kCbnSelChange));
@@ -168,8 +127,6 @@ class DeskTest : public ScenarioTest {
   }
 
   TransferHook hook_{log_};
-  std::mutex heldMutex_;
-  std::deque<std::function<void()>> held_;
 };
 
 // ---- one route per row -------------------------------------------------------------------------
@@ -193,7 +150,7 @@ sim::FirmwareVersion NewVersion() {
 
 template <typename Camera>
 std::function<std::shared_ptr<sim::CameraDevice>(const std::wstring&)> DfuFamily(
-    sim::DfuModeCamera::Options options) {
+    const sim::DfuModeCamera::Options& options) {
   return [options](const std::wstring& serial) {
     sim::DfuModeCamera::Options o = options;
     o.serial = serial;
@@ -268,13 +225,13 @@ std::string RouteName(const ::testing::TestParamInfo<Route>& info) {
 // The commonest desk: the camera is the only device on the bus from start to end.
 TEST_P(DeskRouteTest, LoneCameraIsUpdatedAndSelectedAgain) {
   const Route& route = GetParam();
-  auto camera = PlugCamera(route.make(L"SER0000001"));
+  auto camera = Plug(route.make(L"SER0000001"));
   StartProgram();
   ExpectReadyFor(route.entry(0));
   dialog_.HoldModal(IDD_WARNING_DIALOG);
 
   UpdateWith(route.example);
-  Run();
+  Settle();
   ExpectSuccessSeen(route.endsWithWarning);
   EXPECT_TRUE(route.updated(*camera, ExampleBytes(route.example)));
   EXPECT_EQ(Entries(), std::vector<std::wstring>{route.entry(0)});
@@ -288,8 +245,8 @@ TEST_P(DeskRouteTest, SecondOfTwoIdenticalCamerasIsUpdatedAndSelectedAgain) {
   if (std::string(route.name) == "mirel") {
     GTEST_SKIP() << "two cameras of the Sunplus route are refused (SunplusTest below)";
   }
-  auto first = PlugCamera(route.make(L"SER0000001"));
-  auto second = PlugCamera(route.make(L"SER0000002"));
+  auto first = Plug(route.make(L"SER0000001"));
+  auto second = Plug(route.make(L"SER0000002"));
   StartProgram();
   const std::vector<std::wstring> entries{route.entry(0), route.entry(1)};
   ASSERT_EQ(Entries(), entries);
@@ -297,7 +254,7 @@ TEST_P(DeskRouteTest, SecondOfTwoIdenticalCamerasIsUpdatedAndSelectedAgain) {
   dialog_.HoldModal(IDD_WARNING_DIALOG);
 
   UpdateWith(route.example);
-  Run();
+  Settle();
   ExpectSuccessSeen(route.endsWithWarning);
   const Bytes file = ExampleBytes(route.example);
   EXPECT_TRUE(route.updated(*second, file));
@@ -356,29 +313,24 @@ class DeskVisitorTest : public DeskTest, public ::testing::WithParamInterface<Vi
 // camera's state before its download. Neither changes anything about the update.
 TEST_P(DeskVisitorTest, OtherDeviceComingAndGoingChangesNothing) {
   const Visit& visit = GetParam();
-  auto camera = PlugCamera(std::make_shared<sim::GenericCamera>());
+  auto camera = Plug(std::make_shared<sim::GenericCamera>());
   StartProgram();
   const std::shared_ptr<sim::VirtualDevice> other = visit.visitor.make();
 
   UpdateWith("mcu.img");
   if (visit.duringWorker) {
-    // The re-plug lands in the worker's first request to the camera in update mode.
+    // Plugged at the worker's first request to the camera in update mode, pulled out 10 ms later
+    // on the program's clock while the worker still checks the camera's state.
     hook_.AtNextTransfer([this, other] {
-      bus_.Plug(other);
-      NotifyNow();
-      bus_.Unplug(other.get());
-      NotifyNow();
+      bus_.PlugAt(clock_.NowMs(), other);
+      bus_.UnplugAt(clock_.NowMs() + 10, other.get());
     });
-    Run();
   } else {
-    Run([this, other](int returns) {
-      if (returns == 0) {
-        bus_.Plug(other);
-        Settle();
-        bus_.Unplug(other.get());
-      }
-    });
+    ASSERT_FALSE(bus_.IsPresent(camera.get()));
+    bus_.PlugAt(clock_.NowMs() + 200, other);
+    bus_.UnplugAt(clock_.NowMs() + 700, other.get());
   }
+  Settle();
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
   EXPECT_TRUE(DfuCameraUpdated(*camera, {}));
   EXPECT_FALSE(TrafficMentions("\"dev\":\"0781")) << "the stick was sent something";
@@ -422,7 +374,7 @@ TEST_P(DeskUpdateModeTest, CameraFoundInUpdateModeTakesATwoPassImage) {
   bus_.SetBehindPciBridge(controller.behindPciBridge);
   sim::DfuModeCamera::Options options = sim::PescaOptions();
   options.startInUpdateMode = true;
-  auto camera = PlugCamera(std::make_shared<sim::PescaCamera>(options));
+  auto camera = Plug(std::make_shared<sim::PescaCamera>(options));
   StartProgram();
   ASSERT_EQ(Entries().size(), 1u);
   const std::wstring entry = Entries()[0];
@@ -435,7 +387,7 @@ TEST_P(DeskUpdateModeTest, CameraFoundInUpdateModeTakesATwoPassImage) {
   dialog_.HoldModal(IDD_WARNING_DIALOG);
 
   UpdateWith("combined_type1.img");
-  Run();
+  Settle();
   const sim::DfuFlash flash = camera->Flash();
   ASSERT_GE(flash.imageSections.size(), 2u);
   EXPECT_FALSE(flash.imageSections[0].empty());
@@ -463,16 +415,16 @@ const std::wstring kOneSunplusCameraText =
 // cameras on the bus the update is refused before the library is called.
 TEST_F(DeskTest, TwoSunplusCamerasAreRefused) {
   sim::MirelCamera::Options options;
-  auto first = PlugCamera(std::make_shared<sim::MirelCamera>(options));
+  auto first = Plug(std::make_shared<sim::MirelCamera>(options));
   options.serial = L"MRL0000002";
   options.sunplusIds = true;
-  auto second = PlugCamera(std::make_shared<sim::MirelCamera>(options));
+  auto second = Plug(std::make_shared<sim::MirelCamera>(options));
   StartProgram();
   ASSERT_EQ(Entries().size(), 2u);
   Pick(1);
 
   UpdateWith("nxp_firmware.bin");
-  Run();
+  Settle();
   ASSERT_EQ(dialog_.MessageBoxes().size(), 1u);
   EXPECT_EQ(dialog_.MessageBoxes()[0].text, kOneSunplusCameraText);
   EXPECT_EQ(first->ImagesReceived() + second->ImagesReceived(), 0);

@@ -27,7 +27,9 @@ constexpr std::chrono::seconds kSettleLimit{20};
 ScenarioTest::ScenarioTest() {
   Ports set = ports();
   set.usb = &log_;
-  log_.SetEntryHook([this] { arrivals_.DeliverHeld(); });
+  bus_.SetClock(&clock_);
+  clock_.SetListener([this] { AtSetPoint(); });
+  log_.SetEntryHook([this] { AtSetPoint(); });
   set.camera = &library_;
   set.discovery = &discovery_;
   set.vendor = &vendor_;
@@ -47,7 +49,7 @@ ScenarioTest::ScenarioTest() {
 
 ScenarioTest::~ScenarioTest() {
   log_.SetEntryHook({});
-  arrivals_.TakeBack();
+  clock_.SetListener({});
   StopUpdateUIThread();
   system_->JoinAllThreads();
   ResetSunplusState();
@@ -58,70 +60,84 @@ void ScenarioTest::StartProgram() {
   Settle();
 }
 
-void ArrivalPoint::Hold(std::deque<DeviceChange> changes) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  held_ = std::move(changes);
+std::optional<DeviceChange> ScenarioTest::NextChange() {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  for (const DeviceChange& change : discovery_.TakeEvents()) {
+    queued_.push_back(change);
+  }
+  if (queued_.empty()) {
+    return std::nullopt;
+  }
+  DeviceChange change = queued_.front();
+  queued_.pop_front();
+  return change;
 }
 
-std::deque<DeviceChange> ArrivalPoint::TakeBack() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return std::exchange(held_, {});
+void ScenarioTest::AtSetPoint() {
+  bus_.RunDue();
+  // The dialog thread handles notifications only when it pumps (Settle).
+  if (!simpleOrder_ && std::this_thread::get_id() != dialogThread_) {
+    DeliverDue();
+  }
 }
 
-void ArrivalPoint::DeliverHeld() {
-  if (std::this_thread::get_id() == dialogThread_) {
-    return;  // the dialog thread handles notifications only when it pumps
-  }
-  std::deque<DeviceChange> changes;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    changes.swap(held_);
-  }
-  for (DeviceChange change : changes) {
-    dialog_.SendToDialog(kWmDeviceChange, change.event, reinterpret_cast<std::intptr_t>(&change));
+void ScenarioTest::DeliverDue() {
+  // One thread delivers at a time, so the dialog sees the bus's order; a thread that finds
+  // another one delivering leaves its notifications to it.
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> serial(deliveryMutex_, std::try_to_lock);
+      if (!serial.owns_lock()) {
+        return;
+      }
+      while (std::optional<DeviceChange> change = NextChange()) {
+        dialog_.SendToDialog(kWmDeviceChange, change->event,
+                             reinterpret_cast<std::intptr_t>(&*change));
+      }
+    }
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    for (const DeviceChange& change : discovery_.TakeEvents()) {
+      queued_.push_back(change);
+    }
+    if (queued_.empty()) {
+      return;
+    }
   }
 }
 
 void ScenarioTest::Settle() {
   const auto deadline = std::chrono::steady_clock::now() + kSettleLimit;
-  // The refresher thread stays, and so does an update worker that shows the Warning dialog (it
-  // waits for the camera or the timeout); every other thread of the program is waited for.
+  // Idle: every program thread has ended or waits for an event nobody has set. An update worker
+  // that shows the Warning dialog waits in it for the camera or its timeout.
   const auto idle = [this] {
-    const int staying =
-        (g_hUIThread != 0 ? 1 : 0) + (dialog_.IsModalOpen(IDD_WARNING_DIALOG) ? 1 : 0);
-    return system_->RunningThreads() <= staying;
+    const int waiting =
+        system_->BlockedThreads() + (dialog_.IsModalOpen(IDD_WARNING_DIALOG) ? 1 : 0);
+    return system_->RunningThreads() <= waiting;
   };
-  std::deque<DeviceChange> pending;
   for (;;) {
     if (!dialog_.PumpUntil(idle, std::chrono::duration_cast<std::chrono::milliseconds>(
                                      deadline - std::chrono::steady_clock::now()))) {
       ADD_FAILURE() << "the program's threads did not finish";
       return;
     }
-    // HID arrivals no transfer took come now, before anything raised since.
-    std::deque<DeviceChange> untaken = arrivals_.TakeBack();
-    pending.insert(pending.begin(), untaken.begin(), untaken.end());
-    for (const DeviceChange& change : discovery_.TakeEvents()) {
-      pending.push_back(change);
+    bus_.RunDue();
+    if (std::optional<DeviceChange> change = NextChange()) {
+      dialog_.Dispatch(kWmDeviceChange, change->event, reinterpret_cast<std::intptr_t>(&*change));
+      continue;
     }
-    if (pending.empty()) {
+    // Nothing is due: on to the next change the bus has scheduled, with the dialog's timers
+    // that fall due before it.
+    const std::optional<std::uint64_t> next = bus_.NextDue();
+    if (!next) {
       return;
     }
-    DeviceChange change = pending.front();
-    pending.pop_front();
-    const auto isHidArrival = [](const DeviceChange& c) {
-      return c.event == kDbtDeviceArrival && c.cls == DeviceInterfaceClass::kHid;
-    };
-    std::deque<DeviceChange> hidArrivals;
-    if (!simpleOrder_ && change.event == kDbtDeviceArrival &&
-        change.cls == DeviceInterfaceClass::kUsbDevice) {
-      while (!pending.empty() && isHidArrival(pending.front())) {
-        hidArrivals.push_back(pending.front());
-        pending.pop_front();
-      }
+    const std::optional<std::uint64_t> timer = dialog_.NextTimerDue();
+    if (timer && *timer <= *next) {
+      clock_.AdvanceTo(*timer);
+      dialog_.FireDueTimers();
+    } else {
+      clock_.AdvanceTo(*next);
     }
-    arrivals_.Hold(std::move(hidArrivals));
-    dialog_.Dispatch(kWmDeviceChange, change.event, reinterpret_cast<std::intptr_t>(&change));
   }
 }
 

@@ -1,19 +1,29 @@
 // Fixture of the whole-update scenarios: the program's own dialog procedures over the headless
 // dialog, on the complete bench (virtual cameras on the bus, the bench's discovery, USB transport
 // with its traffic log, camera-control library and Sunplus library). The test's thread is the
-// dialog thread; device notifications are handed to the dialog one at a time, each after the
-// threads the previous one started have finished, as a camera re-enumerates far slower than the
-// program's threads run. The HID arrivals that follow a device's USB-device arrival are the
-// exception, as on Windows: they come once the program has started work on the device, right
-// after its first transfer or library call from another thread once the USB-device arrival was
-// handled (that thread waits while the dialog handles them), or after the program is idle when it
-// makes none.
-// SimpleArrivalOrder() gives a test the old order.
+// dialog thread.
+//
+// Device notifications happen at set points on the program's clock, as on Windows, where a
+// camera leaves and returns on the hardware's time, not the program's: a camera told to switch
+// modes leaves at once and returns after its re-enumeration time (Bus::SetReenumerationMs), and a
+// test can plug or unplug any device at a clock time (bus_.PlugAt, bus_.UnplugAt). A notification
+// is handed to the dialog as soon as it is due, whether or not program threads still run: at the
+// next point where a program thread moves the clock or makes an entry in the traffic log (a USB
+// transfer or a library call), that thread sends it and waits while the dialog thread handles it.
+// When the program is idle (each of its threads ended or waiting for an event nobody has set), the
+// dialog thread takes the next due notification itself, or moves the clock on to the next
+// scheduled change, firing the dialog timers that fall due on the way. Delivery thus depends on
+// the clock and the program's own steps, not on thread scheduling, and every run is the same.
+// The HID arrivals that follow a USB-device arrival so come once the program has started work on
+// the device (its first transfer), or when it is idle if it makes none.
+// SimpleArrivalOrder() hands over every notification only when the program is idle.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -28,24 +38,6 @@
 #include "support/firmware_files.h"
 
 namespace veltra::test {
-
-// Holds HID arrivals and delivers them at the next entry of the traffic log (a USB transfer or a
-// library call) made on a thread other than the dialog's, right after it: the thread waits while
-// the dialog handles them.
-class ArrivalPoint {
- public:
-  explicit ArrivalPoint(HeadlessDialog& dialog) : dialog_(dialog) {}
-  void Hold(std::deque<DeviceChange> changes);
-  // What was held and not delivered (no such entry came).
-  std::deque<DeviceChange> TakeBack();
-  void DeliverHeld();
-
- private:
-  HeadlessDialog& dialog_;
-  const std::thread::id dialogThread_ = std::this_thread::get_id();
-  std::mutex mutex_;
-  std::deque<DeviceChange> held_;
-};
 
 class ScenarioTest : public BenchTest {
  public:
@@ -66,8 +58,8 @@ class ScenarioTest : public BenchTest {
   void StartProgram();
   // Every notification after the program is idle, HID arrivals included.
   void SimpleArrivalOrder() { simpleOrder_ = true; }
-  // Hands the dialog every pending device notification and serves the program's threads until
-  // nothing is left to do.
+  // Hands the dialog every device notification, moving the clock on through the scheduled changes
+  // of the bus, and serves the program's threads until nothing is left to do.
   void Settle();
   // The example file of that name (tools/veltra-mkfw), written as fileName next to the program.
   std::wstring ExampleFile(const std::string& example, const std::string& fileName);
@@ -88,11 +80,22 @@ class ScenarioTest : public BenchTest {
   sim::SimUsbTransport usb_{bus_};
   std::ostringstream traffic_;
   sim::TrafficLog log_{usb_, traffic_};
-  ArrivalPoint arrivals_{dialog_};
-  bool simpleOrder_ = false;
+  std::atomic<bool> simpleOrder_{false};
   sim::SimCameraLibrary library_{bus_, &log_};
   sim::SimDiscovery discovery_{bus_};
   sim::SimVendorLibrary vendor_{bus_};
+
+ private:
+  // A point on the program's clock or in its traffic: what fell due happens now.
+  void AtSetPoint();
+  // Sends every due notification to the dialog from a program thread, in order.
+  void DeliverDue();
+  std::optional<DeviceChange> NextChange();
+
+  const std::thread::id dialogThread_ = std::this_thread::get_id();
+  std::mutex queueMutex_;
+  std::deque<DeviceChange> queued_;
+  std::mutex deliveryMutex_;
 };
 
 // The success message of the DFU routes and of the Sunplus route.

@@ -22,15 +22,17 @@ constexpr std::chrono::milliseconds kPumpNap{1};
 // ---- controls ----------------------------------------------------------------------------------
 
 int HeadlessDialog::ComboAddString(const wchar_t* text) {
-  Lock lock(mutex_);
-  combo_.emplace_back(Str(text));
-  return static_cast<int>(combo_.size()) - 1;
+  return Sent([&] {
+    combo_.emplace_back(Str(text));
+    return static_cast<int>(combo_.size()) - 1;
+  });
 }
 
 int HeadlessDialog::ComboSetCurSel(int index) {
-  Lock lock(mutex_);
-  comboSel_ = index >= 0 && index < static_cast<int>(combo_.size()) ? index : -1;
-  return comboSel_;
+  return Sent([&] {
+    comboSel_ = index >= 0 && index < static_cast<int>(combo_.size()) ? index : -1;
+    return comboSel_;
+  });
 }
 
 // ---- timers ------------------------------------------------------------------------------------
@@ -40,9 +42,7 @@ std::uint64_t HeadlessDialog::Now() {
 }
 
 void HeadlessDialog::SetTimer(int id, std::uint32_t periodMs) {
-  const std::uint64_t now = Now();
-  Lock lock(mutex_);
-  timers_[id] = Timer{periodMs, now + periodMs};
+  Sent([&] { timers_[id] = Timer{periodMs, Now() + periodMs}; });
 }
 
 bool HeadlessDialog::FireTimer(int id) {
@@ -78,6 +78,17 @@ int HeadlessDialog::FireDueTimers() {
     fired += FireTimer(entry.second) ? 1 : 0;
   }
   return fired;
+}
+
+std::optional<std::uint64_t> HeadlessDialog::NextTimerDue() const {
+  Lock lock(mutex_);
+  std::optional<std::uint64_t> next;
+  for (const auto& entry : timers_) {
+    if (!next || entry.second.due < *next) {
+      next = entry.second.due;
+    }
+  }
+  return next;
 }
 
 // ---- boxes and files ---------------------------------------------------------------------------

@@ -67,39 +67,40 @@ class HeadlessDialog : public DialogView {
   HeadlessDialog& operator=(const HeadlessDialog&) = delete;
 
   // ---- DialogView ----
+  // A control of the dialog is a window of the dialog thread: what another thread asks of it
+  // (WM_SETTEXT, WM_ENABLE, ShowWindow, CB_..., PBM_SETPOS) waits until the dialog thread pumps.
   void SetItemText(int id, const wchar_t* text) override {
-    Locked([&] { controls_[id].text = Str(text); });
+    Sent([&] { controls_[id].text = Str(text); });
   }
   std::wstring GetItemText(int id) override {
-    return Locked([&] { return controls_[id].text; });
+    return Sent([&] { return controls_[id].text; });
   }
   void ShowItem(int id, bool show) override {
-    Locked([&] { controls_[id].visible = show; });
+    Sent([&] { controls_[id].visible = show; });
   }
   void EnableItem(int id, bool enable) override {
-    Locked([&] { controls_[id].enabled = enable; });
+    Sent([&] { controls_[id].enabled = enable; });
   }
   void EnableWindowItem(Window window, int id, bool enable) override {
     Locked([&] { otherWindowEnabled_[{static_cast<int>(window), id}] = enable; });
   }
   void ComboReset() override {
-    Locked([&] { combo_.clear(), comboSel_ = -1; });
+    Sent([&] { combo_.clear(), comboSel_ = -1; });
   }
   int ComboAddString(const wchar_t* text) override;
   int ComboSetCurSel(int index) override;
-  // CB_GETCURSEL is a message sent to the list: another thread waits for the dialog thread.
   int ComboGetCurSel() override {
-    Lock lock(mutex_);
-    WaitForTheDialogThread(lock);
-    return comboSel_;
+    return Sent([&] { return comboSel_; });
   }
   // The control clamps to its range.
   void ProgressSetPos(int position) override {
-    Locked([&] { progress_ = std::clamp(position, 0, 100); });
+    Sent([&] { progress_ = std::clamp(position, 0, 100); });
   }
+  // The adapter sends a timer's setting and killing to the dialog thread, as a timer must be set
+  // by the thread that owns its window.
   void SetTimer(int id, std::uint32_t periodMs) override;
   void KillTimer(int id) override {
-    Locked([&] { timers_.erase(id); });
+    Sent([&] { timers_.erase(id); });
   }
   int MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
                  bool owned) override;
@@ -166,6 +167,8 @@ class HeadlessDialog : public DialogView {
   // Fires every running timer that is due on the program's clock, earliest first, once each.
   // Returns how many fired.
   int FireDueTimers();
+  // When the earliest running timer is due on the program's clock, if one runs.
+  std::optional<std::uint64_t> NextTimerDue() const;
 
   // ---- inspection ----
   Control Item(int id) const {
@@ -215,6 +218,13 @@ class HeadlessDialog : public DialogView {
   template <typename F>
   auto Locked(F&& f) -> decltype(f()) {
     Lock lock(mutex_);
+    return f();
+  }
+  // From another thread, after the dialog thread has pumped.
+  template <typename F>
+  auto Sent(F&& f) -> decltype(f()) {
+    Lock lock(mutex_);
+    WaitForTheDialogThread(lock);
     return f();
   }
   template <typename T>
