@@ -116,8 +116,8 @@ class RomBoard : public sim::VirtualDevice {
 };
 
 // The loader buffer as LoadFX3BootImage leaves it: malloc'ed at the file's exact length.
-void LoadImage(const Bytes& image) {
-  Payload& loader = CurrentUpdate().loaderImage;
+void LoadImage(BootLoaderStep& step, const Bytes& image) {
+  Payload& loader = step.loaderImage;
   ReleasePayload(loader);
   loader.data = static_cast<std::uint8_t*>(std::malloc(image.empty() ? 1 : image.size()));
   if (!image.empty()) {
@@ -150,21 +150,22 @@ void RunRecorded(Findings& f, const Bytes& image, bool sound, const std::vector<
   RecordingTransport usb;
   bench.set.usb = &usb;
   bench.Install();
-  CurrentUpdate().lastOpenedHandle = kRecorderHandle;
-  LoadImage(image);
+  BootLoaderStep step;
+  UpdateSession update;
+  update.link.lastOpenedHandle = kRecorderHandle;
+  LoadImage(step, image);
 
-  const std::uint32_t result = DoDownloadCypress();
-  const UpdateSession& update = CurrentUpdate();
+  const std::uint32_t result = DoDownloadCypress(step, update);
   f.Expect(!usb.wrongCall, "a request went to another handle or I/O control code");
   if (!sound) {
     f.Expect(result == 0, "a damaged image was accepted");
     f.Expect(usb.records.empty(), "a damaged image was partly sent");
-    f.Expect(update.loaderImage.data != nullptr && update.bLoaderDownloadBusy == 1,
+    f.Expect(step.loaderImage.data != nullptr && step.bLoaderDownloadBusy == 1,
              "a refused image did not stay loaded with the busy flag set");
     return;
   }
   f.Expect(result == 1, "a sound image was refused");
-  f.Expect(update.loaderImage.data == nullptr && update.bLoaderDownloadBusy == 0,
+  f.Expect(step.loaderImage.data == nullptr && step.bLoaderDownloadBusy == 0,
            "the buffer or the busy flag was kept after a download");
   if (!f.Expect(usb.records.size() == chunks.size(),
                 std::to_string(usb.records.size()) + " requests for " +
@@ -187,10 +188,12 @@ void RunOnRom(Findings& f, const Bytes& image, bool sound, const std::vector<Chu
   if (!f.Expect(handle != kInvalidHandle, "the ROM board cannot be opened")) {
     return;
   }
-  CurrentUpdate().lastOpenedHandle = handle;
-  LoadImage(image);
+  BootLoaderStep step;
+  UpdateSession update;
+  update.link.lastOpenedHandle = handle;
+  LoadImage(step, image);
 
-  const std::uint32_t result = DoDownloadCypress();
+  const std::uint32_t result = DoDownloadCypress(step, update);
   usb.CloseDevice(handle);
   const std::vector<sim::Fx3Rom::Write> writes = board->rom.Writes();
   const std::size_t dataChunks = sound ? chunks.size() - 1 : 0;

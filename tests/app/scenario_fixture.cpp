@@ -32,7 +32,7 @@ ScenarioTest::ScenarioTest() {
   set.discovery = &discovery_;
   set.vendor = &vendor_;
   InstallPorts(set);
-  ResetSunplusState();
+  ResetSunplusState(CurrentUpdate());
   InstallProgramDialogs(dialog_);
 
   // The program lives in the test's folder, with the two loader files beside it.
@@ -50,7 +50,7 @@ ScenarioTest::~ScenarioTest() {
   arrivals_.TakeBack();
   StopUpdateUIThread();
   system_->JoinAllThreads();
-  ResetSunplusState();
+  ResetSunplusState(CurrentUpdate());
 }
 
 void ScenarioTest::StartProgram() {

@@ -36,7 +36,7 @@ class BenchCameraTest : public BenchTest {
     set.camera = &library_;
     InstallPorts(set);
   }
-  ~BenchCameraTest() override { ReleaseDfuHandles(); }
+  ~BenchCameraTest() override { ReleaseDfuHandles(link_); }
 
   template <typename Device>
   std::shared_ptr<Device> Plug(std::shared_ptr<Device> device) {
@@ -49,6 +49,7 @@ class BenchCameraTest : public BenchTest {
     return capture.empty() ? bus_.UsbInterfacePath(&device) : capture;
   }
 
+  DfuLink link_;
   sim::SimUsbTransport usb_{bus_};
   std::ostringstream log_;
   sim::TrafficLog traffic_{usb_, log_};
@@ -62,30 +63,30 @@ TEST_F(BenchCameraTest, DfuResetBootsOnlyAWholeFirmware) {
   auto camera = Plug(std::make_shared<sim::GenericCamera>(options));
 
   // Nothing received: the firmware it had boots.
-  ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera.get()).c_str()), 1);
-  EXPECT_EQ(SendDeviceResetCommand(), 1);
+  ASSERT_EQ(InitializeDevice(link_, bus_.UsbInterfacePath(camera.get()).c_str()), 1);
+  EXPECT_EQ(SendDeviceResetCommand(link_), 1);
   EXPECT_FALSE(camera->InUpdateMode());
 
   // Data arrived but no manifest: the flash is half rewritten, so every reset finds no whole
   // firmware and the camera keeps coming back in update mode.
   ASSERT_EQ(CameraLib().InitExtensionUnit(PathOf(*camera).c_str()), 1);
   ASSERT_EQ(CameraLib().FirmwareUpdate(3), 1);
-  ReleaseDfuHandles();
-  ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera.get()).c_str()), 1);
+  ReleaseDfuHandles(link_);
+  ASSERT_EQ(InitializeDevice(link_, bus_.UsbInterfacePath(camera.get()).c_str()), 1);
   const Bytes block = fwgen::StampedPayload(100, Version{}, 4);
-  ASSERT_EQ(SendData(block.data(), static_cast<std::uint32_t>(block.size())), 1);
+  ASSERT_EQ(SendData(link_, block.data(), static_cast<std::uint32_t>(block.size())), 1);
   for (int reset = 0; reset < 2; ++reset) {
-    ReleaseDfuHandles();
-    ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera.get()).c_str()), 1);
-    EXPECT_EQ(SendDeviceResetCommand(), 1);
+    ReleaseDfuHandles(link_);
+    ASSERT_EQ(InitializeDevice(link_, bus_.UsbInterfacePath(camera.get()).c_str()), 1);
+    EXPECT_EQ(SendDeviceResetCommand(link_), 1);
     EXPECT_TRUE(camera->InUpdateMode());
   }
 
   // Unplugged and plugged back: power does not make the broken-off download whole either.
-  ReleaseDfuHandles();
+  ReleaseDfuHandles(link_);
   bus_.Replug(camera.get());
-  ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera.get()).c_str()), 1);
-  EXPECT_EQ(SendDeviceResetCommand(), 1);
+  ASSERT_EQ(InitializeDevice(link_, bus_.UsbInterfacePath(camera.get()).c_str()), 1);
+  EXPECT_EQ(SendDeviceResetCommand(link_), 1);
   EXPECT_TRUE(camera->InUpdateMode());
 }
 
@@ -93,8 +94,8 @@ TEST_F(BenchCameraTest, DfuResetBootsOnlyAWholeFirmware) {
 // unanswered transfer costs on the program's clock, as the traffic log shows it.
 TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirTime) {
   auto dfu = Plug(std::make_shared<sim::DfuCamera>());
-  ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(dfu.get()).c_str()), 1);
-  const Handle bound = CurrentUpdate().winUSBHandle;
+  ASSERT_EQ(InitializeDevice(link_, bus_.UsbInterfacePath(dfu.get()).c_str()), 1);
+  const Handle bound = link_.winUSBHandle;
   const SetupPacket clearStatusAtIndex1{0x40, 0x04, 1, 1, 0};
   const SetupPacket statusOf4{0xC0, 0x03, 0, 0, 4};
   std::uint8_t reply[6] = {};
@@ -126,7 +127,7 @@ TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirT
   EXPECT_EQ(Sys().GetLastError(), sim::kErrorGenFailure);
   EXPECT_EQ(clock_.NowMs() - start, 0u);
   dfu->SetFault({sim::FaultKind::kTimeout, 0});
-  EXPECT_EQ(GetStatus(&CurrentUpdate().dfu_status), 0);
+  EXPECT_EQ(GetStatus(link_, &link_.dfu_status), 0);
   const auto control = TrafficOf(log_.str(), "control", "7E51:DF00");
   ASSERT_FALSE(control.empty());
   const nlohmann::json& read = control.back();

@@ -19,8 +19,8 @@ inline Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t length) {
 }
 
 // Nothing that a later update could take for an image.
-inline bool ImageStateEmpty() {
-  return SelectedImage() == nullptr && CurrentUpdate().bCombinedImage == 0;
+inline bool ImageStateEmpty(const UpdateSession& update) {
+  return SelectedImage(update) == nullptr && update.bCombinedImage == 0;
 }
 
 }  // namespace veltra::test

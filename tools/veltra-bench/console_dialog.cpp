@@ -2,6 +2,7 @@
 
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "dfu/dfu_requests.h"
 
 namespace veltra::bench {
@@ -141,7 +142,7 @@ std::intptr_t ConsoleDialog::SendToDialog(std::uint32_t message, std::uintptr_t 
       texts_[IDC_STATIC_STATUS] = L"";
       progress_ = 0;
       // As the dialog does: the download is over, the DFU handles go.
-      ReleaseDfuHandles();
+      ReleaseDfuHandles(CurrentUpdate().link);
       Print("update done: the dialog released the DFU handles");
       break;
     default:
