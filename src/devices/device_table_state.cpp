@@ -12,6 +12,8 @@ namespace veltra {
 
 DeviceRecord g_DeviceTable[kMaxDevices] = {};
 std::atomic<int> g_nDeviceCount{0};
+// The list's boot-loader step: the list takes over a boot ROM whenever it finds one, not only
+// during an update (see device_table.h).
 BootLoaderStep g_bootLoaderStep;
 
 bool SunplusCameraListed() {
