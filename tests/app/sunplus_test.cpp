@@ -39,8 +39,7 @@ class SunplusTest : public AppTest {
     file_ = WriteFile("Veltra_Mirel.bin", 3000);
     ChooseFile(file_);
   }
-  // Confirms an update and serves the download thread's progress until it has told the user how
-  // it went.
+  // Confirms an update and serves the download thread until it has told the user how it went.
   void UpdateAndFinish() {
     UpdateAndConfirm();
     ASSERT_TRUE(dialog_.PumpUntil([this] { return !dialog_.MessageBoxes().empty(); }));

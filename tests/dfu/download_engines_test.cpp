@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialog_observer.h"
 #include "core/resource_ids.h"
-#include "core/update_session.h"
 #include "dfu/dfu_fixture.h"
 #include "image/firmware_image.h"
 #include "sim/dfu_engine.h"
