@@ -51,13 +51,13 @@ void TakeSelectedPath() {
 }
 
 // True when the chosen file may go to the selected camera (possibly after the user said so).
-bool ModelCheckPasses(const DeviceRecord& record) {
+bool ModelCheckPasses(const UpdateSession& update, const DeviceRecord& record) {
   if (ContainsText(record.friendlyName, kUpdateModeMarker)) {
     return true;
   }
   const wchar_t* expected =
       ContainsText(record.friendlyName, kModelMh) ? kModelMhFirmware : record.friendlyName;
-  if (ContainsText(CurrentUpdate().szFirmwareTitle, expected)) {
+  if (ContainsText(update.szFirmwareTitle, expected)) {
     return true;
   }
   return Dialog().MessageBox(kTextUnsuitableFirmware, kCaptionProgram, kMbYesNo | kMbIconWarning) !=
@@ -142,7 +142,7 @@ void OnUpdateCommand(UpdateSession& update) {
     TraceSelectedIndex();
     return;
   }
-  if (!ModelCheckPasses(*record)) {
+  if (!ModelCheckPasses(update, *record)) {
     return;
   }
   TraceSelectedIndex();

@@ -6,7 +6,6 @@
 
 #include "core/debug_trace.h"
 #include "core/text.h"
-#include "core/ui_texts.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
 #include "devices/known_devices.h"

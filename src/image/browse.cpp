@@ -9,6 +9,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/ui_texts.h"
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
 #include "platform/ports.h"
@@ -18,8 +19,6 @@ namespace veltra {
 namespace {
 // OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR
 constexpr std::uint32_t kOpenFileFlags = 0x1808;
-constexpr const wchar_t* kTextCheckPath = L"Check File Path!";
-constexpr const wchar_t* kCaptionError = L"Error";
 constexpr const wchar_t* kTextUnknownImageType =
     L"This firmware file cannot be used: its image type is %d, and only image types 1, 2 and 3 "
     L"can be written.\r\nPlease choose another firmware file.";
@@ -119,7 +118,7 @@ int Browse(UpdateSession& update) {
   SelectImage(update, nullptr);
   std::FILE* file = Sys().OpenFile(path, "rb");
   if (file == nullptr) {
-    Dialog().MessageBox(kTextCheckPath, kCaptionError, kMbIconExclamation);
+    Dialog().MessageBox(kTextCheckFilePath, kCaptionError, kMbIconExclamation);
     return kBrowseFailed;
   }
   const int result = SelectFromFile(update, file);

@@ -15,6 +15,7 @@
 #include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "core/ui_texts.h"
 #include "image/image_internal.h"
 #include "platform/ports.h"
 
@@ -22,8 +23,6 @@ namespace veltra {
 
 namespace {
 
-constexpr const wchar_t* kTextCheckPath = L"Check File Path!";
-constexpr const wchar_t* kCaptionError = L"Error";
 constexpr const wchar_t* kTraceEmptyLoader = L"Loader file is empty....\r\n";
 constexpr const wchar_t* kTraceFlashLoaderSize = L"Flash loader file has the wrong size....\r\n";
 constexpr std::size_t kMessageChars = 320;
@@ -53,7 +52,7 @@ int LoadLoaderFile(const wchar_t* name, Payload& image) {
   wchar_t path[kPathChars] = {};
   std::FILE* file = BuildLoaderPath(name, path) ? Sys().OpenFile(path, "rb") : nullptr;
   if (file == nullptr) {
-    Dialog().MessageBox(kTextCheckPath, kCaptionError, kMbIconExclamation);
+    Dialog().MessageBox(kTextCheckFilePath, kCaptionError, kMbIconExclamation);
     return 0;
   }
   const bool read = ReadWholeFile(file, image);

@@ -5,8 +5,6 @@
 
 #include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
-#include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "loaders/sunplus_call.h"
 #include "platform/ports.h"
