@@ -109,17 +109,13 @@ class Bench {
  public:
   Bench() : previous_(ports()) {
     ResetAppState();
-    ResetImageState();
-    ResetDfuContext();
-    ResetDownloadState();
     ResetDeviceTable();
-    CurrentUpdate().bLoaderDownloadBusy = 0;
     set.system = &system;
     Install();
   }
   ~Bench() {
     system.JoinAllThreads();
-    ResetImageState();
+    SelectImage(CurrentUpdate(), nullptr);
     InstallPorts(previous_);
   }
   Bench(const Bench&) = delete;

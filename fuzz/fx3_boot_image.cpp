@@ -76,8 +76,8 @@ class RomBoard : public sim::VirtualDevice {
 };
 
 // The loader buffer as LoadFX3BootImage leaves it: malloc'ed at the file's exact length.
-void LoadImage(const Bytes& image) {
-  Payload& loader = CurrentUpdate().loaderImage;
+void LoadImage(BootLoaderStep& step, const Bytes& image) {
+  Payload& loader = step.loaderImage;
   ReleasePayload(loader);
   loader.data = static_cast<std::uint8_t*>(std::malloc(image.empty() ? 1 : image.size()));
   if (!image.empty()) {
@@ -97,18 +97,19 @@ void RunOnRom(Findings& f, const Bytes& image, bool sound, const std::vector<Chu
   if (!f.Expect(handle != kInvalidHandle, "the ROM board cannot be opened")) {
     return;
   }
-  CurrentUpdate().lastOpenedHandle = handle;
-  LoadImage(image);
+  BootLoaderStep step;
+  UpdateSession update;
+  update.link.lastOpenedHandle = handle;
+  LoadImage(step, image);
 
-  const std::uint32_t result = DoDownloadCypress();
+  const std::uint32_t result = DoDownloadCypress(step, update);
   usb.CloseDevice(handle);
   const std::vector<sim::Fx3Rom::Write> writes = board->rom.Writes();
-  const UpdateSession& update = CurrentUpdate();
   if (!sound) {
     f.Expect(result == 0, "a damaged image was accepted");
     f.Expect(writes.empty() && board->rom.RefusedRequests() == 0 && !board->started,
              "a damaged image was partly sent");
-    f.Expect(update.loaderImage.data != nullptr && update.bLoaderDownloadBusy == 1,
+    f.Expect(step.loaderImage.data != nullptr && step.bLoaderDownloadBusy == 1,
              "a refused image did not stay loaded with the busy flag set");
     return;
   }
@@ -123,7 +124,7 @@ void RunOnRom(Findings& f, const Bytes& image, bool sound, const std::vector<Chu
              "a sound image failed without the ROM refusing a write");
     return;
   }
-  f.Expect(update.loaderImage.data == nullptr && update.bLoaderDownloadBusy == 0,
+  f.Expect(step.loaderImage.data == nullptr && step.bLoaderDownloadBusy == 0,
            "the buffer or the busy flag was kept after a download");
   // The entry request went out last: the ROM starts there when it lies in what was loaded.
   const std::uint32_t entry = chunks.back().address;

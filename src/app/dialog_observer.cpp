@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "core/failed_controls.h"
 #include "core/resource_ids.h"
 #include "core/ui_texts.h"
+#include "devices/ui_state.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -26,13 +26,14 @@ constexpr wchar_t kTextChangeStateFailed[] = L"Change State Failed!";
 constexpr wchar_t kTextUsbFailure[] = L"USB Communication Failure!";
 
 // The camera's DFU state could not be settled: nothing was sent.
-void EndWithUsbFailure(const wchar_t* first, std::uint32_t firstStyle) {
+void EndWithUsbFailure(const UpdateSession& update, const wchar_t* first,
+                       std::uint32_t firstStyle) {
   DialogView& dialog = Dialog();
   dialog.MessageBox(first, kCaptionError, firstStyle);
   // Nothing was sent, so nothing is blinking for a reason any more: an idle dialog stays quiet.
   dialog.KillTimer(IDT_BLINK_ERASE);
   dialog.MessageBox(kTextUsbFailure, kCaptionError, kMbIconError);
-  ShowControlsAfterFailedUpdate();
+  SetUIState(update, UI_STATE_UPDATE_FAILED);
 }
 
 }  // namespace
@@ -53,8 +54,8 @@ void DialogObserver::OnProgress(std::uint32_t done) {
 }
 
 // The dialog's message carries the percentage + 1.
-void DialogObserver::OnPercent(std::uint32_t percent) {
-  Dialog().SendToDialog(WM_APP_PERCENT, percent + 1, 0);
+std::intptr_t DialogObserver::OnPercent(std::uint32_t percent) {
+  return Dialog().SendToDialog(WM_APP_PERCENT, percent + 1, 0);
 }
 
 void DialogObserver::OnPhase(UpdatePhase phase) {
@@ -80,8 +81,10 @@ void DialogObserver::OnPhase(UpdatePhase phase) {
       // Should the camera not come back, timer 2 ends the update with a message.
       dialog.SetTimer(IDT_TIMER_FOR_HD_ISSUE, kSecondPassWaitMs);
       break;
+    case UpdatePhase::kAwaitingLoadedProgram:
     case UpdatePhase::kAwaitingRestart:
-      // An NXP chip restarts from its flash at once: as long as a mode switch is given.
+      // A loaded program starts, and an NXP chip restarts from its flash, at once: as long as a
+      // mode switch is given.
       dialog.SetTimer(IDT_TIMER_FOR_HD_ISSUE, kRestartWaitMs);
       break;
     default:
@@ -101,10 +104,10 @@ void DialogObserver::OnDone(UpdateOutcome outcome, const wchar_t* text) {
       dialog.DialogBoxModal(IDD_WARNING_DIALOG);
       break;
     case UpdateOutcome::kStatusReadFailed:
-      EndWithUsbFailure(kTextGetStatusFailed, kMbIconError | kMbTopmost);
+      EndWithUsbFailure(update_, kTextGetStatusFailed, kMbIconError | kMbTopmost);
       break;
     case UpdateOutcome::kStateChangeFailed:
-      EndWithUsbFailure(kTextChangeStateFailed, kMbIconError);
+      EndWithUsbFailure(update_, kTextChangeStateFailed, kMbIconError);
       break;
     case UpdateOutcome::kDownloadFailed:
       update_.blinkState = kBlinkShown;
@@ -113,18 +116,33 @@ void DialogObserver::OnDone(UpdateOutcome outcome, const wchar_t* text) {
       dialog.ProgressSetPos(0);
       Sys().Sleep(kFailurePauseMs);
       dialog.MessageBox(text != nullptr ? text : kTextDownloadFailed, kCaptionError, kMbIconError);
-      ShowControlsAfterFailedUpdate();
+      SetUIState(update_, UI_STATE_UPDATE_FAILED);
       break;
     case UpdateOutcome::kCameraNotInUpdateMode:
       dialog.KillTimer(IDT_TIMER_FOR_HD_ISSUE);
       dialog.KillTimer(IDT_BLINK_ERASE);
       dialog.KillTimer(IDT_BLINK_VERIFY);
       dialog.ProgressSetPos(0);
-      ShowControlsAfterFailedUpdate();
+      SetUIState(update_, UI_STATE_UPDATE_FAILED);
       dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
       break;
     case UpdateOutcome::kNoWorkerThread:
       dialog.MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
+      break;
+    case UpdateOutcome::kLoaderFailed:
+      dialog.KillTimer(IDT_BLINK_ERASE);
+      dialog.SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
+      dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+      break;
+    case UpdateOutcome::kLibraryNotReady:
+      dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+      break;
+    case UpdateOutcome::kLibrarySucceeded:
+      dialog.MessageBox(kTextDownloadSucceeded, kCaptionSuccess, kMbIconWarning);
+      break;
+    case UpdateOutcome::kLibraryFailed:
+      SetUIState(update_, UI_STATE_UPDATE_FAILED);
+      dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
       break;
   }
 }

@@ -13,7 +13,7 @@ class DialogObserver final : public UpdateObserver {
   explicit DialogObserver(UpdateSession& update);
   void OnEraseStart(std::uint32_t steps) override;
   void OnProgress(std::uint32_t done) override;
-  void OnPercent(std::uint32_t percent) override;
+  std::intptr_t OnPercent(std::uint32_t percent) override;
   void OnPhase(UpdatePhase phase) override;
   void OnDone(UpdateOutcome outcome, const wchar_t* text) override;
 

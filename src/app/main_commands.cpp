@@ -51,13 +51,13 @@ void TakeSelectedPath() {
 }
 
 // True when the chosen file may go to the selected camera (possibly after the user said so).
-bool ModelCheckPasses(const DeviceRecord& record) {
+bool ModelCheckPasses(const UpdateSession& update, const DeviceRecord& record) {
   if (ContainsText(record.friendlyName, kUpdateModeMarker)) {
     return true;
   }
   const wchar_t* expected =
       ContainsText(record.friendlyName, kModelMh) ? kModelMhFirmware : record.friendlyName;
-  if (ContainsText(CurrentUpdate().szFirmwareTitle, expected)) {
+  if (ContainsText(update.szFirmwareTitle, expected)) {
     return true;
   }
   return Dialog().MessageBox(kTextUnsuitableFirmware, kCaptionProgram, kMbYesNo | kMbIconWarning) !=
@@ -83,7 +83,7 @@ int SetInitialVaue() {
 
     if (!dialog.RegisterDeviceNotification(DeviceInterfaceClass::kHid)) {
       dialog.MessageBox(kTextNotificationFailed, kCaptionError, kMbIconError);
-      SetUIState(UI_STATE_NO_DEVICE);
+      SetUIState(CurrentUpdate(), UI_STATE_NO_DEVICE);
       return 0;
     }
     if (!dialog.RegisterDeviceNotification(DeviceInterfaceClass::kUsbDevice)) {
@@ -97,7 +97,7 @@ int SetInitialVaue() {
 }
 
 void OnBrowseCommand(UpdateSession& update) {
-  const int result = Browse();
+  const int result = Browse(update);
   if (result == kBrowseCancelled) {
     return;  // cancelled: nothing changes
   }
@@ -142,7 +142,7 @@ void OnUpdateCommand(UpdateSession& update) {
     TraceSelectedIndex();
     return;
   }
-  if (!ModelCheckPasses(*record)) {
+  if (!ModelCheckPasses(update, *record)) {
     return;
   }
   TraceSelectedIndex();
@@ -168,9 +168,10 @@ void OnResetCommand() {
     CameraLib().SendHIDCommandWithFirstByte(4);
     return;
   }
-  ReleaseDfuHandles();
-  InitializeDevice(path);
-  if (SendDeviceResetCommand() == 0) {
+  DfuLink& link = CurrentUpdate().link;
+  ReleaseDfuHandles(link);
+  InitializeDevice(link, path);
+  if (SendDeviceResetCommand(link) == 0) {
     DebugPrint(1, L"Check RESET IN DFU SendDeviceResetCommand failed\r\n");
   }
 }
@@ -191,14 +192,14 @@ void OnSelectionChange(UpdateSession& update) {
   }
 
   CameraLib().DeinitExtensionUnit();
-  ReleaseDfuHandles();
+  ReleaseDfuHandles(update.link);
   if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) != 0) {
     update.USBUniqueID[0] = L'\0';
     EnumerateImageDevice(g_szSelectedDevicePath, update.USBUniqueID);
     DebugPrint(1, L"EnumerateImageDevice Serial number %ls \r\n", update.USBUniqueID);
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
     DebugPrint(1, L"UVC Extension is supported \r\n");
-  } else if (InitializeDevice(g_szSelectedDevicePath) != 0) {
+  } else if (InitializeDevice(update.link, g_szSelectedDevicePath) != 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
     DebugPrint(1, L"UVC Extension is not supported for this device\r\n");
   }
@@ -217,7 +218,7 @@ void OnExitCommand() {
   // first (the dialog keeps handling its messages meanwhile), then the camera is released.
   StopUpdateUIThread();
   CameraLib().DeinitExtensionUnit();
-  ReleaseDfuHandles();
+  ReleaseDfuHandles(CurrentUpdate().link);
   Dialog().EndProgram();
   exiting = false;
 }

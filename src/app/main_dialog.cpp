@@ -123,8 +123,8 @@ void OnUpdateDone(UpdateSession& update) {
   update.progressTotal = 0;
   Dialog().SetItemText(IDC_STATIC_STATUS, L"");
   Dialog().ProgressSetPos(0);
-  SetUIState(UI_STATE_UPDATE_DONE);
-  ReleaseDfuHandles();
+  SetUIState(update, UI_STATE_UPDATE_DONE);
+  ReleaseDfuHandles(update.link);
 }
 
 std::intptr_t OnCommand(UpdateSession& update, std::uintptr_t wParam) {

@@ -74,7 +74,7 @@ void ModeSwitch(UpdateSession& update, Family family) {
   DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
              update.USBUniqueID);
   update.bUpdatedFromHIDMode = 1;
-  SetUIState(UI_STATE_UPDATING);
+  SetUIState(update, UI_STATE_UPDATING);
   update.phase = UpdatePhase::kAwaitingModeSwitch;
 
   std::int32_t result = 0;
@@ -86,7 +86,7 @@ void ModeSwitch(UpdateSession& update, Family family) {
       result = CameraLib().FallbacktoFWTarsa();
       break;
     case Family::kGeneric:
-      result = CameraLib().FirmwareUpdate(SelectedImageType());
+      result = CameraLib().FirmwareUpdate(SelectedImageType(update));
       update.bCameraStartsAfresh = result == kFirmwareUpdateFreshStart ? 1 : 0;
       break;
   }
@@ -113,11 +113,11 @@ void ModeSwitch(UpdateSession& update, Family family) {
 // The camera is already in its update mode and its WinUSB interface is open: the worker starts
 // at once. A "DF01" camera given a two-pass image starts with the first part.
 void DirectDfuStart(UpdateSession& update, DeviceRecord* record) {
-  const std::uint8_t type = SelectedImageType();
+  const std::uint8_t type = SelectedImageType(update);
   update.BeginInUpdateMode(RecordProductIs(record, kPidPescaUpdateMode) &&
                            (type == 1 || type == 2));
   ArmUniqueIDMatchFromUpdateMode(update, PathOf(record));
-  SetUIState(UI_STATE_UPDATING);
+  SetUIState(update, UI_STATE_UPDATING);
   StartUpdateWorker(update);
   ShowUpdateControls();
 }
@@ -192,7 +192,7 @@ bool DispatchPesca(UpdateSession& update, DeviceRecord* record) {
     }
     return Cx3EraseAndReset(update);
   }
-  if (InitializeDevice(PathOf(record)) != 0) {
+  if (InitializeDevice(update.link, PathOf(record)) != 0) {
     DirectDfuStart(update, record);
   }
   return true;
@@ -223,7 +223,7 @@ int CountSunplusRouteCameras() {
   return cameras;
 }
 
-void DispatchMirel(DeviceRecord* record) {
+void DispatchMirel(UpdateSession& update, DeviceRecord* record) {
   // The Sunplus library opens a camera of its own choosing, not the selected one: with two of
   // them on the bus the firmware could land in the other camera.
   if (CountSunplusRouteCameras() > 1) {
@@ -238,7 +238,9 @@ void DispatchMirel(DeviceRecord* record) {
   if (CameraLib().InitMirelExtensionUnit(PathOf(record)) == 0) {
     return;
   }
-  DownloadMirelFirmware();
+  if (DownloadMirelFirmware(update)) {
+    Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
+  }
 }
 
 bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
@@ -254,7 +256,7 @@ bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
   }
   if (CameraLib().Init_HIDHandle(path) != 0) {
     // A boot loader that answers over HID: the flash loader of an NXP-based camera.
-    SetUIState(UI_STATE_UPDATING);
+    SetUIState(update, UI_STATE_UPDATING);
     if (RecordProductIs(record, kPidFlashLoader)) {
       // The camera's return after the flash loader's session is recognised by this serial.
       ArmUniqueIDMatchFromUpdateMode(update, path);
@@ -268,7 +270,7 @@ bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
     ShowUpdateControls();
     return true;
   }
-  if (InitializeDevice(path) == 0) {
+  if (InitializeDevice(update.link, path) == 0) {
     return true;
   }
   DirectDfuStart(update, record);
@@ -299,7 +301,7 @@ bool DispatchUpdate(UpdateSession& update) {
   update.USBUniqueID[0] = L'\0';
   update.bCameraLeft = 0;
   g_nSelectedIndex = Dialog().ComboGetCurSel();
-  ReleaseDfuHandles();
+  ReleaseDfuHandles(update.link);
   CameraLib().DeinitExtensionUnit();
 
   // Every listed path is kept, so that the camera can be recognised when it comes back as a
@@ -324,7 +326,7 @@ bool DispatchUpdate(UpdateSession& update) {
     return true;
   }
   if (library.IsMirel_DeviceAvail(g_szSelectedDevicePath) == 1) {
-    DispatchMirel(record);
+    DispatchMirel(update, record);
     return true;
   }
   return DispatchOther(update, record);

@@ -99,15 +99,15 @@ void NoteDepartureDuringUpdate(UpdateSession& update) {
   }
 }
 
-void ShowNoDevice() {
+void ShowNoDevice(const UpdateSession& update) {
   RemoveDeviceNameInCombbox();
-  SetUIState(UI_STATE_NO_DEVICE);
+  SetUIState(update, UI_STATE_NO_DEVICE);
 }
 
 // What both removals do once devices are listed again: rebuild, find the camera chosen for an
 // update again, and re-open the library on the camera last selected.
 void RefreshAfterRemoval(UpdateSession& update, bool traceHidCall) {
-  RebuildDeviceList(ListForm::kFull);
+  RebuildDeviceList(update, ListForm::kFull);
   CheckUpdateDeviceStillListed(update);
   if (traceHidCall) {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for HID\r\n");
@@ -141,14 +141,14 @@ bool RunDiscovery(UpdateSession& update, DiscoveryOrder order) {
   return found;
 }
 
-void RebuildDeviceList(ListForm form) {
+void RebuildDeviceList(UpdateSession& update, ListForm form) {
   RemoveDeviceNameInCombbox();
   if (form == ListForm::kNoCypress) {
-    AddDeviceNameInCombboxNoCypress();
+    AddDeviceNameInCombboxNoCypress(update);
   } else {
-    AddDeviceNameInCombbox();
+    AddDeviceNameInCombbox(update);
   }
-  SetUIState(UI_STATE_DEVICE_READY);
+  SetUIState(update, UI_STATE_DEVICE_READY);
 }
 
 void ReopenCameraLibrary(bool withMirel) {
@@ -199,7 +199,8 @@ void OnDeviceChange(UpdateSession& update, const DeviceChange& change) {
     if (change.deviceType != kDbtDevtypDeviceInterface) {
       return;
     }
-    LoaderDeviceLeft();  // a boot ROM whose load failed is taken over again when it returns
+    LoaderDeviceLeft(
+        g_bootLoaderStep);  // a boot ROM whose load failed is taken over again when it returns
     // A departure the update expects leaves the table as the list shows it: no handler
     // enumerates, and a table emptied here would leave the list naming cameras the program no
     // longer knows should the update end without another notification.
@@ -246,10 +247,10 @@ void SetDeviceArrivValueForVideoDevice(UpdateSession& update) {
     }
     DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitExtensionUnit for HID\r\n");
     if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
-      ShowNoDevice();
+      ShowNoDevice(update);
       return;
     }
-    RebuildDeviceList(ListForm::kFull);
+    RebuildDeviceList(update, ListForm::kFull);
     // The camera that was updated is back in its normal mode: select it again, by its USB serial
     // when the update began in normal mode, by its saved path when it began in download mode.
     ReselectUpdatedCamera(update);
@@ -269,7 +270,7 @@ void SetDeviceArrivValueForVideoDevice(UpdateSession& update) {
 void SetDeviceRemoveValueForVideoDevice(UpdateSession& update) {
   try {
     if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
-      ShowNoDevice();
+      ShowNoDevice(update);
       return;
     }
     RefreshAfterRemoval(update, true);
@@ -282,7 +283,7 @@ void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
   try {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
     if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
-      ShowNoDevice();
+      ShowNoDevice(update);
       // The updated camera has left the bus for good: the Warning dialog no longer needs its
       // time-out, and the user may close it. The flag first, so that a Warning dialog coming up
       // meanwhile sees it (see WarningDialogProc).
@@ -293,7 +294,7 @@ void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
       RefreshAfterRemoval(update, false);
     }
     // A boot-loader download started by the list fill is still running: keep EXIT off.
-    if (CurrentUpdate().bLoaderThreadStarted.load() != 0) {
+    if (g_bootLoaderStep.bLoaderThreadStarted.load() != 0) {
       Dialog().EnableItem(IDC_BTN_EXIT, false);
     }
   } catch (...) {
@@ -302,12 +303,14 @@ void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
 }
 
 int SetInitialDeviceValue() {
+  // The start-up scan runs before any notification: the program's session is found here.
+  UpdateSession& update = CurrentUpdate();
   g_nDeviceCount = 0;
-  if (!RunDiscovery(CurrentUpdate(), DiscoveryOrder::kCaptureDevicesFirst)) {
-    SetUIState(UI_STATE_NO_DEVICE);
+  if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
+    SetUIState(update, UI_STATE_NO_DEVICE);
     return 0;
   }
-  RebuildDeviceList(ListForm::kFull);
+  RebuildDeviceList(update, ListForm::kFull);
   if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) == 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
     DebugPrint(1, L"UVC Extension is not supported \r\n");

@@ -18,7 +18,7 @@ bool RunDiscovery(UpdateSession& update, DiscoveryOrder order);
 // dialog's ready state. The form without the Cypress boot-loader case is the one the WinUSB
 // arrival uses while an RT1060 ROM is the selected camera.
 enum class ListForm { kFull, kNoCypress };
-void RebuildDeviceList(ListForm form);
+void RebuildDeviceList(UpdateSession& update, ListForm form);
 
 // Re-opens the library on the selected camera: the generic extension unit with the selected
 // path (READ F/W VERSION disabled when it fails), then the family channels, each of which

@@ -8,6 +8,7 @@
 #include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "core/update_session.h"
 #include "devices/known_devices.h"
 #include "dfu/dfu_requests.h"
 #include "platform/ports.h"
@@ -24,9 +25,10 @@ constexpr std::uint8_t kHidResetCommand = 4;
 void ResetInDownloadMode(const wchar_t* path) {
   // Open the camera afresh: handles left from an earlier command may belong to a device that
   // has since gone.
-  ReleaseDfuHandles();
-  InitializeDevice(path);  // a failure shows in the reset request that follows
-  if (SendDeviceResetCommand() == 0) {
+  DfuLink& link = CurrentUpdate().link;
+  ReleaseDfuHandles(link);
+  InitializeDevice(link, path);  // a failure shows in the reset request that follows
+  if (SendDeviceResetCommand(link) == 0) {
     DebugPrint(1, L"Check RESET IN DFU SendDeviceResetCommand failed\r\n");
   }
 }

@@ -45,20 +45,20 @@ enum class StateChange { kReady, kStatusFailed, kNotIdle };
 
 // Brings the camera into dfuIDLE. Only the status read after a command counts, not the command's
 // own outcome.
-StateChange ChangeToDFUIdleState() {
-  if (GetStatus(&CurrentUpdate().dfu_status) == 0) {
+StateChange ChangeToDFUIdleState(DfuLink& link) {
+  if (GetStatus(link, &link.dfu_status) == 0) {
     return StateChange::kStatusFailed;
   }
   DebugPrint(1, L"ChangeToDFUIdleState\n");
-  switch (CurrentUpdate().dfu_status.bState) {
+  switch (link.dfu_status.bState) {
     case state::kAppIdle:
-      SendCommand(kCommandDetach);
+      SendCommand(link, kCommandDetach);
       break;
     case state::kDnloadIdle:
-      SendCommand(kCommandAbort);
+      SendCommand(link, kCommandAbort);
       break;
     case state::kError:
-      SendCommand(kCommandClearStatus);
+      SendCommand(link, kCommandClearStatus);
       break;
     case state::kManifestSync:
       break;  // the second read alone must show dfuIDLE
@@ -66,20 +66,19 @@ StateChange ChangeToDFUIdleState() {
       return StateChange::kReady;  // every other state downloads at once
   }
   // A failed read leaves the old state in the record, which is not dfuIDLE.
-  GetStatus(&CurrentUpdate().dfu_status);
-  return CurrentUpdate().dfu_status.bState == state::kIdle ? StateChange::kReady
-                                                           : StateChange::kNotIdle;
+  GetStatus(link, &link.dfu_status);
+  return link.dfu_status.bState == state::kIdle ? StateChange::kReady : StateChange::kNotIdle;
 }
 
 // The kind of the selected image; nothing selected reads as an unmarked image, which goes
 // through the pass rules.
-ImageKind SelectedKind() {
-  const std::shared_ptr<const ParsedImage> image = SelectedImage();
+ImageKind SelectedKind(const UpdateSession& update) {
+  const std::shared_ptr<const ParsedImage> image = SelectedImage(update);
   return image != nullptr ? image->kind : ImageKind::kUnmarked;
 }
 
 int RunEngine(UpdateSession& update) {
-  switch (SelectedKind()) {
+  switch (SelectedKind(update)) {
     case ImageKind::kMcu:
       return DoDownloadMCUFirmware(update);
     case ImageKind::kFpga:
@@ -99,7 +98,7 @@ std::uint32_t EndWithStateFailure(UpdateSession& update, UpdateOutcome outcome) 
 // message: what the user is told instead of the failed-download text of the image's kind.
 std::uint32_t EndWithEngineFailure(UpdateSession& update, const wchar_t* message = nullptr) {
   update.EndFailed();
-  const ImageKind kind = SelectedKind();
+  const ImageKind kind = SelectedKind(update);
   const wchar_t* text = message != nullptr         ? message
                         : kind == ImageKind::kMcu  ? kTextMcuFailed
                         : kind == ImageKind::kFpga ? kTextFpgaFailed
@@ -127,7 +126,7 @@ bool SelectedIsPescaUpdateMode(const UpdateSession& update) {
 // before it leaves to boot: a read that fails is repeated a few times, and the update fails when
 // the camera never answers or answers with its error state.
 bool EndDfuTransfer(UpdateSession& update) {
-  if (SendZeroLengthPkt() == 0) {
+  if (SendZeroLengthPkt(update.link) == 0) {
     DebugPrint(1, L"UpdateFirmware :: SendZeroLengthPkt failed ++\n");
     return false;
   }
@@ -136,12 +135,12 @@ bool EndDfuTransfer(UpdateSession& update) {
     if (read > 0) {
       Sys().Sleep(kEndStatusRetryMs);
     }
-    answered = GetStatus(&CurrentUpdate().dfu_status) != 0;
+    answered = GetStatus(update.link, &update.link.dfu_status) != 0;
   }
   FormatText(update.statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
-             static_cast<int>(CurrentUpdate().dfu_status.bState));
+             static_cast<int>(update.link.dfu_status.bState));
   RawTrace(update.statusText);
-  if (!answered || CurrentUpdate().dfu_status.bState == state::kError) {
+  if (!answered || update.link.dfu_status.bState == state::kError) {
     DebugPrint(1, L"UpdateFirmware :: no manifest after the end of the download ++\n");
     return false;
   }
@@ -180,18 +179,18 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
   DebugPrint(1, L"UpdateFirmware::THreadCreated++++   ++\n");
   update.Advance(UpdatePhase::kStarting);
 
-  const bool dfuRoute = CurrentUpdate().bNXPMode.load() == 0;
+  const bool dfuRoute = update.bNXPMode.load() == 0;
   int result = 0;
   if (!dfuRoute) {
     // Refused before the flash loader erases anything, so the camera keeps its firmware.
-    if (!NxpImageFits(SelectedImage().get())) {
+    if (!NxpImageFits(SelectedImage(update).get())) {
       wchar_t text[kNxpRefusalChars] = {};
       FormatText(text, kNxpRefusalChars, kTextNxpImageTooLarge, kNxpImageLimit);
       return EndWithEngineFailure(update, text);
     }
     result = DoDownloadNXPFirmware(update);
   } else {
-    switch (ChangeToDFUIdleState()) {
+    switch (ChangeToDFUIdleState(update.link)) {
       case StateChange::kStatusFailed:
         return EndWithStateFailure(update, UpdateOutcome::kStatusReadFailed);
       case StateChange::kNotIdle:

@@ -88,7 +88,7 @@ bool IsReturningCamera(UpdateSession& update, int i) {
 // Opens the returning camera the way its update mode speaks: the flash loader over HID, every
 // other update mode over WinUSB. A failure is left to the worker, which then reports the update
 // as failed.
-void OpenReturningCamera(int i, ArrivalVariant variant) {
+void OpenReturningCamera(DfuLink& link, int i, ArrivalVariant variant) {
   const wchar_t* path = g_DeviceTable[i].devicePath;
   if (ProductIdIs(i, kPidFlashLoader)) {
     Sys().Sleep(kHidLoaderSettleMs);
@@ -96,7 +96,7 @@ void OpenReturningCamera(int i, ArrivalVariant variant) {
       DebugPrint(1, L"Init_HIDHandle Failed \r\n");
     }
   } else {
-    InitializeDevice(path);
+    InitializeDevice(link, path);
   }
 }
 
@@ -156,13 +156,13 @@ void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
   if (found >= 0) {
     update.bCameraLeft = 0;
     g_nLastSelectedIndex = found;
-    ReleaseDfuHandles();
-    const std::uint8_t imageType = SelectedImageType();
+    ReleaseDfuHandles(update.link);
+    const std::uint8_t imageType = SelectedImageType(update);
     if (ProductIdIs(found, kPidPescaUpdateMode) && (imageType == 1 || imageType == 2)) {
       // A combined image goes in two passes, the first one now.
       update.SetWriteFirstPart(true);
     }
-    OpenReturningCamera(found, variant);
+    OpenReturningCamera(update.link, found, variant);
     Dialog().ComboSetCurSel(found);
     DebugPrint(1, L"Initialize_Device success and Device arrival \r\n");
   }
@@ -171,7 +171,7 @@ void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
   Dialog().ShowItem(IDC_STATIC_UPDATING, true);
   Dialog().ShowItem(IDC_STATIC_STATUS, true);
   Dialog().ShowItem(IDC_PROGRESS_BAR, true);
-  SetUIState(UI_STATE_UPDATING);
+  SetUIState(update, UI_STATE_UPDATING);
   Dialog().EnableItem(IDC_BTN_EXIT, false);
   if (found >= 0) {
     StartUpdateWorker(update);
@@ -193,8 +193,8 @@ void SetDeviceArrivValueForWinUSBDevice(UpdateSession& update, ArrivalVariant va
         Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
         update.CameraBack();
       }
-      RebuildDeviceList(variant == ArrivalVariant::kNoRestart ? ListForm::kNoCypress
-                                                              : ListForm::kFull);
+      RebuildDeviceList(
+          update, variant == ArrivalVariant::kNoRestart ? ListForm::kNoCypress : ListForm::kFull);
       ReopenCameraLibrary(variant == ArrivalVariant::kFull);
       // Which of the two arrivals of a camera back in its normal mode comes here depends on the
       // entry selected before them; either may be the one that finds it.
@@ -204,12 +204,12 @@ void SetDeviceArrivValueForWinUSBDevice(UpdateSession& update, ArrivalVariant va
       BringToFront();
       // The list fill has just started a boot-loader download itself; a second worker must not
       // be started for the same device.
-      if (CurrentUpdate().bLoaderThreadStarted.exchange(0) != 0) {
+      if (g_bootLoaderStep.bLoaderThreadStarted.exchange(0) != 0) {
         return;
       }
     } else {
       RemoveDeviceNameInCombbox();
-      SetUIState(UI_STATE_NO_DEVICE);
+      SetUIState(update, UI_STATE_NO_DEVICE);
     }
     ResumeUpdate(update, variant);
   } catch (...) {

@@ -10,19 +10,21 @@ namespace veltra {
 // Where one update stands. The session holds exactly one of these; every "is a download running",
 // "is the camera awaited" question of the handlers is answered from it.
 enum class UpdatePhase : std::uint8_t {
-  kIdle,                // no update yet
-  kAwaitingModeSwitch,  // the camera was told to switch, or restarts between passes or into a
-                        // loaded program: it is to come back
-  kCameraBack,          // something came back on the bus; the update goes on with it
-  kStarting,            // a worker runs and settles the camera's state; the erase blink runs
-  kErasing,             // an engine has begun: the camera erases and takes its first block
-  kWriting,             // the first block is confirmed: the erase blink stops, the rest follows
-  kVerifying,           // the camera checks its MCU or FPGA region; the verify blink runs
-  kSent,                // every block went out and was confirmed; the worker ends the transfer
-  kAwaitingRestart,     // the NXP flash loader's session is over: the chip restarts from its
-                        // flash and is to come back running the image (or as its ROM, or not)
-  kEndedOk,             // the camera took the whole image
-  kEndedFailed,         // the update failed: nothing of it is left armed
+  kIdle,                   // no update yet
+  kAwaitingModeSwitch,     // the camera was told to switch, or restarts between passes: it is to
+                           // come back
+  kAwaitingLoadedProgram,  // a boot ROM the camera fell into during the update was given its
+                           // program: the camera is to come back running it
+  kCameraBack,             // something came back on the bus; the update goes on with it
+  kStarting,               // a worker runs and settles the camera's state; the erase blink runs
+  kErasing,                // an engine has begun: the camera erases and takes its first block
+  kWriting,                // the first block is confirmed: the erase blink stops, the rest follows
+  kVerifying,              // the camera checks its MCU or FPGA region; the verify blink runs
+  kSent,                   // every block went out and was confirmed; the worker ends the transfer
+  kAwaitingRestart,        // the NXP flash loader's session is over: the chip restarts from its
+                           // flash and is to come back running the image (or as its ROM, or not)
+  kEndedOk,                // the camera took the whole image
+  kEndedFailed,            // the update failed: nothing of it is left armed
 };
 
 // How a worker's run ended, as the user is told.
@@ -33,7 +35,12 @@ enum class UpdateOutcome : std::uint8_t {
   kStateChangeFailed,        // the camera would not settle in dfuIDLE
   kDownloadFailed,           // an engine or the end of the transfer failed (text: what to show)
   kCameraNotInUpdateMode,    // the camera came back running its old firmware
-  kNoWorkerThread,           // no thread could be started for the worker
+  kNoWorkerThread,           // no thread could be started for the worker (or the library's)
+  kLoaderFailed,             // the camera fell into a boot ROM that could not be given its program
+  // The vendor library's own download (the Sunplus route), which has no phases of its own:
+  kLibraryNotReady,   // the library or a camera through it could not be opened: nothing was sent
+  kLibrarySucceeded,  // the library reported the whole image written
+  kLibraryFailed,     // the library reported its download failed
 };
 
 class UpdateObserver {
@@ -43,8 +50,9 @@ class UpdateObserver {
   virtual void OnEraseStart(std::uint32_t steps) = 0;
   // Steps confirmed so far.
   virtual void OnProgress(std::uint32_t done) = 0;
-  // A library's own percentage (0..100).
-  virtual void OnPercent(std::uint32_t percent) = 0;
+  // A library's own percentage (0..100); what the dialog answered, which the library is given
+  // back.
+  virtual std::intptr_t OnPercent(std::uint32_t percent) = 0;
   virtual void OnPhase(UpdatePhase phase) = 0;
   // text: for kDownloadFailed, what the user is told; may be null for the others.
   virtual void OnDone(UpdateOutcome outcome, const wchar_t* text) = 0;

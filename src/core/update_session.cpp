@@ -1,7 +1,7 @@
 #include "core/update_session.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/ports.h"
 
@@ -32,9 +32,18 @@ bool UpdateSession::DownloadInProgress() const {
   return IsDownloadPhase(phase.load());
 }
 
+bool UpdateSession::AwaitingModeSwitch() const {
+  const UpdatePhase current = phase.load();
+  return current == UpdatePhase::kAwaitingModeSwitch ||
+         current == UpdatePhase::kAwaitingLoadedProgram;
+}
+
 void UpdateSession::CameraBack() {
   UpdatePhase awaited = UpdatePhase::kAwaitingModeSwitch;
-  phase.compare_exchange_strong(awaited, UpdatePhase::kCameraBack);
+  if (!phase.compare_exchange_strong(awaited, UpdatePhase::kCameraBack)) {
+    awaited = UpdatePhase::kAwaitingLoadedProgram;
+    phase.compare_exchange_strong(awaited, UpdatePhase::kCameraBack);
+  }
 }
 
 void UpdateSession::Advance(UpdatePhase next) {
@@ -117,19 +126,10 @@ void UpdateSession::Reset() {
   blinkState = 0;
   std::memset(szFirmwareTitle, 0, sizeof szFirmwareTitle);
   std::memset(szFirmwarePath, 0, sizeof szFirmwarePath);
+  std::atomic_store(&selectedImage, std::shared_ptr<const ParsedImage>{});
   bCombinedImage = 0;
   bNXPMode = 0;
-  deviceHandle = kNullHandle;
-  lastOpenedHandle = kNullHandle;
-  winUSBHandle = kNullHandle;
-  dfu_status = DfuStatus{};
-  std::memset(stagingBlock, 0, sizeof stagingBlock);
-  std::free(loaderImage.data);
-  loaderImage = Payload{};
-  bLoaderThreadStarted = 0;
-  bLoaderDownloadBusy = 0;
-  loaderFailed = 0;
-  loaderDeviceLeft = 0;
+  link.Forget();
   bSunplusDownloadBusy = 0;
   sunplus.reset();
 }

@@ -10,29 +10,14 @@
 #include <memory>
 
 #include "core/app_state.h"
+#include "core/dfu_link.h"
 #include "core/update_observer.h"
 #include "platform/types.h"
 
 namespace veltra {
 
 class SunplusDownload;  // loaders/sunplus_download.h
-
-// The 6-byte status record (DFU 1.1 GETSTATUS layout).
-struct DfuStatus {
-  std::uint8_t bStatus = 0;
-  std::uint8_t bwPollTimeout[3] = {0, 0, 0};
-  std::uint8_t bState = 0;
-  std::uint8_t iString = 0;
-};
-
-// The block the MCU and FPGA data requests send from.
-constexpr std::uint32_t kBlockSize = 1024;
-
-// A payload buffer allocated at its exact length (the loader files). Its holder frees it.
-struct Payload {
-  std::uint8_t* data = nullptr;
-  std::uint32_t length = 0;
-};
+struct ParsedImage;     // image/firmware_image.h
 
 // The status text's size: "UpdateFirmware : bState = %d \r\n" with the last device state.
 constexpr std::size_t kStatusTextChars = 256;
@@ -86,8 +71,9 @@ class UpdateSession {
 
   // ---- where it stands ----
   std::atomic<UpdatePhase> phase{UpdatePhase::kIdle};
-  // The mode-switch (or restart) time-out applies: the camera is awaited.
-  bool AwaitingModeSwitch() const { return phase.load() == UpdatePhase::kAwaitingModeSwitch; }
+  // The mode-switch time-out applies: the camera is awaited after a mode switch, between the
+  // passes of a two-pass image or running a program its boot ROM was given.
+  bool AwaitingModeSwitch() const;
   // The NXP chip restarts after its flash loader's session; only its return ends the update.
   bool AwaitingRestart() const { return phase.load() == UpdatePhase::kAwaitingRestart; }
   // An engine sends: every device-change handler stands aside.
@@ -142,6 +128,10 @@ class UpdateSession {
   // the camera), and its path as the path box holds it when the update begins.
   wchar_t szFirmwareTitle[kPathChars] = {};
   wchar_t szFirmwarePath[kPathChars] = {};
+  // The image read from it, replaced only by the next Browse: a failed update is retried with
+  // it. Written on the dialog thread and read by the worker, so the pointer is only ever loaded
+  // and stored atomically (SelectImage, SelectedImage); the image never changes once parsed.
+  std::shared_ptr<const ParsedImage> selectedImage;
   // A combined image is selected and not yet erased: the first pass that erases clears it, so a
   // repeated first pass does not wipe again what the camera already holds of this file.
   Flag bCombinedImage{0};
@@ -149,24 +139,7 @@ class UpdateSession {
   Flag bNXPMode{0};
 
   // ---- the camera connection: the one device the requests go to ----
-  std::atomic<Handle> deviceHandle{kNullHandle};  // 0 = none
-  std::atomic<Handle> lastOpenedHandle{
-      kNullHandle};                               // the FX3 route sends its driver requests on it
-  std::atomic<Handle> winUSBHandle{kNullHandle};  // all ones = invalid
-  DfuStatus dfu_status;                           // the last status record the camera returned
-  std::uint8_t stagingBlock[kBlockSize] = {};     // the MCU and FPGA data requests send from it
-
-  // ---- the boot-loader step that brings a camera from its ROM to its update mode ----
-  // The loader file between its read on the dialog thread and its download; the FX3 and NXP
-  // downloads release it when they have sent it.
-  Payload loaderImage;
-  Flag bLoaderThreadStarted{0};
-  Flag bLoaderDownloadBusy{0};
-  // Set by a failed loader download and by a removal while the busy flag is set; whichever of
-  // the two comes second releases the flag, so that a ROM leaving during the download is not
-  // missed.
-  Flag loaderFailed{0};
-  Flag loaderDeviceLeft{0};
+  DfuLink link;
 
   // ---- the Sunplus route ----
   // A download thread is running (the library and the image are in use until it ends).
@@ -194,7 +167,7 @@ class UpdateSession {
    public:
     void OnEraseStart(std::uint32_t /*steps*/) override {}
     void OnProgress(std::uint32_t /*done*/) override {}
-    void OnPercent(std::uint32_t /*percent*/) override {}
+    std::intptr_t OnPercent(std::uint32_t /*percent*/) override { return 0; }
     void OnPhase(UpdatePhase /*phase*/) override {}
     void OnDone(UpdateOutcome /*outcome*/, const wchar_t* /*text*/) override {}
   };

@@ -7,6 +7,7 @@
 
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "core/ui_texts.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/id_text.h"
@@ -206,7 +207,7 @@ int DeviceConnect() {
           return 0;  // records already appended stay
         case Step::kDetailFailed:
           set.reset();
-          Dialog().MessageBox(kDetailErrorText, L"Error", kDetailErrorStyle);
+          Dialog().MessageBox(kDetailErrorText, kCaptionError, kDetailErrorStyle);
           return 0;
       }
     }

@@ -6,8 +6,6 @@
 
 #include "core/debug_trace.h"
 #include "core/text.h"
-#include "core/ui_texts.h"
-#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
 #include "devices/known_devices.h"
@@ -34,13 +32,17 @@ bool IsBootLoaderRecord(DeviceRecord& record, const wchar_t* vid, const wchar_t*
   return TextEquals(record.vidText, vid);
 }
 
-// Starts a boot-loader download thread; false when no thread could be created.
-bool StartLoaderThread(std::uint32_t (*body)()) {
-  CurrentUpdate().bLoaderThreadStarted = 1;
-  const Handle thread = Sys().StartThread([body] { return body(); });
-  CurrentUpdate().KeepFirmwareThread(thread);
+using LoaderBody = std::uint32_t (*)(BootLoaderStep& step, UpdateSession& update);
+
+// Starts a boot-loader download thread on the list's step; false when no thread could be
+// created.
+bool StartLoaderThread(UpdateSession& update, LoaderBody body) {
+  BootLoaderStep& step = g_bootLoaderStep;
+  step.bLoaderThreadStarted = 1;
+  const Handle thread = Sys().StartThread([body, &step, &update] { return body(step, update); });
+  update.KeepFirmwareThread(thread);
   if (thread == kNullHandle) {
-    Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
+    update.Observer().OnDone(UpdateOutcome::kNoWorkerThread, nullptr);
     return false;
   }
   return true;
@@ -53,34 +55,35 @@ void SelectPath(const DeviceRecord& record) {
 
 // The FX3 boot ROM: load the boot image and write it into the controller's RAM through the
 // Cypress driver, on the handle Initialize_USBHanlde records.
-void TakeOverFx3(const DeviceRecord& record) {
-  LoadFX3BootImage();
-  ReleaseDfuHandles();
+void TakeOverFx3(UpdateSession& update, const DeviceRecord& record) {
+  LoadFX3BootImage(g_bootLoaderStep.loaderImage);
+  ReleaseDfuHandles(update.link);
   // The handle of an earlier take-over (a ROM that has left since) is closed, not leaked.
-  CloseFx3Handle();
+  CloseFx3Handle(update.link);
   SelectPath(record);
-  Initialize_USBHanlde(g_szSelectedDevicePath);
+  Initialize_USBHanlde(update.link, g_szSelectedDevicePath);
   DebugPrint(1, kBootLoaderTrace);
-  StartLoaderThread(&DoDownloadCypress);
+  StartLoaderThread(update, &DoDownloadCypress);
 }
 
 // The RT1060 ROM: send the flash loader over the ROM's HID channel. The busy flag is armed here,
 // before the thread runs, so that the next rebuild does not start a second download.
-void TakeOverRt1060(const DeviceRecord& record) {
-  CurrentUpdate().bLoaderDownloadBusy = 1;
+void TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
+  BootLoaderStep& step = g_bootLoaderStep;
+  step.bLoaderDownloadBusy = 1;
   SelectPath(record);
-  LoadNXPFlashLoader();
+  LoadNXPFlashLoader(step.loaderImage, update);
   CameraLib().DeinitExtensionUnit();
   SelectPath(record);
   if (CameraLib().Init_HIDHandle(g_szSelectedDevicePath) == 0) {
     DebugPrint(1, L"\rInit_HIDHandle Failed\r\n");
     // No download runs that would ever clear it; left set, every later rebuild would stop here.
-    CurrentUpdate().bLoaderDownloadBusy = 0;
+    step.bLoaderDownloadBusy = 0;
     return;
   }
   DebugPrint(1, kBootLoaderTrace);
-  if (!StartLoaderThread(&DoDownloadNXPCypress)) {
-    CurrentUpdate().bLoaderDownloadBusy = 0;  // same reason: nothing would clear it
+  if (!StartLoaderThread(update, &DoDownloadNXPCypress)) {
+    step.bLoaderDownloadBusy = 0;  // same reason: nothing would clear it
   }
 }
 
@@ -101,7 +104,7 @@ void SelectFirstEntry() {
   RawTrace(g_szSelectedDevicePath);
 }
 
-void RebuildList(bool fx3TakeOver) {
+void RebuildList(UpdateSession& update, bool fx3TakeOver) {
   try {
     DebugPrint(1, L"IDC_COMBO_DEVICELIST AddDeviceNameInCombbox\r\n");
     Dialog().ComboReset();
@@ -110,15 +113,15 @@ void RebuildList(bool fx3TakeOver) {
       DeviceRecord& record = g_DeviceTable[i];
       wchar_t entry[kPathChars] = {};
       if (fx3TakeOver && IsBootLoaderRecord(record, kVidCypress, kPidFx3Rom)) {
-        if (CurrentUpdate().bLoaderDownloadBusy != 0) {
+        if (g_bootLoaderStep.bLoaderDownloadBusy != 0) {
           break;  // a download runs: nothing from this record on is listed
         }
-        TakeOverFx3(record);
+        TakeOverFx3(update, record);
       } else if (IsBootLoaderRecord(record, kVidNxp, kPidRt1060Rom)) {
-        if (CurrentUpdate().bLoaderDownloadBusy != 0) {
+        if (g_bootLoaderStep.bLoaderDownloadBusy != 0) {
           break;
         }
-        TakeOverRt1060(record);
+        TakeOverRt1060(update, record);
       } else {
         FormatText(entry, kPathChars, L"%ls(VID_%ls,PID_%ls_%d)", record.friendlyName,
                    record.vidText, record.pidText, i);
@@ -136,12 +139,12 @@ void RebuildList(bool fx3TakeOver) {
 
 }  // namespace
 
-void AddDeviceNameInCombbox() {
-  RebuildList(true);
+void AddDeviceNameInCombbox(UpdateSession& update) {
+  RebuildList(update, true);
 }
 
-void AddDeviceNameInCombboxNoCypress() {
-  RebuildList(false);
+void AddDeviceNameInCombboxNoCypress(UpdateSession& update) {
+  RebuildList(update, false);
 }
 
 void RemoveDeviceNameInCombbox() {

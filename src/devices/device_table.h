@@ -3,6 +3,8 @@
 #pragma once
 
 #include "core/app_state.h"
+#include "core/boot_loader_step.h"
+#include "core/update_session.h"
 
 namespace veltra {
 
@@ -16,14 +18,20 @@ struct DeviceRecord {
 // The device table mirrors the list the user sees, for the whole program.
 extern DeviceRecord g_DeviceTable[kMaxDevices];
 extern std::atomic<int> g_nDeviceCount;
+// The list takes over a camera it finds waiting in a boot ROM, whether or not an update is under
+// way: the boot-loader step is the list's, lives as long as the list does, and is handed to the
+// boot-loader downloads it starts (and read by the device-change handling).
+extern BootLoaderStep g_bootLoaderStep;
 
 // Rebuilds the list from the table and selects entry 0; starts the boot-loader downloads for
-// FX3 and RT1060 ROM records.
-void AddDeviceNameInCombbox();
+// FX3 and RT1060 ROM records. update: the session a ROM found while it waits for its camera
+// goes on with (and the connection the FX3 take-over opens).
+void AddDeviceNameInCombbox(UpdateSession& update);
 // The second form: no Cypress FX3 case (an FX3 record gets an ordinary entry).
-void AddDeviceNameInCombboxNoCypress();
+void AddDeviceNameInCombboxNoCypress(UpdateSession& update);
 void RemoveDeviceNameInCombbox();
 
+// The table, the count and the boot-loader step back to their start-up values (a fresh program).
 void ResetDeviceTable();
 
 }  // namespace veltra

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/boot_loader_step.h"
 #include "core/text.h"
-#include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/known_devices.h"
@@ -12,6 +12,9 @@ namespace veltra {
 
 DeviceRecord g_DeviceTable[kMaxDevices] = {};
 std::atomic<int> g_nDeviceCount{0};
+// The list's boot-loader step: the list takes over a boot ROM whenever it finds one, not only
+// during an update (see device_table.h).
+BootLoaderStep g_bootLoaderStep;
 
 bool SunplusCameraListed() {
   const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
@@ -27,8 +30,7 @@ bool SunplusCameraListed() {
 void ResetDeviceTable() {
   std::memset(g_DeviceTable, 0, sizeof g_DeviceTable);
   g_nDeviceCount = 0;
-  CurrentUpdate().bLoaderThreadStarted = 0;
-  CurrentUpdate().bLoaderDownloadBusy = 0;
+  g_bootLoaderStep.Reset();
 }
 
 }  // namespace veltra

@@ -19,6 +19,7 @@ enum class Act {
   kShow,
   kHide,
   kClearTextOn,    // path box after an update: the file was used up, start afresh
+  kClearText,      // path box after a failed update: no file, whatever it is enabled as
   kExitUnlessHid,  // EXIT stays as it is while a mode-switched update is under way
   kResetByVendor,  // RESET only for the maker's own cameras
 };
@@ -84,7 +85,20 @@ constexpr Step kUpdateDone[] = {
     {IDC_BTN_RESET, Act::kOn},
 };
 
-void Apply(const Step& step) {
+// After an update that did not complete: no file, no update controls, EXIT back.
+constexpr Step kUpdateFailed[] = {
+    {IDC_EDIT_FIRMWARE_PATH, Act::kClearText},
+    {IDC_BTN_EXIT, Act::kOn},
+    {IDC_EDIT_FIRMWARE_PATH, Act::kOff},
+    {IDC_STATIC_SELECT_FILE, Act::kOff},
+    {IDC_BTN_READFW_VERSION, Act::kOff},
+    {IDC_STATIC_UPDATING, Act::kHide},
+    {IDC_STATIC_MODE_SWITCH, Act::kHide},
+    {IDC_STATIC_STATUS, Act::kHide},
+    {IDC_PROGRESS_BAR, Act::kHide},
+};
+
+void Apply(const UpdateSession& update, const Step& step) {
   DialogView& dialog = Dialog();
   switch (step.act) {
     case Act::kOn:
@@ -103,8 +117,11 @@ void Apply(const Step& step) {
       dialog.SetItemText(step.id, L"");
       dialog.EnableItem(step.id, true);
       break;
+    case Act::kClearText:
+      dialog.SetItemText(step.id, L"");
+      break;
     case Act::kExitUnlessHid:
-      if (CurrentUpdate().bUpdatedFromHIDMode.load() == 0) {
+      if (update.bUpdatedFromHIDMode.load() == 0) {
         dialog.EnableItem(step.id, true);
       }
       break;
@@ -115,27 +132,30 @@ void Apply(const Step& step) {
 }
 
 template <std::size_t N>
-void ApplyAll(const Step (&steps)[N]) {
+void ApplyAll(const UpdateSession& update, const Step (&steps)[N]) {
   for (const Step& step : steps) {
-    Apply(step);
+    Apply(update, step);
   }
 }
 
 }  // namespace
 
-void SetUIState(int state) {
+void SetUIState(const UpdateSession& update, int state) {
   switch (state) {
     case UI_STATE_NO_DEVICE:
-      ApplyAll(kNoDevice);
+      ApplyAll(update, kNoDevice);
       break;
     case UI_STATE_DEVICE_READY:
-      ApplyAll(kDeviceReady);
+      ApplyAll(update, kDeviceReady);
       break;
     case UI_STATE_UPDATING:
-      ApplyAll(kUpdating);
+      ApplyAll(update, kUpdating);
       break;
     case UI_STATE_UPDATE_DONE:
-      ApplyAll(kUpdateDone);
+      ApplyAll(update, kUpdateDone);
+      break;
+    case UI_STATE_UPDATE_FAILED:
+      ApplyAll(update, kUpdateFailed);
       break;
     default:
       // No other code exists; an unknown one leaves the dialog as it is.

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/update_session.h"
+
 namespace veltra {
 
-// Puts the main dialog's controls into one of the UI_STATE_* groups (core/resource_ids.h).
-void SetUIState(int state);
+// Puts the main dialog's controls into one of the UI_STATE_* groups (core/resource_ids.h). EXIT
+// of the ready state stays as it is while update's mode-switched update is under way.
+void SetUIState(const UpdateSession& update, int state);
 
 }  // namespace veltra

@@ -51,22 +51,24 @@ SetupPacket In(std::uint8_t request) {
   return SetupPacket{kVendorIn, request, 0, 0, static_cast<std::uint16_t>(kStatusLength)};
 }
 
-bool HandleInvalid() {
-  return CurrentUpdate().winUSBHandle.load() == kInvalidHandle;
+bool HandleInvalid(const DfuLink& link) {
+  return link.winUSBHandle.load() == kInvalidHandle;
 }
 
 // One control transfer on the bound interface; the transferred-bytes counter starts at 0.
-bool Transfer(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred) {
+bool Transfer(const DfuLink& link, const SetupPacket& setup, std::uint8_t* data,
+              std::uint32_t* transferred) {
   *transferred = 0;
-  return Usb().ControlTransfer(CurrentUpdate().winUSBHandle.load(), setup, data, transferred);
+  return Usb().ControlTransfer(link.winUSBHandle.load(), setup, data, transferred);
 }
 
 // A 6-byte status read with the given request. The caller's record changes only when all six
 // bytes arrived: a failed or short read leaves it as it was.
-int ReadStatusRecord(std::uint8_t request, const wchar_t* name, DfuStatus* record) {
+int ReadStatusRecord(const DfuLink& link, std::uint8_t request, const wchar_t* name,
+                     DfuStatus* record) {
   std::uint8_t reply[kStatusLength] = {};
   std::uint32_t transferred = 0;
-  if (!Transfer(In(request), reply, &transferred)) {
+  if (!Transfer(link, In(request), reply, &transferred)) {
     DebugPrint(1, L"dodownload::%ls:: WinUsb_ControlTransfer GetLastError() = %d\r\n", name,
                static_cast<int>(Sys().GetLastError()));
     return 0;
@@ -82,9 +84,9 @@ int ReadStatusRecord(std::uint8_t request, const wchar_t* name, DfuStatus* recor
 }
 
 // The data requests: exactly `length` bytes must be taken by the device.
-int SendBlock(std::uint8_t request, const wchar_t* name, const std::uint8_t* buffer,
-              std::uint32_t length) {
-  if (HandleInvalid()) {
+int SendBlock(const DfuLink& link, std::uint8_t request, const wchar_t* name,
+              const std::uint8_t* buffer, std::uint32_t length) {
+  if (HandleInvalid(link)) {
     DebugPrint(1, L"%ls:: Invalid Handle ++\n", name);
     return 0;
   }
@@ -96,7 +98,7 @@ int SendBlock(std::uint8_t request, const wchar_t* name, const std::uint8_t* buf
   // The transport's data pointer is shared by both directions; an out transfer only reads it.
   auto* data = const_cast<std::uint8_t*>(buffer);  // NOLINT(cppcoreguidelines-pro-type-const-cast)
   std::uint32_t transferred = 0;
-  if (!Transfer(Out(request, static_cast<std::uint16_t>(length)), data, &transferred)) {
+  if (!Transfer(link, Out(request, static_cast<std::uint16_t>(length)), data, &transferred)) {
     DebugPrint(1, L"dodownload::%ls:: WinUsb_ControlTransfer GetLastError() = %d\r\n", name,
                static_cast<int>(Sys().GetLastError()));
     return 0;
@@ -109,14 +111,14 @@ int SendBlock(std::uint8_t request, const wchar_t* name, const std::uint8_t* buf
 }
 
 // The requests without data stage that need the call to succeed with nothing moved.
-int SendNoData(const SetupPacket& setup) {
+int SendNoData(const DfuLink& link, const SetupPacket& setup) {
   std::uint32_t transferred = 0;
-  return Transfer(setup, nullptr, &transferred) && transferred == 0 ? 1 : 0;
+  return Transfer(link, setup, nullptr, &transferred) && transferred == 0 ? 1 : 0;
 }
 
 }  // namespace
 
-Handle Initialize_USBHanlde(const wchar_t* path) {
+Handle Initialize_USBHanlde(DfuLink& link, const wchar_t* path) {
   wchar_t devicePath[kOpenPathChars];
   CopyText(devicePath, kOpenPathChars, path == nullptr ? L"" : path);
   const Handle handle = Usb().OpenDevice(devicePath);
@@ -124,41 +126,41 @@ Handle Initialize_USBHanlde(const wchar_t* path) {
              static_cast<int>(Sys().GetLastError()));
   if (handle == kInvalidHandle) {
     // The handle it named belongs to an earlier open; the Cypress requests must not go there.
-    CurrentUpdate().lastOpenedHandle = kNullHandle;
+    link.lastOpenedHandle = kNullHandle;
     return kNullHandle;
   }
-  CurrentUpdate().lastOpenedHandle = handle;
+  link.lastOpenedHandle = handle;
   return handle;
 }
 
-int InitializeDevice(const wchar_t* path) {
-  CurrentUpdate().winUSBHandle = kNullHandle;
-  if (CurrentUpdate().deviceHandle.load() == kNullHandle) {
+int InitializeDevice(DfuLink& link, const wchar_t* path) {
+  link.winUSBHandle = kNullHandle;
+  if (link.deviceHandle.load() == kNullHandle) {
     // An open device handle is reused as it is; only without one is the path opened.
-    CurrentUpdate().deviceHandle = Initialize_USBHanlde(path);
-    if (CurrentUpdate().deviceHandle.load() == kNullHandle) {
+    link.deviceHandle = Initialize_USBHanlde(link, path);
+    if (link.deviceHandle.load() == kNullHandle) {
       return 0;
     }
   }
   Handle bound = kNullHandle;
-  if (!Usb().WinUsbInitialize(CurrentUpdate().deviceHandle.load(), &bound)) {
+  if (!Usb().WinUsbInitialize(link.deviceHandle.load(), &bound)) {
     DebugPrint(1, L"InitializeDevice GetLastError() = %d\r\n",
                static_cast<int>(Sys().GetLastError()));
     return 0;
   }
   DebugPrint(1, L"InitializeDevice :: WinUsb_Initialize success\r\n");
-  CurrentUpdate().winUSBHandle = bound;
+  link.winUSBHandle = bound;
   return 1;
 }
 
-int GetStatus(DfuStatus* status) {
-  if (HandleInvalid()) {
+int GetStatus(DfuLink& link, DfuStatus* status) {
+  if (HandleInvalid(link)) {
     DebugPrint(1, L"GetStatus:: Invalid Handle ++\n");
     return 0;
   }
   std::uint8_t reply[kStatusLength] = {};
   std::uint32_t transferred = 0;
-  if (!Transfer(In(kRequestGetStatus), reply, &transferred)) {
+  if (!Transfer(link, In(kRequestGetStatus), reply, &transferred)) {
     DebugPrint(1, L"dodownload::Getstatus:: WinUsb_ControlTransfer ++\n");
     DebugPrint(1, L"dodownload::Getstatus:: WinUsb_ControlTransfer GetLastError() = %d\r\n",
                static_cast<int>(Sys().GetLastError()));
@@ -176,57 +178,58 @@ int GetStatus(DfuStatus* status) {
   return 1;
 }
 
-int SendCommand(std::uint8_t command) {
-  if (HandleInvalid()) {
+int SendCommand(DfuLink& link, std::uint8_t command) {
+  if (HandleInvalid(link)) {
     DebugPrint(1, L"SendCommand:: Invalid Handle ++\n");
     return 0;
   }
-  return SendNoData(Out(command, 0));
+  return SendNoData(link, Out(command, 0));
 }
 
-int SendZeroLengthPkt() {
-  if (HandleInvalid()) {
+int SendZeroLengthPkt(DfuLink& link) {
+  if (HandleInvalid(link)) {
     DebugPrint(1, L"SendZeroLengthPkt:: Invalid Handle ++\n");
     return 0;
   }
   std::uint32_t transferred = 0;
-  if (!Transfer(Out(kRequestDownload, 0), nullptr, &transferred)) {
+  if (!Transfer(link, Out(kRequestDownload, 0), nullptr, &transferred)) {
     DebugPrint(1, L"SendZeroLengthPkt::WinUsb_ControlTransfer Failed \r\n");
     return 0;
   }
   return transferred == 0 ? 1 : 0;
 }
 
-int SendData(const std::uint8_t* buffer, std::uint32_t length) {
-  return SendBlock(kRequestDownload, L"SendData", buffer, length);
+int SendData(DfuLink& link, const std::uint8_t* buffer, std::uint32_t length) {
+  return SendBlock(link, kRequestDownload, L"SendData", buffer, length);
 }
 
 namespace {
 // The staging-block requests never send more than the block holds.
-const std::uint8_t* Staging(std::uint32_t length) {
-  return length <= kBlockSize ? CurrentUpdate().stagingBlock : nullptr;
+const std::uint8_t* Staging(const DfuLink& link, std::uint32_t length) {
+  return length <= kBlockSize ? link.stagingBlock : nullptr;
 }
 }  // namespace
 
-int SendDataMCUData(std::uint32_t length) {
-  const int sent = SendBlock(kRequestMcuData, L"SendDataMCUData", Staging(length), length);
+int SendDataMCUData(DfuLink& link, std::uint32_t length) {
+  const int sent =
+      SendBlock(link, kRequestMcuData, L"SendDataMCUData", Staging(link, length), length);
   if (sent != 0) {
     Sys().Sleep(kMcuChunkPauseMs);
   }
   return sent;
 }
 
-int SendDataFPGAData(std::uint32_t length) {
-  return SendBlock(kRequestFpgaData, L"SendDataFPGAData", Staging(length), length);
+int SendDataFPGAData(DfuLink& link, std::uint32_t length) {
+  return SendBlock(link, kRequestFpgaData, L"SendDataFPGAData", Staging(link, length), length);
 }
 
-int EraseCombinedImage() {
-  if (HandleInvalid()) {
+int EraseCombinedImage(DfuLink& link) {
+  if (HandleInvalid(link)) {
     DebugPrint(1, L"EraseCombinedImage winUSBHandle NULL\n");
     return 0;
   }
   std::uint32_t transferred = 0;
-  const bool ok = Transfer(Out(kRequestErase, 0), nullptr, &transferred);
+  const bool ok = Transfer(link, Out(kRequestErase, 0), nullptr, &transferred);
   if (!ok) {
     DebugPrint(1, L"EraseCombinedImage:: WinUsb_ControlTransfer failed %d\r\n",
                static_cast<int>(Sys().GetLastError()));
@@ -236,71 +239,70 @@ int EraseCombinedImage() {
   return ok ? 1 : 0;  // the count the driver reports is not examined
 }
 
-int SendDataMCUVerifyFlashRequest() {
-  if (HandleInvalid()) {
+int SendDataMCUVerifyFlashRequest(DfuLink& link) {
+  if (HandleInvalid(link)) {
     DebugPrint(1, L"SendDataMCUVerifyFlashRequest:: Invalid Handle ++\n");
     return 0;
   }
-  return SendNoData(Out(kRequestMcuVerify, 0));
+  return SendNoData(link, Out(kRequestMcuVerify, 0));
 }
 
-int ReadMCUVerifyStatus(DfuStatus* status) {
-  if (HandleInvalid()) {
+int ReadMCUVerifyStatus(DfuLink& link, DfuStatus* status) {
+  if (HandleInvalid(link)) {
     DebugPrint(1, L"ReadMCUVerifyStatus:: Invalid Handle ++\n");
     return 0;
   }
-  if (ReadStatusRecord(kRequestMcuVerifyStatus, L"ReadMCUVerifyStatus", status) == 0) {
+  if (ReadStatusRecord(link, kRequestMcuVerifyStatus, L"ReadMCUVerifyStatus", status) == 0) {
     return 0;
   }
   return status != nullptr && status->bStatus != 0 && status->bState == kMcuVerifiedState ? 1 : 0;
 }
 
-int SendDataFGPAVerifyFlashRequest() {
-  if (HandleInvalid()) {
+int SendDataFGPAVerifyFlashRequest(DfuLink& link) {
+  if (HandleInvalid(link)) {
     DebugPrint(1, L"SendDataFGPAVerifyFlashRequest:: Invalid Handle ++\n");
     return 0;
   }
-  return SendNoData(Out(kRequestFpgaVerify, 0));
+  return SendNoData(link, Out(kRequestFpgaVerify, 0));
 }
 
-int ReadFPGAVerifyStatus(DfuStatus* status) {
-  if (HandleInvalid()) {
+int ReadFPGAVerifyStatus(DfuLink& link, DfuStatus* status) {
+  if (HandleInvalid(link)) {
     DebugPrint(1, L"ReadFPGAVerifyStatus:: Invalid Handle ++\n");
     return 0;
   }
-  if (ReadStatusRecord(kRequestFpgaVerifyStatus, L"ReadFPGAVerifyStatus", status) == 0) {
+  if (ReadStatusRecord(link, kRequestFpgaVerifyStatus, L"ReadFPGAVerifyStatus", status) == 0) {
     return 0;
   }
   return status != nullptr && status->bStatus != 0 && status->bState == kFpgaVerifiedState ? 1 : 0;
 }
 
-int SendDeviceResetCommand() {
-  if (HandleInvalid()) {
+int SendDeviceResetCommand(DfuLink& link) {
+  if (HandleInvalid(link)) {
     DebugPrint(1, L"SendDeviceResetCommand:: Invalid Handle ++\n");
     return 0;
   }
-  return SendNoData(Out(kRequestDeviceReset, 0, kDeviceResetIndex));
+  return SendNoData(link, Out(kRequestDeviceReset, 0, kDeviceResetIndex));
 }
 
-void ReleaseDfuHandles() {
-  const Handle bound = CurrentUpdate().winUSBHandle.exchange(kNullHandle);
+void ReleaseDfuHandles(DfuLink& link) {
+  const Handle bound = link.winUSBHandle.exchange(kNullHandle);
   if (bound != kNullHandle && bound != kInvalidHandle) {
     Usb().WinUsbFree(bound);
   }
-  const Handle device = CurrentUpdate().deviceHandle.exchange(kNullHandle);
+  const Handle device = link.deviceHandle.exchange(kNullHandle);
   if (device != kNullHandle && device != kInvalidHandle) {
     // The Cypress handle must not name a closed handle (the system may give its number to the
     // next open).
     Handle named = device;
-    CurrentUpdate().lastOpenedHandle.compare_exchange_strong(named, kNullHandle);
+    link.lastOpenedHandle.compare_exchange_strong(named, kNullHandle);
     Usb().CloseDevice(device);
   }
 }
 
-void CloseFx3Handle() {
-  const Handle handle = CurrentUpdate().lastOpenedHandle.exchange(kNullHandle);
-  if (handle != kNullHandle && handle != kInvalidHandle &&
-      handle != CurrentUpdate().deviceHandle.load()) {
+void CloseFx3Handle(DfuLink& link) {
+  const Handle handle = link.lastOpenedHandle.exchange(kNullHandle);
+  if (handle != kNullHandle && handle != kInvalidHandle && handle != link.deviceHandle.load()) {
     Usb().CloseDevice(handle);
   }
 }

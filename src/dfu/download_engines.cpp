@@ -44,7 +44,7 @@ std::uint32_t BlockLength(const ByteView& payload, std::uint32_t index) {
 
 void WriteStatusText(UpdateSession& update) {
   FormatText(update.statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
-             static_cast<int>(CurrentUpdate().dfu_status.bState));
+             static_cast<int>(update.link.dfu_status.bState));
 }
 
 // After a confirmed block: progress with the count including this block; the download is past
@@ -64,13 +64,13 @@ enum class WaitRule { kOrdinary, kFirstBlock };
 // whatever time they cost (an unanswered read costs its 5 s time-out). Busy answers are bounded
 // by kStatusBusyLimitMs of their own time, so a two-minute erase is waited out, and the whole
 // wait by kBlockWaitLimitMs.
-bool WaitForDownloadIdle(WaitRule rule) {
+bool WaitForDownloadIdle(DfuLink& link, WaitRule rule) {
   const std::uint64_t start = Sys().NowMs();
   std::uint64_t busyMs = 0;
   int consecutiveFailures = 0;
   for (std::uint64_t reads = 0; reads < kStatusPollHardLimit; ++reads) {
     const std::uint64_t before = Sys().NowMs();
-    const bool answered = GetStatus(&CurrentUpdate().dfu_status) != 0;
+    const bool answered = GetStatus(link, &link.dfu_status) != 0;
     const std::uint64_t now = Sys().NowMs();
     if (!answered) {
       if (rule == WaitRule::kOrdinary) {
@@ -82,7 +82,7 @@ bool WaitForDownloadIdle(WaitRule rule) {
       }
     } else {
       consecutiveFailures = 0;
-      if (CurrentUpdate().dfu_status.bState == kStateDnloadIdle) {
+      if (link.dfu_status.bState == kStateDnloadIdle) {
         return true;
       }
       busyMs += now - before;
@@ -95,17 +95,17 @@ bool WaitForDownloadIdle(WaitRule rule) {
     }
   }
   DebugPrint(1, L"WaitForDownloadIdle:: device stayed in state %d ++\n",
-             static_cast<int>(CurrentUpdate().dfu_status.bState));
+             static_cast<int>(link.dfu_status.bState));
   return false;
 }
 
 // Sends a payload in 1024-byte blocks through the staging block with one of the data requests,
 // each followed by the ordinary status wait. The failure traces are those of the MCU engine's
 // image phase, shared by the FPGA engine and the first pass.
-using StagingSend = int (*)(std::uint32_t length);
+using StagingSend = int (*)(DfuLink& link, std::uint32_t length);
 
-int SendFromStaging(std::uint32_t length) {
-  return SendData(CurrentUpdate().stagingBlock, length);
+int SendFromStaging(DfuLink& link, std::uint32_t length) {
+  return SendData(link, link.stagingBlock, length);
 }
 
 bool SendBlocks(UpdateSession& update, const ByteView& payload, StagingSend send,
@@ -113,14 +113,14 @@ bool SendBlocks(UpdateSession& update, const ByteView& payload, StagingSend send
   const std::uint32_t blocks = BlockCountOf(payload);
   for (std::uint32_t k = 0; k < blocks; ++k) {
     const std::uint32_t length = BlockLength(payload, k);
-    std::memcpy(CurrentUpdate().stagingBlock, payload.data + k * kBlockSize, length);
-    if (send(length) == 0) {
+    std::memcpy(update.link.stagingBlock, payload.data + k * kBlockSize, length);
+    if (send(update.link, length) == 0) {
       DebugPrint(1, L"dodownload::SendData failed  ++\n");
-      GetStatus(
-          &CurrentUpdate().dfu_status);  // read once more for the trace; the engine fails anyway
+      // Read once more for the trace; the engine fails anyway.
+      GetStatus(update.link, &update.link.dfu_status);
       return false;
     }
-    if (!WaitForDownloadIdle(WaitRule::kOrdinary)) {
+    if (!WaitForDownloadIdle(update.link, WaitRule::kOrdinary)) {
       DebugPrint(1, L"dodownload::Getstatus failed  ++\n");
       return false;
     }
@@ -129,24 +129,23 @@ bool SendBlocks(UpdateSession& update, const ByteView& payload, StagingSend send
   return true;
 }
 
-void TraceVerifyStatus() {
+void TraceVerifyStatus(const DfuLink& link) {
   DebugPrint(1, L"dfu_status.bStatus = %d  dfu_status.bState = %d\r\n",
-             static_cast<int>(CurrentUpdate().dfu_status.bStatus),
-             static_cast<int>(CurrentUpdate().dfu_status.bState));
+             static_cast<int>(link.dfu_status.bStatus), static_cast<int>(link.dfu_status.bState));
 }
 
 bool SendMcuText(UpdateSession& update, const ByteView& text, const std::vector<McuChunk>& chunks) {
   for (std::size_t i = 0; i < chunks.size(); ++i) {
     const McuChunk& chunk = chunks[i];
-    std::memset(CurrentUpdate().stagingBlock, 0, sizeof CurrentUpdate().stagingBlock);
-    std::memcpy(CurrentUpdate().stagingBlock, text.data + chunk.offset, chunk.length);
-    if (SendDataMCUData(chunk.length) == 0) {
+    std::memset(update.link.stagingBlock, 0, sizeof update.link.stagingBlock);
+    std::memcpy(update.link.stagingBlock, text.data + chunk.offset, chunk.length);
+    if (SendDataMCUData(update.link, chunk.length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
       WriteStatusText(update);
       return false;
     }
     const bool first = i == 0;
-    if (!WaitForDownloadIdle(first ? WaitRule::kFirstBlock : WaitRule::kOrdinary)) {
+    if (!WaitForDownloadIdle(update.link, first ? WaitRule::kFirstBlock : WaitRule::kOrdinary)) {
       DebugPrint(1, first ? L"dodownload::FirstTimeGetstatus failed in if part ++\n"
                           : L"dodownload::Getstatus failed in else part ++\n");
       return false;
@@ -163,12 +162,12 @@ int FirstPass(UpdateSession& update, const ParsedImage& image) {
   update.pass = PassStep::kFirstPartWritten;
   update.Observer().OnEraseStart(BlockCountOf(image.part1) + BlockCountOf(image.part2));
 
-  if (CurrentUpdate().bCombinedImage.load() != 0) {
+  if (update.bCombinedImage.load() != 0) {
     // Only the first pass after a new selection erases: a repeated first pass must not wipe
     // what the camera already holds of this file again.
     DebugPrint(1, L"DoDownload CombinedImage Found and gonna erase the image\r\n");
-    CurrentUpdate().bCombinedImage = 0;
-    if (EraseCombinedImage() != 0) {
+    update.bCombinedImage = 0;
+    if (EraseCombinedImage(update.link) != 0) {
       DebugPrint(1, L"DoDownload::EraseCombinedImage success\r\n");
     } else {
       DebugPrint(1, L"DoDownload::EraseCombinedImage failed\r\n");
@@ -214,13 +213,13 @@ int SecondPass(UpdateSession& update, const ParsedImage& image, bool freshStart)
   std::uint8_t block[kBlockSize] = {};
   for (std::uint32_t k = 0; k < blocks; ++k) {
     const std::uint32_t length = SecondPassBlock(image.part2, k, block);
-    if (SendData(block, length) == 0) {
+    if (SendData(update.link, block, length) == 0) {
       DebugPrint(1, L"dodownload :: SendData failed in else part  ++\n");
       WriteStatusText(update);
       return 0;
     }
     const bool first = k == 0;
-    if (!WaitForDownloadIdle(first ? WaitRule::kFirstBlock : WaitRule::kOrdinary)) {
+    if (!WaitForDownloadIdle(update.link, first ? WaitRule::kFirstBlock : WaitRule::kOrdinary)) {
       DebugPrint(1, first ? L"dodownload::FirstTimeGetstatus failed in else part ++\n"
                           : L"dodownload::Getstatus failed in else part ++\n");
       return 0;
@@ -239,7 +238,7 @@ int DoDownloadMCUFirmware(UpdateSession& update) {
   update.blockCount = 0;
   update.Advance(UpdatePhase::kErasing);
   DebugPrint(1, L"DoDownloadMCUFirmware ++\n");
-  const std::shared_ptr<const ParsedImage> selected = SelectedImage();
+  const std::shared_ptr<const ParsedImage> selected = SelectedImage(update);
   const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
   const std::vector<McuChunk>& chunks = image.mcuChunks;
   update.Observer().OnEraseStart(static_cast<std::uint32_t>(chunks.size()) +
@@ -251,15 +250,15 @@ int DoDownloadMCUFirmware(UpdateSession& update) {
 
   update.Advance(UpdatePhase::kVerifying);
   DebugPrint(1, L"SendDataMCUVerifyFlashRequest ++\n");
-  if (CurrentUpdate().winUSBHandle.load() == kInvalidHandle) {
+  if (update.link.winUSBHandle.load() == kInvalidHandle) {
     DebugPrint(1, L"dodownload::SendDataMCUVerifyFlashRequest:: Invalid Handle ++\n");
     DebugPrint(1, L"DoDownloadMCUFirmware :: SendDataMCUVerifyFlashRequest failed ++\n");
     return 0;
   }
-  SendDataMCUVerifyFlashRequest();  // only the status read that follows decides
+  SendDataMCUVerifyFlashRequest(update.link);  // only the status read that follows decides
   Sys().Sleep(kMcuVerifyWaitMs);
-  const int verified = ReadMCUVerifyStatus(&CurrentUpdate().dfu_status);
-  TraceVerifyStatus();
+  const int verified = ReadMCUVerifyStatus(update.link, &update.link.dfu_status);
+  TraceVerifyStatus(update.link);
   if (verified == 0) {
     DebugPrint(1, L"DoDownloadMCUFirmware :: SendDataMCUVerifyFlashRequest failed ++\n");
     return 0;
@@ -282,21 +281,21 @@ int DoDownloadFPGAFirmware(UpdateSession& update) {
   DebugPrint(1, L"DoDownloadFPGAFirmware ++\n");
   update.Advance(UpdatePhase::kVerifying);
   DebugPrint(1, L"SendDataFGPAVerifyFlashRequest ++\n");
-  if (CurrentUpdate().winUSBHandle.load() == kInvalidHandle) {
+  if (update.link.winUSBHandle.load() == kInvalidHandle) {
     DebugPrint(1, L"dodownload::SendDataFGPAVerifyFlashRequest:: Invalid Handle ++\n");
     DebugPrint(1, L"DoDownloadFGPAFirmware :: SendDataFGPAVerifyFlashRequest failed ++\n");
     return 0;
   }
-  SendDataFGPAVerifyFlashRequest();
-  const int verified = ReadFPGAVerifyStatus(&CurrentUpdate().dfu_status);
-  TraceVerifyStatus();
+  SendDataFGPAVerifyFlashRequest(update.link);
+  const int verified = ReadFPGAVerifyStatus(update.link, &update.link.dfu_status);
+  TraceVerifyStatus(update.link);
   if (verified == 0) {
     DebugPrint(1, L"DoDownloadFGPAFirmware :: SendDataFGPAVerifyFlashRequest failed ++\n");
     return 0;
   }
   update.Advance(UpdatePhase::kErasing);
 
-  const std::shared_ptr<const ParsedImage> selected = SelectedImage();
+  const std::shared_ptr<const ParsedImage> selected = SelectedImage(update);
   const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
   update.Observer().OnEraseStart(BlockCountOf(image.part1) + BlockCountOf(image.part2));
   if (!SendBlocks(update, image.part1, SendDataFPGAData, true)) {
@@ -334,7 +333,7 @@ DownloadPass ChooseDownloadPass(std::uint8_t imageType, const PassRoute& route) 
 
 int DoDownload(UpdateSession& update) {
   DebugPrint(1, L"DoDownload ++\n");
-  const std::shared_ptr<const ParsedImage> selected = SelectedImage();
+  const std::shared_ptr<const ParsedImage> selected = SelectedImage(update);
   const ParsedImage& image = selected != nullptr ? *selected : kNoImage;
   const PassRoute route = update.Pass();
   switch (ChooseDownloadPass(image.imageType, route)) {

@@ -27,8 +27,4 @@ int DoDownload(UpdateSession& update);
 enum class DownloadPass { kNone = 0, kFirst = 1, kSecond = 2 };
 DownloadPass ChooseDownloadPass(std::uint8_t imageType, const PassRoute& route);
 
-// The session's download, block count, pass and status text back to their start-up values (a
-// fresh program).
-void ResetDownloadState();
-
 }  // namespace veltra

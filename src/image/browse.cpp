@@ -9,6 +9,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/ui_texts.h"
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
 #include "platform/ports.h"
@@ -18,8 +19,6 @@ namespace veltra {
 namespace {
 // OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR
 constexpr std::uint32_t kOpenFileFlags = 0x1808;
-constexpr const wchar_t* kTextCheckPath = L"Check File Path!";
-constexpr const wchar_t* kCaptionError = L"Error";
 constexpr const wchar_t* kTextUnknownImageType =
     L"This firmware file cannot be used: its image type is %d, and only image types 1, 2 and 3 "
     L"can be written.\r\nPlease choose another firmware file.";
@@ -59,7 +58,7 @@ void TraceRefusal(const ParseResult& result) {
 }
 
 // Reads and parses the open file into the selection.
-int SelectFromFile(std::FILE* file) {
+int SelectFromFile(UpdateSession& update, std::FILE* file) {
   Payload contents;
   if (!ReadWholeFile(file, contents)) {
     return kBrowseFailed;
@@ -90,7 +89,7 @@ int SelectFromFile(std::FILE* file) {
     DebugPrint(1, kTraceUnmarked);
   }
   try {
-    SelectImage(std::make_shared<const ParsedImage>(std::move(*result.image)));
+    SelectImage(update, std::make_shared<const ParsedImage>(std::move(*result.image)));
   } catch (const std::bad_alloc&) {
     DebugPrint(1, kTraceNoMemory);
     return kBrowseFailed;
@@ -100,16 +99,15 @@ int SelectFromFile(std::FILE* file) {
 
 }  // namespace
 
-int Browse() {
-  CurrentUpdate().bCombinedImage = 0;
+int Browse(UpdateSession& update) {
+  update.bCombinedImage = 0;
 
   OpenFileRequest request;
   // Raw *.bin images are what the NXP route takes, so its filter comes first once it is armed.
-  request.binFirst = CurrentUpdate().bNXPMode != 0;
+  request.binFirst = update.bNXPMode != 0;
   request.flags = kOpenFileFlags;
   wchar_t path[kPathChars] = {};
-  if (!Dialog().OpenFileDialog(request, path, kPathChars, CurrentUpdate().szFirmwareTitle,
-                               kPathChars)) {
+  if (!Dialog().OpenFileDialog(request, path, kPathChars, update.szFirmwareTitle, kPathChars)) {
     return kBrowseCancelled;
   }
   Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, path);
@@ -117,13 +115,13 @@ int Browse() {
   // From here on the path box names the new file, so the earlier image goes whatever becomes of
   // this one: an update must never send it as if it were this file. Letting it go before the read
   // also keeps one file's bytes in memory at a time.
-  SelectImage(nullptr);
+  SelectImage(update, nullptr);
   std::FILE* file = Sys().OpenFile(path, "rb");
   if (file == nullptr) {
-    Dialog().MessageBox(kTextCheckPath, kCaptionError, kMbIconExclamation);
+    Dialog().MessageBox(kTextCheckFilePath, kCaptionError, kMbIconExclamation);
     return kBrowseFailed;
   }
-  const int result = SelectFromFile(file);
+  const int result = SelectFromFile(update, file);
   std::fclose(file);
   return result;
 }

@@ -6,12 +6,13 @@
 #include <optional>
 #include <vector>
 
+#include "core/boot_loader_step.h"
 #include "core/update_session.h"
 #include "platform/types.h"
 
 namespace veltra {
 
-// Frees a payload (the loader files; core/update_session.h) and empties it.
+// Frees a payload (the loader files; core/boot_loader_step.h) and empties it.
 void ReleasePayload(Payload& payload);
 
 // A run of bytes inside a parsed image's file. Valid for as long as the image (or a copy of it)
@@ -78,14 +79,13 @@ ParseResult ParseFirmwareFile(std::shared_ptr<const std::uint8_t> file, std::uin
 ParseResult ParseFirmwareBytes(const std::uint8_t* bytes, std::uint32_t length);
 
 // ---- the selection ---------------------------------------------------------------------------
-// The image chosen in Browse, held until the next Browse replaces or discards it. The update
-// holds its own reference while it sends, so a new Browse never pulls the bytes from under it.
-void SelectImage(std::shared_ptr<const ParsedImage> image);
-std::shared_ptr<const ParsedImage> SelectedImage();
+// The image chosen in Browse, held by the session until the next Browse replaces or discards it.
+// The update holds its own reference while it sends, so a new Browse never pulls the bytes from
+// under it. A combined image sets the session's bCombinedImage (see there).
+void SelectImage(UpdateSession& update, std::shared_ptr<const ParsedImage> image);
+std::shared_ptr<const ParsedImage> SelectedImage(const UpdateSession& update);
 // The selected image's type; 0 when nothing is selected.
-std::uint8_t SelectedImageType();
-
-// A combined image sets the session's bCombinedImage (see there).
+std::uint8_t SelectedImageType(const UpdateSession& update);
 
 // Lets the user pick a firmware file and reads it into the selection.
 // 1: selected; 0: failure; 2: the user cancelled (nothing changes); 3: refused with its own
@@ -94,9 +94,6 @@ constexpr int kBrowseFailed = 0;
 constexpr int kBrowseDone = 1;
 constexpr int kBrowseCancelled = 2;
 constexpr int kBrowseRefused = 3;
-int Browse();
-
-// Clears the image state (tests; a fresh process).
-void ResetImageState();
+int Browse(UpdateSession& update);
 
 }  // namespace veltra

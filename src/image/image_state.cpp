@@ -8,13 +8,6 @@
 
 namespace veltra {
 
-namespace {
-// Process-wide: the chosen image outlives one update (a failed update is retried with it) and is
-// replaced only by the next Browse. Written on the dialog thread, read by the update worker, so
-// the pointer is only ever loaded and stored atomically; the image never changes once parsed.
-std::shared_ptr<const ParsedImage> g_selectedImage;
-}  // namespace
-
 void ReleasePayload(Payload& payload) {
   std::free(payload.data);
   payload.data = nullptr;
@@ -39,27 +32,21 @@ bool AllocatePayload(Payload& payload, const std::uint8_t* source, std::uint32_t
   return true;
 }
 
-void SelectImage(std::shared_ptr<const ParsedImage> image) {
+void SelectImage(UpdateSession& update, std::shared_ptr<const ParsedImage> image) {
   const bool combined = image != nullptr && image->kind == ImageKind::kCombined;
   // The earlier image is released when the last holder lets it go (an update that still sends
   // it keeps its own reference).
-  std::atomic_store(&g_selectedImage, std::move(image));
-  CurrentUpdate().bCombinedImage = combined ? 1 : 0;
+  std::atomic_store(&update.selectedImage, std::move(image));
+  update.bCombinedImage = combined ? 1 : 0;
 }
 
-std::shared_ptr<const ParsedImage> SelectedImage() {
-  return std::atomic_load(&g_selectedImage);
+std::shared_ptr<const ParsedImage> SelectedImage(const UpdateSession& update) {
+  return std::atomic_load(&update.selectedImage);
 }
 
-std::uint8_t SelectedImageType() {
-  const std::shared_ptr<const ParsedImage> image = SelectedImage();
+std::uint8_t SelectedImageType(const UpdateSession& update) {
+  const std::shared_ptr<const ParsedImage> image = SelectedImage(update);
   return image != nullptr ? image->imageType : 0;
-}
-
-void ResetImageState() {
-  SelectImage(nullptr);
-  ReleasePayload(CurrentUpdate().loaderImage);
-  CurrentUpdate().bNXPMode = 0;
 }
 
 }  // namespace veltra

@@ -15,6 +15,7 @@
 #include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "core/ui_texts.h"
 #include "image/image_internal.h"
 #include "platform/ports.h"
 
@@ -22,8 +23,6 @@ namespace veltra {
 
 namespace {
 
-constexpr const wchar_t* kTextCheckPath = L"Check File Path!";
-constexpr const wchar_t* kCaptionError = L"Error";
 constexpr const wchar_t* kTraceEmptyLoader = L"Loader file is empty....\r\n";
 constexpr const wchar_t* kTraceFlashLoaderSize = L"Flash loader file has the wrong size....\r\n";
 constexpr std::size_t kMessageChars = 320;
@@ -48,22 +47,22 @@ bool BuildLoaderPath(const wchar_t* name, wchar_t (&path)[kPathChars]) {
   return true;
 }
 
-int LoadLoaderFile(const wchar_t* name) {
-  ReleasePayload(CurrentUpdate().loaderImage);
+int LoadLoaderFile(const wchar_t* name, Payload& image) {
+  ReleasePayload(image);
   wchar_t path[kPathChars] = {};
   std::FILE* file = BuildLoaderPath(name, path) ? Sys().OpenFile(path, "rb") : nullptr;
   if (file == nullptr) {
-    Dialog().MessageBox(kTextCheckPath, kCaptionError, kMbIconExclamation);
+    Dialog().MessageBox(kTextCheckFilePath, kCaptionError, kMbIconExclamation);
     return 0;
   }
-  const bool read = ReadWholeFile(file, CurrentUpdate().loaderImage);
+  const bool read = ReadWholeFile(file, image);
   std::fclose(file);
   if (!read) {
     return 0;
   }
-  if (CurrentUpdate().loaderImage.length == 0) {
+  if (image.length == 0) {
     DebugPrint(1, kTraceEmptyLoader);
-    ReleasePayload(CurrentUpdate().loaderImage);
+    ReleasePayload(image);
     return 0;
   }
   return 1;
@@ -81,24 +80,24 @@ int ExeDirLength(const wchar_t* exePath) {
   return lastSlash == nullptr ? -1 : static_cast<int>(lastSlash - exePath);
 }
 
-int LoadFX3BootImage() {
-  return LoadLoaderFile(kFx3BootImageName);
+int LoadFX3BootImage(Payload& image) {
+  return LoadLoaderFile(kFx3BootImageName, image);
 }
 
-int LoadNXPFlashLoader() {
-  if (LoadLoaderFile(kNxpFlashLoaderName) != 1) {
+int LoadNXPFlashLoader(Payload& image, UpdateSession& update) {
+  if (LoadLoaderFile(kNxpFlashLoaderName, image) != 1) {
     return 0;
   }
-  if (!NxpFlashLoaderLengthFits(CurrentUpdate().loaderImage.length)) {
+  if (!NxpFlashLoaderLengthFits(image.length)) {
     DebugPrint(1, kTraceFlashLoaderSize);
     wchar_t text[kMessageChars] = {};
     FormatText(text, kMessageChars, kTextFlashLoaderSize, kNxpFlashLoaderName,
-               kNxpFlashLoaderShortest, kNxpFlashLoaderLength, CurrentUpdate().loaderImage.length);
-    ReleasePayload(CurrentUpdate().loaderImage);
+               kNxpFlashLoaderShortest, kNxpFlashLoaderLength, image.length);
+    ReleasePayload(image);
     Dialog().MessageBox(text, kCaptionError, kMbIconError);
     return 0;
   }
-  CurrentUpdate().bNXPMode = 1;
+  update.bNXPMode = 1;
   Sys().Sleep(kNxpLoaderWaitMs);
   return 1;
 }

@@ -1,5 +1,5 @@
 // The two loader files that lie next to the executable: the FX3 boot image and the NXP flash
-// loader. Only one is held at a time, in the shared loader buffer.
+// loader. Only one is held at a time, in the boot-loader step's buffer.
 #pragma once
 
 #include "image/firmware_image.h"
@@ -32,9 +32,10 @@ constexpr const wchar_t* kTextFlashLoaderSize =
 // of the last backslash, -1 without one (the loader path is then the bare file name).
 int ExeDirLength(const wchar_t* exePath);
 
-int LoadFX3BootImage();
+// Each reads its file into image (emptied first; left empty on failure).
+int LoadFX3BootImage(Payload& image);
 // Refuses a file whose length NxpFlashLoaderLengthFits does not take, with a message. On success
 // also arms the NXP route (the session's bNXPMode) and waits 5000 ms on the program's clock.
-int LoadNXPFlashLoader();
+int LoadNXPFlashLoader(Payload& image, UpdateSession& update);
 
 }  // namespace veltra

@@ -62,13 +62,14 @@ const wchar_t* ImageErrorTrace(Fx3ImageError error) {
 }
 
 // Sends one section in chunks; false when a request fails.
-bool SendSection(const std::uint8_t* image, const Fx3Section& section, std::uint8_t* buffer) {
+bool SendSection(const DfuLink& link, const std::uint8_t* image, const Fx3Section& section,
+                 std::uint8_t* buffer) {
   std::uint32_t address = section.address;
   std::uint32_t done = 0;
   while (done < section.length) {
     const std::uint32_t chunk = std::min(kMaxChunk, section.length - done);
     std::memcpy(buffer, image + section.offset + done, chunk);
-    if (DownloadBufferToDevice(buffer, chunk, address) == 0) {
+    if (DownloadBufferToDevice(link, buffer, chunk, address) == 0) {
       return false;
     }
     address += chunk;
@@ -112,7 +113,8 @@ Fx3ImageError ParseFx3BootImage(const std::uint8_t* image, std::uint32_t length,
   }
 }
 
-int XferData(const SetupPacket& setup, const std::uint8_t* data, std::uint32_t length) {
+int XferData(const DfuLink& link, const SetupPacket& setup, const std::uint8_t* data,
+             std::uint32_t length) {
   if (data == nullptr) {
     return 0;
   }
@@ -138,9 +140,8 @@ int XferData(const SetupPacket& setup, const std::uint8_t* data, std::uint32_t l
     }
 
     std::uint32_t returned = 0;
-    const bool ok =
-        Usb().DeviceIoControl(CurrentUpdate().lastOpenedHandle.load(), kIoctlCypressEp0Transfer,
-                              record.data(), recordSize, &returned);
+    const bool ok = Usb().DeviceIoControl(link.lastOpenedHandle.load(), kIoctlCypressEp0Transfer,
+                                          record.data(), recordSize, &returned);
     DebugPrint(1, L"\n XferData:: DeviceIoControl  GetLastError() = %d %d\r\n",
                static_cast<int>(Sys().GetLastError()), static_cast<int>(recordSize));
     if (ok) {
@@ -154,7 +155,8 @@ int XferData(const SetupPacket& setup, const std::uint8_t* data, std::uint32_t l
   }
 }
 
-int DownloadBufferToDevice(const std::uint8_t* data, std::uint32_t length, std::uint32_t address) {
+int DownloadBufferToDevice(const DfuLink& link, const std::uint8_t* data, std::uint32_t length,
+                           std::uint32_t address) {
   try {
     SetupPacket setup;
     setup.bmRequestType = kRequestTypeVendorOut;
@@ -162,7 +164,7 @@ int DownloadBufferToDevice(const std::uint8_t* data, std::uint32_t length, std::
     setup.wValue = static_cast<std::uint16_t>(address & 0xFFFF);
     setup.wIndex = static_cast<std::uint16_t>(address >> 16);
     setup.wLength = static_cast<std::uint16_t>(length & 0xFFFF);
-    if (length > kMaxControlLength || XferData(setup, data, length) == 0) {
+    if (length > kMaxControlLength || XferData(link, setup, data, length) == 0) {
       DebugPrint(1, L"XferData:: DeviceIoControl:: Failed \r\n");
       return 0;
     }
@@ -175,7 +177,7 @@ int DownloadBufferToDevice(const std::uint8_t* data, std::uint32_t length, std::
 
 namespace {
 
-std::uint32_t LoadBootImage() {
+std::uint32_t LoadBootImage(Payload& image, const DfuLink& link) {
   std::vector<std::uint8_t> buffer;
   try {
     buffer.resize(kMaxChunk);
@@ -183,47 +185,46 @@ std::uint32_t LoadBootImage() {
     DebugPrint(1, L"Memory Aloocation FAiled..\r\n");
     return 0;
   }
-  if (CurrentUpdate().loaderImage.data == nullptr) {
+  if (image.data == nullptr) {
     DebugPrint(1, L"DoDownloadCypress :: no boot image loaded\r\n");
     return 0;
   }
   Fx3BootImage parsed;
-  const Fx3ImageError error = ParseFx3BootImage(CurrentUpdate().loaderImage.data,
-                                                CurrentUpdate().loaderImage.length, &parsed);
+  const Fx3ImageError error = ParseFx3BootImage(image.data, image.length, &parsed);
   if (error != Fx3ImageError::kNone) {
     RawTrace(ImageErrorTrace(error));
     return 0;
   }
   for (const Fx3Section& section : parsed.sections) {
-    if (!SendSection(CurrentUpdate().loaderImage.data, section, buffer.data())) {
+    if (!SendSection(link, image.data, section, buffer.data())) {
       return 0;
     }
   }
   // The entry request: no data, the entry address in wValue/wIndex. The controller restarts
   // with the loaded program, so the request may well fail; nothing depends on its outcome.
-  DownloadBufferToDevice(buffer.data(), 0, parsed.entryAddress);
-  ReleasePayload(CurrentUpdate().loaderImage);
+  DownloadBufferToDevice(link, buffer.data(), 0, parsed.entryAddress);
+  ReleasePayload(image);
   return 1;
 }
 
 }  // namespace
 
-std::uint32_t DoDownloadCypress() {
+std::uint32_t DoDownloadCypress(BootLoaderStep& step, UpdateSession& update) {
   std::uint32_t loaded = 0;
   try {
     DebugPrint(1, L"DoDownloadCypress ++\r\n");
-    BeginLoaderDownload();
-    loaded = LoadBootImage();
+    BeginLoaderDownload(step);
+    loaded = LoadBootImage(step.loaderImage, update.link);
   } catch (...) {
     DebugPrint(1, L"Exception DoDownloadCypress...\r\n");
   }
   if (loaded == 0) {
     // The ROM keeps waiting with nothing loaded: tell the user, who re-plugs the camera.
-    HoldLoaderAfterFailure();
-    EndUpdateWithoutLoader();
+    HoldLoaderAfterFailure(step);
+    EndUpdateWithoutLoader(update);
     return 0;
   }
-  EndLoaderDownload();
+  EndLoaderDownload(step, update);
   DebugPrint(1, L"DoDownloadCypress --\r\n");
   return 1;
 }

@@ -4,40 +4,47 @@
 
 #include <vector>
 
+#include "core/boot_loader_step.h"
+#include "core/update_session.h"
 #include "platform/types.h"
 #include "platform/usb_transport.h"
 
 namespace veltra {
 
-// The session's bLoaderDownloadBusy: a boot-loader download (FX3 or NXP SDP stage) is running;
+// The step's bLoaderDownloadBusy: a boot-loader download (FX3 or NXP SDP stage) is running;
 // the device list starts no other. After a failed boot-loader load (FX3 boot image, or a flash
 // loader report not delivered to the RT1060 ROM) it stays set while the ROM is on the bus (taking
 // the same ROM over again at every rebuild of the list would only repeat the failure) and clears
 // once the device leaves, so that a re-plugged camera is loaded again.
 
 // The busy flag set for a new download, and released after a successful one.
-void BeginLoaderDownload();
-void EndLoaderDownload();
+void BeginLoaderDownload(BootLoaderStep& step);
+void EndLoaderDownload(BootLoaderStep& step, UpdateSession& update);
 // During an update, after a boot loader was given its program: the program's arrival on the bus
-// is awaited like the camera's return after a mode switch (timer 2), since a ROM that took the
-// load but did not start it gives no other sign.
-void WaitForLoadedProgram();
+// is awaited like the camera's return after a mode switch (timer 2, for a minute), since a ROM
+// that took the load but did not start it gives no other sign.
+void WaitForLoadedProgram(UpdateSession& update);
 // A boot-loader download failed: keeps the busy flag until the device has left (now or already).
-void HoldLoaderAfterFailure();
+void HoldLoaderAfterFailure(BootLoaderStep& step);
 // A device left the bus: releases the busy flag a failed boot-loader download held.
-void LoaderDeviceLeft();
+void LoaderDeviceLeft(BootLoaderStep& step);
 
 // The camera fell into a boot ROM during an update, and the ROM could not be given its program:
 // the update cannot go on, and nothing else would end it (the ROM's arrival already stopped the
 // mode-switch time-out). Ends it as a failed update ends: the blink stops, the controls come back
 // with EXIT, the user is told, and later arrivals no longer resume it. Nothing when no update
 // waits for the ROM (one found at start-up).
-void EndUpdateWithoutLoader();
+void EndUpdateWithoutLoader(UpdateSession& update);
 
-std::uint32_t DoDownloadCypress();  // thread body: 1 after the entry request, 0 on failure
-int DownloadBufferToDevice(const std::uint8_t* data, std::uint32_t length, std::uint32_t address);
-// One EP0 request through the Cypress driver: setup.wLength must equal length. 1 / 0.
-int XferData(const SetupPacket& setup, const std::uint8_t* data, std::uint32_t length);
+// Thread body: 1 after the entry request, 0 on failure. Sends the step's loader image on the
+// handle the take-over opened (the session's lastOpenedHandle).
+std::uint32_t DoDownloadCypress(BootLoaderStep& step, UpdateSession& update);
+int DownloadBufferToDevice(const DfuLink& link, const std::uint8_t* data, std::uint32_t length,
+                           std::uint32_t address);
+// One EP0 request through the Cypress driver on link.lastOpenedHandle: setup.wLength must equal
+// length. 1 / 0.
+int XferData(const DfuLink& link, const SetupPacket& setup, const std::uint8_t* data,
+             std::uint32_t length);
 
 // ---- the FX3 boot image ----
 // "CY", two bytes not read, then sections of (N words, address, N words of data); a section with

@@ -1,67 +1,58 @@
-#include "core/app_state.h"
-#include "core/resource_ids.h"
-#include "core/ui_texts.h"
+#include "core/boot_loader_step.h"
 #include "core/update_session.h"
 #include "loaders/fx3_download.h"
-#include "platform/ports.h"
 
 namespace veltra {
 
 namespace {
-// As long as the mode switch is given: the loaded program's arrival is the camera's next step.
-constexpr std::uint32_t kLoadedProgramWaitMs = 60000;
-
-void ReleaseLoader() {
-  CurrentUpdate().loaderFailed = 0;
-  CurrentUpdate().loaderDeviceLeft = 0;
-  CurrentUpdate().bLoaderDownloadBusy = 0;
+void ReleaseLoader(BootLoaderStep& step) {
+  step.loaderFailed = 0;
+  step.loaderDeviceLeft = 0;
+  step.bLoaderDownloadBusy = 0;
 }
 }  // namespace
 
-void BeginLoaderDownload() {
-  CurrentUpdate().loaderFailed = 0;
-  CurrentUpdate().loaderDeviceLeft = 0;
-  CurrentUpdate().bLoaderDownloadBusy = 1;
+void BeginLoaderDownload(BootLoaderStep& step) {
+  step.loaderFailed = 0;
+  step.loaderDeviceLeft = 0;
+  step.bLoaderDownloadBusy = 1;
 }
 
-void EndLoaderDownload() {
-  ReleaseLoader();
-  WaitForLoadedProgram();
+void EndLoaderDownload(BootLoaderStep& step, UpdateSession& update) {
+  ReleaseLoader(step);
+  WaitForLoadedProgram(update);
 }
 
-void WaitForLoadedProgram() {
-  if (CurrentUpdate().bUpdatedFromHIDMode.load() == 0) {
+void WaitForLoadedProgram(UpdateSession& update) {
+  if (update.bUpdatedFromHIDMode.load() == 0) {
     return;
   }
-  CurrentUpdate().phase = UpdatePhase::kAwaitingModeSwitch;
-  Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kLoadedProgramWaitMs);
+  update.Advance(UpdatePhase::kAwaitingLoadedProgram);  // timer 2 bounds the wait
 }
 
-void HoldLoaderAfterFailure() {
-  CurrentUpdate().loaderFailed = 1;
-  if (CurrentUpdate().loaderDeviceLeft.load() != 0) {
-    ReleaseLoader();
+void HoldLoaderAfterFailure(BootLoaderStep& step) {
+  step.loaderFailed = 1;
+  if (step.loaderDeviceLeft.load() != 0) {
+    ReleaseLoader(step);
   }
 }
 
-void LoaderDeviceLeft() {
-  if (CurrentUpdate().bLoaderDownloadBusy.load() == 0) {
+void LoaderDeviceLeft(BootLoaderStep& step) {
+  if (step.bLoaderDownloadBusy.load() == 0) {
     return;
   }
-  CurrentUpdate().loaderDeviceLeft = 1;
-  if (CurrentUpdate().loaderFailed.load() != 0) {
-    ReleaseLoader();
+  step.loaderDeviceLeft = 1;
+  if (step.loaderFailed.load() != 0) {
+    ReleaseLoader(step);
   }
 }
 
-void EndUpdateWithoutLoader() {
-  if (CurrentUpdate().bUpdatedFromHIDMode.exchange(0) == 0) {
+void EndUpdateWithoutLoader(UpdateSession& update) {
+  if (update.bUpdatedFromHIDMode.exchange(0) == 0) {
     return;
   }
-  CurrentUpdate().EndFailed();
-  Dialog().KillTimer(IDT_BLINK_ERASE);
-  Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
-  Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+  update.EndFailed();
+  update.Observer().OnDone(UpdateOutcome::kLoaderFailed, nullptr);
 }
 
 }  // namespace veltra

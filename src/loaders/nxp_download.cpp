@@ -129,7 +129,7 @@ bool SendImageData(UpdateSession& update, std::uint8_t (&report)[kBlReportSize],
 // Stage 1 after the checks: error status, write-file, the flash loader's data, the jump, and the
 // first command to the flash loader. False at the first report not delivered; the ROM then has
 // not jumped (or the flash loader was not reached) and the stage is over.
-bool SendFlashLoader() {
+bool SendFlashLoader(const Payload& loader) {
   std::uint8_t sdp[kSdpReportSize];
   BuildSdpCommandReport(sdp, SdpCommand{kSdpErrorStatus, 0, 0, 0, 0});
   if (SendSdp(sdp, kFlagCommand) == 0) {
@@ -141,9 +141,8 @@ bool SendFlashLoader() {
     return false;
   }
   std::uint32_t offset = 0;
-  while (offset < CurrentUpdate().loaderImage.length) {
-    offset += BuildSdpDataReport(sdp, CurrentUpdate().loaderImage.data + offset,
-                                 CurrentUpdate().loaderImage.length - offset);
+  while (offset < loader.length) {
+    offset += BuildSdpDataReport(sdp, loader.data + offset, loader.length - offset);
     if (SendSdp(sdp, kFlagData) == 0) {
       return false;
     }
@@ -204,32 +203,31 @@ bool SendImage(UpdateSession& update, const ByteView& image) {
 
 }  // namespace
 
-std::uint32_t DoDownloadNXPCypress() {
+std::uint32_t DoDownloadNXPCypress(BootLoaderStep& step, UpdateSession& update) {
   try {
     DebugPrint(1, L"DoDownloadNXPCypress ++\r\n");
-    BeginLoaderDownload();
+    BeginLoaderDownload(step);
     // Without a whole flash loader nothing is sent: the ROM would jump into a half-loaded program.
     // The ROM is left untouched and waiting, so the download is over and the next appearance of
     // the ROM (with the file put right) is taken over again.
-    if (CurrentUpdate().loaderImage.data == nullptr ||
-        !NxpFlashLoaderLengthFits(CurrentUpdate().loaderImage.length)) {
+    if (step.loaderImage.data == nullptr || !NxpFlashLoaderLengthFits(step.loaderImage.length)) {
       DebugPrint(1, L"DoDownloadNXPCypress :: no flash loader loaded\r\n");
-      ReleasePayload(CurrentUpdate().loaderImage);
-      CurrentUpdate().bLoaderDownloadBusy = 0;
-      EndUpdateWithoutLoader();
+      ReleasePayload(step.loaderImage);
+      step.bLoaderDownloadBusy = 0;
+      EndUpdateWithoutLoader(update);
       return 0;
     }
-    if (!SendFlashLoader()) {
+    if (!SendFlashLoader(step.loaderImage)) {
       // The ROM keeps waiting with part of a load; as after a failed FX3 load it is not taken
       // over again until it has left the bus, so a re-plug brings it back to be loaded anew.
       DebugPrint(1, L"DoDownloadNXPCypress :: sendNXPHidCmd Failed..\r\n");
-      ReleasePayload(CurrentUpdate().loaderImage);
-      HoldLoaderAfterFailure();
-      EndUpdateWithoutLoader();
+      ReleasePayload(step.loaderImage);
+      HoldLoaderAfterFailure(step);
+      EndUpdateWithoutLoader(update);
       return 0;
     }
-    ReleasePayload(CurrentUpdate().loaderImage);
-    EndLoaderDownload();
+    ReleasePayload(step.loaderImage);
+    EndLoaderDownload(step, update);
     DebugPrint(1, L"DoDownloadNXPCypress --\r\n");
     return 1;
   } catch (...) {
@@ -245,7 +243,7 @@ bool NxpImageFits(const ParsedImage* image) {
 int DoDownloadNXPFirmware(UpdateSession& update) {
   // An image that is missing, empty or longer than the erased region holds would have the flash
   // erased for a write that cannot be right, so nothing is sent.
-  const std::shared_ptr<const ParsedImage> selected = SelectedImage();
+  const std::shared_ptr<const ParsedImage> selected = SelectedImage(update);
   if (selected == nullptr || selected->part2.data == nullptr || selected->part2.length == 0 ||
       !NxpImageFits(selected.get())) {
     DebugPrint(1, L"DoDownloadNXPFirmware :: no image of a size the flash loader accepts\n");

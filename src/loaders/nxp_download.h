@@ -2,6 +2,7 @@
 // the firmware into FlexSPI NOR flash over MCU-Bootloader commands, both as HID reports.
 #pragma once
 
+#include "core/boot_loader_step.h"
 #include "core/update_session.h"
 #include "platform/types.h"
 
@@ -24,7 +25,7 @@ bool NxpImageFits(const ParsedImage* image);
 // Thread body (SDP stage): 1 once the ROM took the flash loader and was told to jump to it; 0 when
 // there is no whole flash loader or a report was not delivered (nothing more is sent then, the ROM
 // does not jump, and an update waiting for it ends with a message).
-std::uint32_t DoDownloadNXPCypress();
+std::uint32_t DoDownloadNXPCypress(BootLoaderStep& step, UpdateSession& update);
 // Run by the update worker. 1 once every report of the image went out. The last one ends the flash
 // loader's session and the chip restarts; the flash loader answers nothing the program reads, so
 // the update then waits for the camera (its restart phase, timer 2 for a minute): back running

@@ -5,9 +5,6 @@
 
 #include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/failed_controls.h"
-#include "core/resource_ids.h"
-#include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "loaders/sunplus_call.h"
 #include "platform/ports.h"
@@ -60,8 +57,8 @@ bool OpenCamera(SunplusDownload& download) {
 
 // Reads the whole firmware file into the download's image. False when it cannot be opened or read
 // whole, or holds nothing to download.
-bool ReadFirmwareFile(SunplusDownload& download) {
-  std::FILE* file = Sys().OpenFile(CurrentUpdate().szFirmwarePath, "rb");
+bool ReadFirmwareFile(SunplusDownload& download, const wchar_t* path) {
+  std::FILE* file = Sys().OpenFile(path, "rb");
   if (file == nullptr) {
     return false;
   }
@@ -87,13 +84,13 @@ bool ReadFirmwareFile(SunplusDownload& download) {
 }
 
 // Starts the download thread, which holds the download while it runs; its handle is not kept.
-void StartDownloadThread(const std::shared_ptr<SunplusDownload>& download) {
-  UpdateSession& update = CurrentUpdate();
+void StartDownloadThread(UpdateSession& update, const std::shared_ptr<SunplusDownload>& download) {
   update.bSunplusDownloadBusy = 1;
-  const Handle thread = Sys().StartThread([download]() { return DownloadThread(*download); });
+  const Handle thread =
+      Sys().StartThread([download, &update]() { return DownloadThread(*download, update); });
   if (thread == kNullHandle) {
     update.bSunplusDownloadBusy = 0;
-    Dialog().MessageBox(kTextThreadFailed, kCaptionError, kMbOk, false);
+    update.Observer().OnDone(UpdateOutcome::kNoWorkerThread, nullptr);
     return;
   }
   Sys().CloseThread(thread);
@@ -102,13 +99,12 @@ void StartDownloadThread(const std::shared_ptr<SunplusDownload>& download) {
 
 }  // namespace
 
-void DownloadMirelFirmware() {
-  UpdateSession& update = CurrentUpdate();
+bool DownloadMirelFirmware(UpdateSession& update) {
   // The running download still uses the library and the image; a second start must not pull
   // them away from under it.
   if (update.bSunplusDownloadBusy.load() != 0) {
     DebugPrint(1, L"Sunplus download already running\r\n");
-    return;
+    return false;
   }
   const bool cameraOpen =
       update.sunplus != nullptr && update.sunplus->pfnSunplusCam_UnInit != nullptr;
@@ -130,8 +126,8 @@ void DownloadMirelFirmware() {
   if (!OpenCamera(*download)) {
     // Without the library or a camera there is nothing to download to: say so, start nothing.
     download.reset();
-    Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
-    return;
+    update.Observer().OnDone(UpdateOutcome::kLibraryNotReady, nullptr);
+    return false;
   }
   update.sunplus = download;
 
@@ -146,40 +142,39 @@ void DownloadMirelFirmware() {
   } else {
     DebugPrint(1, L"The function pointer of Get_FlashType() is NULL\r\n");
   }
-  if (ready && ReadFirmwareFile(*download)) {
-    StartDownloadThread(download);
+  if (ready && ReadFirmwareFile(*download, update.szFirmwarePath)) {
+    StartDownloadThread(update, download);
   }
-  Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
+  return true;
 }
 
-std::uint32_t DownloadThread(SunplusDownload& download) {
+std::uint32_t DownloadThread(SunplusDownload& download, UpdateSession& update) {
   DebugPrint(1, L"Entered into DownloadThread \r\n");
-  const std::int32_t result = CallSunplus(
-      download.pfnDownload_FW_Verbose, download.sunplusImage.get(),
-      static_cast<std::int32_t>(download.sunplusImageSize), download.sunplusFlashType, 0, 0, 0, 0, 1,
-      0, &SunplusProgressCallback, 0);
+  const std::int32_t result =
+      CallSunplus(download.pfnDownload_FW_Verbose, download.sunplusImage.get(),
+                  static_cast<std::int32_t>(download.sunplusImageSize), download.sunplusFlashType,
+                  0, 0, 0, 0, 1, 0, &SunplusProgressCallback, 0);
   if (result == 0) {
     DebugPrint(1, L"download ok\r\n");
     DebugPrint(1, L"Download progress finished,\r\n you need re-init device before access.\r\n");
-    Dialog().MessageBox(kTextDownloadSucceeded, kCaptionSuccess, kMbIconWarning);
+    update.Observer().OnDone(UpdateOutcome::kLibrarySucceeded, nullptr);
   } else {
     DebugPrint(1, L"download fail\r\n");
-    ShowControlsAfterFailedUpdate();
-    Dialog().MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+    update.Observer().OnDone(UpdateOutcome::kLibraryFailed, nullptr);
     DebugPrint(1, L"Download progress finished,\r\n you need re-init device before access.\r\n");
   }
-  CurrentUpdate().bSunplusDownloadBusy = 0;
+  update.bSunplusDownloadBusy = 0;
   return 0;
 }
 
 std::int32_t VELTRA_CDECL SunplusProgressCallback(std::int32_t percent) {
-  const auto wParam = static_cast<std::uintptr_t>(
-      static_cast<std::uint32_t>(static_cast<std::int64_t>(percent) + 1));
-  return static_cast<std::int32_t>(Dialog().SendToDialog(WM_APP_PERCENT, wParam, 0));
+  // The library calls back with nothing but the percentage: the program's session is found here.
+  // The percentage goes on as the library gave it, whatever its range.
+  const auto passed = static_cast<std::uint32_t>(percent);
+  return static_cast<std::int32_t>(CurrentUpdate().Observer().OnPercent(passed));
 }
 
-void ResetSunplusState() {
-  UpdateSession& update = CurrentUpdate();
+void ResetSunplusState(UpdateSession& update) {
   update.sunplus.reset();
   update.bSunplusDownloadBusy = 0;
 }

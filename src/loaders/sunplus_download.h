@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/update_session.h"
 #include "platform/types.h"
 
 // The entry points are declared cdecl, but every call goes through CallSunplus
@@ -66,16 +67,17 @@ class SunplusDownload {
 };
 
 // Opens the camera through the library, reads the session's szFirmwarePath and starts
-// DownloadThread. When the library is missing or finds no camera, the user is told and no thread
-// starts.
-void DownloadMirelFirmware();
-// The download thread's body.
-std::uint32_t DownloadThread(SunplusDownload& download);
+// DownloadThread. When the library is missing or finds no camera, the user is told (through the
+// session's observer) and no thread starts. True once a camera was opened for the download: the
+// dialog then shows that the camera erases.
+bool DownloadMirelFirmware(UpdateSession& update);
+// The download thread's body; how it ended goes to the session's observer.
+std::uint32_t DownloadThread(SunplusDownload& download, UpdateSession& update);
 // The progress callback handed to the library: WM_APP_PERCENT with percent + 1.
 std::int32_t VELTRA_CDECL SunplusProgressCallback(std::int32_t percent);
 
 // Closes the camera, frees the library and the image of the last download (a fresh process;
 // tests).
-void ResetSunplusState();
+void ResetSunplusState(UpdateSession& update);
 
 }  // namespace veltra

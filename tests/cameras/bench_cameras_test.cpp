@@ -35,7 +35,7 @@ class BenchCameraTest : public BenchTest {
     set.camera = &library_;
     InstallPorts(set);
   }
-  ~BenchCameraTest() override { ReleaseDfuHandles(); }
+  ~BenchCameraTest() override { ReleaseDfuHandles(link_); }
 
   template <typename Device>
   std::shared_ptr<Device> Plug(std::shared_ptr<Device> device) {
@@ -48,6 +48,7 @@ class BenchCameraTest : public BenchTest {
     return capture.empty() ? bus_.UsbInterfacePath(&device) : capture;
   }
 
+  DfuLink link_;
   sim::SimUsbTransport usb_{bus_};
   std::ostringstream log_;
   sim::TrafficLog traffic_{usb_, log_};
@@ -60,13 +61,13 @@ TEST_F(BenchCameraTest, DfuResetBootsOnlyAWholeFirmware) {
   options.serial = L"";
   auto camera = Plug(std::make_shared<sim::GenericCamera>(options));
   const auto reopen = [&] {
-    ReleaseDfuHandles();
-    return InitializeDevice(bus_.UsbInterfacePath(camera.get()).c_str());
+    ReleaseDfuHandles(link_);
+    return InitializeDevice(link_, bus_.UsbInterfacePath(camera.get()).c_str());
   };
 
   // Nothing received: the firmware it had boots.
   ASSERT_EQ(reopen(), 1);
-  EXPECT_EQ(SendDeviceResetCommand(), 1);
+  EXPECT_EQ(SendDeviceResetCommand(link_), 1);
   EXPECT_FALSE(camera->InUpdateMode());
 
   // Data arrived but no manifest: the flash is half rewritten, so every reset finds no whole
@@ -75,17 +76,17 @@ TEST_F(BenchCameraTest, DfuResetBootsOnlyAWholeFirmware) {
   ASSERT_EQ(CameraLib().FirmwareUpdate(3), 1);
   ASSERT_EQ(reopen(), 1);
   const Bytes block = fwgen::StampedPayload(100, Version{}, 4);
-  ASSERT_EQ(SendData(block.data(), static_cast<std::uint32_t>(block.size())), 1);
+  ASSERT_EQ(SendData(link_, block.data(), static_cast<std::uint32_t>(block.size())), 1);
   for (int reset = 0; reset < 2; ++reset) {
     ASSERT_EQ(reopen(), 1);
-    EXPECT_EQ(SendDeviceResetCommand(), 1);
+    EXPECT_EQ(SendDeviceResetCommand(link_), 1);
     EXPECT_TRUE(camera->InUpdateMode());
   }
 
   // Unplugged and plugged back: power does not make the broken-off download whole either.
   bus_.Replug(camera.get());
   ASSERT_EQ(reopen(), 1);
-  EXPECT_EQ(SendDeviceResetCommand(), 1);
+  EXPECT_EQ(SendDeviceResetCommand(link_), 1);
   EXPECT_TRUE(camera->InUpdateMode());
 }
 
@@ -94,8 +95,8 @@ TEST_F(BenchCameraTest, DfuResetBootsOnlyAWholeFirmware) {
 // program's clock, as the traffic log shows it.
 TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirTime) {
   auto dfu = Plug(std::make_shared<sim::DfuCamera>());
-  ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(dfu.get()).c_str()), 1);
-  const Handle bound = CurrentUpdate().winUSBHandle;
+  ASSERT_EQ(InitializeDevice(link_, bus_.UsbInterfacePath(dfu.get()).c_str()), 1);
+  const Handle bound = link_.winUSBHandle;
   std::uint8_t reply[6] = {};
   std::uint32_t moved = 0;
   dfu->engine().SetState(10);
@@ -116,7 +117,7 @@ TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirT
   EXPECT_EQ(Sys().GetLastError(), sim::kErrorGenFailure);
   EXPECT_EQ(clock_.NowMs() - start, 0u);
   dfu->SetFault({sim::FaultKind::kTimeout, 0});
-  EXPECT_EQ(GetStatus(&CurrentUpdate().dfu_status), 0);
+  EXPECT_EQ(GetStatus(link_, &link_.dfu_status), 0);
   const auto control = TrafficOf(log_.str(), "control", "7E51:DF00");
   ASSERT_FALSE(control.empty());
   const nlohmann::json& read = control.back();

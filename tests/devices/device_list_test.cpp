@@ -3,7 +3,6 @@
 #include <string>
 
 #include "core/app_state.h"
-#include "core/update_session.h"
 #include "devices_fixture.h"
 #include "loaders/fx3_download.h"
 
@@ -20,7 +19,8 @@ TEST_F(DevicesTest, FailedRt1060TakeOverStartsNothingAndDisarmsTheBusyFlag) {
   ASSERT_TRUE(Discover());
   EXPECT_TRUE(Traced(L"\rInit_HIDHandle Failed\r\n"));
   EXPECT_EQ(Entries(), std::vector<std::wstring>{L""});
-  EXPECT_EQ(CurrentUpdate().hFirmwareThread.load(), kNullHandle);
+  system_->JoinAllThreads();
+  EXPECT_FALSE(Traced(L"DoDownloadNXPCypress ++\r\n"));
 
   // Armed again by the next rebuild: the ROM is still tried, not skipped as busy.
   system_->ClearTrace();
@@ -38,8 +38,10 @@ TEST_F(DevicesTest, FailedRt1060TakeOverStartsNothingAndDisarmsTheBusyFlag) {
   EXPECT_EQ(boxes.back().caption, L"Error");
   EXPECT_EQ(boxes.back().style, kMbOk);
   EXPECT_FALSE(boxes.back().owned);
-  EXPECT_EQ(CurrentUpdate().bLoaderDownloadBusy, 0);
   EXPECT_EQ(Entries(), std::vector<std::wstring>{L""});
+  dialog_.ClearRecords();
+  ASSERT_TRUE(Discover());
+  EXPECT_FALSE(dialog_.MessageBoxes().empty());  // not skipped as busy: tried again
 }
 
 TEST_F(DevicesTest, RebuildStopsAtTheFirstBootLoaderRecordWhileADownloadRuns) {
@@ -48,7 +50,7 @@ TEST_F(DevicesTest, RebuildStopsAtTheFirstBootLoaderRecordWhileADownloadRuns) {
   PlugBare(0x04B4, 0x00F3, L"FX3 Boot Loader");
   PlugCamera(L"S2");
   PlugCamera(L"S3", sim::kGenericCameraPid, true);
-  CurrentUpdate().bLoaderDownloadBusy = 1;
+  g_bootLoaderStep.bLoaderDownloadBusy = 1;  // a download runs
   ASSERT_TRUE(Discover());
   EXPECT_EQ(g_nDeviceCount, 4);
   EXPECT_EQ(Entries(), (std::vector<std::wstring>{L"Veltra_RX40_MH(VID_7e51,PID_C1D0_0)",
@@ -72,9 +74,9 @@ TEST_F(DevicesTest, Fx3TakeOverClosesTheHandleOfTheLastOne) {
     auto rom = PlugBare(0x04B4, 0x00F3, L"FX3 Boot Loader");
     ASSERT_TRUE(Discover());
     system_->JoinAllThreads();
-    CurrentUpdate().bLoaderDownloadBusy = 0;  // the failed boot image leaves no download running
     EXPECT_EQ(usb_.OpenFileHandles(), 1);
     bus_.Unplug(rom.get());
+    LoaderDeviceLeft(g_bootLoaderStep);  // as the removal does: the failed ROM may come again
   }
 }
 
@@ -82,7 +84,7 @@ TEST_F(DevicesTest, EmptyTableSelectsNothing) {
   wcscpy(g_szSelectedDevicePath, L"stale");
   g_DeviceTable[0] = DeviceRecord{L"ghost", L"7E51", L"C1D0", L"\\\\?\\ghost"};
   g_nDeviceCount = 0;
-  AddDeviceNameInCombbox();
+  AddDeviceNameInCombbox(update_);
   EXPECT_TRUE(Entries().empty());
   EXPECT_EQ(g_nSelectedIndex, -1);
   EXPECT_EQ(std::wstring(g_szSelectedDevicePath), L"");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dialog_observer.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "sim/cameras/dfu_cameras.h"
@@ -39,6 +40,7 @@ class DevicesTest : public BenchTest {
     set.camera = &library_;
     set.usb = &usb_;
     InstallPorts(set);
+    update_.SetObserver(&observer_);
   }
   ~DevicesTest() override {
     // Loader threads started by a rebuild use the ports below; they end before the ports go.
@@ -78,7 +80,7 @@ class DevicesTest : public BenchTest {
     }
     if (found) {
       RemoveDeviceNameInCombbox();
-      AddDeviceNameInCombbox();
+      AddDeviceNameInCombbox(update_);
     }
     return found;
   }
@@ -86,6 +88,8 @@ class DevicesTest : public BenchTest {
   std::vector<std::wstring> Entries() const { return dialog_.ComboItems(); }
   std::wstring RecordPath(int i) const { return g_DeviceTable[i].devicePath; }
 
+  UpdateSession update_;
+  DialogObserver observer_{update_};
   sim::SimDiscovery discovery_{bus_};
   sim::SimCameraLibrary library_{bus_};
   sim::SimUsbTransport usb_{bus_};

@@ -52,7 +52,7 @@ TEST_F(DevicesTest, OverlongCapturePathAndNameAreCut) {
   discovery_.AddCaptureEntry({path, std::wstring(300, L'N')});
   ASSERT_EQ(GetAvailableDevices(), 1);
   EXPECT_EQ(RecordPath(0), path.substr(0, kPathChars - 1));
-  AddDeviceNameInCombbox();
+  AddDeviceNameInCombbox(update_);
   EXPECT_EQ(Entries().at(0).size(), kPathChars - 1);  // name and suffix cut to the entry
 }
 

@@ -11,17 +11,18 @@ DfuTest::DfuTest() {
   Ports set = ports();
   set.usb = &usb_;
   InstallPorts(set);
+  update_.SetObserver(&observer_);
 }
 
 DfuTest::~DfuTest() {
   system_->JoinAllThreads();
-  ReleaseDfuHandles();
+  ReleaseDfuHandles(update_.link);
 }
 
 sim::DfuCamera& DfuTest::PlugCamera(sim::DfuCamera::Options options) {
   camera_ = std::make_shared<sim::DfuCamera>(std::move(options));
   bus_.Plug(camera_);
-  EXPECT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera_.get()).c_str()), 1);
+  EXPECT_EQ(InitializeDevice(update_.link, bus_.UsbInterfacePath(camera_.get()).c_str()), 1);
   return *camera_;
 }
 

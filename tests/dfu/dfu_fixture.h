@@ -1,12 +1,13 @@
 // Fixture of the DFU tests: the bench's USB transport (optionally behind the traffic log) over the
-// fixture's bus, a DFU-mode camera on it, and helpers that load payloads the way Browse leaves
-// them and open the camera the way the update command does.
+// fixture's bus, a DFU-mode camera on it, the engines' own session, and helpers that load payloads
+// the way Browse leaves them and open the camera the way the update command does.
 #pragma once
 
 #include <memory>
 #include <sstream>
 #include <vector>
 
+#include "app/dialog_observer.h"
 #include "dfu/dfu_requests.h"
 #include "image/firmware_image.h"
 #include "sim/dfu_camera.h"
@@ -23,7 +24,7 @@ class DfuTest : public BenchTest {
   DfuTest();
   ~DfuTest() override;
 
-  // Plugs a DFU camera in (replacing none) and binds the DFU context to it.
+  // Plugs a DFU camera in (replacing none) and opens the session's connection to it.
   sim::DfuCamera& PlugCamera(sim::DfuCamera::Options options = {});
   // Routes every transfer through a traffic log written to log_.
   void EnableTrafficLog();
@@ -34,6 +35,8 @@ class DfuTest : public BenchTest {
   // wParams of the messages of one kind sent to the dialog.
   std::vector<std::uintptr_t> Sent(std::uint32_t message) const;
 
+  UpdateSession update_;
+  DialogObserver observer_{update_};
   sim::SimUsbTransport usb_{bus_};
   std::ostringstream log_;
   std::unique_ptr<sim::TrafficLog> traffic_;

@@ -47,30 +47,30 @@ TEST_F(DfuTest, OpeningCutsLongPathsReusesAnOpenDeviceAndReportsFailures) {
   Ports set = ports();
   set.usb = &recorder;
   InstallPorts(set);
-  UpdateSession& update = CurrentUpdate();
+  DfuLink link;
 
   const std::wstring longPath(300, L'x');
-  EXPECT_EQ(Initialize_USBHanlde(longPath.c_str()), 0x77u);
+  EXPECT_EQ(Initialize_USBHanlde(link, longPath.c_str()), 0x77u);
   EXPECT_EQ(recorder.paths.back(), std::wstring(255, L'x'));
-  EXPECT_EQ(update.lastOpenedHandle.load(), 0x77u);
+  EXPECT_EQ(link.lastOpenedHandle.load(), 0x77u);
 
   // An open device handle is bound again; the path is not opened a second time.
-  update.deviceHandle = 0x55;
-  EXPECT_EQ(InitializeDevice(L"ignored"), 1);
+  link.deviceHandle = 0x55;
+  EXPECT_EQ(InitializeDevice(link, L"ignored"), 1);
   EXPECT_EQ(recorder.paths.size(), 1u);
   EXPECT_EQ(recorder.bindings.back(), 0x55u);
-  EXPECT_EQ(update.winUSBHandle.load(), 0x99u);
+  EXPECT_EQ(link.winUSBHandle.load(), 0x99u);
 
   recorder.bindOk = false;
-  EXPECT_EQ(InitializeDevice(L"ignored"), 0);
-  EXPECT_EQ(update.winUSBHandle.load(), kNullHandle);
+  EXPECT_EQ(InitializeDevice(link, L"ignored"), 0);
+  EXPECT_EQ(link.winUSBHandle.load(), kNullHandle);
 
-  update.deviceHandle = kNullHandle;
+  link.deviceHandle = kNullHandle;
   recorder.fail = true;
-  EXPECT_EQ(InitializeDevice(L"\\\\?\\gone"), 0);
-  EXPECT_EQ(update.deviceHandle.load(), kNullHandle);
-  EXPECT_EQ(update.winUSBHandle.load(), kNullHandle);
-  EXPECT_EQ(update.lastOpenedHandle.load(), kNullHandle);  // a failed open names no stale handle
+  EXPECT_EQ(InitializeDevice(link, L"\\\\?\\gone"), 0);
+  EXPECT_EQ(link.deviceHandle.load(), kNullHandle);
+  EXPECT_EQ(link.winUSBHandle.load(), kNullHandle);
+  EXPECT_EQ(link.lastOpenedHandle.load(), kNullHandle);  // a failed open names no stale handle
 }
 
 }  // namespace

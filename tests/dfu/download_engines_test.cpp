@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialog_observer.h"
 #include "core/resource_ids.h"
-#include "core/update_session.h"
 #include "dfu/dfu_fixture.h"
 #include "image/firmware_image.h"
 #include "sim/dfu_engine.h"
@@ -81,31 +79,28 @@ class FlakyStatusCamera : public sim::DfuCamera {
 
 class EngineTest : public DfuTest {
  public:
-  EngineTest() { update_.SetObserver(&observer_); }
   void LoadMcu(const Bytes& text, const Bytes& image) {
-    ASSERT_NE(test::SelectFirmware(test::McuFile(text, image)), nullptr);
+    ASSERT_NE(test::SelectFirmware(update_, test::McuFile(text, image)), nullptr);
   }
   void LoadFpga(const Bytes& bitstream, const Bytes& image) {
-    ASSERT_NE(test::SelectFirmware(test::FpgaFile(bitstream, image)), nullptr);
+    ASSERT_NE(test::SelectFirmware(update_, test::FpgaFile(bitstream, image)), nullptr);
   }
   void LoadCombined(std::uint8_t type, const Bytes& first, const Bytes& second) {
-    ASSERT_NE(test::SelectFirmware(test::CombinedFile(type, first, second)), nullptr);
+    ASSERT_NE(test::SelectFirmware(update_, test::CombinedFile(type, first, second)), nullptr);
   }
 
  protected:
-  UpdateSession update_;
-  DialogObserver observer_{update_};
   // A fresh camera and download state, as for a new update.
   void Fresh(const std::shared_ptr<sim::DfuCamera>& camera = nullptr) {
     if (camera_) {
-      ReleaseDfuHandles();
+      ReleaseDfuHandles(update_.link);
       bus_.Unplug(camera_.get());
     }
-    update_.Reset();
+    update_.ClearDownload();
     dialog_.ClearRecords();
     camera_ = camera ? camera : std::make_shared<sim::DfuCamera>();
     bus_.Plug(camera_);
-    ASSERT_EQ(InitializeDevice(bus_.UsbInterfacePath(camera_.get()).c_str()), 1);
+    ASSERT_EQ(InitializeDevice(update_.link, bus_.UsbInterfacePath(camera_.get()).c_str()), 1);
   }
 };
 
@@ -197,13 +192,12 @@ TEST_F(EngineTest, CombinedImageIsErasedOnlyOncePerSelection) {
   Fresh(camera);
   LoadCombined(1, PayloadBytes(3000, 1), PayloadBytes(100, 2));
   EXPECT_EQ(DoDownload(update_), 0);
-  EXPECT_EQ(CurrentUpdate().bCombinedImage.load(), 0);
   EXPECT_EQ(camera_->Flash().eraseCount, 1);
 
   // The user retries without browsing again (the camera has been power-cycled meanwhile): the
   // first pass runs again without an erase.
   camera_->engine().Restart();
-  update_.Reset();
+  update_.ClearDownload();
   EXPECT_EQ(DoDownload(update_), 1);
   EXPECT_EQ(camera_->Flash().eraseCount, 1);
 }

@@ -17,12 +17,13 @@ using BrowseTest = test::BenchTest;
 
 TEST_F(BrowseTest, CancelChangesNothingAndAVanishedFileDropsTheEarlierImage) {
   // A selection made earlier, which a cancel keeps and a vanished file drops.
-  ASSERT_NE(test::SelectFirmware(test::McuFileBytes()), nullptr);
-  const std::shared_ptr<const ParsedImage> earlier = SelectedImage();
+  UpdateSession update;
+  ASSERT_NE(test::SelectFirmware(update, test::McuFileBytes()), nullptr);
+  const std::shared_ptr<const ParsedImage> earlier = SelectedImage(update);
   dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, L"C:\\fw\\earlier.img");
   dialog_.QueueOpenFile(std::nullopt);
-  EXPECT_EQ(Browse(), 2);
-  EXPECT_EQ(SelectedImage(), earlier);
+  EXPECT_EQ(Browse(update), 2);
+  EXPECT_EQ(SelectedImage(update), earlier);
   EXPECT_EQ(dialog_.Item(IDC_EDIT_FIRMWARE_PATH).text, L"C:\\fw\\earlier.img");
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
   ASSERT_EQ(dialog_.FileRequests().size(), 1u);
@@ -31,14 +32,14 @@ TEST_F(BrowseTest, CancelChangesNothingAndAVanishedFileDropsTheEarlierImage) {
 
   const std::wstring path = test::WindowsPath(test::TestTempDir() + "/gone.img");
   dialog_.QueueOpenFile(path);
-  EXPECT_EQ(Browse(), 0);
+  EXPECT_EQ(Browse(update), 0);
   const auto boxes = dialog_.MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, L"Check File Path!");
   EXPECT_EQ(boxes[0].caption, L"Error");
   EXPECT_EQ(boxes[0].style, 0x30u);
-  EXPECT_EQ(SelectedImage(), nullptr);
-  EXPECT_EQ(CurrentUpdate().bCombinedImage, 0);
+  EXPECT_EQ(SelectedImage(update), nullptr);
+  EXPECT_EQ(update.bCombinedImage, 0);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "dfu/dfu_requests.h"
 #include "support/traffic_lines.h"
 
 namespace veltra::test {
@@ -17,7 +16,6 @@ LoaderTest::LoaderTest() {
 
 LoaderTest::~LoaderTest() {
   system_->JoinAllThreads();
-  ReleaseDfuHandles();
 }
 
 void LoaderTest::SetPayload(Payload& payload, const std::vector<std::uint8_t>& bytes) {

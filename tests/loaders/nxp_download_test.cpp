@@ -70,12 +70,12 @@ class NxpDownloadTest : public LoaderTest {
 TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
   auto camera = PlugCamera(sim::NxpCamera::Mode::kFlashLoader);
   const Bytes image = fwgen::StampedPayload(20000, Version{}, 11);
-  test::SelectFirmware(image);
-  dialog_.SetTimer(IDT_BLINK_ERASE, 400);
-
   UpdateSession update;
   DialogObserver observer(update);
   update.SetObserver(&observer);
+  test::SelectFirmware(update, image);
+  dialog_.SetTimer(IDT_BLINK_ERASE, 400);
+
   EXPECT_EQ(DoDownloadNXPFirmware(update), 1);
   EXPECT_EQ(camera->FlashBytes(0x60001000, image.size()), image);
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);

@@ -12,9 +12,6 @@ namespace veltra::test {
 
 BenchTest::BenchTest() : system_(std::make_unique<sim::SimSystem>(clock_)) {
   ResetAppState();
-  ResetImageState();
-  ResetDfuContext();
-  ResetDownloadState();
   ResetDeviceTable();
   ConnectToDialog(CurrentUpdate());
   Ports set;

@@ -25,14 +25,14 @@ std::string CurrentTestName() {
 }
 }  // namespace
 
-std::shared_ptr<const ParsedImage> SelectFirmware(const Bytes& file) {
+std::shared_ptr<const ParsedImage> SelectFirmware(UpdateSession& update, const Bytes& file) {
   ParseResult parsed = ParseFirmwareBytes(file.empty() ? nullptr : file.data(),
                                           static_cast<std::uint32_t>(file.size()));
   std::shared_ptr<const ParsedImage> image;
   if (parsed.image) {
     image = std::make_shared<const ParsedImage>(std::move(*parsed.image));
   }
-  SelectImage(image);
+  SelectImage(update, image);
   return image;
 }
 

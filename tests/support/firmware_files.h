@@ -33,9 +33,9 @@ Bytes McuFileBytes(std::size_t lineCount = 20, std::size_t lineLength = 100,
 Bytes CombinedFileBytes(std::uint8_t imageType = 1, std::size_t firstLength = 3000,
                         std::size_t secondLength = 2500);
 
-// Reads a whole file from memory as Browse does and makes it the selection: the selected image, or
-// nullptr (and nothing selected) when the file is refused.
-std::shared_ptr<const ParsedImage> SelectFirmware(const Bytes& file);
+// Reads a whole file from memory as Browse does and makes it the session's selection: the
+// selected image, or nullptr (and nothing selected) when the file is refused.
+std::shared_ptr<const ParsedImage> SelectFirmware(UpdateSession& update, const Bytes& file);
 
 struct TempFile {
   std::string hostPath;  // for the host's own file calls

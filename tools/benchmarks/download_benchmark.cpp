@@ -38,15 +38,18 @@ enum Kind { kFpga, kMcu, kUnmarked };
 
 // Selects a 1 MiB file of the kind as Browse leaves it.
 void Load(Kind kind, const fw::Bytes& first, const fw::Bytes& second) {
-  veltra::ResetImageState();
-  veltra::ResetDownloadState();
+  veltra::UpdateSession& update = veltra::CurrentUpdate();
+  veltra::SelectImage(update, nullptr);
+  update.ClearDownload();
+  update.bCameraStartsAfresh = 0;
   const fw::Bytes file = kind == kFpga  ? fw::FpgaFile(first, second)
                          : kind == kMcu ? fw::McuFile(first, second)
                                         : second;  // unmarked: written in one pass
   veltra::ParseResult parsed =
       veltra::ParseFirmwareBytes(file.data(), static_cast<std::uint32_t>(file.size()));
   if (parsed.image) {
-    veltra::SelectImage(std::make_shared<const veltra::ParsedImage>(std::move(*parsed.image)));
+    veltra::SelectImage(update,
+                        std::make_shared<const veltra::ParsedImage>(std::move(*parsed.image)));
   }
 }
 
@@ -84,8 +87,8 @@ void BM_DownloadOverhead1MiB(benchmark::State& state) {
     Load(kind, first, second);
     camera->engine().ClearFlash();
     camera->engine().Restart();
-    veltra::ReleaseDfuHandles();
-    veltra::InitializeDevice(path.c_str());
+    veltra::ReleaseDfuHandles(veltra::CurrentUpdate().link);
+    veltra::InitializeDevice(veltra::CurrentUpdate().link, path.c_str());
     system.ClearTrace();
     const std::uint64_t clockBefore = clock.NowMs();
     state.ResumeTiming();
@@ -114,8 +117,8 @@ void BM_DownloadOverhead1MiB(benchmark::State& state) {
     state.counters["overhead_cpu_pct"] = 100.0 * cpuMs / pausesMs;
   }
   state.SetLabel(kind == kFpga ? "fpga" : (kind == kMcu ? "mcu" : "unmarked"));
-  veltra::ReleaseDfuHandles();
-  veltra::ResetImageState();
+  veltra::ReleaseDfuHandles(veltra::CurrentUpdate().link);
+  veltra::SelectImage(veltra::CurrentUpdate(), nullptr);
   veltra::InstallPorts(veltra::Ports{});
 }
 BENCHMARK(BM_DownloadOverhead1MiB)

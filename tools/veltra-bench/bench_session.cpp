@@ -26,11 +26,7 @@ constexpr std::uintmax_t kMaxFileBytes = 0x7FFFFFFF;
 // The program's state as a fresh process has it.
 void ResetProgramState() {
   ResetAppState();
-  ResetImageState();
-  ResetDfuContext();
-  ResetDownloadState();
   ResetDeviceTable();
-  ResetSunplusState();
   // The bench's dialog hears the update's reports as the program's main dialog does.
   ConnectToDialog(CurrentUpdate());
 }
@@ -77,9 +73,9 @@ Session::Session(Options options, std::ostream& out, std::ostream& err)
 Session::~Session() {
   StopUpdateUIThread();
   system_->JoinAllThreads();
-  ReleaseDfuHandles();
-  ResetImageState();
-  ResetSunplusState();
+  ReleaseDfuHandles(CurrentUpdate().link);
+  SelectImage(CurrentUpdate(), nullptr);
+  ResetSunplusState(CurrentUpdate());
   InstallPorts(Ports{});
 }
 
@@ -130,7 +126,7 @@ bool Session::SplitWithProgram() {
     return false;
   }
   file_.image = std::make_shared<const ParsedImage>(std::move(*parsed.image));
-  SelectImage(file_.image);
+  SelectImage(CurrentUpdate(), file_.image);
   file_.part1 = file_.image->part1;
   file_.part2 = file_.image->part2;
   file_.mcu = file_.image->kind == ImageKind::kMcu;

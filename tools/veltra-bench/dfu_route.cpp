@@ -27,7 +27,7 @@ bool TwoPassType(std::uint8_t type) {
 
 bool DfuRoute::Open(Session& session) {
   const std::wstring path = session.bus().UsbInterfacePath(camera_.get());
-  if (InitializeDevice(path.c_str()) == 0) {
+  if (InitializeDevice(CurrentUpdate().link, path.c_str()) == 0) {
     session.out() << "veltra-bench: the program could not open the DFU camera\n";
     return false;
   }
@@ -62,7 +62,7 @@ bool DfuRoute::Prepare(Session& session) {
   }
   // The update command's direct DFU start.
   CurrentUpdate().BeginInUpdateMode(options.pid == sim::kDfuPidPesca &&
-                                    TwoPassType(SelectedImageType()));
+                                    TwoPassType(SelectedImageType(CurrentUpdate())));
   // The fault plan counts from the first transfer of the update.
   camera_->SetFault(options.fault);
   return true;
@@ -77,7 +77,8 @@ int DfuRoute::Run(Session& session) {
   int result = 0;
   for (int run = 0; run < kMaxWorkerRuns; ++run) {
     if (!session.file().mcu && !session.file().fpga) {
-      passes_.push_back(ChooseDownloadPass(SelectedImageType(), CurrentUpdate().Pass()));
+      passes_.push_back(
+          ChooseDownloadPass(SelectedImageType(CurrentUpdate()), CurrentUpdate().Pass()));
     }
     session.out() << "update worker, run " << run + 1 << ":\n";
     const Handle thread = Sys().StartThread([] { return UpdateFirmware(CurrentUpdate()); });
@@ -97,11 +98,11 @@ int DfuRoute::Run(Session& session) {
     // starts the worker once more.
     session.out() << "camera re-enumerated as " << sim::DeviceName(camera_->Id())
                   << "; the second part follows\n";
-    ReleaseDfuHandles();
+    ReleaseDfuHandles(CurrentUpdate().link);
     if (!Open(session)) {
       return 0;
     }
-    if (camera_->Id().pid == sim::kDfuPidPesca && TwoPassType(SelectedImageType())) {
+    if (camera_->Id().pid == sim::kDfuPidPesca && TwoPassType(SelectedImageType(CurrentUpdate()))) {
       CurrentUpdate().SetWriteFirstPart(true);
     }
   }
