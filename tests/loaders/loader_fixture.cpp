@@ -13,6 +13,7 @@ LoaderTest::LoaderTest() {
   set.usb = &traffic_;
   set.camera = &library_;
   InstallPorts(set);
+  hidInput_.SetLog(&traffic_);
 }
 
 LoaderTest::~LoaderTest() {
