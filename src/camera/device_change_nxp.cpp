@@ -26,26 +26,16 @@ int ListedCount() {
   return std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
 }
 
-// Whether record i can be the camera that left for the update. Its serial tells when it is known.
-// Without one the path does: the path the update was started on (a camera back on its port with
-// the IDs it had keeps its path), or one that was not on the bus when the update began (a camera
-// found as its ROM or flash loader was never listed under its own path). A camera that was
-// listed beside it all along is never taken for it.
+// Whether record i is the camera that left for the update: by its serial when that is known,
+// otherwise (no serial, or the unique ID every camera without one shares) by the path the update
+// started on (a camera without a serial is named by its port, so
+// it comes back on that path with the IDs it had). Any other camera on the desk is not it.
 bool IsTheCameraThatLeft(const UpdateSession& update, int i, const wchar_t* serial) {
-  if (update.USBUniqueID[0] != L'\0') {
+  if (UniqueIDNamesOneCamera(update.USBUniqueID)) {
     return TextEqualsNoCase(serial, update.USBUniqueID);
   }
-  const wchar_t* path = g_DeviceTable[i].devicePath;
-  if (TextEqualsNoCase(path, update.szUpdateDevicePath)) {
-    return true;
-  }
-  const int saved = std::clamp(update.nSavedDeviceCount.load(), 0, kMaxDevices);
-  for (int j = 0; j < saved; ++j) {
-    if (TextEqualsNoCase(path, update.savedDevicePaths[j])) {
-      return false;
-    }
-  }
-  return true;
+  return update.szUpdateDevicePath[0] != L'\0' &&
+         TextEqualsNoCase(g_DeviceTable[i].devicePath, update.szUpdateDevicePath);
 }
 
 // The updated camera is listed running its firmware: a video device that is the camera that left.

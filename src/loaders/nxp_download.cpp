@@ -16,7 +16,6 @@
 #include "core/resource_ids.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
-#include "devices/known_devices.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
 #include "image/loader_files.h"
@@ -89,23 +88,15 @@ constexpr BlCommand kPrepareFlash[] = {
     {L"\nsendNXPHidCmd CMD_TAG_WRITEMEMORY ..", kPropertyMaxPacketSize, 0, 0, kBlTagGetProperty, 2},
 };
 
-// The flash loader's identity, from the table of known devices.
-const KnownDevice& FlashLoaderIdentity() {
-  for (const KnownDevice& device : kKnownDevices) {
-    if (device.mode == KnownMode::kFlashLoader) {
-      return device;
-    }
-  }
-  return kKnownDevices[0];  // not reached: the table lists the flash loader
-}
-
 // The program's read handle on the flash loader's HID interface, for as long as stage 2 runs;
 // its queue is emptied as it opens, so that the first answer read is the first command's.
 class LoaderAnswers {
  public:
-  explicit LoaderAnswers(const wchar_t* serial)
-      : handle_(
-            HidIn().OpenHidInput(FlashLoaderIdentity().vid, FlashLoaderIdentity().pid, serial)) {}
+  // A unique ID that names no one camera (none, or the one every camera without a serial
+  // shares) takes the flash loader whatever its serial.
+  explicit LoaderAnswers(const wchar_t* uniqueId)
+      : handle_(HidIn().OpenHidInput(kFlashLoaderVid, kFlashLoaderPid,
+                                     UniqueIDNamesOneCamera(uniqueId) ? uniqueId : L"")) {}
   ~LoaderAnswers() {
     if (handle_ != kNullHandle) {
       HidIn().CloseHidInput(handle_);
