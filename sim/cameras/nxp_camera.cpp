@@ -193,17 +193,14 @@ NxpCamera::InputRead NxpCamera::ReadHidInput(std::uint8_t* report, std::size_t c
   if (!answered) {
     return InputRead::kNothing;
   }
-  if (capacity < answer.size()) {
-    return InputRead::kFailed;  // Windows reads whole reports only
-  }
   if (fault == FaultKind::kErrorState) {
     const std::uint32_t failed = nxp::status::kFail;
     for (std::size_t i = 0; i < 4; ++i) {
       answer[nxp::kBlResponseStatus + i] = static_cast<std::uint8_t>((failed >> (8 * i)) & 0xFF);
     }
   }
-  std::copy(answer.begin(), answer.end(), report);
-  *got = answer.size();
+  *got = std::min(capacity, answer.size());
+  std::copy(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(*got), report);
   return InputRead::kReport;
 }
 

@@ -54,8 +54,8 @@ class NxpCamera : public CameraDevice {
   bool HasVideoInterface() const override;
   bool HasHidInterface() const override;
   bool OnHidReport(const std::uint8_t* report, std::size_t length, int flag) override;
-  // The next HID input report, copied whole into report (*got bytes); a capacity short of the
-  // report fails the read, as on Windows.
+  // The next HID input report, its first bytes (at most capacity, *got of them) copied into
+  // report.
   enum class InputRead { kReport, kNothing, kFailed };
   InputRead ReadHidInput(std::uint8_t* report, std::size_t capacity, std::size_t* got);
   // A fresh read handle's queue starts empty: answers sent before it opened are not in it.

@@ -18,9 +18,10 @@ class HidInput {
   // first read takes the answer to the next report written. kNullHandle when none could be opened.
   virtual Handle OpenHidInput(std::uint16_t vid, std::uint16_t pid, const wchar_t* serial) = 0;
   virtual void CloseHidInput(Handle input) = 0;
-  // Waits up to timeoutMs for the next input report and reads it whole into report (report ID in
-  // byte 0); length must hold the device's input report. Returns the bytes read, or 0 when no
-  // report came within the time-out or the read failed (the device left, the buffer is short).
+  // Waits up to timeoutMs for the next input report, reads it whole and copies its first bytes
+  // into report (report ID in byte 0, at most length bytes: the answers the program reads are
+  // short packets, whatever the report length the device declares). Returns the bytes copied, or
+  // 0 when no report came within the time-out or the read failed (the device left).
   virtual std::uint32_t ReadInputReport(Handle input, std::uint8_t* report, std::uint32_t length,
                                         std::uint32_t timeoutMs) = 0;
 

@@ -144,7 +144,7 @@ void Win32HidInput::CloseHidInput(Handle input) {
 std::uint32_t Win32HidInput::ReadInputReport(Handle input, std::uint8_t* report,
                                              std::uint32_t length, std::uint32_t timeoutMs) {
   HidReader* reader = ReaderOf(input);
-  if (reader == nullptr || report == nullptr || length < reader->buffer.size()) {
+  if (reader == nullptr || report == nullptr || length == 0) {
     return 0;
   }
   OVERLAPPED overlapped{};
@@ -168,13 +168,15 @@ std::uint32_t Win32HidInput::ReadInputReport(Handle input, std::uint8_t* report,
       return 0;
     }
   }
-  if (read > reader->buffer.size()) {
-    return 0;
+  // The adapter's buffer takes the whole report, as ReadFile demands; the caller gets its start.
+  DWORD copied = read < length ? read : length;
+  if (copied > reader->buffer.size()) {
+    copied = static_cast<DWORD>(reader->buffer.size());
   }
-  for (DWORD i = 0; i < read; ++i) {
+  for (DWORD i = 0; i < copied; ++i) {
     report[i] = reader->buffer[i];
   }
-  return read;
+  return copied;
 }
 
 }  // namespace veltra
