@@ -21,6 +21,7 @@ DemoBench::DemoBench(const Config& config, std::vector<BenchCamera> cameras)
   if (!config_.trafficLogPath.empty()) {
     log_ = std::make_unique<sim::TrafficLog>(usb_, config_.trafficLogPath);
     library_.SetLog(log_.get());
+    hidInput_.SetLog(log_.get());
     vendor_.SetTrafficLog(log_.get());
   }
   for (BenchCamera& camera : cameras) {

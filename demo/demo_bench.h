@@ -20,6 +20,7 @@
 #include "sim/bus.h"
 #include "sim/sim_camera_library.h"
 #include "sim/sim_discovery.h"
+#include "sim/sim_hid_input.h"
 #include "sim/sim_usb_transport.h"
 #include "sim/sim_vendor_library.h"
 #include "sim/traffic_log.h"
@@ -49,6 +50,7 @@ class DemoBench {
   sim::VirtualClock& clock() { return clock_; }
   UsbTransport& usb();
   CameraLibrary& camera() { return library_; }
+  HidInput& hidInput() { return hidInput_; }
   VendorLibrary& vendor() { return vendor_; }
   DeviceDiscovery& discovery() { return discovery_; }
   sim::Bus& bus() { return bus_; }
@@ -89,6 +91,7 @@ class DemoBench {
   sim::SimUsbTransport usb_{bus_};
   std::unique_ptr<sim::TrafficLog> log_;
   sim::SimCameraLibrary library_{bus_};
+  sim::SimHidInput hidInput_{bus_};
   sim::SimDiscovery discovery_{bus_};
   sim::SimVendorLibrary vendor_{bus_};
 

@@ -95,6 +95,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   set.system = &system;
   set.usb = &bench->usb();
   set.camera = &bench->camera();
+  set.hidInput = &bench->hidInput();
   set.vendor = &bench->vendor();
   set.discovery = &bench->discovery();
   set.dialog = &dialog;

@@ -1,6 +1,7 @@
 #include "sim/flash_loader.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "sim/rt1060_rom.h"
 
@@ -18,6 +19,42 @@ constexpr std::uint8_t kErased = 0xFF;
 
 bool FlashMemoryId(std::uint32_t memoryId) {
   return memoryId == kMemoryIdMapped || memoryId == kMemoryIdFlexSpiNor;
+}
+
+// The value GetProperty answers for the properties the model knows: version K1.4.0 ('K' and the
+// three version bytes) and the largest packet a data report carries.
+std::uint32_t PropertyValue(std::uint32_t property) {
+  constexpr std::uint32_t kVersionK140 = 0x4B010400;
+  return property == kPropertyCurrentVersion
+             ? kVersionK140
+             : static_cast<std::uint32_t>(nxp::kBlReportLength - nxp::kBlReportHeader);
+}
+
+// The protocol's status word for an outcome (a data phase still open is answered as success).
+std::uint32_t StatusWord(BlStatus status) {
+  switch (status) {
+    case BlStatus::kSuccess:
+    case BlStatus::kPending:
+      return nxp::status::kSuccess;
+    case BlStatus::kInvalidArgument:
+      return nxp::status::kInvalidArgument;
+    case BlStatus::kUnknownCommand:
+      return nxp::status::kUnknownCommand;
+    case BlStatus::kUnknownProperty:
+      return nxp::status::kUnknownProperty;
+    case BlStatus::kMemoryRangeInvalid:
+      return nxp::status::kMemoryRangeInvalid;
+    case BlStatus::kMemoryNotConfigured:
+      return nxp::status::kMemoryNotConfigured;
+    case BlStatus::kFlashNotErased:
+      return nxp::status::kMemoryCumulativeWrite;
+    case BlStatus::kDataPhaseAborted:
+      return nxp::status::kAbortDataPhase;
+    case BlStatus::kUnexpectedData:
+    case BlStatus::kMalformedPacket:
+      break;
+  }
+  return nxp::status::kFail;
 }
 
 }  // namespace
@@ -62,7 +99,31 @@ FlashLoader::Result FlashLoader::OnCommand(const nxp::BlCommand& command) {
   Result result = Result::kAccepted;
   const BlStatus status = Execute(command, &result);
   commands_[index].status = status;
+  if (result == Result::kAccepted) {
+    Answer(command, status);
+  }
   return result;
+}
+
+void FlashLoader::Answer(const nxp::BlCommand& command, BlStatus status) {
+  const std::uint32_t word = StatusWord(status);
+  if (command.tag != nxp::tag::kGetProperty) {
+    answers_.push_back(nxp::BuildBlResponse(nxp::response::kGeneric, {word, command.tag}));
+  } else if (status == BlStatus::kSuccess) {
+    answers_.push_back(nxp::BuildBlResponse(nxp::response::kGetProperty,
+                                            {word, PropertyValue(command.parameters[0])}));
+  } else {
+    answers_.push_back(nxp::BuildBlResponse(nxp::response::kGetProperty, {word}));
+  }
+}
+
+bool FlashLoader::TakeAnswer(std::vector<std::uint8_t>* answer) {
+  if (answers_.empty()) {
+    return false;
+  }
+  *answer = std::move(answers_.front());
+  answers_.pop_front();
+  return true;
 }
 
 BlStatus FlashLoader::Execute(const nxp::BlCommand& command, Result* result) {
@@ -217,6 +278,11 @@ void FlashLoader::OnData(const std::uint8_t* data, std::size_t length) {
 
 void FlashLoader::EndDataPhase(BlStatus status) {
   dataPhase_ = false;
+  // The data phase's outcome is WriteMemory's second answer; one broken off by a command has none.
+  if (status != BlStatus::kDataPhaseAborted) {
+    answers_.push_back(nxp::BuildBlResponse(nxp::response::kGeneric,
+                                            {StatusWord(status), nxp::tag::kWriteMemory}));
+  }
   if (writeIsImage_ && status == BlStatus::kSuccess) {
     imageWhole_ = true;
   }
@@ -240,6 +306,7 @@ void FlashLoader::Restart() {
   dataPackets_ = 0;
   dataBytes_ = 0;
   writeIsImage_ = false;
+  answers_.clear();
 }
 
 std::vector<std::uint8_t> FlashLoader::Ram(std::uint32_t address, std::size_t length) const {

@@ -14,10 +14,17 @@
 //  - GetProperty knows the current version (1) and the maximum packet size (11). SetProperty
 //    keeps the value. The updater ends its session with SetProperty 0x8380 then 0x3204; the model
 //    takes the second as the end of the session and restarts the chip, as the Reset command does.
-//  - Each command's outcome is kept as its status (the program reads no response).
+//  - Each command's outcome is kept as its status, and answered as the real flash loader answers
+//    it: a response packet in an input report (ID 3) queued for reading. GetProperty gets a
+//    GetProperty response (0xA7: status, value), every other command a generic response (0xA0:
+//    status, the command's tag). WriteMemory with a data phase is answered twice: success when the
+//    data phase opens, then the outcome once its last byte is written or a write fails. Nothing
+//    answers a malformed packet, stray data, a data phase broken off by a command, or the command
+//    that restarts the chip (the restart clears the queue: a restarted flash loader sends nothing).
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <vector>
 
@@ -68,8 +75,11 @@ class FlashLoader {
 
   // One HID output report. The report was delivered whatever the loader thought of it.
   Result OnReport(const std::uint8_t* report, std::size_t length);
-  // A fresh start from the ROM: RAM cleared, FlexSPI not configured, nothing logged.
+  // A fresh start from the ROM: RAM cleared, FlexSPI not configured, nothing logged or queued.
   void Restart();
+  // The oldest answer not yet read (false when none is queued), and emptying the queue.
+  bool TakeAnswer(std::vector<std::uint8_t>* answer);
+  void DropAnswers() { answers_.clear(); }
 
   // Commands in arrival order with their outcomes (malformed reports appear with that status).
   std::vector<BlCommandRecord> Commands() const { return commands_; }
@@ -92,6 +102,7 @@ class FlashLoader {
   BlStatus EraseRegion(std::uint32_t address, std::uint32_t count, std::uint32_t memoryId);
   BlStatus WriteMemory(const nxp::BlCommand& command);
   void OnData(const std::uint8_t* data, std::size_t length);
+  void Answer(const nxp::BlCommand& command, BlStatus status);
   void EndDataPhase(BlStatus status);
   bool InFlash(std::uint32_t address, std::uint64_t length) const;
 
@@ -111,6 +122,7 @@ class FlashLoader {
   std::uint64_t dataBytes_ = 0;
   bool writeIsImage_ = false;  // the open data phase writes the boot image
   bool imageWhole_ = true;
+  std::deque<std::vector<std::uint8_t>> answers_;
 };
 
 }  // namespace veltra::sim

@@ -109,4 +109,28 @@ bool ParseBlData(const std::uint8_t* report, std::size_t length, const std::uint
   return true;
 }
 
+std::vector<std::uint8_t> BuildBlResponse(std::uint8_t tag,
+                                          std::initializer_list<std::uint32_t> parameters) {
+  std::vector<std::uint8_t> report(kBlReportLength, 0);
+  const std::size_t count =
+      parameters.size() < kBlMaxParameters ? parameters.size() : kBlMaxParameters;
+  const std::size_t packet = kBlCommandHeader + 4 * count;
+  report[0] = kBlResponseReport;
+  report[kBlPacketLength] = static_cast<std::uint8_t>(packet & 0xFF);
+  report[kBlPacketLength + 1] = static_cast<std::uint8_t>(packet >> 8);
+  report[kBlTag] = tag;
+  report[kBlParameterCount] = static_cast<std::uint8_t>(count);
+  std::size_t at = kBlParameters;
+  for (const std::uint32_t value : parameters) {
+    if (at + 4 > kBlParameters + 4 * count) {
+      break;
+    }
+    for (int i = 0; i < 4; ++i) {
+      report[at + i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF);
+    }
+    at += 4;
+  }
+  return report;
+}
+
 }  // namespace veltra::sim::nxp

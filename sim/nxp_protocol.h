@@ -2,7 +2,8 @@
 // Download Protocol and the MCU-Bootloader packets the flash loader speaks. Pure parsers over
 // (bytes, length): they never read past length and accept any input, so they can be fuzzed.
 //
-// Report IDs (byte 0): SDP 1 = command, 2 = data; MCU-Bootloader 1 = command, 2 = data.
+// Report IDs (byte 0): SDP 1 = command, 2 = data; MCU-Bootloader 1 = command, 2 = data out,
+// 3 = response in (the answers, built here as the device sends them).
 // SDP command (big-endian): type u16 @1, address u32 @3, format u8 @7, count u32 @8, data u32 @12,
 // reserved @16: 17 bytes with the report ID. SDP data: the bytes after the report ID, at most 1024.
 // MCU-Bootloader (little-endian): byte 1 = 0, packet length u16 @2, then the packet: a command is
@@ -11,6 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <vector>
 
 namespace veltra::sim::nxp {
 
@@ -69,6 +72,31 @@ constexpr std::uint8_t kSetProperty = 0x0C;
 constexpr std::uint8_t kConfigureMemory = 0x11;
 }  // namespace tag
 constexpr std::uint8_t kFlagHasDataPhase = 0x01;
+
+// ---- the answers: response packets in input reports of kBlReportLength ----
+constexpr std::uint8_t kBlResponseReport = 3;
+constexpr std::size_t kBlResponseStatus = 8;  // the first parameter: the status word
+namespace response {
+constexpr std::uint8_t kGeneric = 0xA0;      // status, tag of the command answered
+constexpr std::uint8_t kGetProperty = 0xA7;  // status, then the value when it succeeded
+}  // namespace response
+// The status words of the MCU-Bootloader protocol that the flash loader model answers with.
+namespace status {
+constexpr std::uint32_t kSuccess = 0;
+constexpr std::uint32_t kFail = 1;
+constexpr std::uint32_t kInvalidArgument = 4;
+constexpr std::uint32_t kUnknownCommand = 10000;
+constexpr std::uint32_t kAbortDataPhase = 10002;
+constexpr std::uint32_t kMemoryRangeInvalid = 10200;
+constexpr std::uint32_t kMemoryCumulativeWrite = 10203;  // programming bytes not erased
+constexpr std::uint32_t kMemoryNotConfigured = 10205;
+constexpr std::uint32_t kUnknownProperty = 10300;
+}  // namespace status
+
+// One answer as an input report of kBlReportLength: a response packet with this tag and these
+// parameters (at most kBlMaxParameters), the rest zero.
+std::vector<std::uint8_t> BuildBlResponse(std::uint8_t tag,
+                                          std::initializer_list<std::uint32_t> parameters);
 
 struct BlCommand {
   std::uint8_t tag = 0;

@@ -288,4 +288,10 @@ void TrafficLog::LogHidOut(const std::string& dev, const std::uint8_t* report, s
   Write(dev, "hid_out", rest);
 }
 
+void TrafficLog::LogHidIn(const std::string& dev, const std::uint8_t* report, std::size_t length) {
+  const std::string rest =
+      ",\"in\":\"" + HexBytes(report, length) + "\",\"result\":" + std::to_string(length);
+  Write(dev, "hid_in", rest);
+}
+
 }  // namespace veltra::sim

@@ -1,6 +1,7 @@
 // The bench's record of every transfer: a UsbTransport decorator that writes one JSON object per
 // transfer (JSON Lines) and passes the call on unchanged. The bench's camera-library and
-// vendor-library adapters add their calls to the same sequence through LogLibrary / LogHidOut.
+// vendor-library adapters add their calls to the same sequence through LogLibrary / LogHidOut, and
+// its HID input port each read of an input report through LogHidIn.
 //
 //   {"seq":12,"t_ms":40,"dev":"7E51:DF00","op":"control","req":"0x01 image
 //   data","setup":[64,1,1,0,1024],"out":"<hex>","result":1024}
@@ -10,10 +11,12 @@
 //   write","setup":[64,160,4096,0,2048],"out":"<hex>","result":1}
 //   {"seq":91,"t_ms":950,"dev":"1FC9:0135","op":"hid_out","out":"<hex>","length":1025,"flag":1,"result":1}
 //   {"seq":92,"t_ms":990,"dev":"7E51:C123","op":"library","call":"SetExtensionUnitValueForPesca","args":[5,1],"result":1}
+//   {"seq":93,"t_ms":990,"dev":"7E51:DF02","op":"hid_in","in":"<hex>","result":1016}
 //
 // t_ms is the program's clock (Sys().NowMs()), so the required pauses show in the log. A control
 // transfer's result is the byte count moved, or -1 when the call failed (then "error" carries the
-// last-error code); "out" holds the data offered, "in" the bytes received. "req" names the request
+// last-error code); "out" holds the data offered, "in" the bytes received (a "hid_in" read's
+// result is the byte count read, 0 when nothing came or the read failed). "req" names the request
 // for a reader (its number in hex, then what the bench calls it); "setup" holds the same request
 // as the five setup fields in decimal: bmRequestType, bRequest, wValue, wIndex, wLength.
 //
@@ -97,6 +100,8 @@ class TrafficLog : public UsbTransport {
                   long long result);
   void LogHidOut(const std::string& dev, const std::uint8_t* report, std::size_t length, int flag,
                  long long result);
+  // One read of an HID input report: the bytes read (none when nothing came or the read failed).
+  void LogHidIn(const std::string& dev, const std::uint8_t* report, std::size_t length);
 
  private:
   // Writes one line: seq, t_ms, dev and op, then the fields already rendered in rest (each

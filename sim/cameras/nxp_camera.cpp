@@ -1,5 +1,6 @@
 #include "sim/cameras/nxp_camera.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -177,6 +178,35 @@ bool NxpCamera::OnHidReport(const std::uint8_t* report, std::size_t length, int 
     Reenumerate([this]() { Restart(); });
   }
   return true;
+}
+
+NxpCamera::InputRead NxpCamera::ReadHidInput(std::uint8_t* report, std::size_t capacity,
+                                             std::size_t* got) {
+  *got = 0;
+  const FaultKind fault = TakeFault();
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::vector<std::uint8_t> answer;
+  const bool answered = mode_ == Mode::kFlashLoader && loader_.TakeAnswer(&answer);
+  if (fault != FaultKind::kNone && fault != FaultKind::kErrorState) {
+    return InputRead::kFailed;  // the answer is lost with the read
+  }
+  if (!answered) {
+    return InputRead::kNothing;
+  }
+  if (fault == FaultKind::kErrorState) {
+    const std::uint32_t failed = nxp::status::kFail;
+    for (std::size_t i = 0; i < 4; ++i) {
+      answer[nxp::kBlResponseStatus + i] = static_cast<std::uint8_t>((failed >> (8 * i)) & 0xFF);
+    }
+  }
+  *got = std::min(capacity, answer.size());
+  std::copy(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(*got), report);
+  return InputRead::kReport;
+}
+
+void NxpCamera::FlushHidInput() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  loader_.DropAnswers();
 }
 
 std::vector<std::uint8_t> NxpCamera::FlashBytes(std::uint32_t address, std::size_t length) const {

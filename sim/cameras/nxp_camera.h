@@ -9,6 +9,12 @@
 //    end of the session (or a reset, or a power cycle) the chip restarts and boots the flash when
 //    it holds a boot configuration block and an image that was written whole (an erase or a write
 //    broken off leaves none), back as 7E51:C2A0; otherwise it comes back as the ROM.
+//
+// The flash loader's answers are read through a handle of the program's own (ReadHidInput). A
+// read counts as a transfer and takes the fault planned for it: error, short or disconnect fail
+// the read and lose the answer; a time-out loses it too (the channel charges the time); in the
+// error state the device answers with the failure status. An answer never sent (a dropped or
+// malformed command, a restart) is not there to read.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +54,12 @@ class NxpCamera : public CameraDevice {
   bool HasVideoInterface() const override;
   bool HasHidInterface() const override;
   bool OnHidReport(const std::uint8_t* report, std::size_t length, int flag) override;
+  // The next HID input report, its first bytes (at most capacity, *got of them) copied into
+  // report.
+  enum class InputRead { kReport, kNothing, kFailed };
+  InputRead ReadHidInput(std::uint8_t* report, std::size_t capacity, std::size_t* got);
+  // A fresh read handle's queue starts empty: answers sent before it opened are not in it.
+  void FlushHidInput();
 
   bool OpensExtensionUnit() const override;
   std::int32_t FirmwareUpdate(std::uint8_t imageType) override;

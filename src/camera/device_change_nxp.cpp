@@ -1,7 +1,7 @@
-// The end of an NXP update. The flash loader answers nothing the program reads, so whether the
-// image took shows only in what the chip restarts into once the flash loader's session is over:
-// the camera running its firmware (its flash boots), or the RT1060 ROM (it does not). Each
-// arrival's rebuild looks; timer 2 ends the update when neither comes within its minute.
+// The end of an NXP update. The flash loader answered that the image was written; whether it
+// boots shows only in what the chip restarts into once the flash loader's session is over: the
+// camera running its firmware (its flash boots), or the RT1060 ROM (it does not). Each arrival's
+// rebuild looks; timer 2 ends the update when neither comes within its minute.
 #include <algorithm>
 
 #include "camera/device_change_steps.h"
@@ -9,7 +9,6 @@
 #include "camera/update_worker.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
-#include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/known_devices.h"
@@ -27,13 +26,24 @@ int ListedCount() {
   return std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
 }
 
-// The updated camera is listed running its firmware: a video device carrying its serial.
+// Whether record i is the camera that left for the update: by its serial when that is known,
+// otherwise (no serial, or the unique ID every camera without one shares) by the path the update
+// started on (a camera without a serial is named by its port, so
+// it comes back on that path with the IDs it had). Any other camera on the desk is not it.
+bool IsTheCameraThatLeft(const UpdateSession& update, int i, const wchar_t* serial) {
+  if (UniqueIDNamesOneCamera(update.USBUniqueID)) {
+    return TextEqualsNoCase(serial, update.USBUniqueID);
+  }
+  return update.szUpdateDevicePath[0] != L'\0' &&
+         TextEqualsNoCase(g_DeviceTable[i].devicePath, update.szUpdateDevicePath);
+}
+
+// The updated camera is listed running its firmware: a video device that is the camera that left.
 bool UpdatedCameraRunsItsFirmware(const UpdateSession& update) {
-  const wchar_t* wanted = update.USBUniqueID;
   for (int i = 0; i < ListedCount(); ++i) {
     wchar_t serial[kSerialBufferChars] = {};
     if (EnumerateImageDevice(g_DeviceTable[i].devicePath, serial) != 0 &&
-        (wanted[0] == L'\0' || TextEqualsNoCase(serial, wanted))) {
+        IsTheCameraThatLeft(update, i, serial)) {
       return true;
     }
   }
@@ -60,8 +70,8 @@ void ConcludeNxpRestart(UpdateSession& update) {
   if (UpdatedCameraRunsItsFirmware(update)) {
     update.Advance(UpdatePhase::kEndedOk);
     Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-    Dialog().SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
-    Dialog().MessageBox(kTextDownloadSucceeded, kCaptionSuccess, kMbIconExclamation);
+    // The ending is told as the worker tells its own: through the session's observer.
+    update.Observer().OnDone(UpdateOutcome::kSucceeded, nullptr);
     return;
   }
   if (Rt1060RomListed()) {

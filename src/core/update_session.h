@@ -23,6 +23,15 @@ struct ParsedImage;     // image/firmware_image.h
 constexpr std::size_t kStatusTextChars = 256;
 // A USB serial as the update-mode device path carries it (ten characters and the terminator fit).
 constexpr std::size_t kUniqueIDChars = 20;
+// The unique ID every camera without a USB serial gets ("00": Windows made its instance ID up).
+// It is shared by all of them, so it tells none of them apart.
+constexpr wchar_t kMadeUpUniqueID[] = L"00";
+// Whether a unique ID names one camera: a serial, not empty and not the made-up one.
+inline bool UniqueIDNamesOneCamera(const wchar_t* uniqueId) {
+  return uniqueId != nullptr && uniqueId[0] != L'\0' &&
+         !(uniqueId[0] == kMadeUpUniqueID[0] && uniqueId[1] == kMadeUpUniqueID[1] &&
+           uniqueId[2] == L'\0');
+}
 
 // Where a two-pass (combined) image stands: nothing of it written, its first part to be written
 // now (a "DF01" camera given an image of type 1 or 2), or its first part written and the second

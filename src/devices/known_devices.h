@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "loaders/nxp_reports.h"
+
 namespace veltra {
 
 enum class KnownFamily { kAny, kPesca, kTarsa, kMirel, kSunplus, kBootLoader };
@@ -57,8 +59,8 @@ constexpr KnownDevice kKnownDevices[] = {
      KnownRoute::kDfu},
     {0x7E51, 0xDF01, kVidMaker, kPidPescaUpdateMode, KnownFamily::kPesca, KnownMode::kUpdate,
      KnownRoute::kDfu},
-    {0x7E51, 0xDF02, kVidMaker, kPidFlashLoader, KnownFamily::kBootLoader, KnownMode::kFlashLoader,
-     KnownRoute::kNxpLoader},
+    {kFlashLoaderVid, kFlashLoaderPid, kVidMaker, kPidFlashLoader, KnownFamily::kBootLoader,
+     KnownMode::kFlashLoader, KnownRoute::kNxpLoader},
     {0x04B4, 0x00F3, kVidCypress, kPidFx3Rom, KnownFamily::kBootLoader, KnownMode::kBootRom,
      KnownRoute::kFx3Loader},
     {0x1FC9, 0x0135, kVidNxp, kPidRt1060Rom, KnownFamily::kBootLoader, KnownMode::kBootRom,

@@ -3,9 +3,12 @@
 //     and jumps to it;
 //  2. DoDownloadNXPFirmware: the running flash loader configures the FlexSPI NOR flash, erases it
 //     and writes the image, over MCU-Bootloader commands.
-// No response is read in either stage: the reports are written and their delivery results are
-// looked at. A report that is not delivered ends its stage at once, and nothing more is sent: the
-// device would otherwise take a half-sent load or image for a whole one.
+// Every report's delivery is looked at: a report that is not delivered ends its stage at once,
+// and nothing more is sent, as the device would otherwise take a half-sent load or image for a
+// whole one. The ROM's answers are not read. The flash loader's are, through the program's own
+// read handle on its HID interface: a command that prepares, erases or writes the flash must be
+// answered with success, or the flash may not hold the image although every report went out (a
+// flash loader in its error state drops commands it was delivered).
 #include "loaders/nxp_download.h"
 
 #include "core/app_state.h"
@@ -55,6 +58,8 @@ constexpr std::uint32_t kByteCountMask = 0x00FFFFFF;
 constexpr std::uint32_t kFinalProperty1 = 0x8380;
 constexpr std::uint32_t kFinalProperty2 = 0x3204;
 constexpr std::uint32_t kPauseAfterDataMs = 50;
+// How long the flash loader is given to answer one command; erasing the region is the slowest.
+constexpr std::uint32_t kAnswerTimeoutMs = 5000;
 
 // The commands before WriteMemory, each preceded by its trace line.
 struct BlCommand {
@@ -81,6 +86,41 @@ constexpr BlCommand kPrepareFlash[] = {
     {L"\nsendNXPHidCmd CMD_TAG_CONFIGMEMORY2 ..", kMemoryIdFlexSpiNor, kFcbOptionAddress, 0,
      kBlTagConfigureMemory, 2},
     {L"\nsendNXPHidCmd CMD_TAG_WRITEMEMORY ..", kPropertyMaxPacketSize, 0, 0, kBlTagGetProperty, 2},
+};
+
+// The program's read handle on the flash loader's HID interface, for as long as stage 2 runs;
+// its queue is emptied as it opens, so that the first answer read is the first command's.
+class LoaderAnswers {
+ public:
+  // A unique ID that names no one camera (none, or the one every camera without a serial
+  // shares) takes the flash loader whatever its serial.
+  explicit LoaderAnswers(const wchar_t* uniqueId)
+      : handle_(HidIn().OpenHidInput(kFlashLoaderVid, kFlashLoaderPid,
+                                     UniqueIDNamesOneCamera(uniqueId) ? uniqueId : L"")) {}
+  ~LoaderAnswers() {
+    if (handle_ != kNullHandle) {
+      HidIn().CloseHidInput(handle_);
+    }
+  }
+  LoaderAnswers(const LoaderAnswers&) = delete;
+  LoaderAnswers& operator=(const LoaderAnswers&) = delete;
+
+  bool Open() const { return handle_ != kNullHandle; }
+  // Reads the next answer: true when it is success to the command with this tag. No answer within
+  // the time-out, a failed read or any other answer is false.
+  bool Succeeded(std::uint8_t commandTag) {
+    std::uint8_t answer[kBlReportSize] = {};
+    const std::uint32_t read =
+        HidIn().ReadInputReport(handle_, answer, sizeof answer, kAnswerTimeoutMs);
+    if (BlAnswerIsSuccess(answer, read, commandTag)) {
+      return true;
+    }
+    DebugPrint(1, L"DoDownloadNXPFirmware :: no success answer to command 0x%02X\n", commandTag);
+    return false;
+  }
+
+ private:
+  Handle handle_;
 };
 
 std::int32_t SendSdp(std::uint8_t (&report)[kSdpReportSize], std::int32_t flag) {
@@ -172,18 +212,22 @@ void AwaitNxpCameraRestart(UpdateSession& update) {
 }
 
 // Stage 2 after the checks: prepare the flash, WriteMemory with its data phase, and the closing
-// properties. False at the first report not delivered.
-bool SendImage(UpdateSession& update, const ByteView& image) {
+// properties. False at the first report not delivered, and at the first command before the
+// closing properties that is not answered with success: WriteMemory is answered twice, before its
+// data phase (go ahead) and after it (the data is written). The closing properties' answers are
+// not waited for: the image is whole by then, and the last one restarts the chip.
+bool SendImage(UpdateSession& update, const ByteView& image, LoaderAnswers& answers) {
   std::uint8_t report[kBlReportSize];
   for (const BlCommand& command : kPrepareFlash) {
     DebugPrint(1, L"%ls", command.trace);
-    if (!SendBlCommand(report, command)) {
+    if (!SendBlCommand(report, command) || !answers.Succeeded(command.tag)) {
       return false;
     }
   }
   BuildBlCommandReport(report, kBlTagWriteMemory, kBlFlagHasDataPhase,
                        {kImageAddress, image.length & kByteCountMask, kMemoryIdDefault});
-  if (SendBl(report, kFlagCommand) == 0 || !SendImageData(update, report, image)) {
+  if (SendBl(report, kFlagCommand) == 0 || !answers.Succeeded(kBlTagWriteMemory) ||
+      !SendImageData(update, report, image) || !answers.Succeeded(kBlTagWriteMemory)) {
     return false;
   }
   BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty1, 0});
@@ -256,8 +300,14 @@ int DoDownloadNXPFirmware(UpdateSession& update) {
   DebugPrint(1, L"DoDownloadNXPFirmware ++\n");
   update.Observer().OnEraseStart(DataReportCount(image.length));
 
-  if (!SendImage(update, image)) {
-    DebugPrint(1, L"DoDownloadNXPFirmware :: a report was not delivered\n");
+  // Without a way to read the answers nothing is sent: a dropped command would go unseen.
+  LoaderAnswers answers(update.USBUniqueID);
+  if (!answers.Open()) {
+    DebugPrint(1, L"DoDownloadNXPFirmware :: the flash loader's answers cannot be read\n");
+    return 0;
+  }
+  if (!SendImage(update, image, answers)) {
+    DebugPrint(1, L"DoDownloadNXPFirmware :: a report was not delivered or not answered\n");
     return 0;
   }
   return 1;

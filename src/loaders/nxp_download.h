@@ -26,13 +26,14 @@ bool NxpImageFits(const ParsedImage* image);
 // there is no whole flash loader or a report was not delivered (nothing more is sent then, the ROM
 // does not jump, and an update waiting for it ends with a message).
 std::uint32_t DoDownloadNXPCypress(BootLoaderStep& step, UpdateSession& update);
-// Run by the update worker. 1 once every report of the image went out. The last one ends the flash
-// loader's session and the chip restarts; the flash loader answers nothing the program reads, so
-// the update then waits for the camera (its restart phase, timer 2 for a minute): back running
-// its firmware is the success, the RT1060 ROM (no bootable image) or no return is a failure (see
-// ConcludeNxpRestart). 0 when a report was not delivered (nothing more is sent), or when there is
-// no image to send or it does not fit (NxpImageFits): then nothing is sent and the flash is not
-// erased.
+// Run by the update worker. 1 once every report of the image went out and the flash loader
+// answered success to each command up to the end of the image's data. The last report ends the
+// flash loader's session and the chip restarts, so the update then waits for the camera (its
+// restart phase, timer 2 for a minute): back running its firmware is the success, the RT1060 ROM
+// (no bootable image) or no return is a failure (see ConcludeNxpRestart). 0 when a report was not
+// delivered or a command not answered with success (nothing more is sent), when the answers
+// cannot be read (nothing is sent), or when there is no image to send or it does not fit
+// (NxpImageFits): then nothing is sent and the flash is not erased.
 int DoDownloadNXPFirmware(UpdateSession& update);
 
 }  // namespace veltra

@@ -22,7 +22,9 @@ constexpr std::size_t kBlTag = 4;
 constexpr std::size_t kBlFlags = 5;
 constexpr std::size_t kBlParameterCount = 7;
 constexpr std::size_t kBlParameters = 8;
-constexpr std::size_t kBlCommandHeader = 4;  // tag, flags, reserved, parameter count
+constexpr std::size_t kBlCommandHeader = 4;     // tag, flags, reserved, parameter count
+constexpr std::size_t kBlReportHeader = 4;      // report ID, a zero byte, packet length
+constexpr std::size_t kBlStatusParameters = 2;  // status, then the tag answered or a value
 
 }  // namespace
 
@@ -76,6 +78,29 @@ std::uint32_t BuildBlDataReport(std::uint8_t (&report)[kBlReportSize], const std
     std::memcpy(&report[kBlCommandHeader], data, count);
   }
   return count;
+}
+
+bool BlAnswerIsSuccess(const std::uint8_t* report, std::size_t length, std::uint8_t commandTag) {
+  if (report == nullptr || length < kBlParameters + 4 * kBlStatusParameters ||
+      report[0] != kBlResponseReportId) {
+    return false;
+  }
+  // The packet must hold the header and both words it is read for.
+  const std::size_t packet =
+      static_cast<std::size_t>(report[kBlPacketLength] | (report[kBlPacketLength + 1] << 8));
+  const std::size_t count = report[kBlParameterCount];
+  if (packet < kBlCommandHeader + 4 * kBlStatusParameters || packet > length - kBlReportHeader ||
+      count < kBlStatusParameters || kBlCommandHeader + 4 * count > packet) {
+    return false;
+  }
+  if (GetLe32(report, length, kBlParameters) != kBlStatusSuccess) {
+    return false;
+  }
+  if (commandTag == kBlTagGetProperty) {
+    return report[kBlTag] == kBlTagGetPropertyResponse;
+  }
+  return report[kBlTag] == kBlTagGenericResponse &&
+         GetLe32(report, length, kBlParameters + 4) == commandTag;
 }
 
 }  // namespace veltra

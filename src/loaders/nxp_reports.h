@@ -1,6 +1,7 @@
 // The HID reports of the NXP route as the program writes them: the ROM's Serial Download Protocol
 // (1025-byte reports, big-endian fields) and the flash loader's MCU-Bootloader packets (1016-byte
-// reports, little-endian fields). Pure builders over caller-owned buffers of the report size.
+// reports, little-endian fields). Pure builders over caller-owned buffers of the report size, and
+// the reader of the flash loader's answers (input reports of the same framing).
 #pragma once
 
 #include <cstddef>
@@ -32,6 +33,9 @@ std::uint32_t BuildSdpDataReport(std::uint8_t (&report)[kSdpReportSize], const s
                                  std::uint32_t length);
 
 // ---- MCU-Bootloader packets (the flash loader) ----
+// The flash loader's USB identity (the known-devices table names it from here).
+constexpr std::uint16_t kFlashLoaderVid = 0x7E51;
+constexpr std::uint16_t kFlashLoaderPid = 0xDF02;
 constexpr std::size_t kBlReportSize = 1016;
 constexpr std::uint32_t kBlMaxPayload = 1012;  // data bytes per data report, from offset 4
 constexpr std::uint8_t kBlCommandReportId = 1;
@@ -45,6 +49,18 @@ constexpr std::uint8_t kBlTagGetProperty = 0x07;
 constexpr std::uint8_t kBlTagSetProperty = 0x0C;
 constexpr std::uint8_t kBlTagConfigureMemory = 0x11;
 constexpr std::uint8_t kBlFlagHasDataPhase = 0x01;
+
+// The flash loader's answers: input reports with ID 3, each one response packet. Every command
+// gets one; WriteMemory gets a second when its data phase is over (or broken off).
+constexpr std::uint8_t kBlResponseReportId = 3;
+constexpr std::uint8_t kBlTagGenericResponse = 0xA0;      // status, tag of the command answered
+constexpr std::uint8_t kBlTagGetPropertyResponse = 0xA7;  // status, the property's value(s)
+constexpr std::uint32_t kBlStatusSuccess = 0;
+
+// Whether the report is the flash loader's answer of success to the command with this tag: a
+// GetProperty response for GetProperty, a generic response naming the tag for any other command.
+// A report that is short, malformed, of another command or with any other status is not.
+bool BlAnswerIsSuccess(const std::uint8_t* report, std::size_t length, std::uint8_t commandTag);
 
 // Zero-fills the report and writes one command packet (at most kBlMaxParameters parameters; any
 // more are left out).

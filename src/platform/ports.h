@@ -5,6 +5,7 @@
 #include "platform/camera_library.h"
 #include "platform/device_discovery.h"
 #include "platform/dialog_view.h"
+#include "platform/hid_input.h"
 #include "platform/system.h"
 #include "platform/usb_transport.h"
 #include "platform/vendor_library.h"
@@ -18,6 +19,7 @@ struct Ports {
   VendorLibrary* vendor = nullptr;
   DeviceDiscovery* discovery = nullptr;
   DialogView* dialog = nullptr;
+  HidInput* hidInput = nullptr;
 };
 
 // The installed set. Every member must be set before the logic that needs it runs.
@@ -30,5 +32,6 @@ inline CameraLibrary& CameraLib() { return *ports().camera; }
 inline VendorLibrary& VendorLib() { return *ports().vendor; }
 inline DeviceDiscovery& Discovery() { return *ports().discovery; }
 inline DialogView& Dialog() { return *ports().dialog; }
+inline HidInput& HidIn() { return *ports().hidInput; }
 
 }  // namespace veltra

@@ -28,6 +28,7 @@ constexpr wchar_t kDownloadFailedText[] = L"Firmware Download Failed!";
 // each get their own).
 class Desk : public ScenarioTest {
  public:
+  Desk() { hidInput_.SetLog(&log_); }
   void TestBody() override {}
 
   // Plugs the camera, starts the program, browses the file and updates with the fault set.
@@ -95,6 +96,9 @@ struct Case {
   std::function<void(Desk&, sim::CameraDevice&)> check;
   bool replug;  // the user re-plugs before the second try
   std::function<bool(Desk&, sim::CameraDevice&)> holdsNewImage;
+  // Where the look starts, from the clean run's traffic (from the first or last transfer when
+  // not given).
+  std::function<int(const Desk& clean)> firstTry;
 };
 
 bool DfuHoldsNew(Desk&, sim::CameraDevice& device) {
@@ -121,6 +125,20 @@ bool LostDataReport(const Desk& desk, const std::string& dev) {
   for (const std::string& line : desk.Traffic(dev)) {
     if (Has(line, "\"flag\":0,\"result\":0")) {
       return true;
+    }
+  }
+  return false;
+}
+
+// The flash loader left a command unanswered (the first answer that did not come), and the last
+// report before it began with these hex digits.
+bool UnansweredAfter(const Desk& desk, const std::string& reportStart) {
+  std::string lastOut;
+  for (const std::string& line : desk.Traffic("7E51:DF02")) {
+    if (Has(line, "\"op\":\"hid_out\"")) {
+      lastOut = line;
+    } else if (Has(line, "\"op\":\"hid_in\"") && Has(line, "\"result\":0")) {
+      return Has(lastOut, "\"out\":\"" + reportStart);
     }
   }
   return false;
@@ -219,19 +237,17 @@ std::vector<Case> Cases() {
        },
        true,
        NxpHoldsNew},
-      // A data report of the image is taken by the flash loader and dropped: the program hears
-      // nothing of it and sends the rest, but the chip restarts without a bootable image, into
-      // its ROM. That return ends the update with a message (no success); the ROM is loaded
-      // again and the update is done from the flash loader without a re-plug.
+      // A data report of the image is taken by the flash loader and dropped: the data phase never
+      // ends, so WriteMemory's closing answer does not come and the update fails there, with
+      // nothing more sent; the flash loader keeps running and the update is done from it again
+      // without a re-plug.
       {"nxp_image_report_dropped",
        nxp,
        "nxp_firmware.bin",
        "Veltra_NX20.bin",
        sim::FaultKind::kErrorState,
        true,
-       [](const Desk& desk) {
-         return desk.FirstBoxes() == std::vector<std::wstring>{kDownloadFailedText};
-       },
+       [](const Desk& desk) { return UnansweredAfter(desk, "0200"); },
        {kDownloadFailedText},
        [](Desk& desk, sim::CameraDevice& device) {
          EXPECT_FALSE(NxpHoldsNew(desk, device));
@@ -241,6 +257,33 @@ std::vector<Case> Cases() {
        },
        false,
        NxpHoldsNew},
+      // The flash loader in its error state drops the first FillMemory (the flash's
+      // configuration): no answer comes, the update fails at once with nothing erased, and the
+      // camera still holds its old firmware; re-plugged, it starts that firmware and the update
+      // is done from the beginning.
+      {"nxp_flash_setup_dropped",
+       nxp,
+       "nxp_firmware.bin",
+       "Veltra_NX20.bin",
+       sim::FaultKind::kErrorState,
+       false,
+       [](const Desk& desk) { return UnansweredAfter(desk, "010010000500000300200000"); },
+       {kDownloadFailedText},
+       [](Desk& desk, sim::CameraDevice& device) {
+         auto& camera = static_cast<sim::NxpCamera&>(device);
+         EXPECT_EQ(camera.CurrentMode(), sim::NxpCamera::Mode::kFlashLoader);
+         EXPECT_EQ(camera.FlashBytes(sim::kFlexSpiBase, 4), (Bytes{'F', 'C', 'F', 'B'}));
+         EXPECT_TRUE(camera.Version() == sim::NxpCamera().Version());
+         const auto sent = desk.Traffic("7E51:DF02", "hid_out");
+         ASSERT_FALSE(sent.empty());
+         EXPECT_TRUE(Has(sent.back(), "\"out\":\"010010000500000300200000"));
+       },
+       true,
+       NxpHoldsNew,
+       // Past every report to the ROM, each one transfer of the camera's.
+       [](const Desk& clean) {
+         return static_cast<int>(clean.Traffic("1FC9:0135", "hid_out").size());
+       }},
   };
 }
 
@@ -248,16 +291,18 @@ TEST(FailureEndings, TheUserIsToldTheTruthAndTheSecondTryBringsTheFirmware) {
   for (const Case& c : Cases()) {
     SCOPED_TRACE(c.name);
     int transfers = 0;
+    int first = 0;
     {
       Desk clean;
       auto camera = c.make();
       clean.Update(camera, c.example, c.fileName, {});
       ASSERT_EQ(clean.FirstBoxes(), std::vector<std::wstring>{kSuccessText});
       transfers = camera->TransferCount();
+      first = c.firstTry ? c.firstTry(clean) : 0;
     }
     std::unique_ptr<Desk> desk;
     std::shared_ptr<sim::CameraDevice> camera;
-    for (int k = 0; k < transfers && desk == nullptr; ++k) {
+    for (int k = first; k < transfers && desk == nullptr; ++k) {
       auto tried = std::make_unique<Desk>();
       camera = c.make();
       tried->Update(camera, c.example, c.fileName, {c.kind, c.nearEnd ? transfers - 1 - k : k});

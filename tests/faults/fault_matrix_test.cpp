@@ -5,8 +5,7 @@
 // not hold the whole image, and leave a camera that a second update after a new Browse (and a
 // re-plug where the user needs one) brings to the new firmware. A case that misses one of these
 // fails the test, on every route. Error messages for a camera that holds the whole image anyway
-// (false failures) are counted. The counts per route, the open findings (listed by name, not
-// failing) and every finding are printed at the end.
+// (false failures) are counted. The counts per route and every finding are printed at the end.
 //
 // By default every second transfer index is tried (every sixth under the sanitizers);
 // VELTRA_FAULTS_FULL=1 tries all of them.
@@ -235,20 +234,6 @@ std::vector<Route> Routes(const std::function<Bytes(const std::string&)>& bytesO
   return routes;
 }
 
-// Open findings, listed by name instead of failing until their fix lands; anything else that
-// misses a check fails the test.
-enum class Pending {
-  // The NXP flash loader drops the report that configures or sets up its flash: nothing is
-  // erased or written, the chip restarts into the firmware it had, and the camera comes back in
-  // its normal mode. The flash loader answers nothing the program reads; only comparing the
-  // version the camera reports before and after the update would show it.
-  kNxpOldFirmwareBack,
-};
-
-const std::map<Pending, const char*> kPending = {
-    {Pending::kNxpOldFirmwareBack, "open: NXP camera back with its old firmware"},
-};
-
 // The longest a failure may take to be told, on the program's clock.
 constexpr std::uint64_t kMessageBoundMs = 600000;
 constexpr std::uint64_t kClockStepMs = 10000;
@@ -260,7 +245,6 @@ struct Tally {
   int replugged = 0;
   int notRetryable = 0;
   int falseFailures = 0;
-  std::map<Pending, std::vector<std::string>> pending;
   std::vector<std::string> findings;
 };
 
@@ -277,7 +261,6 @@ class FaultCase : public ScenarioTest {
     bool replugged = false;  // the user had to re-plug the camera before the second update
     bool retrySucceeded = false;
     std::vector<std::wstring> boxes;
-    bool oldFirmwareBack = false;  // an NXP camera runs the firmware it had before the update
   };
 
   bool Ended() const { return !BoxTexts().empty() || Warned(); }
@@ -317,11 +300,6 @@ class FaultCase : public ScenarioTest {
     if (reference == nullptr) {
       return result;
     }
-    if (auto* nxp = dynamic_cast<sim::NxpCamera*>(camera.get())) {
-      result.oldFirmwareBack = nxp->CurrentMode() == sim::NxpCamera::Mode::kCamera &&
-                               nxp->Version() != As<sim::NxpCamera>(*reference).Version();
-    }
-
     // The second update: the user plugs the camera back in if it left, unplugs and plugs it when
     // it hangs (only losing power ends a stuck state) or waits in its boot ROM with nothing loaded,
     // when it did not come back with its new firmware after the success message or after nothing
@@ -400,27 +378,18 @@ std::string Label(const Route& route, FaultKind kind, int index) {
 }
 
 void Print(const std::map<std::string, Tally>& tallies) {
-  std::printf("\n%-26s %6s %8s %6s %7s %9s %8s %8s %9s %8s %9s\n", "route", "cases", "success",
-              "error", "silent", "false-err", "retried", "replug", "no-retry", "open", "findings");
+  std::printf("\n%-26s %6s %8s %6s %7s %9s %8s %8s %9s %9s\n", "route", "cases", "success", "error",
+              "silent", "false-err", "retried", "replug", "no-retry", "findings");
   const auto count = [](const Tally& t, Outcome o) {
     return t.outcomes.count(o) != 0 ? t.outcomes.at(o) : 0;
   };
   for (const auto& [name, t] : tallies) {
-    std::size_t pending = 0;
-    for (const auto& entry : t.pending) {
-      pending += entry.second.size();
-    }
-    std::printf("%-26s %6d %8d %6d %7d %9d %8d %8d %9d %8zu %9zu\n", name.c_str(), t.cases,
+    std::printf("%-26s %6d %8d %6d %7d %9d %8d %8d %9d %9zu\n", name.c_str(), t.cases,
                 count(t, Outcome::kSuccess), count(t, Outcome::kErrorBox),
                 count(t, Outcome::kSilent), t.falseFailures, t.retried, t.replugged, t.notRetryable,
-                pending, t.findings.size());
+                t.findings.size());
   }
   for (const auto& [name, t] : tallies) {
-    for (const auto& [reason, cases] : t.pending) {
-      for (const auto& c : cases) {
-        std::printf("%s: %s\n", kPending.at(reason), c.c_str());
-      }
-    }
     for (const auto& c : t.findings) {
       std::printf("FINDING: %s\n", c.c_str());
     }
@@ -475,11 +444,7 @@ TEST(FaultMatrix, EveryRouteEndsCleanlyUnderEveryFaultAtEveryTransfer) {
           ADD_FAILURE() << what << ": " << label << " " << Describe(*camera, *reference);
         };
         if (result.outcome == Outcome::kSuccess && !result.holds) {
-          if (result.oldFirmwareBack && kind == FaultKind::kErrorState) {
-            tally.pending[Pending::kNxpOldFirmwareBack].push_back(label);
-          } else {
-            finding("success reported without the whole image");
-          }
+          finding("success reported without the whole image");
         }
         if (result.outcome == Outcome::kSilent) {
           finding("ended without a message");

@@ -12,6 +12,7 @@ LoaderTest::LoaderTest() {
   set.usb = &traffic_;
   set.camera = &library_;
   InstallPorts(set);
+  hidInput_.SetLog(&traffic_);
 }
 
 LoaderTest::~LoaderTest() {

@@ -1,6 +1,7 @@
 // The NXP RT1060 route on the bench, second stage: the image into the FlexSPI flash over
-// MCU-Bootloader commands; the command sequence, the report sizes and the pauses as the traffic
-// log saw them. The first stage and the limits are the scenarios' and the fault matrix's.
+// MCU-Bootloader commands; the command sequence, the report sizes, the pauses and the answers read
+// as the traffic log saw them. The first stage and the limits are the scenarios' and the fault
+// matrix's.
 #include "loaders/nxp_download.h"
 
 #include <gtest/gtest.h>
@@ -119,6 +120,12 @@ TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
     EXPECT_EQ(data[k].tMs - data[k - 1].tMs, 50u);
   }
   EXPECT_EQ(commands[9].tMs - data.back().tMs, 50u);
+  // The answers read: one to each command before WriteMemory, and WriteMemory's two.
+  const std::vector<LogEntry> answers = Log("hid_in");
+  ASSERT_EQ(answers.size(), 10u);
+  for (const LogEntry& answer : answers) {
+    EXPECT_EQ(answer.result, 1016);
+  }
 
   EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{20});
   EXPECT_EQ(Sent(WM_APP_PROGRESS).size(), 20u);

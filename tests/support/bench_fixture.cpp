@@ -17,6 +17,7 @@ BenchTest::BenchTest() : system_(std::make_unique<sim::SimSystem>(clock_)) {
   Ports set;
   set.system = system_.get();
   set.dialog = &dialog_;
+  set.hidInput = &hidInput_;
   InstallPorts(set);
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/ports.h"
 #include "sim/bus.h"
+#include "sim/sim_hid_input.h"
 #include "sim/sim_system.h"
 #include "sim/virtual_clock.h"
 #include "support/headless_dialog.h"
@@ -26,6 +27,7 @@ class BenchTest : public ::testing::Test {
   sim::VirtualClock clock_{0.0};
   std::unique_ptr<sim::SimSystem> system_;
   sim::Bus bus_;
+  sim::SimHidInput hidInput_{bus_};
   HeadlessDialog dialog_;
 };
 

@@ -65,6 +65,8 @@ Session::Session(Options options, std::ostream& out, std::ostream& err)
   }
   library_ = std::make_unique<sim::SimCameraLibrary>(bus_, traffic_.get());
   set.camera = library_.get();
+  hidInput_ = std::make_unique<sim::SimHidInput>(bus_, traffic_.get());
+  set.hidInput = hidInput_.get();
   set.discovery = &discovery_;
   set.vendor = &vendor_;
   InstallPorts(set);

@@ -15,6 +15,7 @@
 #include "sim/bus.h"
 #include "sim/sim_camera_library.h"
 #include "sim/sim_discovery.h"
+#include "sim/sim_hid_input.h"
 #include "sim/sim_system.h"
 #include "sim/sim_usb_transport.h"
 #include "sim/sim_vendor_library.h"
@@ -101,6 +102,7 @@ class Session {
   sim::SimUsbTransport usb_{bus_};
   std::unique_ptr<sim::TrafficLog> traffic_;
   std::unique_ptr<sim::SimCameraLibrary> library_;
+  std::unique_ptr<sim::SimHidInput> hidInput_;
   sim::SimDiscovery discovery_{bus_};
   sim::SimVendorLibrary vendor_{bus_};
   ConsoleDialog dialog_;

@@ -9,6 +9,7 @@
 #include "platform/win32/win32_dialog.h"
 #include "platform/win32/win32_dialog_app.h"
 #include "platform/win32/win32_discovery.h"
+#include "platform/win32/win32_hid_input.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_usb_transport.h"
 #include "platform/win32/win32_vendor_library.h"
@@ -26,6 +27,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   veltra::Win32VendorLibrary vendor;
   veltra::Win32Discovery discovery;
   veltra::Win32DialogView dialog;
+  veltra::Win32HidInput hidInput;
   veltra::Ports set;
   set.system = &system;
   set.usb = &usb;
@@ -33,6 +35,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   set.vendor = &vendor;
   set.discovery = &discovery;
   set.dialog = &dialog;
+  set.hidInput = &hidInput;
   veltra::InstallPorts(set);
 
   const int exitCode = veltra::RunVeltraApplication(instance, showCommand);

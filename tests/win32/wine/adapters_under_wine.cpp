@@ -10,6 +10,7 @@
 #include "loaders/sunplus_download.h"
 #include "platform/win32/win32_camera_library.h"
 #include "platform/win32/win32_handle.h"
+#include "platform/win32/win32_hid_input.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_usb_transport.h"
 #include "platform/win32/win32_vendor_library.h"
@@ -224,6 +225,17 @@ void OwnedHandlesAreClosedOnce() {
   CHECK(!invalid.Valid());
 }
 
+// hid.dll binds at load time, and no HID interface of the flash loader's IDs is found on a
+// machine without one: nothing is opened and nothing is read.
+void HidReadsFailCleanlyWithoutADevice() {
+  Win32HidInput hid;
+  const Handle input = hid.OpenHidInput(0x7E51, 0xDF02, L"");
+  CHECK(input == kNullHandle);
+  std::uint8_t report[1016] = {};
+  CHECK(hid.ReadInputReport(input, report, sizeof report, 10) == 0);
+  hid.CloseHidInput(input);
+}
+
 }  // namespace
 }  // namespace veltra
 
@@ -235,6 +247,7 @@ int main() {
   veltra::UsbCallsFailCleanlyWithoutADevice(sys);
   veltra::LibrariesLoadFromTheProgramFolder();
   veltra::OwnedHandlesAreClosedOnce();
+  veltra::HidReadsFailCleanlyWithoutADevice();
   veltra::TheSunplusLibraryIsCalledThroughTheAdapter();
   return veltra::plain::Summary();
 }
