@@ -38,18 +38,6 @@ bool IsTheCameraThatLeft(const UpdateSession& update, int i, const wchar_t* seri
          TextEqualsNoCase(g_DeviceTable[i].devicePath, update.szUpdateDevicePath);
 }
 
-// The updated camera is listed running its firmware: a video device that is the camera that left.
-bool UpdatedCameraRunsItsFirmware(const UpdateSession& update) {
-  for (int i = 0; i < ListedCount(); ++i) {
-    wchar_t serial[kSerialBufferChars] = {};
-    if (EnumerateImageDevice(g_DeviceTable[i].devicePath, serial) != 0 &&
-        IsTheCameraThatLeft(update, i, serial)) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // An RT1060 ROM is listed: a chip that restarted without a bootable image. The ROM is matched
 // without a serial, as it need not report the camera's.
 bool Rt1060RomListed() {
@@ -62,6 +50,18 @@ bool Rt1060RomListed() {
 }
 
 }  // namespace
+
+// A video device that is the camera that left.
+bool UpdatedCameraRunsItsFirmware(const UpdateSession& update) {
+  for (int i = 0; i < ListedCount(); ++i) {
+    wchar_t serial[kSerialBufferChars] = {};
+    if (EnumerateImageDevice(g_DeviceTable[i].devicePath, serial) != 0 &&
+        IsTheCameraThatLeft(update, i, serial)) {
+      return true;
+    }
+  }
+  return false;
+}
 
 void ConcludeNxpRestart(UpdateSession& update) {
   if (!update.AwaitingRestart()) {

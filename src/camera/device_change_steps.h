@@ -31,11 +31,17 @@ void BringToFront();
 // UpdateDeviceRemoved while a chosen firmware file still waits for its camera.
 void CheckUpdateDeviceStillListed(UpdateSession& update);
 
-// Once an update is over, selects the updated camera again by its USB serial. The match stays
+// Once an update is over, selects the updated camera again by its USB serial (a camera without
+// one by the path it left from, which it has again on the same port). The match stays
 // armed until the user picks an entry or the next update starts (a failed update disarms it):
 // neither another device's arrival before the camera is back nor the camera's own further
 // arrivals, each of which rebuilds the list, may leave another camera selected.
 void ReselectUpdatedCamera(const UpdateSession& update);
+
+// Whether the camera being updated is listed running its firmware (not an update mode): by its
+// serial when it has one, otherwise by the path the update started on (a camera without a serial
+// comes back on its port with the IDs it had). Any other camera on the desk is not it.
+bool UpdatedCameraRunsItsFirmware(const UpdateSession& update);
 
 // While an NXP update waits for the chip's restart after the flash loader's session: ends it
 // with the success message when the camera is listed running its firmware (by its serial), and

@@ -111,23 +111,6 @@ int FindReturningCamera(UpdateSession& update) {
   return -1;
 }
 
-// Whether the camera being updated is listed running its firmware (not an update mode), found
-// by its serial.
-bool UpdatedCameraListedAsCamera(const UpdateSession& update) {
-  if (update.USBUniqueID[0] == L'\0') {
-    return false;
-  }
-  const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
-  for (int i = 0; i < count; ++i) {
-    wchar_t serial[kSerialBufferChars] = {};
-    if (EnumerateImageDevice(g_DeviceTable[i].devicePath, serial) != 0 &&
-        TextEqualsNoCase(serial, update.USBUniqueID)) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // The update-mode part of the arrival: runs only while an update is under way. The camera that
 // is back in its update mode is opened and selected, and the worker started for its pass, by
 // whichever arrival finds it first: which handler an arrival reaches depends on the entry
@@ -146,8 +129,9 @@ void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
   const bool workerRunning = update.bWorkerRunning.load() != 0;
   const int found = workerRunning ? -1 : FindReturningCamera(update);
   if (found < 0 && !workerRunning && fromHidMode != 0 && update.bCameraLeft.load() != 0 &&
-      UpdatedCameraListedAsCamera(update)) {
-    // It left and came back as it was: there is no update mode to wait for any more.
+      UpdatedCameraRunsItsFirmware(update)) {
+    // It left and came back as it was: there is no update mode to wait for any more. Another
+    // camera without a serial shares its made-up ID, so that ID alone never says it is back.
     DebugPrint(1, L"DBT_DEVICEARRIVAL:Updated device back without update mode\r\n");
     update.bCameraLeft = 0;
     EndUpdateWithoutUpdateMode(update);

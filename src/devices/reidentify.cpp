@@ -42,10 +42,35 @@ bool WasSaved(const UpdateSession& update, const DeviceRecord& record, int saved
   return false;
 }
 
+// A camera without a USB serial shares the made-up unique ID with every other such camera, so
+// the ID cannot tell two of them apart. Windows keeps such a device's instance ID, and with it
+// its paths, when it returns on the port it left from: the path the update started on names it.
+// -1 when the ID names one camera, or no listed record has that path.
+int ListedUnderUpdatePath(const UpdateSession& update) {
+  if (UniqueIDNamesOneCamera(update.USBUniqueID) || update.szUpdateDevicePath[0] == L'\0') {
+    return -1;
+  }
+  const int count = ListedCount();
+  for (int i = 0; i < count; ++i) {
+    if (TextEqualsNoCase(g_DeviceTable[i].devicePath, update.szUpdateDevicePath)) {
+      return i;
+    }
+  }
+  return -1;
+}
+
 }  // namespace
 
 int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update) {
   try {
+    const int byPath = ListedUnderUpdatePath(update);
+    if (byPath >= 0) {
+      CameraLib().DeinitExtensionUnit();
+      CameraLib().InitExtensionUnit(g_DeviceTable[byPath].devicePath);
+      DebugPrint(1, L"MatchUniqueIDForUpdatedDeviceHID :: matched by path\r\n");
+      SelectEntry(byPath);
+      return 1;  // the matched camera's extension unit stays open
+    }
     wchar_t wanted[kUniqueIdChars];
     CopyChars(wanted, kUniqueIdChars, update.USBUniqueID, kUniqueIdChars - 1);
     const int count = ListedCount();

@@ -258,10 +258,6 @@ TEST_P(DeskRouteTest, SecondOfTwoIdenticalCamerasIsUpdatedAndSelectedAgain) {
   if (std::string(route.name) == "mirel") {
     GTEST_SKIP() << "two cameras of the Sunplus route are refused (SunplusTest below)";
   }
-  if (std::string(route.name) == "nxp_without_serial") {
-    GTEST_SKIP() << "open: of two cameras without a serial, the flash loader's arrival is not "
-                    "taken up";
-  }
   auto first = Plug(route.make(L"SER0000001"));
   auto second = Plug(route.make(L"SER0000002"));
   StartProgram();
