@@ -87,6 +87,10 @@ void DialogObserver::OnPhase(UpdatePhase phase) {
       // mode switch is given.
       dialog.SetTimer(IDT_TIMER_FOR_HD_ISSUE, kRestartWaitMs);
       break;
+    case UpdatePhase::kEndedFailed:
+      // Whatever return was awaited will not come: its bound goes with it.
+      dialog.KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+      break;
     default:
       break;
   }

@@ -13,7 +13,6 @@
 
 #include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "dfu/download_engines.h"
@@ -239,7 +238,8 @@ bool SendImage(UpdateSession& update, const ByteView& image, LoaderAnswers& answ
   AwaitNxpCameraRestart(update);
   BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty2, 0});
   if (SendBl(report, kFlagCommand) == 0) {
-    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+    // The chip was never told to restart: there is no return to wait for.
+    update.Advance(UpdatePhase::kEndedFailed);
     return false;
   }
   return true;
