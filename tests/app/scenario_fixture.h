@@ -64,15 +64,6 @@ class ScenarioTest : public BenchTest {
   // The example file of that name (tools/veltra-mkfw), written as fileName next to the program.
   std::wstring ExampleFile(const std::string& example, const std::string& fileName);
   std::vector<std::uint8_t> ExampleBytes(const std::string& example) const;
-  // Browse with the given file chosen; F/W UPDATE and OK in the confirmation dialog.
-  void Browse(const std::wstring& path);
-  void UpdateAndConfirm();
-
-  std::vector<std::wstring> BoxTexts() const;
-  std::vector<std::wstring> Entries() const { return dialog_.ComboItems(); }
-  bool Visible(int id) const { return dialog_.Item(id).visible; }
-  bool Enabled(int id) const { return dialog_.Item(id).enabled; }
-  std::wstring Text(int id) const { return dialog_.Item(id).text; }
   // The ready state of the dialog with the camera entry selected and no update pending.
   void ExpectReadyFor(const std::wstring& entry);
 

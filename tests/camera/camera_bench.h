@@ -51,12 +51,6 @@ class CameraBench : public BenchTest {
     return device;
   }
 
-  std::vector<std::wstring> BoxTexts() const {
-    std::vector<std::wstring> texts;
-    for (const auto& box : dialog_.MessageBoxes()) texts.push_back(box.text);
-    return texts;
-  }
-
   sim::SimUsbTransport usb_{bus_};
   std::ostringstream traffic_;
   sim::TrafficLog log_{usb_, traffic_};
