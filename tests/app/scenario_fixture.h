@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "sim/cameras/firmware_version.h"
 #include "sim/sim_camera_library.h"
 #include "sim/sim_discovery.h"
 #include "sim/sim_usb_transport.h"
@@ -43,6 +44,10 @@ class ScenarioTest : public BenchTest {
  public:
   // The version every example file is stamped with.
   static const fwgen::Version kNewVersion;
+  // The version a camera reports once it runs the firmware of an example file.
+  static sim::FirmwareVersion NewFirmware() {
+    return {kNewVersion.major, kNewVersion.minor, kNewVersion.build, kNewVersion.revision};
+  }
 
  protected:
   ScenarioTest();

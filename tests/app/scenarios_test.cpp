@@ -18,11 +18,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-sim::FirmwareVersion NewVersion() {
-  const fwgen::Version& v = ScenarioTest::kNewVersion;
-  return sim::FirmwareVersion{v.major, v.minor, v.build, v.revision};
-}
-
 // The payload after a marker: its length (little-endian, gap bytes after the marker) and data.
 // The occurrence-th marker counts from 0.
 Bytes Section(const Bytes& file, const char* marker, std::size_t gap, int occurrence = 0) {
@@ -93,7 +88,7 @@ TEST_F(ScenarioTest, GenericCameraTakesEveryImageKindThroughItsUpdateMode) {
     EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
     EXPECT_EQ(camera->UpdatesCompleted(), ++updates);
     EXPECT_FALSE(camera->InUpdateMode());
-    EXPECT_EQ(camera->Version(), NewVersion());
+    EXPECT_EQ(camera->Version(), NewFirmware());
     const Bytes file = ExampleBytes(kind.example);
     const sim::DfuFlash flash = camera->Flash();
     if (std::string(kind.example) == "mcu.img") {
