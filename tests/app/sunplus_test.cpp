@@ -1,15 +1,11 @@
 // The Sunplus route of Mirel cameras through the virtual SunplusCamera.dll: the failures no whole
 // update reaches.
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app_fixture.h"
-#include "core/app_state.h"
 #include "core/resource_ids.h"
-#include "devices/device_table.h"
-#include "loaders/sunplus_download.h"
 
 namespace veltra::test {
 namespace {
@@ -17,12 +13,8 @@ namespace {
 // A Sunplus-based camera as far as the vendor library cares: present on the bus with its IDs.
 class SunplusCameraStandIn : public sim::VirtualDevice {
  public:
-  explicit SunplusCameraStandIn(sim::UsbId id) : id_(id) {}
-  sim::UsbId Id() const override { return id_; }
+  sim::UsbId Id() const override { return {0x7E51, 0xC181}; }
   bool HasVideoInterface() const override { return true; }
-
- private:
-  sim::UsbId id_;
 };
 
 class SunplusTest : public AppTest {
@@ -32,7 +24,7 @@ class SunplusTest : public AppTest {
     camera_.Answer("InitMirelExtensionUnit", 1);
   }
   void AddMirel() {
-    mirel_ = std::make_shared<SunplusCameraStandIn>(sim::UsbId{0x7E51, 0xC181});
+    mirel_ = std::make_shared<SunplusCameraStandIn>();
     bus_.Plug(mirel_);
     AddRecord(L"Veltra_Mirel", L"7E51", L"C181", bus_.CapturePath(mirel_.get()).c_str());
     Select(0);
