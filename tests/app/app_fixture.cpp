@@ -1,7 +1,6 @@
 #include "app_fixture.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "app/dialog_procedures.h"
 #include "app/refresher.h"
@@ -9,7 +8,6 @@
 #include "core/resource_ids.h"
 #include "core/text.h"
 #include "devices/device_table.h"
-#include "loaders/sunplus_download.h"
 #include "platform/ports.h"
 #include "support/firmware_files.h"
 
@@ -117,25 +115,13 @@ AppTest::AppTest() {
   set.discovery = &discovery_;
   set.vendor = &vendor_;
   InstallPorts(set);
-  ResetSunplusState(CurrentUpdate());
-
   InstallProgramDialogs(dialog_);
-
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  folder_ = (std::filesystem::temp_directory_path() / "veltra_app_tests" /
-             (std::string(info->test_suite_name()) + "." + info->name()))
-                .string();
-  std::filesystem::remove_all(folder_);
-  std::filesystem::create_directories(folder_);
 }
 
 AppTest::~AppTest() {
   // Every thread the program started ends before the bench it talks to goes away.
   StopUpdateUIThread();
   system_->JoinAllThreads();
-  ResetSunplusState(CurrentUpdate());
-  std::error_code ignored;
-  std::filesystem::remove_all(folder_, ignored);
 }
 
 void AppTest::AddRecord(const wchar_t* name, const wchar_t* vid, const wchar_t* pid,
@@ -155,35 +141,12 @@ void AppTest::Select(int index) {
   g_nSelectedIndex = index;
 }
 
-std::intptr_t AppTest::Command(int id, std::uint16_t notification) {
-  return dialog_.Dispatch(kWmCommand, CommandParam(id, notification));
-}
-
 std::wstring AppTest::WriteFile(const std::string& name, std::size_t bytes) {
   Bytes data(bytes);
   for (std::size_t i = 0; i < bytes; ++i) {
     data[i] = static_cast<std::uint8_t>(i * 7 + 3);
   }
   return WriteTempFile(name, data).path;
-}
-
-void AppTest::ChooseFile(const std::wstring& fullPath) {
-  dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, fullPath.c_str());
-  CopyText(CurrentUpdate().szFirmwareTitle,
-           fullPath.substr(fullPath.find_last_of(L"\\/") + 1).c_str());
-}
-
-void AppTest::UpdateAndConfirm() {
-  dialog_.QueueModalCommand(IDD_CONFIRM_DIALOG, IDC_BTN_CONFIRM_OK);
-  Command(IDC_BTN_FW_UPDATE);
-}
-
-std::vector<std::wstring> AppTest::BoxTexts() const {
-  std::vector<std::wstring> texts;
-  for (const auto& box : dialog_.MessageBoxes()) {
-    texts.push_back(box.text);
-  }
-  return texts;
 }
 
 }  // namespace veltra::test

@@ -117,19 +117,9 @@ class AppTest : public BenchTest {
   void AddRecord(const wchar_t* name, const wchar_t* vid, const wchar_t* pid, const wchar_t* path);
   // Selects list entry index as the user would (the list and g_nSelectedIndex).
   void Select(int index);
-  std::intptr_t Command(int id, std::uint16_t notification = 0);
   // A firmware file in the test's folder; returns its full path.
   std::wstring WriteFile(const std::string& name, std::size_t bytes = 64);
-  // The path box holds a chosen file named name, as after Browse.
-  void ChooseFile(const std::wstring& fullPath);
-  // Runs F/W UPDATE and presses OK in the confirmation dialog.
-  void UpdateAndConfirm();
-  std::vector<std::wstring> BoxTexts() const;
-  bool Visible(int id) const { return dialog_.Item(id).visible; }
-  bool Enabled(int id) const { return dialog_.Item(id).enabled; }
-  std::wstring Text(int id) const { return dialog_.Item(id).text; }
 
-  std::string folder_;
   RecordingCameraLibrary camera_;
   sim::SimUsbTransport usb_{bus_};
   sim::SimDiscovery discovery_{bus_};

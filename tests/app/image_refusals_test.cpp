@@ -1,5 +1,7 @@
 // Files the program refuses, each through the whole program: what the user is told and what the
 // camera holds afterwards. A camera alone on the bus, as on most desks.
+#include <sys/stat.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,27 +24,62 @@ std::wstring NxpTooLargeText() {
          L"bytes.\r\nNothing was written; the camera keeps its current firmware.";
 }
 
-// A combined image whose type no pass rule knows is refused when it is chosen: the user is told,
-// F/W UPDATE stays off and the camera hears nothing. A file of type 3 is then taken as usual.
-TEST_F(ScenarioTest, CombinedImageOfAnUnknownTypeIsRefusedInBrowse) {
+std::wstring ImageTypeText(int type) {
+  return L"This firmware file cannot be used: its image type is " + std::to_wstring(type) +
+         L", and only image types 1, 2 and 3 can be written.\r\nPlease choose another firmware "
+         L"file.";
+}
+
+// A file that cannot be used is refused when it is chosen, after a good one: the user is told,
+// the path box empties, F/W UPDATE goes off, and even a press that slipped through sends the
+// camera nothing. A combined image whose type no pass rule knows is told as such; a damaged file
+// or a folder is refused as a file that cannot be read. A file of type 3 is then taken as usual.
+TEST_F(ScenarioTest, UnusableFilesAreRefusedInBrowse) {
   auto camera = Plug(std::make_shared<sim::GenericCamera>());
   StartProgram();
   const std::wstring entry = L"Veltra_RX40_MH(VID_7e51,PID_C1D0_0)";
   const sim::FirmwareVersion before = camera->Version();
-  for (const std::uint8_t type : {0, 4, 0xFF}) {
-    SCOPED_TRACE(static_cast<int>(type));
+  const std::wstring good = ExampleFile("mcu.img", "Veltra_RX40M_mcu.img");
+  const Bytes mcu = ExampleBytes("mcu.img");
+  const std::string folder = TestTempDir() + "/a_folder.img";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  struct Case {
+    const char* name;
+    std::wstring path;
+    std::wstring text;  // empty: some refusal
+  };
+  const auto file = [](const char* name, const Bytes& bytes) {
+    return WriteTempFile(name, bytes).path;
+  };
+  const Case cases[] = {
+      {"type 0", file("Veltra_RX40M_t0.img", CombinedFileBytes(0)), ImageTypeText(0)},
+      {"type 4", file("Veltra_RX40M_t4.img", CombinedFileBytes(4)), ImageTypeText(4)},
+      {"type 255", file("Veltra_RX40M_t255.img", CombinedFileBytes(0xFF)), ImageTypeText(255)},
+      {"empty", file("empty.img", {}), L""},
+      {"cut in its header", file("cut.img", Bytes(mcu.begin(), mcu.begin() + 12)), L""},
+      {"section past the end", file("half.img", Bytes(mcu.begin(), mcu.begin() + mcu.size() / 2)),
+       L""},
+      {"a folder", WindowsPath(folder), L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Browse(good);
+    ASSERT_TRUE(Enabled(IDC_BTN_FW_UPDATE));
     dialog_.ClearRecords();
     traffic_.str("");
-    const Bytes file = CombinedFileBytes(type);
-    Browse(WriteTempFile("Veltra_RX40M_combined.img", file).path);
-    EXPECT_EQ(BoxTexts(),
-              std::vector<std::wstring>{
-                  L"This firmware file cannot be used: its image type is " + std::to_wstring(type) +
-                  L", and only image types 1, 2 and 3 can be written.\r\nPlease "
-                  L"choose another firmware file."});
+    Browse(c.path);
+    if (c.text.empty()) {
+      EXPECT_FALSE(BoxTexts().empty());
+    } else {
+      EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{c.text});
+    }
     EXPECT_EQ(Text(IDC_EDIT_FIRMWARE_PATH), L"");
     ExpectReadyFor(entry);
     EXPECT_EQ(traffic_.str(), "");
+    UpdateAndConfirm();
+    Settle();
+    EXPECT_EQ(camera->TransferCount(), 0);
+    EXPECT_FALSE(camera->InUpdateMode());
   }
   EXPECT_EQ(camera->UpdatesCompleted(), 0);
   EXPECT_EQ(camera->Version(), before);

@@ -10,7 +10,6 @@
 #include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "core/window_messages.h"
-#include "loaders/sunplus_download.h"
 #include "platform/ports.h"
 
 namespace veltra::test {
@@ -34,7 +33,6 @@ ScenarioTest::ScenarioTest() {
   set.discovery = &discovery_;
   set.vendor = &vendor_;
   InstallPorts(set);
-  ResetSunplusState(CurrentUpdate());
   InstallProgramDialogs(dialog_);
 
   // The program lives in the test's folder, with the two loader files beside it.
@@ -52,7 +50,6 @@ ScenarioTest::~ScenarioTest() {
   clock_.SetListener({});
   StopUpdateUIThread();
   system_->JoinAllThreads();
-  ResetSunplusState(CurrentUpdate());
 }
 
 void ScenarioTest::StartProgram() {
@@ -153,24 +150,6 @@ std::vector<std::uint8_t> ScenarioTest::ExampleBytes(const std::string& example)
 
 std::wstring ScenarioTest::ExampleFile(const std::string& example, const std::string& fileName) {
   return WriteTempFile(fileName, ExampleBytes(example)).path;
-}
-
-void ScenarioTest::Browse(const std::wstring& path) {
-  dialog_.QueueOpenFile(path);
-  dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_BROWSE));
-}
-
-void ScenarioTest::UpdateAndConfirm() {
-  dialog_.QueueModalCommand(IDD_CONFIRM_DIALOG, IDC_BTN_CONFIRM_OK);
-  dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_FW_UPDATE));
-}
-
-std::vector<std::wstring> ScenarioTest::BoxTexts() const {
-  std::vector<std::wstring> texts;
-  for (const auto& box : dialog_.MessageBoxes()) {
-    texts.push_back(box.text);
-  }
-  return texts;
 }
 
 void ScenarioTest::ExpectReadyFor(const std::wstring& entry) {

@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "sim/cameras/firmware_version.h"
 #include "sim/sim_camera_library.h"
 #include "sim/sim_discovery.h"
 #include "sim/sim_usb_transport.h"
@@ -43,6 +44,10 @@ class ScenarioTest : public BenchTest {
  public:
   // The version every example file is stamped with.
   static const fwgen::Version kNewVersion;
+  // The version a camera reports once it runs the firmware of an example file.
+  static sim::FirmwareVersion NewFirmware() {
+    return {kNewVersion.major, kNewVersion.minor, kNewVersion.build, kNewVersion.revision};
+  }
 
  protected:
   ScenarioTest();
@@ -64,15 +69,6 @@ class ScenarioTest : public BenchTest {
   // The example file of that name (tools/veltra-mkfw), written as fileName next to the program.
   std::wstring ExampleFile(const std::string& example, const std::string& fileName);
   std::vector<std::uint8_t> ExampleBytes(const std::string& example) const;
-  // Browse with the given file chosen; F/W UPDATE and OK in the confirmation dialog.
-  void Browse(const std::wstring& path);
-  void UpdateAndConfirm();
-
-  std::vector<std::wstring> BoxTexts() const;
-  std::vector<std::wstring> Entries() const { return dialog_.ComboItems(); }
-  bool Visible(int id) const { return dialog_.Item(id).visible; }
-  bool Enabled(int id) const { return dialog_.Item(id).enabled; }
-  std::wstring Text(int id) const { return dialog_.Item(id).text; }
   // The ready state of the dialog with the camera entry selected and no update pending.
   void ExpectReadyFor(const std::wstring& entry);
 

@@ -1,32 +1,22 @@
-// Whole updates on the bench, one per route, from the start of the program to the camera's
-// return with its new firmware, with the dialog's state after each step.
+// Whole updates on the bench that the desk's route table (desk_test.cpp) does not run: every image
+// kind through the update mode, checked section by section and step by step in the dialog, and a
+// camera found waiting in its boot ROM at start-up.
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
 #include "core/resource_ids.h"
-#include "core/update_session.h"
-#include "dfu/download_engines.h"
-#include "image/firmware_image.h"
 #include "scenario_fixture.h"
-#include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/dfu_cameras.h"
-#include "sim/cameras/mirel_camera.h"
 #include "sim/cameras/nxp_camera.h"
-#include "support/traffic_lines.h"
 #include "sim/flash_loader.h"
+#include "support/traffic_lines.h"
 
 namespace veltra::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-sim::FirmwareVersion NewVersion() {
-  const fwgen::Version& v = ScenarioTest::kNewVersion;
-  return sim::FirmwareVersion{v.major, v.minor, v.build, v.revision};
-}
 
 // The payload after a marker: its length (little-endian, gap bytes after the marker) and data.
 // The occurrence-th marker counts from 0.
@@ -98,7 +88,7 @@ TEST_F(ScenarioTest, GenericCameraTakesEveryImageKindThroughItsUpdateMode) {
     EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
     EXPECT_EQ(camera->UpdatesCompleted(), ++updates);
     EXPECT_FALSE(camera->InUpdateMode());
-    EXPECT_EQ(camera->Version(), NewVersion());
+    EXPECT_EQ(camera->Version(), NewFirmware());
     const Bytes file = ExampleBytes(kind.example);
     const sim::DfuFlash flash = camera->Flash();
     if (std::string(kind.example) == "mcu.img") {
@@ -120,131 +110,12 @@ TEST_F(ScenarioTest, GenericCameraTakesEveryImageKindThroughItsUpdateMode) {
   }
 }
 
-TEST_F(ScenarioTest, PescaTakesACombinedImageInTwoPassesAndEndsWithTheWarning) {
-  auto camera = Plug(std::make_shared<sim::PescaCamera>());
-  StartProgram();
-  const std::wstring entry = L"Veltra_Pesca(VID_7e51,PID_C123_0)";
-  ExpectReadyFor(entry);
-
-  dialog_.HoldModal(IDD_WARNING_DIALOG);
-  dialog_.QueueModalCommand(IDD_ERROR_DIALOG, 1);
-  Browse(ExampleFile("combined_type1.img", "Veltra_Pesca_combined.img"));
-  UpdateAndConfirm();
-  ExpectModeSwitchSent(dialog_);
-
-  // Both passes run, then the worker shows the Warning dialog instead of the success message.
-  Settle();
-  EXPECT_TRUE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
-  EXPECT_EQ(dialog_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK), false);
-  EXPECT_TRUE(BoxTexts().empty());
-  const Bytes file = ExampleBytes("combined_type1.img");
-  const sim::DfuFlash flash = camera->Flash();
-  ASSERT_GE(flash.imageSections.size(), 2u);
-  EXPECT_EQ(flash.imageSections[0], Section(file, "kwipIMG", 1, 0));
-  EXPECT_EQ(flash.imageSections[1], Section(file, "kwipIMG", 1, 1));
-  EXPECT_EQ(flash.eraseCount, 1);
-  EXPECT_EQ(camera->Version(), NewVersion());
-  EXPECT_FALSE(camera->InUpdateMode());
-
-  // Nobody can close it; three minutes later it gives way to the Error dialog.
-  clock_.Advance(180000);
-  EXPECT_EQ(dialog_.FireDueTimers(), 1);
-  Settle();
-  EXPECT_FALSE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
-  EXPECT_EQ(dialog_.ModalDialogsOpened(),
-            (std::vector<int>{IDD_CONFIRM_DIALOG, IDD_WARNING_DIALOG, IDD_ERROR_DIALOG}));
-  ExpectReadyFor(entry);
-}
-
-TEST_F(ScenarioTest, TarsaFallsBackToUpdateModeAndReturns) {
-  auto camera = Plug(std::make_shared<sim::TarsaCamera>());
-  StartProgram();
-  const std::wstring entry = L"Veltra_Tarsa(VID_7e51,PID_C05C_0)";
-  ExpectReadyFor(entry);
-  Browse(ExampleFile("mcu.img", "Veltra_Tarsa_mcu.img"));
-  const auto before = clock_.NowMs();
-  UpdateAndConfirm();
-  EXPECT_GE(clock_.NowMs() - before, 6000u);  // 1 s after OK, 5 s after the switch
-  ExpectModeSwitchSent(dialog_);
-  EXPECT_TRUE(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE));  // the way out, as for every family
-
-  Settle();
-  EXPECT_FALSE(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE));
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
-  EXPECT_EQ(camera->Version(), NewVersion());
-  EXPECT_EQ(camera->Flash().mcu, Section(ExampleBytes("mcu.img"), "kwipMCU", 0));
-  ExpectReadyFor(entry);
-}
-
-TEST_F(ScenarioTest, Cx3IsErasedAndGoesThroughItsBootRomBackToACamera) {
-  auto camera = Plug(std::make_shared<sim::Cx3Camera>());
-  StartProgram();
-  const std::wstring entry = L"Veltra_CX3(VID_04b4,PID_00C3_0)";
-  ExpectReadyFor(entry);
-  EXPECT_FALSE(Enabled(IDC_BTN_RESET));  // not the maker's vendor ID
-
-  Browse(ExampleFile("mcu.img", "Veltra_CX3_mcu.img"));
-  UpdateAndConfirm();
-  EXPECT_TRUE(Traced(L"Device reset completed. Exiting. \n"));
-  EXPECT_EQ(camera->CurrentMode(), sim::Cx3Camera::Mode::kBootRom);
-  EXPECT_TRUE(Visible(IDC_STATIC_MODE_SWITCH));
-
-  // The ROM takes the boot image, the loaded program takes the firmware, the camera boots it.
-  Settle();
-  EXPECT_TRUE(Traced(L"\r\n***Device In Cypress BootLoader ***\r\n"));
-  EXPECT_EQ(camera->CurrentMode(), sim::Cx3Camera::Mode::kCamera);
-  EXPECT_TRUE(camera->FlashHoldsFirmware());
-  EXPECT_EQ(camera->Flash().mcu, Section(ExampleBytes("mcu.img"), "kwipMCU", 0));
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
-  ExpectReadyFor(entry);
-}
-
-TEST_F(ScenarioTest, CameraWaitingInUpdateModeIsUpdatedDirectly) {
-  sim::DfuModeCamera::Options options;
-  options.startInUpdateMode = true;
-  auto camera = Plug(std::make_shared<sim::GenericCamera>(options));
-  StartProgram();
-  const std::wstring entry = L"DFU Device_USB_1_HUB_1(VID_7E51,PID_DF00_0)";
-  ExpectReadyFor(entry);
-
-  Browse(ExampleFile("combined_type3.img", "combined_type3.img"));
-  UpdateAndConfirm();
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{});  // "DFU" in the name: no model question
-  EXPECT_TRUE(Visible(IDC_STATIC_MODE_SWITCH));
-  Settle();
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
-  EXPECT_EQ(camera->Flash().image, Section(ExampleBytes("combined_type3.img"), "kwipIMG", 1, 1));
-  EXPECT_EQ(camera->Version(), NewVersion());
-  // It booted into its normal firmware and was found again by its path.
-  ExpectReadyFor(L"Veltra_RX40_MH(VID_7e51,PID_C1D0_0)");
-}
-
-TEST_F(ScenarioTest, Fx3RomFoundAtStartUpIsLoadedAndThenUpdated) {
-  sim::Cx3Camera::Options options;
-  options.startMode = sim::Cx3Camera::Mode::kBootRom;
-  auto camera = Plug(std::make_shared<sim::Cx3Camera>(options));
-  StartProgram();
-  // The boot image went in at once; the loaded program waits in update mode for the user.
-  EXPECT_EQ(camera->CurrentMode(), sim::Cx3Camera::Mode::kLoadedProgram);
-  const std::wstring entry = L"DFU Device_USB_1_HUB_1(VID_7E51,PID_DF00_0)";
-  ExpectReadyFor(entry);
-
-  Browse(ExampleFile("mcu.img", "mcu.img"));
-  UpdateAndConfirm();
-  Settle();
-  EXPECT_EQ(camera->CurrentMode(), sim::Cx3Camera::Mode::kCamera);
-  EXPECT_TRUE(camera->FlashHoldsFirmware());
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
-  ExpectReadyFor(L"Veltra_CX3(VID_04b4,PID_00C3_0)");
-}
-
 TEST_F(ScenarioTest, Rt1060RomFoundAtStartUpGetsTheFlashLoaderAndThenTheFirmware) {
   sim::NxpCamera::Options options;
   options.startMode = sim::NxpCamera::Mode::kRom;
   auto camera = Plug(std::make_shared<sim::NxpCamera>(options));
   StartProgram();
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kFlashLoader);
-  EXPECT_EQ(CurrentUpdate().bNXPMode.load(), 1);
   // The ROM's WRITE_FILE as NXP's serial download protocol lays it out, big-endian: type 0x0404
   // at byte 1, the RAM address at 3, the format at 7 (unused by a file: 0), the byte count at 8.
   bool writeFileSeen = false;

@@ -1,15 +1,11 @@
 // The Sunplus route of Mirel cameras through the virtual SunplusCamera.dll: the failures no whole
 // update reaches.
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app_fixture.h"
-#include "core/app_state.h"
 #include "core/resource_ids.h"
-#include "devices/device_table.h"
-#include "loaders/sunplus_download.h"
 
 namespace veltra::test {
 namespace {
@@ -17,12 +13,8 @@ namespace {
 // A Sunplus-based camera as far as the vendor library cares: present on the bus with its IDs.
 class SunplusCameraStandIn : public sim::VirtualDevice {
  public:
-  explicit SunplusCameraStandIn(sim::UsbId id) : id_(id) {}
-  sim::UsbId Id() const override { return id_; }
+  sim::UsbId Id() const override { return {0x7E51, 0xC181}; }
   bool HasVideoInterface() const override { return true; }
-
- private:
-  sim::UsbId id_;
 };
 
 class SunplusTest : public AppTest {
@@ -31,13 +23,12 @@ class SunplusTest : public AppTest {
     camera_.Answer("IsMirel_DeviceAvail", 1);
     camera_.Answer("InitMirelExtensionUnit", 1);
   }
-  void AddMirel(const wchar_t* vid = L"7E51", sim::UsbId id = {0x7E51, 0xC181}) {
-    mirel_ = std::make_shared<SunplusCameraStandIn>(id);
+  void AddMirel() {
+    mirel_ = std::make_shared<SunplusCameraStandIn>();
     bus_.Plug(mirel_);
-    AddRecord(L"Veltra_Mirel", vid, L"C181", bus_.CapturePath(mirel_.get()).c_str());
+    AddRecord(L"Veltra_Mirel", L"7E51", L"C181", bus_.CapturePath(mirel_.get()).c_str());
     Select(0);
-    file_ = WriteFile("Veltra_Mirel.bin", 3000);
-    ChooseFile(file_);
+    Browse(WriteFile("Veltra_Mirel.bin", 3000));
   }
   // Confirms an update and serves the download thread until it has told the user how it went.
   void UpdateAndFinish() {
@@ -45,16 +36,8 @@ class SunplusTest : public AppTest {
     ASSERT_TRUE(dialog_.PumpUntil([this] { return !dialog_.MessageBoxes().empty(); }));
     system_->JoinAllThreads();
   }
-  std::vector<std::uint8_t> FileBytes() const {
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < 3000; ++i) {
-      bytes.push_back(static_cast<std::uint8_t>(i * 7 + 3));
-    }
-    return bytes;
-  }
 
   std::shared_ptr<SunplusCameraStandIn> mirel_;
-  std::wstring file_;
 };
 
 TEST_F(SunplusTest, MissingLibraryOrCameraIsReportedAndNoThreadStarts) {
@@ -78,7 +61,6 @@ TEST_F(SunplusTest, MissingLibraryOrCameraIsReportedAndNoThreadStarts) {
 TEST_F(SunplusTest, DownloadFailureResetsTheControlsAndTellsTheUser) {
   AddMirel();
   vendor_.FailDownloadAt(4);
-  dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, file_.c_str());
   UpdateAndFinish();
   EXPECT_EQ(vendor_.LastDownload().callbackResults.size(), 4u);
   EXPECT_EQ(Text(IDC_EDIT_FIRMWARE_PATH), L"");

@@ -6,12 +6,8 @@
 #include <vector>
 
 #include "app_fixture.h"
-#include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "devices/device_table.h"
-#include "dfu/dfu_requests.h"
-#include "dfu/download_engines.h"
-#include "image/firmware_image.h"
 #include "sim/dfu_camera.h"
 #include "support/firmware_files.h"
 
@@ -29,7 +25,7 @@ class UpdateCommandTest : public AppTest {
     AddRecord(name, vid, pid, kCamPath);
     AddRecord(L"Other", L"7E51", L"C1D1", kOtherPath);
     Select(0);
-    ChooseFile(WriteFile(file));
+    Browse(WriteFile(file));
     dialog_.EnableItem(IDC_BTN_EXIT, true);
   }
   bool Question() const {
@@ -70,7 +66,6 @@ TEST_F(UpdateCommandTest, ModelCheckAsksOnlyWhenTheFileIsNotNamedAfterTheModel) 
     Command(IDC_BTN_FW_UPDATE);
     EXPECT_EQ(Question(), c.asks);
     EXPECT_EQ(Modals(), std::vector<int>{IDD_CONFIRM_DIALOG});  // default answer: Yes
-    EXPECT_EQ(std::wstring(g_szSelectedDevicePath), kCamPath);
   }
 
   // "No" stops before the confirmation dialog.
@@ -102,8 +97,7 @@ TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
     AddRecord(L"DFU Device_USB_1_HUB_1", L"7E51", c.pid == 0xDF01 ? L"DF01" : L"DF00",
               bus_.UsbInterfacePath(camera.get()).c_str());
     Select(0);
-    ChooseFile(WriteFile("fw.img"));
-    test::SelectFirmware(CurrentUpdate(), test::CombinedFile(c.type, first, second));
+    Browse(WriteTempFile("fw.img", CombinedFile(c.type, first, second)).path);
     const auto before = clock_.NowMs();
     UpdateAndConfirm();
     // The worker reports to the dialog synchronously: the dialog runs until it has ended.
@@ -111,7 +105,6 @@ TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
                                   std::chrono::milliseconds(20000)));
     EXPECT_GE(clock_.NowMs() - before, 6000u);  // 1 s after OK, 5 s after the start
     EXPECT_EQ(camera->Flash().image, c.firstPart ? first : second);
-    ReleaseDfuHandles(CurrentUpdate().link);
     bus_.Unplug(camera.get());
   }
 }

@@ -26,11 +26,6 @@ class ScriptedLibrary : public sim::SimCameraLibrary {
   std::int32_t GetHidReport(std::uint8_t* reply64) override {
     return hidReply ? hidReply(reply64) : SimCameraLibrary::GetHidReport(reply64);
   }
-  int Count(const std::string& call) const {
-    int n = 0;
-    for (const auto& c : Calls()) n += c == call ? 1 : 0;
-    return n;
-  }
 };
 
 class CameraBench : public BenchTest {
@@ -49,12 +44,6 @@ class CameraBench : public BenchTest {
     auto device = std::make_shared<Device>(options);
     bus_.Plug(device);
     return device;
-  }
-
-  std::vector<std::wstring> BoxTexts() const {
-    std::vector<std::wstring> texts;
-    for (const auto& box : dialog_.MessageBoxes()) texts.push_back(box.text);
-    return texts;
   }
 
   sim::SimUsbTransport usb_{bus_};

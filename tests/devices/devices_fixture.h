@@ -85,7 +85,6 @@ class DevicesTest : public BenchTest {
     return found;
   }
 
-  std::vector<std::wstring> Entries() const { return dialog_.ComboItems(); }
   std::wstring RecordPath(int i) const { return g_DeviceTable[i].devicePath; }
 
   UpdateSession update_;

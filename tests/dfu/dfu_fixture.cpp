@@ -1,8 +1,5 @@
 #include "dfu/dfu_fixture.h"
 
-#include <cstdlib>
-#include <cstring>
-
 #include "image/firmware_image.h"
 
 namespace veltra::test {
@@ -26,23 +23,6 @@ sim::DfuCamera& DfuTest::PlugCamera(sim::DfuCamera::Options options) {
   return *camera_;
 }
 
-void DfuTest::EnableTrafficLog() {
-  traffic_ = std::make_unique<sim::TrafficLog>(usb_, log_);
-  Ports set = ports();
-  set.usb = traffic_.get();
-  InstallPorts(set);
-}
-
-void DfuTest::SetPayload(Payload& part, const Bytes& bytes) {
-  ReleasePayload(part);
-  part.length = static_cast<std::uint32_t>(bytes.size());
-  if (bytes.empty()) {
-    return;
-  }
-  part.data = static_cast<std::uint8_t*>(std::malloc(bytes.size()));
-  std::memcpy(part.data, bytes.data(), bytes.size());
-}
-
 std::vector<std::uint32_t> DfuTest::BlockLengths(std::uint8_t request) const {
   std::vector<std::uint32_t> lengths;
   for (const auto& block : camera_->engine().Blocks()) {
@@ -51,16 +31,6 @@ std::vector<std::uint32_t> DfuTest::BlockLengths(std::uint8_t request) const {
     }
   }
   return lengths;
-}
-
-std::vector<std::uintptr_t> DfuTest::Sent(std::uint32_t message) const {
-  std::vector<std::uintptr_t> params;
-  for (const auto& sent : dialog_.Messages()) {
-    if (sent.message == message) {
-      params.push_back(sent.wParam);
-    }
-  }
-  return params;
 }
 
 }  // namespace veltra::test

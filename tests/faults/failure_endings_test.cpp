@@ -103,9 +103,7 @@ struct Case {
 
 bool DfuHoldsNew(Desk&, sim::CameraDevice& device) {
   auto& camera = static_cast<sim::DfuModeCamera&>(device);
-  const fwgen::Version& v = ScenarioTest::kNewVersion;
-  return !camera.InUpdateMode() &&
-         camera.Version() == sim::FirmwareVersion{v.major, v.minor, v.build, v.revision};
+  return !camera.InUpdateMode() && camera.Version() == ScenarioTest::NewFirmware();
 }
 
 bool NxpHoldsNew(Desk& desk, sim::CameraDevice& device) {

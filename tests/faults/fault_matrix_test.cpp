@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "../app/app_fixture.h"
 #include "../app/scenario_fixture.h"
 #include "core/resource_ids.h"
 #include "dfu/download_engines.h"
@@ -369,10 +370,6 @@ std::string Describe(sim::CameraDevice& device, sim::CameraDevice& reference) {
          std::to_string(camera->Version() == clean->Version());
 }
 
-std::string Narrow(const std::wstring& text) {
-  return std::string(text.begin(), text.end());
-}
-
 std::string Label(const Route& route, FaultKind kind, int index) {
   return route.name + " " + KindName(kind) + "@" + std::to_string(index);
 }
@@ -417,7 +414,8 @@ TEST(FaultMatrix, EveryRouteEndsCleanlyUnderEveryFaultAtEveryTransfer) {
       FaultCase clean;
       const auto result = clean.Run(route, {}, nullptr, &reference);
       ASSERT_EQ(result.outcome, Outcome::kSuccess)
-          << route.name << ": " << (result.boxes.empty() ? std::string() : Narrow(result.boxes[0]));
+          << route.name << ": "
+          << (result.boxes.empty() ? std::string() : Narrow(result.boxes[0].c_str()));
       transfers = result.transfers;
       ASSERT_GT(transfers, 0);
     }

@@ -13,11 +13,6 @@
 namespace veltra::test {
 namespace {
 
-sim::FirmwareVersion NewVersion() {
-  const fwgen::Version& v = ScenarioTest::kNewVersion;
-  return sim::FirmwareVersion{v.major, v.minor, v.build, v.revision};
-}
-
 class RetryAfterFailureTest : public ScenarioTest {
  protected:
   // Trace lines written from now on, for what the next update does.
@@ -69,7 +64,7 @@ TEST_F(RetryAfterFailureTest, RefusedTarsaSwitchIsToldWithinAMinuteAndTheNextUpd
   UpdateAndConfirm();
   Settle();
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
-  EXPECT_TRUE(camera->Version() == NewVersion());
+  EXPECT_TRUE(camera->Version() == NewFirmware());
 }
 
 TEST_F(RetryAfterFailureTest, PescaRetryWritesBothPassesAfterAFailureBetweenThem) {
@@ -100,7 +95,7 @@ TEST_F(RetryAfterFailureTest, PescaRetryWritesBothPassesAfterAFailureBetweenThem
   EXPECT_EQ(flash.eraseCount, 1);
   EXPECT_EQ(flash.manifestCount, 2);
   EXPECT_EQ(camera->UpdatesCompleted(), completedBefore + 1);
-  EXPECT_TRUE(camera->Version() == NewVersion());
+  EXPECT_TRUE(camera->Version() == NewFirmware());
 }
 
 }  // namespace

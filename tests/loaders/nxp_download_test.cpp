@@ -7,7 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,14 @@
 #include "dfu/download_engines.h"
 #include "image/loader_files.h"
 #include "loaders/fx3_download.h"
-#include "loaders/loader_fixture.h"
 #include "loaders/nxp_reports.h"
 #include "sim/cameras/nxp_camera.h"
+#include "sim/sim_camera_library.h"
+#include "sim/sim_usb_transport.h"
+#include "sim/traffic_log.h"
+#include "support/bench_fixture.h"
 #include "support/firmware_files.h"
+#include "support/traffic_lines.h"
 
 namespace veltra::test {
 namespace {
@@ -35,8 +40,17 @@ std::uint32_t Le(const Bytes& b, std::size_t at, int size) {
   return v;
 }
 
-class NxpDownloadTest : public LoaderTest {
+// The bench's USB transport and camera library over the fixture's bus, both writing one traffic
+// log, installed as the program's ports.
+class NxpDownloadTest : public BenchTest {
  protected:
+  NxpDownloadTest() {
+    Ports set = ports();
+    set.usb = &traffic_;
+    set.camera = &library_;
+    InstallPorts(set);
+    hidInput_.SetLog(&traffic_);
+  }
   std::shared_ptr<sim::NxpCamera> PlugCamera(sim::NxpCamera::Mode mode) {
     sim::NxpCamera::Options options;
     options.startMode = mode;
@@ -46,24 +60,20 @@ class NxpDownloadTest : public LoaderTest {
     return camera;
   }
   // The reports sent with the given flag: 1 for commands, 0 for data.
-  std::vector<LogEntry> Reports(long long flag) const {
-    std::vector<LogEntry> out;
-    for (const LogEntry& e : Log("hid_out")) {
-      if (e.flag == flag) {
-        out.push_back(e);
+  std::vector<nlohmann::json> Reports(int flag) const {
+    std::vector<nlohmann::json> out;
+    for (const auto& line : TrafficOf(log_.str(), "hid_out")) {
+      if (line.value("flag", -1) == flag) {
+        out.push_back(line);
       }
     }
     return out;
   }
-  std::vector<std::uintptr_t> Sent(std::uint32_t message) const {
-    std::vector<std::uintptr_t> params;
-    for (const auto& m : dialog_.Messages()) {
-      if (m.message == message) {
-        params.push_back(m.wParam);
-      }
-    }
-    return params;
-  }
+
+  sim::SimUsbTransport usb_{bus_};
+  std::ostringstream log_;
+  sim::TrafficLog traffic_{usb_, log_};
+  sim::SimCameraLibrary library_{bus_, &traffic_};
 };
 
 // Known behaviour: a lost SDP data report is only traced. The ROM takes every report whole, ends
@@ -99,12 +109,12 @@ TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
       {0x0C, 0, {0x8380, 0}},
       {0x0C, 0, {0x3204, 0}},
   };
-  const std::vector<LogEntry> commands = Reports(1);
+  const std::vector<nlohmann::json> commands = Reports(1);
   ASSERT_EQ(commands.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE(i);
-    const Bytes& r = commands[i].out;
-    EXPECT_EQ(commands[i].length, 1016);
+    const Bytes r = HexField(commands[i], "out");
+    EXPECT_EQ(commands[i].at("length"), 1016);
     EXPECT_EQ(Le(r, 2, 2), 4 + 4 * expected[i].params.size());
     EXPECT_EQ(r[4], expected[i].tag);
     EXPECT_EQ(r[5], expected[i].flags);
@@ -114,17 +124,18 @@ TEST_F(NxpDownloadTest, StageTwoSendsItsCommandSequenceAndPacesTheData) {
     }
   }
   // Each data report is followed by a 50 ms pause, the last one too.
-  const std::vector<LogEntry> data = Reports(0);
+  const std::vector<nlohmann::json> data = Reports(0);
   ASSERT_EQ(data.size(), 20u);
+  const auto ms = [](const nlohmann::json& line) { return line.at("t_ms").get<std::uint64_t>(); };
   for (std::size_t k = 1; k < data.size(); ++k) {
-    EXPECT_EQ(data[k].tMs - data[k - 1].tMs, 50u);
+    EXPECT_EQ(ms(data[k]) - ms(data[k - 1]), 50u);
   }
-  EXPECT_EQ(commands[9].tMs - data.back().tMs, 50u);
+  EXPECT_EQ(ms(commands[9]) - ms(data.back()), 50u);
   // The answers read: one to each command before WriteMemory, and WriteMemory's two.
-  const std::vector<LogEntry> answers = Log("hid_in");
+  const std::vector<nlohmann::json> answers = TrafficOf(log_.str(), "hid_in");
   ASSERT_EQ(answers.size(), 10u);
-  for (const LogEntry& answer : answers) {
-    EXPECT_EQ(answer.result, 1016);
+  for (const auto& answer : answers) {
+    EXPECT_EQ(answer.at("result"), 1016);
   }
 
   EXPECT_EQ(Sent(WM_APP_ERASE_START), std::vector<std::uintptr_t>{20});

@@ -1,11 +1,14 @@
-// Test fixture: a fresh process state and the bench's ports for every test. Tests that need more
-// of the bench (devices on the bus, the headless dialog) extend it.
+// Test fixture: a fresh program start and the bench's ports for every test, with the user's side
+// of the headless dialog (commands, Browse, what the dialog shows). Tests that need more of the
+// bench (devices on the bus, the program's dialog procedures) extend it.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ports.h"
 #include "sim/bus.h"
@@ -23,6 +26,19 @@ class BenchTest : public ::testing::Test {
 
   // True when some captured trace line contains the fragment.
   bool Traced(const std::wstring& fragment) const { return system_->TraceContains(fragment); }
+
+  // The user at the dialog: a command, Browse with the given file chosen, F/W UPDATE and OK in
+  // the confirmation dialog.
+  std::intptr_t Command(int id, std::uint16_t notification = 0);
+  void Browse(const std::wstring& path);
+  void UpdateAndConfirm();
+  std::vector<std::wstring> BoxTexts() const;
+  bool Visible(int id) const { return dialog_.Item(id).visible; }
+  bool Enabled(int id) const { return dialog_.Item(id).enabled; }
+  std::wstring Text(int id) const { return dialog_.Item(id).text; }
+  std::vector<std::wstring> Entries() const { return dialog_.ComboItems(); }
+  // wParams of the messages of one kind the program sent to the dialog.
+  std::vector<std::uintptr_t> Sent(std::uint32_t message) const;
 
   sim::VirtualClock clock_{0.0};
   std::unique_ptr<sim::SimSystem> system_;
