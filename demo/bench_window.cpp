@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "platform/ports.h"
+#include "platform/win32/win32_dialog.h"
 #include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"
 
@@ -163,9 +165,14 @@ void OnButton(HWND window, int id) {
   }
 }
 
+// The program's main dialog, as the dialog view the demo installed noted it (null until it is up).
+HWND MainDialog() {
+  return FromInteger<HWND>(static_cast<Win32DialogView&>(Dialog()).MainDialogHandle());
+}
+
 // What Windows would broadcast for a device interface of the class that changed.
 void DeliverDeviceChange(WPARAM event, LPARAM usbDeviceClass) {
-  const HWND dialog = FromInteger<HWND>(g_hMainDlg);
+  const HWND dialog = MainDialog();
   if (dialog == nullptr) {
     return;  // the dialog is not up yet: its start-up scan will see the bus as it is
   }
@@ -210,7 +217,7 @@ LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       SetTimer(window, kPlaceTimer, kPlaceTimerMs, nullptr);
       return 0;
     case WM_TIMER: {
-      const HWND dialog = FromInteger<HWND>(g_hMainDlg);
+      const HWND dialog = MainDialog();
       if (wParam == kPlaceTimer && dialog != nullptr && IsWindowVisible(dialog) != FALSE) {
         KillTimer(window, kPlaceTimer);
         PlaceBesideDialog(window, dialog);

@@ -64,7 +64,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   veltra::RestrictDllSearchPath();
   // A second start only brings the running copy to the front: no second bench.
   if (AnotherCopyRunning(instance)) {
-    return veltra::RunVeltraApplication(instance, showCommand);
+    veltra::Win32DialogView view;  // only brings the running copy to the front
+    return veltra::RunVeltraApplication(instance, showCommand, view);
   }
 
   namespace demo = veltra::demo;
@@ -103,7 +104,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
 
   bench->PlugStartupCameras();
   const HWND benchWindow = demo::CreateBenchWindow(instance, *bench);
-  const int exitCode = veltra::RunVeltraApplication(instance, showCommand);
+  const int exitCode = veltra::RunVeltraApplication(instance, showCommand, dialog);
   // The bench stops delivering changes and writes out its traffic log, and then the process ends
   // as the product's does: with ExitProcess, the ports and the bench still standing and no static
   // object of the program torn down. A normal return would run those destructors, and the update

@@ -157,13 +157,12 @@ std::intptr_t OnCommand(UpdateSession& update, std::uintptr_t wParam) {
 
 }  // namespace
 
-std::intptr_t MainDialogProc(Handle window, std::uint32_t message, std::uintptr_t wParam,
+std::intptr_t MainDialogProc(Handle /*window*/, std::uint32_t message, std::uintptr_t wParam,
                              std::intptr_t lParam) {
   // The dialog procedure is where the program's one update session is handed in.
   UpdateSession& update = CurrentUpdate();
   switch (message) {
     case kWmInitDialog:
-      g_hMainDlg = window;
       ConnectToDialog(update);
       SetInitialVaue();
       createThreadUpdateUI();

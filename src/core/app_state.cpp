@@ -6,8 +6,6 @@
 
 namespace veltra {
 
-Handle g_hMainDlg = kNullHandle;
-
 std::atomic<int> g_nSelectedIndex{0};
 std::atomic<int> g_nLastSelectedIndex{0};
 wchar_t g_szSelectedDevicePath[kPathChars] = {};
@@ -19,7 +17,6 @@ Flag g_bReadVersionBusy{0};
 Flag g_bResetBusy{0};
 
 void ResetAppState() {
-  g_hMainDlg = kNullHandle;
   g_nSelectedIndex = 0;
   g_nLastSelectedIndex = 0;
   std::memset(g_szSelectedDevicePath, 0, sizeof g_szSelectedDevicePath);

@@ -11,9 +11,6 @@ namespace veltra {
 
 constexpr int kMaxDevices = 20;
 
-// The main dialog is the program's one window of controls, up from start-up to the end.
-extern Handle g_hMainDlg;
-
 // The selection lives as long as the list does and is read by every device-change handler.
 extern std::atomic<int> g_nSelectedIndex;
 extern std::atomic<int> g_nLastSelectedIndex;

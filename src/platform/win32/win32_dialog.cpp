@@ -27,17 +27,13 @@ HWND AsWindow(Handle handle) {
   return FromInteger<HWND>(handle);
 }
 
-HWND MainDialog() {
-  return AsWindow(g_hMainDlg);
-}
-
-HWND WindowOf(Window window) {
+HWND WindowOf(Handle mainDialog, Window window) {
   switch (window) {
     case Window::kMainDialog:
-      return AsWindow(g_hMainDlg);
+      return AsWindow(mainDialog);
     case Window::kMainWindow:
       // The main dialog is created owned by the main window.
-      return GetWindow(AsWindow(g_hMainDlg), GW_OWNER);
+      return GetWindow(AsWindow(mainDialog), GW_OWNER);
     case Window::kConfirmDialog:
       return AsWindow(CurrentUpdate().hConfirmDlg.load());
     case Window::kWarnDialog:
@@ -57,26 +53,26 @@ constexpr wchar_t kFilterImgFirst[] = L"Binary Files (*.IMG)\0*.img\0Binary File
 }  // namespace
 
 void Win32DialogView::SetItemText(int id, const wchar_t* text) {
-  SetDlgItemTextW(MainDialog(), id, text == nullptr ? L"" : text);
+  SetDlgItemTextW(AsWindow(MainDialogHandle()), id, text == nullptr ? L"" : text);
 }
 
 std::wstring Win32DialogView::GetItemText(int id) {
   wchar_t text[kPathChars] = {};
-  GetDlgItemTextW(MainDialog(), id, text, static_cast<int>(kPathChars));
+  GetDlgItemTextW(AsWindow(MainDialogHandle()), id, text, static_cast<int>(kPathChars));
   text[kPathChars - 1] = L'\0';
   return text;
 }
 
 void Win32DialogView::ShowItem(int id, bool show) {
-  ShowWindow(GetDlgItem(MainDialog(), id), show ? SW_SHOW : SW_HIDE);
+  ShowWindow(GetDlgItem(AsWindow(MainDialogHandle()), id), show ? SW_SHOW : SW_HIDE);
 }
 
 void Win32DialogView::EnableItem(int id, bool enable) {
-  EnableWindow(GetDlgItem(MainDialog(), id), enable ? TRUE : FALSE);
+  EnableWindow(GetDlgItem(AsWindow(MainDialogHandle()), id), enable ? TRUE : FALSE);
 }
 
 void Win32DialogView::EnableWindowItem(Window window, int id, bool enable) {
-  const HWND target = WindowOf(window);
+  const HWND target = WindowOf(MainDialogHandle(), window);
   if (target == nullptr || IsWindow(target) == FALSE) {
     return;
   }
@@ -84,31 +80,31 @@ void Win32DialogView::EnableWindowItem(Window window, int id, bool enable) {
 }
 
 void Win32DialogView::ComboReset() {
-  SendDlgItemMessageW(MainDialog(), IDC_COMBO_DEVICELIST, CB_RESETCONTENT, 0, 0);
+  SendDlgItemMessageW(AsWindow(MainDialogHandle()), IDC_COMBO_DEVICELIST, CB_RESETCONTENT, 0, 0);
 }
 
 int Win32DialogView::ComboAddString(const wchar_t* text) {
   return static_cast<int>(
-      SendDlgItemMessageW(MainDialog(), IDC_COMBO_DEVICELIST, CB_ADDSTRING, 0,
+      SendDlgItemMessageW(AsWindow(MainDialogHandle()), IDC_COMBO_DEVICELIST, CB_ADDSTRING, 0,
                           reinterpret_cast<LPARAM>(text == nullptr ? L"" : text)));
 }
 
 int Win32DialogView::ComboSetCurSel(int index) {
-  return static_cast<int>(SendDlgItemMessageW(MainDialog(), IDC_COMBO_DEVICELIST, CB_SETCURSEL,
+  return static_cast<int>(SendDlgItemMessageW(AsWindow(MainDialogHandle()), IDC_COMBO_DEVICELIST, CB_SETCURSEL,
                                               static_cast<WPARAM>(index), 0));
 }
 
 int Win32DialogView::ComboGetCurSel() {
   return static_cast<int>(
-      SendDlgItemMessageW(MainDialog(), IDC_COMBO_DEVICELIST, CB_GETCURSEL, 0, 0));
+      SendDlgItemMessageW(AsWindow(MainDialogHandle()), IDC_COMBO_DEVICELIST, CB_GETCURSEL, 0, 0));
 }
 
 void Win32DialogView::ProgressSetPos(int position) {
-  SendDlgItemMessageW(MainDialog(), IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  SendDlgItemMessageW(AsWindow(MainDialogHandle()), IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
 void Win32DialogView::SetTimer(int id, std::uint32_t periodMs) {
-  const HWND dialog = MainDialog();
+  const HWND dialog = AsWindow(MainDialogHandle());
   if (OwnThread(dialog)) {
     ::SetTimer(dialog, static_cast<UINT_PTR>(id), periodMs, nullptr);
   } else {
@@ -118,7 +114,7 @@ void Win32DialogView::SetTimer(int id, std::uint32_t periodMs) {
 }
 
 void Win32DialogView::KillTimer(int id) {
-  const HWND dialog = MainDialog();
+  const HWND dialog = AsWindow(MainDialogHandle());
   if (OwnThread(dialog)) {
     ::KillTimer(dialog, static_cast<UINT_PTR>(id));
   } else {
@@ -128,7 +124,7 @@ void Win32DialogView::KillTimer(int id) {
 
 int Win32DialogView::MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
                                 bool owned) {
-  return MessageBoxW(owned ? MainDialog() : nullptr, text, caption, style);
+  return MessageBoxW(owned ? AsWindow(MainDialogHandle()) : nullptr, text, caption, style);
 }
 
 bool Win32DialogView::OpenFileDialog(const OpenFileRequest& request, wchar_t* path,
@@ -138,7 +134,7 @@ bool Win32DialogView::OpenFileDialog(const OpenFileRequest& request, wchar_t* pa
   wchar_t fileTitle[kPathChars] = {};
   OPENFILENAMEW ofn = {};
   ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = MainDialog();
+  ofn.hwndOwner = AsWindow(MainDialogHandle());
   ofn.lpstrFilter = request.binFirst ? kFilterBinFirst : kFilterImgFirst;
   ofn.nFilterIndex = 0;
   ofn.lpstrFile = file;
@@ -159,7 +155,7 @@ bool Win32DialogView::OpenFileDialog(const OpenFileRequest& request, wchar_t* pa
 
 std::intptr_t Win32DialogView::SendToDialog(std::uint32_t message, std::uintptr_t wParam,
                                             std::intptr_t lParam) {
-  return SendMessageW(MainDialog(), message, static_cast<WPARAM>(wParam),
+  return SendMessageW(AsWindow(MainDialogHandle()), message, static_cast<WPARAM>(wParam),
                       static_cast<LPARAM>(lParam));
 }
 
@@ -168,12 +164,12 @@ std::intptr_t Win32DialogView::DialogBoxModal(int dialogId) {
   if (proc == nullptr) {
     return -1;
   }
-  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogId), MainDialog(), proc,
+  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogId), AsWindow(MainDialogHandle()), proc,
                          0);
 }
 
 void Win32DialogView::EndDialog(Window window, std::intptr_t result) {
-  const HWND target = WindowOf(window);
+  const HWND target = WindowOf(MainDialogHandle(), window);
   if (target == nullptr || IsWindow(target) == FALSE) {
     return;
   }
@@ -187,7 +183,7 @@ void Win32DialogView::EndDialog(Window window, std::intptr_t result) {
 }
 
 void Win32DialogView::SetForeground(Window window) {
-  const HWND target = WindowOf(window);
+  const HWND target = WindowOf(MainDialogHandle(), window);
   if (target != nullptr) {
     SetForegroundWindow(target);
   }
@@ -217,7 +213,7 @@ std::uint32_t Win32DialogView::WaitThreadPumping(Handle thread, std::uint32_t ti
         PostQuitMessage(static_cast<int>(msg.wParam));
         return kWaitTimeout;
       }
-      const HWND dialog = MainDialog();
+      const HWND dialog = AsWindow(MainDialogHandle());
       if (dialog != nullptr && IsDialogMessageW(dialog, &msg) != FALSE) {
         continue;
       }
@@ -237,20 +233,20 @@ bool Win32DialogView::RegisterDeviceNotification(DeviceInterfaceClass cls) {
   filter.dbcc_classguid =
       cls == DeviceInterfaceClass::kHid ? kHidInterfaceClass : kUsbDeviceInterfaceClass;
   // The registration lasts as long as the dialog: it ends with the process.
-  return RegisterDeviceNotificationW(MainDialog(), &filter, DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr;
+  return RegisterDeviceNotificationW(AsWindow(MainDialogHandle()), &filter, DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr;
 }
 
 void Win32DialogView::SetSmallIconFromFile(const wchar_t* fileName) {
   const HANDLE icon = LoadImageW(nullptr, fileName, IMAGE_ICON, 32, 32, LR_LOADFROMFILE);
   if (icon != nullptr) {
-    SendMessageW(MainDialog(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    SendMessageW(AsWindow(MainDialogHandle()), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   }
 }
 
 void Win32DialogView::EndProgram() {
   CoUninitialize();
   // The main window's WM_DESTROY posts the quit message that ends the message loop.
-  DestroyWindow(WindowOf(Window::kMainWindow));
+  DestroyWindow(WindowOf(MainDialogHandle(), Window::kMainWindow));
 }
 
 }  // namespace veltra

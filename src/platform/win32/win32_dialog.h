@@ -1,10 +1,12 @@
-// The dialog port on Windows: the program's windows addressed by the handles the logic keeps
-// (g_hMainDlg and the others), the controls by their IDs.
+// The dialog port on Windows: the main dialog by the handle it was given when it was created, the
+// update's modal dialogs by the handles the update session keeps, the controls by their IDs.
 //
 // Worker threads call this too. Most calls work from any thread (Windows sends the control the
 // message); SetTimer and KillTimer need the window's own thread and EndDialog the dialog's own
 // thread, so from another thread they are handed to that window with a private message.
 #pragma once
+
+#include <atomic>
 
 #include "platform/dialog_view.h"
 
@@ -42,6 +44,14 @@ class Win32DialogView : public DialogView {
   bool RegisterDeviceNotification(DeviceInterfaceClass cls) override;
   void SetSmallIconFromFile(const wchar_t* fileName) override;
   void EndProgram() override;
+
+  // The main dialog, noted by its WM_INITDIALOG (the dialog is created with this view as its
+  // parameter) and addressed by every call above until the process ends; worker threads read it.
+  void AttachMainDialog(Handle dialog) { mainDialog_ = dialog; }
+  Handle MainDialogHandle() const { return mainDialog_.load(); }
+
+ private:
+  std::atomic<Handle> mainDialog_{kNullHandle};
 };
 
 }  // namespace veltra

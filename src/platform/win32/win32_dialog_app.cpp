@@ -34,7 +34,7 @@ ATOM RegisterMainClass(HINSTANCE instance, const wchar_t* className) {
 
 }  // namespace
 
-int RunVeltraApplication(HINSTANCE instance, int showCommand) {
+int RunVeltraApplication(HINSTANCE instance, int showCommand, Win32DialogView& view) {
   wchar_t title[kNameChars] = {};
   wchar_t className[kNameChars] = {};
   LoadStringW(instance, IDS_APP_TITLE, title, kNameChars);
@@ -65,7 +65,8 @@ int RunVeltraApplication(HINSTANCE instance, int showCommand) {
 
   // WM_INITDIALOG runs the start-up scan and starts the refresher thread before this returns.
   const HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN_DIALOG), mainWindow,
-                                         &MainDialogWin32Proc, 0);
+                                         &MainDialogWin32Proc,
+                                         reinterpret_cast<LPARAM>(&view));
   if (dialog == nullptr) {
     return 0;
   }
@@ -81,7 +82,7 @@ int RunVeltraApplication(HINSTANCE instance, int showCommand) {
       continue;
     }
     // Tab and the arrow keys move between the dialog's controls.
-    const HWND mainDialog = FromInteger<HWND>(g_hMainDlg);
+    const HWND mainDialog = FromInteger<HWND>(view.MainDialogHandle());
     if (mainDialog != nullptr && IsDialogMessageW(mainDialog, &msg) != FALSE) {
       continue;
     }

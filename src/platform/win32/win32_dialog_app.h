@@ -5,10 +5,13 @@
 
 #include "platform/win32/win32_windows.h"
 
+#include "platform/win32/win32_dialog.h"
+
 namespace veltra {
 
 // Runs the program; the result is the process's exit code (the quit message's wParam, 0 when
-// start-up stops early or another copy is running).
-int RunVeltraApplication(HINSTANCE instance, int showCommand);
+// start-up stops early or another copy is running). The main dialog is created with the dialog
+// view as its parameter, which notes its handle.
+int RunVeltraApplication(HINSTANCE instance, int showCommand, Win32DialogView& view);
 
 }  // namespace veltra

@@ -162,7 +162,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 INT_PTR CALLBACK MainDialogWin32Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      g_hMainDlg = AsHandle(dialog);
+      // Created with the dialog view as its parameter: every later call of the view addresses
+      // this window.
+      if (lParam != 0) {
+        reinterpret_cast<Win32DialogView*>(lParam)->AttachMainDialog(AsHandle(dialog));
+      }
       return Forward(&MainDialogProc, dialog, message, wParam, lParam);
     case WM_PAINT: {
       PAINTSTRUCT paint;

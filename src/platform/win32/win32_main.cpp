@@ -38,7 +38,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   set.hidInput = &hidInput;
   veltra::InstallPorts(set);
 
-  const int exitCode = veltra::RunVeltraApplication(instance, showCommand);
+  const int exitCode = veltra::RunVeltraApplication(instance, showCommand, dialog);
   // The process ends here, with the doors above still standing and nothing of the program torn
   // down: threads that nobody joins (a worker showing its message box when the dialog is closed)
   // may reach the ports and the update session until the very end.
