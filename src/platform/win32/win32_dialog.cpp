@@ -90,8 +90,8 @@ int Win32DialogView::ComboAddString(const wchar_t* text) {
 }
 
 int Win32DialogView::ComboSetCurSel(int index) {
-  return static_cast<int>(SendDlgItemMessageW(AsWindow(MainDialogHandle()), IDC_COMBO_DEVICELIST, CB_SETCURSEL,
-                                              static_cast<WPARAM>(index), 0));
+  return static_cast<int>(SendDlgItemMessageW(AsWindow(MainDialogHandle()), IDC_COMBO_DEVICELIST,
+                                              CB_SETCURSEL, static_cast<WPARAM>(index), 0));
 }
 
 int Win32DialogView::ComboGetCurSel() {
@@ -100,7 +100,8 @@ int Win32DialogView::ComboGetCurSel() {
 }
 
 void Win32DialogView::ProgressSetPos(int position) {
-  SendDlgItemMessageW(AsWindow(MainDialogHandle()), IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  SendDlgItemMessageW(AsWindow(MainDialogHandle()), IDC_PROGRESS_BAR, PBM_SETPOS,
+                      static_cast<WPARAM>(position), 0);
 }
 
 void Win32DialogView::SetTimer(int id, std::uint32_t periodMs) {
@@ -164,8 +165,8 @@ std::intptr_t Win32DialogView::DialogBoxModal(int dialogId) {
   if (proc == nullptr) {
     return -1;
   }
-  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogId), AsWindow(MainDialogHandle()), proc,
-                         0);
+  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogId),
+                         AsWindow(MainDialogHandle()), proc, 0);
 }
 
 void Win32DialogView::EndDialog(Window window, std::intptr_t result) {
@@ -233,13 +234,15 @@ bool Win32DialogView::RegisterDeviceNotification(DeviceInterfaceClass cls) {
   filter.dbcc_classguid =
       cls == DeviceInterfaceClass::kHid ? kHidInterfaceClass : kUsbDeviceInterfaceClass;
   // The registration lasts as long as the dialog: it ends with the process.
-  return RegisterDeviceNotificationW(AsWindow(MainDialogHandle()), &filter, DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr;
+  return RegisterDeviceNotificationW(AsWindow(MainDialogHandle()), &filter,
+                                     DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr;
 }
 
 void Win32DialogView::SetSmallIconFromFile(const wchar_t* fileName) {
   const HANDLE icon = LoadImageW(nullptr, fileName, IMAGE_ICON, 32, 32, LR_LOADFROMFILE);
   if (icon != nullptr) {
-    SendMessageW(AsWindow(MainDialogHandle()), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    SendMessageW(AsWindow(MainDialogHandle()), WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(icon));
   }
 }
 

@@ -65,8 +65,7 @@ int RunVeltraApplication(HINSTANCE instance, int showCommand, Win32DialogView& v
 
   // WM_INITDIALOG runs the start-up scan and starts the refresher thread before this returns.
   const HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN_DIALOG), mainWindow,
-                                         &MainDialogWin32Proc,
-                                         reinterpret_cast<LPARAM>(&view));
+                                         &MainDialogWin32Proc, reinterpret_cast<LPARAM>(&view));
   if (dialog == nullptr) {
     return 0;
   }

@@ -3,9 +3,8 @@
 // Shared by the product's entry and the demo's, which differ only in the ports they install.
 #pragma once
 
-#include "platform/win32/win32_windows.h"
-
 #include "platform/win32/win32_dialog.h"
+#include "platform/win32/win32_windows.h"
 
 namespace veltra {
 
