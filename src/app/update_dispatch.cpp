@@ -4,7 +4,6 @@
 // update mode), through the Sunplus library, or with the HID erase and reset of a CX3 camera.
 //
 // The waits stay on the dialog thread, in the order of the steps; on the bench they cost nothing.
-#include <algorithm>
 #include <cstring>
 
 #include "app/dialog_procedures.h"
@@ -211,7 +210,7 @@ void DispatchTarsa(UpdateSession& update, DeviceRecord* record) {
 
 // Cameras of the Sunplus route on the bus: the chip vendor's ID, or the Mirel family's answer.
 int CountSunplusRouteCameras() {
-  const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
+  const int count = ListedDeviceCount();
   int cameras = 0;
   for (int i = 0; i < count; ++i) {
     DeviceRecord& record = g_DeviceTable[i];

@@ -2,7 +2,6 @@
 // boots shows only in what the chip restarts into once the flash loader's session is over: the
 // camera running its firmware (its flash boots), or the RT1060 ROM (it does not). Each arrival's
 // rebuild looks; timer 2 ends the update when neither comes within its minute.
-#include <algorithm>
 
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
@@ -12,6 +11,7 @@
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/known_devices.h"
+#include "devices/reidentify.h"
 #include "devices/usb_serial.h"
 #include "platform/ports.h"
 
@@ -22,26 +22,19 @@ namespace {
 // A serial of up to 10 characters and its terminator.
 constexpr std::size_t kSerialBufferChars = 11;
 
-int ListedCount() {
-  return std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
-}
-
 // Whether record i is the camera that left for the update: by its serial when that is known,
-// otherwise (no serial, or the unique ID every camera without one shares) by the path the update
-// started on (a camera without a serial is named by its port, so
-// it comes back on that path with the IDs it had). Any other camera on the desk is not it.
+// otherwise by the path the update started on. Any other camera on the desk is not it.
 bool IsTheCameraThatLeft(const UpdateSession& update, int i, const wchar_t* serial) {
   if (UniqueIDNamesOneCamera(update.USBUniqueID)) {
     return TextEqualsNoCase(serial, update.USBUniqueID);
   }
-  return update.szUpdateDevicePath[0] != L'\0' &&
-         TextEqualsNoCase(g_DeviceTable[i].devicePath, update.szUpdateDevicePath);
+  return ListedUnderUpdatePath(update, i);
 }
 
 // An RT1060 ROM is listed: a chip that restarted without a bootable image. The ROM is matched
 // without a serial, as it need not report the camera's.
 bool Rt1060RomListed() {
-  for (int i = 0; i < ListedCount(); ++i) {
+  for (int i = 0; i < ListedDeviceCount(); ++i) {
     if (VendorIdIs(i, kVidNxp) && ProductIdIs(i, kPidRt1060Rom)) {
       return true;
     }
@@ -53,7 +46,7 @@ bool Rt1060RomListed() {
 
 // A video device that is the camera that left.
 bool UpdatedCameraRunsItsFirmware(const UpdateSession& update) {
-  for (int i = 0; i < ListedCount(); ++i) {
+  for (int i = 0; i < ListedDeviceCount(); ++i) {
     wchar_t serial[kSerialBufferChars] = {};
     if (EnumerateImageDevice(g_DeviceTable[i].devicePath, serial) != 0 &&
         IsTheCameraThatLeft(update, i, serial)) {

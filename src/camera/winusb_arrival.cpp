@@ -102,7 +102,7 @@ void OpenReturningCamera(DfuLink& link, int i, ArrivalVariant variant) {
 
 // The first listed record that is the camera being updated, or -1.
 int FindReturningCamera(UpdateSession& update) {
-  const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
+  const int count = ListedDeviceCount();
   for (int i = 0; i < count; ++i) {
     if (IsReturningCamera(update, i)) {
       return i;

@@ -7,6 +7,7 @@
 // the session's observer.
 #pragma once
 
+#include <cwchar>
 #include <memory>
 
 #include "core/app_state.h"
@@ -28,9 +29,7 @@ constexpr std::size_t kUniqueIDChars = 20;
 constexpr wchar_t kMadeUpUniqueID[] = L"00";
 // Whether a unique ID names one camera: a serial, not empty and not the made-up one.
 inline bool UniqueIDNamesOneCamera(const wchar_t* uniqueId) {
-  return uniqueId != nullptr && uniqueId[0] != L'\0' &&
-         !(uniqueId[0] == kMadeUpUniqueID[0] && uniqueId[1] == kMadeUpUniqueID[1] &&
-           uniqueId[2] == L'\0');
+  return uniqueId != nullptr && uniqueId[0] != L'\0' && std::wcscmp(uniqueId, kMadeUpUniqueID) != 0;
 }
 
 // Where a two-pass (combined) image stands: nothing of it written, its first part to be written

@@ -18,6 +18,11 @@ struct DeviceRecord {
 // The device table mirrors the list the user sees, for the whole program.
 extern DeviceRecord g_DeviceTable[kMaxDevices];
 extern std::atomic<int> g_nDeviceCount;
+// How many records are listed, cut to the table's size.
+inline int ListedDeviceCount() {
+  const int count = g_nDeviceCount.load();
+  return count < 0 ? 0 : (count > kMaxDevices ? kMaxDevices : count);
+}
 // The list takes over a camera it finds waiting in a boot ROM, whether or not an update is under
 // way: the boot-loader step is the list's, lives as long as the list does, and is handed to the
 // boot-loader downloads it starts (and read by the device-change handling).

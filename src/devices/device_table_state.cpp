@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstring>
 
 #include "core/boot_loader_step.h"
@@ -17,7 +16,7 @@ std::atomic<int> g_nDeviceCount{0};
 BootLoaderStep g_bootLoaderStep;
 
 bool SunplusCameraListed() {
-  const int count = std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
+  const int count = ListedDeviceCount();
   for (int i = 0; i < count; ++i) {
     if (TextEqualsNoCase(g_DeviceTable[i].vidText, kVidSunplus) &&
         TextEqualsNoCase(g_DeviceTable[i].pidText, kPidSunplusCamera)) {

@@ -21,10 +21,6 @@ namespace {
 // Unique IDs are compared on their first 10 characters.
 constexpr std::size_t kUniqueIdChars = 11;
 
-int ListedCount() {
-  return std::clamp(g_nDeviceCount.load(), 0, kMaxDevices);
-}
-
 void SelectEntry(int index) {
   g_nLastSelectedIndex = index;
   Dialog().ComboSetCurSel(index);
@@ -42,17 +38,14 @@ bool WasSaved(const UpdateSession& update, const DeviceRecord& record, int saved
   return false;
 }
 
-// A camera without a USB serial shares the made-up unique ID with every other such camera, so
-// the ID cannot tell two of them apart. Windows keeps such a device's instance ID, and with it
-// its paths, when it returns on the port it left from: the path the update started on names it.
-// -1 when the ID names one camera, or no listed record has that path.
-int ListedUnderUpdatePath(const UpdateSession& update) {
-  if (UniqueIDNamesOneCamera(update.USBUniqueID) || update.szUpdateDevicePath[0] == L'\0') {
+// The record under the update's path when the unique ID names no one camera, or -1.
+int CameraWithoutSerialUnderUpdatePath(const UpdateSession& update) {
+  if (UniqueIDNamesOneCamera(update.USBUniqueID)) {
     return -1;
   }
-  const int count = ListedCount();
+  const int count = ListedDeviceCount();
   for (int i = 0; i < count; ++i) {
-    if (TextEqualsNoCase(g_DeviceTable[i].devicePath, update.szUpdateDevicePath)) {
+    if (ListedUnderUpdatePath(update, i)) {
       return i;
     }
   }
@@ -61,9 +54,14 @@ int ListedUnderUpdatePath(const UpdateSession& update) {
 
 }  // namespace
 
+bool ListedUnderUpdatePath(const UpdateSession& update, int i) {
+  return update.szUpdateDevicePath[0] != L'\0' &&
+         TextEqualsNoCase(g_DeviceTable[i].devicePath, update.szUpdateDevicePath);
+}
+
 int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update) {
   try {
-    const int byPath = ListedUnderUpdatePath(update);
+    const int byPath = CameraWithoutSerialUnderUpdatePath(update);
     if (byPath >= 0) {
       CameraLib().DeinitExtensionUnit();
       CameraLib().InitExtensionUnit(g_DeviceTable[byPath].devicePath);
@@ -73,7 +71,7 @@ int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update) {
     }
     wchar_t wanted[kUniqueIdChars];
     CopyChars(wanted, kUniqueIdChars, update.USBUniqueID, kUniqueIdChars - 1);
-    const int count = ListedCount();
+    const int count = ListedDeviceCount();
     for (int i = 0; i < count; ++i) {
       DeviceRecord& record = g_DeviceTable[i];
       CameraLib().DeinitExtensionUnit();
@@ -107,7 +105,7 @@ int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update) {
 // table belong to earlier updates.
 int MatchUniqueIDForUpdatedDeviceDFU(const UpdateSession& update) {
   const int savedCount = std::clamp(update.nSavedDeviceCount.load(), 0, kMaxDevices);
-  const int count = ListedCount();
+  const int count = ListedDeviceCount();
   for (int i = 0; i < count; ++i) {
     if (!WasSaved(update, g_DeviceTable[i], savedCount)) {
       SelectEntry(i);
@@ -129,7 +127,7 @@ void ArmUniqueIDMatchFromUpdateMode(UpdateSession& update, const wchar_t* device
 
 int UpdateDeviceRemoved(UpdateSession& update) {
   try {
-    const int count = ListedCount();
+    const int count = ListedDeviceCount();
     for (int i = 0; i < count; ++i) {
       const DeviceRecord& record = g_DeviceTable[i];
       if (!TextEqualsNoCase(record.devicePath, update.szUpdateDevicePath)) {

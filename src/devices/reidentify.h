@@ -13,5 +13,10 @@ int UpdateDeviceRemoved(UpdateSession& update);
 // the serial that the update-mode device's own path carries (the camera keeps it in every mode),
 // so that the camera is found again when it returns with another path.
 void ArmUniqueIDMatchFromUpdateMode(UpdateSession& update, const wchar_t* devicePath);
+// Whether listed record i carries the path the update started on. A camera without a USB serial
+// shares the made-up unique ID with every other such camera, so the ID cannot tell two of them
+// apart; Windows keeps such a device's instance ID, and with it its paths, when it returns on the
+// port it left from, so that path names it.
+bool ListedUnderUpdatePath(const UpdateSession& update, int i);
 
 }  // namespace veltra

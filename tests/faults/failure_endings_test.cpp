@@ -98,7 +98,7 @@ struct Case {
   std::function<bool(Desk&, sim::CameraDevice&)> holdsNewImage;
   // Where the look starts, from the clean run's traffic (from the first or last transfer when
   // not given).
-  std::function<int(const Desk& clean)> firstTry;
+  std::function<int(const Desk& clean)> firstTry = {};
 };
 
 bool DfuHoldsNew(Desk&, sim::CameraDevice& device) {
