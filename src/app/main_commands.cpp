@@ -97,7 +97,7 @@ int SetInitialVaue() {
 }
 
 void OnBrowseCommand(UpdateSession& update) {
-  const int result = Browse(update);
+  const int result = Browse(update, RecordTakesNxpImage(SelectedRecord()));
   if (result == kBrowseCancelled) {
     return;  // cancelled: nothing changes
   }

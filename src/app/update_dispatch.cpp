@@ -23,6 +23,7 @@
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
+#include "loaders/loader_checks.h"
 #include "loaders/sunplus_download.h"
 #include "platform/ports.h"
 
@@ -121,10 +122,29 @@ void DirectDfuStart(UpdateSession& update, DeviceRecord* record) {
   ShowUpdateControls();
 }
 
+// The loader file a camera will need once it has left its firmware (the CX3 camera erased, the
+// NXP camera switched into its ROM) is checked before the camera hears anything. false, with the
+// file and the reason shown, when it cannot be used: the update does not start and the camera
+// keeps running its firmware.
+bool LoaderFileReady(LoaderFile file) {
+  wchar_t refusal[kLoaderRefusalChars] = {};
+  if (CheckLoaderFile(file, refusal)) {
+    return true;
+  }
+  DebugPrint(1, L"Loader file refused before the update: %ls\r\n", refusal);
+  Dialog().ShowItem(IDC_STATIC_UPDATING, false);
+  Dialog().MessageBox(refusal, kCaptionError, kMbIconError);
+  return false;
+}
+
 // The CX3 camera erases its flash and resets on HID command reports; the empty camera then falls
 // back to its boot ROM, which the device list takes over. False when the erase reply could not be
 // read (the update stops there).
 bool Cx3EraseAndReset(UpdateSession& update) {
+  // The erased camera falls back to its boot ROM, which only the boot image brings back.
+  if (!LoaderFileReady(LoaderFile::kFx3BootImage)) {
+    return true;
+  }
   CameraLibrary& library = CameraLib();
   // The serial finds the camera again when it is back from its boot ROM with the new firmware.
   EnumerateImageDevice(g_szSelectedDevicePath, update.USBUniqueID);
@@ -248,6 +268,10 @@ bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
   const wchar_t* path = PathOf(record);
   if (CameraLib().InitExtensionUnit(path) != 0) {
     if (RecordVendorIs(record, kVidMaker)) {
+      // The NXP camera's switch drops it into the RT1060 ROM, which only the flash loader leaves.
+      if (RecordProductIs(record, kPidNxpCamera) && !LoaderFileReady(LoaderFile::kNxpFlashLoader)) {
+        return true;
+      }
       ModeSwitch(update, Family::kGeneric);
       return true;
     }
@@ -259,10 +283,6 @@ bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
     if (RecordProductIs(record, kPidFlashLoader)) {
       // The camera's return after the flash loader's session is recognised by this serial.
       ArmUniqueIDMatchFromUpdateMode(update, path);
-      update.bIsStartUpdatedFromDFU = 0;
-      update.bCameraStartsAfresh = 0;
-      update.bDFUOpened = 0;
-      update.SetWriteFirstPart(false);
       update.bNXPMode = 1;
     }
     StartUpdateWorker(update);
@@ -292,13 +312,12 @@ bool DispatchUpdate(UpdateSession& update) {
     DebugPrint(1, L"Sunplus download already running\r\n");
     return true;
   }
-  // A new update ends the re-selection of the camera updated before, and starts with no pass of
-  // an earlier one: a camera opened in its update mode for an MCU or FPGA file would otherwise
-  // leave the next two-pass image to skip its first part.
-  update.ClearDownload();
-  update.bMatchByUniqueID = 0;
-  update.USBUniqueID[0] = L'\0';
-  update.bCameraLeft = 0;
+  // A new update starts from nothing an earlier one left: no re-selection of the camera updated
+  // before, no pass (a camera opened in its update mode for an MCU or FPGA file would leave the
+  // next two-pass image to skip its first part), no NXP route (every later update would be
+  // written through a flash loader), no fresh-start answer of another camera (a later two-pass
+  // image would skip its first part).
+  update.BeginUpdate();
   g_nSelectedIndex = Dialog().ComboGetCurSel();
   ReleaseDfuHandles(update.link);
   CameraLib().DeinitExtensionUnit();

@@ -146,6 +146,8 @@ void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
       // A combined image goes in two passes, the first one now.
       update.SetWriteFirstPart(true);
     }
+    // The route is the returning camera's: written through the flash loader only when it is one.
+    update.bNXPMode = ProductIdIs(found, kPidFlashLoader) ? 1 : 0;
     OpenReturningCamera(update.link, found, variant);
     Dialog().ComboSetCurSel(found);
     DebugPrint(1, L"Initialize_Device success and Device arrival \r\n");

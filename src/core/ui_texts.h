@@ -23,6 +23,24 @@ constexpr const wchar_t* kTextSecondPassMissing =
     L"The camera did not come back for the rest of the firmware.\r\nPlease re-plug the camera "
     L"and try again.";
 
+// A loader file next to the program that cannot be used, found before the camera heard anything:
+// the first %ls is the file's name, the second the reason (one of kReasonLoader*).
+constexpr const wchar_t* kTextLoaderFileRefused =
+    L"The file %ls next to the program cannot be used: %ls.\r\nNothing was sent to the camera; "
+    L"it keeps its current firmware. Please put the right file next to the program and try again.";
+constexpr const wchar_t* kReasonLoaderMissing = L"it is missing";
+constexpr const wchar_t* kReasonLoaderUnreadable = L"it cannot be read";
+constexpr const wchar_t* kReasonLoaderEmpty = L"it is empty";
+// The two %u are the lengths the RT1060 ROM takes, the last one the file's.
+constexpr const wchar_t* kReasonLoaderSize =
+    L"it must be %u to %u bytes long, but it is %u bytes long";
+constexpr const wchar_t* kReasonBootImageSignature =
+    L"it does not start with a boot image's header (\"CY\" and two more bytes)";
+constexpr const wchar_t* kReasonBootImageNoEnd =
+    L"it ends before the section that names the program's entry point";
+constexpr const wchar_t* kReasonBootImageSectionPastEnd =
+    L"one of its sections runs past the end of the file";
+
 // Captions.
 constexpr const wchar_t* kCaptionError = L"Error";
 constexpr const wchar_t* kCaptionAlert = L"Alert";

@@ -94,6 +94,27 @@ void UpdateSession::ClearDownload() {
   }
 }
 
+void UpdateSession::BeginUpdate() {
+  ClearDownload();
+  std::memset(USBUniqueID, 0, sizeof USBUniqueID);
+  bMatchByUniqueID = 0;
+  bAllDevicesGone = 0;
+  bUpdatedFromHIDMode = 0;
+  bIsStartUpdatedFromDFU = 0;
+  bPescaDevice = 0;
+  bCameraStartsAfresh = 0;
+  bNXPMode = 0;
+  bCameraLeft = 0;
+  statusText[0] = L'\0';
+  progressTotal = 0;
+  blinkState = 0;
+  // The earlier update's ending is over; a phase a thread still moves stays its own.
+  UpdatePhase current = phase.load();
+  if (current == UpdatePhase::kEndedFailed || current == UpdatePhase::kEndedOk) {
+    phase.compare_exchange_strong(current, UpdatePhase::kIdle);
+  }
+}
+
 void UpdateSession::EndFailed() {
   ClearDownload();
   bUpdatedFromHIDMode = 0;

@@ -143,7 +143,9 @@ class UpdateSession {
   // A combined image is selected and not yet erased: the first pass that erases clears it, so a
   // repeated first pass does not wipe again what the camera already holds of this file.
   Flag bCombinedImage{0};
-  // The NXP route is armed: set when the flash loader has been read or by the update command.
+  // This update writes through the NXP flash loader: set when the camera it goes to is the flash
+  // loader (the update command on a listed flash loader, or the camera's return as one), cleared
+  // when the next update begins or the camera returns in another update mode.
   Flag bNXPMode{0};
 
   // ---- the camera connection: the one device the requests go to ----
@@ -161,6 +163,12 @@ class UpdateSession {
   void KeepFirmwareThread(Handle thread);
   // Clears the download's block count and pass; a download phase ends.
   void ClearDownload();
+  // A new update begins: everything an earlier update set is cleared (its download and pass, its
+  // route, the camera's answer to its mode switch, its serial match, its wait for the camera, its
+  // status text and progress), so that nothing of it steers this one. The chosen file, the
+  // connection, the observer, the dialogs on screen and the Sunplus download (which runs to its
+  // own end) stay.
+  void BeginUpdate();
   // The end of a failed update, the one place that says what a failure leaves behind: no
   // download, no pass of a two-pass image (the next update of the camera starts with its first
   // pass), no route and no serial match (later removals are handled and later arrivals start no

@@ -72,7 +72,7 @@ void TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
   BootLoaderStep& step = g_bootLoaderStep;
   step.bLoaderDownloadBusy = 1;
   SelectPath(record);
-  LoadNXPFlashLoader(step.loaderImage, update);
+  LoadNXPFlashLoader(step.loaderImage);
   CameraLib().DeinitExtensionUnit();
   SelectPath(record);
   if (CameraLib().Init_HIDHandle(g_szSelectedDevicePath) == 0) {

@@ -40,6 +40,9 @@ constexpr const wchar_t* kPidPesca = L"C123";
 constexpr const wchar_t* kPidPescaSecond = L"C129";
 constexpr const wchar_t* kPidTarsa = L"C05C";
 constexpr const wchar_t* kPidMirel = L"C181";
+// The maker's camera built on an NXP RT1060: its update goes through the chip's ROM and the flash
+// loader, which takes raw *.bin images.
+constexpr const wchar_t* kPidNxpCamera = L"C2A0";
 constexpr const wchar_t* kPidSunplusCamera = L"0B12";
 
 constexpr KnownDevice kKnownDevices[] = {

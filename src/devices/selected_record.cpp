@@ -1,6 +1,7 @@
 #include "devices/selected_record.h"
 
 #include "core/text.h"
+#include "devices/known_devices.h"
 
 namespace veltra {
 
@@ -27,6 +28,12 @@ bool RecordProductIs(DeviceRecord* record, const wchar_t* id) {
   }
   UpperInPlace(record->pidText);
   return TextEquals(record->pidText, id);
+}
+
+bool RecordTakesNxpImage(DeviceRecord* record) {
+  return (RecordVendorIs(record, kVidMaker) &&
+          (RecordProductIs(record, kPidNxpCamera) || RecordProductIs(record, kPidFlashLoader))) ||
+         (RecordVendorIs(record, kVidNxp) && RecordProductIs(record, kPidRt1060Rom));
 }
 
 const wchar_t* PathOf(const DeviceRecord* record) {

@@ -16,6 +16,10 @@ DeviceRecord* SelectedRecord();
 bool RecordVendorIs(DeviceRecord* record, const wchar_t* id);
 bool RecordProductIs(DeviceRecord* record, const wchar_t* id);
 
+// Whether the record's camera takes its image through the NXP flash loader: the NXP camera, its
+// RT1060 ROM or its flash loader. Browse offers raw *.bin images first for them.
+bool RecordTakesNxpImage(DeviceRecord* record);
+
 // The record's device path, or an empty text without a record.
 const wchar_t* PathOf(const DeviceRecord* record);
 

@@ -99,12 +99,11 @@ int SelectFromFile(UpdateSession& update, std::FILE* file) {
 
 }  // namespace
 
-int Browse(UpdateSession& update) {
+int Browse(UpdateSession& update, bool binFirst) {
   update.bCombinedImage = 0;
 
   OpenFileRequest request;
-  // Raw *.bin images are what the NXP route takes, so its filter comes first once it is armed.
-  request.binFirst = update.bNXPMode != 0;
+  request.binFirst = binFirst;
   request.flags = kOpenFileFlags;
   wchar_t path[kPathChars] = {};
   if (!Dialog().OpenFileDialog(request, path, kPathChars, update.szFirmwareTitle, kPathChars)) {

@@ -87,13 +87,15 @@ std::shared_ptr<const ParsedImage> SelectedImage(const UpdateSession& update);
 // The selected image's type; 0 when nothing is selected.
 std::uint8_t SelectedImageType(const UpdateSession& update);
 
-// Lets the user pick a firmware file and reads it into the selection.
+// Lets the user pick a firmware file and reads it into the selection. binFirst: the file dialog
+// offers raw *.bin images first (the selected camera takes its image through the NXP flash
+// loader), otherwise *.img files.
 // 1: selected; 0: failure; 2: the user cancelled (nothing changes); 3: refused with its own
 // message already shown.
 constexpr int kBrowseFailed = 0;
 constexpr int kBrowseDone = 1;
 constexpr int kBrowseCancelled = 2;
 constexpr int kBrowseRefused = 3;
-int Browse(UpdateSession& update);
+int Browse(UpdateSession& update, bool binFirst);
 
 }  // namespace veltra

@@ -48,27 +48,41 @@ bool BuildLoaderPath(const wchar_t* name, wchar_t (&path)[kPathChars]) {
 }
 
 int LoadLoaderFile(const wchar_t* name, Payload& image) {
-  ReleasePayload(image);
-  wchar_t path[kPathChars] = {};
-  std::FILE* file = BuildLoaderPath(name, path) ? Sys().OpenFile(path, "rb") : nullptr;
-  if (file == nullptr) {
-    Dialog().MessageBox(kTextCheckFilePath, kCaptionError, kMbIconExclamation);
-    return 0;
-  }
-  const bool read = ReadWholeFile(file, image);
-  std::fclose(file);
-  if (!read) {
-    return 0;
-  }
-  if (image.length == 0) {
-    DebugPrint(1, kTraceEmptyLoader);
-    ReleasePayload(image);
-    return 0;
+  switch (ReadLoaderFile(name, image)) {
+    case LoaderRead::kMissing:
+      Dialog().MessageBox(kTextCheckFilePath, kCaptionError, kMbIconExclamation);
+      return 0;
+    case LoaderRead::kEmpty:
+      DebugPrint(1, kTraceEmptyLoader);
+      return 0;
+    case LoaderRead::kUnreadable:
+      return 0;
+    case LoaderRead::kRead:
+      break;
   }
   return 1;
 }
 
 }  // namespace
+
+LoaderRead ReadLoaderFile(const wchar_t* name, Payload& image) {
+  ReleasePayload(image);
+  wchar_t path[kPathChars] = {};
+  std::FILE* file = BuildLoaderPath(name, path) ? Sys().OpenFile(path, "rb") : nullptr;
+  if (file == nullptr) {
+    return LoaderRead::kMissing;
+  }
+  const bool read = ReadWholeFile(file, image);
+  std::fclose(file);
+  if (!read) {
+    return LoaderRead::kUnreadable;
+  }
+  if (image.length == 0) {
+    ReleasePayload(image);
+    return LoaderRead::kEmpty;
+  }
+  return LoaderRead::kRead;
+}
 
 int ExeDirLength(const wchar_t* exePath) {
   const wchar_t* lastSlash = nullptr;
@@ -84,7 +98,7 @@ int LoadFX3BootImage(Payload& image) {
   return LoadLoaderFile(kFx3BootImageName, image);
 }
 
-int LoadNXPFlashLoader(Payload& image, UpdateSession& update) {
+int LoadNXPFlashLoader(Payload& image) {
   if (LoadLoaderFile(kNxpFlashLoaderName, image) != 1) {
     return 0;
   }
@@ -97,7 +111,6 @@ int LoadNXPFlashLoader(Payload& image, UpdateSession& update) {
     Dialog().MessageBox(text, kCaptionError, kMbIconError);
     return 0;
   }
-  update.bNXPMode = 1;
   Sys().Sleep(kNxpLoaderWaitMs);
   return 1;
 }

@@ -32,10 +32,18 @@ constexpr const wchar_t* kTextFlashLoaderSize =
 // of the last backslash, -1 without one (the loader path is then the bare file name).
 int ExeDirLength(const wchar_t* exePath);
 
+// How reading a loader file went: read whole and not empty, or why not.
+enum class LoaderRead { kRead, kMissing, kUnreadable, kEmpty };
+// Reads the loader file of that name from the program's folder into image (emptied first; left
+// empty unless kRead). Shows nothing.
+LoaderRead ReadLoaderFile(const wchar_t* name, Payload& image);
+
 // Each reads its file into image (emptied first; left empty on failure).
 int LoadFX3BootImage(Payload& image);
 // Refuses a file whose length NxpFlashLoaderLengthFits does not take, with a message. On success
-// also arms the NXP route (the session's bNXPMode) and waits 5000 ms on the program's clock.
-int LoadNXPFlashLoader(Payload& image, UpdateSession& update);
+// waits 5000 ms on the program's clock. Which update writes through the flash loader is the
+// update's own business (the session's bNXPMode), not the file's: a ROM loaded at start-up or
+// for another camera steers no update.
+int LoadNXPFlashLoader(Payload& image);
 
 }  // namespace veltra

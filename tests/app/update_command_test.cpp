@@ -112,6 +112,10 @@ TEST_F(UpdateCommandTest, CameraInDfuModeStartsAtOnceWithThePassForItsImage) {
 // The erase is polled while the camera answers busy, and the reset is repeated while it answers
 // that the reset failed; both loops end, and only a completed erase leads to a reset.
 TEST_F(UpdateCommandTest, Cx3IsErasedAndResetOverHidReportsWithinTheirLimits) {
+  // The boot image that brings the erased camera back is checked first: a good one lies beside
+  // the program.
+  system_->SetExecutableFolder(TestTempDir());
+  WriteTempFile("bootloader.img", Fx3BootImage({{0x40003000, PayloadBytes(64)}}, 0x40003000));
   Prepare(L"CX3 Cam", L"04B4", L"00C3");
   camera_.Answer("InitExtensionUnit", 1);
   for (std::uint8_t status : {1, 1, 0, 3}) {  // erase busy twice, then the first reset failed

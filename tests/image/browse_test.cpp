@@ -22,7 +22,7 @@ TEST_F(BrowseTest, CancelChangesNothingAndAVanishedFileDropsTheEarlierImage) {
   const std::shared_ptr<const ParsedImage> earlier = SelectedImage(update);
   dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, L"C:\\fw\\earlier.img");
   dialog_.QueueOpenFile(std::nullopt);
-  EXPECT_EQ(veltra::Browse(update), 2);
+  EXPECT_EQ(veltra::Browse(update, false), 2);
   EXPECT_EQ(SelectedImage(update), earlier);
   EXPECT_EQ(dialog_.Item(IDC_EDIT_FIRMWARE_PATH).text, L"C:\\fw\\earlier.img");
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
@@ -32,7 +32,7 @@ TEST_F(BrowseTest, CancelChangesNothingAndAVanishedFileDropsTheEarlierImage) {
 
   const std::wstring path = test::WindowsPath(test::TestTempDir() + "/gone.img");
   dialog_.QueueOpenFile(path);
-  EXPECT_EQ(veltra::Browse(update), 0);
+  EXPECT_EQ(veltra::Browse(update, false), 0);
   const auto boxes = dialog_.MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, L"Check File Path!");
