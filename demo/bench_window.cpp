@@ -183,22 +183,38 @@ void DeliverDeviceChange(WPARAM event, LPARAM usbDeviceClass) {
   SendMessageW(dialog, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&broadcast));
 }
 
-// Beside the main dialog: right of it when that fits the screen, else left of it, else below it,
-// else as far right as the screen allows.
+// Where the bench fits beside the dialog on the work area without covering it: right of it,
+// left of it or below it. false when none of them fits.
+bool FindPlaceBeside(const RECT& dialogRect, const RECT& work, POINT* at) {
+  const POINT candidates[] = {{dialogRect.right + kGap, dialogRect.top},
+                              {dialogRect.left - kGap - kWidth, dialogRect.top},
+                              {dialogRect.left, dialogRect.bottom + kGap}};
+  for (const POINT& candidate : candidates) {
+    if (candidate.x >= work.left && candidate.y >= work.top && candidate.x + kWidth <= work.right &&
+        candidate.y + kHeight <= work.bottom) {
+      *at = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Beside the main dialog, never over it: the screenshots must show both whole. When the dialog
+// stands where nothing fits beside it (centred on a small screen), the dialog is moved to the work
+// area's top-left corner first; on a screen too small even then, the bench takes the bottom-right
+// corner.
 void PlaceBesideDialog(HWND window, HWND dialog) {
   RECT dialogRect;
   RECT work;
   GetWindowRect(dialog, &dialogRect);
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const POINT candidates[] = {{dialogRect.right + kGap, dialogRect.top},
-                              {dialogRect.left - kGap - kWidth, dialogRect.top},
-                              {dialogRect.left, dialogRect.bottom + kGap}};
-  POINT at = {work.right - kWidth, dialogRect.top};
-  for (const POINT& candidate : candidates) {
-    if (candidate.x >= work.left && candidate.y >= work.top && candidate.x + kWidth <= work.right &&
-        candidate.y + kHeight <= work.bottom) {
-      at = candidate;
-      break;
+  POINT at = {work.right - kWidth, work.bottom - kHeight};
+  if (!FindPlaceBeside(dialogRect, work, &at)) {
+    SetWindowPos(dialog, nullptr, work.left, work.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(dialog, &dialogRect);
+    if (!FindPlaceBeside(dialogRect, work, &at)) {
+      at = {work.right - kWidth, work.bottom - kHeight};
     }
   }
   SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

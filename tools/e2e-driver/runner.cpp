@@ -486,10 +486,37 @@ bool Runner::DialogStep(const Step& step) {
   return true;
 }
 
+// The demo's bench window stands beside the main dialog, never over it: a screenshot must show
+// both whole. Without either window on screen there is nothing to cover.
+bool Runner::BenchBesideDialog() {
+  RECT overlap{};
+  const auto apart = [&] {
+    const HWND bench = Bench();
+    const HWND dialog = Target();
+    if (bench == nullptr || dialog == nullptr || IsWindowVisible(dialog) == FALSE) {
+      return true;
+    }
+    RECT benchRect{};
+    RECT dialogRect{};
+    GetWindowRect(bench, &benchRect);
+    GetWindowRect(dialog, &dialogRect);
+    return IntersectRect(&overlap, &benchRect, &dialogRect) == FALSE;
+  };
+  if (!WaitUntil(apart)) {
+    return Fail("the bench window covers the dialog (" +
+                std::to_string(overlap.right - overlap.left) + "x" +
+                std::to_string(overlap.bottom - overlap.top) + " pixels of it)");
+  }
+  return true;
+}
+
 bool Runner::BenchStep(const Step& step) {
   HWND bench = nullptr;
   if (!WaitUntil([&] { return (bench = Bench()) != nullptr; })) {
     return Fail("the virtual camera bench window is not shown");
+  }
+  if (!BenchBesideDialog()) {
+    return false;
   }
   if (step.op == Op::kBenchExpect) {
     std::vector<std::wstring> lines;
@@ -530,6 +557,9 @@ bool Runner::BenchStep(const Step& step) {
 }
 
 bool Runner::ShotStep(const Step& step) {
+  if (!BenchBesideDialog()) {
+    return false;
+  }
   const std::wstring path = shots_ + L"\\" + step.args[0] + L".bmp";
   std::string error;
   if (!SaveScreenshot(path, &error)) {

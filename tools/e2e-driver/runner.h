@@ -44,6 +44,8 @@ class Runner {
   HWND MessageBoxWith(const std::wstring& caption, const std::wstring& text);
   HWND DialogWith(const std::wstring& caption, int control) const;
   HWND Bench() const;
+  // Fails the step when the demo's bench window covers the main dialog.
+  bool BenchBesideDialog();
   std::string ShownBoxes();
 
   bool StartStep(const Step& step);

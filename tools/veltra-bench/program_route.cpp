@@ -213,6 +213,7 @@ bool ProgramRoute::ReportDfuFlash(Session& session, const sim::DfuFlash& flash, 
       }
       break;
     case FileReading::Kind::kUnmarked:
+    case FileReading::Kind::kRefused:  // the program took it, so the bench reads it too
       break;
   }
   const char* what = file.kind == FileReading::Kind::kUnmarked   ? "the whole file"
