@@ -33,10 +33,11 @@ inline bool WidenMode(const char* mode, wchar_t* out, std::size_t capacity) {
   return i > 0;
 }
 
-// GetModuleFileNameW reports a path that did not fit differently by Windows version: XP fills the
-// buffer without a terminator and returns its size; later versions terminate and return the
-// size too. Given the call's result, this leaves the buffer cut to fit and terminated in both
-// cases and returns the characters before the terminator (0 when the call failed).
+// GetModuleFileNameW reports a path that did not fit differently by Windows version: XP filled the
+// buffer without a terminator and returned its size; later versions terminate and return the
+// size too. The program needs Windows 7 or later, but the call's contract allows both, so this
+// leaves the buffer cut to fit and terminated in both cases and returns the characters before the
+// terminator (0 when the call failed).
 inline std::uint32_t FinishModulePath(wchar_t* buffer, std::size_t chars, std::uint32_t reported) {
   if (buffer == nullptr || chars == 0) {
     return 0;

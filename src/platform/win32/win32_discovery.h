@@ -9,8 +9,9 @@ namespace veltra {
 
 class Win32Discovery : public DeviceDiscovery {
  public:
-  // Looks SetupDiGetDevicePropertyW up in the loaded SetupAPI module once: systems before
-  // version 6 do not have it, and the program must still start there.
+  // Looks SetupDiGetDevicePropertyW up in the loaded SetupAPI module once. Every Windows the
+  // program supports (7 and later) has it; the serial read still asks whether it was found, and
+  // leaves the serial empty without it, rather than trusting the version number alone.
   Win32Discovery();
 
   std::int32_t CreateSystemDeviceEnum(std::unique_ptr<CaptureDeviceWalk>* walk) override;
