@@ -104,14 +104,17 @@ void RemoveSandbox(const Sandbox& box) {
 // The child's exit code (kFound, kNotFound), or -1 when it could not be run. Its PATH starts with
 // the sandbox's folder; its current folder is the sandbox's.
 int RunChild(const Sandbox& box, bool restricted) {
-  std::wstring line = L"\"" + box.program + L"\" --load-sunplus " +
-                      (restricted ? L"restricted" : L"open");
+  const std::string argument(kLoadSunplusArgument);
+  const std::wstring line = L"\"" + box.program + L"\" " +
+                            std::wstring(argument.begin(), argument.end()) +
+                            (restricted ? L" restricted" : L" open");
   std::vector<wchar_t> command(line.begin(), line.end());
   command.push_back(L'\0');
 
   std::vector<wchar_t> oldPath(32767);
   const DWORD oldLength = ::GetEnvironmentVariableW(L"PATH", oldPath.data(), 32767);
-  const std::wstring path = box.onPath + (oldLength > 0 ? L";" + std::wstring(oldPath.data()) : L"");
+  const std::wstring path =
+      box.onPath + (oldLength > 0 ? L";" + std::wstring(oldPath.data()) : L"");
   ::SetEnvironmentVariableW(L"PATH", path.c_str());
 
   STARTUPINFOW startup{};
