@@ -21,7 +21,8 @@
 # stage says so loudly and counts them as skipped, never as passed. Left to its default it then
 # runs the scenarios on the x86_64 build instead.
 #
-# Environment: VELTRA_E2E_BUILDS (default i686), VELTRA_BUILD_DIR (default <tree>/build),
+# Environment: VELTRA_E2E_BUILDS (default i686), VELTRA_WINE32=0 (act as if 32-bit Wine were
+# missing), VELTRA_BUILD_DIR (default <tree>/build),
 # VELTRA_JOBS (default: number of CPUs), VELTRA_E2E_TIMEOUT seconds per scenario (default 120),
 # WINEDEBUG (default -all).
 #
@@ -45,8 +46,10 @@ veltra_die() { echo "$(basename "$0"): $*" >&2; exit 1; }
 
 # veltra_have_wine32: true when Wine can run 32-bit programs: its 32-bit loader and its 32-bit
 # Windows libraries are installed (Debian: wine32:i386 and libwine:i386; WineHQ's packages under
-# /opt). wine64 starts the 32-bit loader by itself for a 32-bit program.
+# /opt). wine64 starts the 32-bit loader by itself for a 32-bit program. VELTRA_WINE32=0 acts as if
+# it were missing (to see the runs without it on a machine that has it).
 veltra_have_wine32() {
+  [[ ${VELTRA_WINE32:-} == 0 ]] && return 1
   local lib
   for lib in /usr/lib/i386-linux-gnu/wine /usr/lib32/wine /usr/lib/wine /opt/wine-stable/lib/wine \
              /opt/wine-stable/lib; do
@@ -82,7 +85,8 @@ veltra_install_packages() {
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
       missing+=("$package")
   done
-  [[ $(dpkg --print-architecture) == amd64 ]] && ! veltra_have_wine32 && want32=1
+  [[ $(dpkg --print-architecture) == amd64 && ${VELTRA_WINE32:-} != 0 ]] && ! veltra_have_wine32 &&
+    want32=1
   ((${#missing[@]} == 0 && want32 == 0)) && return 0
   if ((EUID != 0)); then
     if ! command -v sudo >/dev/null 2>&1; then
@@ -332,12 +336,13 @@ veltra_e2e_main() {
     builds+=("$arch")
   done
 
+  if ((${#builds[@]} > 0)); then
+    mkdir -p "$e2e_dir" || veltra_die "cannot create $e2e_dir"
+    veltra_build "$build_dir" native "$e2e_dir/build_native.log" veltra-mkfw || exit 1
+  fi
   for arch in "${builds[@]}"; do
     veltra_e2e_build "$arch" "$build_dir" "$e2e_dir"
   done
-  if ((${#builds[@]} > 0)); then
-    veltra_build "$build_dir" native "$e2e_dir/build_native.log" veltra-mkfw || exit 1
-  fi
 
   local results=() passed=0 failed=0
   if ((${#builds[@]} > 0)); then

@@ -30,7 +30,8 @@
 # VELTRA_TEST_TIMEOUT seconds per test case (default 300), VELTRA_STAGE_TIMEOUT seconds per stage
 # (default 1800), VELTRA_FUZZ_SECONDS per fuzz target (default 20), VELTRA_FUZZ_PARALLEL targets at
 # a time, VELTRA_FUZZ_BESIDE_E2E=0 to fuzz after the e2e stage rather than beside it,
-# VELTRA_E2E_BUILDS the builds the e2e stage runs (default i686).
+# VELTRA_E2E_BUILDS the builds the e2e stage runs (default i686), VELTRA_WINE32=0 to run as if
+# 32-bit Wine were missing.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -222,7 +223,11 @@ if veltra_have_wine32; then
 else
   record "packages" "$(status_word "$status")" "$LAST_SECONDS" \
     "NO 32-BIT WINE: the i686 stages are skipped"
-  veltra_no_wine32_banner "$VELTRA_WINE32_PACKAGE is not installed (log: $LOG_DIR/packages.log)"
+  if [[ ${VELTRA_WINE32:-} == 0 ]]; then
+    veltra_no_wine32_banner "VELTRA_WINE32=0"
+  else
+    veltra_no_wine32_banner "$VELTRA_WINE32_PACKAGE is not installed (log: $LOG_DIR/packages.log)"
+  fi
 fi
 
 for preset in "${ALL_PRESETS[@]}"; do
