@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demo: the program's own window and logic on the virtual camera bench.
 #
-#   scripts/demo.sh             builds Veltra_FW_Updater_Demo.exe (win64 preset) and the example
-#                               firmware, and starts the demo under Wine. With a display, its window
+#   scripts/demo.sh             builds Veltra_FW_Updater_Demo.exe (the i686 build, win32 preset) and
+#                               the example firmware, and starts the demo under Wine (32-bit Wine in
+#                               a win64 prefix). With a display, its window
 #                               opens beside the "Virtual camera bench" window: choose a camera, a
 #                               file (Browse shows the example files), F/W UPDATE, and plug or unplug
 #                               cameras on the bench. Without a display it runs under Xvfb, performs
@@ -14,7 +15,12 @@
 #   scripts/demo.sh --check     the console demo, quietly; exits non-zero when anything fails
 #                               (scripts/test.sh)
 #
-# Environment: VELTRA_BUILD_DIR (default <tree>/build), VELTRA_JOBS (default: number of CPUs),
+# The demo runs the i686 build, as the product ships. Without 32-bit Wine (wine32:i386, which the
+# script tries to install, adding the i386 architecture first) it says so loudly and runs the x86_64
+# build (win64 preset) under wine64 instead.
+#
+# Environment: VELTRA_DEMO_BUILD (i686, the default, or x86_64), VELTRA_BUILD_DIR (default
+# <tree>/build), VELTRA_JOBS (default: number of CPUs),
 # VELTRA_DEMO_CAMERAS and VELTRA_DEMO_SPEED (the demo's cameras and clock, see docs/e2e.md),
 # WINEDEBUG (default -all, headless -all,warn+seh; -all,warn+seh or +debugstr shows the program's
 # debug trace).
@@ -113,15 +119,22 @@ esac
 
 # ---- the demo's window under Wine --------------------------------------------------------------------
 veltra_install_packages "${VELTRA_E2E_PACKAGES[@]}" || veltra_die "could not install the packages"
+ARCH=${VELTRA_DEMO_BUILD:-i686}
+PRESET=$(veltra_preset_of "$ARCH") || veltra_die "VELTRA_DEMO_BUILD: no build $ARCH (i686 or x86_64)"
+if [[ $ARCH == i686 ]] && ! veltra_have_wine32; then
+  veltra_no_wine32_banner "the demo runs the x86_64 build under wine64 instead"
+  ARCH=x86_64 PRESET=win64
+fi
 mkdir -p "$LOGS" || veltra_die "cannot create $LOGS"
-veltra_build "$BUILD_DIR" win64 "$LOGS/build_win64.log" Veltra_FW_Updater_Demo e2e_driver || exit 1
+echo "the $ARCH build ($PRESET preset)"
+veltra_build "$BUILD_DIR" "$PRESET" "$LOGS/build_$PRESET.log" Veltra_FW_Updater_Demo e2e_driver || exit 1
 veltra_build "$BUILD_DIR" native "$LOGS/build_native.log" veltra-mkfw || exit 1
 APP=$DEMO_DIR/app
 SHOTS=$DEMO_DIR/screenshots
 if ! { rm -rf "$APP" "$SHOTS" && mkdir -p "$APP" "$SHOTS"; }; then
   veltra_die "cannot prepare $DEMO_DIR"
 fi
-veltra_stage_demo "$BUILD_DIR/win64" "$BUILD_DIR/native" "$APP" || veltra_die "cannot stage the demo"
+veltra_stage_demo "$BUILD_DIR/$PRESET" "$BUILD_DIR/native" "$APP" || veltra_die "cannot stage the demo"
 
 if [[ $MODE == headless ]]; then
   veltra_start_display || veltra_die "no X display could be started (Xvfb)"

@@ -1,28 +1,42 @@
 #!/usr/bin/env bash
 # The end-to-end stage: the program's real window under Wine, driven from outside as a person would.
 #
-#   scripts/e2e.sh                every scenario of tests/e2e/scenarios/
+#   scripts/e2e.sh                every scenario of tests/e2e/scenarios/ on the i686 build
 #   scripts/e2e.sh reset startup  the named scenarios only
+#   VELTRA_E2E_BUILDS=x86_64 scripts/e2e.sh startup      the same on the x86_64 build
+#   VELTRA_E2E_BUILDS="i686 x86_64" scripts/e2e.sh       every scenario on both builds
 #
-# Builds the win64 preset's demo (Veltra_FW_Updater_Demo.exe on the virtual camera bench), the UI
-# test driver, the product and the stand-in OrloFWSW.dll; checks that the win32 preset's product and
-# demo still build and link; makes the example firmware with the native veltra-mkfw. Then it
-# prepares a Wine prefix (build/wine, shared with scripts/demo.sh) and an Xvfb display and runs each
-# scenario script with the driver: product_*.txt against the x86_64 product with the stand-in
-# library, every other one against the demo. Screenshots (the scenarios' own and one of every failure) are kept in
-# build/e2e/screenshots/, each scenario's output in build/e2e/logs/. Ends with a summary and the
-# line "N passed, N failed"; the exit status is non-zero when anything failed.
+# The i686 build is the one we ship: the win32 preset's demo (Veltra_FW_Updater_Demo.exe on the
+# virtual camera bench), UI test driver, product and stand-in OrloFWSW.dll, run under 32-bit Wine in
+# a win64 prefix (which runs 32-bit programs beside 64-bit ones). The x86_64 build (win64 preset) is
+# the same program for wine64. Each build is built, staged and run on its own; the example firmware
+# comes from the native veltra-mkfw. The Wine prefix (build/wine) and an Xvfb display are shared
+# with scripts/demo.sh; each scenario script runs with the build's driver: product_*.txt against
+# the product with the stand-in library, every other one against the demo. Screenshots (the
+# scenarios' own and one of every failure) are kept in build/e2e/<build>/screenshots/, each
+# scenario's output in build/e2e/<build>/logs/. Ends with a summary and the line
+# "N passed, N failed, N skipped"; the exit status is non-zero when anything failed.
 #
-# Environment: VELTRA_BUILD_DIR (default <tree>/build), VELTRA_JOBS (default: number of CPUs),
-# VELTRA_E2E_TIMEOUT seconds per scenario (default 120), WINEDEBUG (default -all).
+# Without 32-bit Wine (wine32:i386, see veltra_install_packages) the i686 scenarios cannot run: the
+# stage says so loudly and counts them as skipped, never as passed. Left to its default it then
+# runs the scenarios on the x86_64 build instead.
 #
-# scripts/demo.sh sources this file for the veltra_* helpers below; only a direct run runs the stage.
+# Environment: VELTRA_E2E_BUILDS (default i686), VELTRA_WINE32=0 (act as if 32-bit Wine were
+# missing), VELTRA_BUILD_DIR (default <tree>/build),
+# VELTRA_JOBS (default: number of CPUs), VELTRA_E2E_TIMEOUT seconds per scenario (default 120),
+# WINEDEBUG (default -all).
+#
+# scripts/demo.sh and scripts/test.sh source this file for the veltra_* helpers below; only a
+# direct run runs the stage.
 set -uo pipefail
 
 VELTRA_ROOT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 VELTRA_E2E_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 wine64 xvfb imagemagick)
+# 32-bit Wine, installed beside the packages above by veltra_install_packages. Debian packs it for
+# the i386 architecture, which dpkg must know first.
+VELTRA_WINE32_PACKAGE=wine32:i386
 # The screen of the virtual display: room for the dialog and the bench window beside it.
 VELTRA_SCREEN=1600x1000x24
 
@@ -30,23 +44,78 @@ VELTRA_SCREEN=1600x1000x24
 
 veltra_die() { echo "$(basename "$0"): $*" >&2; exit 1; }
 
-# Installs the Debian packages that are missing (as root, or through sudo).
+# veltra_have_wine32: true when Wine can run 32-bit programs: its 32-bit loader and its 32-bit
+# Windows libraries are installed (Debian: wine32:i386 and libwine:i386; WineHQ's packages under
+# /opt). wine64 starts the 32-bit loader by itself for a 32-bit program. VELTRA_WINE32=0 acts as if
+# it were missing (to see the runs without it on a machine that has it).
+veltra_have_wine32() {
+  [[ ${VELTRA_WINE32:-} == 0 ]] && return 1
+  local lib
+  for lib in /usr/lib/i386-linux-gnu/wine /usr/lib32/wine /usr/lib/wine /opt/wine-stable/lib/wine \
+             /opt/wine-stable/lib; do
+    [[ -f $lib/i386-windows/ntdll.dll && -f $lib/i386-unix/ntdll.so ]] || continue
+    [[ -x /usr/lib/wine/wine || -x /usr/lib32/wine/wine || -x /opt/wine-stable/bin/wine ]] &&
+      return 0
+  done
+  return 1
+}
+
+# veltra_no_wine32_banner <why>: on stderr, impossible to miss in a log.
+veltra_no_wine32_banner() {
+  local line='!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!'
+  {
+    echo "$line"
+    echo "!! NO 32-BIT WINE: $1"
+    echo "!! The i686 build, the product we ship, is NOT run: its stages are SKIPPED, not passed."
+    echo "!! Install it with: dpkg --add-architecture i386 && apt-get update &&"
+    echo "!!                  apt-get install $VELTRA_WINE32_PACKAGE"
+    echo "$line"
+  } >&2
+}
+
+# veltra_install_packages <packages...>: installs the Debian packages that are missing (as root, or
+# through sudo), and 32-bit Wine with them (adding the i386 architecture first). The packages named
+# are required; 32-bit Wine is not: when the package index cannot give it (the i386 half of a
+# mirror is sometimes out of step with the amd64 half), the rest is installed all the same and the
+# banner above says what is lost. Callers ask veltra_have_wine32 afterwards.
 veltra_install_packages() {
   command -v dpkg-query >/dev/null 2>&1 || return 0  # not Debian: the tools must be there
-  local missing=() package sudo=()
+  local missing=() package sudo=() want32=0
   for package in "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
       missing+=("$package")
   done
-  ((${#missing[@]} == 0)) && return 0
+  [[ $(dpkg --print-architecture) == amd64 && ${VELTRA_WINE32:-} != 0 ]] && ! veltra_have_wine32 &&
+    want32=1
+  ((${#missing[@]} == 0 && want32 == 0)) && return 0
   if ((EUID != 0)); then
-    command -v sudo >/dev/null 2>&1 || { echo "missing packages: ${missing[*]} (no sudo)" >&2; return 1; }
+    if ! command -v sudo >/dev/null 2>&1; then
+      ((${#missing[@]} > 0)) && { echo "missing packages: ${missing[*]} (no sudo)" >&2; return 1; }
+      veltra_no_wine32_banner "$VELTRA_WINE32_PACKAGE is not installed (not root, no sudo)"
+      return 0
+    fi
     sudo=(sudo)
   fi
-  echo "installing: ${missing[*]}"
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null &&
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-      --no-install-recommends "${missing[@]}" >/dev/null
+  local apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -qq)
+  if ((want32)) && [[ $(dpkg --print-architecture) == amd64 ]] &&
+     ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "adding the i386 architecture (32-bit Wine)"
+    "${sudo[@]}" dpkg --add-architecture i386 || echo "could not add the i386 architecture" >&2
+  fi
+  # An index that fails to update in part (often the i386 half) still serves what it has.
+  "${apt[@]}" update >/dev/null || echo "apt-get update failed; installing from the index as it is" >&2
+  if ((${#missing[@]} > 0)); then
+    echo "installing: ${missing[*]}"
+    "${apt[@]}" install -y --no-install-recommends "${missing[@]}" >/dev/null || return 1
+  fi
+  if ((want32)); then
+    echo "installing: $VELTRA_WINE32_PACKAGE"
+    if ! "${apt[@]}" install -y --no-install-recommends "$VELTRA_WINE32_PACKAGE" >/dev/null ||
+       ! veltra_have_wine32; then
+      veltra_no_wine32_banner "$VELTRA_WINE32_PACKAGE could not be installed from the package index"
+    fi
+  fi
+  return 0
 }
 
 # veltra_build <build dir> <preset> <log> <targets...>: configures the preset and builds the targets.
@@ -63,7 +132,7 @@ veltra_build() {
   fi
 }
 
-# veltra_stage_demo <win64 build> <native build> <folder>: the demo, the driver, the example
+# veltra_stage_demo <Windows build> <native build> <folder>: the demo, the driver, the example
 # firmware of every kind and the two loader files (veltra-mkfw), copies named after the cameras'
 # models (the program questions a file not named after the camera), and the dialog's icon file.
 veltra_stage_demo() {
@@ -124,18 +193,31 @@ veltra_start_wineserver() {
 
 # veltra_prepare_prefix <folder>: a 64-bit Wine prefix of our own (made once; about ten seconds),
 # without the Mono and Gecko prompts, with window frames drawn by Wine (Xvfb has no window manager).
+# A win64 prefix runs 32-bit programs too, from its syswow64 folder, which wineboot fills only when
+# 32-bit Wine is installed: a prefix made before it was gets that half added. The CTest tests of
+# the Windows presets may have made the prefix first (scripts/test.sh points them here): what they
+# do not set is added.
 veltra_prepare_prefix() {
   veltra_find_wine || { echo "no wine64 found" >&2; return 1; }
   export WINEPREFIX=$1
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEARCH=win64
+  local changed=0
   if [[ ! -f $WINEPREFIX/system.reg ]]; then
     mkdir -p "$WINEPREFIX" || return 1
     "$VELTRA_WINE" wineboot -i || return 1
-    "$VELTRA_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f || return 1
-    "$VELTRA_WINESERVER" -w
+    changed=1
+  elif veltra_have_wine32 && [[ ! -f $WINEPREFIX/drive_c/windows/syswow64/kernel32.dll ]]; then
+    "$VELTRA_WINE" wineboot -u || return 1
+    changed=1
   fi
+  if ! grep -q '^"Decorated"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    "$VELTRA_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f || return 1
+    changed=1
+  fi
+  # The server those started lingers a few seconds; the persistent one below replaces it.
+  ((changed)) && "$VELTRA_WINESERVER" -w
   veltra_start_wineserver
 }
 
@@ -182,14 +264,43 @@ veltra_run_script() {
 
 # ---- the stage -------------------------------------------------------------------------------------
 
+# The Windows build of each architecture: its preset, and the targets a scenario run needs.
+veltra_preset_of() {
+  case $1 in
+    i686) echo win32 ;;
+    x86_64) echo win64 ;;
+    *) return 1 ;;
+  esac
+}
+VELTRA_E2E_TARGETS=(Veltra_FW_Updater_Demo e2e_driver Veltra_FW_Updater veltra_orlo_fwsw_stub)
+
+# veltra_e2e_build <arch> <build dir> <e2e dir>: builds the architecture's programs and stages
+# <e2e dir>/<arch>/demo (demo, driver, example files) and <e2e dir>/<arch>/product (the product, the
+# stand-in library that answers "no camera", the driver).
+veltra_e2e_build() {
+  local arch=$1 build_dir=$2 e2e_dir=$3 preset
+  preset=$(veltra_preset_of "$arch") || veltra_die "no build $arch (i686 or x86_64)"
+  local win=$build_dir/$preset run=$e2e_dir/$arch
+  mkdir -p "$run/logs" || veltra_die "cannot create $run/logs"
+  veltra_build "$build_dir" "$preset" "$run/logs/build_$preset.log" "${VELTRA_E2E_TARGETS[@]}" ||
+    exit 1
+  if ! { rm -rf "$run/demo" "$run/product" "$run/screenshots" &&
+         mkdir -p "$run/demo" "$run/product" "$run/screenshots"; }; then
+    veltra_die "cannot prepare $run"
+  fi
+  veltra_stage_demo "$win" "$build_dir/native" "$run/demo" ||
+    veltra_die "cannot stage the demo in $run/demo"
+  cp "$win/Veltra_FW_Updater.exe" "$win/tests/win32_stub/OrloFWSW.dll" "$win/demo/e2e_driver.exe" \
+    "$run/product/" || veltra_die "cannot stage the product in $run/product"
+}
+
 veltra_e2e_main() {
   cd "$VELTRA_ROOT_DIR" || exit 1
   local build_dir=${VELTRA_BUILD_DIR:-$VELTRA_ROOT_DIR/build}
   local limit=${VELTRA_E2E_TIMEOUT:-120}
   local e2e_dir=$build_dir/e2e
-  local shots=$e2e_dir/screenshots logs=$e2e_dir/logs
   local scenarios=$VELTRA_ROOT_DIR/tests/e2e/scenarios
-  local names=() name file
+  local names=() name file arch
 
   if (($# > 0)); then
     for name in "$@"; do
@@ -205,66 +316,83 @@ veltra_e2e_main() {
   local start
   start=$(date +%s)
   veltra_install_packages "${VELTRA_E2E_PACKAGES[@]}" || veltra_die "could not install the packages"
-  mkdir -p "$logs" || veltra_die "cannot create $logs"
-  veltra_build "$build_dir" win64 "$logs/build_win64.log" \
-    Veltra_FW_Updater_Demo e2e_driver Veltra_FW_Updater veltra_orlo_fwsw_stub || exit 1
-  # The product is 32-bit: it and the demo must keep building and linking for i686.
-  veltra_build "$build_dir" win32 "$logs/build_win32.log" \
-    Veltra_FW_Updater Veltra_FW_Updater_Demo || exit 1
-  veltra_build "$build_dir" native "$logs/build_native.log" veltra-mkfw || exit 1
 
-  local demo_run=$e2e_dir/demo product_run=$e2e_dir/product
-  if ! { rm -rf "$demo_run" "$product_run" "$shots" &&
-         mkdir -p "$demo_run" "$product_run" "$shots"; }; then
-    veltra_die "cannot prepare $e2e_dir"
-  fi
-  veltra_stage_demo "$build_dir/win64" "$build_dir/native" "$demo_run" ||
-    veltra_die "cannot stage the demo in $demo_run"
-  cp "$build_dir/win64/Veltra_FW_Updater.exe" "$build_dir/win64/tests/win32_stub/OrloFWSW.dll" \
-    "$build_dir/win64/demo/e2e_driver.exe" "$product_run/" ||
-    veltra_die "cannot stage the product in $product_run"
-
-  veltra_start_display || veltra_die "no X display could be started (Xvfb)"
-  trap veltra_stop_wine_and_display EXIT
-  echo "Wine prefix $build_dir/wine, display $DISPLAY"
-  veltra_prepare_prefix "$build_dir/wine" >"$logs/prefix.log" 2>&1 ||
-    { cat "$logs/prefix.log" >&2; veltra_die "the Wine prefix could not be prepared"; }
-
-  local results=() passed=0 failed=0 folder log began status seconds shot
-  for name in "${names[@]}"; do
-    folder=$demo_run
-    [[ $name == product_* ]] && folder=$product_run
-    log=$logs/$name.log
-    began=$(date +%s)
-    printf '== %-24s ' "$name"
-    veltra_run_script "$folder" "$scenarios/$name.txt" "$shots" "$log" "$limit"
-    status=$?
-    seconds=$(($(date +%s) - began))
-    if ((status == 0)); then
-      passed=$((passed + 1))
-      results+=("$(printf '  %-24s %-8s %4ss' "$name" ok "$seconds")")
-      printf 'ok (%ss)\n' "$seconds"
+  # Which builds run: the i686 one needs 32-bit Wine. Without it its scenarios are skipped (and
+  # counted so); left to the default, the x86_64 build runs them instead.
+  local wanted=() builds=() skipped=0 skipped_note=""
+  read -r -a wanted <<<"${VELTRA_E2E_BUILDS:-i686}"
+  for arch in "${wanted[@]}"; do
+    veltra_preset_of "$arch" >/dev/null || veltra_die "VELTRA_E2E_BUILDS: no build $arch (i686 or x86_64)"
+    if [[ $arch == i686 ]] && ! veltra_have_wine32; then
+      veltra_no_wine32_banner "the i686 scenarios are skipped (${#names[@]} of them)"
+      skipped=$((skipped + ${#names[@]}))
+      skipped_note="$(printf '  %-32s %-8s  %s' "i686: ${#names[@]} scenarios" SKIPPED "no 32-bit Wine")"
+      if [[ -z ${VELTRA_E2E_BUILDS:-} ]]; then
+        echo "running the scenarios on the x86_64 build instead" >&2
+        builds+=(x86_64)
+      fi
       continue
     fi
-    failed=$((failed + 1))
-    # The driver leaves the program as the failure found it: the screen shows what went wrong.
-    shot=$shots/${name}_failed.png
-    veltra_screenshot_now "$shot" || shot="(no screenshot)"
-    ((status == 124)) && echo "(stopped after ${limit}s)" >>"$log"
-    results+=("$(printf '  %-24s %-8s %4ss  %s' "$name" FAILED "$seconds" "$shot")")
-    printf 'FAILED (%ss), screenshot %s, end of %s:\n' "$seconds" "$shot" "$log"
-    grep -v "Read access denied" "$log" | tail -n 15 | sed 's/^/   | /'
-    # A clean Wine for the next scenario: whatever the failed one left running goes.
-    veltra_restart_wine
+    builds+=("$arch")
   done
-  veltra_convert_screenshots "$shots"
+
+  if ((${#builds[@]} > 0)); then
+    mkdir -p "$e2e_dir" || veltra_die "cannot create $e2e_dir"
+    veltra_build "$build_dir" native "$e2e_dir/build_native.log" veltra-mkfw || exit 1
+  fi
+  for arch in "${builds[@]}"; do
+    veltra_e2e_build "$arch" "$build_dir" "$e2e_dir"
+  done
+
+  local results=() passed=0 failed=0
+  if ((${#builds[@]} > 0)); then
+    veltra_start_display || veltra_die "no X display could be started (Xvfb)"
+    trap veltra_stop_wine_and_display EXIT
+    echo "Wine prefix $build_dir/wine, display $DISPLAY"
+    veltra_prepare_prefix "$build_dir/wine" >"$e2e_dir/prefix.log" 2>&1 ||
+      { cat "$e2e_dir/prefix.log" >&2; veltra_die "the Wine prefix could not be prepared"; }
+  fi
+
+  local folder log began status seconds shot shots label
+  for arch in "${builds[@]}"; do
+    shots=$e2e_dir/$arch/screenshots
+    for name in "${names[@]}"; do
+      folder=$e2e_dir/$arch/demo
+      [[ $name == product_* ]] && folder=$e2e_dir/$arch/product
+      log=$e2e_dir/$arch/logs/$name.log
+      label="$name ($arch)"
+      began=$(date +%s)
+      printf '== %-32s ' "$label"
+      veltra_run_script "$folder" "$scenarios/$name.txt" "$shots" "$log" "$limit"
+      status=$?
+      seconds=$(($(date +%s) - began))
+      if ((status == 0)); then
+        passed=$((passed + 1))
+        results+=("$(printf '  %-32s %-8s %4ss' "$label" ok "$seconds")")
+        printf 'ok (%ss)\n' "$seconds"
+        continue
+      fi
+      failed=$((failed + 1))
+      # The driver leaves the program as the failure found it: the screen shows what went wrong.
+      shot=$shots/${name}_failed.png
+      veltra_screenshot_now "$shot" || shot="(no screenshot)"
+      ((status == 124)) && echo "(stopped after ${limit}s)" >>"$log"
+      results+=("$(printf '  %-32s %-8s %4ss  %s' "$label" FAILED "$seconds" "$shot")")
+      printf 'FAILED (%ss), screenshot %s, end of %s:\n' "$seconds" "$shot" "$log"
+      grep -v "Read access denied" "$log" | tail -n 15 | sed 's/^/   | /'
+      # A clean Wine for the next scenario: whatever the failed one left running goes.
+      veltra_restart_wine
+    done
+    veltra_convert_screenshots "$shots"
+  done
 
   echo
-  echo "Summary (logs in $logs, screenshots in $shots)"
-  printf '%s\n' "${results[@]}"
-  printf '  %-24s %-8s %4ss\n' total "$( ((failed == 0)) && echo ok || echo FAILED)" \
+  echo "Summary (logs in $e2e_dir/<build>/logs, screenshots in $e2e_dir/<build>/screenshots)"
+  ((${#results[@]} > 0)) && printf '%s\n' "${results[@]}"
+  [[ -n $skipped_note ]] && echo "$skipped_note"
+  printf '  %-32s %-8s %4ss\n' total "$( ((failed == 0)) && echo ok || echo FAILED)" \
     "$(($(date +%s) - start))"
-  echo "$passed passed, $failed failed"
+  echo "$passed passed, $failed failed, $skipped skipped"
   ((failed == 0))
 }
 

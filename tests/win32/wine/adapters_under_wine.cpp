@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <stdexcept>
 
+#include "dll_search.h"
 #include "loaders/sunplus_call.h"
 #include "loaders/sunplus_download.h"
 #include "platform/win32/win32_camera_library.h"
@@ -239,7 +240,10 @@ void HidReadsFailCleanlyWithoutADevice() {
 }  // namespace
 }  // namespace veltra
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], veltra::kLoadSunplusArgument) == 0) {
+    return veltra::LoadSunplusAsTheProgramDoes(std::strcmp(argv[2], "restricted") == 0);
+  }
   veltra::Win32System sys;
   veltra::ThreadsReportTheirEndAsWindowsDoes(sys);
   veltra::EventsKeepTheirResetMode(sys);
@@ -249,5 +253,6 @@ int main() {
   veltra::OwnedHandlesAreClosedOnce();
   veltra::HidReadsFailCleanlyWithoutADevice();
   veltra::TheSunplusLibraryIsCalledThroughTheAdapter();
+  veltra::SunplusLibraryIsFoundBesideTheProgramAndInTheSystemFolderOnly();
   return veltra::plain::Summary();
 }
