@@ -50,7 +50,7 @@ int Bus::PortOf(const Slot& slot) {
 }
 
 std::wstring Bus::SerialOf(const Slot& slot) const {
-  const std::wstring serial = slot.device->Serial();
+  std::wstring serial = slot.device->Serial();
   if (serial.empty()) {
     return serial;
   }
