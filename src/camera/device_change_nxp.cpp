@@ -10,7 +10,6 @@
 #include "core/text.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
-#include "devices/known_devices.h"
 #include "devices/reidentify.h"
 #include "platform/ports.h"
 

@@ -1,9 +1,7 @@
 // Arrival of a USB-device interface. Besides the rebuild, this is where an update resumes: a
 // camera told to switch into update mode leaves the bus and comes back as a new USB device, is
-// recognised as the one path that was not on the bus when the update started, is opened, and the
-// update worker is started again.
-#include <algorithm>
-
+// recognised by the one rule of devices/reidentify.h, is opened, and the update worker is started
+// again.
 #include "camera/device_change.h"
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
@@ -18,7 +16,6 @@
 #include "devices/known_devices.h"
 #include "devices/reidentify.h"
 #include "devices/ui_state.h"
-#include "devices/usb_serial.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"

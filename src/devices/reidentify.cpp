@@ -1,8 +1,9 @@
-// Putting the selection back on the updated camera after the list was rebuilt (every rebuild
-// selects entry 0), or noticing that the camera chosen for an update has gone.
+// Finding the camera being updated among the listed devices (the one rule), putting the
+// selection back on it after the list was rebuilt (every rebuild selects entry 0), or noticing
+// that the camera chosen for an update has gone.
 #include "devices/reidentify.h"
 
-#include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 #include "core/app_state.h"
@@ -20,7 +21,7 @@ namespace veltra {
 
 namespace {
 
-// Unique IDs are compared on their first 10 characters.
+// A unique ID: the serial cut to 10 characters, and the terminator.
 constexpr std::size_t kUniqueIdChars = 11;
 
 void SelectEntry(int index) {
