@@ -14,11 +14,16 @@ namespace veltra::demo {
 namespace {
 
 constexpr const char* kNoFault = "none";  // clears a pending fault
-constexpr std::size_t kMaxSerialChars = 10;
+constexpr std::size_t kMaxSerialChars = sim::VirtualDevice::kMaxSerialChars;
 constexpr std::size_t kMaxCameras = 16;  // the program lists at most 20 devices
 constexpr double kMinSpeed = 0.1;
 constexpr double kMaxSpeed = 1000.0;
 const std::string kEraseSwitch = "erase=";
+const std::string kSerialSwitch = "serial=";
+const std::string kHidSwitch = "hid=";
+const std::string kLateSwitch = "late=";
+const std::string kPortSwitch = "port=";
+constexpr unsigned long kMaxLateSeconds = sim::Unknowns::kMaxDriverInstallMs / 1000;
 constexpr unsigned long kMaxEraseSeconds = 120;  // a flash-wide erase takes up to two minutes
 
 struct KindRow {
@@ -125,13 +130,70 @@ std::string VersionOf(const sim::CameraDevice& device) {
   return sim::ToString(static_cast<const Camera&>(device).Version());
 }
 
+bool StartsWith(const std::string& text, const std::string& head) {
+  return text.compare(0, head.size(), head) == 0;
+}
+
+// One of the switches of what nothing documents about the camera (sim::Unknowns); false when
+// the name is none of them. *error is set when it is one but its value is not.
+bool TakeUnknown(const std::string& name, sim::Unknowns* unknowns, bool* known,
+                 std::string* error) {
+  *known = true;
+  if (StartsWith(name, kSerialSwitch)) {
+    const std::string value = name.substr(kSerialSwitch.size());
+    if (value == "own") {
+      unknowns->updateModeSerial = sim::UpdateModeSerial::kCameraSerial;
+    } else if (value == "none") {
+      unknowns->updateModeSerial = sim::UpdateModeSerial::kNone;
+    } else if (value == "family") {
+      unknowns->updateModeSerial = sim::UpdateModeSerial::kFamilySerial;
+    } else {
+      *error = "update-mode serial \"" + value + "\" is none of own, none, family";
+    }
+  } else if (StartsWith(name, kHidSwitch)) {
+    const std::string value = name.substr(kHidSwitch.size());
+    if (value == "shared" || value == "held") {
+      unknowns->exclusiveLoaderHid = value == "held";
+    } else {
+      *error = "flash-loader HID \"" + value + "\" is neither shared nor held";
+    }
+  } else if (StartsWith(name, kLateSwitch)) {
+    unsigned long seconds = 0;
+    if (ParseCount(name.substr(kLateSwitch.size()), kMaxLateSeconds, &seconds)) {
+      unknowns->driverInstallMs = static_cast<std::uint32_t>(seconds * 1000UL);
+    } else {
+      *error = "driver install time \"" + name.substr(kLateSwitch.size()) +
+               "\" is not a number of seconds from 0 to 50";
+    }
+  } else if (StartsWith(name, kPortSwitch)) {
+    const std::string value = name.substr(kPortSwitch.size());
+    if (value == "same" || value == "companion") {
+      unknowns->companionPortInBootModes = value == "companion";
+    } else {
+      *error = "return port \"" + value + "\" is neither same nor companion";
+    }
+  } else {
+    *known = false;
+  }
+  return error->empty();
+}
+
 // Takes the "+switch" parts off the end of a roster item: each switches one check of the
-// hardware off for that camera, or sets its erase time ("+erase=<seconds>").
+// hardware off for that camera, sets its erase time ("+erase=<seconds>"), or sets one of what
+// nothing documents about it ("+serial=", "+hid=", "+late=", "+port=").
 bool TakeSwitches(std::string* item, CameraEntry* entry, std::string* error) {
   sim::Strictness* strictness = &entry->strictness;
   for (std::size_t plus = item->rfind('+'); plus != std::string::npos; plus = item->rfind('+')) {
     const std::string name = item->substr(plus + 1);
-    if (name.compare(0, kEraseSwitch.size(), kEraseSwitch) == 0) {
+    bool unknown = false;
+    if (!TakeUnknown(name, &entry->unknowns, &unknown, error)) {
+      return false;
+    }
+    if (unknown) {
+      item->erase(plus);
+      continue;
+    }
+    if (StartsWith(name, kEraseSwitch)) {
       unsigned long seconds = 0;
       if (!ParseCount(name.substr(kEraseSwitch.size()), kMaxEraseSeconds, &seconds)) {
         *error = "erase time \"" + name.substr(kEraseSwitch.size()) +
@@ -149,7 +211,8 @@ bool TakeSwitches(std::string* item, CameraEntry* entry, std::string* error) {
       strictness->recordFields = false;
     } else {
       *error = "unknown switch \"+" + name +
-               "\" (known: lax, laxsetup, laxreports, laxrecords, erase=<seconds>)";
+               "\" (known: lax, laxsetup, laxreports, laxrecords, erase=<seconds>, "
+               "serial=own|none|family, hid=shared|held, late=<seconds>, port=same|companion)";
       return false;
     }
     item->erase(plus);
@@ -211,7 +274,7 @@ bool ParseRoster(const std::string& text, std::vector<CameraEntry>* cameras, std
     if (colon != std::string::npos) {
       const std::string serial = item.substr(colon + 1);
       if (serial.size() > kMaxSerialChars) {
-        *error = "serial \"" + serial + "\" is longer than 10 characters";
+        *error = "serial \"" + serial + "\" is longer than 126 characters";
         return false;
       }
       for (char c : serial) {
@@ -387,6 +450,7 @@ std::vector<BenchCamera> MakeCameras(const std::vector<CameraEntry>& entries) {
       }
     }
     camera.device->SetStrictness(entry.strictness);
+    camera.device->SetUnknowns(entry.unknowns);
     if (entry.eraseMs.has_value()) {
       // Only kinds with a DFU engine take +erase (ParseRoster refuses the others).
       if (auto* dfu = dynamic_cast<sim::DfuModeCamera*>(camera.device.get())) {

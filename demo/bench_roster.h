@@ -6,7 +6,7 @@
 //
 //   generic,pesca,nxp              the default: three cameras in their normal firmware
 //   -cx3                           a camera the bench knows but that starts unplugged
-//   generic:RX4A000042             an explicit USB serial (up to 10 letters and digits)
+//   generic:RX4A000042             an explicit USB serial (up to 126 letters and digits)
 //   generic:                       no serial at all (Windows then makes up an instance ID)
 //   none                           no camera at all
 //   nxp+laxreports                 a check of the hardware switched off for this camera:
@@ -14,6 +14,14 @@
 //                                  lengths), laxrecords (Cypress record fields), lax (all three)
 //   generic+erase=120              the camera's DFU erase keeps it busy 120 s (0 to 120; the
 //                                  bench's default is 2 s); kinds that speak the DFU requests only
+//   nxp+serial=none                what nothing documents about the camera (sim::Unknowns):
+//   nxp+hid=shared                 the serial its update modes report (own, none, family), the
+//   nxp+late=50                    flash loader's HID device held without sharing or shared,
+//   nxp+port=same                  seconds a new identity arrives late (0 to 50) and whether
+//                                  its boot modes return on the connector's USB 2 port; the
+//                                  bench's harsh defaults (family, held, companion), except that
+//                                  the demo, which runs in real time, returns without a driver
+//                                  install unless +late says otherwise
 //
 // Several cameras of one kind get distinct serials unless told otherwise: the program finds an
 // updated camera again by its serial, so two cameras sharing one would be a different test.
@@ -51,6 +59,14 @@ struct CameraEntry {
   bool plugged = true;                   // plugged in when the demo starts
   sim::Strictness strictness;            // every check on unless the roster switches it off
   std::optional<std::uint32_t> eraseMs;  // the DFU erase time; unset: the bench's default
+  sim::Unknowns unknowns = DemoUnknowns();
+
+  // The bench's defaults, but no driver install unless the roster asks for one.
+  static sim::Unknowns DemoUnknowns() {
+    sim::Unknowns unknowns;
+    unknowns.driverInstallMs = 0;
+    return unknowns;
+  }
 };
 
 constexpr char kDefaultRoster[] = "generic,pesca,nxp";

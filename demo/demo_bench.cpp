@@ -26,8 +26,10 @@ DemoBench::DemoBench(const Config& config, std::vector<BenchCamera> cameras)
   }
   for (BenchCamera& camera : cameras) {
     // A camera that re-enumerates stays away for a while, as a real one does while it restarts.
-    camera.device->SetReturnScheduler([this](std::function<void()> comeBack) {
-      returns_.Push(config_.returnDelayMs, std::move(comeBack));
+    sim::CameraDevice* device = camera.device.get();
+    DriverInstallMs(*device);  // the identity it is plugged in with is known to Windows
+    camera.device->SetReturnScheduler([this, device](std::function<void()> comeBack) {
+      returns_.Push(config_.returnDelayMs + DriverInstallMs(*device), std::move(comeBack));
     });
     Slot slot;
     slot.camera = std::move(camera);
@@ -188,6 +190,16 @@ std::vector<std::wstring> DemoBench::Describe() const {
     lines.emplace_back(line);
   }
   return lines;
+}
+
+std::uint32_t DemoBench::DriverInstallMs(const sim::CameraDevice& device) {
+  // Windows installs a driver the first time it sees an identity: the device's mode, its serial.
+  const sim::UsbId id = device.Id();
+  const std::wstring identity =
+      std::to_wstring(id.vid) + L":" + std::to_wstring(id.pid) + L"\\" + device.Serial();
+  std::lock_guard<std::mutex> lock(mutex_);
+  const bool first = installed_.insert({&device, identity}).second;
+  return first ? device.unknowns().driverInstallMs : 0;
 }
 
 void DemoBench::Stop() {

@@ -11,7 +11,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "demo/bench_roster.h"
@@ -95,7 +97,12 @@ class DemoBench {
   sim::SimDiscovery discovery_{bus_};
   sim::SimVendorLibrary vendor_{bus_};
 
+  // The driver install a return waits for: the camera's Unknowns on the first appearance of its
+  // identity (VID:PID and serial), nothing after.
+  std::uint32_t DriverInstallMs(const sim::CameraDevice& device);
+
   mutable std::mutex mutex_;  // guards the slots' bookkeeping and the sinks
+  std::set<std::pair<const sim::CameraDevice*, std::wstring>> installed_;
   std::vector<Slot> cameras_;
   ChangeSink sink_;
   ChangeListener listener_;

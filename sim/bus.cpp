@@ -41,15 +41,58 @@ int Bus::FreePort(int hub) const {
   return port;
 }
 
+int Bus::PortOf(const Slot& slot) {
+  if (!slot.device->OnCompanionPort()) {
+    return slot.port;
+  }
+  return slot.port > kCompanionPortOffset ? slot.port - kCompanionPortOffset
+                                          : slot.port + kCompanionPortOffset;
+}
+
+std::wstring Bus::SerialOf(const Slot& slot) const {
+  std::wstring serial = slot.device->Serial();
+  if (serial.empty()) {
+    return serial;
+  }
+  // Windows takes a serial that a device of the same IDs already on the bus carries for none:
+  // the later one is known by its port, as a device without a serial is.
+  const UsbId id = slot.device->Id();
+  for (const auto& other : slots_) {
+    if (&other != &slot && other.present && other.generation < slot.generation) {
+      const UsbId otherId = other.device->Id();
+      if (otherId.vid == id.vid && otherId.pid == id.pid && other.device->Serial() == serial) {
+        return L"";
+      }
+    }
+  }
+  return serial;
+}
+
+std::wstring Bus::IdentityKey(const Slot& slot) const {
+  const UsbId id = slot.device->Id();
+  std::wstring key = Hex4(id.vid) + Hex4(id.pid) + L"\\";
+  const std::wstring serial = SerialOf(slot);
+  key += serial.empty()
+             ? L"port " + std::to_wstring(slot.hub) + L"." + std::to_wstring(PortOf(slot))
+             : serial;
+  return key;
+}
+
+bool Bus::KnownIdentity(const Slot& slot) const {
+  const std::wstring key = IdentityKey(slot);
+  for (const auto& known : instances_) {
+    if (known.first == key) {
+      return true;
+    }
+  }
+  return false;
+}
+
 unsigned Bus::InstanceOf(const Slot& slot) {
   if (!windowsIdentities_) {
     return nextInstance_++;
   }
-  const UsbId id = slot.device->Id();
-  std::wstring key = Hex4(id.vid) + Hex4(id.pid) + L"\\";
-  const std::wstring serial = slot.device->Serial();
-  key += serial.empty() ? L"port " + std::to_wstring(slot.hub) + L"." + std::to_wstring(slot.port)
-                        : serial;
+  const std::wstring key = IdentityKey(slot);
   for (const auto& known : instances_) {
     if (known.first == key) {
       return known.second;
@@ -126,16 +169,22 @@ void Bus::Leave(VirtualDevice* device) {
 void Bus::Return(VirtualDevice* device) {
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (clock_ != nullptr && reenumerationMs_ > 0) {
+    if (clock_ != nullptr) {
       for (auto& slot : slots_) {
         if (slot.device.get() == device && !slot.present) {
+          // Windows installs a driver for an identity it has not seen before.
+          const std::uint32_t install =
+              KnownIdentity(slot) ? 0 : device->unknowns().driverInstallMs;
+          if (reenumerationMs_ + install == 0) {
+            continue;
+          }
           const unsigned returning = nextReturn_++;
           slot.returning = returning;
-          Schedule(clock_->NowMs() + reenumerationMs_,
+          Schedule(clock_->NowMs() + reenumerationMs_ + install,
                    [this, device, returning] { ReturnNow(device, returning); });
+          return;
         }
       }
-      return;
     }
   }
   ReturnNow(device, 0);
@@ -273,11 +322,11 @@ const Bus::Slot* Bus::FindSlot(const VirtualDevice* device) const {
 
 std::wstring Bus::InstanceKey(const Slot& slot) const {
   // The serial when the device has one; otherwise an instance ID the OS makes up (with "&").
-  std::wstring serial = slot.device->Serial();
+  std::wstring serial = SerialOf(slot);
   if (!serial.empty()) {
     return serial;
   }
-  return L"5&" + HexN(slot.instance) + L"&0&" + std::to_wstring(slot.port);
+  return L"5&" + HexN(slot.instance) + L"&0&" + std::to_wstring(PortOf(slot));
 }
 
 std::wstring Bus::UsbInterfacePath(const VirtualDevice* device) const {
@@ -329,7 +378,7 @@ std::wstring Bus::LocationPath(const VirtualDevice* device) const {
   }
   std::wstring path = behindPciBridge_ ? L"PCIROOT(0)#PCI(1C04)#PCI(0000)#USBROOT(0)#USB("
                                        : L"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(";
-  path += std::to_wstring(slot->port) + L")";
+  path += std::to_wstring(PortOf(*slot)) + L")";
   if (slot->hub > 0) {
     path += L"#USB(" + std::to_wstring(slot->hub) + L")";
   }
@@ -344,6 +393,30 @@ std::wstring Bus::ParentInstanceId(const VirtualDevice* device) const {
   }
   const UsbId id = device->Id();
   return L"USB\\VID_" + Hex4(id.vid) + L"&PID_" + Hex4(id.pid) + L"\\" + InstanceKey(*slot);
+}
+
+std::wstring Bus::CompanionLocationPath(const std::wstring& location) {
+  // The first port element after the root hub names the connector's port.
+  const std::wstring root = L"USBROOT(0)#USB(";
+  const std::size_t at = location.find(root);
+  if (at == std::wstring::npos) {
+    return L"";
+  }
+  const std::size_t digits = at + root.size();
+  const std::size_t close = location.find(L')', digits);
+  if (close == std::wstring::npos || close == digits) {
+    return L"";
+  }
+  int port = 0;
+  for (std::size_t i = digits; i < close; ++i) {
+    if (location[i] < L'0' || location[i] > L'9') {
+      return L"";
+    }
+    port = port * 10 + (location[i] - L'0');
+  }
+  const int companion =
+      port > kCompanionPortOffset ? port - kCompanionPortOffset : port + kCompanionPortOffset;
+  return location.substr(0, digits) + std::to_wstring(companion) + location.substr(close);
 }
 
 VirtualDevice* Bus::FindByPath(const std::wstring& path) const {

@@ -97,6 +97,12 @@ class Bus {
   // elsewhere); it comes back there with its next Return.
   void MoveToNextFreePort(VirtualDevice* device, int hub = 1);
 
+  // A connector's SuperSpeed and USB 2 ports are numbered apart: on the bench the companion of
+  // root port p is p + kCompanionPortOffset (and back). A device sits on its companion port
+  // while VirtualDevice::OnCompanionPort says so. Empty for a path without a root port.
+  static constexpr int kCompanionPortOffset = 16;
+  static std::wstring CompanionLocationPath(const std::wstring& location);
+
   // Finds the present device one of whose interface paths equals path (ignoring letter case).
   VirtualDevice* FindByPath(const std::wstring& path) const;
 
@@ -123,6 +129,13 @@ class Bus {
   void Raise(const VirtualDevice* device, bool arrival);
   std::wstring InstanceKey(const Slot& slot) const;
   unsigned InstanceOf(const Slot& slot);
+  // The port the device is on now: its slot's, or the companion of it.
+  static int PortOf(const Slot& slot);
+  // VID:PID and serial (or, without one, the port): what Windows keys an instance ID on.
+  std::wstring IdentityKey(const Slot& slot) const;
+  // The serial Windows keys the device on (see SerialOf in bus.cpp).
+  std::wstring SerialOf(const Slot& slot) const;
+  bool KnownIdentity(const Slot& slot) const;
   int FreePort(int hub) const;
 
   mutable std::recursive_mutex mutex_;

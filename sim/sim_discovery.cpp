@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/text.h"
+
 namespace veltra::sim {
 
 namespace {
@@ -538,6 +540,19 @@ std::wstring SimDiscovery::VideoInterfacePath(const std::wstring& capturePath) {
     path.replace(at, from.size(), kVideoClassGuid);
   }
   return path;
+}
+
+bool SimDiscovery::CompanionLocationPath(const wchar_t* location, wchar_t* companion,
+                                         std::uint32_t chars) {
+  if (location == nullptr || companion == nullptr || chars == 0) {
+    return false;
+  }
+  const std::wstring other = Bus::CompanionLocationPath(location);
+  if (other.empty()) {
+    return false;
+  }
+  CopyText(companion, chars, other.c_str());
+  return true;
 }
 
 }  // namespace veltra::sim

@@ -59,6 +59,8 @@ class SimDiscovery : public DeviceDiscovery {
   // ---- DeviceDiscovery ----
   std::int32_t CreateSystemDeviceEnum(std::unique_ptr<CaptureDeviceWalk>* walk) override;
   std::unique_ptr<DeviceInterfaceSet> OpenInterfaceSet(InterfaceSetClass cls) override;
+  bool CompanionLocationPath(const wchar_t* location, wchar_t* companion,
+                             std::uint32_t chars) override;
   bool DevicePropertyAvailable() override;
   OsVersion ReadOsVersion() override;
   // With a listener set, every event goes to it (on the thread that changed the bus) instead of

@@ -16,13 +16,19 @@ void SimHidInput::SetLog(TrafficLog* log) {
   log_ = log;
 }
 
-Handle SimHidInput::OpenHidInput(std::uint16_t vid, std::uint16_t pid, const wchar_t* serial) {
-  const bool anySerial = serial == nullptr || serial[0] == L'\0';
+Handle SimHidInput::OpenHidInput(const wchar_t* parentDevicePath) {
+  if (parentDevicePath == nullptr) {
+    return kNullHandle;
+  }
+  const std::wstring parent(parentDevicePath);
   for (const auto& device : bus_.Present()) {
     const UsbId id = device->Id();
-    if (id.vid != vid || id.pid != pid || !device->HasHidInterface() ||
-        (!anySerial && !TextEqualsNoCase(device->Serial().c_str(), serial))) {
+    if (!device->HasHidInterface() ||
+        !TextEqualsNoCase(bus_.UsbInterfacePath(device.get()).c_str(), parent.c_str())) {
       continue;
+    }
+    if (device->BusMode() == DeviceMode::kUpdateMode && device->unknowns().exclusiveLoaderHid) {
+      return kNullHandle;  // the library's handle holds it without sharing
     }
     if (auto* nxp = dynamic_cast<NxpCamera*>(device.get())) {
       nxp->FlushHidInput();

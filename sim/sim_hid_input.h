@@ -26,7 +26,9 @@ class SimHidInput : public HidInput {
 
   void SetLog(TrafficLog* log);
 
-  Handle OpenHidInput(std::uint16_t vid, std::uint16_t pid, const wchar_t* serial) override;
+  // The device's HID interface cannot be opened a second time when its camera's Unknowns say the
+  // library holds it without sharing.
+  Handle OpenHidInput(const wchar_t* parentDevicePath) override;
   void CloseHidInput(Handle input) override;
   std::uint32_t ReadInputReport(Handle input, std::uint8_t* report, std::uint32_t length,
                                 std::uint32_t timeoutMs) override;

@@ -7,9 +7,54 @@ bool VirtualDevice::OnControl(const SetupPacket&, std::uint8_t*, std::uint32_t* 
   return false;
 }
 
-bool VirtualDevice::OnCypressRequest(const SetupPacket&, const std::uint8_t*) { return false; }
+bool VirtualDevice::OnCypressRequest(const SetupPacket&, const std::uint8_t*) {
+  return false;
+}
 
-bool VirtualDevice::OnHidReport(const std::uint8_t*, std::size_t, int) { return false; }
+bool VirtualDevice::OnHidReport(const std::uint8_t*, std::size_t, int) {
+  return false;
+}
+
+void VirtualDevice::SetSerial(const std::wstring& serial) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  serial_ = serial.substr(0, kMaxSerialChars);
+}
+
+std::wstring VirtualDevice::OwnSerial() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return serial_;
+}
+
+std::wstring VirtualDevice::Serial() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (BusMode() != DeviceMode::kUpdateMode) {
+    return serial_;
+  }
+  switch (unknowns_.updateModeSerial) {
+    case UpdateModeSerial::kCameraSerial:
+      return serial_;
+    case UpdateModeSerial::kNone:
+      return L"";
+    case UpdateModeSerial::kFamilySerial:
+      return FamilySerial();
+  }
+  return serial_;
+}
+
+bool VirtualDevice::OnCompanionPort() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return unknowns_.companionPortInBootModes && BusMode() != DeviceMode::kNormal;
+}
+
+void VirtualDevice::SetUnknowns(const Unknowns& unknowns) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  unknowns_ = unknowns;
+}
+
+Unknowns VirtualDevice::unknowns() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return unknowns_;
+}
 
 void VirtualDevice::SetFault(const FaultPlan& plan) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);

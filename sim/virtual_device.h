@@ -39,6 +39,36 @@ struct Strictness {
   bool recordFields = true;   // a Cypress request record's buffer fields must agree with its setup
 };
 
+// Which USB serial a camera reports in its update modes (DF00, DF01, DF02, the program its FX3 ROM
+// is given, the NXP flash loader). Those programs come from one file shared by every camera, so
+// nothing says they report the camera's own serial.
+enum class UpdateModeSerial {
+  kCameraSerial,  // the serial the camera reports running its firmware
+  kNone,          // none: Windows makes up an instance ID with "&" in it
+  kFamilySerial,  // one fixed serial shared by every camera of the family
+};
+
+// What nothing documents about a camera's hardware, each a switch the tests run the program
+// across. The defaults are the harsh case.
+struct Unknowns {
+  UpdateModeSerial updateModeSerial = UpdateModeSerial::kFamilySerial;
+  // The camera library opens the flash loader's HID device without sharing: a second handle on
+  // it (the program's answer reader) cannot open.
+  bool exclusiveLoaderHid = true;
+  // Windows installs a driver the first time an identity (VID:PID, serial) appears on the
+  // machine: the device arrives that much later (on the program's clock).
+  std::uint32_t driverInstallMs = kMaxDriverInstallMs;
+  // A SuperSpeed camera whose boot and update modes run at high speed comes back in them on the
+  // connector's USB 2 port, which Windows numbers apart from its SuperSpeed port: another
+  // location path.
+  bool companionPortInBootModes = true;
+
+  static constexpr std::uint32_t kMaxDriverInstallMs = 50000;
+};
+
+// The mode a device is in, as the bench's identity rules see it.
+enum class DeviceMode { kNormal, kUpdateMode, kBootRom };
+
 struct FaultPlan {
   FaultKind kind = FaultKind::kNone;
   int atTransfer = -1;
@@ -48,10 +78,19 @@ class VirtualDevice {
  public:
   virtual ~VirtualDevice() = default;
 
-  // Identity in the current mode and the USB serial (at most 10 characters; empty = none, then
-  // the OS makes up an instance ID with "&" in it).
+  // Identity in the current mode and the USB serial it reports in that mode (up to 126
+  // characters; empty = none, then the OS makes up an instance ID with "&" in it). In an update
+  // mode the camera's Unknowns decide which serial that is.
   virtual UsbId Id() const = 0;
-  virtual std::wstring Serial() const { return serial_; }
+  std::wstring Serial() const;
+  // The serial the device reports running its firmware, whatever its mode.
+  std::wstring OwnSerial() const;
+  // The mode it is in now (normal unless a camera says otherwise).
+  virtual DeviceMode BusMode() const { return DeviceMode::kNormal; }
+  // The fixed serial every camera of its family reports in its update modes.
+  virtual std::wstring FamilySerial() const { return L"VELTRA-UPDATE-MODE-0001"; }
+  // Whether it sits on its connector's companion port now (see Unknowns).
+  bool OnCompanionPort() const;
   // SPDRP_DEVICEDESC of the USB device, and the capture device's "FriendlyName".
   virtual std::wstring Description() const { return L"USB Device"; }
   virtual std::wstring FriendlyName() const { return Description(); }
@@ -75,7 +114,11 @@ class VirtualDevice {
   virtual void PowerCycle() {}
 
   // ---- bench controls ----
-  void SetSerial(const std::wstring& serial) { serial_ = serial.substr(0, 10); }
+  // Windows reports serials of up to 126 characters; longer ones are cut there.
+  static constexpr std::size_t kMaxSerialChars = 126;
+  void SetSerial(const std::wstring& serial);
+  void SetUnknowns(const Unknowns& unknowns);
+  Unknowns unknowns() const;
   void SetFault(const FaultPlan& plan);
   void SetStrictness(const Strictness& strictness);
   Strictness strictness() const;
@@ -98,6 +141,7 @@ class VirtualDevice {
  private:
   Bus* bus_ = nullptr;
   std::wstring serial_;
+  Unknowns unknowns_;
   FaultPlan fault_;
   // Read by a device's protocol engine under its own lock, so kept out of the device lock: three
   // flags set from the test's thread and read on the program's threads.

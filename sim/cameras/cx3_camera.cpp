@@ -81,6 +81,18 @@ bool Cx3Camera::HasHidInterface() const {
   return CurrentMode() == Mode::kCamera;
 }
 
+DeviceMode Cx3Camera::BusMode() const {
+  switch (CurrentMode()) {
+    case Mode::kCamera:
+      return DeviceMode::kNormal;
+    case Mode::kBootRom:
+      return DeviceMode::kBootRom;
+    case Mode::kLoadedProgram:
+      return DeviceMode::kUpdateMode;
+  }
+  return DeviceMode::kNormal;
+}
+
 Cx3Camera::Mode Cx3Camera::CurrentMode() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   return mode_;

@@ -70,6 +70,8 @@ class Cx3Camera : public CameraDevice {
   explicit Cx3Camera(Options options);
 
   UsbId Id() const override;
+  DeviceMode BusMode() const override;
+  std::wstring FamilySerial() const override { return L"VELTRA-CX3-BOOT-IMAGE"; }
   std::wstring Description() const override;
   std::wstring FriendlyName() const override;
   bool HasVideoInterface() const override;

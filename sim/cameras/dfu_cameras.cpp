@@ -29,6 +29,11 @@ DfuModeCamera::DfuModeCamera(Options options)
   }
 }
 
+DeviceMode DfuModeCamera::BusMode() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return updateMode_ ? DeviceMode::kUpdateMode : DeviceMode::kNormal;
+}
+
 UsbId DfuModeCamera::Id() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   return UsbId{kMakerVidValue, updateMode_ ? options_.updatePid : options_.pid};

@@ -43,6 +43,8 @@ class DfuModeCamera : public CameraDevice {
   explicit DfuModeCamera(Options options);
 
   UsbId Id() const override;
+  DeviceMode BusMode() const override;
+  std::wstring FamilySerial() const override { return L"VELTRA-DFU-MODE-0001"; }
   std::wstring Description() const override;
   std::wstring FriendlyName() const override;
   bool HasVideoInterface() const override;

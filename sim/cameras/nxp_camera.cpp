@@ -79,6 +79,18 @@ bool NxpCamera::HasHidInterface() const {
   return true;
 }
 
+DeviceMode NxpCamera::BusMode() const {
+  switch (CurrentMode()) {
+    case Mode::kCamera:
+      return DeviceMode::kNormal;
+    case Mode::kRom:
+      return DeviceMode::kBootRom;
+    case Mode::kFlashLoader:
+      return DeviceMode::kUpdateMode;
+  }
+  return DeviceMode::kNormal;
+}
+
 NxpCamera::Mode NxpCamera::CurrentMode() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   return mode_;

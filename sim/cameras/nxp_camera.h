@@ -49,6 +49,8 @@ class NxpCamera : public CameraDevice {
   explicit NxpCamera(Options options);
 
   UsbId Id() const override;
+  DeviceMode BusMode() const override;
+  std::wstring FamilySerial() const override { return L"VELTRA-FLASH-LOADER-01"; }
   std::wstring Description() const override;
   std::wstring FriendlyName() const override;
   bool HasVideoInterface() const override;

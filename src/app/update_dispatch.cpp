@@ -39,9 +39,6 @@ constexpr int kIdCancelButton = 2;  // IDCANCEL: Esc
 
 constexpr const wchar_t* kTextEnteringUpdateMode = L"Device Entering into Firmware update mode";
 constexpr const wchar_t* kTraceSwitchFailed = L"Alert : Check FirmwareUpdate\r\n";
-constexpr const wchar_t* kTextOneSunplusCamera =
-    L"More than one camera of this kind is connected.\r\nPlease leave only the camera to update "
-    L"connected and try again.";
 
 // The CX3 camera's HID command reports and its reply status byte.
 constexpr std::uint8_t kReportErase[4] = {0xAA, 0x01, 0x00, 0x00};
@@ -247,7 +244,7 @@ void DispatchMirel(UpdateSession& update, DeviceRecord* record) {
   // them on the bus the firmware could land in the other camera.
   if (CountSunplusRouteCameras() > 1) {
     DebugPrint(1, L"More than one Sunplus camera connected\r\n");
-    Dialog().MessageBox(kTextOneSunplusCamera, kCaptionAlert, kMbIconWarning);
+    Dialog().MessageBox(kTextMoreThanOneCamera, kCaptionAlert, kMbIconWarning);
     return;
   }
   CameraLib().DeinitExtUnit();
@@ -322,19 +319,17 @@ bool DispatchUpdate(UpdateSession& update) {
   ReleaseDfuHandles(update.link);
   CameraLib().DeinitExtensionUnit();
 
-  // Every listed path is kept, so that the camera can be recognised when it comes back as a
-  // device that was not on the bus before.
-  const int count = g_nDeviceCount.load();
-  const int saved = count < 0 ? 0 : (count > kMaxDevices ? kMaxDevices : count);
-  for (int i = 0; i < saved; ++i) {
-    FormatText(update.savedDevicePaths[i], kPathChars, L"%ls", g_DeviceTable[i].devicePath);
-  }
-  update.nSavedDeviceCount = saved;
-
   DeviceRecord* record = SelectedRecord();
   if (record == nullptr) {
     return true;  // the list was emptied meanwhile: nothing to update
   }
+  // Who the camera is: what finds it again in each mode it passes through.
+  update.camera = CameraIdentity{};
+  update.szTakenDevicePath[0] = L'\0';
+  if (!ReadDeviceIdentity(PathOf(record), &update.camera)) {
+    DebugPrint(1, L"DispatchUpdate :: the camera's serial and place could not all be read\r\n");
+  }
+  CopyText(update.szTakenDevicePath, PathOf(record));
   CameraLibrary& library = CameraLib();
   if (library.IsPescaDeviceAvail(g_szSelectedDevicePath) == 1) {
     return DispatchPesca(update, record);

@@ -10,50 +10,15 @@
 #include "core/text.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
-#include "devices/known_devices.h"
 #include "devices/reidentify.h"
-#include "devices/usb_serial.h"
 #include "platform/ports.h"
 
 namespace veltra::camera {
 
-namespace {
-
-// A serial of up to 10 characters and its terminator.
-constexpr std::size_t kSerialBufferChars = 11;
-
-// Whether record i is the camera that left for the update: by its serial when that is known,
-// otherwise by the path the update started on. Any other camera on the desk is not it.
-bool IsTheCameraThatLeft(const UpdateSession& update, int i, const wchar_t* serial) {
-  if (UniqueIDNamesOneCamera(update.USBUniqueID)) {
-    return TextEqualsNoCase(serial, update.USBUniqueID);
-  }
-  return ListedUnderUpdatePath(update, i);
-}
-
-// An RT1060 ROM is listed: a chip that restarted without a bootable image. The ROM is matched
-// without a serial, as it need not report the camera's.
-bool Rt1060RomListed() {
-  for (int i = 0; i < ListedDeviceCount(); ++i) {
-    if (VendorIdIs(i, kVidNxp) && ProductIdIs(i, kPidRt1060Rom)) {
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
-// A video device that is the camera that left.
+// The camera being updated is listed running its firmware, found by the one rule of
+// devices/reidentify.h. Any other camera on the desk is not it.
 bool UpdatedCameraRunsItsFirmware(const UpdateSession& update) {
-  for (int i = 0; i < ListedDeviceCount(); ++i) {
-    wchar_t serial[kSerialBufferChars] = {};
-    if (EnumerateImageDevice(g_DeviceTable[i].devicePath, serial) != 0 &&
-        IsTheCameraThatLeft(update, i, serial)) {
-      return true;
-    }
-  }
-  return false;
+  return FindUpdatedCamera(update.camera, ListedAs::kNormalMode).result == CameraFound::kFound;
 }
 
 void ConcludeNxpRestart(UpdateSession& update) {
@@ -67,7 +32,8 @@ void ConcludeNxpRestart(UpdateSession& update) {
     update.Observer().OnDone(UpdateOutcome::kSucceeded, nullptr);
     return;
   }
-  if (Rt1060RomListed()) {
+  // The camera's own ROM: its flash holds no bootable image.
+  if (FindUpdatedCamera(update.camera, ListedAs::kBootRom).result == CameraFound::kFound) {
     EndUpdateWithoutUpdateMode(update);
   }
 }

@@ -1,9 +1,7 @@
 // Arrival of a USB-device interface. Besides the rebuild, this is where an update resumes: a
 // camera told to switch into update mode leaves the bus and comes back as a new USB device, is
-// recognised as the one path that was not on the bus when the update started, is opened, and the
-// update worker is started again.
-#include <algorithm>
-
+// recognised by the one rule of devices/reidentify.h, is opened, and the update worker is started
+// again.
 #include "camera/device_change.h"
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
@@ -12,11 +10,12 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/known_devices.h"
+#include "devices/reidentify.h"
 #include "devices/ui_state.h"
-#include "devices/usb_serial.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
@@ -33,58 +32,6 @@ namespace {
 constexpr std::uint32_t kArrivalSettleMs = 2000;
 constexpr std::uint32_t kHidLoaderSettleMs = 2000;
 
-// The maker's update modes, in which the camera being updated comes back.
-constexpr const wchar_t* kUpdateModePids[] = {kPidUpdateMode, kPidPescaUpdateMode, kPidFlashLoader};
-
-// A serial of up to 10 characters and its terminator.
-constexpr std::size_t kSerialBufferChars = 11;
-
-// Whether record i's path was on the bus when the update started. Both sides are upper-cased in
-// place, so the table and the saved paths hold upper-case paths afterwards.
-bool WasOnBusBefore(UpdateSession& update, int i) {
-  const int saved = std::clamp(update.nSavedDeviceCount.load(), 0, kMaxDevices);
-  UpperInPlace(g_DeviceTable[i].devicePath);
-  for (int j = 0; j < saved; ++j) {
-    UpperInPlace(update.savedDevicePaths[j]);
-    if (TextEquals(g_DeviceTable[i].devicePath, update.savedDevicePaths[j])) {
-      DebugPrint(1, L"DBT_DEVICEARRIVAL:Device macthed\r\n");
-      return true;
-    }
-    DebugPrint(1, L"DBT_DEVICEARRIVAL:Device not macthed\r\n");
-  }
-  return false;
-}
-
-// Whether record i can be the camera being updated, back in its update mode. Only the maker's
-// update modes qualify (the chip vendors' boot ROMs are taken over by the list fill): a camera,
-// stick or keyboard plugged in meanwhile never does. When the camera's serial is known, the
-// record must carry it, wherever the record's path was before: a camera given a two-pass image
-// in its update mode comes back between the passes under the very path it had. Without a
-// serial, the record must be new since the update started.
-bool IsReturningCamera(UpdateSession& update, int i) {
-  if (!VendorIdIs(i, kVidMaker)) {
-    return false;
-  }
-  bool updateMode = false;
-  for (const wchar_t* pid : kUpdateModePids) {
-    updateMode = updateMode || ProductIdIs(i, pid);
-  }
-  if (!updateMode) {
-    return false;
-  }
-  if (update.USBUniqueID[0] == L'\0') {
-    return !WasOnBusBefore(update, i);
-  }
-  wchar_t serial[kSerialBufferChars] = {};
-  if (UniqueIDFromUsbDevicePath(g_DeviceTable[i].devicePath, serial) == 0) {
-    return false;
-  }
-  const bool same = TextEqualsNoCase(serial, update.USBUniqueID);
-  DebugPrint(1, same ? L"DBT_DEVICEARRIVAL:Device macthed\r\n"
-                     : L"DBT_DEVICEARRIVAL:Device not macthed\r\n");
-  return same;
-}
-
 // Opens the returning camera the way its update mode speaks: the flash loader over HID, every
 // other update mode over WinUSB. A failure is left to the worker, which then reports the update
 // as failed.
@@ -98,17 +45,6 @@ void OpenReturningCamera(DfuLink& link, int i, ArrivalVariant variant) {
   } else {
     InitializeDevice(link, path);
   }
-}
-
-// The first listed record that is the camera being updated, or -1.
-int FindReturningCamera(UpdateSession& update) {
-  const int count = ListedDeviceCount();
-  for (int i = 0; i < count; ++i) {
-    if (IsReturningCamera(update, i)) {
-      return i;
-    }
-  }
-  return -1;
 }
 
 // The update-mode part of the arrival: runs only while an update is under way. The camera that
@@ -127,7 +63,19 @@ void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
   DebugPrint(1, L"DBT_DEVICEARRIVAL:Calling InitializeDevice for DFU\r\n");
 
   const bool workerRunning = update.bWorkerRunning.load() != 0;
-  const int found = workerRunning ? -1 : FindReturningCamera(update);
+  const FoundCamera returning =
+      workerRunning ? FoundCamera{} : FindUpdatedCamera(update.camera, ListedAs::kUpdateMode);
+  if (returning.result == CameraFound::kMoreThanOne) {
+    // Two devices in update mode answer alike to the camera: writing either could be writing
+    // another camera.
+    DebugPrint(1, L"DBT_DEVICEARRIVAL:more than one device may be the updated camera\r\n");
+    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+    update.EndFailed();
+    update.bCameraLeft = 0;
+    update.Observer().OnDone(UpdateOutcome::kDownloadFailed, kTextMoreThanOneCamera);
+    return;
+  }
+  const int found = returning.index;
   if (found < 0 && !workerRunning && fromHidMode != 0 && update.bCameraLeft.load() != 0 &&
       UpdatedCameraRunsItsFirmware(update)) {
     // It left and came back as it was: there is no update mode to wait for any more. Another
@@ -138,7 +86,11 @@ void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
     return;
   }
   if (found >= 0) {
+    // The camera is back: the bound on its return is met.
+    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+    update.CameraBack();
     update.bCameraLeft = 0;
+    CopyText(update.szTakenDevicePath, g_DeviceTable[found].devicePath);
     g_nLastSelectedIndex = found;
     ReleaseDfuHandles(update.link);
     const std::uint8_t imageType = SelectedImageType(update);
@@ -173,12 +125,7 @@ void SetDeviceArrivValueForWinUSBDevice(UpdateSession& update, ArrivalVariant va
     }
     Sys().Sleep(kArrivalSettleMs);
     if (RunDiscovery(update, DiscoveryOrder::kUsbDevicesFirst)) {
-      // Something came back: the camera did switch, so the mode-switch time-out is moot. An NXP
-      // chip restarting after its flash loader keeps its bound until it is found (below).
-      if (!update.AwaitingRestart()) {
-        Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-        update.CameraBack();
-      }
+      // The bound on the camera's return stays: only the camera found (below) meets it.
       RebuildDeviceList(
           update, variant == ArrivalVariant::kNoRestart ? ListForm::kNoCypress : ListForm::kFull);
       ReopenCameraLibrary(variant == ArrivalVariant::kFull);

@@ -11,6 +11,10 @@ constexpr const wchar_t* kTextUpdatingShort = L"Updating Firmware..";
 
 // Message boxes.
 constexpr const wchar_t* kTextDownloadFailed = L"Firmware Download Failed!";
+// Two connected devices answer alike to the camera being updated (or to the Sunplus library).
+constexpr const wchar_t* kTextMoreThanOneCamera =
+    L"More than one camera of this kind is connected.\r\nPlease leave only the camera to update "
+    L"connected and try again.";
 constexpr const wchar_t* kTextDownloadSucceeded =
     L"Firmware Downloaded Successfully!\r\nDonot Reset the Device.\r\nDevice will boot "
     L"automatically after completing firmware update!";

@@ -126,10 +126,10 @@ void UpdateSession::EndFailed() {
 void UpdateSession::Reset() {
   ClearDownload();
   std::memset(szUpdateDevicePath, 0, sizeof szUpdateDevicePath);
-  std::memset(savedDevicePaths, 0, sizeof savedDevicePaths);
-  nSavedDeviceCount = 0;
   std::memset(USBUniqueID, 0, sizeof USBUniqueID);
   bMatchByUniqueID = 0;
+  camera = CameraIdentity{};
+  std::memset(szTakenDevicePath, 0, sizeof szTakenDevicePath);
   bUpdateDeviceGone = 1;
   bAllDevicesGone = 0;
   bUpdatedFromHIDMode = 0;

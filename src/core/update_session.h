@@ -7,10 +7,10 @@
 // the session's observer.
 #pragma once
 
-#include <cwchar>
 #include <memory>
 
 #include "core/app_state.h"
+#include "core/camera_identity.h"
 #include "core/dfu_link.h"
 #include "core/update_observer.h"
 #include "platform/types.h"
@@ -24,13 +24,6 @@ struct ParsedImage;     // image/firmware_image.h
 constexpr std::size_t kStatusTextChars = 256;
 // A USB serial as the update-mode device path carries it (ten characters and the terminator fit).
 constexpr std::size_t kUniqueIDChars = 20;
-// The unique ID every camera without a USB serial gets ("00": Windows made its instance ID up).
-// It is shared by all of them, so it tells none of them apart.
-constexpr wchar_t kMadeUpUniqueID[] = L"00";
-// Whether a unique ID names one camera: a serial, not empty and not the made-up one.
-inline bool UniqueIDNamesOneCamera(const wchar_t* uniqueId) {
-  return uniqueId != nullptr && uniqueId[0] != L'\0' && std::wcscmp(uniqueId, kMadeUpUniqueID) != 0;
-}
 
 // Where a two-pass (combined) image stands: nothing of it written, its first part to be written
 // now (a "DF01" camera given an image of type 1 or 2), or its first part written and the second
@@ -56,13 +49,16 @@ class UpdateSession {
   // ---- finding the camera again ----
   // The path of the camera chosen for the update, while its file still waits for it.
   wchar_t szUpdateDevicePath[kPathChars] = {};
-  // Every path listed when the update began: the camera comes back as the one path not among them.
-  wchar_t savedDevicePaths[kMaxDevices][kPathChars] = {};
-  // How many of savedDevicePaths the update saved; the path match compares only those.
-  std::atomic<int> nSavedDeviceCount{0};
   // The camera's USB serial, read before a mode switch, matched when the camera returns.
   wchar_t USBUniqueID[kUniqueIDChars] = {};
   Flag bMatchByUniqueID{0};
+  // Who the camera is (its whole serial and where it sits), read as the update begins: the one
+  // rule of devices/reidentify.h finds it again by it in every mode, whatever the user picks in
+  // the list meanwhile.
+  CameraIdentity camera;
+  // The update-mode device last taken for the camera: the flash loader's answers are read from
+  // its HID interface.
+  wchar_t szTakenDevicePath[kPathChars] = {};
   Flag bUpdateDeviceGone{1};  // 1 at start
   // Set when a removal of a USB device left nothing on the bus (the updated camera has gone to
   // restart), cleared when a rebuild finds a device again. The Warning dialog reads it as it

@@ -5,10 +5,12 @@
 #include <algorithm>
 
 #include "core/debug_trace.h"
+#include "core/resource_ids.h"
 #include "core/text.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
 #include "devices/known_devices.h"
+#include "devices/reidentify.h"
 #include "dfu/dfu_requests.h"
 #include "image/loader_files.h"
 #include "loaders/fx3_download.h"
@@ -104,6 +106,15 @@ void SelectFirstEntry() {
   RawTrace(g_szSelectedDevicePath);
 }
 
+// The take-over of the camera's own boot ROM meets the bound on its return (the loaded program's
+// wait has its own); a ROM of another device leaves it running.
+void StopBoundForOwnRom(const UpdateSession& update, int i) {
+  if (update.AwaitingModeSwitch() &&
+      FindUpdatedCamera(update.camera, ListedAs::kBootRom).index == i) {
+    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+  }
+}
+
 void RebuildList(UpdateSession& update, bool fx3TakeOver) {
   try {
     DebugPrint(1, L"IDC_COMBO_DEVICELIST AddDeviceNameInCombbox\r\n");
@@ -116,11 +127,13 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
         if (g_bootLoaderStep.bLoaderDownloadBusy != 0) {
           break;  // a download runs: nothing from this record on is listed
         }
+        StopBoundForOwnRom(update, i);
         TakeOverFx3(update, record);
       } else if (IsBootLoaderRecord(record, kVidNxp, kPidRt1060Rom)) {
         if (g_bootLoaderStep.bLoaderDownloadBusy != 0) {
           break;
         }
+        StopBoundForOwnRom(update, i);
         TakeOverRt1060(update, record);
       } else {
         FormatText(entry, kPathChars, L"%ls(VID_%ls,PID_%ls_%d)", record.friendlyName,

@@ -1,8 +1,10 @@
-// Putting the selection back on the updated camera after the list was rebuilt (every rebuild
-// selects entry 0), or noticing that the camera chosen for an update has gone.
+// Finding the camera being updated among the listed devices (the one rule), putting the
+// selection back on it after the list was rebuilt (every rebuild selects entry 0), or noticing
+// that the camera chosen for an update has gone.
 #include "devices/reidentify.h"
 
-#include <algorithm>
+#include <initializer_list>
+#include <vector>
 
 #include "core/app_state.h"
 #include "core/debug_trace.h"
@@ -11,6 +13,7 @@
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
+#include "devices/known_devices.h"
 #include "devices/usb_serial.h"
 #include "platform/ports.h"
 
@@ -18,7 +21,7 @@ namespace veltra {
 
 namespace {
 
-// Unique IDs are compared on their first 10 characters.
+// A unique ID: the serial cut to 10 characters, and the terminator.
 constexpr std::size_t kUniqueIdChars = 11;
 
 void SelectEntry(int index) {
@@ -26,73 +29,116 @@ void SelectEntry(int index) {
   Dialog().ComboSetCurSel(index);
 }
 
-// Whether the record's path is one of the paths the last update saved; traces each comparison.
-bool WasSaved(const UpdateSession& update, const DeviceRecord& record, int savedCount) {
-  for (int j = 0; j < savedCount; ++j) {
-    if (TextEqualsNoCase(record.devicePath, update.savedDevicePaths[j])) {
-      DebugPrint(1, L"DBT_DEVICEARRIVAL: MatchUniqueIDForUpdatedDeviceDFU :Device macthed\r\n");
+bool IsUpdateModeRecord(const DeviceRecord& record) {
+  if (!TextEqualsNoCase(record.vidText, kVidMaker)) {
+    return false;
+  }
+  for (const wchar_t* pid : {kPidUpdateMode, kPidPescaUpdateMode, kPidFlashLoader}) {
+    if (TextEqualsNoCase(record.pidText, pid)) {
       return true;
     }
-    DebugPrint(1, L"DBT_DEVICEARRIVAL: MatchUniqueIDForUpdatedDeviceDFU :Device not macthed\r\n");
   }
   return false;
 }
 
-// The record under the update's path when the unique ID names no one camera, or -1.
-int CameraWithoutSerialUnderUpdatePath(const UpdateSession& update) {
-  if (UniqueIDNamesOneCamera(update.USBUniqueID)) {
-    return -1;
-  }
-  const int count = ListedDeviceCount();
-  for (int i = 0; i < count; ++i) {
-    if (ListedUnderUpdatePath(update, i)) {
-      return i;
+// The mode the known-device table gives the record's IDs (normal for any other camera).
+KnownMode ModeOf(const DeviceRecord& record) {
+  for (const KnownDevice& known : kKnownDevices) {
+    if (known.pidText[0] != L'\0' && TextEqualsNoCase(record.vidText, known.vidText) &&
+        TextEqualsNoCase(record.pidText, known.pidText)) {
+      return known.mode;
     }
   }
-  return -1;
+  return KnownMode::kNormal;
+}
+
+bool IsCandidate(const DeviceRecord& record, ListedAs kind) {
+  switch (kind) {
+    case ListedAs::kUpdateMode:
+      return IsUpdateModeRecord(record);
+    case ListedAs::kNormalMode:
+      return ModeOf(record) == KnownMode::kNormal;
+    case ListedAs::kBootRom:
+      return ModeOf(record) == KnownMode::kBootRom;
+  }
+  return false;
+}
+
+bool SamePlace(const CameraIdentity& camera, const CameraIdentity& device) {
+  if (device.location[0] == L'\0') {
+    return false;
+  }
+  return (camera.location[0] != L'\0' && TextEqualsNoCase(device.location, camera.location)) ||
+         (camera.companion[0] != L'\0' && TextEqualsNoCase(device.location, camera.companion)) ||
+         (device.companion[0] != L'\0' && TextEqualsNoCase(device.companion, camera.location));
+}
+
+FoundCamera OneOf(const std::vector<int>& hits) {
+  if (hits.empty()) {
+    return FoundCamera{};
+  }
+  if (hits.size() > 1) {
+    return FoundCamera{CameraFound::kMoreThanOne, -1};
+  }
+  return FoundCamera{CameraFound::kFound, hits.front()};
 }
 
 }  // namespace
 
-bool ListedUnderUpdatePath(const UpdateSession& update, int i) {
-  return update.szUpdateDevicePath[0] != L'\0' &&
-         TextEqualsNoCase(g_DeviceTable[i].devicePath, update.szUpdateDevicePath);
+FoundCamera FindUpdatedCamera(const CameraIdentity& camera, ListedAs kind) {
+  std::vector<int> bySerial;
+  std::vector<int> byPlace;
+  std::vector<int> bySerialAndPlace;
+  // A serial read in an update mode may be the family's fixed one, carried by a bystander too:
+  // it counts only when nothing tells the camera's place.
+  const bool serialCounts =
+      camera.serial[0] != L'\0' && (camera.ownSerial || camera.location[0] == L'\0');
+  const int count = ListedDeviceCount();
+  for (int i = 0; i < count; ++i) {
+    const DeviceRecord& record = g_DeviceTable[i];
+    if (!IsCandidate(record, kind)) {
+      continue;
+    }
+    CameraIdentity device;
+    ReadDeviceIdentity(record.devicePath, &device);
+    const bool serial = serialCounts && TextEqualsNoCase(device.serial, camera.serial);
+    const bool place = SamePlace(camera, device);
+    DebugPrint(1, L"FindUpdatedCamera :: %ls serial %ls, location %ls: %ls%ls\r\n",
+               record.devicePath, device.serial, device.location, serial ? L"serial " : L"",
+               place ? L"place" : L"");
+    if (serial) {
+      bySerial.push_back(i);
+    }
+    if (place) {
+      byPlace.push_back(i);
+    }
+    if (serial && place) {
+      bySerialAndPlace.push_back(i);
+    }
+  }
+  if (bySerial.size() > 1) {
+    // A serial several devices carry names none of them: the place decides among them.
+    const FoundCamera found = OneOf(bySerialAndPlace);
+    return found.result == CameraFound::kNone ? FoundCamera{CameraFound::kMoreThanOne, -1} : found;
+  }
+  if (bySerial.size() == 1) {
+    return OneOf(bySerial);
+  }
+  return OneOf(byPlace);
 }
 
 int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update) {
   try {
-    const int byPath = CameraWithoutSerialUnderUpdatePath(update);
-    if (byPath >= 0) {
-      CameraLib().DeinitExtensionUnit();
-      CameraLib().InitExtensionUnit(g_DeviceTable[byPath].devicePath);
-      DebugPrint(1, L"MatchUniqueIDForUpdatedDeviceHID :: matched by path\r\n");
-      SelectEntry(byPath);
-      return 1;  // the matched camera's extension unit stays open
+    const FoundCamera found = FindUpdatedCamera(update.camera, ListedAs::kNormalMode);
+    if (found.result != CameraFound::kFound) {
+      return 0;
     }
-    wchar_t wanted[kUniqueIdChars];
-    CopyChars(wanted, kUniqueIdChars, update.USBUniqueID, kUniqueIdChars - 1);
-    const int count = ListedDeviceCount();
-    for (int i = 0; i < count; ++i) {
-      DeviceRecord& record = g_DeviceTable[i];
-      CameraLib().DeinitExtensionUnit();
-      // A camera whose generic extension unit does not open (the Pesca and Tarsa families reach
-      // theirs through their own channels) still has its serial: it is tested like any other,
-      // so that the cameras listed after it are tested too.
-      CameraLib().InitExtensionUnit(record.devicePath);
-      wchar_t uCameraUniqueID[kUniqueIdChars] = {};
-      if (EnumerateImageDevice(record.devicePath, uCameraUniqueID) != 0) {
-        RawTrace(L"MatchUniqueIDForUpdatedDeviceHID :: EnumerateImageDevice for DFU Success\r\n");
-      } else {
-        RawTrace(L"EnumerateImageDevice Failed\r\n");
-      }
-      if (TextEquals(wanted, uCameraUniqueID)) {
-        DebugPrint(1, L"g_USBUniqueID Serial Number = %ls\r\n", wanted);
-        DebugPrint(1, L"uCameraUniqueID Serial Number = %ls\r\n", uCameraUniqueID);
-        SelectEntry(i);
-        return 1;  // the matched camera's extension unit stays open
-      }
-    }
-    return 0;
+    CameraLib().DeinitExtensionUnit();
+    CameraLib().InitExtensionUnit(g_DeviceTable[found.index].devicePath);
+    DebugPrint(1, L"MatchUniqueIDForUpdatedDeviceHID :: the updated camera is entry %d\r\n",
+               found.index);
+    SelectEntry(found.index);
+    return 1;  // the matched camera's extension unit stays open
   } catch (...) {
     Sys().SetLastError(kLastErrorDeviceException);
     RawTrace(L"Exception MatchUniqueIDForUpdatedDeviceHID...\r\n");
@@ -100,17 +146,11 @@ int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update) {
   }
 }
 
-// The camera that came back is the first listed one whose path was not on the bus when the
-// update started. Only the paths saved by the last update count; older entries of the saved
-// table belong to earlier updates.
+// The camera updated from its update mode, back running its firmware: found by the same rule.
 int MatchUniqueIDForUpdatedDeviceDFU(const UpdateSession& update) {
-  const int savedCount = std::clamp(update.nSavedDeviceCount.load(), 0, kMaxDevices);
-  const int count = ListedDeviceCount();
-  for (int i = 0; i < count; ++i) {
-    if (!WasSaved(update, g_DeviceTable[i], savedCount)) {
-      SelectEntry(i);
-      return 1;
-    }
+  const FoundCamera found = FindUpdatedCamera(update.camera, ListedAs::kNormalMode);
+  if (found.result == CameraFound::kFound) {
+    SelectEntry(found.index);
   }
   return 1;
 }

@@ -5,7 +5,27 @@
 
 namespace veltra {
 
-// Each works on the update session it is handed: its serial, its saved paths, its update path.
+// Which listed devices may be the camera: the maker's update modes (7E51:DF00, DF01, DF02),
+// cameras running their firmware (neither an update mode nor a chip vendor's boot ROM), or the
+// chip vendors' boot ROMs (04B4:00F3, 1FC9:0135).
+enum class ListedAs { kUpdateMode, kNormalMode, kBootRom };
+enum class CameraFound { kNone, kFound, kMoreThanOne };
+struct FoundCamera {
+  CameraFound result = CameraFound::kNone;
+  int index = -1;  // the record, when found
+};
+
+// The one rule that finds the camera being updated among the listed devices of that kind,
+// whatever their paths were before: the one that carries its whole USB serial; otherwise, only
+// when no serial matches, the one at its location path or its connector's companion port. A
+// serial the camera's identity took from an update mode (the update began there) may be its
+// family's fixed one: then only the place finds it. A serial several listed devices carry
+// decides only together with the place. A device that answers to none of these is never taken;
+// two that answer alike are kMoreThanOne, and the update cannot tell which one is its camera.
+FoundCamera FindUpdatedCamera(const CameraIdentity& camera, ListedAs kind);
+
+// Each works on the update session it is handed: the camera's identity, its update path. The
+// two matches select the updated camera back in its normal mode (FindUpdatedCamera).
 int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update);
 int MatchUniqueIDForUpdatedDeviceDFU(const UpdateSession& update);
 int UpdateDeviceRemoved(UpdateSession& update);
@@ -13,10 +33,5 @@ int UpdateDeviceRemoved(UpdateSession& update);
 // the serial that the update-mode device's own path carries (the camera keeps it in every mode),
 // so that the camera is found again when it returns with another path.
 void ArmUniqueIDMatchFromUpdateMode(UpdateSession& update, const wchar_t* devicePath);
-// Whether listed record i carries the path the update started on. A camera without a USB serial
-// shares the made-up unique ID with every other such camera, so the ID cannot tell two of them
-// apart; Windows keeps such a device's instance ID, and with it its paths, when it returns on the
-// port it left from, so that path names it.
-bool ListedUnderUpdatePath(const UpdateSession& update, int i);
 
 }  // namespace veltra

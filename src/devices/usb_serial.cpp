@@ -155,4 +155,150 @@ int EnumerateImageDevice(wchar_t* devicePath, wchar_t* uniqueId) {
   }
 }
 
+namespace {
+
+// A USB device's instance, "VID_x&PID_y\instance", from a parent instance ID
+// ("USB\VID_x&PID_y\instance") or a USB device interface path
+// ("\\?\USB#VID_x&PID_y#instance#{...}"). Upper case; false when the text has neither form.
+bool InstanceFromParentId(const wchar_t* parentId, wchar_t* instance, std::size_t chars) {
+  constexpr wchar_t kPrefix[] = L"USB\\";
+  wchar_t text[kPathChars] = {};
+  CopyText(text, kPathChars, parentId);
+  UpperInPlace(text);
+  const std::size_t prefixChars = std::wcslen(kPrefix);
+  if (std::wcsncmp(text, kPrefix, prefixChars) != 0) {
+    return false;
+  }
+  CopyText(instance, chars, text + prefixChars);
+  return std::wcschr(instance, L'\\') != nullptr;
+}
+
+bool InstanceFromUsbDevicePath(const wchar_t* devicePath, wchar_t* instance, std::size_t chars) {
+  wchar_t path[kPathChars] = {};
+  CopyText(path, kPathChars, devicePath);
+  UpperInPlace(path);
+  const std::size_t prefixChars = std::wcslen(kUsbDevicePathPrefix);
+  if (std::wcsncmp(path, kUsbDevicePathPrefix, prefixChars) != 0) {
+    return false;
+  }
+  wchar_t* ids = path + prefixChars;
+  wchar_t* first = std::wcschr(ids, L'#');
+  if (first == nullptr) {
+    return false;
+  }
+  wchar_t* second = std::wcschr(first + 1, L'#');
+  if (second == nullptr || second == first + 1) {
+    return false;
+  }
+  *first = L'\0';
+  if (std::wcsstr(ids, L"&MI_") != nullptr) {
+    return false;  // an interface of a composite device (a camera's capture path), not the device
+  }
+  *first = L'\\';
+  *second = L'\0';
+  CopyText(instance, chars, ids);
+  return true;
+}
+
+// The serial an instance carries whole: the part after its "\", unless Windows made it up.
+void SerialOfInstance(const wchar_t* instance, wchar_t* serial, std::size_t chars) {
+  serial[0] = L'\0';
+  const wchar_t* slash = std::wcschr(instance, L'\\');
+  if (slash == nullptr || std::wcschr(slash + 1, L'&') != nullptr) {
+    return;
+  }
+  CopyText(serial, chars, slash + 1);
+}
+
+// The parent instance ID of the camera's video interface (found by the capture path's key).
+bool ParentIdOfCamera(const wchar_t* capturePath, wchar_t* parent, std::size_t chars) {
+  if (!Discovery().DevicePropertyAvailable()) {
+    return false;
+  }
+  wchar_t path[kPathChars] = {};
+  CopyText(path, kPathChars, capturePath);
+  wchar_t targetKey[kPathChars] = {};
+  GetUSBInstanceID(path, targetKey);
+  if (targetKey[0] == L'\0') {
+    return false;
+  }
+  std::unique_ptr<DeviceInterfaceSet> set = Discovery().OpenInterfaceSet(InterfaceSetClass::kVideo);
+  if (set == nullptr) {
+    return false;
+  }
+  for (std::uint32_t index = 0; index < kMaxEnumerationIndex && set->EnumInterface(index);
+       ++index) {
+    const SetupCall size = set->GetInterfaceDetail(nullptr, 0);
+    std::unique_ptr<wchar_t[]> detail = AllocateChars(size.requiredChars);
+    if (detail == nullptr || !set->GetInterfaceDetail(detail.get(), size.requiredChars).ok) {
+      continue;
+    }
+    wchar_t key[kPathChars] = {};
+    GetUSBInstanceID(detail.get(), key);
+    if (TextEqualsNoCase(key, targetKey)) {
+      return set->GetParentInstanceId(parent, static_cast<std::uint32_t>(chars));
+    }
+  }
+  return false;
+}
+
+// The location path of the present USB device with that instance (its first location path).
+bool LocationOfInstance(const wchar_t* instance, wchar_t* location, std::size_t chars) {
+  std::unique_ptr<DeviceInterfaceSet> set =
+      Discovery().OpenInterfaceSet(InterfaceSetClass::kUsbDevice);
+  if (set == nullptr) {
+    return false;
+  }
+  for (std::uint32_t index = 0; index < kMaxEnumerationIndex && set->EnumInterface(index);
+       ++index) {
+    const SetupCall size = set->GetInterfaceDetail(nullptr, 0);
+    std::unique_ptr<wchar_t[]> detail = AllocateChars(size.requiredChars);
+    if (detail == nullptr || !set->GetInterfaceDetail(detail.get(), size.requiredChars).ok) {
+      continue;
+    }
+    wchar_t found[kPathChars] = {};
+    if (!InstanceFromUsbDevicePath(detail.get(), found, kPathChars) ||
+        !TextEqualsNoCase(found, instance) || !set->EnumDeviceInfo(index)) {
+      continue;
+    }
+    wchar_t paths[kPathChars] = {};
+    if (!set->GetRegistryProperty(kSpdrpLocationPaths, paths, kPathChars).ok) {
+      return false;
+    }
+    paths[kPathChars - 1] = L'\0';
+    CopyText(location, chars, paths);  // the first string of the list
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ReadDeviceIdentity(const wchar_t* devicePath, CameraIdentity* identity) {
+  if (devicePath == nullptr || identity == nullptr) {
+    return false;
+  }
+  *identity = CameraIdentity{};
+  try {
+    wchar_t instance[kPathChars] = {};
+    if (!InstanceFromUsbDevicePath(devicePath, instance, kPathChars)) {
+      wchar_t parent[kPathChars] = {};
+      if (!ParentIdOfCamera(devicePath, parent, kPathChars) ||
+          !InstanceFromParentId(parent, instance, kPathChars)) {
+        return false;
+      }
+      identity->ownSerial = true;  // a camera running its firmware
+    }
+    SerialOfInstance(instance, identity->serial, kWholeSerialChars);
+    if (!LocationOfInstance(instance, identity->location, kPathChars)) {
+      return false;
+    }
+    Discovery().CompanionLocationPath(identity->location, identity->companion, kPathChars);
+    return true;
+  } catch (...) {
+    RawTrace(L"Exception ReadDeviceIdentity...\r\n");
+    return false;
+  }
+}
+
 }  // namespace veltra

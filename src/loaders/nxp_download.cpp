@@ -91,11 +91,10 @@ constexpr BlCommand kPrepareFlash[] = {
 // its queue is emptied as it opens, so that the first answer read is the first command's.
 class LoaderAnswers {
  public:
-  // A unique ID that names no one camera (none, or the one every camera without a serial
-  // shares) takes the flash loader whatever its serial.
-  explicit LoaderAnswers(const wchar_t* uniqueId)
-      : handle_(HidIn().OpenHidInput(kFlashLoaderVid, kFlashLoaderPid,
-                                     UniqueIDNamesOneCamera(uniqueId) ? uniqueId : L"")) {}
+  // The HID interface of the flash loader the update took (its USB device's path): found through
+  // that parent device, whatever serial the flash loader reports.
+  explicit LoaderAnswers(const wchar_t* loaderDevicePath)
+      : handle_(HidIn().OpenHidInput(loaderDevicePath)) {}
   ~LoaderAnswers() {
     if (handle_ != kNullHandle) {
       HidIn().CloseHidInput(handle_);
@@ -106,8 +105,12 @@ class LoaderAnswers {
 
   bool Open() const { return handle_ != kNullHandle; }
   // Reads the next answer: true when it is success to the command with this tag. No answer within
-  // the time-out, a failed read or any other answer is false.
+  // the time-out, a failed read or any other answer is false. Without a read handle nothing can
+  // be read, and the reports go as they are written.
   bool Succeeded(std::uint8_t commandTag) {
+    if (!Open()) {
+      return true;
+    }
     std::uint8_t answer[kBlReportSize] = {};
     const std::uint32_t read =
         HidIn().ReadInputReport(handle_, answer, sizeof answer, kAnswerTimeoutMs);
@@ -238,9 +241,11 @@ bool SendImage(UpdateSession& update, const ByteView& image, LoaderAnswers& answ
   AwaitNxpCameraRestart(update);
   BuildBlCommandReport(report, kBlTagSetProperty, 0, {kFinalProperty2, 0});
   if (SendBl(report, kFlagCommand) == 0) {
-    // The chip was never told to restart: there is no return to wait for.
-    update.Advance(UpdatePhase::kEndedFailed);
-    return false;
+    // A report the chip took may still be answered "not delivered" (it restarted under the
+    // write): its return decides, as after a delivered one.
+    DebugPrint(1,
+               L"DoDownloadNXPFirmware :: the last report was not delivered; the camera's "
+               L"return decides\n");
   }
   return true;
 }
@@ -300,11 +305,14 @@ int DoDownloadNXPFirmware(UpdateSession& update) {
   DebugPrint(1, L"DoDownloadNXPFirmware ++\n");
   update.Observer().OnEraseStart(DataReportCount(image.length));
 
-  // Without a way to read the answers nothing is sent: a dropped command would go unseen.
-  LoaderAnswers answers(update.USBUniqueID);
+  // The library may hold the flash loader's HID device without sharing: then the reports go
+  // without their answers, and the camera's return after the session shows whether the image
+  // took.
+  LoaderAnswers answers(update.szTakenDevicePath);
   if (!answers.Open()) {
-    DebugPrint(1, L"DoDownloadNXPFirmware :: the flash loader's answers cannot be read\n");
-    return 0;
+    DebugPrint(1,
+               L"DoDownloadNXPFirmware :: the flash loader's answers cannot be read; writing "
+               L"without them\n");
   }
   if (!SendImage(update, image, answers)) {
     DebugPrint(1, L"DoDownloadNXPFirmware :: a report was not delivered or not answered\n");

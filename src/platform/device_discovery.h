@@ -139,6 +139,18 @@ class DeviceDiscovery {
   // Empty when the set cannot be opened.
   virtual std::unique_ptr<DeviceInterfaceSet> OpenInterfaceSet(InterfaceSetClass cls) = 0;
 
+  // The location path of the other port of the same connector: a USB 3 connector has a
+  // SuperSpeed port and a USB 2 companion port, which Windows numbers apart, so a SuperSpeed
+  // device whose boot mode runs at high speed comes back under the companion's path. Written
+  // terminated into companion (cut to chars); false when the port has no known companion.
+  virtual bool CompanionLocationPath(const wchar_t* location, wchar_t* companion,
+                                     std::uint32_t chars) {
+    (void)location;
+    (void)companion;
+    (void)chars;
+    return false;
+  }
+
   // Whether SetupDiGetDevicePropertyW was found at start-up (looked up by name in the loaded
   // SetupAPI module; systems before version 6 lack it).
   virtual bool DevicePropertyAvailable() = 0;

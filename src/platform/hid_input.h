@@ -13,10 +13,11 @@ class HidInput {
  public:
   virtual ~HidInput() = default;
 
-  // Opens a read handle on the HID interface of the present device with these IDs (and this USB
-  // serial, unless serial is empty or null), and empties its queue of input reports, so that the
-  // first read takes the answer to the next report written. kNullHandle when none could be opened.
-  virtual Handle OpenHidInput(std::uint16_t vid, std::uint16_t pid, const wchar_t* serial) = 0;
+  // Opens a read handle on the HID interface whose parent is the USB device with this device
+  // interface path (\\?\USB#VID_x&PID_y#instance#{...}), and empties its queue of input reports,
+  // so that the first read takes the answer to the next report written. kNullHandle when none
+  // could be opened (no such interface, or another handle holds it without sharing).
+  virtual Handle OpenHidInput(const wchar_t* parentDevicePath) = 0;
   virtual void CloseHidInput(Handle input) = 0;
   // Waits up to timeoutMs for the next input report, reads it whole and copies its first bytes
   // into report (report ID in byte 0, at most length bytes: the answers the program reads are

@@ -1,5 +1,6 @@
-// Whole updates on a desk as users have it: one camera alone on the bus, two identical cameras,
-// other devices that come and go meanwhile. A camera that re-enumerates comes back after its
+// Whole updates on a desk as users have it: other devices that come and go meanwhile, a camera
+// found in its update mode, two cameras of the Sunplus route (every route across the bench's
+// switches: desk_switches_test.cpp). A camera that re-enumerates comes back after its
 // re-enumeration time on the program's clock, whatever the program is doing then; the ROM's second
 // notification, for instance, may be handled before its flash loader is back, as on Windows.
 #include <functional>
@@ -9,274 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/dialog_procedures.h"
-#include "app_fixture.h"
-#include "core/resource_ids.h"
-#include "core/window_messages.h"
-#include "scenario_fixture.h"
-#include "sim/cameras/cx3_camera.h"
+#include "desk_fixture.h"
 #include "sim/cameras/dfu_cameras.h"
 #include "sim/cameras/mirel_camera.h"
-#include "sim/cameras/nxp_camera.h"
 
 namespace veltra::test {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-// A device that is no camera: a USB stick (USB device interface only) or a keyboard (with a HID
-// interface). The program must never send it anything.
-class ForeignDevice : public sim::VirtualDevice {
- public:
-  ForeignDevice(sim::UsbId id, bool hid) : id_(id), hid_(hid) {}
-  sim::UsbId Id() const override { return id_; }
-  bool HasHidInterface() const override { return hid_; }
-
- private:
-  sim::UsbId id_;
-  bool hid_;
-};
-
-// Hands the USB port through, and runs a one-shot action on the thread of the next control
-// transfer, before the transfer: a point in the middle of the update worker's run.
-class TransferHook : public UsbTransport {
- public:
-  explicit TransferHook(UsbTransport& inner) : inner_(inner) {}
-  void AtNextTransfer(std::function<void()> action) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    action_ = std::move(action);
-  }
-  Handle OpenDevice(const wchar_t* path) override { return inner_.OpenDevice(path); }
-  void CloseDevice(Handle device) override { inner_.CloseDevice(device); }
-  bool WinUsbInitialize(Handle device, Handle* interfaceHandle) override {
-    return inner_.WinUsbInitialize(device, interfaceHandle);
-  }
-  void WinUsbFree(Handle interfaceHandle) override { inner_.WinUsbFree(interfaceHandle); }
-  bool ControlTransfer(Handle interfaceHandle, const SetupPacket& setup, std::uint8_t* data,
-                       std::uint32_t* transferred) override {
-    std::function<void()> action;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      action.swap(action_);
-    }
-    if (action) {
-      action();
-    }
-    return inner_.ControlTransfer(interfaceHandle, setup, data, transferred);
-  }
-  bool DeviceIoControl(Handle device, std::uint32_t ioctl, std::uint8_t* record,
-                       std::uint32_t length, std::uint32_t* returned) override {
-    return inner_.DeviceIoControl(device, ioctl, record, length, returned);
-  }
-
- private:
-  UsbTransport& inner_;
-  std::mutex mutex_;
-  std::function<void()> action_;
-};
-
-class DeskTest : public ScenarioTest {
- protected:
-  DeskTest() {
-    Ports set = ports();
-    set.usb = &hook_;
-    InstallPorts(set);
-  }
-
-  void Pick(int index) {
-    dialog_.ComboSetCurSel(index);
-    dialog_.Dispatch(kWmCommand, CommandParam(IDC_COMBO_DEVICELIST, kCbnSelChange));
-  }
-  std::wstring SelectedEntry() {
-    const int selected = dialog_.ComboGetCurSel();
-    const std::vector<std::wstring> entries = Entries();
-    if (selected < 0 || selected >= static_cast<int>(entries.size())) {
-      return L"<none>";
-    }
-    return entries[static_cast<std::size_t>(selected)];
-  }
-  // Browse with the example file, named after the model so that the model check passes quietly.
-  void UpdateWith(const std::string& example) {
-    Browse(ExampleFile(example,
-                       "Veltra_RX40M+Veltra_Pesca+Veltra_Tarsa+Veltra_Mirel+Veltra_CX3+"
-                       "Veltra_NX20_" +
-                           example));
-    UpdateAndConfirm();
-  }
-  // The user sees the route's end: the success message, or the Warning dialog, which gives way
-  // to its OK or, after its three minutes, to the Error dialog.
-  void ExpectSuccessSeen(bool warning) {
-    if (!warning) {
-      EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
-      return;
-    }
-    EXPECT_TRUE(BoxTexts().empty());
-    ASSERT_TRUE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
-    if (dialog_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK)) {
-      WarningDialogProc(AppTest::kWarnDlg, kWmCommand, CommandParam(IDC_BTN_CONFIRM_OK), 0);
-    } else {
-      dialog_.QueueModalCommand(IDD_ERROR_DIALOG, 1);
-      clock_.Advance(180000);
-      dialog_.FireDueTimers();
-    }
-    Settle();
-    EXPECT_FALSE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
-  }
-  bool TrafficMentions(const std::string& fragment) const {
-    return traffic_.str().find(fragment) != std::string::npos;
-  }
-
-  TransferHook hook_{log_};
-};
-
-// ---- one route per row -------------------------------------------------------------------------
-
-struct Route {
-  const char* name;
-  const char* example;
-  // A camera of the route with that serial; its entry when listed at index i is entry(i).
-  std::function<std::shared_ptr<sim::CameraDevice>(const std::wstring& serial)> make;
-  std::function<std::wstring(int index)> entry;
-  // Whether the camera now runs the example's firmware.
-  std::function<bool(sim::CameraDevice&, const Bytes& file)> updated;
-  // The route ends with the Warning dialog instead of the success message.
-  bool endsWithWarning = false;
-};
-
-sim::FirmwareVersion NewVersion() {
-  const fwgen::Version& v = ScenarioTest::kNewVersion;
-  return sim::FirmwareVersion{v.major, v.minor, v.build, v.revision};
-}
-
-template <typename Camera>
-std::function<std::shared_ptr<sim::CameraDevice>(const std::wstring&)> DfuFamily(
-    const sim::DfuModeCamera::Options& options) {
-  return [options](const std::wstring& serial) {
-    sim::DfuModeCamera::Options o = options;
-    o.serial = serial;
-    return std::make_shared<Camera>(o);
-  };
-}
-
-std::function<std::wstring(int)> Entry(const std::wstring& prefix) {
-  return [prefix](int index) { return prefix + std::to_wstring(index) + L")"; };
-}
-
-bool DfuCameraUpdated(sim::CameraDevice& camera, const Bytes& /*file*/) {
-  auto& dfu = static_cast<sim::DfuModeCamera&>(camera);
-  return dfu.UpdatesCompleted() == 1 && !dfu.InUpdateMode() && dfu.Version() == NewVersion();
-}
-
-const Route kRoutes[] = {
-    {"generic", "mcu.img", DfuFamily<sim::GenericCamera>({}),
-     Entry(L"Veltra_RX40_MH(VID_7e51,PID_C1D0_"), DfuCameraUpdated},
-    {"pesca", "mcu.img", DfuFamily<sim::PescaCamera>(sim::PescaOptions()),
-     Entry(L"Veltra_Pesca(VID_7e51,PID_C123_"), DfuCameraUpdated, true},
-    {"tarsa", "mcu.img", DfuFamily<sim::TarsaCamera>(sim::TarsaOptions()),
-     Entry(L"Veltra_Tarsa(VID_7e51,PID_C05C_"), DfuCameraUpdated},
-    {"cx3", "mcu.img",
-     [](const std::wstring& serial) {
-       sim::Cx3Camera::Options o;
-       o.serial = serial;
-       return std::make_shared<sim::Cx3Camera>(o);
-     },
-     Entry(L"Veltra_CX3(VID_04b4,PID_00C3_"),
-     [](sim::CameraDevice& camera, const Bytes&) {
-       auto& cx3 = static_cast<sim::Cx3Camera&>(camera);
-       return cx3.CurrentMode() == sim::Cx3Camera::Mode::kCamera && cx3.FlashHoldsFirmware() &&
-              cx3.Version() == NewVersion();
-     }},
-    {"nxp", "nxp_firmware.bin",
-     [](const std::wstring& serial) {
-       sim::NxpCamera::Options o;
-       o.serial = serial;
-       return std::make_shared<sim::NxpCamera>(o);
-     },
-     Entry(L"Veltra_NX20(VID_7e51,PID_C2A0_"),
-     [](sim::CameraDevice& camera, const Bytes& file) {
-       auto& nxp = static_cast<sim::NxpCamera&>(camera);
-       return nxp.CurrentMode() == sim::NxpCamera::Mode::kCamera &&
-              nxp.FlashBytes(sim::kFlashImageAddress, file.size()) == file &&
-              nxp.Version() == NewVersion();
-     }},
-    // Without a serial the camera is known again by the path it left from.
-    {"nxp_without_serial", "nxp_firmware.bin",
-     [](const std::wstring& /*serial*/) {
-       sim::NxpCamera::Options o;
-       o.serial.clear();
-       return std::make_shared<sim::NxpCamera>(o);
-     },
-     Entry(L"Veltra_NX20(VID_7e51,PID_C2A0_"),
-     [](sim::CameraDevice& camera, const Bytes& file) {
-       auto& nxp = static_cast<sim::NxpCamera&>(camera);
-       return nxp.CurrentMode() == sim::NxpCamera::Mode::kCamera &&
-              nxp.FlashBytes(sim::kFlashImageAddress, file.size()) == file;
-     }},
-    {"mirel", "nxp_firmware.bin",
-     [](const std::wstring& serial) {
-       sim::MirelCamera::Options o;
-       o.serial = serial;
-       return std::make_shared<sim::MirelCamera>(o);
-     },
-     Entry(L"Veltra_Mirel(VID_7e51,PID_C181_"),
-     [](sim::CameraDevice& camera, const Bytes& file) {
-       auto& mirel = static_cast<sim::MirelCamera&>(camera);
-       return mirel.Image() == file && mirel.Version() == NewVersion();
-     }},
-};
-
-void PrintTo(const Route& route, std::ostream* out) {
-  *out << route.name;
-}
-
-class DeskRouteTest : public DeskTest, public ::testing::WithParamInterface<Route> {};
-
-std::string RouteName(const ::testing::TestParamInfo<Route>& info) {
-  return info.param.name;
-}
-
-// The commonest desk: the camera is the only device on the bus from start to end.
-TEST_P(DeskRouteTest, LoneCameraIsUpdatedAndSelectedAgain) {
-  const Route& route = GetParam();
-  auto camera = Plug(route.make(L"SER0000001"));
-  StartProgram();
-  ExpectReadyFor(route.entry(0));
-  dialog_.HoldModal(IDD_WARNING_DIALOG);
-
-  UpdateWith(route.example);
-  Settle();
-  ExpectSuccessSeen(route.endsWithWarning);
-  EXPECT_TRUE(route.updated(*camera, ExampleBytes(route.example)));
-  EXPECT_EQ(Entries(), std::vector<std::wstring>{route.entry(0)});
-  ExpectReadyFor(route.entry(0));
-}
-
-// Two cameras of the same model; the second one listed is updated and is the one selected
-// afterwards, and the first keeps its firmware.
-TEST_P(DeskRouteTest, SecondOfTwoIdenticalCamerasIsUpdatedAndSelectedAgain) {
-  const Route& route = GetParam();
-  if (std::string(route.name) == "mirel") {
-    GTEST_SKIP() << "two cameras of the Sunplus route are refused (SunplusTest below)";
-  }
-  auto first = Plug(route.make(L"SER0000001"));
-  auto second = Plug(route.make(L"SER0000002"));
-  StartProgram();
-  const std::vector<std::wstring> entries{route.entry(0), route.entry(1)};
-  ASSERT_EQ(Entries(), entries);
-  Pick(1);
-  dialog_.HoldModal(IDD_WARNING_DIALOG);
-
-  UpdateWith(route.example);
-  Settle();
-  ExpectSuccessSeen(route.endsWithWarning);
-  const Bytes file = ExampleBytes(route.example);
-  EXPECT_TRUE(route.updated(*second, file));
-  EXPECT_FALSE(route.updated(*first, file));
-  EXPECT_EQ(Entries(), entries);
-  ExpectReadyFor(route.entry(1));
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryRoute, DeskRouteTest, ::testing::ValuesIn(kRoutes), RouteName);
 
 // ---- other devices during an update
 // --------------------------------------------------------------
@@ -361,6 +100,39 @@ INSTANTIATE_TEST_SUITE_P(EveryVisitor, DeskVisitorTest, ::testing::ValuesIn(Visi
                                   (info.param.duringWorker ? "DuringWorker" : "WhileAway");
                          });
 
+// A camera that never comes back from its mode switch, while a stick comes and goes and another
+// camera arrives in its update mode without a serial: the update ends with its message after the
+// minute, EXIT is back, and the other camera is sent nothing.
+TEST_F(DeskTest, CameraThatNeverReturnsIsToldWhateverComesAndGoes) {
+  auto camera = Plug(std::make_shared<sim::GenericCamera>());
+  camera->SetReturnScheduler([](const std::function<void()>& /*comeBack*/) {});
+  StartProgram();
+  sim::DfuModeCamera::Options waiting;
+  waiting.serial.clear();
+  waiting.startInUpdateMode = true;
+  auto other = std::make_shared<sim::GenericCamera>(waiting);
+  auto stick = std::make_shared<ForeignDevice>(sim::UsbId{0x0781, 0x5567}, false);
+
+  UpdateWith("mcu.img");
+  const std::uint64_t switched = clock_.NowMs();
+  bus_.PlugAt(switched + 10000, stick);
+  bus_.PlugAt(switched + 30000, other);
+  bus_.UnplugAt(switched + 50000, stick.get());
+  Settle();
+  EXPECT_TRUE(BoxTexts().empty());
+  // The minute from the switch, whatever came and went meanwhile.
+  ASSERT_LE(clock_.NowMs(), switched + 60000);
+  clock_.Advance(switched + 60000 - clock_.NowMs());
+  dialog_.FireDueTimers();
+  Settle();
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"The camera did not enter its firmware update "
+                                                  L"mode.\r\nPlease re-plug the camera and try "
+                                                  L"again."});
+  EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
+  EXPECT_EQ(other->TransferCount(), 0);
+  EXPECT_FALSE(TrafficMentions("\"dev\":\"0781")) << "the stick was sent something";
+}
+
 // ---- update mode and the Sunplus route ---------------------------------------------------------
 
 // Where the host controller sits: on the root complex, or behind a PCI bridge, whose location
@@ -387,7 +159,12 @@ TEST_P(DeskUpdateModeTest, CameraFoundInUpdateModeTakesATwoPassImage) {
   bus_.SetBehindPciBridge(controller.behindPciBridge);
   sim::DfuModeCamera::Options options = sim::PescaOptions();
   options.startInUpdateMode = true;
-  auto camera = Plug(std::make_shared<sim::PescaCamera>(options));
+  auto camera = std::make_shared<sim::PescaCamera>(options);
+  // The name's characters come from the location path: the camera sits on its SuperSpeed port.
+  sim::Unknowns unknowns;
+  unknowns.companionPortInBootModes = false;
+  camera->SetUnknowns(unknowns);
+  Plug(camera);
   StartProgram();
   ASSERT_EQ(Entries().size(), 1u);
   const std::wstring entry = Entries()[0];
@@ -405,7 +182,7 @@ TEST_P(DeskUpdateModeTest, CameraFoundInUpdateModeTakesATwoPassImage) {
   ASSERT_GE(flash.imageSections.size(), 2u);
   EXPECT_FALSE(flash.imageSections[0].empty());
   EXPECT_FALSE(flash.imageSections[1].empty());
-  EXPECT_EQ(camera->Version(), NewVersion());
+  EXPECT_EQ(camera->Version(), NewFirmware());
   EXPECT_FALSE(camera->InUpdateMode());
   // The update ends as a whole one does (the success message or the Warning dialog), and no
   // failure is shown.

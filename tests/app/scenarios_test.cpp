@@ -128,7 +128,8 @@ TEST_F(ScenarioTest, Rt1060RomFoundAtStartUpGetsTheFlashLoaderAndThenTheFirmware
     }
   }
   EXPECT_TRUE(writeFileSeen);
-  const std::wstring entry = L"DFU HID Device_USB_1_HUB_1(VID_7E51,PID_DF02_0)";
+  // The flash loader runs at high speed: on the connector's USB 2 port (USB(17)).
+  const std::wstring entry = L"DFU HID Device_USB_1_HUB_0(VID_7E51,PID_DF02_0)";
   ExpectReadyFor(entry);
 
   const std::wstring path = ExampleFile("nxp_firmware.bin", "nxp_firmware.bin");

@@ -41,23 +41,20 @@ class DeviceChangeTest : public test::CameraBench {
 };
 
 // The camera coming back is a device in update mode carrying its serial, wherever its path was
-// before; without a known serial, the first update-mode device that was not on the bus. Every
-// variant opens it; while the pass's worker runs, nothing is opened or started.
+// before; when none carries it, the one at the camera's place. Every variant opens it and stops
+// the bound on its return; while the pass's worker runs, nothing is opened or started.
 TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
-  auto old = PlugDfu(0xDF00, L"S0");
-  PlugDfu(0xDF01, L"S1");
+  PlugDfu(0xDF00, L"S0");
+  auto second = PlugDfu(0xDF01, L"S1");
   auto wanted = PlugDfu(0xDF00, L"S2");
   update_.SetObserver(&observer_);
-  CopyText(update_.savedDevicePaths[0], bus_.UsbInterfacePath(old.get()).c_str());
-  CopyText(update_.savedDevicePaths[1], bus_.UsbInterfacePath(wanted.get()).c_str());
-  update_.nSavedDeviceCount = 2;
   update_.bUpdatedFromHIDMode = 1;
   update_.phase = UpdatePhase::kAwaitingModeSwitch;
   test::SelectFirmware(update_, test::CombinedFileBytes(1));
   dialog_.SetTimer(IDT_TIMER_FOR_HD_ISSUE, 60000);
   system_->SetFailThreadCreation(true);
 
-  CopyText(update_.USBUniqueID, L"S2");
+  CopyText(update_.camera.serial, L"S2");
   Arrive(ArrivalVariant::kNoRestart);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 2);
   EXPECT_EQ(usb_.DeviceOf(update_.link.winUSBHandle.load()), wanted.get());
@@ -65,7 +62,9 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
   Clear();
-  update_.USBUniqueID[0] = L'\0';
+  update_.camera = CameraIdentity{};
+  CopyText(update_.camera.location, bus_.LocationPath(second.get()).c_str());
+  update_.phase = UpdatePhase::kAwaitingModeSwitch;
   Arrive(ArrivalVariant::kFull);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
   EXPECT_EQ(usb_.DeviceOf(update_.link.winUSBHandle.load())->Id().pid, 0xDF01);

@@ -1,4 +1,4 @@
-// Finding the updated camera again, by its USB serial or by the path it did not have before.
+// Finding the updated camera again: its serial as the program reads it, and the one rule.
 #include "devices/reidentify.h"
 
 #include <string>
@@ -59,67 +59,51 @@ TEST_F(DevicesTest, SerialComesFromTheDeviceThatOwnsTheInterface) {
   }
 }
 
-TEST_F(DevicesTest, CamerasWithoutSerialMatchTheFirstAndCamerasWithoutExtensionUnitAreSkipped) {
-  UpdateSession update;
+// The one rule that finds the updated camera: its whole serial (two serials that share their
+// first 10 characters are told apart), otherwise only its place or the companion port of it; a
+// serial several devices carry decides only with the place; two alike are reported, not taken.
+TEST_F(DevicesTest, UpdatedCameraIsFoundByItsWholeSerialOrOnlyThenByItsPlace) {
+  auto first = PlugCamera(L"LONGSERIAL-0000000001");
+  PlugCamera(L"LONGSERIAL-0000000002");
+  auto without = PlugCamera(L"");
   PlugCamera(L"");
-  PlugCamera(L"");
-  ASSERT_TRUE(Discover());
-  dialog_.ComboSetCurSel(1);
-  CopyText(update.USBUniqueID, L"00");
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(update), 1);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
-
-  // An unresolved serial matches the first camera whose serial is unresolved too.
-  discovery_.SetDevicePropertyAvailable(false);
-  update.USBUniqueID[0] = L'\0';
-  dialog_.ComboSetCurSel(1);
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(update), 1);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
-
-  // A camera without the generic extension unit (a Pesca or Tarsa camera) ahead of the wanted
-  // one is passed over: its serial is no less readable.
-  discovery_.SetDevicePropertyAvailable(true);
-  for (const auto& device : bus_.Present()) {
-    bus_.Unplug(device.get());
-  }
-  sim::DfuModeCamera::Options options;
-  options.extensionUnit = false;
-  bus_.Plug(std::make_shared<sim::GenericCamera>(options));
-  PlugCamera(L"WANTED");
-  ASSERT_TRUE(Discover());
-  CopyText(update.USBUniqueID, L"WANTED");
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceHID(update), 1);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
-}
-
-TEST_F(DevicesTest, PathMatchSelectsTheFirstCameraNotSavedByTheLastUpdate) {
-  UpdateSession update;
-  PlugCamera(L"S1");
-  auto updated = PlugCamera(L"");  // without a serial: new paths when it returns on another port
-  PlugCamera(L"S3");
-  ASSERT_TRUE(Discover());
-  // The update started: every path saved.
-  for (int i = 0; i < g_nDeviceCount; ++i) {
-    CopyText(update.savedDevicePaths[i], g_DeviceTable[i].devicePath);
-    UpperInPlace(update.savedDevicePaths[i]);  // compared ignoring case
-  }
-  update.nSavedDeviceCount = g_nDeviceCount.load();
-
-  // Nothing new on the bus: the selection is left alone.
-  ASSERT_TRUE(Discover());
-  dialog_.ComboSetCurSel(2);
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceDFU(update), 1);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 2);
-
-  // An earlier update left a path beyond the saved count; it must not hide the new one.
-  bus_.Leave(updated.get());
-  bus_.MoveToNextFreePort(updated.get());
-  bus_.Return(updated.get());
-  CopyText(update.savedDevicePaths[3], bus_.CapturePath(updated.get()).c_str());
-  ASSERT_TRUE(Discover());
-  EXPECT_EQ(MatchUniqueIDForUpdatedDeviceDFU(update), 1);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
-  EXPECT_EQ(g_nLastSelectedIndex, 1);
+  auto waiting = PlugCamera(L"W1", sim::kGenericCameraPid, true);  // DF00, the family's serial
+  PlugCamera(L"W2", sim::kGenericCameraPid, true);
+  ASSERT_TRUE(Discover(true));  // the two update-mode devices first
+  const auto find = [](const wchar_t* serial, const std::wstring& location, ListedAs kind,
+                       const std::wstring& companion = L"") {
+    CameraIdentity camera;
+    CopyText(camera.serial, serial);
+    camera.ownSerial = kind == ListedAs::kNormalMode;
+    CopyText(camera.location, location.c_str());
+    CopyText(camera.companion, companion.c_str());
+    return FindUpdatedCamera(camera, kind);
+  };
+  const auto index = [&](const wchar_t* serial, const std::wstring& location, ListedAs kind) {
+    const FoundCamera found = find(serial, location, kind);
+    return found.result == CameraFound::kFound ? found.index : -1;
+  };
+  EXPECT_EQ(index(L"LONGSERIAL-0000000002", L"", ListedAs::kNormalMode), 3);
+  EXPECT_EQ(index(L"LONGSERIAL-00", L"", ListedAs::kNormalMode), -1);  // a cut serial is none
+  EXPECT_EQ(index(L"", bus_.LocationPath(without.get()), ListedAs::kNormalMode), 4);
+  EXPECT_EQ(index(L"", L"", ListedAs::kNormalMode), -1);
+  // A serial matched wins over the place of another device.
+  EXPECT_EQ(
+      index(L"LONGSERIAL-0000000001", bus_.LocationPath(without.get()), ListedAs::kNormalMode), 2);
+  // In update mode both report one fixed serial (Windows gives it to the first only) and sit on
+  // their companion ports: the camera's place in its normal mode (the companion's companion)
+  // decides, and a fixed serial read in update mode never outweighs the place.
+  const std::wstring waitingPlace = bus_.LocationPath(waiting.get());
+  const std::wstring normalPlace = sim::Bus::CompanionLocationPath(waitingPlace);
+  ASSERT_NE(normalPlace, waitingPlace);
+  EXPECT_EQ(index(L"", normalPlace, ListedAs::kUpdateMode), 0);
+  EXPECT_EQ(index(L"VELTRA-DFU-MODE-0001", waitingPlace, ListedAs::kUpdateMode), 0);
+  EXPECT_EQ(index(L"W1", normalPlace, ListedAs::kBootRom), -1);
+  // Two devices at the places that name the camera: neither is taken.
+  EXPECT_EQ(find(L"", bus_.LocationPath(first.get()), ListedAs::kNormalMode,
+                 bus_.LocationPath(without.get()))
+                .result,
+            CameraFound::kMoreThanOne);
 }
 
 }  // namespace

@@ -151,7 +151,14 @@ void ExpectLastDataReportLost(const Desk& desk, const std::string& dev) {
 
 std::vector<Case> Cases() {
   const auto generic = [] { return std::make_shared<sim::GenericCamera>(); };
-  const auto nxp = [] { return std::make_shared<sim::NxpCamera>(); };
+  // The flash loader's answers can be read: the cases below are about them.
+  const auto nxp = [] {
+    auto camera = std::make_shared<sim::NxpCamera>();
+    sim::Unknowns unknowns;
+    unknowns.exclusiveLoaderHid = false;
+    camera->SetUnknowns(unknowns);
+    return camera;
+  };
   return {
       // The zero-length request that ends the download is refused: the camera never manifests
       // the image, and the user is told as for a refused data request.

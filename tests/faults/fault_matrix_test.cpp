@@ -223,7 +223,15 @@ std::vector<Route> Routes(const std::function<Bytes(const std::string&)>& bytesO
   routes.push_back(cx3);
   const Bytes nxpImage = bytesOf("nxp_firmware.bin");
   Route nxp{"nxp/rt1060-rom/bin", "nxp_firmware.bin", "Veltra_NX20.bin",
-            [] { return std::make_shared<sim::NxpCamera>(); },
+            [] {
+              // The flash loader's answers can be read (a second HID handle opens); the other
+              // switch values of sim::Unknowns are the bench's harsh defaults.
+              auto camera = std::make_shared<sim::NxpCamera>();
+              sim::Unknowns unknowns;
+              unknowns.exclusiveLoaderHid = false;
+              camera->SetUnknowns(unknowns);
+              return camera;
+            },
             [nxpImage](sim::CameraDevice& device, sim::CameraDevice&) {
               // The image, and the boot block in front of it that the erase takes away.
               auto& camera = As<sim::NxpCamera>(device);

@@ -24,7 +24,7 @@ namespace {
 
 constexpr unsigned long kMaxFaultIndex = 1000000;
 constexpr int kMaxBusyPolls = 100000;
-constexpr std::size_t kMaxSerialChars = 10;
+constexpr std::size_t kMaxSerialChars = sim::VirtualDevice::kMaxSerialChars;
 constexpr const char* kUpdateModeAlias = "update-mode";
 
 // A whole decimal number within [0, limit].
@@ -48,6 +48,10 @@ struct Binding {
   std::string serial;
   std::string fault;
   int state = 2;
+  std::string updateModeSerial;
+  std::string loaderHid;
+  int driverInstallSeconds = -1;
+  std::string returnPort;
 };
 
 void AddCommon(CLI::App* app, Binding* bind, bool fileRequired) {
@@ -64,6 +68,46 @@ void AddCommon(CLI::App* app, Binding* bind, bool fileRequired) {
                   "the USB traffic log, JSON Lines (its folder is created)");
   app->add_flag("--quiet", bind->options->quiet,
                 "print only message boxes, dialogs and the result");
+  app->add_option("--update-mode-serial", bind->updateModeSerial,
+                  "the serial the camera's update modes report: its own, none, or one fixed "
+                  "serial of its family")
+      ->check(CLI::IsMember({"own", "none", "family"}))
+      ->default_str("family");
+  app->add_option("--loader-hid", bind->loaderHid,
+                  "whether a second handle opens on the flash loader's HID device the camera "
+                  "library holds")
+      ->check(CLI::IsMember({"shared", "held"}))
+      ->default_str("held");
+  app->add_option("--driver-install", bind->driverInstallSeconds,
+                  "seconds a new identity arrives late while Windows installs its driver (on "
+                  "this runner's bench, whose devices return at once, it has no effect)")
+      ->check(CLI::Range(0, 50))
+      ->default_str("50");
+  app->add_option("--return-port", bind->returnPort,
+                  "where the camera's boot and update modes arrive: its own port, or the "
+                  "connector's USB 2 companion port")
+      ->check(CLI::IsMember({"same", "companion"}))
+      ->default_str("companion");
+}
+
+// The switches the command line gave, over the bench's defaults.
+void ApplyUnknowns(const Binding& bind, sim::Unknowns* unknowns) {
+  if (bind.updateModeSerial == "own") {
+    unknowns->updateModeSerial = sim::UpdateModeSerial::kCameraSerial;
+  } else if (bind.updateModeSerial == "none") {
+    unknowns->updateModeSerial = sim::UpdateModeSerial::kNone;
+  } else if (bind.updateModeSerial == "family") {
+    unknowns->updateModeSerial = sim::UpdateModeSerial::kFamilySerial;
+  }
+  if (!bind.loaderHid.empty()) {
+    unknowns->exclusiveLoaderHid = bind.loaderHid == "held";
+  }
+  if (bind.driverInstallSeconds >= 0) {
+    unknowns->driverInstallMs = static_cast<std::uint32_t>(bind.driverInstallSeconds) * 1000U;
+  }
+  if (!bind.returnPort.empty()) {
+    unknowns->companionPortInBootModes = bind.returnPort == "companion";
+  }
 }
 
 void AddDirect(CLI::App* app, Binding* bind) {
@@ -77,11 +121,11 @@ void AddDirect(CLI::App* app, Binding* bind) {
                   "status reads answered busy after each block")
       ->check(CLI::Range(0, kMaxBusyPolls))
       ->default_str("1");
-  app->add_option("--serial", bind->serial, "the camera's USB serial, up to 10 characters")
+  app->add_option("--serial", bind->serial, "the camera's USB serial, up to 126 characters")
       ->check(CLI::Validator(
           [](std::string& text) {
             return text.size() <= kMaxSerialChars ? std::string()
-                                                  : std::string("at most 10 characters");
+                                                  : std::string("at most 126 characters");
           },
           ""));
 }
@@ -162,6 +206,7 @@ Parsed ParseCommandLine(const std::vector<std::string>& args, Options* options, 
   if (!bind.serial.empty()) {
     options->serial = std::wstring(bind.serial.begin(), bind.serial.end());
   }
+  ApplyUnknowns(bind, &options->unknowns);
   if (!bind.fault.empty() && !ParseFault(bind.fault, &options->fault, text)) {
     return Parsed::kError;
   }

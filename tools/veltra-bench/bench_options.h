@@ -7,6 +7,8 @@
 //   veltra-bench nxp FILE [--flash-loader FILE] [common]
 //
 //   common: [--fault KIND@INDEX] [--log FILE.jsonl] [--quiet]
+//           [--update-mode-serial own|none|family] [--loader-hid shared|held]
+//           [--driver-install SECONDS] [--return-port same|companion]
 //
 // KIND is one of sim/fault_names.h; INDEX counts the camera's transfers from the start of the
 // update, from 0 (see docs/bench.md).
@@ -40,6 +42,9 @@ struct Options {
   bool quiet = false;
   std::string bootImagePath;    // cx3: empty = the example boot image
   std::string flashLoaderPath;  // nxp: empty = the example flash loader
+  // What nothing documents about the camera (--update-mode-serial, --loader-hid,
+  // --driver-install, --return-port); the bench's harsh defaults unless given.
+  sim::Unknowns unknowns;
 };
 
 // Parses "short@12" and the like. False with a message in *error on anything else.

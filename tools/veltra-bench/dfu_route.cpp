@@ -53,6 +53,7 @@ bool DfuRoute::Prepare(Session& session) {
   camera_ = std::make_shared<sim::DfuCamera>(camera);
   // After a completed download the camera restarts and enumerates again in DFU mode.
   camera_->SetAfterManifest([](sim::DfuCamera& self) { self.ReEnumerate(); });
+  camera_->SetUnknowns(session.options().unknowns);
   session.bus().Plug(camera_);
   session.out() << "camera: " << sim::DeviceName(camera_->Id()) << " in DFU mode, state "
                 << static_cast<int>(options.startState) << ", " << options.busyPolls

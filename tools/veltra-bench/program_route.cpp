@@ -136,6 +136,7 @@ bool ProgramRoute::Prepare(Session& session) {
   } else {
     return false;
   }
+  camera_->SetUnknowns(session.options().unknowns);
   session.bus().Plug(camera_);
 
   // The program starts and finds the camera.

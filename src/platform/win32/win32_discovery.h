@@ -18,6 +18,10 @@ class Win32Discovery : public DeviceDiscovery {
   std::unique_ptr<DeviceInterfaceSet> OpenInterfaceSet(InterfaceSetClass cls) override;
   bool DevicePropertyAvailable() override;
   OsVersion ReadOsVersion() override;
+  // The hub's port connector properties (IOCTL_USB_GET_PORT_CONNECTOR_PROPERTIES, Windows 8 and
+  // later) name the companion port and its hub; win32_companion_port.cpp.
+  bool CompanionLocationPath(const wchar_t* location, wchar_t* companion,
+                             std::uint32_t chars) override;
 
  private:
   // SetupDiGetDevicePropertyW, or nullptr (kept untyped so that this header needs no OS header).

@@ -3,6 +3,7 @@
 #include "platform/win32/win32_windows.h"
 // The HID and SetupAPI headers need the Windows types declared first; mingw-w64's HID headers
 // declare hid.dll's functions without C linkage of their own.
+#include <cfgmgr32.h>
 #include <setupapi.h>
 extern "C" {
 // clang-format off
@@ -13,6 +14,7 @@ extern "C" {
 
 #include <cstddef>
 #include <cwctype>
+#include <string>
 #include <vector>
 
 #include "platform/win32/win32_handle.h"
@@ -23,9 +25,6 @@ namespace {
 
 // The HID interfaces looked at for the device: far more than a desk has.
 constexpr DWORD kMaxHidInterfaces = 256;
-// A serial string descriptor holds at most 126 characters; HidD_GetSerialNumberString takes
-// bytes and never more than 4,093 of them.
-constexpr std::size_t kSerialChars = 127;
 
 // One read handle as the program holds it: the interface opened for overlapped reads, the event
 // its reads wait on, and a buffer of the interface's input report length.
@@ -49,23 +48,38 @@ bool SameText(const wchar_t* a, const wchar_t* b) {
   return *a == *b;
 }
 
-// Whether the opened interface belongs to the device asked for.
-bool IsTheDevice(HANDLE file, std::uint16_t vid, std::uint16_t pid, const wchar_t* serial) {
-  HIDD_ATTRIBUTES attributes{};
-  attributes.Size = sizeof attributes;
-  if (::HidD_GetAttributes(file, &attributes) == FALSE || attributes.VendorID != vid ||
-      attributes.ProductID != pid) {
+// The instance ID of a USB device from its device interface path: "\\?\usb#vid_x&pid_y#inst#{...}"
+// names "USB\VID_x&PID_y\inst". Empty when the path has another form.
+std::wstring InstanceIdOfUsbPath(const wchar_t* path) {
+  std::wstring text(path);
+  for (auto& c : text) {
+    c = static_cast<wchar_t>(std::towupper(c));
+  }
+  const std::wstring prefix = L"\\\\?\\USB#";
+  if (text.compare(0, prefix.size(), prefix) != 0) {
+    return L"";
+  }
+  const std::size_t ids = prefix.size();
+  const std::size_t first = text.find(L'#', ids);
+  const std::size_t second = first == std::wstring::npos ? first : text.find(L'#', first + 1);
+  if (second == std::wstring::npos || second == first + 1) {
+    return L"";
+  }
+  return L"USB\\" + text.substr(ids, first - ids) + L"\\" +
+         text.substr(first + 1, second - first - 1);
+}
+
+// Whether the device of a HID interface is a child of the USB device with that instance ID.
+bool ChildOf(DEVINST device, const std::wstring& parentId) {
+  DEVINST parent = 0;
+  if (::CM_Get_Parent(&parent, device, 0) != CR_SUCCESS) {
     return false;
   }
-  if (serial == nullptr || serial[0] == L'\0') {
-    return true;
-  }
-  wchar_t found[kSerialChars] = {};
-  if (::HidD_GetSerialNumberString(file, found, sizeof found - sizeof(wchar_t)) == FALSE) {
+  wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+  if (::CM_Get_Device_IDW(parent, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
     return false;
   }
-  found[kSerialChars - 1] = L'\0';
-  return SameText(found, serial);
+  return SameText(id, parentId.c_str());
 }
 
 // The length of the interface's input reports, report ID included (0 when it cannot be read).
@@ -80,13 +94,13 @@ DWORD InputReportLength(HANDLE file) {
   return status == HIDP_STATUS_SUCCESS ? caps.InputReportByteLength : 0;
 }
 
-// Opens the interface at path for overlapped reads when it is the device asked for.
-HidReader* OpenIfTheDevice(const wchar_t* path, std::uint16_t vid, std::uint16_t pid,
-                           const wchar_t* serial) {
+// Opens the interface at path for overlapped reads. Null when it cannot be opened (another
+// handle may hold it without sharing).
+HidReader* OpenForReading(const wchar_t* path) {
   UniqueHandle file(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED, nullptr));
-  if (!file.Valid() || !IsTheDevice(file.Get(), vid, pid, serial)) {
+  if (!file.Valid()) {
     return nullptr;
   }
   const DWORD length = InputReportLength(file.Get());
@@ -103,7 +117,12 @@ HidReader* OpenIfTheDevice(const wchar_t* path, std::uint16_t vid, std::uint16_t
 
 }  // namespace
 
-Handle Win32HidInput::OpenHidInput(std::uint16_t vid, std::uint16_t pid, const wchar_t* serial) {
+Handle Win32HidInput::OpenHidInput(const wchar_t* parentDevicePath) {
+  const std::wstring parentId =
+      parentDevicePath != nullptr ? InstanceIdOfUsbPath(parentDevicePath) : std::wstring();
+  if (parentId.empty()) {
+    return kNullHandle;
+  }
   GUID hidGuid{};
   ::HidD_GetHidGuid(&hidGuid);
   HDEVINFO set =
@@ -128,9 +147,13 @@ Handle Win32HidInput::OpenHidInput(std::uint16_t vid, std::uint16_t pid, const w
     std::vector<DWORD> block((required + sizeof(WCHAR) + sizeof(DWORD) - 1) / sizeof(DWORD));
     auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_W>(block.data());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-    if (::SetupDiGetDeviceInterfaceDetailW(set, &data, detail, required, nullptr, nullptr) !=
-        FALSE) {
-      reader = OpenIfTheDevice(detail->DevicePath, vid, pid, serial);
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    if (::SetupDiGetDeviceInterfaceDetailW(set, &data, detail, required, nullptr, &device) !=
+            FALSE &&
+        ChildOf(device.DevInst, parentId)) {
+      reader = OpenForReading(detail->DevicePath);
+      break;  // the device's one HID interface: opened or not, no other is its
     }
   }
   ::SetupDiDestroyDeviceInfoList(set);

@@ -8,7 +8,7 @@ namespace veltra {
 
 class Win32HidInput : public HidInput {
  public:
-  Handle OpenHidInput(std::uint16_t vid, std::uint16_t pid, const wchar_t* serial) override;
+  Handle OpenHidInput(const wchar_t* parentDevicePath) override;
   void CloseHidInput(Handle input) override;
   std::uint32_t ReadInputReport(Handle input, std::uint8_t* report, std::uint32_t length,
                                 std::uint32_t timeoutMs) override;

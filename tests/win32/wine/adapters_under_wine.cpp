@@ -226,11 +226,12 @@ void OwnedHandlesAreClosedOnce() {
   CHECK(!invalid.Valid());
 }
 
-// hid.dll binds at load time, and no HID interface of the flash loader's IDs is found on a
-// machine without one: nothing is opened and nothing is read.
+// hid.dll binds at load time, and no HID interface under the flash loader's USB device is found
+// on a machine without one: nothing is opened and nothing is read.
 void HidReadsFailCleanlyWithoutADevice() {
   Win32HidInput hid;
-  const Handle input = hid.OpenHidInput(0x7E51, 0xDF02, L"");
+  const Handle input = hid.OpenHidInput(
+      L"\\\\?\\usb#vid_7e51&pid_df02#abc1234567#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
   CHECK(input == kNullHandle);
   std::uint8_t report[1016] = {};
   CHECK(hid.ReadInputReport(input, report, sizeof report, 10) == 0);
