@@ -1,5 +1,9 @@
 #include "camera/boot_rom_notices.h"
 
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
 #include "core/app_state.h"
@@ -25,12 +29,14 @@ bool IsRomRecord(int i) {
          (VendorIdIs(i, kVidNxp) && ProductIdIs(i, kPidRt1060Rom));
 }
 
-// A ROM listed that is neither held nor the one whose load just ended: it waited for its turn.
-bool RomWaitsForItsTurn(const BootLoaderStep& step) {
+// A ROM listed that is neither held nor one whose load just ended: it waited for its turn.
+bool RomWaitsForItsTurn(const BootLoaderStep& step, const std::vector<EndedLoad>& ended) {
   for (int i = 0; i < ListedDeviceCount(); ++i) {
     const wchar_t* path = g_DeviceTable[i].devicePath;
-    if (IsRomRecord(i) && !BootRomHeld(step, path) &&
-        !TextEqualsNoCase(path, step.romPath.c_str())) {
+    const bool justEnded = std::any_of(ended.begin(), ended.end(), [path](const EndedLoad& load) {
+      return TextEqualsNoCase(path, load.romPath.c_str());
+    });
+    if (IsRomRecord(i) && !BootRomHeld(step, path) && !justEnded) {
       return true;
     }
   }
@@ -61,22 +67,30 @@ void OnLoaderNotice(UpdateSession& update, std::uintptr_t wParam, std::intptr_t 
   }
 }
 
-void OnLoaderEnded(UpdateSession& update, std::uintptr_t loaded) {
+void OnLoaderEnded(UpdateSession& update, std::uintptr_t /*loaded*/) {
   BootLoaderStep& step = g_bootLoaderStep;
-  if (loaded == 0) {
-    // A ROM that left during its load is not the one on the bus now.
-    if (!step.romLeftDuringLoad) {
-      HoldBootRom(step, step.romPath.c_str());
+  std::vector<EndedLoad> ended;
+  {
+    std::lock_guard<std::mutex> lock(step.endedMutex);
+    ended.swap(step.ended);
+  }
+  for (const EndedLoad& load : ended) {
+    if (load.loaded) {
+      continue;
     }
-    if (step.romOfUpdate.exchange(0) != 0) {
+    // A ROM that left during its load is not the one on the bus now: it is not held.
+    if (!load.romLeft) {
+      HoldBootRom(step, load.romPath.c_str());
+    }
+    if (load.ofUpdate) {
       EndUpdateWithoutLoader(update);
     }
   }
   // A ROM that came with the one just loaded was left waiting by the busy flag; no notification
   // may follow to take it over (a ROM that failed stays on the bus), so the list is rebuilt now,
   // unless data is being sent (every handler stands aside then, and so does this).
-  if (step.bLoaderDownloadBusy.load() != 0 || update.DownloadInProgress() ||
-      update.bWorkerRunning.load() != 0 || !RomWaitsForItsTurn(step)) {
+  if (ended.empty() || step.bLoaderDownloadBusy.load() != 0 || update.DownloadInProgress() ||
+      update.bWorkerRunning.load() != 0 || !RomWaitsForItsTurn(step, ended)) {
     return;
   }
   g_nDeviceCount = 0;

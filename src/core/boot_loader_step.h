@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,14 @@ constexpr std::uintptr_t kNoticeOfUpdate = 0x200;
 // ROM. A ROM of another kind is never the updated camera's.
 enum class UpdateRom : std::uint8_t { kNone, kFx3, kRt1060 };
 
+// A boot-loader download that has ended, as its thread leaves it for the dialog.
+struct EndedLoad {
+  std::wstring romPath;
+  bool ofUpdate = false;
+  bool loaded = false;
+  bool romLeft = false;  // a removal named the ROM before the dialog looked at the end
+};
+
 struct BootLoaderStep {
   // The loader file between its read on the dialog thread and its download; the FX3 and NXP
   // downloads release it when they have sent it.
@@ -59,9 +68,14 @@ struct BootLoaderStep {
   // open, a load that failed), by path: not taken over again until they have left the bus.
   // Dialog thread only.
   std::vector<std::wstring> heldRoms;
-  // The ROM being loaded left the bus before its thread ended: a failed load is then not held
-  // (the ROM that comes back is a fresh one). Dialog thread only.
-  bool romLeftDuringLoad = false;
+  // A removal named the ROM being loaded before its thread ended: a failed load is then not held
+  // (the ROM that comes back is a fresh one).
+  Flag romLeftDuringLoad{0};
+  // Downloads that ended and that the dialog has not looked at yet (WM_APP_LOADER_ENDED): each
+  // thread leaves its own here before it releases the busy flag, so that a take-over started
+  // meanwhile cannot be taken for it.
+  std::mutex endedMutex;
+  std::vector<EndedLoad> ended;
 
   BootLoaderStep() = default;
   ~BootLoaderStep() { std::free(loaderImage.data); }
@@ -81,7 +95,9 @@ struct BootLoaderStep {
     updateRom = UpdateRom::kNone;
     fx3Link.Forget();
     heldRoms.clear();
-    romLeftDuringLoad = false;
+    romLeftDuringLoad = 0;
+    std::lock_guard<std::mutex> lock(endedMutex);
+    ended.clear();
   }
 };
 

@@ -84,6 +84,7 @@ bool StartLoaderThread(UpdateSession& update, const DeviceRecord& record, Loader
   if (thread == kNullHandle) {
     step.bLoaderDownloadBusy = 0;
     step.bLoaderThreadStarted = 0;
+    ReleasePayload(step.loaderImage);
     CloseFx3Handle(step.fx3Link);
     Hold(step, record.devicePath);
     PostNotice(kNoticeNoThread, false, step.romOfUpdate.load() != 0, 0);
@@ -240,7 +241,13 @@ void ReleaseBootRomThatLeft(BootLoaderStep& step, const wchar_t* path) {
     return;
   }
   if (step.bLoaderDownloadBusy.load() != 0 && TextEqualsNoCase(step.romPath.c_str(), path)) {
-    step.romLeftDuringLoad = true;
+    step.romLeftDuringLoad = 1;
+  }
+  {
+    std::lock_guard<std::mutex> lock(step.endedMutex);
+    for (EndedLoad& load : step.ended) {
+      load.romLeft = load.romLeft || TextEqualsNoCase(load.romPath.c_str(), path);
+    }
   }
   step.heldRoms.erase(std::remove_if(step.heldRoms.begin(), step.heldRoms.end(),
                                      [path](const std::wstring& held) {

@@ -6,14 +6,20 @@ namespace veltra {
 
 void BeginLoaderDownload(BootLoaderStep& step, const wchar_t* romPath, bool ofUpdate) {
   step.romPath = romPath;
-  step.romLeftDuringLoad = false;
+  step.romLeftDuringLoad = 0;
   step.romOfUpdate = ofUpdate ? 1 : 0;
   step.bLoaderDownloadBusy = 1;
 }
 
 void EndLoaderDownload(BootLoaderStep& step, UpdateSession& update, bool loaded) {
-  if (loaded && step.romOfUpdate.load() != 0) {
+  const bool ofUpdate = step.romOfUpdate.load() != 0;
+  if (loaded && ofUpdate) {
     WaitForLoadedProgram(update);
+  }
+  {
+    std::lock_guard<std::mutex> lock(step.endedMutex);
+    step.ended.push_back(
+        EndedLoad{step.romPath, ofUpdate, loaded, step.romLeftDuringLoad.load() != 0});
   }
   step.bLoaderDownloadBusy = 0;
   update.Observer().OnLoaderEnded(loaded);
