@@ -35,16 +35,6 @@ bool IsBootLoaderRecord(DeviceRecord& record, const wchar_t* vid, const wchar_t*
 
 using LoaderBody = std::uint32_t (*)(BootLoaderStep& step, UpdateSession& update);
 
-bool IsHeld(const BootLoaderStep& step, const wchar_t* path) {
-  return BootRomHeld(step, path);
-}
-
-// A ROM whose take-over failed waits, untouched, until it has left the bus: taking it over at
-// every notification would only repeat the failure (and the RT1060 ROM's settling pause).
-void Hold(BootLoaderStep& step, const wchar_t* path) {
-  HoldBootRom(step, path);
-}
-
 // The ROM is the updated camera's when it is of the kind the update's route leads to, the update
 // waits for its camera, the camera has left, and the ROM was not on the bus when the update
 // began. Any other ROM is loaded all the same, but its outcome never ends, stalls or re-arms the
@@ -86,7 +76,7 @@ bool StartLoaderThread(UpdateSession& update, const DeviceRecord& record, Loader
     step.bLoaderThreadStarted = 0;
     ReleasePayload(step.loaderImage);
     CloseFx3Handle(step.fx3Link);
-    Hold(step, record.devicePath);
+    HoldBootRom(step, record.devicePath);
     PostNotice(kNoticeNoThread, false, step.romOfUpdate.load() != 0, 0);
     return false;
   }
@@ -104,7 +94,7 @@ void RefuseLoaderFile(UpdateSession& update, const DeviceRecord& record, LoaderF
                       bool fx3, std::uint32_t length) {
   BootLoaderStep& step = g_bootLoaderStep;
   ReleasePayload(step.loaderImage);
-  Hold(step, record.devicePath);
+  HoldBootRom(step, record.devicePath);
   PostNotice(static_cast<std::uintptr_t>(problem), fx3,
              RomOfTheUpdate(update, record.devicePath, fx3 ? UpdateRom::kFx3 : UpdateRom::kRt1060),
              length);
@@ -142,7 +132,7 @@ void TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
   if (CameraLib().Init_HIDHandle(g_szSelectedDevicePath) == 0) {
     DebugPrint(1, L"\rInit_HIDHandle Failed\r\n");
     ReleasePayload(step.loaderImage);
-    Hold(step, record.devicePath);
+    HoldBootRom(step, record.devicePath);
     return;
   }
   DebugPrint(1, kBootLoaderTrace);
@@ -195,7 +185,7 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
         // failed take-over, it shows as an empty entry and waits; the records after it are
         // listed all the same (the updated camera may be among them).
         if (g_bootLoaderStep.bLoaderDownloadBusy.load() == 0 &&
-            !IsHeld(g_bootLoaderStep, record.devicePath)) {
+            !BootRomHeld(g_bootLoaderStep, record.devicePath)) {
           fx3Rom ? TakeOverFx3(update, record) : TakeOverRt1060(update, record);
         }
       } else {
