@@ -3,7 +3,8 @@
 // The input is the boot image, put into the loader buffer as LoadFX3BootImage leaves it, and sent
 // over the bench's USB transport to a board with the FX3 boot ROM model, which takes the driver's
 // records apart and refuses writes outside its RAM. A damaged image must be refused with not one
-// request sent, and stay loaded with the busy flag set. What the ROM took of a sound one must be
+// request sent, the buffer released, the busy flag cleared and the ROM's handle closed (the list
+// holds the ROM until it leaves). What the ROM took of a sound one must be
 // a prefix of the image's chunks (its sections in pieces of at most 2048 bytes, addresses
 // advancing); after a success it took them all, started at the entry address, holds the sections
 // in its RAM, and the buffer is released and the busy flag cleared. The layout is worked out here
@@ -99,18 +100,19 @@ void RunOnRom(Findings& f, const Bytes& image, bool sound, const std::vector<Chu
   }
   BootLoaderStep step;
   UpdateSession update;
-  update.link.lastOpenedHandle = handle;
+  step.fx3Link.lastOpenedHandle = handle;
+  step.bLoaderDownloadBusy = 1;  // as the take-over leaves it for the thread
   LoadImage(step, image);
 
   const std::uint32_t result = DoDownloadCypress(step, update);
-  usb.CloseDevice(handle);
+  f.Expect(usb.OpenFileHandles() == 0, "the ROM's handle was left open");
   const std::vector<sim::Fx3Rom::Write> writes = board->rom.Writes();
   if (!sound) {
     f.Expect(result == 0, "a damaged image was accepted");
     f.Expect(writes.empty() && board->rom.RefusedRequests() == 0 && !board->started,
              "a damaged image was partly sent");
-    f.Expect(step.loaderImage.data != nullptr && step.bLoaderDownloadBusy == 1,
-             "a refused image did not stay loaded with the busy flag set");
+    f.Expect(step.loaderImage.data == nullptr && step.bLoaderDownloadBusy == 0,
+             "a refused image was kept, or the busy flag with it");
     return;
   }
   const std::size_t dataChunks = chunks.size() - 1;

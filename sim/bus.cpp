@@ -449,10 +449,12 @@ void Bus::Raise(const VirtualDevice* device, bool arrival) {
     collections = hidCollections_;
   }
   const UsbId id = device->Id();
+  const std::wstring usbPath = UsbInterfacePath(device);
+  const std::wstring hidPath = device->HasHidInterface() ? HidPath(device) : L"";
   for (const auto& listener : listeners) {
-    listener(BusEvent{arrival, InterfaceClass::kUsbDevice, id});
+    listener(BusEvent{arrival, InterfaceClass::kUsbDevice, id, usbPath});
     for (int i = 0; i < collections && device->HasHidInterface(); ++i) {
-      listener(BusEvent{arrival, InterfaceClass::kHid, id});
+      listener(BusEvent{arrival, InterfaceClass::kHid, id, hidPath});
     }
   }
 }

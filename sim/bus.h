@@ -30,6 +30,7 @@ struct BusEvent {
   bool arrival = true;
   InterfaceClass cls = InterfaceClass::kUsbDevice;
   UsbId id;
+  std::wstring path;  // the interface's path, as the notification names it
 };
 
 class Bus {

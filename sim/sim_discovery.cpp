@@ -326,6 +326,7 @@ SimDiscovery::SimDiscovery(Bus& bus)
     change.deviceType = kDbtDevtypDeviceInterface;
     change.cls = event.cls == InterfaceClass::kHid ? DeviceInterfaceClass::kHid
                                                    : DeviceInterfaceClass::kUsbDevice;
+    change.path = event.path;
     sink->Deliver(change);
   });
 }

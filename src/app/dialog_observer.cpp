@@ -136,10 +136,10 @@ void DialogObserver::OnDone(UpdateOutcome outcome, const wchar_t* text) {
     case UpdateOutcome::kLoaderFailed:
       dialog.KillTimer(IDT_BLINK_ERASE);
       dialog.SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
-      dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+      dialog.MessageBox(text != nullptr ? text : kTextDownloadFailed, kCaptionError, kMbIconError);
       break;
     case UpdateOutcome::kLibraryNotReady:
-      dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
+      dialog.MessageBox(text != nullptr ? text : kTextDownloadFailed, kCaptionError, kMbIconError);
       break;
     case UpdateOutcome::kLibrarySucceeded:
       dialog.MessageBox(kTextDownloadSucceeded, kCaptionSuccess, kMbIconWarning);
@@ -149,6 +149,16 @@ void DialogObserver::OnDone(UpdateOutcome outcome, const wchar_t* text) {
       dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
       break;
   }
+}
+
+void DialogObserver::OnLoaderEnded(bool loaded) {
+  // Posted: the thread does not wait, and the dialog handles it after the notification or
+  // rebuild it may be in.
+  Dialog().PostToDialog(WM_APP_LOADER_ENDED, loaded ? 1 : 0, 0);
+}
+
+void DialogObserver::OnLibraryDownloadEnded() {
+  Dialog().PostToDialog(WM_APP_LIBRARY_ENDED, 0, 0);
 }
 
 void ConnectToDialog(UpdateSession& update) {

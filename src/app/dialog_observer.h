@@ -16,6 +16,8 @@ class DialogObserver final : public UpdateObserver {
   std::intptr_t OnPercent(std::uint32_t percent) override;
   void OnPhase(UpdatePhase phase) override;
   void OnDone(UpdateOutcome outcome, const wchar_t* text) override;
+  void OnLoaderEnded(bool loaded) override;
+  void OnLibraryDownloadEnded() override;
 
  private:
   UpdateSession& update_;

@@ -5,6 +5,7 @@
 #include "app/dialog_procedures.h"
 #include "app/main_commands.h"
 #include "app/refresher.h"
+#include "camera/boot_rom_notices.h"
 #include "camera/device_change.h"
 #include "core/app_state.h"
 #include "core/debug_trace.h"
@@ -12,6 +13,7 @@
 #include "core/text.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
+#include "devices/device_table.h"
 #include "devices/ui_state.h"
 #include "dfu/dfu_requests.h"
 #include "platform/ports.h"
@@ -200,6 +202,17 @@ std::intptr_t MainDialogProc(Handle /*window*/, std::uint32_t message, std::uint
       return kDlgTrue;
     case WM_APP_PERCENT:
       OnPercent(wParam);
+      return kDlgTrue;
+    case WM_APP_LOADER_NOTICE:
+      OnLoaderNotice(update, wParam, lParam);
+      return kDlgTrue;
+    case WM_APP_LOADER_ENDED:
+      OnLoaderEnded(update, wParam);
+      return kDlgTrue;
+    case WM_APP_LIBRARY_ENDED:
+      // The handlers stood aside while the library wrote: the list is rebuilt from the bus.
+      g_nDeviceCount = 0;
+      SetDeviceArrivValueForVideoDevice(update);
       return kDlgTrue;
     default:
       return kDlgFalse;

@@ -39,6 +39,11 @@ constexpr int kIdCancelButton = 2;  // IDCANCEL: Esc
 
 constexpr const wchar_t* kTextEnteringUpdateMode = L"Device Entering into Firmware update mode";
 constexpr const wchar_t* kTraceSwitchFailed = L"Alert : Check FirmwareUpdate\r\n";
+// The Sunplus route's messages: the longest names the program's folder.
+constexpr std::size_t kSunplusTextChars = 640;
+constexpr const wchar_t* kTextMirelNotOpened =
+    L"The camera could not be opened for its update. Nothing was written to the camera.\r\n"
+    L"Please re-plug the camera and try again.";
 
 // The CX3 camera's HID command reports and its reply status byte.
 constexpr std::uint8_t kReportErase[4] = {0xAA, 0x01, 0x00, 0x00};
@@ -65,6 +70,7 @@ void ShowUpdateControls() {
 // A camera running its normal firmware is told to enter its update mode. The removal that
 // follows is ignored, and the camera is found again by its USB serial when it returns.
 void ModeSwitch(UpdateSession& update, Family family) {
+  g_bootLoaderStep.updateRom = UpdateRom::kRt1060;  // an NXP camera restarts in its ROM
   update.bMatchByUniqueID = 1;
   update.USBUniqueID[0] = L'\0';
   EnumerateImageDevice(g_szSelectedDevicePath, update.USBUniqueID);
@@ -142,6 +148,7 @@ bool Cx3EraseAndReset(UpdateSession& update) {
   if (!LoaderFileReady(LoaderFile::kFx3BootImage)) {
     return true;
   }
+  g_bootLoaderStep.updateRom = UpdateRom::kFx3;  // the erased camera falls back to its FX3 ROM
   CameraLibrary& library = CameraLib();
   // The serial finds the camera again when it is back from its boot ROM with the new firmware.
   EnumerateImageDevice(g_szSelectedDevicePath, update.USBUniqueID);
@@ -239,6 +246,13 @@ int CountSunplusRouteCameras() {
   return cameras;
 }
 
+// A start of the Sunplus route that did not happen is told, with its reason.
+void TellSunplusNotStarted(UpdateSession& update, SunplusStart start) {
+  wchar_t text[kSunplusTextChars] = {};
+  SunplusStartText(start, text, kSunplusTextChars);
+  update.Observer().OnDone(UpdateOutcome::kLibraryNotReady, text);
+}
+
 void DispatchMirel(UpdateSession& update, DeviceRecord* record) {
   // The Sunplus library opens a camera of its own choosing, not the selected one: with two of
   // them on the bus the firmware could land in the other camera.
@@ -248,15 +262,20 @@ void DispatchMirel(UpdateSession& update, DeviceRecord* record) {
     return;
   }
   CameraLib().DeinitExtUnit();
-  if (!RecordVendorIs(record, kVidMaker) && !RecordVendorIs(record, kVidSunplus)) {
+  if ((!RecordVendorIs(record, kVidMaker) && !RecordVendorIs(record, kVidSunplus)) ||
+      CameraLib().InitMirelExtensionUnit(PathOf(record)) == 0) {
+    update.Observer().OnDone(UpdateOutcome::kLibraryNotReady, kTextMirelNotOpened);
     return;
   }
-  if (CameraLib().InitMirelExtensionUnit(PathOf(record)) == 0) {
+  const SunplusStart start = DownloadMirelFirmware(update);
+  if (start != SunplusStart::kStarted) {
+    TellSunplusNotStarted(update, start);
     return;
   }
-  if (DownloadMirelFirmware(update)) {
-    Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
-  }
+  // The library writes: nothing else may be started on the camera (RESET, READ F/W VERSION,
+  // EXIT, another update) until its thread has told how the download ended.
+  SetUIState(update, UI_STATE_UPDATING);
+  Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
 }
 
 bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
@@ -307,6 +326,7 @@ bool DispatchUpdate(UpdateSession& update) {
   // view of the bus; no other update may start under it.
   if (update.bSunplusDownloadBusy.load() != 0) {
     DebugPrint(1, L"Sunplus download already running\r\n");
+    TellSunplusNotStarted(update, SunplusStart::kBusy);
     return true;
   }
   // A new update starts from nothing an earlier one left: no re-selection of the camera updated
@@ -315,6 +335,7 @@ bool DispatchUpdate(UpdateSession& update) {
   // written through a flash loader), no fresh-start answer of another camera (a later two-pass
   // image would skip its first part).
   update.BeginUpdate();
+  g_bootLoaderStep.updateRom = UpdateRom::kNone;
   g_nSelectedIndex = Dialog().ComboGetCurSel();
   ReleaseDfuHandles(update.link);
   CameraLib().DeinitExtensionUnit();

@@ -199,8 +199,7 @@ void OnDeviceChange(UpdateSession& update, const DeviceChange& change) {
     if (change.deviceType != kDbtDevtypDeviceInterface) {
       return;
     }
-    LoaderDeviceLeft(
-        g_bootLoaderStep);  // a boot ROM whose load failed is taken over again when it returns
+    ReleaseBootRomThatLeft(g_bootLoaderStep, change.path.c_str());  // taken over when it returns
     // A departure the update expects leaves the table as the list shows it: no handler
     // enumerates, and a table emptied here would leave the list naming cameras the program no
     // longer knows should the update end without another notification.

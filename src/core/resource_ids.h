@@ -48,6 +48,12 @@
 #define WM_APP_PROGRESS 0x8005
 #define WM_APP_UPDATE_DONE 0x8006
 #define WM_APP_PERCENT 0x8007
+// Posted, so that the dialog handles them after what it is doing (a list rebuild): a boot ROM's
+// take-over met a problem to tell the user, and a boot-loader thread ended.
+#define WM_APP_LOADER_NOTICE 0x8008
+#define WM_APP_LOADER_ENDED 0x8009
+// Posted when the vendor library's download thread has ended: the device list is rebuilt.
+#define WM_APP_LIBRARY_ENDED 0x800A
 
 // User-interface states (SetUIState).
 #define UI_STATE_NO_DEVICE 273

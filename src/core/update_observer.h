@@ -54,8 +54,15 @@ class UpdateObserver {
   // back.
   virtual std::intptr_t OnPercent(std::uint32_t percent) = 0;
   virtual void OnPhase(UpdatePhase phase) = 0;
-  // text: for kDownloadFailed, what the user is told; may be null for the others.
+  // text: for kDownloadFailed, kLoaderFailed and kLibraryNotReady, what the user is told (null: the
+  // failure's usual text); may be null for the others.
   virtual void OnDone(UpdateOutcome outcome, const wchar_t* text) = 0;
+  // A boot-loader thread ended (loaded: its ROM took the program). The dialog looks at it after
+  // what it is doing; nothing to do for an observer without a dialog.
+  virtual void OnLoaderEnded(bool loaded) {}
+  // The vendor library's download thread has ended and told its outcome: the device list is to
+  // be rebuilt (the device-change handling stood aside while the library wrote).
+  virtual void OnLibraryDownloadEnded() {}
 
  protected:
   UpdateObserver() = default;

@@ -29,7 +29,8 @@ void UpdateSession::KeepFirmwareThread(Handle thread) {
 }
 
 bool UpdateSession::DownloadInProgress() const {
-  return IsDownloadPhase(phase.load());
+  // The vendor library's download has no phases of its own: it sends while its thread runs.
+  return IsDownloadPhase(phase.load()) || bSunplusDownloadBusy.load() != 0;
 }
 
 bool UpdateSession::AwaitingModeSwitch() const {

@@ -80,7 +80,7 @@ class UpdateSession {
   bool AwaitingModeSwitch() const;
   // The NXP chip restarts after its flash loader's session; only its return ends the update.
   bool AwaitingRestart() const { return phase.load() == UpdatePhase::kAwaitingRestart; }
-  // An engine sends: every device-change handler stands aside.
+  // An engine, or the vendor library, sends: every device-change handler stands aside.
   bool DownloadInProgress() const;
   // The engine sent everything (its last pass); the worker's completion steps follow.
   bool DownloadComplete() const { return phase.load() == UpdatePhase::kSent; }

@@ -36,15 +36,46 @@ bool IsBootLoaderRecord(DeviceRecord& record, const wchar_t* vid, const wchar_t*
 
 using LoaderBody = std::uint32_t (*)(BootLoaderStep& step, UpdateSession& update);
 
-// Starts a boot-loader download thread on the list's step; false when no thread could be
-// created.
-bool StartLoaderThread(UpdateSession& update, LoaderBody body) {
+// The ROM is the updated camera's when it is of the kind the update's route leads to, the update
+// waits for its camera, the camera has left, and the one rule that finds the camera takes this
+// ROM. Any other ROM is loaded all the same, but its outcome never ends, stalls or re-arms the
+// update.
+bool RomOfTheUpdate(const UpdateSession& update, const wchar_t* path, UpdateRom kind) {
+  if (g_bootLoaderStep.updateRom.load() != kind || update.bUpdatedFromHIDMode.load() == 0 ||
+      update.bCameraLeft.load() == 0) {
+    return false;
+  }
+  const FoundCamera found = FindUpdatedCamera(update.camera, ListedAs::kBootRom);
+  return found.result == CameraFound::kFound && found.index >= 0 &&
+         found.index < ListedDeviceCount() &&
+         TextEqualsNoCase(g_DeviceTable[found.index].devicePath, path);
+}
+
+// Tells the dialog, once this rebuild is over, what stopped a take-over.
+void PostNotice(std::uintptr_t problem, bool fx3, bool ofUpdate, std::uint32_t length) {
+  const std::uintptr_t wParam =
+      problem | (fx3 ? kNoticeFx3File : 0) | (ofUpdate ? kNoticeOfUpdate : 0);
+  Dialog().PostToDialog(WM_APP_LOADER_NOTICE, wParam, static_cast<std::intptr_t>(length));
+}
+
+// Starts a boot-loader download thread on the list's step. The busy flag is set before the
+// thread exists, so that a second ROM in the same rebuild waits for its turn instead of taking
+// the loader buffer and the handle from under the first. False when no thread could be created:
+// the ROM is then held and the user told after the rebuild.
+bool StartLoaderThread(UpdateSession& update, const DeviceRecord& record, LoaderBody body,
+                       UpdateRom kind) {
   BootLoaderStep& step = g_bootLoaderStep;
+  BeginLoaderDownload(step, record.devicePath, RomOfTheUpdate(update, record.devicePath, kind));
   step.bLoaderThreadStarted = 1;
   const Handle thread = Sys().StartThread([body, &step, &update] { return body(step, update); });
   update.KeepFirmwareThread(thread);
   if (thread == kNullHandle) {
-    update.Observer().OnDone(UpdateOutcome::kNoWorkerThread, nullptr);
+    step.bLoaderDownloadBusy = 0;
+    step.bLoaderThreadStarted = 0;
+    ReleasePayload(step.loaderImage);
+    CloseFx3Handle(step.fx3Link);
+    HoldBootRom(step, record.devicePath);
+    PostNotice(kNoticeNoThread, false, step.romOfUpdate.load() != 0, 0);
     return false;
   }
   return true;
@@ -55,38 +86,70 @@ void SelectPath(const DeviceRecord& record) {
   RawTrace(g_szSelectedDevicePath);
 }
 
-// The FX3 boot ROM: load the boot image and write it into the controller's RAM through the
-// Cypress driver, on the handle Initialize_USBHanlde records.
-void TakeOverFx3(UpdateSession& update, const DeviceRecord& record) {
-  LoadFX3BootImage(g_bootLoaderStep.loaderImage);
-  ReleaseDfuHandles(update.link);
-  // The handle of an earlier take-over (a ROM that has left since) is closed, not leaked.
-  CloseFx3Handle(update.link);
-  SelectPath(record);
-  Initialize_USBHanlde(update.link, g_szSelectedDevicePath);
-  DebugPrint(1, kBootLoaderTrace);
-  StartLoaderThread(update, &DoDownloadCypress);
+// A loader file that cannot be used: nothing is sent, the ROM is held, and the user is told once
+// the rebuild is over.
+void RefuseLoaderFile(UpdateSession& update, const DeviceRecord& record, LoaderFileProblem problem,
+                      bool fx3, std::uint32_t length) {
+  BootLoaderStep& step = g_bootLoaderStep;
+  ReleasePayload(step.loaderImage);
+  HoldBootRom(step, record.devicePath);
+  PostNotice(static_cast<std::uintptr_t>(problem), fx3,
+             RomOfTheUpdate(update, record.devicePath, fx3 ? UpdateRom::kFx3 : UpdateRom::kRt1060),
+             length);
 }
 
-// The RT1060 ROM: send the flash loader over the ROM's HID channel. The busy flag is armed here,
-// before the thread runs, so that the next rebuild does not start a second download.
+// The FX3 boot ROM: load the boot image and write it into the controller's RAM through the
+// Cypress driver, on a handle of the take-over's own (the update's DFU connection stays as it is).
+void TakeOverFx3(UpdateSession& update, const DeviceRecord& record) {
+  BootLoaderStep& step = g_bootLoaderStep;
+  const LoaderFileProblem problem = LoadFX3BootImage(step.loaderImage);
+  if (problem != LoaderFileProblem::kNone) {
+    RefuseLoaderFile(update, record, problem, true, 0);
+    return;
+  }
+  // The handle of an earlier take-over, should one be left, is closed, not leaked.
+  CloseFx3Handle(step.fx3Link);
+  SelectPath(record);
+  Initialize_USBHanlde(step.fx3Link, g_szSelectedDevicePath);
+  DebugPrint(1, kBootLoaderTrace);
+  StartLoaderThread(update, record, &DoDownloadCypress, UpdateRom::kFx3);
+}
+
+// The RT1060 ROM: send the flash loader over the ROM's HID channel.
 void TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
   BootLoaderStep& step = g_bootLoaderStep;
-  step.bLoaderDownloadBusy = 1;
   SelectPath(record);
-  LoadNXPFlashLoader(step.loaderImage);
+  std::uint32_t length = 0;
+  const LoaderFileProblem problem = LoadNXPFlashLoader(step.loaderImage, &length);
+  if (problem != LoaderFileProblem::kNone) {
+    RefuseLoaderFile(update, record, problem, false, length);
+    return;
+  }
   CameraLib().DeinitExtensionUnit();
   SelectPath(record);
   if (CameraLib().Init_HIDHandle(g_szSelectedDevicePath) == 0) {
     DebugPrint(1, L"\rInit_HIDHandle Failed\r\n");
-    // No download runs that would ever clear it; left set, every later rebuild would stop here.
-    step.bLoaderDownloadBusy = 0;
+    ReleasePayload(step.loaderImage);
+    HoldBootRom(step, record.devicePath);
     return;
   }
   DebugPrint(1, kBootLoaderTrace);
-  if (!StartLoaderThread(update, &DoDownloadNXPCypress)) {
-    step.bLoaderDownloadBusy = 0;  // same reason: nothing would clear it
-  }
+  StartLoaderThread(update, record, &DoDownloadNXPCypress, UpdateRom::kRt1060);
+}
+
+// A held ROM that this rebuild no longer finds has left the bus: it is taken over when it comes
+// again.
+void ReleaseRomsThatLeft(BootLoaderStep& step, int count) {
+  auto gone = [count](const std::wstring& held) {
+    for (int i = 0; i < count; ++i) {
+      if (TextEqualsNoCase(g_DeviceTable[i].devicePath, held.c_str())) {
+        return false;
+      }
+    }
+    return true;
+  };
+  step.heldRoms.erase(std::remove_if(step.heldRoms.begin(), step.heldRoms.end(), gone),
+                      step.heldRoms.end());
 }
 
 // Selects entry 0 and takes the selection from it. With no entry the list reports -1, and the
@@ -97,7 +160,7 @@ void SelectFirstEntry() {
   const int selected = Dialog().ComboGetCurSel();
   g_nSelectedIndex = selected;
   DebugPrint(1, L"Current selected index = %d \r\n", selected);
-  const int count = std::min(g_nDeviceCount.load(), kMaxDevices);
+  const int count = ListedDeviceCount();
   if (selected >= 0 && selected < count) {
     CopyText(g_szSelectedDevicePath, g_DeviceTable[selected].devicePath);
   } else {
@@ -119,22 +182,20 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
   try {
     DebugPrint(1, L"IDC_COMBO_DEVICELIST AddDeviceNameInCombbox\r\n");
     Dialog().ComboReset();
-    const int count = std::min(g_nDeviceCount.load(), kMaxDevices);
+    const int count = ListedDeviceCount();
     for (int i = 0; i < count; ++i) {
       DeviceRecord& record = g_DeviceTable[i];
       wchar_t entry[kPathChars] = {};
-      if (fx3TakeOver && IsBootLoaderRecord(record, kVidCypress, kPidFx3Rom)) {
-        if (g_bootLoaderStep.bLoaderDownloadBusy != 0) {
-          break;  // a download runs: nothing from this record on is listed
+      const bool fx3Rom = fx3TakeOver && IsBootLoaderRecord(record, kVidCypress, kPidFx3Rom);
+      if (fx3Rom || IsBootLoaderRecord(record, kVidNxp, kPidRt1060Rom)) {
+        // One ROM is loaded at a time: while a download runs, or while this ROM is held after a
+        // failed take-over, it shows as an empty entry and waits; the records after it are
+        // listed all the same (the updated camera may be among them).
+        if (g_bootLoaderStep.bLoaderDownloadBusy.load() == 0 &&
+            !BootRomHeld(g_bootLoaderStep, record.devicePath)) {
+          StopBoundForOwnRom(update, i);
+          fx3Rom ? TakeOverFx3(update, record) : TakeOverRt1060(update, record);
         }
-        StopBoundForOwnRom(update, i);
-        TakeOverFx3(update, record);
-      } else if (IsBootLoaderRecord(record, kVidNxp, kPidRt1060Rom)) {
-        if (g_bootLoaderStep.bLoaderDownloadBusy != 0) {
-          break;
-        }
-        StopBoundForOwnRom(update, i);
-        TakeOverRt1060(update, record);
       } else {
         FormatText(entry, kPathChars, L"%ls(VID_%ls,PID_%ls_%d)", record.friendlyName,
                    record.vidText, record.pidText, i);
@@ -143,6 +204,7 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
       RawTrace(entry);
       Dialog().ComboAddString(entry);
     }
+    ReleaseRomsThatLeft(g_bootLoaderStep, count);
     SelectFirstEntry();
   } catch (...) {
     Sys().SetLastError(kLastErrorDeviceException);
@@ -158,6 +220,38 @@ void AddDeviceNameInCombbox(UpdateSession& update) {
 
 void AddDeviceNameInCombboxNoCypress(UpdateSession& update) {
   RebuildList(update, false);
+}
+
+bool BootRomHeld(const BootLoaderStep& step, const wchar_t* path) {
+  return std::any_of(step.heldRoms.begin(), step.heldRoms.end(), [path](const std::wstring& held) {
+    return TextEqualsNoCase(held.c_str(), path);
+  });
+}
+
+void HoldBootRom(BootLoaderStep& step, const wchar_t* path) {
+  if (path != nullptr && path[0] != L'\0' && !BootRomHeld(step, path)) {
+    step.heldRoms.emplace_back(path);
+  }
+}
+
+void ReleaseBootRomThatLeft(BootLoaderStep& step, const wchar_t* path) {
+  if (path == nullptr || path[0] == L'\0') {
+    return;
+  }
+  if (step.bLoaderDownloadBusy.load() != 0 && TextEqualsNoCase(step.romPath.c_str(), path)) {
+    step.romLeftDuringLoad = 1;
+  }
+  {
+    std::lock_guard<std::mutex> lock(step.endedMutex);
+    for (EndedLoad& load : step.ended) {
+      load.romLeft = load.romLeft || TextEqualsNoCase(load.romPath.c_str(), path);
+    }
+  }
+  step.heldRoms.erase(std::remove_if(step.heldRoms.begin(), step.heldRoms.end(),
+                                     [path](const std::wstring& held) {
+                                       return TextEqualsNoCase(held.c_str(), path);
+                                     }),
+                      step.heldRoms.end());
 }
 
 void RemoveDeviceNameInCombbox() {

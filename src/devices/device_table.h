@@ -35,6 +35,13 @@ void AddDeviceNameInCombbox(UpdateSession& update);
 // The second form: no Cypress FX3 case (an FX3 record gets an ordinary entry).
 void AddDeviceNameInCombboxNoCypress(UpdateSession& update);
 void RemoveDeviceNameInCombbox();
+// A ROM whose take-over failed is held, by path, until a rebuild no longer finds it (it has left
+// the bus): the rebuilds list it without taking it over again. Dialog thread only.
+void HoldBootRom(BootLoaderStep& step, const wchar_t* path);
+bool BootRomHeld(const BootLoaderStep& step, const wchar_t* path);
+// A removal names the interface that left: a held ROM of that path is taken over again when it
+// returns.
+void ReleaseBootRomThatLeft(BootLoaderStep& step, const wchar_t* path);
 
 // The table, the count and the boot-loader step back to their start-up values (a fresh program).
 void ResetDeviceTable();

@@ -25,7 +25,6 @@ namespace {
 
 constexpr const wchar_t* kTraceEmptyLoader = L"Loader file is empty....\r\n";
 constexpr const wchar_t* kTraceFlashLoaderSize = L"Flash loader file has the wrong size....\r\n";
-constexpr std::size_t kMessageChars = 320;
 // The chip's ROM is given time to settle after the flash loader has been read.
 constexpr std::uint32_t kNxpLoaderWaitMs = 5000;
 
@@ -47,20 +46,18 @@ bool BuildLoaderPath(const wchar_t* name, wchar_t (&path)[kPathChars]) {
   return true;
 }
 
-int LoadLoaderFile(const wchar_t* name, Payload& image) {
+LoaderFileProblem LoadLoaderFile(const wchar_t* name, Payload& image) {
   switch (ReadLoaderFile(name, image)) {
     case LoaderRead::kMissing:
-      Dialog().MessageBox(kTextCheckFilePath, kCaptionError, kMbIconExclamation);
-      return 0;
+    case LoaderRead::kUnreadable:
+      return LoaderFileProblem::kMissing;
     case LoaderRead::kEmpty:
       DebugPrint(1, kTraceEmptyLoader);
-      return 0;
-    case LoaderRead::kUnreadable:
-      return 0;
+      return LoaderFileProblem::kEmpty;
     case LoaderRead::kRead:
       break;
   }
-  return 1;
+  return LoaderFileProblem::kNone;
 }
 
 }  // namespace
@@ -94,25 +91,44 @@ int ExeDirLength(const wchar_t* exePath) {
   return lastSlash == nullptr ? -1 : static_cast<int>(lastSlash - exePath);
 }
 
-int LoadFX3BootImage(Payload& image) {
+void LoaderProblemText(LoaderFileProblem problem, const wchar_t* fileName, std::uint32_t length,
+                       wchar_t* text, std::size_t textChars) {
+  switch (problem) {
+    case LoaderFileProblem::kEmpty:
+      FormatText(text, textChars, kTextLoaderEmpty,
+                 std::wcscmp(fileName, kNxpFlashLoaderName) == 0 ? L"flash loader" : L"boot image",
+                 fileName);
+      return;
+    case LoaderFileProblem::kWrongSize:
+      FormatText(text, textChars, kTextFlashLoaderSize, fileName, kNxpFlashLoaderShortest,
+                 kNxpFlashLoaderLength, length);
+      return;
+    case LoaderFileProblem::kMissing:
+    case LoaderFileProblem::kNone:
+      break;
+  }
+  FormatText(text, textChars, L"%ls", kTextCheckFilePath);
+}
+
+LoaderFileProblem LoadFX3BootImage(Payload& image) {
   return LoadLoaderFile(kFx3BootImageName, image);
 }
 
-int LoadNXPFlashLoader(Payload& image) {
-  if (LoadLoaderFile(kNxpFlashLoaderName, image) != 1) {
-    return 0;
+LoaderFileProblem LoadNXPFlashLoader(Payload& image, std::uint32_t* fileLength) {
+  const LoaderFileProblem problem = LoadLoaderFile(kNxpFlashLoaderName, image);
+  if (fileLength != nullptr) {
+    *fileLength = image.length;
+  }
+  if (problem != LoaderFileProblem::kNone) {
+    return problem;
   }
   if (!NxpFlashLoaderLengthFits(image.length)) {
     DebugPrint(1, kTraceFlashLoaderSize);
-    wchar_t text[kMessageChars] = {};
-    FormatText(text, kMessageChars, kTextFlashLoaderSize, kNxpFlashLoaderName,
-               kNxpFlashLoaderShortest, kNxpFlashLoaderLength, image.length);
     ReleasePayload(image);
-    Dialog().MessageBox(text, kCaptionError, kMbIconError);
-    return 0;
+    return LoaderFileProblem::kWrongSize;
   }
   Sys().Sleep(kNxpLoaderWaitMs);
-  return 1;
+  return LoaderFileProblem::kNone;
 }
 
 }  // namespace veltra

@@ -27,6 +27,9 @@ constexpr bool NxpFlashLoaderLengthFits(std::uint32_t length) {
 constexpr const wchar_t* kTextFlashLoaderSize =
     L"The flash loader file %ls must be %u to %u bytes long, but it is %u bytes long.\r\nPlease "
     L"put the right file next to the program.";
+// Shown for an empty loader file; the %ls are what the file is and its name.
+constexpr const wchar_t* kTextLoaderEmpty =
+    L"The %ls file %ls is empty.\r\nPlease put the right file next to the program.";
 
 // Where the executable's folder ends in its path (the loader files lie in that folder): the index
 // of the last backslash, -1 without one (the loader path is then the bare file name).
@@ -38,12 +41,27 @@ enum class LoaderRead { kRead, kMissing, kUnreadable, kEmpty };
 // empty unless kRead). Shows nothing.
 LoaderRead ReadLoaderFile(const wchar_t* name, Payload& image);
 
-// Each reads its file into image (emptied first; left empty on failure).
-int LoadFX3BootImage(Payload& image);
-// Refuses a file whose length NxpFlashLoaderLengthFits does not take, with a message. On success
-// waits 5000 ms on the program's clock. Which update writes through the flash loader is the
-// update's own business (the session's bNXPMode), not the file's: a ROM loaded at start-up or
-// for another camera steers no update.
-int LoadNXPFlashLoader(Payload& image);
+// What became of reading a loader file. The device list reads them while it rebuilds, where no
+// message box may be shown (its modal loop would let a nested notification rebuild the list
+// under the rebuild): the problem is handed to the dialog and told once the rebuild is over.
+enum class LoaderFileProblem : std::uint8_t {
+  kNone,
+  kMissing,    // cannot be opened or read
+  kEmpty,      // holds no byte
+  kWrongSize,  // a flash loader the ROM cannot take whole
+};
+// The message for a problem with the named file (length: the file's, for kWrongSize), written
+// into text; the missing file keeps its short "Check File Path!".
+void LoaderProblemText(LoaderFileProblem problem, const wchar_t* fileName, std::uint32_t length,
+                       wchar_t* text, std::size_t textChars);
+
+// Each reads its file into image (emptied first; left empty on failure) and says what was wrong
+// with it; nothing is shown.
+LoaderFileProblem LoadFX3BootImage(Payload& image);
+// Refuses a file whose length NxpFlashLoaderLengthFits does not take. On success waits 5000 ms
+// on the program's clock (the ROM settles). Which update writes through the flash loader is the
+// update's own business (the session's bNXPMode), not the file's. fileLength, when given, receives the file's length
+// (for the wrong size's message).
+LoaderFileProblem LoadNXPFlashLoader(Payload& image, std::uint32_t* fileLength = nullptr);
 
 }  // namespace veltra

@@ -213,20 +213,20 @@ std::uint32_t DoDownloadCypress(BootLoaderStep& step, UpdateSession& update) {
   std::uint32_t loaded = 0;
   try {
     DebugPrint(1, L"DoDownloadCypress ++\r\n");
-    BeginLoaderDownload(step);
-    loaded = LoadBootImage(step.loaderImage, update.link);
+    loaded = LoadBootImage(step.loaderImage, step.fx3Link);
   } catch (...) {
     DebugPrint(1, L"Exception DoDownloadCypress...\r\n");
   }
-  if (loaded == 0) {
-    // The ROM keeps waiting with nothing loaded: tell the user, who re-plugs the camera.
-    HoldLoaderAfterFailure(step);
-    EndUpdateWithoutLoader(update);
-    return 0;
+  // The ROM has its program (or will not take it): the handle has done its work either way.
+  ReleasePayload(step.loaderImage);
+  CloseFx3Handle(step.fx3Link);
+  // A ROM that keeps waiting with nothing loaded is told to the user (when it was the updated
+  // camera's) by the dialog, which holds it until it is re-plugged.
+  EndLoaderDownload(step, update, loaded != 0);
+  if (loaded != 0) {
+    DebugPrint(1, L"DoDownloadCypress --\r\n");
   }
-  EndLoaderDownload(step, update);
-  DebugPrint(1, L"DoDownloadCypress --\r\n");
-  return 1;
+  return loaded;
 }
 
 }  // namespace veltra

@@ -12,32 +12,31 @@
 namespace veltra {
 
 // The step's bLoaderDownloadBusy: a boot-loader download (FX3 or NXP SDP stage) is running;
-// the device list starts no other. After a failed boot-loader load (FX3 boot image, or a flash
-// loader report not delivered to the RT1060 ROM) it stays set while the ROM is on the bus (taking
-// the same ROM over again at every rebuild of the list would only repeat the failure) and clears
-// once the device leaves, so that a re-plugged camera is loaded again.
+// the device list takes over no other ROM meanwhile. A ROM whose download failed is held by the
+// list (BootLoaderStep::heldRoms) until it has left the bus.
 
-// The busy flag set for a new download, and released after a successful one.
-void BeginLoaderDownload(BootLoaderStep& step);
-void EndLoaderDownload(BootLoaderStep& step, UpdateSession& update);
+// A take-over starts a download, on the dialog thread before its thread exists: the busy flag,
+// the ROM's path and whether it is the updated camera's.
+void BeginLoaderDownload(BootLoaderStep& step, const wchar_t* romPath, bool ofUpdate);
+// The end of a download thread, whatever its outcome: the busy flag is released and the dialog
+// told (WM_APP_LOADER_ENDED), which holds a ROM that failed, ends the update whose camera it was,
+// and takes over a ROM that waited for its turn. A ROM of the update that took its program makes
+// the update wait for that program (WaitForLoadedProgram).
+void EndLoaderDownload(BootLoaderStep& step, UpdateSession& update, bool loaded);
 // During an update, after a boot loader was given its program: the program's arrival on the bus
 // is awaited like the camera's return after a mode switch (timer 2, for a minute), since a ROM
 // that took the load but did not start it gives no other sign.
 void WaitForLoadedProgram(UpdateSession& update);
-// A boot-loader download failed: keeps the busy flag until the device has left (now or already).
-void HoldLoaderAfterFailure(BootLoaderStep& step);
-// A device left the bus: releases the busy flag a failed boot-loader download held.
-void LoaderDeviceLeft(BootLoaderStep& step);
 
 // The camera fell into a boot ROM during an update, and the ROM could not be given its program:
 // the update cannot go on, and nothing else would end it (the ROM's arrival already stopped the
 // mode-switch time-out). Ends it as a failed update ends: the blink stops, the controls come back
-// with EXIT, the user is told, and later arrivals no longer resume it. Nothing when no update
-// waits for the ROM (one found at start-up).
-void EndUpdateWithoutLoader(UpdateSession& update);
+// with EXIT, the user is told (text, or "Firmware Download Failed!" when null), and later
+// arrivals no longer resume it. Nothing when no update waits for the ROM.
+void EndUpdateWithoutLoader(UpdateSession& update, const wchar_t* text = nullptr);
 
 // Thread body: 1 after the entry request, 0 on failure. Sends the step's loader image on the
-// handle the take-over opened (the session's lastOpenedHandle).
+// handle the take-over opened (the step's fx3Link), and closes that handle when it ends.
 std::uint32_t DoDownloadCypress(BootLoaderStep& step, UpdateSession& update);
 int DownloadBufferToDevice(const DfuLink& link, const std::uint8_t* data, std::uint32_t length,
                            std::uint32_t address);

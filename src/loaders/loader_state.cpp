@@ -4,23 +4,25 @@
 
 namespace veltra {
 
-namespace {
-void ReleaseLoader(BootLoaderStep& step) {
-  step.loaderFailed = 0;
-  step.loaderDeviceLeft = 0;
-  step.bLoaderDownloadBusy = 0;
-}
-}  // namespace
-
-void BeginLoaderDownload(BootLoaderStep& step) {
-  step.loaderFailed = 0;
-  step.loaderDeviceLeft = 0;
+void BeginLoaderDownload(BootLoaderStep& step, const wchar_t* romPath, bool ofUpdate) {
+  step.romPath = romPath;
+  step.romLeftDuringLoad = 0;
+  step.romOfUpdate = ofUpdate ? 1 : 0;
   step.bLoaderDownloadBusy = 1;
 }
 
-void EndLoaderDownload(BootLoaderStep& step, UpdateSession& update) {
-  ReleaseLoader(step);
-  WaitForLoadedProgram(update);
+void EndLoaderDownload(BootLoaderStep& step, UpdateSession& update, bool loaded) {
+  const bool ofUpdate = step.romOfUpdate.load() != 0;
+  if (loaded && ofUpdate) {
+    WaitForLoadedProgram(update);
+  }
+  {
+    std::lock_guard<std::mutex> lock(step.endedMutex);
+    step.ended.push_back(
+        EndedLoad{step.romPath, ofUpdate, loaded, step.romLeftDuringLoad.load() != 0});
+  }
+  step.bLoaderDownloadBusy = 0;
+  update.Observer().OnLoaderEnded(loaded);
 }
 
 void WaitForLoadedProgram(UpdateSession& update) {
@@ -30,29 +32,12 @@ void WaitForLoadedProgram(UpdateSession& update) {
   update.Advance(UpdatePhase::kAwaitingLoadedProgram);  // timer 2 bounds the wait
 }
 
-void HoldLoaderAfterFailure(BootLoaderStep& step) {
-  step.loaderFailed = 1;
-  if (step.loaderDeviceLeft.load() != 0) {
-    ReleaseLoader(step);
-  }
-}
-
-void LoaderDeviceLeft(BootLoaderStep& step) {
-  if (step.bLoaderDownloadBusy.load() == 0) {
-    return;
-  }
-  step.loaderDeviceLeft = 1;
-  if (step.loaderFailed.load() != 0) {
-    ReleaseLoader(step);
-  }
-}
-
-void EndUpdateWithoutLoader(UpdateSession& update) {
+void EndUpdateWithoutLoader(UpdateSession& update, const wchar_t* text) {
   if (update.bUpdatedFromHIDMode.exchange(0) == 0) {
     return;
   }
   update.EndFailed();
-  update.Observer().OnDone(UpdateOutcome::kLoaderFailed, nullptr);
+  update.Observer().OnDone(UpdateOutcome::kLoaderFailed, text);
 }
 
 }  // namespace veltra

@@ -252,35 +252,46 @@ bool SendImage(UpdateSession& update, const ByteView& image, LoaderAnswers& answ
 
 }  // namespace
 
+namespace {
+// An update waits for its camera or talks to it.
+bool UpdateUnderWay(const UpdateSession& update) {
+  return update.bUpdatedFromHIDMode.load() != 0 || update.bWorkerRunning.load() != 0 ||
+         update.DownloadInProgress();
+}
+}  // namespace
+
 std::uint32_t DoDownloadNXPCypress(BootLoaderStep& step, UpdateSession& update) {
   try {
     DebugPrint(1, L"DoDownloadNXPCypress ++\r\n");
-    BeginLoaderDownload(step);
     // Without a whole flash loader nothing is sent: the ROM would jump into a half-loaded program.
-    // The ROM is left untouched and waiting, so the download is over and the next appearance of
-    // the ROM (with the file put right) is taken over again.
+    // (The take-over refuses such a file before the thread starts; this guards the buffer.)
     if (step.loaderImage.data == nullptr || !NxpFlashLoaderLengthFits(step.loaderImage.length)) {
       DebugPrint(1, L"DoDownloadNXPCypress :: no flash loader loaded\r\n");
       ReleasePayload(step.loaderImage);
-      step.bLoaderDownloadBusy = 0;
-      EndUpdateWithoutLoader(update);
+      EndLoaderDownload(step, update, false);
       return 0;
     }
     if (!SendFlashLoader(step.loaderImage)) {
-      // The ROM keeps waiting with part of a load; as after a failed FX3 load it is not taken
-      // over again until it has left the bus, so a re-plug brings it back to be loaded anew.
+      // The ROM keeps waiting with part of a load; as after a failed FX3 load it is held until it
+      // has left the bus, so a re-plug brings it back to be loaded anew.
       DebugPrint(1, L"DoDownloadNXPCypress :: sendNXPHidCmd Failed..\r\n");
       ReleasePayload(step.loaderImage);
-      HoldLoaderAfterFailure(step);
-      EndUpdateWithoutLoader(update);
+      EndLoaderDownload(step, update, false);
       return 0;
     }
     ReleasePayload(step.loaderImage);
-    EndLoaderDownload(step, update);
+    // The NXP route is armed for the update whose camera came back in this ROM, and for the next
+    // update when none runs (the flash loader is listed, and Browse offers *.bin first). A ROM
+    // beside another camera's update, or one that failed, leaves that update's route alone.
+    if (step.romOfUpdate.load() != 0 || !UpdateUnderWay(update)) {
+      update.bNXPMode = 1;
+    }
+    EndLoaderDownload(step, update, true);
     DebugPrint(1, L"DoDownloadNXPCypress --\r\n");
     return 1;
   } catch (...) {
     DebugPrint(1, L"DoDownloadCypress exception\r\n");
+    EndLoaderDownload(step, update, false);
     return 0;
   }
 }

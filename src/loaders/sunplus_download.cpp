@@ -5,7 +5,9 @@
 
 #include "core/app_state.h"
 #include "core/debug_trace.h"
+#include "core/text.h"
 #include "core/update_session.h"
+#include "image/loader_files.h"
 #include "loaders/sunplus_call.h"
 #include "platform/ports.h"
 
@@ -31,18 +33,18 @@ Pfn Lookup(const SunplusDownload& download, const char* name) {
   return reinterpret_cast<Pfn>(VendorLib().GetProc(download.hSunplusLib, name));
 }
 
-// Loads the library and opens the camera through it. True when the camera is open and the
+// Loads the library and opens the camera through it. kStarted when the camera is open and the
 // download entry point exists.
-bool OpenCamera(SunplusDownload& download) {
+SunplusStart OpenCamera(SunplusDownload& download) {
   download.hSunplusLib = VendorLib().Load(kSunplusLibraryName);
   if (download.hSunplusLib == kNullHandle) {
     DebugPrint(1, L"Load Failed!\r\n");
-    return false;
+    return SunplusStart::kLibraryMissing;
   }
   download.pfnSunplusCam_Init = Lookup<PfnSunplusCam_Init>(download, kSunplusInitName);
   if (download.pfnSunplusCam_Init == nullptr || CallSunplus(download.pfnSunplusCam_Init, 0) != 0) {
     DebugPrint(1, L"Sunplus camera is NOT found\r\n");
-    return false;
+    return SunplusStart::kCameraNotFound;
   }
   DebugPrint(1, L"Sunplus camera is found, init function pointer.\r\n");
   download.pfnSunplusCam_UnInit = Lookup<PfnSunplusCam_UnInit>(download, kSunplusUnInitName);
@@ -50,9 +52,9 @@ bool OpenCamera(SunplusDownload& download) {
   download.pfnGet_FlashType = Lookup<PfnGet_FlashType>(download, kSunplusFlashTypeName);
   if (download.pfnDownload_FW_Verbose == nullptr) {
     DebugPrint(1, L"The function pointer of Download_FW_Verbose() is NULL\r\n");
-    return false;
+    return SunplusStart::kNoDownloadEntry;
   }
-  return true;
+  return SunplusStart::kStarted;
 }
 
 // Reads the whole firmware file into the download's image. False when it cannot be opened or read
@@ -84,27 +86,85 @@ bool ReadFirmwareFile(SunplusDownload& download, const wchar_t* path) {
 }
 
 // Starts the download thread, which holds the download while it runs; its handle is not kept.
-void StartDownloadThread(UpdateSession& update, const std::shared_ptr<SunplusDownload>& download) {
+SunplusStart StartDownloadThread(UpdateSession& update,
+                                 const std::shared_ptr<SunplusDownload>& download) {
   update.bSunplusDownloadBusy = 1;
   const Handle thread =
       Sys().StartThread([download, &update]() { return DownloadThread(*download, update); });
   if (thread == kNullHandle) {
     update.bSunplusDownloadBusy = 0;
-    update.Observer().OnDone(UpdateOutcome::kNoWorkerThread, nullptr);
-    return;
+    return SunplusStart::kNoThread;
   }
   Sys().CloseThread(thread);
   DebugPrint(1, L" DownloadMirelFirmware Successfull  \r\n");
+  return SunplusStart::kStarted;
 }
+
+constexpr const wchar_t* kTextLibraryMissing =
+    L"SunplusCamera.dll could not be loaded. It was looked for in the program's folder (%ls) and "
+    L"in the Windows system folder (System32).\r\nPlease put SunplusCamera.dll next to the "
+    L"program and try again. Nothing was written to the camera.";
+constexpr const wchar_t* kTextCameraNotFound =
+    L"SunplusCamera.dll found no camera to update. Nothing was written to the camera.\r\nPlease "
+    L"re-plug the camera and try again.";
+constexpr const wchar_t* kTextNoDownloadEntry =
+    L"SunplusCamera.dll has no Download_FW_Verbose: it cannot update the camera. Nothing was "
+    L"written to the camera.\r\nPlease put the right SunplusCamera.dll next to the program.";
+constexpr const wchar_t* kTextFlashTypeFailed =
+    L"SunplusCamera.dll could not read the camera's flash type. Nothing was written to the "
+    L"camera.\r\nPlease re-plug the camera and try again.";
+constexpr const wchar_t* kTextFileUnreadable =
+    L"The firmware file could not be read. Nothing was written to the camera.\r\nPlease choose "
+    L"the file again.";
+constexpr const wchar_t* kTextDownloadRunning =
+    L"A firmware download is still running. Please wait until it has ended.";
+constexpr const wchar_t* kTextNoThread = L"Could'nt Create Thread";
 
 }  // namespace
 
-bool DownloadMirelFirmware(UpdateSession& update) {
+void SunplusStartText(SunplusStart start, wchar_t* text, std::size_t textChars) {
+  switch (start) {
+    case SunplusStart::kLibraryMissing: {
+      wchar_t folder[kPathChars] = {};
+      Sys().GetModuleFileName(folder, kPathChars);
+      folder[kPathChars - 1] = L'\0';
+      const int cut = ExeDirLength(folder);
+      folder[cut < 0 ? 0 : cut] = L'\0';
+      FormatText(text, textChars, kTextLibraryMissing, folder);
+      return;
+    }
+    case SunplusStart::kCameraNotFound:
+      FormatText(text, textChars, L"%ls", kTextCameraNotFound);
+      return;
+    case SunplusStart::kNoDownloadEntry:
+      FormatText(text, textChars, L"%ls", kTextNoDownloadEntry);
+      return;
+    case SunplusStart::kFlashTypeFailed:
+      FormatText(text, textChars, L"%ls", kTextFlashTypeFailed);
+      return;
+    case SunplusStart::kFileUnreadable:
+      FormatText(text, textChars, L"%ls", kTextFileUnreadable);
+      return;
+    case SunplusStart::kBusy:
+      FormatText(text, textChars, L"%ls", kTextDownloadRunning);
+      return;
+    case SunplusStart::kNoThread:
+      FormatText(text, textChars, L"%ls", kTextNoThread);
+      return;
+    case SunplusStart::kStarted:
+      break;
+  }
+  if (textChars > 0) {
+    text[0] = L'\0';
+  }
+}
+
+SunplusStart DownloadMirelFirmware(UpdateSession& update) {
   // The running download still uses the library and the image; a second start must not pull
   // them away from under it.
   if (update.bSunplusDownloadBusy.load() != 0) {
     DebugPrint(1, L"Sunplus download already running\r\n");
-    return false;
+    return SunplusStart::kBusy;
   }
   const bool cameraOpen =
       update.sunplus != nullptr && update.sunplus->pfnSunplusCam_UnInit != nullptr;
@@ -123,29 +183,28 @@ bool DownloadMirelFirmware(UpdateSession& update) {
   }
 
   auto download = std::make_shared<SunplusDownload>();
-  if (!OpenCamera(*download)) {
-    // Without the library or a camera there is nothing to download to: say so, start nothing.
+  const SunplusStart opened = OpenCamera(*download);
+  if (opened != SunplusStart::kStarted) {
+    // Without the library or a camera there is nothing to download to: start nothing.
     download.reset();
-    update.Observer().OnDone(UpdateOutcome::kLibraryNotReady, nullptr);
-    return false;
+    return opened;
   }
   update.sunplus = download;
 
   DebugPrint(1, L"Entered into Download Firmware\r\n");
-  bool ready = true;
   if (download->pfnGet_FlashType != nullptr) {
     DebugPrint(1, L"getSFtype is True\r\n");
     if (CallSunplus(download->pfnGet_FlashType, &download->sunplusFlashType) != 0) {
       DebugPrint(1, L"Get flash type fail\r\n");
-      ready = false;
+      return SunplusStart::kFlashTypeFailed;
     }
   } else {
     DebugPrint(1, L"The function pointer of Get_FlashType() is NULL\r\n");
   }
-  if (ready && ReadFirmwareFile(*download, update.szFirmwarePath)) {
-    StartDownloadThread(update, download);
+  if (!ReadFirmwareFile(*download, update.szFirmwarePath)) {
+    return SunplusStart::kFileUnreadable;
   }
-  return true;
+  return StartDownloadThread(update, download);
 }
 
 std::uint32_t DownloadThread(SunplusDownload& download, UpdateSession& update) {
@@ -163,7 +222,10 @@ std::uint32_t DownloadThread(SunplusDownload& download, UpdateSession& update) {
     update.Observer().OnDone(UpdateOutcome::kLibraryFailed, nullptr);
     DebugPrint(1, L"Download progress finished,\r\n you need re-init device before access.\r\n");
   }
+  // The download is over and told: the handlers that stood aside meanwhile look at the bus
+  // again, and the list is rebuilt (the camera restarted on what it was given).
   update.bSunplusDownloadBusy = 0;
+  update.Observer().OnLibraryDownloadEnded();
   return 0;
 }
 

@@ -66,11 +66,27 @@ class SunplusDownload {
   std::uint32_t sunplusImageSize = 0;
 };
 
+// How a start of the Sunplus route went: the thread started, or why not.
+enum class SunplusStart : std::uint8_t {
+  kStarted,
+  kBusy,             // a download thread still runs
+  kLibraryMissing,   // SunplusCamera.dll could not be loaded
+  kCameraNotFound,   // the library opened no camera (SunplusCam_Init missing or not 0)
+  kNoDownloadEntry,  // the library has no Download_FW_Verbose
+  kFlashTypeFailed,  // Get_FlashType did not answer 0
+  kFileUnreadable,   // the firmware file could not be read whole, or is empty
+  kNoThread,         // no thread could be created
+};
+// The message for a start that did not happen (kStarted: none), written into text. The missing
+// library's names it and the folders it was looked for in (the program's, then System32: the
+// program restricts the search to them).
+void SunplusStartText(SunplusStart start, wchar_t* text, std::size_t textChars);
+
 // Opens the camera through the library, reads the session's szFirmwarePath and starts
-// DownloadThread. When the library is missing or finds no camera, the user is told (through the
-// session's observer) and no thread starts. True once a camera was opened for the download: the
-// dialog then shows that the camera erases.
-bool DownloadMirelFirmware(UpdateSession& update);
+// DownloadThread. Nothing is shown here: the caller tells the user why a start did not happen.
+// The session's bSunplusDownloadBusy is set from before the thread starts until it has told how
+// the download ended.
+SunplusStart DownloadMirelFirmware(UpdateSession& update);
 // The download thread's body; how it ended goes to the session's observer.
 std::uint32_t DownloadThread(SunplusDownload& download, UpdateSession& update);
 // The progress callback handed to the library: WM_APP_PERCENT with percent + 1.

@@ -28,6 +28,8 @@ struct DeviceChange {
   std::uint32_t event = 0;
   std::uint32_t deviceType = 0;
   DeviceInterfaceClass cls = DeviceInterfaceClass::kOther;
+  // The interface's path as the notification names it (dbcc_name); empty when it names none.
+  std::wstring path;
 };
 
 // COM results the capture walk distinguishes (HRESULT values).

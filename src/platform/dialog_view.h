@@ -75,6 +75,13 @@ class DialogView {
   virtual std::intptr_t SendToDialog(std::uint32_t message, std::uintptr_t wParam,
                                      std::intptr_t lParam) = 0;
 
+  // PostMessageW to the main dialog: the dialog handles it once the handling under way (a list
+  // rebuild, a notification) is over, on its own thread; the caller does not wait. A view
+  // without a message queue of its own handles it at once.
+  virtual void PostToDialog(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    SendToDialog(message, wParam, lParam);
+  }
+
   // Modal dialogs by resource ID over the main dialog; returns the EndDialog result.
   virtual std::intptr_t DialogBoxModal(int dialogId) = 0;
   // EndDialog on the named window, when it is open.

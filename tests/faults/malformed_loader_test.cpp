@@ -33,9 +33,10 @@ const std::wstring kCheckPathText = L"Check File Path!";
 struct LoaderCase {
   const char* name;
   std::optional<Bytes> file;
-  std::wstring reason;  // why the update refuses it before the camera hears anything
-  std::wstring box;     // the message box of a boot ROM's take-over, empty for none
-  std::wstring trace;   // the trace line of a boot ROM's take-over
+  std::wstring reason;       // why the update refuses it before the camera hears anything
+  std::wstring box;          // the message box of a boot ROM's take-over, empty for none
+  std::wstring trace;        // a trace line of a boot ROM's take-over
+  bool traceAbsent = false;  // trace is a line that must not appear (nothing was started)
 };
 
 void PrintTo(const LoaderCase& c, std::ostream* os) {
@@ -82,9 +83,10 @@ class MalformedLoaderTest : public ScenarioTest {
     for (const auto& box : dialog_.MessageBoxes()) {
       EXPECT_EQ(box.text, c.box);
       EXPECT_EQ(box.caption, L"Error");
+      EXPECT_FALSE(box.duringListRebuild);
     }
     EXPECT_EQ(dialog_.MessageBoxes().empty(), c.box.empty());
-    EXPECT_TRUE(Traced(c.trace)) << "missing trace for " << c.name;
+    EXPECT_EQ(Traced(c.trace), !c.traceAbsent) << "trace for " << c.name;
   }
 };
 
@@ -109,9 +111,12 @@ std::vector<LoaderCase> BootImageCases() {
       L"it does not start with a boot image's header (\"CY\" and two more bytes)";
   const std::wstring pastEnd = L"one of its sections runs past the end of the file";
   return {
-      {"missing", std::nullopt, L"it is missing", kCheckPathText,
-       L"DoDownloadCypress :: no boot image loaded\r\n"},
-      {"empty", Bytes{}, L"it is empty", L"", L"Loader file is empty....\r\n"},
+      {"missing", std::nullopt, L"it is missing", kCheckPathText, L"DoDownloadCypress ++\r\n",
+       true},
+      {"empty", Bytes{}, L"it is empty",
+       L"The boot image file bootloader.img is empty.\r\nPlease put the right file next to the "
+       L"program.",
+       L"Loader file is empty....\r\n"},
       {"signature_only", Bytes{'C', 'Y'}, header, L"",
        L"DoDownloadCypress :: boot image signature not found\r\n"},
       {"cut_in_a_section", Bytes(good.begin(), good.begin() + 2000), pastEnd, L"",
@@ -207,8 +212,11 @@ std::vector<LoaderCase> FlashLoaderCases() {
   const Bytes good = PayloadBytes(kFlashLoaderLength, 14);
   return {
       {"missing", std::nullopt, L"it is missing", kCheckPathText,
-       L"DoDownloadNXPCypress :: no flash loader loaded\r\n"},
-      {"empty", Bytes{}, L"it is empty", L"", L"Loader file is empty....\r\n"},
+       L"DoDownloadNXPCypress ++\r\n", true},
+      {"empty", Bytes{}, L"it is empty",
+       L"The flash loader file RT1060_Flashloader_nopadding.bin is empty.\r\nPlease put the "
+       L"right file next to the program.",
+       L"Loader file is empty....\r\n"},
       // One byte short of filling the count the ROM is told, and one byte over it.
       {"cut_short", Bytes(good.begin(), good.end() - 256),
        L"it must be 86017 to 86272 bytes long, but it is 86016 bytes long",

@@ -31,6 +31,7 @@ int HeadlessDialog::ComboAddString(const wchar_t* text) {
 int HeadlessDialog::ComboSetCurSel(int index) {
   return Sent([&] {
     comboSel_ = index >= 0 && index < static_cast<int>(combo_.size()) ? index : -1;
+    listRebuilding_ = false;
     return comboSel_;
   });
 }
@@ -101,7 +102,8 @@ int HeadlessDialog::MessageBox(const wchar_t* text, const wchar_t* caption, std:
   if (owned) {
     WaitForTheDialogThread(lock);
   }
-  boxes_.push_back(ShownBox{Str(text), Str(caption), style, owned});
+  boxes_.push_back(
+      ShownBox{Str(text), Str(caption), style, owned, OnDialogThread() && listRebuilding_});
   if (!answers_.empty()) {
     const int answer = answers_.front();
     answers_.pop_front();
@@ -177,6 +179,16 @@ std::intptr_t HeadlessDialog::SendToDialog(std::uint32_t message, std::uintptr_t
   return pending->result;
 }
 
+void HeadlessDialog::PostToDialog(std::uint32_t message, std::uintptr_t wParam,
+                                  std::intptr_t lParam) {
+  Lock lock(mutex_);
+  messages_.push_back(SentMessage{message, wParam, lParam});
+  auto pending = std::make_shared<Pending>();
+  pending->message = SentMessage{message, wParam, lParam};
+  pending_.push_back(pending);
+  changed_.notify_all();
+}
+
 void HeadlessDialog::WaitForTheDialogThread(Lock& lock) {
   if (dialogThread_ == std::thread::id() || OnDialogThread() || !proc_) {
     return;
@@ -221,6 +233,7 @@ int HeadlessDialog::Pump() {
       Lock lock(mutex_);
       next->result = result;
       next->done = true;
+      listRebuilding_ = false;
     }
     changed_.notify_all();
     ++handled;

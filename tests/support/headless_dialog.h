@@ -51,6 +51,10 @@ class HeadlessDialog : public DialogView {
     std::wstring caption;
     std::uint32_t style = 0;
     bool owned = true;
+    // Shown on the dialog thread while the device list was being rebuilt (emptied and not yet
+    // given its selection): on Windows the box's modal loop would let a nested device
+    // notification rebuild the list under the rebuild.
+    bool duringListRebuild = false;
   };
   struct SentMessage {
     std::uint32_t message = 0;
@@ -85,7 +89,7 @@ class HeadlessDialog : public DialogView {
     Locked([&] { otherWindowEnabled_[{static_cast<int>(window), id}] = enable; });
   }
   void ComboReset() override {
-    Sent([&] { combo_.clear(), comboSel_ = -1; });
+    Sent([&] { combo_.clear(), comboSel_ = -1, listRebuilding_ = OnDialogThread(); });
   }
   int ComboAddString(const wchar_t* text) override;
   int ComboSetCurSel(int index) override;
@@ -108,6 +112,9 @@ class HeadlessDialog : public DialogView {
                       wchar_t* title, std::size_t titleChars) override;
   std::intptr_t SendToDialog(std::uint32_t message, std::uintptr_t wParam,
                              std::intptr_t lParam) override;
+  // PostMessageW: queued for the dialog thread's next Pump, from any thread, the dialog
+  // thread's own included; nobody waits for it.
+  void PostToDialog(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
   std::intptr_t DialogBoxModal(int dialogId) override;
   void EndDialog(Window window, std::intptr_t result) override;
   void SetForeground(Window) override {}
@@ -158,7 +165,9 @@ class HeadlessDialog : public DialogView {
   // Runs the dialog procedure with one message on the calling thread (the dialog thread).
   std::intptr_t Dispatch(std::uint32_t message, std::uintptr_t wParam = 0,
                          std::intptr_t lParam = 0) {
-    return Deliver(Get(proc_), message, wParam, lParam);
+    const std::intptr_t result = Deliver(Get(proc_), message, wParam, lParam);
+    Locked([&] { listRebuilding_ = false; });  // the handling of the message is over
+    return result;
   }
   // Handles the messages other threads have sent so far. Returns how many.
   int Pump();
@@ -251,6 +260,7 @@ class HeadlessDialog : public DialogView {
   std::map<std::pair<int, int>, bool> otherWindowEnabled_;
   std::vector<std::wstring> combo_;
   int comboSel_ = -1;
+  bool listRebuilding_ = false;  // see ShownBox::duringListRebuild
   int progress_ = 0;
   std::map<int, Timer> timers_;
   std::vector<ShownBox> boxes_;

@@ -142,6 +142,10 @@ bool ConsoleDialog::Settle(sim::SimSystem& system, sim::SimDiscovery* discovery)
       Lock lock(mutex_);
       changed_.wait_for(lock, kPumpNap, [&] { return !pending_.empty(); });
     }
+    // What a thread posted just before it ended is handled before anything else.
+    if (Pump() > 0) {
+      continue;
+    }
     if (discovery != nullptr) {
       for (const DeviceChange& change : discovery->TakeEvents()) {
         changes.push_back(change);
@@ -304,6 +308,17 @@ bool ConsoleDialog::OpenFileDialog(const OpenFileRequest&, wchar_t* path, std::s
   CopyBounded(full, path, pathChars);
   CopyBounded(slash == std::wstring::npos ? full : full.substr(slash + 1), title, titleChars);
   return true;
+}
+
+void ConsoleDialog::PostToDialog(std::uint32_t message, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
+  auto pending = std::make_shared<Pending>();
+  pending->message = message;
+  pending->wParam = wParam;
+  pending->lParam = lParam;
+  Lock lock(mutex_);
+  pending_.push_back(pending);
+  changed_.notify_all();
 }
 
 std::intptr_t ConsoleDialog::SendToDialog(std::uint32_t message, std::uintptr_t wParam,

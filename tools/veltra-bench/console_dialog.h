@@ -80,6 +80,8 @@ class ConsoleDialog : public DialogView {
                       wchar_t* title, std::size_t titleChars) override;
   std::intptr_t SendToDialog(std::uint32_t message, std::uintptr_t wParam,
                              std::intptr_t lParam) override;
+  // Queued for the dialog thread's next pump, from any thread; nobody waits for it.
+  void PostToDialog(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
   std::intptr_t DialogBoxModal(int dialogId) override;
   void EndDialog(Window window, std::intptr_t result) override;
   void SetForeground(Window window) override;

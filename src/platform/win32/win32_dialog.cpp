@@ -160,6 +160,12 @@ std::intptr_t Win32DialogView::SendToDialog(std::uint32_t message, std::uintptr_
                       static_cast<LPARAM>(lParam));
 }
 
+void Win32DialogView::PostToDialog(std::uint32_t message, std::uintptr_t wParam,
+                                   std::intptr_t lParam) {
+  PostMessageW(AsWindow(MainDialogHandle()), message, static_cast<WPARAM>(wParam),
+               static_cast<LPARAM>(lParam));
+}
+
 std::intptr_t Win32DialogView::DialogBoxModal(int dialogId) {
   const DLGPROC proc = ModalDialogWin32Proc(dialogId);
   if (proc == nullptr) {

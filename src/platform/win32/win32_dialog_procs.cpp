@@ -103,6 +103,7 @@ DeviceChange ToDeviceChange(WPARAM event, LPARAM header) {
     } else if (IsEqualGUID(device->dbcc_classguid, kUsbDeviceInterfaceClass)) {
       change.cls = DeviceInterfaceClass::kUsbDevice;
     }
+    change.path = device->dbcc_name;  // zero-terminated within the broadcast's size
   }
   return change;
 }
