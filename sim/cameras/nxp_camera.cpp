@@ -35,6 +35,7 @@ NxpCamera::NxpCamera() : NxpCamera(Options{}) {}
 
 NxpCamera::NxpCamera(Options options) : options_(std::move(options)), mode_(options_.startMode) {
   SetSerial(options_.serial);
+  loader_.SetTiming(options_.loader);
   if (mode_ != Mode::kRom) {
     WriteFactoryFirmware(flash_, options_.version, options_.factoryImageLength);
   }
@@ -181,12 +182,14 @@ bool NxpCamera::OnHidReport(const std::uint8_t* report, std::size_t length, int 
 }
 
 NxpCamera::InputRead NxpCamera::ReadHidInput(std::uint8_t* report, std::size_t capacity,
-                                             std::size_t* got) {
+                                             std::size_t* got, std::uint64_t deadlineMs,
+                                             std::uint64_t* readyMs) {
   *got = 0;
   const FaultKind fault = TakeFault();
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::vector<std::uint8_t> answer;
-  const bool answered = mode_ == Mode::kFlashLoader && loader_.TakeAnswer(&answer);
+  const bool answered =
+      mode_ == Mode::kFlashLoader && loader_.TakeAnswer(&answer, deadlineMs, readyMs);
   if (fault != FaultKind::kNone && fault != FaultKind::kErrorState) {
     return InputRead::kFailed;  // the answer is lost with the read
   }
