@@ -14,6 +14,12 @@
 //                                  lengths), laxrecords (Cypress record fields), lax (all three)
 //   generic+erase=120              the camera's DFU erase keeps it busy 120 s (0 to 120; the
 //                                  bench's default is 2 s); kinds that speak the DFU requests only
+//   generic+end=at-once            how the camera ends a DFU download: answer (the default:
+//                                  answers the status read after the zero-length request, then
+//                                  restarts), at-once, during-zlp, error (DFU kinds only)
+//   generic+unpaced                the camera does not need its pauses (by default it does)
+//   nxp+loadererase=0              the flash loader's erase of the image region takes 0 to 30 s
+//                                  (the default, the slowest); NXP kinds only
 //
 // Several cameras of one kind get distinct serials unless told otherwise: the program finds an
 // updated camera again by its serial, so two cameras sharing one would be a different test.
@@ -27,6 +33,7 @@
 #include <vector>
 
 #include "sim/cameras/camera_device.h"
+#include "sim/dfu_engine.h"
 #include "sim/virtual_device.h"
 
 namespace veltra::demo {
@@ -48,9 +55,12 @@ struct CameraEntry {
   CameraKind kind = CameraKind::kGeneric;
   bool serialGiven = false;  // false: the kind's default serial, made distinct per camera
   std::wstring serial;
-  bool plugged = true;                   // plugged in when the demo starts
-  sim::Strictness strictness;            // every check on unless the roster switches it off
-  std::optional<std::uint32_t> eraseMs;  // the DFU erase time; unset: the bench's default
+  bool plugged = true;                          // plugged in when the demo starts
+  sim::Strictness strictness;                   // every check on unless the roster switches it off
+  std::optional<std::uint32_t> eraseMs;         // the DFU erase time; unset: the bench's default
+  std::optional<sim::DownloadEnd> downloadEnd;  // unset: the bench's default
+  bool unpaced = false;                         // the camera needs no pauses
+  std::optional<std::uint32_t> loaderEraseMs;   // the NXP flash loader's erase; unset: default
 };
 
 constexpr char kDefaultRoster[] = "generic,pesca,nxp";

@@ -207,6 +207,12 @@ NxpCamera::InputRead NxpCamera::ReadHidInput(std::uint8_t* report, std::size_t c
   return InputRead::kReport;
 }
 
+void NxpCamera::SetLoaderTiming(const FlashLoader::Timing& timing) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  options_.loader = timing;
+  loader_.SetTiming(timing);
+}
+
 void NxpCamera::FlushHidInput() {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   loader_.DropAnswers();

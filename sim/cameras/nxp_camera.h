@@ -63,6 +63,8 @@ class NxpCamera : public CameraDevice {
                          std::uint64_t deadlineMs, std::uint64_t* readyMs);
   // A fresh read handle's queue starts empty: answers sent before it opened are not in it.
   void FlushHidInput();
+  // The flash loader's timing switches (Options::loader), set after the camera was made.
+  void SetLoaderTiming(const FlashLoader::Timing& timing);
 
   bool OpensExtensionUnit() const override;
   std::int32_t FirmwareUpdate(std::uint8_t imageType) override;

@@ -6,7 +6,8 @@
 //   veltra-bench cx3 FILE [--boot-image FILE] [common]
 //   veltra-bench nxp FILE [--flash-loader FILE] [common]
 //
-//   common: [--fault KIND@INDEX] [--log FILE.jsonl] [--quiet]
+//   common: [--fault KIND@INDEX] [--end answer|at-once|during-zlp|error] [--unpaced]
+//           [--loader-erase-ms N] [--log FILE.jsonl] [--quiet]
 //
 // KIND is one of sim/fault_names.h; INDEX counts the camera's transfers from the start of the
 // update, from 0 (see docs/bench.md).
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/dfu_engine.h"
 #include "sim/virtual_device.h"
 
 namespace veltra::bench {
@@ -36,11 +38,19 @@ struct Options {
   std::wstring serial = L"ABC1234567";
   int busyPolls = 1;
   sim::FaultPlan fault;
+  // The bench's switches of the camera (docs/bench.md): how it ends a DFU download, whether it
+  // needs its pauses, how long the NXP flash loader's erase of the image region takes.
+  sim::DownloadEnd downloadEnd = sim::DownloadEnd::kAnswerThenRestart;
+  bool unpaced = false;
+  std::uint32_t loaderEraseMs = 30000;
   std::string logPath;
   bool quiet = false;
   std::string bootImagePath;    // cx3: empty = the example boot image
   std::string flashLoaderPath;  // nxp: empty = the example flash loader
 };
+
+// The DFU engine's configuration those switches make.
+sim::DfuEngine::Config EngineConfig(const Options& options);
 
 // Parses "short@12" and the like. False with a message in *error on anything else.
 bool ParseFault(const std::string& text, sim::FaultPlan* plan, std::string* error);
