@@ -186,19 +186,19 @@ class DfuEngine {
   std::uint8_t state_;
   int busyLeft_ = 0;
   std::uint64_t eraseEndsMs_ = 0;  // program clock at which the running erase is done
+  // Program clock of the last answered status read, MCU chunk taken, erase request and MCU
+  // verify request, each with whether one came since the camera started (the flags below).
+  std::uint64_t lastStatusMs_ = 0;
+  std::uint64_t lastMcuChunkMs_ = 0;
+  std::uint64_t eraseRequestMs_ = 0;
+  std::uint64_t mcuVerifyMs_ = 0;
   bool stuck_ = false;
   bool mcuSinceManifest_ = false;
   bool dataSinceManifest_ = false;
-  // Program clock of the last answered status read, MCU chunk taken, erase request and MCU
-  // verify request, each with whether one came since the camera started.
-  std::uint64_t lastStatusMs_ = 0;
   bool statusAnswered_ = false;
-  std::uint64_t lastMcuChunkMs_ = 0;
   bool mcuChunkTaken_ = false;
-  std::uint64_t eraseRequestMs_ = 0;
   bool eraseRequested_ = false;
-  std::uint64_t mcuVerifyMs_ = 0;
-  bool mcuChunkLost_ = false;
+  bool mcuChunkLost_ = false;  // an MCU chunk was lost since the last manifest: no verify
   DfuFlash flash_;
   std::vector<DfuBlock> blocks_;
   std::vector<SetupPacket> requests_;
