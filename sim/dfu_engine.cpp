@@ -343,8 +343,11 @@ bool DfuEngine::OnData(const SetupPacket& setup, const std::uint8_t* data,
 bool DfuEngine::OnStatusRead(const SetupPacket& setup, std::uint8_t* data,
                              std::uint32_t* transferred, After* after) {
   using namespace dfu_state;
-  if (TooSoon(config_.pacing.statusGapMs, statusAnswered_, lastStatusMs_)) {
-    return false;  // stalled: the camera is not ready for the next read yet
+  // Stalled: the camera is not ready for the next read yet, or its MCU is still writing the
+  // chunk it was just given and answers nothing meanwhile.
+  if (TooSoon(config_.pacing.statusGapMs, statusAnswered_, lastStatusMs_) ||
+      TooSoon(config_.pacing.mcuChunkGapMs, mcuChunkTaken_, lastMcuChunkMs_)) {
+    return false;
   }
   lastStatusMs_ = ProgramClockMs();
   statusAnswered_ = true;

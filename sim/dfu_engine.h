@@ -22,8 +22,8 @@
 //    fails); or it answers that read with dfuERROR, stays in update mode and keeps its firmware
 //    (an image check that fails: every download ends so while the switch is set).
 //  - Pacing the camera needs (switched on by default; off only for a test of something else):
-//    a status read less than 20 ms after the last answered one is stalled; an MCU chunk less
-//    than 50 ms after the last one is lost (the MCU is still writing) and the MCU verify then
+//    a status read less than 20 ms after the last answered one is stalled; while the MCU writes
+//    a chunk (50 ms) a status read is stalled and a further chunk lost, and the MCU verify then
 //    fails; an image block less than 50 ms after the erase request is lost; the MCU verify takes
 //    10 s, and its status read before then answers dfuDNBUSY.
 //  - Whatever a real device would stall in its current state (data in dfuERROR, a verify before
