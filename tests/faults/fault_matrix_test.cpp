@@ -14,7 +14,8 @@
 // matrix: each value of a switch runs the routes it applies to with the value set on the camera.
 // VELTRA_FAULTS_SWITCHES=<list> picks the values ("end=all", "end=at-once,end=error"; "none" for
 // the bench's defaults only), each at the stride above; without it the defaults run at that
-// stride and every other value as a sample, at a sixteenth of it. A switch is a row of Switches().
+// stride and every other value as a sample, at a thirty-second of it counted back from the last
+// transfer. A switch is a row of Switches().
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -199,7 +200,7 @@ const char* SwitchList() {
 bool SwitchValueRuns(const std::string& value, int stride, int* valueStride) {
   const char* list = SwitchList();
   if (list == nullptr) {
-    *valueStride = stride * 16;
+    *valueStride = stride * 32;
     return true;
   }
   *valueStride = stride;
@@ -216,6 +217,7 @@ struct Variant {
   const SwitchValue* value;  // null for the defaults
   const BenchSwitch* owner;
   int stride;
+  bool sample;  // run as CI's sample of the value
 };
 
 // One route: the camera it starts from, the file it takes and what "holds the whole image" means.
@@ -483,7 +485,7 @@ void Print(const std::map<std::string, Tally>& tallies, bool withFindings = true
 // applies to the route's camera.
 std::vector<Variant> VariantsFor(const std::vector<BenchSwitch>& switches, const Route& route,
                                  int stride) {
-  std::vector<Variant> variants{{"", nullptr, nullptr, stride}};
+  std::vector<Variant> variants{{"", nullptr, nullptr, stride, false}};
   const std::shared_ptr<sim::CameraDevice> probe = route.make();
   for (const BenchSwitch& bench : switches) {
     if (!bench.appliesTo(*probe)) {
@@ -492,7 +494,7 @@ std::vector<Variant> VariantsFor(const std::vector<BenchSwitch>& switches, const
     for (const SwitchValue& value : bench.values) {
       int valueStride = stride;
       if (SwitchValueRuns(value.name, stride, &valueStride)) {
-        variants.push_back({value.name, &value, &bench, valueStride});
+        variants.push_back({value.name, &value, &bench, valueStride, SwitchList() == nullptr});
       }
     }
   }
@@ -532,7 +534,11 @@ TEST(FaultMatrix, EveryRouteEndsCleanlyUnderEveryFaultAtEveryTransfer) {
       Tally& tally = tallies[row];
       Tally& total = perVariant[variant.name.empty() ? "defaults" : variant.name];
       for (FaultKind kind : kKinds) {
-        for (int index = 0; index < transfers; index += variant.stride) {
+        // A sample counts back from the last transfer, so that it always takes the end of the
+        // download, where a switch of the hardware shows most.
+        for (int step = 0; step * variant.stride < transfers; ++step) {
+          const int index =
+              variant.sample ? transfers - 1 - step * variant.stride : step * variant.stride;
           const std::string label = Label(route, variant.name, kind, index);
           if (!Selected(label)) {
             continue;
