@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 
 #include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/dfu_cameras.h"
@@ -24,6 +25,11 @@ const std::string kHidSwitch = "hid=";
 const std::string kLateSwitch = "late=";
 const std::string kPortSwitch = "port=";
 constexpr unsigned long kMaxLateSeconds = sim::Unknowns::kMaxDriverInstallMs / 1000;
+const std::string kEndSwitch = "end=";
+const std::string kLoaderEraseSwitch = "loadererase=";
+constexpr unsigned long kMaxLoaderEraseSeconds = 30;
+// The values of +end=, in the order of sim::DownloadEnd.
+constexpr const char* kEndNames[] = {"answer", "at-once", "during-zlp", "error"};
 constexpr unsigned long kMaxEraseSeconds = 120;  // a flash-wide erase takes up to two minutes
 
 struct KindRow {
@@ -201,6 +207,27 @@ bool TakeSwitches(std::string* item, CameraEntry* entry, std::string* error) {
         return false;
       }
       entry->eraseMs = static_cast<std::uint32_t>(seconds * 1000UL);
+    } else if (name.compare(0, kEndSwitch.size(), kEndSwitch) == 0) {
+      const std::string value = name.substr(kEndSwitch.size());
+      for (std::size_t i = 0; i < std::size(kEndNames); ++i) {
+        if (value == kEndNames[i]) {
+          entry->downloadEnd = static_cast<sim::DownloadEnd>(i);
+        }
+      }
+      if (!entry->downloadEnd.has_value()) {
+        *error = "download end \"" + value + "\" is not answer, at-once, during-zlp or error";
+        return false;
+      }
+    } else if (name.compare(0, kLoaderEraseSwitch.size(), kLoaderEraseSwitch) == 0) {
+      unsigned long seconds = 0;
+      if (!ParseCount(name.substr(kLoaderEraseSwitch.size()), kMaxLoaderEraseSeconds, &seconds)) {
+        *error = "flash loader erase time \"" + name.substr(kLoaderEraseSwitch.size()) +
+                 "\" is not a number of seconds from 0 to 30";
+        return false;
+      }
+      entry->loaderEraseMs = static_cast<std::uint32_t>(seconds * 1000UL);
+    } else if (name == "unpaced") {
+      entry->unpaced = true;
     } else if (name == "lax") {
       *strictness = sim::Strictness{false, false, false};
     } else if (name == "laxsetup") {
@@ -211,8 +238,9 @@ bool TakeSwitches(std::string* item, CameraEntry* entry, std::string* error) {
       strictness->recordFields = false;
     } else {
       *error = "unknown switch \"+" + name +
-               "\" (known: lax, laxsetup, laxreports, laxrecords, erase=<seconds>, "
-               "serial=own|none|family, hid=shared|held, late=<seconds>, port=same|companion)";
+               "\" (known: lax, laxsetup, laxreports, laxrecords, erase=<seconds>, end=<how>, "
+               "unpaced, loadererase=<seconds>, serial=own|none|family, hid=shared|held, "
+               "late=<seconds>, port=same|companion)";
       return false;
     }
     item->erase(plus);
@@ -267,8 +295,13 @@ bool ParseRoster(const std::string& text, std::vector<CameraEntry>* cameras, std
       return false;
     }
     entry.kind = row->kind;
-    if (entry.eraseMs.has_value() && !row->dfuErase) {
-      *error = "\"" + token + "\" has no DFU erase whose time +erase could set";
+    if ((entry.eraseMs.has_value() || entry.downloadEnd.has_value()) && !row->dfuErase) {
+      *error = "\"" + token + "\" speaks no DFU requests that +erase or +end could set";
+      return false;
+    }
+    const bool nxp = row->kind == CameraKind::kNxp || row->kind == CameraKind::kRt1060Rom;
+    if (entry.loaderEraseMs.has_value() && !nxp) {
+      *error = "\"" + token + "\" has no flash loader whose erase +loadererase could set";
       return false;
     }
     if (colon != std::string::npos) {
@@ -451,13 +484,29 @@ std::vector<BenchCamera> MakeCameras(const std::vector<CameraEntry>& entries) {
     }
     camera.device->SetStrictness(entry.strictness);
     camera.device->SetUnknowns(entry.unknowns);
-    if (entry.eraseMs.has_value()) {
-      // Only kinds with a DFU engine take +erase (ParseRoster refuses the others).
-      if (auto* dfu = dynamic_cast<sim::DfuModeCamera*>(camera.device.get())) {
-        dfu->engine().SetEraseMs(*entry.eraseMs);
-      } else if (auto* cx3 = dynamic_cast<sim::Cx3Camera*>(camera.device.get())) {
-        cx3->engine().SetEraseMs(*entry.eraseMs);
+    // Only kinds with a DFU engine take +erase and +end (ParseRoster refuses the others).
+    sim::DfuEngine* engine = nullptr;
+    if (auto* dfu = dynamic_cast<sim::DfuModeCamera*>(camera.device.get())) {
+      engine = &dfu->engine();
+    } else if (auto* cx3 = dynamic_cast<sim::Cx3Camera*>(camera.device.get())) {
+      engine = &cx3->engine();
+    }
+    if (engine != nullptr) {
+      if (entry.eraseMs.has_value()) {
+        engine->SetEraseMs(*entry.eraseMs);
       }
+      if (entry.downloadEnd.has_value()) {
+        engine->SetDownloadEnd(*entry.downloadEnd);
+      }
+      if (entry.unpaced) {
+        engine->SetPacing(sim::Pacing::None());
+      }
+    }
+    if (auto* nxp = dynamic_cast<sim::NxpCamera*>(camera.device.get())) {
+      sim::FlashLoader::Timing timing;
+      timing.eraseMs = entry.loaderEraseMs.value_or(timing.eraseMs);
+      timing.dataGapMs = entry.unpaced ? 0 : timing.dataGapMs;
+      nxp->SetLoaderTiming(timing);
     }
     cameras.push_back(std::move(camera));
   }

@@ -22,6 +22,12 @@
 //                                  bench's harsh defaults (family, held, companion), except that
 //                                  the demo, which runs in real time, returns without a driver
 //                                  install unless +late says otherwise
+//   generic+end=at-once            how the camera ends a DFU download: answer (the default:
+//                                  answers the status read after the zero-length request, then
+//                                  restarts), at-once, during-zlp, error (DFU kinds only)
+//   generic+unpaced                the camera does not need its pauses (by default it does)
+//   nxp+loadererase=0              the flash loader's erase of the image region takes 0 to 30 s
+//                                  (the default, the slowest); NXP kinds only
 //
 // Several cameras of one kind get distinct serials unless told otherwise: the program finds an
 // updated camera again by its serial, so two cameras sharing one would be a different test.
@@ -35,6 +41,7 @@
 #include <vector>
 
 #include "sim/cameras/camera_device.h"
+#include "sim/dfu_engine.h"
 #include "sim/virtual_device.h"
 
 namespace veltra::demo {
@@ -59,6 +66,9 @@ struct CameraEntry {
   bool plugged = true;                   // plugged in when the demo starts
   sim::Strictness strictness;            // every check on unless the roster switches it off
   std::optional<std::uint32_t> eraseMs;  // the DFU erase time; unset: the bench's default
+  std::optional<sim::DownloadEnd> downloadEnd;  // unset: the bench's default
+  bool unpaced = false;                         // the camera needs no pauses
+  std::optional<std::uint32_t> loaderEraseMs;   // the NXP flash loader's erase; unset: default
   sim::Unknowns unknowns = DemoUnknowns();
 
   // The bench's defaults, but no driver install unless the roster asks for one.

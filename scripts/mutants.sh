@@ -44,6 +44,17 @@ serial short ¦ src/devices/usb_serial.cpp ¦ constexpr std::size_t kSerialChars
 wrong pass ¦ src/app/update_dispatch.cpp ¦ (type == 1 || type == 2) ¦ (type == 1)
 message ¦ src/core/ui_texts.h ¦ L"Firmware Download Failed!" ¦ L"Firmware Download Failed"
 message ¦ src/camera/version_read.cpp ¦ L"Firmware Version Failed" ¦ L"Firmware version failed"
+20 ms halved ¦ src/dfu/dfu_requests.cpp ¦ constexpr std::uint32_t kStatusPauseMs = 20; ¦ constexpr std::uint32_t kStatusPauseMs = 10;
+MCU 50 ms gone ¦ src/dfu/dfu_requests.cpp ¦ Sys().Sleep(kMcuChunkPauseMs); ¦ (void)kMcuChunkPauseMs;
+MCU 50 ms halved ¦ src/dfu/dfu_requests.cpp ¦ constexpr std::uint32_t kMcuChunkPauseMs = 50; ¦ constexpr std::uint32_t kMcuChunkPauseMs = 25;
+erase 50 ms gone ¦ src/dfu/dfu_requests.cpp ¦ Sys().Sleep(kErasePauseMs); ¦ (void)kErasePauseMs;
+erase 50 ms half ¦ src/dfu/dfu_requests.cpp ¦ constexpr std::uint32_t kErasePauseMs = 50; ¦ constexpr std::uint32_t kErasePauseMs = 25;
+NXP 50 ms halved ¦ src/loaders/nxp_download.cpp ¦ constexpr std::uint32_t kPauseAfterDataMs = 50; ¦ constexpr std::uint32_t kPauseAfterDataMs = 25;
+verify 10 s gone ¦ src/dfu/download_engines.cpp ¦ Sys().Sleep(kMcuVerifyWaitMs); ¦ (void)kMcuVerifyWaitMs;
+verify 10 s half ¦ src/dfu/download_engines.cpp ¦ constexpr std::uint32_t kMcuVerifyWaitMs = 10000; ¦ constexpr std::uint32_t kMcuVerifyWaitMs = 5000;
+dfuERROR as busy ¦ src/dfu/download_engines.cpp ¦ if (link.dfu_status.bState == kStateError) { ¦ if (link.dfu_status.bState == kStateError && false) {
+end read judged ¦ src/camera/update_worker.cpp ¦ if (UsbDeviceInterfaceListed(update.link.devicePath)) { ¦ if (true || UsbDeviceInterfaceListed(update.link.devicePath)) {
+erase answer 5 s ¦ src/loaders/nxp_download.cpp ¦ ? kEraseRegionMaxMs + kAnswerTimeoutMs ¦ ? kAnswerTimeoutMs + 0 * kEraseRegionMaxMs
 EOF
 )
 mapfile -t LINES <<<"$MUTANTS"

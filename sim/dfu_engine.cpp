@@ -22,8 +22,12 @@ constexpr std::uint8_t kStatusErrUnknown = 0x0E;
 constexpr std::uint8_t kVerifyPassed = 0x01;
 constexpr std::uint8_t kPollTimeoutMs = 10;
 
+bool HasClock() {
+  return ports().system != nullptr;
+}
+
 std::uint64_t ProgramClockMs() {
-  return ports().system != nullptr ? Sys().NowMs() : 0;
+  return HasClock() ? Sys().NowMs() : 0;
 }
 
 void FillStatus(std::uint8_t status, std::uint8_t state, std::uint16_t wLength, std::uint8_t* data,
@@ -181,13 +185,7 @@ bool DfuEngine::Handle(const SetupPacket& setup, std::uint8_t* data, std::uint32
       if (setup.wLength > 0) {
         return OnData(setup, data, transferred);
       }
-      // The zero-length end closes a download that received data.
-      if ((state_ == kDnloadIdle || state_ == kMcuVerified || state_ == kFpgaVerified) &&
-          dataSinceManifest_) {
-        state_ = kManifestSync;
-        return true;
-      }
-      return Stall();
+      return OnZeroLength(after);
     case kMcuData:
     case kFpgaData:
       return OnData(setup, data, transferred);
@@ -199,12 +197,15 @@ bool DfuEngine::Handle(const SetupPacket& setup, std::uint8_t* data, std::uint32
       flash_.imageSections.assign(1, {});
       ++flash_.eraseCount;
       eraseEndsMs_ = ProgramClockMs() + config_.eraseMs;
+      eraseRequestMs_ = ProgramClockMs();
+      eraseRequested_ = true;
       return true;
     case kMcuVerify:
       if (state_ != kDnloadIdle || !mcuSinceManifest_) {
         return Stall();
       }
       state_ = kMcuVerified;
+      mcuVerifyMs_ = ProgramClockMs();
       return true;
     case kFpgaVerify:
       if (state_ != kIdle && state_ != kDnloadIdle) {
@@ -247,21 +248,79 @@ bool DfuEngine::Handle(const SetupPacket& setup, std::uint8_t* data, std::uint32
   }
 }
 
+bool DfuEngine::TooSoon(std::uint32_t gapMs, bool noted, std::uint64_t sinceMs) {
+  return gapMs > 0 && noted && HasClock() && ProgramClockMs() < sinceMs + gapMs;
+}
+
+bool DfuEngine::OnZeroLength(After* after) {
+  using namespace dfu_state;
+  // The zero-length end closes a download that received data.
+  if ((state_ != kDnloadIdle && state_ != kMcuVerified && state_ != kFpgaVerified) ||
+      !dataSinceManifest_) {
+    return Stall();
+  }
+  state_ = kManifestSync;
+  switch (config_.downloadEnd) {
+    case DownloadEnd::kAnswerThenRestart:
+      return true;
+    case DownloadEnd::kRestartAtOnce:
+      CompleteManifest(after);
+      return true;
+    case DownloadEnd::kRestartDuringZeroLength:
+      // The camera is gone before the request's status stage: the host sees it fail.
+      CompleteManifest(after);
+      return false;
+    case DownloadEnd::kErrorState:
+      state_ = kError;  // the status read answers it; the camera does not boot
+      return true;
+  }
+  return true;
+}
+
+void DfuEngine::CompleteManifest(After* after) {
+  state_ = dfu_state::kIdle;
+  if (dataSinceManifest_) {
+    ++flash_.manifestCount;
+    flash_.imageSections.emplace_back();
+    dataSinceManifest_ = false;
+    mcuSinceManifest_ = false;
+    mcuChunkTaken_ = false;
+    mcuChunkLost_ = false;
+    eraseRequested_ = false;
+    *after = After::kManifest;
+  }
+}
+
 bool DfuEngine::OnData(const SetupPacket& setup, const std::uint8_t* data,
                        std::uint32_t* transferred) {
   const std::uint32_t length = setup.wLength;
   if (!AcceptsData(state_) || data == nullptr || length > kMaxBlock) {
     return Stall();
   }
+  // Taken too soon, a block is taken off the bus and dropped: the MCU is still writing the last
+  // chunk, or the flash is still starting its erase.
+  const bool lost = setup.bRequest == dfu_request::kMcuData
+                        ? TooSoon(config_.pacing.mcuChunkGapMs, mcuChunkTaken_, lastMcuChunkMs_)
+                        : setup.bRequest == dfu_request::kDownload &&
+                              TooSoon(config_.pacing.eraseGapMs, eraseRequested_, eraseRequestMs_);
   switch (setup.bRequest) {
     case dfu_request::kMcuData:
+      if (lost) {
+        mcuChunkLost_ = true;
+        break;
+      }
       flash_.mcu.insert(flash_.mcu.end(), data, data + length);
       mcuSinceManifest_ = true;
+      lastMcuChunkMs_ = ProgramClockMs();
+      mcuChunkTaken_ = true;
       break;
     case dfu_request::kFpgaData:
       flash_.fpga.insert(flash_.fpga.end(), data, data + length);
       break;
     default: {
+      if (lost) {
+        break;
+      }
       std::uint32_t keep = length;
       if (CarriesTerminator(data, length)) {
         --keep;
@@ -272,6 +331,7 @@ bool DfuEngine::OnData(const SetupPacket& setup, const std::uint8_t* data,
       break;
     }
   }
+  flash_.lostBlocks += lost ? 1 : 0;
   blocks_.push_back(DfuBlock{setup.bRequest, length});
   dataSinceManifest_ = true;
   state_ = dfu_state::kDnBusy;
@@ -283,6 +343,14 @@ bool DfuEngine::OnData(const SetupPacket& setup, const std::uint8_t* data,
 bool DfuEngine::OnStatusRead(const SetupPacket& setup, std::uint8_t* data,
                              std::uint32_t* transferred, After* after) {
   using namespace dfu_state;
+  // Stalled: the camera is not ready for the next read yet, or its MCU is still writing the
+  // chunk it was just given and answers nothing meanwhile.
+  if (TooSoon(config_.pacing.statusGapMs, statusAnswered_, lastStatusMs_) ||
+      TooSoon(config_.pacing.mcuChunkGapMs, mcuChunkTaken_, lastMcuChunkMs_)) {
+    return false;
+  }
+  lastStatusMs_ = ProgramClockMs();
+  statusAnswered_ = true;
   std::uint8_t reported = state_;
   if (ProgramClockMs() < eraseEndsMs_) {
     reported = kDnBusy;  // still erasing; a block sent meanwhile waits in the buffer
@@ -296,14 +364,7 @@ bool DfuEngine::OnStatusRead(const SetupPacket& setup, std::uint8_t* data,
     }
   } else if (state_ == kManifestSync) {
     // The manifest completes with this read; the device is idle again afterwards.
-    state_ = kIdle;
-    if (dataSinceManifest_) {
-      ++flash_.manifestCount;
-      flash_.imageSections.emplace_back();
-      dataSinceManifest_ = false;
-      mcuSinceManifest_ = false;
-      *after = After::kManifest;
-    }
+    CompleteManifest(after);
   }
   FillStatus(reported == kError ? kStatusErrUnknown : kStatusOk, reported, setup.wLength, data,
              transferred);
@@ -312,6 +373,16 @@ bool DfuEngine::OnStatusRead(const SetupPacket& setup, std::uint8_t* data,
 
 bool DfuEngine::OnVerifyRead(std::uint8_t verifiedState, const SetupPacket& setup,
                              std::uint8_t* data, std::uint32_t* transferred) {
+  if (verifiedState == dfu_state::kMcuVerified && state_ == verifiedState) {
+    if (TooSoon(config_.pacing.mcuVerifyMs, true, mcuVerifyMs_)) {
+      FillStatus(kStatusOk, dfu_state::kDnBusy, setup.wLength, data, transferred);
+      return true;  // still verifying
+    }
+    if (mcuChunkLost_) {
+      FillStatus(0, state_, setup.wLength, data, transferred);
+      return true;  // a chunk it dropped: the MCU region does not verify
+    }
+  }
   FillStatus(state_ == verifiedState ? kVerifyPassed : 0, state_, setup.wLength, data, transferred);
   return true;
 }
@@ -337,6 +408,16 @@ void DfuEngine::SetBusyPolls(int polls) {
   config_.busyPolls = std::max(0, polls);
 }
 
+void DfuEngine::SetDownloadEnd(DownloadEnd end) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  config_.downloadEnd = end;
+}
+
+void DfuEngine::SetPacing(const Pacing& pacing) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  config_.pacing = pacing;
+}
+
 void DfuEngine::SetEraseMs(std::uint32_t ms) {
   std::lock_guard<std::mutex> lock(mutex_);
   config_.eraseMs = ms;
@@ -355,6 +436,10 @@ void DfuEngine::Restart() {
   stuck_ = false;
   dataSinceManifest_ = false;
   mcuSinceManifest_ = false;
+  statusAnswered_ = false;
+  mcuChunkTaken_ = false;
+  mcuChunkLost_ = false;
+  eraseRequested_ = false;
 }
 
 void DfuEngine::ClearFlash() {

@@ -15,8 +15,17 @@
 //    program's clock: every status read until then answers dfuDNBUSY. MCU verify (0x0C, read back
 //    with 0x0D) needs MCU text received since the last manifest; FPGA verify (0x10, read back with
 //    0x11) checks the FPGA region is ready and so comes before the bitstream.
-//  - The zero-length download request ends a download: the device enters dfuMANIFEST-SYNC, and the
-//    status read that follows completes the manifest (the manifest hook runs then).
+//  - The zero-length download request ends a download. How the camera ends it is not documented,
+//    so it is a switch (DownloadEnd): it enters dfuMANIFEST-SYNC and the status read that follows
+//    completes the manifest (the manifest hook runs then); or it manifests at once and leaves
+//    without answering that read; or it leaves during the zero-length request itself (the request
+//    fails); or it answers that read with dfuERROR, stays in update mode and keeps its firmware
+//    (an image check that fails: every download ends so while the switch is set).
+//  - Pacing the camera needs (switched on by default; off only for a test of something else):
+//    a status read less than 20 ms after the last answered one is stalled; while the MCU writes
+//    a chunk (50 ms) a status read is stalled and a further chunk lost, and the MCU verify then
+//    fails; an image block less than 50 ms after the erase request is lost; the MCU verify takes
+//    10 s, and its status read before then answers dfuDNBUSY.
 //  - Whatever a real device would stall in its current state (data in dfuERROR, a verify before
 //    any data, CLRSTATUS outside dfuERROR, an unknown request) fails the transfer and moves the
 //    device to dfuERROR.
@@ -79,12 +88,31 @@ struct DfuFlash {
   int eraseCount = 0;
   int manifestCount = 0;
   int terminatorBytesDropped = 0;
+  int lostBlocks = 0;  // data requests taken too soon after the last (pacing) and dropped
 };
 
 // One data request as the device received it.
 struct DfuBlock {
   std::uint8_t request = 0;
   std::uint32_t length = 0;  // bytes accepted in the data stage
+};
+
+// How a camera ends a DFU download (see the model above).
+enum class DownloadEnd : std::uint8_t {
+  kAnswerThenRestart,        // answers the status read after the zero-length request, then boots
+  kRestartAtOnce,            // boots at once; that status read finds it gone
+  kRestartDuringZeroLength,  // boots during the zero-length request, which fails
+  kErrorState,               // answers dfuERROR to that read and keeps its firmware
+};
+
+// The pauses the camera needs between requests. The defaults are the camera's; zero switches
+// one off.
+struct Pacing {
+  std::uint32_t statusGapMs = 20;     // after an answered status read, before the next one
+  std::uint32_t mcuChunkGapMs = 50;   // after an MCU chunk, before the next one
+  std::uint32_t eraseGapMs = 50;      // after the erase request, before an image block
+  std::uint32_t mcuVerifyMs = 10000;  // the MCU verify's own time
+  static Pacing None() { return Pacing{0, 0, 0, 0}; }
 };
 
 class DfuEngine {
@@ -95,6 +123,8 @@ class DfuEngine {
     // How long an erase keeps the device busy on the program's clock: status reads answer
     // dfuDNBUSY until it has passed. Data sent meanwhile is taken into the device's buffer.
     std::uint32_t eraseMs = 2000;
+    DownloadEnd downloadEnd = DownloadEnd::kAnswerThenRestart;
+    Pacing pacing;
   };
   using Hook = std::function<void()>;
 
@@ -117,6 +147,8 @@ class DfuEngine {
   void SetBusyPolls(int polls);
   // The erase time (a flash-wide erase takes up to two minutes; 0 = done at once).
   void SetEraseMs(std::uint32_t ms);
+  void SetDownloadEnd(DownloadEnd end);
+  void SetPacing(const Pacing& pacing);
   // Back to the configured initial state as after a power cycle; the flash is kept.
   void Restart();
   void ClearFlash();
@@ -140,6 +172,11 @@ class DfuEngine {
   bool OnVerifyRead(std::uint8_t verifiedState, const SetupPacket& setup, std::uint8_t* data,
                     std::uint32_t* transferred);
   static bool AcceptsData(std::uint8_t state);
+  bool OnZeroLength(After* after);
+  void CompleteManifest(After* after);
+  // Whether less than gapMs has passed on the program's clock since sinceMs (never for a gap of 0,
+  // when nothing was noted, or without a clock).
+  static bool TooSoon(std::uint32_t gapMs, bool noted, std::uint64_t sinceMs);
 
   VirtualDevice& owner_;
   Config config_;
@@ -149,9 +186,19 @@ class DfuEngine {
   std::uint8_t state_;
   int busyLeft_ = 0;
   std::uint64_t eraseEndsMs_ = 0;  // program clock at which the running erase is done
+  // Program clock of the last answered status read, MCU chunk taken, erase request and MCU
+  // verify request, each with whether one came since the camera started (the flags below).
+  std::uint64_t lastStatusMs_ = 0;
+  std::uint64_t lastMcuChunkMs_ = 0;
+  std::uint64_t eraseRequestMs_ = 0;
+  std::uint64_t mcuVerifyMs_ = 0;
   bool stuck_ = false;
   bool mcuSinceManifest_ = false;
   bool dataSinceManifest_ = false;
+  bool statusAnswered_ = false;
+  bool mcuChunkTaken_ = false;
+  bool eraseRequested_ = false;
+  bool mcuChunkLost_ = false;  // an MCU chunk was lost since the last manifest: no verify
   DfuFlash flash_;
   std::vector<DfuBlock> blocks_;
   std::vector<SetupPacket> requests_;

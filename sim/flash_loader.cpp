@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/ports.h"
 #include "sim/rt1060_rom.h"
 
 namespace veltra::sim {
@@ -59,6 +60,12 @@ std::uint32_t StatusWord(BlStatus status) {
 
 }  // namespace
 
+namespace {
+std::uint64_t LoaderClockMs() {
+  return ports().system != nullptr ? Sys().NowMs() : 0;
+}
+}  // namespace
+
 bool FlashBoots(const SparseMemory& flash) {
   return flash.ReadLe32(kFlexSpiBase) == kFcbTag && !flash.All(kFlashImageAddress, 1, kErased);
 }
@@ -77,6 +84,14 @@ FlashLoader::Result FlashLoader::OnReport(const std::uint8_t* report, std::size_
   std::size_t dataLength = 0;
   if (nxp::ParseBlData(report, length, &data, &dataLength)) {
     ++dataPackets_;
+    const std::uint64_t now = LoaderClockMs();
+    if (timing_.dataGapMs > 0 && dataSeen_ && ports().system != nullptr &&
+        now < lastDataMs_ + timing_.dataGapMs) {
+      ++lostPackets_;  // still programming the last packet
+      return Result::kAccepted;
+    }
+    lastDataMs_ = now;
+    dataSeen_ = true;
     OnData(data, dataLength);
     return Result::kAccepted;
   }
@@ -107,21 +122,32 @@ FlashLoader::Result FlashLoader::OnCommand(const nxp::BlCommand& command) {
 
 void FlashLoader::Answer(const nxp::BlCommand& command, BlStatus status) {
   const std::uint32_t word = StatusWord(status);
+  const std::uint32_t duration =
+      command.tag == nxp::tag::kFlashEraseRegion && status == BlStatus::kSuccess ? timing_.eraseMs
+                                                                                 : 0;
   if (command.tag != nxp::tag::kGetProperty) {
-    answers_.push_back(nxp::BuildBlResponse(nxp::response::kGeneric, {word, command.tag}));
+    Queue(nxp::BuildBlResponse(nxp::response::kGeneric, {word, command.tag}), duration);
   } else if (status == BlStatus::kSuccess) {
-    answers_.push_back(nxp::BuildBlResponse(nxp::response::kGetProperty,
-                                            {word, PropertyValue(command.parameters[0])}));
+    Queue(nxp::BuildBlResponse(nxp::response::kGetProperty,
+                               {word, PropertyValue(command.parameters[0])}),
+          duration);
   } else {
-    answers_.push_back(nxp::BuildBlResponse(nxp::response::kGetProperty, {word}));
+    Queue(nxp::BuildBlResponse(nxp::response::kGetProperty, {word}), duration);
   }
 }
 
-bool FlashLoader::TakeAnswer(std::vector<std::uint8_t>* answer) {
-  if (answers_.empty()) {
+void FlashLoader::Queue(std::vector<std::uint8_t> answer, std::uint32_t durationMs) {
+  busyUntilMs_ = std::max(busyUntilMs_, LoaderClockMs()) + durationMs;
+  answers_.push_back(Pending{busyUntilMs_, std::move(answer)});
+}
+
+bool FlashLoader::TakeAnswer(std::vector<std::uint8_t>* answer, std::uint64_t deadlineMs,
+                             std::uint64_t* readyMs) {
+  if (answers_.empty() || answers_.front().readyMs > deadlineMs) {
     return false;
   }
-  *answer = std::move(answers_.front());
+  *readyMs = answers_.front().readyMs;
+  *answer = std::move(answers_.front().bytes);
   answers_.pop_front();
   return true;
 }
@@ -280,8 +306,9 @@ void FlashLoader::EndDataPhase(BlStatus status) {
   dataPhase_ = false;
   // The data phase's outcome is WriteMemory's second answer; one broken off by a command has none.
   if (status != BlStatus::kDataPhaseAborted) {
-    answers_.push_back(nxp::BuildBlResponse(nxp::response::kGeneric,
-                                            {StatusWord(status), nxp::tag::kWriteMemory}));
+    Queue(
+        nxp::BuildBlResponse(nxp::response::kGeneric, {StatusWord(status), nxp::tag::kWriteMemory}),
+        0);
   }
   if (writeIsImage_ && status == BlStatus::kSuccess) {
     imageWhole_ = true;
@@ -307,6 +334,8 @@ void FlashLoader::Restart() {
   dataBytes_ = 0;
   writeIsImage_ = false;
   answers_.clear();
+  busyUntilMs_ = 0;
+  dataSeen_ = false;
 }
 
 std::vector<std::uint8_t> FlashLoader::Ram(std::uint32_t address, std::size_t length) const {

@@ -21,6 +21,12 @@
 //    data phase opens, then the outcome once its last byte is written or a write fails. Nothing
 //    answers a malformed packet, stray data, a data phase broken off by a command, or the command
 //    that restarts the chip (the restart clears the queue: a restarted flash loader sends nothing).
+//  - An answer comes when its command is done, on the program's clock (commands run one after
+//    another). How long a command takes is not documented; the bench's switch is the erase of
+//    the image region, from at once to the slowest, 30 s (the default). Every other command is
+//    done at once.
+//  - Pacing: a data packet less than 50 ms after the last one (by default) is lost, as the flash
+//    is still programming the last one; the data phase then never ends (no second answer).
 #pragma once
 
 #include <cstdint>
@@ -70,15 +76,24 @@ class FlashLoader {
  public:
   enum class Result { kAccepted, kRestart };
 
+  // How long its commands take and the pause it needs between data packets.
+  struct Timing {
+    std::uint32_t eraseMs = 30000;  // FlashEraseRegion of the image region
+    std::uint32_t dataGapMs = 50;   // a data packet sooner than this after the last is lost
+  };
+
   // flash: the camera's FlexSPI NOR flash (0xFF when erased); it outlives the loader's sessions.
   explicit FlashLoader(SparseMemory& flash) : flash_(flash) {}
+  void SetTiming(const Timing& timing) { timing_ = timing; }
 
   // One HID output report. The report was delivered whatever the loader thought of it.
   Result OnReport(const std::uint8_t* report, std::size_t length);
   // A fresh start from the ROM: RAM cleared, FlexSPI not configured, nothing logged or queued.
   void Restart();
-  // The oldest answer not yet read (false when none is queued), and emptying the queue.
-  bool TakeAnswer(std::vector<std::uint8_t>* answer);
+  // The oldest answer not yet read when it is there by deadlineMs on the program's clock (false
+  // otherwise), with the time it came; and emptying the queue.
+  bool TakeAnswer(std::vector<std::uint8_t>* answer, std::uint64_t deadlineMs,
+                  std::uint64_t* readyMs);
   void DropAnswers() { answers_.clear(); }
 
   // Commands in arrival order with their outcomes (malformed reports appear with that status).
@@ -87,6 +102,7 @@ class FlashLoader {
   bool FcbWritten() const { return fcbWritten_; }
   std::vector<std::uint8_t> Ram(std::uint32_t address, std::size_t length) const;
   int DataPackets() const { return dataPackets_; }
+  int LostPackets() const { return lostPackets_; }  // data packets sent too soon (pacing)
   std::uint64_t DataBytes() const { return dataBytes_; }
   std::map<std::uint32_t, std::uint32_t> Properties() const { return properties_; }
   // The image at kFlashImageAddress was written whole: no erase or write has touched it since
@@ -103,6 +119,8 @@ class FlashLoader {
   BlStatus WriteMemory(const nxp::BlCommand& command);
   void OnData(const std::uint8_t* data, std::size_t length);
   void Answer(const nxp::BlCommand& command, BlStatus status);
+  // Queues an answer for when the command, taking durationMs after the one before it, is done.
+  void Queue(std::vector<std::uint8_t> answer, std::uint32_t durationMs);
   void EndDataPhase(BlStatus status);
   bool InFlash(std::uint32_t address, std::uint64_t length) const;
 
@@ -122,7 +140,16 @@ class FlashLoader {
   std::uint64_t dataBytes_ = 0;
   bool writeIsImage_ = false;  // the open data phase writes the boot image
   bool imageWhole_ = true;
-  std::deque<std::vector<std::uint8_t>> answers_;
+  struct Pending {
+    std::uint64_t readyMs = 0;
+    std::vector<std::uint8_t> bytes;
+  };
+  std::deque<Pending> answers_;
+  Timing timing_;
+  std::uint64_t busyUntilMs_ = 0;  // when the last command is done
+  std::uint64_t lastDataMs_ = 0;
+  bool dataSeen_ = false;
+  int lostPackets_ = 0;
 };
 
 }  // namespace veltra::sim

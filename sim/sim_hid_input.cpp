@@ -78,15 +78,22 @@ std::uint32_t SimHidInput::ReadInputReport(Handle input, std::uint8_t* report, s
   const std::shared_ptr<VirtualDevice> device = known ? Live(held) : nullptr;
   std::size_t got = 0;
   bool wait = false;
+  const bool clock = ports().system != nullptr;
+  const std::uint64_t now = clock ? Sys().NowMs() : 0;
+  std::uint64_t readyMs = now;
   if (device && report != nullptr) {
     auto* nxp = dynamic_cast<NxpCamera*>(device.get());
     const NxpCamera::InputRead read =
-        nxp != nullptr ? nxp->ReadHidInput(report, length, &got) : NxpCamera::InputRead::kNothing;
-    // Nothing to read, or a report the device left unanswered: the wait runs out.
+        nxp != nullptr ? nxp->ReadHidInput(report, length, &got, now + timeoutMs, &readyMs)
+                       : NxpCamera::InputRead::kNothing;
+    // Nothing came within the time-out, or a report the device left unanswered: the wait runs
+    // out. An answer that comes later is waited for until it comes.
     wait = read == NxpCamera::InputRead::kNothing || device->TakeTimedOut();
   }
-  if (wait && ports().system != nullptr) {
+  if (wait && clock) {
     Sys().Sleep(timeoutMs);
+  } else if (clock && got > 0 && readyMs > now) {
+    Sys().Sleep(static_cast<std::uint32_t>(readyMs - now));
   }
   if (log != nullptr) {
     log->LogHidIn(device ? DeviceName(device->Id()) : std::string(), report, got);

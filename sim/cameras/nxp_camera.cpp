@@ -35,6 +35,7 @@ NxpCamera::NxpCamera() : NxpCamera(Options{}) {}
 
 NxpCamera::NxpCamera(Options options) : options_(std::move(options)), mode_(options_.startMode) {
   SetSerial(options_.serial);
+  loader_.SetTiming(options_.loader);
   if (mode_ != Mode::kRom) {
     WriteFactoryFirmware(flash_, options_.version, options_.factoryImageLength);
   }
@@ -193,12 +194,14 @@ bool NxpCamera::OnHidReport(const std::uint8_t* report, std::size_t length, int 
 }
 
 NxpCamera::InputRead NxpCamera::ReadHidInput(std::uint8_t* report, std::size_t capacity,
-                                             std::size_t* got) {
+                                             std::size_t* got, std::uint64_t deadlineMs,
+                                             std::uint64_t* readyMs) {
   *got = 0;
   const FaultKind fault = TakeFault();
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::vector<std::uint8_t> answer;
-  const bool answered = mode_ == Mode::kFlashLoader && loader_.TakeAnswer(&answer);
+  const bool answered =
+      mode_ == Mode::kFlashLoader && loader_.TakeAnswer(&answer, deadlineMs, readyMs);
   if (fault != FaultKind::kNone && fault != FaultKind::kErrorState) {
     return InputRead::kFailed;  // the answer is lost with the read
   }
@@ -214,6 +217,12 @@ NxpCamera::InputRead NxpCamera::ReadHidInput(std::uint8_t* report, std::size_t c
   *got = std::min(capacity, answer.size());
   std::copy(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(*got), report);
   return InputRead::kReport;
+}
+
+void NxpCamera::SetLoaderTiming(const FlashLoader::Timing& timing) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  options_.loader = timing;
+  loader_.SetTiming(timing);
 }
 
 void NxpCamera::FlushHidInput() {

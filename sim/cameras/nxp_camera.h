@@ -43,6 +43,8 @@ class NxpCamera : public CameraDevice {
     std::size_t factoryImageLength = 128 * 1024;
     // kRom / kFlashLoader: found waiting there; kRom starts with a blank flash.
     Mode startMode = Mode::kCamera;
+    // How long the flash loader's commands take and the pause it needs between data packets.
+    FlashLoader::Timing loader;
   };
 
   NxpCamera();
@@ -56,12 +58,15 @@ class NxpCamera : public CameraDevice {
   bool HasVideoInterface() const override;
   bool HasHidInterface() const override;
   bool OnHidReport(const std::uint8_t* report, std::size_t length, int flag) override;
-  // The next HID input report, its first bytes (at most capacity, *got of them) copied into
-  // report.
+  // The next HID input report that is there by deadlineMs on the program's clock, its first
+  // bytes (at most capacity, *got of them) copied into report; *readyMs: when it came.
   enum class InputRead { kReport, kNothing, kFailed };
-  InputRead ReadHidInput(std::uint8_t* report, std::size_t capacity, std::size_t* got);
+  InputRead ReadHidInput(std::uint8_t* report, std::size_t capacity, std::size_t* got,
+                         std::uint64_t deadlineMs, std::uint64_t* readyMs);
   // A fresh read handle's queue starts empty: answers sent before it opened are not in it.
   void FlushHidInput();
+  // The flash loader's timing switches (Options::loader), set after the camera was made.
+  void SetLoaderTiming(const FlashLoader::Timing& timing);
 
   bool OpensExtensionUnit() const override;
   std::int32_t FirmwareUpdate(std::uint8_t imageType) override;

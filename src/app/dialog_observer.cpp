@@ -83,12 +83,13 @@ void DialogObserver::OnPhase(UpdatePhase phase) {
       break;
     case UpdatePhase::kAwaitingLoadedProgram:
     case UpdatePhase::kAwaitingRestart:
-      // A loaded program starts, and an NXP chip restarts from its flash, at once: as long as a
-      // mode switch is given.
+      // A loaded program starts, and a camera restarts after its download, at once: as long as
+      // a mode switch is given.
       dialog.SetTimer(IDT_TIMER_FOR_HD_ISSUE, kRestartWaitMs);
       break;
+    case UpdatePhase::kEndedOk:
     case UpdatePhase::kEndedFailed:
-      // Whatever return was awaited will not come: its bound goes with it.
+      // Whatever return was awaited has come or will not come: its bound goes with it.
       dialog.KillTimer(IDT_TIMER_FOR_HD_ISSUE);
       break;
     default:

@@ -4,6 +4,7 @@
 // rebuild looks; timer 2 ends the update when neither comes within its minute.
 
 #include "camera/device_change_steps.h"
+#include "camera/restart_wait.h"
 #include "camera/selected_device.h"
 #include "camera/update_worker.h"
 #include "core/resource_ids.h"
@@ -26,14 +27,18 @@ void ConcludeNxpRestart(UpdateSession& update) {
     return;
   }
   if (UpdatedCameraRunsItsFirmware(update)) {
-    update.Advance(UpdatePhase::kEndedOk);
+    if (!update.FinishRestartWait(UpdatePhase::kEndedOk)) {
+      return;  // the worker ended the update meanwhile
+    }
     Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
     // The ending is told as the worker tells its own: through the session's observer.
     update.Observer().OnDone(UpdateOutcome::kSucceeded, nullptr);
     return;
   }
-  // The camera's own ROM: its flash holds no bootable image.
-  if (FindUpdatedCamera(update.camera, ListedAs::kBootRom).result == CameraFound::kFound) {
+  // The camera's own ROM (its flash holds no bootable image), or the camera back in its update
+  // mode: the image did not boot.
+  if (FindUpdatedCamera(update.camera, ListedAs::kBootRom).result == CameraFound::kFound ||
+      UpdatedCameraBackInDfuMode(update)) {
     EndUpdateWithoutUpdateMode(update);
   }
 }

@@ -45,8 +45,9 @@ bool UpdatedCameraRunsItsFirmware(const UpdateSession& update);
 
 // While an NXP update waits for the chip's restart after the flash loader's session: ends it
 // with the success message when the camera is listed running its firmware (by its serial), and
-// as a failed download when an RT1060 ROM is listed (the flash holds no bootable image).
-// Otherwise the wait goes on, bounded by timer 2.
+// as a failed download when an RT1060 ROM is listed (the flash holds no bootable image). The wait
+// after a DFU download that ended with the camera leaving ends here too: a DFU camera listed back
+// in its update mode is a failed download. Otherwise the wait goes on, bounded by timer 2.
 void ConcludeNxpRestart(UpdateSession& update);
 
 }  // namespace veltra::camera

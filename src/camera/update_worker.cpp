@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
+#include "devices/device_presence.h"
 #include "devices/device_table.h"
 #include "devices/known_devices.h"
 #include "dfu/dfu_requests.h"
@@ -120,15 +121,22 @@ bool SelectedIsPescaUpdateMode(const UpdateSession& update) {
   return TextEqualsNoCase(g_DeviceTable[index].pidText, kPidPescaUpdateMode);
 }
 
-// The zero-length request ends the DFU transfer: only when the camera has taken it does it
-// manifest what it received, so a refused one fails the update as a refused data request does.
-// The status read after it is what starts the manifest, and its answer is the camera's last word
-// before it leaves to boot: a read that fails is repeated a few times, and the update fails when
-// the camera never answers or answers with its error state.
-bool EndDfuTransfer(UpdateSession& update) {
-  if (SendZeroLengthPkt(update.link) == 0) {
+// How the camera took the end of the download.
+enum class TransferEnd {
+  kConfirmed,   // it answered, with a state other than dfuERROR: it boots what it received
+  kRefused,     // it is still on the bus and answered dfuERROR, refused the request or was silent
+  kCameraLeft,  // it left without answering: its return tells whether the image took
+};
+
+// The zero-length request ends the DFU transfer, and the status read after it starts the
+// manifest. How a camera goes on from there is its own: it may answer that read and then restart,
+// restart at once without answering it, or restart during the zero-length request itself. So a
+// read that fails is repeated a few times, and when none is answered the camera's presence on
+// the bus decides: gone, it is restarting; still there, it refused.
+TransferEnd EndDfuTransfer(UpdateSession& update) {
+  const bool taken = SendZeroLengthPkt(update.link) != 0;
+  if (!taken) {
     DebugPrint(1, L"UpdateFirmware :: SendZeroLengthPkt failed ++\n");
-    return false;
   }
   bool answered = false;
   for (int read = 0; read < kEndStatusReads && !answered; ++read) {
@@ -140,31 +148,86 @@ bool EndDfuTransfer(UpdateSession& update) {
   FormatText(update.statusText, kStatusTextChars, L"UpdateFirmware : bState = %d \r\n",
              static_cast<int>(update.link.dfu_status.bState));
   RawTrace(update.statusText);
-  if (!answered || update.link.dfu_status.bState == state::kError) {
+  if (answered) {
+    if (taken && update.link.dfu_status.bState != state::kError) {
+      return TransferEnd::kConfirmed;
+    }
     DebugPrint(1, L"UpdateFirmware :: no manifest after the end of the download ++\n");
-    return false;
+    return TransferEnd::kRefused;
   }
-  return true;
+  if (UsbDeviceInterfaceListed(update.link.devicePath)) {
+    DebugPrint(1, L"UpdateFirmware :: no manifest after the end of the download ++\n");
+    return TransferEnd::kRefused;
+  }
+  DebugPrint(1, L"UpdateFirmware :: the camera left to restart at the end of the download ++\n");
+  return TransferEnd::kCameraLeft;
 }
 
-std::uint32_t EndWithSuccess(UpdateSession& update) {
-  if (!update.DownloadComplete()) {
+// The last pass is sent: from here the camera's restart may come at any moment, and its return
+// may be handled before this thread goes on, so the wait for it is armed before the transfer is
+// ended. The route's flags are cleared as a success clears them (a failure clears them anyway),
+// so that the camera back in its normal mode is selected again and starts no worker.
+void ArmRestartWait(UpdateSession& update) {
+  update.bIsStartUpdatedFromDFU = 0;
+  update.bUpdatedFromHIDMode = 0;
+  update.Advance(UpdatePhase::kAwaitingRestart);  // timer 2 bounds the wait
+}
+
+std::uint32_t EndWithSuccess(UpdateSession& update, bool lastPass) {
+  if (!lastPass) {
     // First pass of a combined image: the camera comes back for the second part. Should it not,
     // the wait for it ends the update with a message.
     update.Advance(UpdatePhase::kAwaitingModeSwitch);
     DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
     return 1;
   }
+  // The camera's return may have ended the update already (see ConcludeNxpRestart).
+  if (!update.FinishRestartWait(UpdatePhase::kEndedOk)) {
+    DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
+    return 1;
+  }
   update.bIsStartUpdatedFromDFU = 0;
   update.bUpdatedFromHIDMode = 0;
   update.blockCount = 0;
-  update.phase = UpdatePhase::kEndedOk;
   update.Observer().OnDone(SelectedIsPescaUpdateMode(update)
                                ? UpdateOutcome::kSucceededCameraRestarts
                                : UpdateOutcome::kSucceeded,
                            nullptr);
   DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
   return 1;
+}
+
+// The camera left to restart: its return ends the update, success when it runs its firmware,
+// and timer 2 when it does not come back within its minute.
+std::uint32_t AwaitRestart(UpdateSession& update) {
+  DebugPrint(1, L"UpdateFirmware :: waiting for the camera to restart\n");
+  update.ClearDownload();
+  DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
+  return 1;
+}
+
+// The DFU route after its engine: the end of the transfer, and what it says. A first pass never
+// ends on a read left unanswered: the camera's return for the second part decides.
+std::uint32_t FinishDfuDownload(UpdateSession& update) {
+  const bool lastPass = update.DownloadComplete();
+  if (lastPass) {
+    ArmRestartWait(update);
+  }
+  switch (EndDfuTransfer(update)) {
+    case TransferEnd::kRefused:
+      if (lastPass && !update.FinishRestartWait(UpdatePhase::kEndedFailed)) {
+        return 0;  // the camera's return has ended the update meanwhile
+      }
+      return EndWithEngineFailure(update);
+    case TransferEnd::kCameraLeft:
+      if (lastPass) {
+        return AwaitRestart(update);
+      }
+      break;
+    case TransferEnd::kConfirmed:
+      break;
+  }
+  return EndWithSuccess(update, lastPass);
 }
 
 }  // namespace
@@ -200,13 +263,13 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
     }
     result = RunEngine(update);
   }
-  if (result == 0 || (dfuRoute && !EndDfuTransfer(update))) {
+  if (result == 0) {
     return EndWithEngineFailure(update);
   }
   if (!dfuRoute) {
     return 1;  // the camera's return after its restart ends the update (DoDownloadNXPFirmware)
   }
-  return EndWithSuccess(update);
+  return FinishDfuDownload(update);
 }
 
 void StartUpdateWorker(UpdateSession& update) {

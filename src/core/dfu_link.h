@@ -28,6 +28,9 @@ struct DfuLink {
   std::atomic<Handle> winUSBHandle{kNullHandle};  // all ones = invalid
   DfuStatus dfu_status;                           // the last status record the camera returned
   std::uint8_t stagingBlock[kBlockSize] = {};     // the MCU and FPGA data requests send from it
+  // The device interface path deviceHandle was opened on (written on the dialog thread before a
+  // worker that reads it starts): whether the camera is still on the bus is asked by it.
+  wchar_t devicePath[kPathChars] = {};
 
   // Closes nothing: forgets the handles, the status record and the staging block.
   void Forget() {
@@ -38,6 +41,7 @@ struct DfuLink {
     for (std::uint8_t& byte : stagingBlock) {
       byte = 0;
     }
+    devicePath[0] = L'\0';
   }
 };
 

@@ -52,6 +52,15 @@ void UpdateSession::Advance(UpdatePhase next) {
   Observer().OnPhase(next);
 }
 
+bool UpdateSession::FinishRestartWait(UpdatePhase to) {
+  UpdatePhase awaited = UpdatePhase::kAwaitingRestart;
+  if (!phase.compare_exchange_strong(awaited, to)) {
+    return false;
+  }
+  Observer().OnPhase(to);
+  return true;
+}
+
 PassRoute UpdateSession::Pass() const {
   return PassRoute{pass.load(), bDFUOpened.load() != 0, bCameraStartsAfresh.load() != 0};
 }

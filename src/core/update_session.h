@@ -89,6 +89,10 @@ class UpdateSession {
   void CameraBack();
   // Moves to the phase and tells the observer (the worker, engine and loader threads).
   void Advance(UpdatePhase next);
+  // Ends the wait for the camera's restart with the phase `to` and tells the observer, once:
+  // false when the wait was over already. The worker and the camera's return may both conclude
+  // it, and only one of them may tell the user.
+  bool FinishRestartWait(UpdatePhase to);
 
   // ---- the download ----
   std::atomic<std::uint32_t> blockCount{0};

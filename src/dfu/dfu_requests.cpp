@@ -141,6 +141,7 @@ int InitializeDevice(DfuLink& link, const wchar_t* path) {
     if (link.deviceHandle.load() == kNullHandle) {
       return 0;
     }
+    CopyText(link.devicePath, path == nullptr ? L"" : path);
   }
   Handle bound = kNullHandle;
   if (!Usb().WinUsbInitialize(link.deviceHandle.load(), &bound)) {

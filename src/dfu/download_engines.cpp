@@ -20,6 +20,7 @@ namespace veltra {
 namespace {
 
 constexpr std::uint8_t kStateDnloadIdle = 5;
+constexpr std::uint8_t kStateError = 10;
 constexpr std::uint32_t kMcuVerifyWaitMs = 10000;
 
 // The second pass pads a last block whose length is a non-zero multiple of the 64-byte packet
@@ -59,11 +60,11 @@ void ConfirmBlock(UpdateSession& update, bool firstOfDownload) {
 
 enum class WaitRule { kOrdinary, kFirstBlock };
 
-// Polls the status until the device reports dfuDNLOAD-IDLE. The ordinary rule gives up on the
-// first failed read; the first-block rule retries failed reads at once, up to 1000 in a row,
-// whatever time they cost (an unanswered read costs its 5 s time-out). Busy answers are bounded
-// by kStatusBusyLimitMs of their own time, so a two-minute erase is waited out, and the whole
-// wait by kBlockWaitLimitMs.
+// Polls the status until the device reports dfuDNLOAD-IDLE, and gives up at once when it reports
+// dfuERROR. The ordinary rule gives up on the first failed read; the first-block rule retries
+// failed reads at once, up to 1000 in a row, whatever time they cost (an unanswered read costs its
+// 5 s time-out). Busy answers are bounded by kStatusBusyLimitMs of their own time, so a two-minute
+// erase is waited out, and the whole wait by kBlockWaitLimitMs.
 bool WaitForDownloadIdle(DfuLink& link, WaitRule rule) {
   const std::uint64_t start = Sys().NowMs();
   std::uint64_t busyMs = 0;
@@ -84,6 +85,11 @@ bool WaitForDownloadIdle(DfuLink& link, WaitRule rule) {
       consecutiveFailures = 0;
       if (link.dfu_status.bState == kStateDnloadIdle) {
         return true;
+      }
+      if (link.dfu_status.bState == kStateError) {
+        // The camera refused the block: no amount of waiting brings it back to dfuDNLOAD-IDLE.
+        DebugPrint(1, L"WaitForDownloadIdle:: device reports dfuERROR ++\n");
+        return false;
       }
       busyMs += now - before;
       if (busyMs >= kStatusBusyLimitMs) {

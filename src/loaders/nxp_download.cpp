@@ -57,8 +57,16 @@ constexpr std::uint32_t kByteCountMask = 0x00FFFFFF;
 constexpr std::uint32_t kFinalProperty1 = 0x8380;
 constexpr std::uint32_t kFinalProperty2 = 0x3204;
 constexpr std::uint32_t kPauseAfterDataMs = 50;
-// How long the flash loader is given to answer one command; erasing the region is the slowest.
+// How long the flash loader is given to answer a command: as long as the command can take, and
+// the time-out of an answer on top. Erasing the image region can take up to 30 s; every other
+// command is done at once.
 constexpr std::uint32_t kAnswerTimeoutMs = 5000;
+constexpr std::uint32_t kEraseRegionMaxMs = 30000;
+
+std::uint32_t AnswerWaitMs(std::uint8_t commandTag) {
+  return commandTag == kBlTagFlashEraseRegion ? kEraseRegionMaxMs + kAnswerTimeoutMs
+                                              : kAnswerTimeoutMs;
+}
 
 // The commands before WriteMemory, each preceded by its trace line.
 struct BlCommand {
@@ -113,7 +121,7 @@ class LoaderAnswers {
     }
     std::uint8_t answer[kBlReportSize] = {};
     const std::uint32_t read =
-        HidIn().ReadInputReport(handle_, answer, sizeof answer, kAnswerTimeoutMs);
+        HidIn().ReadInputReport(handle_, answer, sizeof answer, AnswerWaitMs(commandTag));
     if (BlAnswerIsSuccess(answer, read, commandTag)) {
       return true;
     }

@@ -18,30 +18,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The payload after a marker: its length (little-endian, gap bytes after the marker) and data.
-// The occurrence-th marker counts from 0.
-Bytes Section(const Bytes& file, const char* marker, std::size_t gap, int occurrence = 0) {
-  const std::size_t markerLength = std::strlen(marker);
-  for (std::size_t i = 0; i + markerLength + gap + 4 <= file.size(); ++i) {
-    if (std::memcmp(file.data() + i, marker, markerLength) != 0) {
-      continue;
-    }
-    if (occurrence-- > 0) {
-      continue;
-    }
-    const std::size_t at = i + markerLength + gap;
-    const std::uint32_t length = file[at] | (file[at + 1] << 8) | (file[at + 2] << 16) |
-                                 (static_cast<std::uint32_t>(file[at + 3]) << 24);
-    if (at + 4 + length > file.size()) {
-      break;
-    }
-    return Bytes(file.begin() + static_cast<std::ptrdiff_t>(at + 4),
-                 file.begin() + static_cast<std::ptrdiff_t>(at + 4 + length));
-  }
-  ADD_FAILURE() << "no section " << marker;
-  return {};
-}
-
 // The dialog right after OK: the camera is told to switch and the update display runs.
 void ExpectModeSwitchSent(const HeadlessDialog& dialog) {
   EXPECT_TRUE(dialog.Item(IDC_STATIC_MODE_SWITCH).visible);
@@ -92,13 +68,13 @@ TEST_F(ScenarioTest, GenericCameraTakesEveryImageKindThroughItsUpdateMode) {
     const Bytes file = ExampleBytes(kind.example);
     const sim::DfuFlash flash = camera->Flash();
     if (std::string(kind.example) == "mcu.img") {
-      EXPECT_EQ(flash.mcu, Section(file, "kwipMCU", 0));
-      EXPECT_EQ(flash.image, Section(file, "kwipIMG", 0));
+      EXPECT_EQ(flash.mcu, FileSection(file, "kwipMCU", 0));
+      EXPECT_EQ(flash.image, FileSection(file, "kwipIMG", 0));
     } else if (std::string(kind.example) == "fpga.img") {
-      EXPECT_EQ(flash.fpga, Section(file, "kwipFPGA", 0));
-      EXPECT_EQ(flash.image, Section(file, "kwipIMG", 0));
+      EXPECT_EQ(flash.fpga, FileSection(file, "kwipFPGA", 0));
+      EXPECT_EQ(flash.image, FileSection(file, "kwipIMG", 0));
     } else if (std::string(kind.example) == "combined_type3.img") {
-      EXPECT_EQ(flash.image, Section(file, "kwipIMG", 1, 1));  // type 3: the second image only
+      EXPECT_EQ(flash.image, FileSection(file, "kwipIMG", 1, 1));  // type 3: the second image only
     } else {
       EXPECT_EQ(flash.image, file);  // unmarked: the whole file
     }

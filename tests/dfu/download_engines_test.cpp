@@ -64,7 +64,7 @@ class FlakyStatusCamera : public sim::DfuCamera {
     }
     if (stuckAfterFailures && in && setup.bRequest == req::kGetStatus && failures == 0) {
       stuckAfterFailures = false;
-      SetFault({sim::FaultKind::kStuckState, 0});
+      SetFault({errorAfterFailures ? sim::FaultKind::kErrorState : sim::FaultKind::kStuckState, 0});
     }
     return DfuCamera::OnControl(setup, data, transferred);
   }
@@ -72,6 +72,7 @@ class FlakyStatusCamera : public sim::DfuCamera {
   int failures = 0;
   bool timeOut = false;             // the failed reads time out instead of stalling
   bool stuckAfterFailures = false;  // then the camera stays busy for good
+  bool errorAfterFailures = false;  // ... or drops into dfuERROR instead
 
  private:
   int dataBlocks_ = 0;
@@ -214,13 +215,18 @@ TEST_F(EngineTest, StatusWaitsOutSlowErasesAndTimeOutsWithinItsLimits) {
     std::uint32_t eraseMs;
     int timeOuts;  // unanswered status reads after the first block
     bool stuck;    // then the camera never leaves dfuDNBUSY
+    bool error;    // or drops into dfuERROR, which it answers from then on
     int result;
     std::uint64_t atLeastMs, belowMs;
   } const rows[] = {
-      {"two-minute erase", false, 120000, 0, false, 1, 120000, 121000},
-      {"erase, then stuck", false, 2000, 0, true, 0, kStatusBusyLimitMs, kStatusBusyLimitMs + 1000},
-      {"twelve time-outs on the first block", true, 0, 12, false, 1, 70000, 75000},
-      {"time-outs, then stuck", true, 0, 100, true, 0, kBlockWaitLimitMs, kBlockWaitLimitMs + 5100},
+      {"two-minute erase", false, 120000, 0, false, false, 1, 120000, 121000},
+      {"erase, then stuck", false, 2000, 0, true, false, 0, kStatusBusyLimitMs,
+       kStatusBusyLimitMs + 1000},
+      {"twelve time-outs on the first block", true, 0, 12, false, false, 1, 70000, 75000},
+      {"time-outs, then stuck", true, 0, 100, true, false, 0, kBlockWaitLimitMs,
+       kBlockWaitLimitMs + 5100},
+      // dfuERROR is no busy state: the wait ends at the first answer that reports it.
+      {"dfuERROR after the first block", true, 0, 0, true, true, 0, 0, 1000},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -230,6 +236,7 @@ TEST_F(EngineTest, StatusWaitsOutSlowErasesAndTimeOutsWithinItsLimits) {
     Fresh(camera);
     camera->engine().SetEraseMs(row.eraseMs);
     camera->stuckAfterFailures = row.stuck;
+    camera->errorAfterFailures = row.error;
     const Bytes image = PayloadBytes(3000, 1);
     const std::uint64_t start = clock_.NowMs();
     if (row.mcu) {

@@ -9,6 +9,13 @@
 //
 // By default every second transfer index is tried (every sixth under the sanitizers);
 // VELTRA_FAULTS_FULL=1 tries all of them.
+//
+// The bench's switches (the behaviours of the hardware nothing documents) are a dimension of the
+// matrix: each value of a switch runs the routes it applies to with the value set on the camera.
+// VELTRA_FAULTS_SWITCHES=<list> picks the values ("end=all", "end=at-once,end=error"; "none" for
+// the bench's defaults only), each at the stride above; without it the defaults run at that
+// stride and every other value as a sample, at a thirty-second of it counted back from the last
+// transfer. A switch is a row of Switches().
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -142,6 +149,77 @@ class Watchdog {
 
 enum class Outcome { kSuccess, kErrorBox, kSilent };
 
+// ---- the bench's switches ----------------------------------------------------------------------
+
+// One value of a switch: set on the camera of a case before its first update, and, where the
+// value stands for a fault of one try (an image check that fails), put back before the second.
+struct SwitchValue {
+  std::string name;  // "end=at-once"
+  std::function<void(sim::CameraDevice&)> set;
+  std::function<void(sim::CameraDevice&)> beforeRetry;  // null: the camera keeps the value
+};
+
+struct BenchSwitch {
+  std::vector<SwitchValue> values;  // each a value other than the bench's default
+  std::function<bool(sim::CameraDevice&)> appliesTo;
+};
+
+sim::DfuEngine* EngineOf(sim::CameraDevice& device) {
+  if (auto* dfu = dynamic_cast<sim::DfuModeCamera*>(&device)) {
+    return &dfu->engine();
+  }
+  if (auto* cx3 = dynamic_cast<sim::Cx3Camera*>(&device)) {
+    return &cx3->engine();
+  }
+  return nullptr;
+}
+
+std::function<void(sim::CameraDevice&)> SetEnd(sim::DownloadEnd end) {
+  return [end](sim::CameraDevice& device) { EngineOf(device)->SetDownloadEnd(end); };
+}
+
+// Switch 2, how a camera ends a DFU download (its default answers the status read, then restarts).
+BenchSwitch DownloadEndSwitch() {
+  return {{{"end=at-once", SetEnd(sim::DownloadEnd::kRestartAtOnce), nullptr},
+           {"end=during-zlp", SetEnd(sim::DownloadEnd::kRestartDuringZeroLength), nullptr},
+           {"end=error", SetEnd(sim::DownloadEnd::kErrorState),
+            SetEnd(sim::DownloadEnd::kAnswerThenRestart)}},
+          [](sim::CameraDevice& device) { return EngineOf(device) != nullptr; }};
+}
+
+std::vector<BenchSwitch> Switches() {
+  return {DownloadEndSwitch()};
+}
+
+const char* SwitchList() {
+  return std::getenv("VELTRA_FAULTS_SWITCHES");
+}
+
+// Whether a value runs, and at what stride: the listed values at the full stride; without a
+// list, every value as a sample.
+bool SwitchValueRuns(const std::string& value, int stride, int* valueStride) {
+  const char* list = SwitchList();
+  if (list == nullptr) {
+    *valueStride = stride * 32;
+    return true;
+  }
+  *valueStride = stride;
+  const std::string text = "," + std::string(list) + ",";
+  const std::string name = value.substr(0, value.find('='));
+  return text.find("," + value + ",") != std::string::npos ||
+         text.find("," + name + "=all,") != std::string::npos;
+}
+
+// The values each case runs under: the defaults ("" , unless the list leaves them out), then
+// every value picked.
+struct Variant {
+  std::string name;          // "" for the bench's defaults
+  const SwitchValue* value;  // null for the defaults
+  const BenchSwitch* owner;
+  int stride;
+  bool sample;  // run as CI's sample of the value
+};
+
 // One route: the camera it starts from, the file it takes and what "holds the whole image" means.
 struct Route {
   std::string name;
@@ -254,6 +332,7 @@ struct Tally {
   int replugged = 0;
   int notRetryable = 0;
   int falseFailures = 0;
+  int falseSuccesses = 0;
   std::vector<std::string> findings;
 };
 
@@ -285,10 +364,13 @@ class FaultCase : public ScenarioTest {
   }
 
   Result Run(const Route& route, const sim::FaultPlan& plan, sim::CameraDevice* reference,
-             std::shared_ptr<sim::CameraDevice>* keep) {
+             std::shared_ptr<sim::CameraDevice>* keep, const SwitchValue* value = nullptr) {
     Result result;
     auto camera = Plug(route.make());
     *keep = camera;
+    if (value != nullptr) {
+      value->set(*camera);
+    }
     StartProgram();
     const std::wstring path = ExampleFile(route.example, route.fileName);
     Browse(path);
@@ -315,6 +397,9 @@ class FaultCase : public ScenarioTest {
     // was shown at all (a boot ROM is only loaded when it arrives), or when the dialog left Browse
     // disabled (the arrival rebuilds the list around it); then browses again and updates.
     camera->SetFault({});
+    if (value != nullptr && value->beforeRetry) {
+      value->beforeRetry(*camera);
+    }
     if (!bus_.IsPresent(camera.get()) || plan.kind == FaultKind::kStuckState ||
         InBootRom(*camera) || (result.outcome != Outcome::kErrorBox && !result.holds) ||
         !Enabled(IDC_BTN_BROWSE)) {
@@ -378,23 +463,25 @@ std::string Describe(sim::CameraDevice& device, sim::CameraDevice& reference) {
          std::to_string(camera->Version() == clean->Version());
 }
 
-std::string Label(const Route& route, FaultKind kind, int index) {
-  return route.name + " " + KindName(kind) + "@" + std::to_string(index);
+std::string Label(const Route& route, const std::string& variant, FaultKind kind, int index) {
+  return route.name + (variant.empty() ? "" : " [" + variant + "]") + " " + KindName(kind) + "@" +
+         std::to_string(index);
 }
 
-void Print(const std::map<std::string, Tally>& tallies) {
-  std::printf("\n%-26s %6s %8s %6s %7s %9s %8s %8s %9s %9s\n", "route", "cases", "success", "error",
-              "silent", "false-err", "retried", "replug", "no-retry", "findings");
+void Print(const std::map<std::string, Tally>& tallies, bool withFindings = true) {
+  std::printf("\n%-42s %6s %8s %6s %7s %9s %9s %8s %8s %9s %9s\n", "route", "cases", "success",
+              "error", "silent", "false-ok", "false-err", "retried", "replug", "no-retry",
+              "findings");
   const auto count = [](const Tally& t, Outcome o) {
     return t.outcomes.count(o) != 0 ? t.outcomes.at(o) : 0;
   };
   for (const auto& [name, t] : tallies) {
-    std::printf("%-26s %6d %8d %6d %7d %9d %8d %8d %9d %9zu\n", name.c_str(), t.cases,
+    std::printf("%-42s %6d %8d %6d %7d %9d %9d %8d %8d %9d %9zu\n", name.c_str(), t.cases,
                 count(t, Outcome::kSuccess), count(t, Outcome::kErrorBox),
-                count(t, Outcome::kSilent), t.falseFailures, t.retried, t.replugged, t.notRetryable,
-                t.findings.size());
+                count(t, Outcome::kSilent), t.falseSuccesses, t.falseFailures, t.retried,
+                t.replugged, t.notRetryable, t.findings.size());
   }
-  for (const auto& [name, t] : tallies) {
+  for (const auto& [name, t] : withFindings ? tallies : std::map<std::string, Tally>{}) {
     for (const auto& c : t.findings) {
       std::printf("FINDING: %s\n", c.c_str());
     }
@@ -402,10 +489,32 @@ void Print(const std::map<std::string, Tally>& tallies) {
   std::fflush(stdout);
 }
 
+// The variants a route runs under: the bench's defaults, then each switch value picked that
+// applies to the route's camera.
+std::vector<Variant> VariantsFor(const std::vector<BenchSwitch>& switches, const Route& route,
+                                 int stride) {
+  std::vector<Variant> variants{{"", nullptr, nullptr, stride, false}};
+  const std::shared_ptr<sim::CameraDevice> probe = route.make();
+  for (const BenchSwitch& bench : switches) {
+    if (!bench.appliesTo(*probe)) {
+      continue;
+    }
+    for (const SwitchValue& value : bench.values) {
+      int valueStride = stride;
+      if (SwitchValueRuns(value.name, stride, &valueStride)) {
+        variants.push_back({value.name, &value, &bench, valueStride, SwitchList() == nullptr});
+      }
+    }
+  }
+  return variants;
+}
+
 TEST(FaultMatrix, EveryRouteEndsCleanlyUnderEveryFaultAtEveryTransfer) {
   Watchdog watchdog(std::chrono::seconds(60));
   std::map<std::string, Tally> tallies;
+  std::map<std::string, Tally> perVariant;
   const int stride = TransferStride();
+  const std::vector<BenchSwitch> switches = Switches();
 
   std::vector<Route> routes;
   {
@@ -414,7 +523,8 @@ TEST(FaultMatrix, EveryRouteEndsCleanlyUnderEveryFaultAtEveryTransfer) {
   }
   for (const Route& route : routes) {
     SCOPED_TRACE(route.name);
-    // The clean run: its transfer count spans the matrix, its camera is the reference.
+    // The clean run on the bench's defaults: its transfer count spans the matrix, its camera is
+    // the reference of what the whole image is.
     std::shared_ptr<sim::CameraDevice> reference;
     int transfers = 0;
     {
@@ -427,50 +537,70 @@ TEST(FaultMatrix, EveryRouteEndsCleanlyUnderEveryFaultAtEveryTransfer) {
       transfers = result.transfers;
       ASSERT_GT(transfers, 0);
     }
-    Tally& tally = tallies[route.name];
-    for (FaultKind kind : kKinds) {
-      for (int index = 0; index < transfers; index += stride) {
-        const std::string label = Label(route, kind, index);
-        if (!Selected(label)) {
-          continue;
-        }
-        SCOPED_TRACE(label);
-        watchdog.Arm(label);
-        std::shared_ptr<sim::CameraDevice> camera;
-        FaultCase one;
-        const auto result = one.Run(route, {kind, index}, reference.get(), &camera);
-        if (OnlyCases() != nullptr) {
-          one.Dump(result);
-        }
-        ++tally.cases;
-        ++tally.outcomes[result.outcome];
-        const auto finding = [&](const std::string& what) {
-          tally.findings.push_back(what);
-          tally.findings.back().append(": ").append(label);
-          ADD_FAILURE() << what << ": " << label << " " << Describe(*camera, *reference);
-        };
-        if (result.outcome == Outcome::kSuccess && !result.holds) {
-          finding("success reported without the whole image");
-        }
-        if (result.outcome == Outcome::kSilent) {
-          finding("ended without a message");
-        }
-        if (result.outcome == Outcome::kErrorBox && result.holds) {
-          ++tally.falseFailures;
-        }
-        if (!result.retryPossible) {
-          ++tally.notRetryable;
-        }
-        if (result.retryPossible && result.retrySucceeded) {
-          ++tally.retried;
-          tally.replugged += result.replugged ? 1 : 0;
-        } else {
-          finding(result.retryPossible ? "second update failed" : "no second update possible");
+    for (const Variant& variant : VariantsFor(switches, route, stride)) {
+      const std::string row = route.name + (variant.name.empty() ? "" : " [" + variant.name + "]");
+      Tally& tally = tallies[row];
+      Tally& total = perVariant[variant.name.empty() ? "defaults" : variant.name];
+      for (FaultKind kind : kKinds) {
+        // A sample counts back from the last transfer, so that it always takes the end of the
+        // download, where a switch of the hardware shows most.
+        for (int step = 0; step * variant.stride < transfers; ++step) {
+          const int index =
+              variant.sample ? transfers - 1 - step * variant.stride : step * variant.stride;
+          const std::string label = Label(route, variant.name, kind, index);
+          if (!Selected(label)) {
+            continue;
+          }
+          SCOPED_TRACE(label);
+          watchdog.Arm(label);
+          std::shared_ptr<sim::CameraDevice> camera;
+          FaultCase one;
+          const auto result =
+              one.Run(route, {kind, index}, reference.get(), &camera, variant.value);
+          if (OnlyCases() != nullptr) {
+            one.Dump(result);
+          }
+          for (Tally* t : {&tally, &total}) {
+            ++t->cases;
+            ++t->outcomes[result.outcome];
+          }
+          const auto finding = [&](const std::string& what) {
+            tally.findings.push_back(what);
+            tally.findings.back().append(": ").append(label);
+            total.findings.push_back(tally.findings.back());
+            ADD_FAILURE() << what << ": " << label << " " << Describe(*camera, *reference);
+          };
+          if (result.outcome == Outcome::kSuccess && !result.holds) {
+            ++tally.falseSuccesses;
+            ++total.falseSuccesses;
+            finding("success reported without the whole image");
+          }
+          if (result.outcome == Outcome::kSilent) {
+            finding("ended without a message");
+          }
+          if (result.outcome == Outcome::kErrorBox && result.holds) {
+            ++tally.falseFailures;
+            ++total.falseFailures;
+          }
+          if (!result.retryPossible) {
+            ++tally.notRetryable;
+            ++total.notRetryable;
+          }
+          if (result.retryPossible && result.retrySucceeded) {
+            for (Tally* t : {&tally, &total}) {
+              ++t->retried;
+              t->replugged += result.replugged ? 1 : 0;
+            }
+          } else {
+            finding(result.retryPossible ? "second update failed" : "no second update possible");
+          }
         }
       }
     }
   }
   Print(tallies);
+  std::printf("\nper switch value:");
+  Print(perVariant, false);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <utility>
 
@@ -96,6 +97,28 @@ std::wstring WindowsPath(const std::string& hostPath) {
     }
   }
   return path;
+}
+
+Bytes FileSection(const Bytes& file, const char* marker, std::size_t gap, int occurrence) {
+  const std::size_t markerLength = std::strlen(marker);
+  for (std::size_t i = 0; i + markerLength + gap + 4 <= file.size(); ++i) {
+    if (std::memcmp(file.data() + i, marker, markerLength) != 0) {
+      continue;
+    }
+    if (occurrence-- > 0) {
+      continue;
+    }
+    const std::size_t at = i + markerLength + gap;
+    const std::uint32_t length = file[at] | (file[at + 1] << 8) | (file[at + 2] << 16) |
+                                 (static_cast<std::uint32_t>(file[at + 3]) << 24);
+    if (at + 4 + length > file.size()) {
+      break;
+    }
+    return Bytes(file.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                 file.begin() + static_cast<std::ptrdiff_t>(at + 4 + length));
+  }
+  ADD_FAILURE() << "no section " << marker;
+  return {};
 }
 
 }  // namespace veltra::test

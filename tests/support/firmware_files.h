@@ -33,6 +33,11 @@ Bytes McuFileBytes(std::size_t lineCount = 20, std::size_t lineLength = 100,
 Bytes CombinedFileBytes(std::uint8_t imageType = 1, std::size_t firstLength = 3000,
                         std::size_t secondLength = 2500);
 
+// The payload after a marker in a firmware file: its length (little-endian, gap bytes after the
+// marker) and data. The occurrence-th marker counts from 0. Empty, and a test failure, when the
+// file has no such section.
+Bytes FileSection(const Bytes& file, const char* marker, std::size_t gap, int occurrence = 0);
+
 // Reads a whole file from memory as Browse does and makes it the session's selection: the
 // selected image, or nullptr (and nothing selected) when the file is refused.
 std::shared_ptr<const ParsedImage> SelectFirmware(UpdateSession& update, const Bytes& file);

@@ -47,12 +47,22 @@ struct Binding {
   std::string pid;
   std::string serial;
   std::string fault;
+  std::string end = "answer";
   int state = 2;
   std::string updateModeSerial;
   std::string loaderHid;
   int driverInstallSeconds = -1;
   std::string returnPort;
 };
+
+// The values of --end, in the order of sim::DownloadEnd.
+const std::vector<std::pair<std::string, sim::DownloadEnd>> kDownloadEnds = {
+    {"answer", sim::DownloadEnd::kAnswerThenRestart},
+    {"at-once", sim::DownloadEnd::kRestartAtOnce},
+    {"during-zlp", sim::DownloadEnd::kRestartDuringZeroLength},
+    {"error", sim::DownloadEnd::kErrorState},
+};
+constexpr std::uint32_t kMaxLoaderEraseMs = 30000;
 
 void AddCommon(CLI::App* app, Binding* bind, bool fileRequired) {
   auto* file = app->add_option("FILE", bind->options->firmwarePath, "the firmware file to write");
@@ -64,6 +74,20 @@ void AddCommon(CLI::App* app, Binding* bind, bool fileRequired) {
                       sim::kFaultKindList +
                       ", INDEX the camera's transfer from the start of "
                       "the update, from 0");
+  app->add_option("--end", bind->end,
+                  "how the camera ends a DFU download: answer (answers the status read after the "
+                  "zero-length request, then restarts), at-once (restarts without answering it), "
+                  "during-zlp (restarts during the zero-length request), error (answers dfuERROR "
+                  "and keeps its firmware)")
+      ->check(CLI::IsMember({"answer", "at-once", "during-zlp", "error"}))
+      ->default_str("answer");
+  app->add_flag("--unpaced", bind->options->unpaced,
+                "the camera does not need its pauses (status reads 20 ms apart, MCU chunks and "
+                "the block after the erase 50 ms, the MCU verify 10 s, NXP data 50 ms)");
+  app->add_option("--loader-erase-ms", bind->options->loaderEraseMs,
+                  "how long the NXP flash loader's erase of the image region takes")
+      ->check(CLI::Range(0U, kMaxLoaderEraseMs))
+      ->default_str("30000");
   app->add_option("--log", bind->options->logPath,
                   "the USB traffic log, JSON Lines (its folder is created)");
   app->add_flag("--quiet", bind->options->quiet,
@@ -210,7 +234,21 @@ Parsed ParseCommandLine(const std::vector<std::string>& args, Options* options, 
   if (!bind.fault.empty() && !ParseFault(bind.fault, &options->fault, text)) {
     return Parsed::kError;
   }
+  for (const auto& [name, end] : kDownloadEnds) {
+    if (bind.end == name) {
+      options->downloadEnd = end;
+    }
+  }
   return Parsed::kRun;
+}
+
+sim::DfuEngine::Config EngineConfig(const Options& options) {
+  sim::DfuEngine::Config config;
+  config.downloadEnd = options.downloadEnd;
+  if (options.unpaced) {
+    config.pacing = sim::Pacing::None();
+  }
+  return config;
 }
 
 }  // namespace veltra::bench

@@ -7,6 +7,7 @@
 //   veltra-bench nxp FILE [--flash-loader FILE] [common]
 //
 //   common: [--fault KIND@INDEX] [--log FILE.jsonl] [--quiet]
+//           [--end answer|at-once|during-zlp|error] [--unpaced] [--loader-erase-ms N]
 //           [--update-mode-serial own|none|family] [--loader-hid shared|held]
 //           [--driver-install SECONDS] [--return-port same|companion]
 //
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/dfu_engine.h"
 #include "sim/virtual_device.h"
 
 namespace veltra::bench {
@@ -38,6 +40,11 @@ struct Options {
   std::wstring serial = L"ABC1234567";
   int busyPolls = 1;
   sim::FaultPlan fault;
+  // The bench's switches of the camera (docs/bench.md): how it ends a DFU download, whether it
+  // needs its pauses, how long the NXP flash loader's erase of the image region takes.
+  sim::DownloadEnd downloadEnd = sim::DownloadEnd::kAnswerThenRestart;
+  bool unpaced = false;
+  std::uint32_t loaderEraseMs = 30000;
   std::string logPath;
   bool quiet = false;
   std::string bootImagePath;    // cx3: empty = the example boot image
@@ -46,6 +53,9 @@ struct Options {
   // --driver-install, --return-port); the bench's harsh defaults unless given.
   sim::Unknowns unknowns;
 };
+
+// The DFU engine's configuration those switches make.
+sim::DfuEngine::Config EngineConfig(const Options& options);
 
 // Parses "short@12" and the like. False with a message in *error on anything else.
 bool ParseFault(const std::string& text, sim::FaultPlan* plan, std::string* error);

@@ -46,6 +46,7 @@ bool DfuRoute::Prepare(Session& session) {
   }
   const Options& options = session.options();
   sim::DfuCamera::Options camera;
+  camera.engine = EngineConfig(options);
   camera.pid = options.pid;
   camera.serial = options.serial;
   camera.engine.initialState = options.startState;

@@ -99,12 +99,16 @@ bool ProgramRoute::Prepare(Session& session) {
   const FileReading& file = session.reading();
   if (name_ == "generic" || name_ == "pesca" || name_ == "tarsa") {
     std::shared_ptr<sim::DfuModeCamera> camera;
+    sim::DfuModeCamera::Options options = name_ == "pesca"   ? sim::PescaOptions()
+                                          : name_ == "tarsa" ? sim::TarsaOptions()
+                                                             : sim::DfuModeCamera::Options{};
+    options.engine = EngineConfig(session.options());
     if (name_ == "generic") {
-      camera = std::make_shared<sim::GenericCamera>();
+      camera = std::make_shared<sim::GenericCamera>(options);
     } else if (name_ == "pesca") {
-      camera = std::make_shared<sim::PescaCamera>();
+      camera = std::make_shared<sim::PescaCamera>(options);
     } else {
-      camera = std::make_shared<sim::TarsaCamera>();
+      camera = std::make_shared<sim::TarsaCamera>(options);
     }
     // A Pesca camera takes a type 1 or 2 image in two passes; the others take its second image.
     const bool twoPasses = name_ == "pesca" && file.kind == FileReading::Kind::kCombined &&
@@ -114,11 +118,18 @@ bool ProgramRoute::Prepare(Session& session) {
     };
     camera_ = camera;
   } else if (name_ == "cx3") {
-    auto camera = std::make_shared<sim::Cx3Camera>();
+    sim::Cx3Camera::Options options;
+    options.engine = EngineConfig(session.options());
+    auto camera = std::make_shared<sim::Cx3Camera>(options);
     report_ = [this, camera](Session& s) { return ReportDfuFlash(s, camera->Flash(), false); };
     camera_ = camera;
   } else if (name_ == "nxp") {
-    auto camera = std::make_shared<sim::NxpCamera>();
+    sim::NxpCamera::Options options;
+    options.loader.eraseMs = session.options().loaderEraseMs;
+    if (session.options().unpaced) {
+      options.loader.dataGapMs = 0;
+    }
+    auto camera = std::make_shared<sim::NxpCamera>(options);
     report_ = [camera](Session& s) {
       const auto& image = s.reading().image;
       return CompareRegion(s.out(), "flash at 0x60001000",
