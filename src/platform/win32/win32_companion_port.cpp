@@ -4,9 +4,17 @@
 // that has it (IOCTL_USB_GET_PORT_CONNECTOR_PROPERTIES, Windows 8 and later; an empty name means
 // the same hub). The location path of a device names its hub's location and its port last:
 // "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)#USB(1)" is port 1 of the hub at "...#USB(2)".
+//
+// The program runs from Windows 7, whose headers leave the request out: this file alone asks for
+// Windows 8's declarations. On Windows 7 the hub refuses the request, and only the location path
+// itself finds the camera.
+#ifndef NTDDI_VERSION
+#define NTDDI_VERSION 0x06020000
+#endif
 #include "platform/win32/win32_discovery.h"
 #include "platform/win32/win32_windows.h"
 // clang-format off
+#include <winioctl.h>
 #include <setupapi.h>
 #include <initguid.h>
 #include <usbiodef.h>
