@@ -24,7 +24,17 @@ void VirtualClock::Sleep(std::uint32_t ms) {
     Moved();
     return;
   }
-  std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms / speed_));
+  // A thread's sleep may end early against the clock: a sleep shorter than the system's tick is
+  // cut to whole milliseconds (mingw's sleep_for under Windows), and Windows' Sleep may return
+  // just before its tick. The program asked for at least ms on its clock, and the bench's cameras
+  // judge its pauses on that clock, so the sleep lasts until the clock shows them passed.
+  const auto until = std::chrono::steady_clock::now() +
+                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                         std::chrono::duration<double, std::milli>(ms / speed_));
+  for (auto now = std::chrono::steady_clock::now(); now < until;
+       now = std::chrono::steady_clock::now()) {
+    std::this_thread::sleep_for(until - now);
+  }
 }
 
 void VirtualClock::Advance(std::uint64_t ms) {
