@@ -299,6 +299,7 @@ struct Tally {
   int notRetryable = 0;
   int falseFailures = 0;
   int falseSuccesses = 0;
+  int unconfirmedOld = 0;  // the unconfirmed write's message, and the camera without the image
   std::vector<std::string> findings;
 };
 
@@ -440,15 +441,16 @@ std::string Label(const Route& route, const std::string& variant, FaultKind kind
 }
 
 void Print(const std::map<std::string, Tally>& tallies, bool withFindings = true) {
-  std::printf("\n%-42s %6s %8s %6s %7s %7s %9s %9s %8s %8s %9s %9s\n", "route", "cases", "success",
-              "unconf", "error", "silent", "false-ok", "false-err", "retried", "replug", "no-retry",
-              "findings");
+  // unc-old: of the unconfirmed writes, those where the camera does not hold the image.
+  std::printf("\n%-42s %6s %8s %6s %7s %7s %7s %9s %9s %8s %8s %9s %9s\n", "route", "cases",
+              "success", "unconf", "unc-old", "error", "silent", "false-ok", "false-err", "retried",
+              "replug", "no-retry", "findings");
   const auto count = [](const Tally& t, Outcome o) {
     return t.outcomes.count(o) != 0 ? t.outcomes.at(o) : 0;
   };
   for (const auto& [name, t] : tallies) {
-    std::printf("%-42s %6d %8d %6d %7d %7d %9d %9d %8d %8d %9d %9zu\n", name.c_str(), t.cases,
-                count(t, Outcome::kSuccess), count(t, Outcome::kUnconfirmed),
+    std::printf("%-42s %6d %8d %6d %7d %7d %7d %9d %9d %8d %8d %9d %9zu\n", name.c_str(), t.cases,
+                count(t, Outcome::kSuccess), count(t, Outcome::kUnconfirmed), t.unconfirmedOld,
                 count(t, Outcome::kErrorBox), count(t, Outcome::kSilent), t.falseSuccesses,
                 t.falseFailures, t.retried, t.replugged, t.notRetryable, t.findings.size());
   }
@@ -546,6 +548,10 @@ TEST(FaultMatrix, EveryRouteEndsCleanlyUnderEveryFaultAtEveryTransfer) {
             ++tally.falseSuccesses;
             ++total.falseSuccesses;
             finding("success reported without the whole image");
+          }
+          if (result.outcome == Outcome::kUnconfirmed && !result.holds) {
+            ++tally.unconfirmedOld;
+            ++total.unconfirmedOld;
           }
           if (result.outcome == Outcome::kSilent) {
             finding("ended without a message");
