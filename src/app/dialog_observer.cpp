@@ -104,6 +104,10 @@ void DialogObserver::OnDone(UpdateOutcome outcome, const wchar_t* text) {
       dialog.SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
       dialog.MessageBox(kTextDownloadSucceeded, kCaptionSuccess, kMbIconExclamation);
       break;
+    case UpdateOutcome::kWrittenUnconfirmed:
+      dialog.SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
+      dialog.MessageBox(kTextWrittenUnconfirmed, kCaptionWarning, kMbIconWarning);
+      break;
     case UpdateOutcome::kSucceededCameraRestarts:
       dialog.SendToDialog(WM_APP_UPDATE_DONE, 0, 0);
       dialog.DialogBoxModal(IDD_WARNING_DIALOG);

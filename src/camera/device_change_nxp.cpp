@@ -1,7 +1,9 @@
 // The end of an NXP update. The flash loader answered that the image was written; whether it
 // boots shows only in what the chip restarts into once the flash loader's session is over: the
 // camera running its firmware (its flash boots), or the RT1060 ROM (it does not). Each arrival's
-// rebuild looks; timer 2 ends the update when neither comes within its minute.
+// rebuild looks; timer 2 ends the update when neither comes within its minute. When the answers
+// could not be read, a camera running its firmware may run the old one: the write is told as
+// unconfirmed, never as a success.
 
 #include "camera/device_change_steps.h"
 #include "camera/restart_wait.h"
@@ -31,8 +33,11 @@ void ConcludeNxpRestart(UpdateSession& update) {
       return;  // the worker ended the update meanwhile
     }
     Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-    // The ending is told as the worker tells its own: through the session's observer.
-    update.Observer().OnDone(UpdateOutcome::kSucceeded, nullptr);
+    // The ending is told as the worker tells its own: through the session's observer. Without
+    // the flash loader's answers the old firmware would look the same: the write is unconfirmed.
+    update.Observer().OnDone(update.bAnswersUnread.load() != 0 ? UpdateOutcome::kWrittenUnconfirmed
+                                                               : UpdateOutcome::kSucceeded,
+                             nullptr);
     return;
   }
   // The camera's own ROM (its flash holds no bootable image), or the camera back in its update

@@ -18,6 +18,12 @@ constexpr const wchar_t* kTextMoreThanOneCamera =
 constexpr const wchar_t* kTextDownloadSucceeded =
     L"Firmware Downloaded Successfully!\r\nDonot Reset the Device.\r\nDevice will boot "
     L"automatically after completing firmware update!";
+// The NXP camera came back running its firmware after a write whose answers could not be read
+// (the camera library held the flash loader's HID device): a command the flash loader refused
+// would have gone unseen, and a camera that refused the write restarts into its old firmware.
+constexpr const wchar_t* kTextWrittenUnconfirmed =
+    L"The firmware was sent, but the camera could not confirm that it was written.\r\nPlease "
+    L"read the camera's firmware version to check it, and update again if it is the old one.";
 constexpr const wchar_t* kTextThreadFailed = L"Could'nt Create Thread";
 constexpr const wchar_t* kTextCheckFilePath = L"Check File Path!";
 constexpr const wchar_t* kTextModeSwitchMissing =
@@ -49,6 +55,7 @@ constexpr const wchar_t* kReasonBootImageSectionPastEnd =
 constexpr const wchar_t* kCaptionError = L"Error";
 constexpr const wchar_t* kCaptionAlert = L"Alert";
 constexpr const wchar_t* kCaptionSuccess = L"Success";
+constexpr const wchar_t* kCaptionWarning = L"Warning";
 constexpr const wchar_t* kCaptionProgram = L"Veltra_FW_Updater";
 
 }  // namespace veltra

@@ -31,6 +31,7 @@ enum class UpdatePhase : std::uint8_t {
 enum class UpdateOutcome : std::uint8_t {
   kSucceeded,                // the whole image went in
   kSucceededCameraRestarts,  // ... and a Pesca camera restarts: the Warning dialog waits for it
+  kWrittenUnconfirmed,       // the NXP camera is back, but the flash loader's answers went unread
   kStatusReadFailed,         // the camera's DFU state could not be read
   kStateChangeFailed,        // the camera would not settle in dfuIDLE
   kDownloadFailed,           // an engine or the end of the transfer failed (text: what to show)

@@ -113,6 +113,7 @@ void UpdateSession::BeginUpdate() {
   bIsStartUpdatedFromDFU = 0;
   bPescaDevice = 0;
   bCameraStartsAfresh = 0;
+  bAnswersUnread = 0;
   bNXPMode = 0;
   bCameraLeft = 0;
   statusText[0] = L'\0';
@@ -147,6 +148,7 @@ void UpdateSession::Reset() {
   phase = UpdatePhase::kIdle;
   bPescaDevice = 0;
   bCameraStartsAfresh = 0;
+  bAnswersUnread = 0;
   statusText[0] = L'\0';
   hFirmwareThread = kNullHandle;
   hConfirmDlg = kNullHandle;

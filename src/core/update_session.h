@@ -100,6 +100,9 @@ class UpdateSession {
   Flag bDFUOpened{0};
   Flag bCameraStartsAfresh{0};
   wchar_t statusText[kStatusTextChars] = {};
+  // The NXP flash loader was written without reading its answers (the camera library held its
+  // HID device): a refused command went unseen, so the camera's return cannot confirm the write.
+  Flag bAnswersUnread{0};
   // The pass of a two-pass image as DoDownload decides it.
   PassRoute Pass() const;
   // A "DF01" camera given an image of type 1 or 2 starts it with the first part (on) or not

@@ -325,9 +325,11 @@ int DoDownloadNXPFirmware(UpdateSession& update) {
   update.Observer().OnEraseStart(DataReportCount(image.length));
 
   // The library may hold the flash loader's HID device without sharing: then the reports go
-  // without their answers, and the camera's return after the session shows whether the image
-  // took.
+  // without their answers. A command the flash loader refused goes unseen, and a camera that
+  // refused the write comes back running its old firmware, so its return cannot confirm the
+  // write: the update ends with kTextWrittenUnconfirmed instead of the success message.
   LoaderAnswers answers(update.szTakenDevicePath);
+  update.bAnswersUnread = answers.Open() ? 0 : 1;
   if (!answers.Open()) {
     DebugPrint(1,
                L"DoDownloadNXPFirmware :: the flash loader's answers cannot be read; writing "

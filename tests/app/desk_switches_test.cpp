@@ -125,7 +125,7 @@ TEST_P(DeskSwitchTest, LoneCameraIsUpdatedAndSelectedAgain) {
 
   UpdateWith(desk.route.example);
   Settle();
-  ExpectSuccessSeen(desk.route.endsWithWarning);
+  ExpectSuccessSeen(desk.route.endsWithWarning, *camera);
   EXPECT_TRUE(desk.route.updated(*camera, ExampleBytes(desk.route.example)));
   EXPECT_EQ(Entries(), std::vector<std::wstring>{desk.route.entry(0)});
   ExpectReadyFor(desk.route.entry(0));
@@ -150,7 +150,7 @@ TEST_P(DeskSwitchTest, CameraFoundInItsUpdateModeIsUpdatedAndSelectedAgain) {
   UpdateWith(desk.route.example);
   Settle();
   // From its update mode no route's family is known: every one ends with the success message.
-  ExpectSuccessSeen(false);
+  ExpectSuccessSeen(false, *camera);
   const Bytes file = ExampleBytes(desk.route.example);
   EXPECT_TRUE(desk.route.updated(*camera, file));
   EXPECT_FALSE(desk.route.updated(*other, file));
@@ -178,7 +178,7 @@ TEST_P(DeskSwitchTest, SecondOfTwoIdenticalCamerasIsUpdatedAndSelectedAgain) {
   UpdateWith(desk.route.example);
   Pick(0);
   Settle();
-  ExpectSuccessSeen(desk.route.endsWithWarning);
+  ExpectSuccessSeen(desk.route.endsWithWarning, *second);
   const Bytes file = ExampleBytes(desk.route.example);
   EXPECT_TRUE(desk.route.updated(*second, file));
   EXPECT_FALSE(desk.route.updated(*first, file));
@@ -207,7 +207,7 @@ TEST_P(DeskSwitchTest, BystandersInUpdateModeAreNeverTaken) {
   UpdateWith(desk.route.example);
   bus_.PlugAt(clock_.NowMs() + 200, arriving);
   Settle();
-  ExpectSuccessSeen(desk.route.endsWithWarning);
+  ExpectSuccessSeen(desk.route.endsWithWarning, *camera);
   EXPECT_TRUE(desk.route.updated(*camera, ExampleBytes(desk.route.example)));
   EXPECT_EQ(before->TransferCount(), 0);
   EXPECT_EQ(arriving->TransferCount(), 0);

@@ -118,7 +118,7 @@ TEST_F(ScenarioTest, NxpImageLargerThanTheErasedRegionIsRefusedBeforeTheErase) {
   Browse(WriteTempFile("Veltra_NX20.bin", fits).path);
   UpdateAndConfirm();
   Settle();
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{SuccessTextFor(*camera)});
   EXPECT_EQ(camera->FlashBytes(sim::kFlashImageAddress, fits.size()), fits);
   EXPECT_NE(camera->Version(), before);
   EXPECT_EQ(sim::ToString(camera->Version()), "2.1.7.3");
@@ -138,7 +138,7 @@ TEST_F(ScenarioTest, NxpUpdateTakesAFlashLoaderThatFillsTheCountWithItsLastRepor
   UpdateAndConfirm();
   Settle();
   const Bytes file = ExampleBytes("nxp_firmware.bin");
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{SuccessTextFor(*camera)});
   EXPECT_EQ(camera->FlashBytes(sim::kFlashImageAddress, file.size()), file);
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
   ExpectReadyFor(kNxpEntry);

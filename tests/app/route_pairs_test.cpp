@@ -229,7 +229,7 @@ class RoutePairTest : public ScenarioTest, public ::testing::WithParamInterface<
       }
       Settle();
     } else {
-      EXPECT_EQ(boxes, std::vector<std::wstring>{kSuccessText}) << route.name;
+      EXPECT_EQ(boxes, std::vector<std::wstring>{SuccessTextFor(camera)}) << route.name;
     }
     EXPECT_TRUE(route.updated(camera, ExampleBytes(route.example))) << route.name;
   }

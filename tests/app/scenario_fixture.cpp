@@ -11,6 +11,7 @@
 #include "core/resource_ids.h"
 #include "core/window_messages.h"
 #include "platform/ports.h"
+#include "sim/cameras/nxp_camera.h"
 
 namespace veltra::test {
 
@@ -18,6 +19,14 @@ const fwgen::Version ScenarioTest::kNewVersion{2, 1, 7, 3};
 const std::wstring kSuccessText =
     L"Firmware Downloaded Successfully!\r\nDonot Reset the Device.\r\nDevice will boot "
     L"automatically after completing firmware update!";
+const std::wstring kUnconfirmedText =
+    L"The firmware was sent, but the camera could not confirm that it was written.\r\nPlease "
+    L"read the camera's firmware version to check it, and update again if it is the old one.";
+
+const std::wstring& SuccessTextFor(const sim::CameraDevice& camera) {
+  const bool nxp = dynamic_cast<const sim::NxpCamera*>(&camera) != nullptr;
+  return nxp && camera.unknowns().exclusiveLoaderHid ? kUnconfirmedText : kSuccessText;
+}
 
 namespace {
 // Real time a program that hangs may take before the scenario fails; a settle takes milliseconds,

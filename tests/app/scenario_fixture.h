@@ -96,5 +96,11 @@ class ScenarioTest : public BenchTest {
 
 // The success message of the DFU routes and of the Sunplus route.
 extern const std::wstring kSuccessText;
+// The NXP route's ending when the camera library held the flash loader's HID device, so that its
+// answers went unread: the write is unconfirmed, whatever the camera came back running.
+extern const std::wstring kUnconfirmedText;
+// The message a good update of this camera ends with: kUnconfirmedText for an NXP camera whose
+// flash loader's HID device is held (the bench's default), kSuccessText otherwise.
+const std::wstring& SuccessTextFor(const sim::CameraDevice& camera);
 
 }  // namespace veltra::test

@@ -117,7 +117,7 @@ TEST_F(ScenarioTest, Rt1060RomFoundAtStartUpGetsTheFlashLoaderAndThenTheFirmware
   const Bytes file = ExampleBytes("nxp_firmware.bin");
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
   EXPECT_EQ(camera->FlashBytes(sim::kFlashImageAddress, file.size()), file);
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{SuccessTextFor(*camera)});
   ExpectReadyFor(L"Veltra_NX20(VID_7e51,PID_C2A0_0)");
 }
 

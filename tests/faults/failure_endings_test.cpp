@@ -4,6 +4,7 @@
 // clean update of its route to count the camera's transfers, then looks for the transfer it is
 // about: the fault goes on one transfer after the other until the traffic log shows it hit that
 // one.
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -325,6 +326,40 @@ TEST(FailureEndings, TheUserIsToldTheTruthAndTheSecondTryBringsTheFirmware) {
     EXPECT_EQ(desk->Boxes(), std::vector<std::wstring>{kSuccessText});
     EXPECT_TRUE(c.holdsNewImage(*desk, *camera));
   }
+}
+
+// The camera library holds the flash loader's HID device (the bench's default), so the image goes
+// without the flash loader's answers. A command it drops goes unseen, and a camera that took
+// nothing restarts into its old firmware, just as one that took the image restarts into the new:
+// the update is never told as a success then, only as a write the camera could not confirm. Each
+// report of the update is dropped in turn.
+TEST(FailureEndings, AWriteWithoutTheFlashLoadersAnswersIsNeverToldAsASuccess) {
+  int transfers = 0;
+  {
+    Desk clean;
+    auto camera = std::make_shared<sim::NxpCamera>();
+    clean.Update(camera, "nxp_firmware.bin", "Veltra_NX20.bin", {});
+    ASSERT_EQ(clean.FirstBoxes(), std::vector<std::wstring>{kUnconfirmedText});
+    ASSERT_TRUE(NxpHoldsNew(clean, *camera));
+    transfers = camera->TransferCount();
+  }
+  int oldFirmwareBack = 0;
+  for (int k = 0; k < transfers; ++k) {
+    SCOPED_TRACE(k);
+    Desk desk;
+    auto camera = std::make_shared<sim::NxpCamera>();
+    desk.Update(camera, "nxp_firmware.bin", "Veltra_NX20.bin", {sim::FaultKind::kErrorState, k});
+    const std::vector<std::wstring> boxes = desk.FirstBoxes();
+    EXPECT_EQ(std::count(boxes.begin(), boxes.end(), kSuccessText), 0);
+    // Back running its old firmware after the flash loader was written to.
+    if (camera->CurrentMode() == sim::NxpCamera::Mode::kCamera && !NxpHoldsNew(desk, *camera) &&
+        !desk.Traffic("7E51:DF02", "hid_out").empty()) {
+      ++oldFirmwareBack;
+      EXPECT_EQ(boxes, std::vector<std::wstring>{kUnconfirmedText});
+    }
+  }
+  // The drops this is about: the camera came back running its old firmware.
+  EXPECT_GT(oldFirmwareBack, 0);
 }
 
 }  // namespace

@@ -211,8 +211,8 @@ Bytes Concat(Bytes a, const Bytes& b) {
 std::vector<LoaderCase> FlashLoaderCases() {
   const Bytes good = PayloadBytes(kFlashLoaderLength, 14);
   return {
-      {"missing", std::nullopt, L"it is missing", kCheckPathText,
-       L"DoDownloadNXPCypress ++\r\n", true},
+      {"missing", std::nullopt, L"it is missing", kCheckPathText, L"DoDownloadNXPCypress ++\r\n",
+       true},
       {"empty", Bytes{}, L"it is empty",
        L"The flash loader file RT1060_Flashloader_nopadding.bin is empty.\r\nPlease put the "
        L"right file next to the program.",
@@ -255,7 +255,7 @@ TEST_P(FlashLoaderTest, RefusedBeforeTheSwitchAndTheCameraKeepsItsFirmware) {
   EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kCamera);
   const Bytes image = ExampleBytes("nxp_firmware.bin");
   EXPECT_EQ(camera->FlashBytes(sim::kFlashImageAddress, image.size()), image);
-  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{kSuccessText});
+  EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{SuccessTextFor(*camera)});
   ExpectReadyFor(L"Veltra_NX20(VID_7e51,PID_C2A0_0)");
 }
 
