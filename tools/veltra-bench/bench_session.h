@@ -52,7 +52,13 @@ class Route {
   virtual const char* Name() const = 0;
   // Puts the route's devices on the bus and opens them as the program would. False: cannot run.
   virtual bool Prepare(Session& session) = 0;
-  // Runs the program's logic; returns the program's result (1 success, 0 failure).
+  // The program's results a route tells apart.
+  static constexpr int kFailed = 0;
+  static constexpr int kSucceeded = 1;
+  // The write was sent but could not be confirmed (the flash loader's answers could not be
+  // read): what the camera holds decides.
+  static constexpr int kUnconfirmed = 2;
+  // Runs the program's logic; returns the program's result (one of the above).
   virtual int Run(Session& session) = 0;
   // Prints what the device holds against the bench's own reading of the file; true when it holds
   // what it should.

@@ -185,17 +185,22 @@ int ProgramRoute::Run(Session& session) {
     return 0;
   }
   bool success = false;
+  bool unconfirmed = false;
   for (const auto& box : dialog.Boxes()) {
     if (box.caption == kCaptionError) {
-      return 0;
+      return kFailed;
     }
     success = success || box.caption == kCaptionSuccess;
+    unconfirmed = unconfirmed || box.text == kTextWrittenUnconfirmed;
   }
   // A camera that finishes its update on its own ends with the Warning dialog instead.
   for (const int modal : dialog.ModalsOpened()) {
     success = success || modal == IDD_WARNING_DIALOG;
   }
-  return success ? 1 : 0;
+  if (success) {
+    return kSucceeded;
+  }
+  return unconfirmed ? kUnconfirmed : kFailed;
 }
 
 bool ProgramRoute::ReportDfuFlash(Session& session, const sim::DfuFlash& flash, bool twoPasses) {
