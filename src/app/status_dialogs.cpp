@@ -1,7 +1,8 @@
 // The "Warning" (143) and "Error" (144) dialogs. The Warning dialog is opened by the update worker
-// after a two-pass update of a camera that finishes its update on its own; it stays up until the
-// camera leaves the bus (the removal handling enables its OK) or until timer 4 replaces it with
-// the Error dialog after three minutes.
+// after a two-pass update of a camera that finishes its update on its own; it stays up until that
+// camera has left its update mode (the device-change handling enables its OK, see
+// camera::EndWarningWaitOnceCameraLeft) or until timer 4 replaces it with the Error dialog after
+// three minutes.
 #include "app/dialog_procedures.h"
 #include "core/app_state.h"
 #include "core/resource_ids.h"
@@ -25,11 +26,11 @@ std::intptr_t WarningDialogProc(Handle window, std::uint32_t message, std::uintp
     case kWmInitDialog:
       Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, false);
       Dialog().SetTimer(IDT_WARNING_TIMEOUT, kWarningTimeoutMs);
-      // The camera restarts as soon as its last pass is written, so its removal may have been
+      // The camera restarts as soon as its last pass is written, so its departure may have been
       // handled before this dialog existed: then there is nothing left to wait for. Checked after
-      // the timer is started, so that a removal handled meanwhile on the dialog thread is either
+      // the timer is started, so that a change handled meanwhile on the dialog thread is either
       // seen here or kills the timer itself.
-      if (CurrentUpdate().bAllDevicesGone.load() != 0) {
+      if (CurrentUpdate().bUpdatedCameraGone.load() != 0) {
         Dialog().KillTimer(IDT_WARNING_TIMEOUT);
         Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
       }

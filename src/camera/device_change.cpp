@@ -135,10 +135,26 @@ bool RunDiscovery(UpdateSession& update, DiscoveryOrder order) {
     found = GetAvailableDevices() != 0;
     found = (DeviceConnect() != 0) || found;
   }
-  if (found) {
-    update.bAllDevicesGone = 0;
-  }
+  EndWarningWaitOnceCameraLeft(update);
   return found;
+}
+
+void EndWarningWaitOnceCameraLeft(UpdateSession& update) {
+  // Only after a Pesca camera's success: that is when the Warning dialog waits (or is about to).
+  if (update.bPescaDevice.load() == 0 || update.phase.load() != UpdatePhase::kEndedOk ||
+      update.bUpdatedCameraGone.load() != 0) {
+    return;
+  }
+  // Two devices in update mode that answer alike to the camera cannot tell whether it has left:
+  // the wait goes on, bounded by its three minutes.
+  if (FindUpdatedCamera(update.camera, ListedAs::kUpdateMode).result != CameraFound::kNone) {
+    return;
+  }
+  DebugPrint(1, L"the updated camera has left its update mode\r\n");
+  // The flag first, so that a Warning dialog coming up meanwhile sees it (WarningDialogProc).
+  update.bUpdatedCameraGone = 1;
+  Dialog().KillTimer(IDT_WARNING_TIMEOUT);
+  Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
 }
 
 void RebuildDeviceList(UpdateSession& update, ListForm form) {
@@ -281,14 +297,10 @@ void SetDeviceRemoveValueForVideoDevice(UpdateSession& update) {
 void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
   try {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for LIB_USB_GUID\r\n");
+    // The discovery ends the Warning dialog's wait once the updated camera has left, whether or
+    // not other cameras stay on the bus.
     if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
       ShowNoDevice(update);
-      // The updated camera has left the bus for good: the Warning dialog no longer needs its
-      // time-out, and the user may close it. The flag first, so that a Warning dialog coming up
-      // meanwhile sees it (see WarningDialogProc).
-      update.bAllDevicesGone = 1;
-      Dialog().KillTimer(IDT_WARNING_TIMEOUT);
-      Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
     } else {
       RefreshAfterRemoval(update, false);
     }

@@ -12,7 +12,14 @@ namespace veltra::camera {
 enum class DiscoveryOrder { kCaptureDevicesFirst, kUsbDevicesFirst };
 
 // Runs both discovery passes into the (already emptied) table. True when either found a device.
+// Every device change enumerates through it, so it also ends the Warning dialog's wait.
 bool RunDiscovery(UpdateSession& update, DiscoveryOrder order);
+
+// After a Pesca camera's success the Warning dialog waits until the updated camera has left its
+// update mode: once the one rule of devices/reidentify.h no longer finds it among the listed
+// update modes, its time-out stops and its OK comes on. Other cameras on the bus, of any maker or
+// family, do not hold it.
+void EndWarningWaitOnceCameraLeft(UpdateSession& update);
 
 // Empties the list and fills it again from the table (selecting entry 0), then shows the
 // dialog's ready state. The form without the Cypress boot-loader case is the one the WinUSB

@@ -108,7 +108,7 @@ void UpdateSession::BeginUpdate() {
   ClearDownload();
   std::memset(USBUniqueID, 0, sizeof USBUniqueID);
   bMatchByUniqueID = 0;
-  bAllDevicesGone = 0;
+  bUpdatedCameraGone = 0;
   bUpdatedFromHIDMode = 0;
   bIsStartUpdatedFromDFU = 0;
   bPescaDevice = 0;
@@ -142,7 +142,7 @@ void UpdateSession::Reset() {
   camera = CameraIdentity{};
   std::memset(szTakenDevicePath, 0, sizeof szTakenDevicePath);
   bUpdateDeviceGone = 1;
-  bAllDevicesGone = 0;
+  bUpdatedCameraGone = 0;
   bUpdatedFromHIDMode = 0;
   bIsStartUpdatedFromDFU = 0;
   phase = UpdatePhase::kIdle;

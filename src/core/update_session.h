@@ -60,11 +60,11 @@ class UpdateSession {
   // its HID interface.
   wchar_t szTakenDevicePath[kPathChars] = {};
   Flag bUpdateDeviceGone{1};  // 1 at start
-  // Set when a removal of a USB device left nothing on the bus (the updated camera has gone to
-  // restart), cleared when a rebuild finds a device again. The Warning dialog reads it as it
-  // comes up: a removal handled before the dialog existed could neither stop its time-out nor
-  // enable its OK.
-  Flag bAllDevicesGone{0};
+  // Set when a device change after the update's success finds the camera no longer in its update
+  // mode (it has gone to finish its update on its own), by the one rule that finds it, whatever
+  // other cameras stay on the bus. The Warning dialog reads it as it comes up: a change handled
+  // before the dialog existed could neither stop its time-out nor enable its OK.
+  Flag bUpdatedCameraGone{0};
 
   // ---- the route the update took ----
   Flag bUpdatedFromHIDMode{0};     // began with a mode switch from the camera's normal mode
