@@ -9,6 +9,7 @@
 
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "devices/device_presence.h"
 #include "devices/id_text.h"
 #include "platform/ports.h"
 
@@ -228,9 +229,8 @@ bool ParentIdOfCamera(const wchar_t* capturePath, wchar_t* parent, std::size_t c
   }
   for (std::uint32_t index = 0; index < kMaxEnumerationIndex && set->EnumInterface(index);
        ++index) {
-    const SetupCall size = set->GetInterfaceDetail(nullptr, 0);
-    std::unique_ptr<wchar_t[]> detail = AllocateChars(size.requiredChars);
-    if (detail == nullptr || !set->GetInterfaceDetail(detail.get(), size.requiredChars).ok) {
+    const std::unique_ptr<wchar_t[]> detail = ReadCurrentInterfacePath(*set);
+    if (detail == nullptr) {
       continue;
     }
     wchar_t key[kPathChars] = {};
@@ -251,9 +251,8 @@ bool LocationOfInstance(const wchar_t* instance, wchar_t* location, std::size_t 
   }
   for (std::uint32_t index = 0; index < kMaxEnumerationIndex && set->EnumInterface(index);
        ++index) {
-    const SetupCall size = set->GetInterfaceDetail(nullptr, 0);
-    std::unique_ptr<wchar_t[]> detail = AllocateChars(size.requiredChars);
-    if (detail == nullptr || !set->GetInterfaceDetail(detail.get(), size.requiredChars).ok) {
+    const std::unique_ptr<wchar_t[]> detail = ReadCurrentInterfacePath(*set);
+    if (detail == nullptr) {
       continue;
     }
     wchar_t found[kPathChars] = {};
