@@ -27,14 +27,9 @@ bool UsbDeviceInterfaceListed(const wchar_t* path) {
   if (set == nullptr) {
     return true;
   }
-  for (std::uint32_t index = 0; index < kMaxEnumerationIndex && set->EnumInterface(index);
-       ++index) {
-    const std::unique_ptr<wchar_t[]> detail = ReadCurrentInterfacePath(*set);
-    if (detail != nullptr && TextEqualsNoCase(detail.get(), path)) {
-      return true;
-    }
-  }
-  return false;
+  return FindInterface(*set, [path](std::uint32_t, const wchar_t* listed) {
+    return TextEqualsNoCase(listed, path);
+  });
 }
 
 }  // namespace veltra
