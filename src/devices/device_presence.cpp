@@ -9,6 +9,15 @@
 
 namespace veltra {
 
+std::unique_ptr<wchar_t[]> ReadCurrentInterfacePath(DeviceInterfaceSet& set) {
+  const SetupCall size = set.GetInterfaceDetail(nullptr, 0);
+  std::unique_ptr<wchar_t[]> path = AllocateChars(size.requiredChars);
+  if (path == nullptr || !set.GetInterfaceDetail(path.get(), size.requiredChars).ok) {
+    return nullptr;
+  }
+  return path;
+}
+
 bool UsbDeviceInterfaceListed(const wchar_t* path) {
   if (path == nullptr || path[0] == L'\0') {
     return false;
@@ -18,16 +27,9 @@ bool UsbDeviceInterfaceListed(const wchar_t* path) {
   if (set == nullptr) {
     return true;
   }
-  for (std::uint32_t index = 0; index < kMaxEnumerationIndex && set->EnumInterface(index);
-       ++index) {
-    const SetupCall size = set->GetInterfaceDetail(nullptr, 0);
-    const std::unique_ptr<wchar_t[]> detail = AllocateChars(size.requiredChars);
-    if (detail != nullptr && set->GetInterfaceDetail(detail.get(), size.requiredChars).ok &&
-        TextEqualsNoCase(detail.get(), path)) {
-      return true;
-    }
-  }
-  return false;
+  return FindInterface(*set, [path](std::uint32_t, const wchar_t* listed) {
+    return TextEqualsNoCase(listed, path);
+  });
 }
 
 }  // namespace veltra

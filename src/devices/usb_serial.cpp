@@ -9,6 +9,7 @@
 
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "devices/device_presence.h"
 #include "devices/id_text.h"
 #include "platform/ports.h"
 
@@ -226,20 +227,13 @@ bool ParentIdOfCamera(const wchar_t* capturePath, wchar_t* parent, std::size_t c
   if (set == nullptr) {
     return false;
   }
-  for (std::uint32_t index = 0; index < kMaxEnumerationIndex && set->EnumInterface(index);
-       ++index) {
-    const SetupCall size = set->GetInterfaceDetail(nullptr, 0);
-    std::unique_ptr<wchar_t[]> detail = AllocateChars(size.requiredChars);
-    if (detail == nullptr || !set->GetInterfaceDetail(detail.get(), size.requiredChars).ok) {
-      continue;
-    }
+  const bool found = FindInterface(*set, [&targetKey](std::uint32_t, wchar_t* detail) {
     wchar_t key[kPathChars] = {};
-    GetUSBInstanceID(detail.get(), key);
-    if (TextEqualsNoCase(key, targetKey)) {
-      return set->GetParentInstanceId(parent, static_cast<std::uint32_t>(chars));
-    }
-  }
-  return false;
+    GetUSBInstanceID(detail, key);
+    return TextEqualsNoCase(key, targetKey);
+  });
+  // The matching read made the device that owns the video interface current.
+  return found && set->GetParentInstanceId(parent, static_cast<std::uint32_t>(chars));
 }
 
 // The location path of the present USB device with that instance (its first location path).
@@ -249,27 +243,20 @@ bool LocationOfInstance(const wchar_t* instance, wchar_t* location, std::size_t 
   if (set == nullptr) {
     return false;
   }
-  for (std::uint32_t index = 0; index < kMaxEnumerationIndex && set->EnumInterface(index);
-       ++index) {
-    const SetupCall size = set->GetInterfaceDetail(nullptr, 0);
-    std::unique_ptr<wchar_t[]> detail = AllocateChars(size.requiredChars);
-    if (detail == nullptr || !set->GetInterfaceDetail(detail.get(), size.requiredChars).ok) {
-      continue;
-    }
-    wchar_t found[kPathChars] = {};
-    if (!InstanceFromUsbDevicePath(detail.get(), found, kPathChars) ||
-        !TextEqualsNoCase(found, instance) || !set->EnumDeviceInfo(index)) {
-      continue;
-    }
-    wchar_t paths[kPathChars] = {};
-    if (!set->GetRegistryProperty(kSpdrpLocationPaths, paths, kPathChars).ok) {
-      return false;
-    }
-    paths[kPathChars - 1] = L'\0';
-    CopyText(location, chars, paths);  // the first string of the list
-    return true;
+  DeviceInterfaceSet& devices = *set;
+  const bool found =
+      FindInterface(devices, [&devices, instance](std::uint32_t index, const wchar_t* detail) {
+        wchar_t listed[kPathChars] = {};
+        return InstanceFromUsbDevicePath(detail, listed, kPathChars) &&
+               TextEqualsNoCase(listed, instance) && devices.EnumDeviceInfo(index);
+      });
+  wchar_t paths[kPathChars] = {};
+  if (!found || !set->GetRegistryProperty(kSpdrpLocationPaths, paths, kPathChars).ok) {
+    return false;
   }
-  return false;
+  paths[kPathChars - 1] = L'\0';
+  CopyText(location, chars, paths);  // the first string of the list
+  return true;
 }
 
 }  // namespace

@@ -120,43 +120,42 @@ constexpr const wchar_t* kTextDownloadRunning =
     L"A firmware download is still running. Please wait until it has ended.";
 constexpr const wchar_t* kTextNoThread = L"Could'nt Create Thread";
 
-}  // namespace
-
-void SunplusStartText(SunplusStart start, wchar_t* text, std::size_t textChars) {
+// The message of a start refused for a reason that needs no detail filled in; empty for a start
+// that went ahead.
+const wchar_t* StartRefusalText(SunplusStart start) {
   switch (start) {
-    case SunplusStart::kLibraryMissing: {
-      wchar_t folder[kPathChars] = {};
-      Sys().GetModuleFileName(folder, kPathChars);
-      folder[kPathChars - 1] = L'\0';
-      const int cut = ExeDirLength(folder);
-      folder[cut < 0 ? 0 : cut] = L'\0';
-      FormatText(text, textChars, kTextLibraryMissing, folder);
-      return;
-    }
     case SunplusStart::kCameraNotFound:
-      FormatText(text, textChars, L"%ls", kTextCameraNotFound);
-      return;
+      return kTextCameraNotFound;
     case SunplusStart::kNoDownloadEntry:
-      FormatText(text, textChars, L"%ls", kTextNoDownloadEntry);
-      return;
+      return kTextNoDownloadEntry;
     case SunplusStart::kFlashTypeFailed:
-      FormatText(text, textChars, L"%ls", kTextFlashTypeFailed);
-      return;
+      return kTextFlashTypeFailed;
     case SunplusStart::kFileUnreadable:
-      FormatText(text, textChars, L"%ls", kTextFileUnreadable);
-      return;
+      return kTextFileUnreadable;
     case SunplusStart::kBusy:
-      FormatText(text, textChars, L"%ls", kTextDownloadRunning);
-      return;
+      return kTextDownloadRunning;
     case SunplusStart::kNoThread:
-      FormatText(text, textChars, L"%ls", kTextNoThread);
-      return;
+      return kTextNoThread;
+    case SunplusStart::kLibraryMissing:
     case SunplusStart::kStarted:
       break;
   }
-  if (textChars > 0) {
-    text[0] = L'\0';
+  return L"";
+}
+
+}  // namespace
+
+void SunplusStartText(SunplusStart start, wchar_t* text, std::size_t textChars) {
+  if (start == SunplusStart::kLibraryMissing) {
+    wchar_t folder[kPathChars] = {};
+    Sys().GetModuleFileName(folder, kPathChars);
+    folder[kPathChars - 1] = L'\0';
+    const int cut = ExeDirLength(folder);
+    folder[cut < 0 ? 0 : cut] = L'\0';
+    FormatText(text, textChars, kTextLibraryMissing, folder);
+    return;
   }
+  FormatText(text, textChars, L"%ls", StartRefusalText(start));
 }
 
 SunplusStart DownloadMirelFirmware(UpdateSession& update) {

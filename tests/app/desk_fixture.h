@@ -83,14 +83,6 @@ class DeskTest : public ScenarioTest {
     dialog_.ComboSetCurSel(index);
     dialog_.Dispatch(kWmCommand, CommandParam(IDC_COMBO_DEVICELIST, kCbnSelChange));
   }
-  std::wstring SelectedEntry() {
-    const int selected = dialog_.ComboGetCurSel();
-    const std::vector<std::wstring> entries = Entries();
-    if (selected < 0 || selected >= static_cast<int>(entries.size())) {
-      return L"<none>";
-    }
-    return entries[static_cast<std::size_t>(selected)];
-  }
   // Browse with the example file, named after the model so that the model check passes quietly.
   void UpdateWith(const std::string& example) {
     Browse(ExampleFile(example,

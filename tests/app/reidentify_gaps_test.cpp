@@ -19,14 +19,6 @@ namespace {
 
 class ReidentifyGapsTest : public ScenarioTest {
  protected:
-  std::wstring SelectedEntry() {
-    const int selected = dialog_.ComboGetCurSel();
-    const std::vector<std::wstring> entries = Entries();
-    if (selected < 0 || selected >= static_cast<int>(entries.size())) {
-      return L"<none>";
-    }
-    return entries[static_cast<std::size_t>(selected)];
-  }
   // Another camera is listed first; the user picks the entry `before` and updates that camera,
   // which ends listed as `after`, the second entry.
   void UpdateBesideAnotherCamera(const std::shared_ptr<sim::VirtualDevice>& camera,

@@ -16,6 +16,8 @@
 namespace veltra::test {
 
 const fwgen::Version ScenarioTest::kNewVersion{2, 1, 7, 3};
+const std::string kFlashLoaderFile = "RT1060_Flashloader_nopadding.bin";
+
 const std::wstring kSuccessText =
     L"Firmware Downloaded Successfully!\r\nDonot Reset the Device.\r\nDevice will boot "
     L"automatically after completing firmware update!";
@@ -183,6 +185,25 @@ void ScenarioTest::ExpectReadyFor(const std::wstring& entry) {
   EXPECT_FALSE(Enabled(IDC_BTN_FW_UPDATE));
   EXPECT_FALSE(dialog_.TimerRunning(IDT_BLINK_ERASE));
   EXPECT_EQ(dialog_.TimedOutWaits(), 0);
+}
+
+std::wstring ScenarioTest::SelectedEntry() {
+  const int selected = dialog_.ComboGetCurSel();
+  const std::vector<std::wstring> entries = Entries();
+  if (selected < 0 || selected >= static_cast<int>(entries.size())) {
+    return L"<none>";
+  }
+  return entries[static_cast<std::size_t>(selected)];
+}
+
+void ScenarioTest::ExpectRomLoadedOnceLoaderIsGood(sim::NxpCamera& camera) {
+  WriteTempFile(kFlashLoaderFile, PayloadBytes(kFlashLoaderLength, 14));
+  dialog_.ClearRecords();
+  bus_.Leave(&camera);
+  bus_.Return(&camera);
+  Settle();
+  EXPECT_EQ(camera.CurrentMode(), sim::NxpCamera::Mode::kFlashLoader);
+  EXPECT_TRUE(BoxTexts().empty());
 }
 
 }  // namespace veltra::test

@@ -38,7 +38,15 @@
 #include "support/bench_fixture.h"
 #include "support/firmware_files.h"
 
+namespace veltra::sim {
+class NxpCamera;
+}  // namespace veltra::sim
+
 namespace veltra::test {
+
+// The NXP route's flash loader file next to the program, and the length the ROM is told to expect.
+extern const std::string kFlashLoaderFile;
+constexpr std::size_t kFlashLoaderLength = 86272;
 
 class ScenarioTest : public BenchTest {
  public:
@@ -71,6 +79,11 @@ class ScenarioTest : public BenchTest {
   std::vector<std::uint8_t> ExampleBytes(const std::string& example) const;
   // The ready state of the dialog with the camera entry selected and no update pending.
   void ExpectReadyFor(const std::wstring& entry);
+  // The combo box entry selected, or "<none>".
+  std::wstring SelectedEntry();
+  // A good flash loader file is put next to the program and the NXP camera waiting in its boot ROM
+  // leaves and returns: the ROM is loaded with it, without a message box.
+  void ExpectRomLoadedOnceLoaderIsGood(sim::NxpCamera& camera);
 
   std::string folder_;
   sim::SimUsbTransport usb_{bus_};

@@ -18,9 +18,7 @@
 namespace veltra::test {
 namespace {
 
-const std::string kFlashLoaderFile = "RT1060_Flashloader_nopadding.bin";
 const std::string kBootImageFile = "bootloader.img";
-constexpr std::size_t kFlashLoaderLength = 86272;
 
 // A USB stick: plugged in and pulled out, it makes the program rebuild its list twice.
 class Stick : public sim::VirtualDevice {
@@ -113,13 +111,7 @@ TEST_P(LoaderNoticeTest, SaidOncePerAppearanceOfTheRom) {
   EXPECT_TRUE(camera->Rom().Commands().empty());
   EXPECT_EQ(camera->Rom().DataReports(), 0);
 
-  WriteTempFile(kFlashLoaderFile, PayloadBytes(kFlashLoaderLength, 14));
-  dialog_.ClearRecords();
-  bus_.Leave(camera.get());
-  bus_.Return(camera.get());
-  Settle();
-  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kFlashLoader);
-  EXPECT_TRUE(BoxTexts().empty());
+  ExpectRomLoadedOnceLoaderIsGood(*camera);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LoaderNoticeTest, ::testing::ValuesIn(LoaderNotices()),

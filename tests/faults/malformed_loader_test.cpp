@@ -26,7 +26,6 @@ namespace veltra::test {
 namespace {
 
 const std::string kBootImageFile = "bootloader.img";
-const std::string kFlashLoaderFile = "RT1060_Flashloader_nopadding.bin";
 const std::wstring kCheckPathText = L"Check File Path!";
 
 // A loader file as a case leaves it beside the program: nullopt removes it.
@@ -194,8 +193,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, BootImageTest, ::testing::ValuesIn(BootImageCase
 
 // ---- the NXP camera and the flash loader ----
 
-constexpr std::size_t kFlashLoaderLength = 86272;  // what the ROM is told to expect
-
 std::wstring FlashLoaderSizeText(std::size_t length) {
   return L"The flash loader file RT1060_Flashloader_nopadding.bin must be 86017 to 86272 bytes "
          L"long, but it is " +
@@ -279,13 +276,7 @@ TEST_P(FlashLoaderTest, RomFoundWithoutAnUpdateIsLeftUntouchedUntilAGoodFileIsTh
   ExpectTakeOverRefused(c);
   EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
 
-  PutLoader(kFlashLoaderFile, PayloadBytes(kFlashLoaderLength, 14));
-  dialog_.ClearRecords();
-  bus_.Leave(camera.get());
-  bus_.Return(camera.get());
-  Settle();
-  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kFlashLoader);
-  EXPECT_TRUE(BoxTexts().empty());
+  ExpectRomLoadedOnceLoaderIsGood(*camera);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FlashLoaderTest, ::testing::ValuesIn(FlashLoaderCases()),

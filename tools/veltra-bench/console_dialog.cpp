@@ -310,8 +310,9 @@ bool ConsoleDialog::OpenFileDialog(const OpenFileRequest&, wchar_t* path, std::s
   return true;
 }
 
-void ConsoleDialog::PostToDialog(std::uint32_t message, std::uintptr_t wParam,
-                                 std::intptr_t lParam) {
+std::shared_ptr<ConsoleDialog::Pending> ConsoleDialog::Enqueue(std::uint32_t message,
+                                                               std::uintptr_t wParam,
+                                                               std::intptr_t lParam) {
   auto pending = std::make_shared<Pending>();
   pending->message = message;
   pending->wParam = wParam;
@@ -319,6 +320,12 @@ void ConsoleDialog::PostToDialog(std::uint32_t message, std::uintptr_t wParam,
   Lock lock(mutex_);
   pending_.push_back(pending);
   changed_.notify_all();
+  return pending;
+}
+
+void ConsoleDialog::PostToDialog(std::uint32_t message, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
+  Enqueue(message, wParam, lParam);
 }
 
 std::intptr_t ConsoleDialog::SendToDialog(std::uint32_t message, std::uintptr_t wParam,
@@ -326,13 +333,8 @@ std::intptr_t ConsoleDialog::SendToDialog(std::uint32_t message, std::uintptr_t 
   if (OnDialogThread()) {
     return Dispatch(message, wParam, lParam);
   }
-  auto pending = std::make_shared<Pending>();
-  pending->message = message;
-  pending->wParam = wParam;
-  pending->lParam = lParam;
   Lock lock(mutex_);
-  pending_.push_back(pending);
-  changed_.notify_all();
+  const std::shared_ptr<Pending> pending = Enqueue(message, wParam, lParam);
   changed_.wait_for(lock, kSendLimit, [&] { return pending->done; });
   return pending->result;
 }

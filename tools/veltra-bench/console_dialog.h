@@ -104,6 +104,9 @@ class ConsoleDialog : public DialogView {
   using Lock = std::unique_lock<std::recursive_mutex>;
 
   void Print(const std::string& line, bool always = false);
+  // Queues a message for the dialog thread's pump and wakes whoever waits for one.
+  std::shared_ptr<Pending> Enqueue(std::uint32_t message, std::uintptr_t wParam,
+                                   std::intptr_t lParam);
   int Pump();
   bool OnDialogThread() const { return std::this_thread::get_id() == dialogThread_; }
   std::shared_ptr<Modal> OpenModal(Window window) const;

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/win32/win32_handle.h"
+#include "platform/win32/win32_interface_walk.h"
 
 namespace veltra {
 
@@ -63,42 +64,16 @@ struct Hub {
 // Every present USB hub with its interface path and location path.
 std::vector<Hub> PresentHubs() {
   std::vector<Hub> hubs;
-  HDEVINFO set = ::SetupDiGetClassDevsW(&GUID_DEVINTERFACE_USB_HUB, nullptr, nullptr,
-                                        DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (set == INVALID_HANDLE_VALUE) {
-    return hubs;
-  }
-  constexpr DWORD kHeader = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath);
-  for (DWORD index = 0; index < kMaxHubs; ++index) {
-    SP_DEVICE_INTERFACE_DATA data{};
-    data.cbSize = sizeof data;
-    if (::SetupDiEnumDeviceInterfaces(set, nullptr, &GUID_DEVINTERFACE_USB_HUB, index, &data) ==
-        FALSE) {
-      break;
-    }
-    DWORD required = 0;
-    ::SetupDiGetDeviceInterfaceDetailW(set, &data, nullptr, 0, &required, nullptr);
-    if (required <= kHeader) {
-      continue;
-    }
-    std::vector<DWORD> block((required + sizeof(WCHAR) + sizeof(DWORD) - 1) / sizeof(DWORD));
-    auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_W>(block.data());
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-    SP_DEVINFO_DATA device{};
-    device.cbSize = sizeof device;
-    if (::SetupDiGetDeviceInterfaceDetailW(set, &data, detail, required, nullptr, &device) ==
-        FALSE) {
-      continue;
-    }
+  auto addHub = [&hubs](HDEVINFO set, SP_DEVINFO_DATA& device, const wchar_t* path) {
     std::vector<wchar_t> location(kLocationChars + 2, L'\0');
     if (::SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_LOCATION_PATHS, nullptr,
                                             reinterpret_cast<PBYTE>(location.data()),
-                                            kLocationChars * sizeof(wchar_t), nullptr) == FALSE) {
-      continue;
+                                            kLocationChars * sizeof(wchar_t), nullptr) != FALSE) {
+      hubs.push_back(Hub{path, location.data()});
     }
-    hubs.push_back(Hub{detail->DevicePath, location.data()});
-  }
-  ::SetupDiDestroyDeviceInfoList(set);
+    return false;  // every hub
+  };
+  ForEachPresentInterface(GUID_DEVINTERFACE_USB_HUB, kMaxHubs, addHub);
   return hubs;
 }
 

@@ -18,6 +18,7 @@ extern "C" {
 #include <vector>
 
 #include "platform/win32/win32_handle.h"
+#include "platform/win32/win32_interface_walk.h"
 
 namespace veltra {
 
@@ -125,38 +126,16 @@ Handle Win32HidInput::OpenHidInput(const wchar_t* parentDevicePath) {
   }
   GUID hidGuid{};
   ::HidD_GetHidGuid(&hidGuid);
-  HDEVINFO set =
-      ::SetupDiGetClassDevsW(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (set == INVALID_HANDLE_VALUE) {
-    return kNullHandle;
-  }
-  constexpr DWORD kHeader = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath);
   HidReader* reader = nullptr;
-  for (DWORD index = 0; reader == nullptr && index < kMaxHidInterfaces; ++index) {
-    SP_DEVICE_INTERFACE_DATA data{};
-    data.cbSize = sizeof data;
-    if (::SetupDiEnumDeviceInterfaces(set, nullptr, &hidGuid, index, &data) == FALSE) {
-      break;
-    }
-    DWORD required = 0;
-    ::SetupDiGetDeviceInterfaceDetailW(set, &data, nullptr, 0, &required, nullptr);
-    if (required <= kHeader) {
-      continue;
-    }
-    // The detail record is DWORD-aligned; one more character keeps the path terminated.
-    std::vector<DWORD> block((required + sizeof(WCHAR) + sizeof(DWORD) - 1) / sizeof(DWORD));
-    auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_W>(block.data());
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-    SP_DEVINFO_DATA device{};
-    device.cbSize = sizeof device;
-    if (::SetupDiGetDeviceInterfaceDetailW(set, &data, detail, required, nullptr, &device) !=
-            FALSE &&
-        ChildOf(device.DevInst, parentId)) {
-      reader = OpenForReading(detail->DevicePath);
-      break;  // the device's one HID interface: opened or not, no other is its
-    }
-  }
-  ::SetupDiDestroyDeviceInfoList(set);
+  ForEachPresentInterface(
+      hidGuid, kMaxHidInterfaces,
+      [&reader, &parentId](HDEVINFO, SP_DEVINFO_DATA& device, const wchar_t* path) {
+        if (!ChildOf(device.DevInst, parentId)) {
+          return false;
+        }
+        reader = OpenForReading(path);
+        return true;  // the device's one HID interface: opened or not, no other is its
+      });
   return reinterpret_cast<Handle>(reader);
 }
 
