@@ -58,6 +58,22 @@ void PostNotice(std::uintptr_t problem, bool fx3, bool ofUpdate, std::uint32_t l
   Dialog().PostToDialog(WM_APP_LOADER_NOTICE, wParam, static_cast<std::intptr_t>(length));
 }
 
+// The take-over of the camera's own boot ROM meets the bound on its return (the loaded program's
+// wait has its own); a ROM of another device leaves it running. Only a take-over that starts its
+// download stops it: one refused before (a loader file that cannot be used, a channel that does
+// not open) leaves the minute to end the update with its message.
+void StopBoundForOwnRom(const UpdateSession& update, const DeviceRecord& record) {
+  if (!update.AwaitingModeSwitch()) {
+    return;
+  }
+  const FoundCamera found = FindUpdatedCamera(update.camera, ListedAs::kBootRom);
+  if (found.result == CameraFound::kFound && found.index >= 0 &&
+      found.index < ListedDeviceCount() &&
+      TextEqualsNoCase(g_DeviceTable[found.index].devicePath, record.devicePath)) {
+    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+  }
+}
+
 // Starts a boot-loader download thread on the list's step. The busy flag is set before the
 // thread exists, so that a second ROM in the same rebuild waits for its turn instead of taking
 // the loader buffer and the handle from under the first. False when no thread could be created:
@@ -67,6 +83,7 @@ bool StartLoaderThread(UpdateSession& update, const DeviceRecord& record, Loader
   BootLoaderStep& step = g_bootLoaderStep;
   BeginLoaderDownload(step, record.devicePath, RomOfTheUpdate(update, record.devicePath, kind));
   step.bLoaderThreadStarted = 1;
+  StopBoundForOwnRom(update, record);
   const Handle thread = Sys().StartThread([body, &step, &update] { return body(step, update); });
   update.KeepFirmwareThread(thread);
   if (thread == kNullHandle) {
@@ -169,15 +186,6 @@ void SelectFirstEntry() {
   RawTrace(g_szSelectedDevicePath);
 }
 
-// The take-over of the camera's own boot ROM meets the bound on its return (the loaded program's
-// wait has its own); a ROM of another device leaves it running.
-void StopBoundForOwnRom(const UpdateSession& update, int i) {
-  if (update.AwaitingModeSwitch() &&
-      FindUpdatedCamera(update.camera, ListedAs::kBootRom).index == i) {
-    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
-  }
-}
-
 void RebuildList(UpdateSession& update, bool fx3TakeOver) {
   try {
     DebugPrint(1, L"IDC_COMBO_DEVICELIST AddDeviceNameInCombbox\r\n");
@@ -193,7 +201,6 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
         // listed all the same (the updated camera may be among them).
         if (g_bootLoaderStep.bLoaderDownloadBusy.load() == 0 &&
             !BootRomHeld(g_bootLoaderStep, record.devicePath)) {
-          StopBoundForOwnRom(update, i);
           fx3Rom ? TakeOverFx3(update, record) : TakeOverRt1060(update, record);
         }
       } else {

@@ -147,6 +147,36 @@ TEST_F(TakeOverTest, Rt1060RomThatCannotBeOpenedIsTriedOncePerAppearance) {
   EXPECT_TRUE(BoxTexts().empty());
 }
 
+// An NXP camera whose own RT1060 ROM cannot be opened once it has switched: nothing can be sent,
+// the ROM is held, and the update's minute still runs out with its message and EXIT back, instead
+// of waiting for ever for a camera that cannot come back.
+class NxpCameraWithDeafRom : public sim::NxpCamera {
+ public:
+  bool HasHidInterface() const override {
+    return CurrentMode() != Mode::kRom && sim::NxpCamera::HasHidInterface();
+  }
+};
+
+TEST_F(TakeOverTest, OwnRt1060RomThatCannotBeOpenedEndsTheUpdateWithItsMessage) {
+  auto camera = Plug(std::make_shared<NxpCameraWithDeafRom>());
+  StartProgram();
+  const sim::FirmwareVersion before = camera->Version();
+  Browse(ExampleFile("nxp_firmware.bin", "Veltra_NX20.bin"));
+  UpdateAndConfirm();
+  Settle();
+  ASSERT_TRUE(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE)) << "nothing would end the update";
+  clock_.Advance(60000);
+  dialog_.FireDueTimers();
+  Settle();
+  EXPECT_EQ(camera->CurrentMode(), sim::NxpCamera::Mode::kRom);
+  EXPECT_EQ(camera->Version(), before);
+  EXPECT_EQ(BoxTexts(),
+            std::vector<std::wstring>{L"The camera did not enter its firmware update mode.\r\n"
+                                      L"Please re-plug the camera and try again."});
+  EXPECT_TRUE(Enabled(IDC_BTN_EXIT));
+  EXPECT_FALSE(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE));
+}
+
 // A boot ROM that is not the updated camera's comes while a generic camera is away switching into
 // its update mode. Whether the ROM's load fails or cannot start, the generic camera's update goes
 // on to its end: the success message, the new firmware in the camera.
