@@ -29,7 +29,7 @@ const std::string kEndSwitch = "end=";
 const std::string kLoaderEraseSwitch = "loadererase=";
 constexpr unsigned long kMaxLoaderEraseSeconds = 30;
 // The values of +end=, in the order of sim::DownloadEnd.
-constexpr const char* kEndNames[] = {"answer", "at-once", "during-zlp", "error"};
+constexpr const char* kEndNames[] = {"answer", "at-once", "during-zlp", "error", "no-boot"};
 constexpr unsigned long kMaxEraseSeconds = 120;  // a flash-wide erase takes up to two minutes
 
 struct KindRow {

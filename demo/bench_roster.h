@@ -24,7 +24,7 @@
 //                                  install unless +late says otherwise
 //   generic+end=at-once            how the camera ends a DFU download: answer (the default:
 //                                  answers the status read after the zero-length request, then
-//                                  restarts), at-once, during-zlp, error (DFU kinds only)
+//                                  restarts), at-once, during-zlp, error, no-boot (DFU kinds only)
 //   generic+unpaced                the camera does not need its pauses (by default it does)
 //   nxp+loadererase=0              the flash loader's erase of the image region takes 0 to 30 s
 //                                  (the default, the slowest); NXP kinds only

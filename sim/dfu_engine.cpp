@@ -264,6 +264,7 @@ bool DfuEngine::OnZeroLength(After* after) {
     case DownloadEnd::kAnswerThenRestart:
       return true;
     case DownloadEnd::kRestartAtOnce:
+    case DownloadEnd::kRestartIntoUpdateMode:
       CompleteManifest(after);
       return true;
     case DownloadEnd::kRestartDuringZeroLength:
@@ -411,6 +412,11 @@ void DfuEngine::SetBusyPolls(int polls) {
 void DfuEngine::SetDownloadEnd(DownloadEnd end) {
   std::lock_guard<std::mutex> lock(mutex_);
   config_.downloadEnd = end;
+}
+
+bool DfuEngine::BootsImage() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return config_.downloadEnd != DownloadEnd::kRestartIntoUpdateMode;
 }
 
 void DfuEngine::SetPacing(const Pacing& pacing) {

@@ -103,6 +103,8 @@ enum class DownloadEnd : std::uint8_t {
   kRestartAtOnce,            // boots at once; that status read finds it gone
   kRestartDuringZeroLength,  // boots during the zero-length request, which fails
   kErrorState,               // answers dfuERROR to that read and keeps its firmware
+  kRestartIntoUpdateMode,    // restarts at once, but the image does not start: it comes back in
+                             // its update mode
 };
 
 // The pauses the camera needs between requests. The defaults are the camera's; zero switches
@@ -148,6 +150,9 @@ class DfuEngine {
   // The erase time (a flash-wide erase takes up to two minutes; 0 = done at once).
   void SetEraseMs(std::uint32_t ms);
   void SetDownloadEnd(DownloadEnd end);
+  // Whether a completed download starts the image (false: the camera comes back in its update
+  // mode, DownloadEnd::kRestartIntoUpdateMode).
+  bool BootsImage() const;
   void SetPacing(const Pacing& pacing);
   // Back to the configured initial state as after a power cycle; the flash is kept.
   void Restart();

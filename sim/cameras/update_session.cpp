@@ -34,7 +34,7 @@ UpdateSession::Next UpdateSession::OnManifest(const DfuEngine& engine) {
   if (betweenPasses_) {
     return Next::kNextPass;
   }
-  if (NoWholeFirmware()) {
+  if (NoWholeFirmware() || !engine.BootsImage()) {
     return Next::kStayInUpdateMode;
   }
   return blocksAtManifest_ > blocksAtBegin_ ? Next::kBootNewFirmware : Next::kBootOldFirmware;

@@ -47,6 +47,8 @@ inline BenchSwitch DownloadEndSwitch() {
   return {{{"end=at-once", SetEnd(sim::DownloadEnd::kRestartAtOnce), nullptr},
            {"end=during-zlp", SetEnd(sim::DownloadEnd::kRestartDuringZeroLength), nullptr},
            {"end=error", SetEnd(sim::DownloadEnd::kErrorState),
+            SetEnd(sim::DownloadEnd::kAnswerThenRestart)},
+           {"end=no-boot", SetEnd(sim::DownloadEnd::kRestartIntoUpdateMode),
             SetEnd(sim::DownloadEnd::kAnswerThenRestart)}},
           [](sim::CameraDevice& device) { return EngineOf(device) != nullptr; }};
 }

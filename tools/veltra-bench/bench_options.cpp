@@ -61,6 +61,7 @@ const std::vector<std::pair<std::string, sim::DownloadEnd>> kDownloadEnds = {
     {"at-once", sim::DownloadEnd::kRestartAtOnce},
     {"during-zlp", sim::DownloadEnd::kRestartDuringZeroLength},
     {"error", sim::DownloadEnd::kErrorState},
+    {"no-boot", sim::DownloadEnd::kRestartIntoUpdateMode},
 };
 constexpr std::uint32_t kMaxLoaderEraseMs = 30000;
 
@@ -78,8 +79,9 @@ void AddCommon(CLI::App* app, Binding* bind, bool fileRequired) {
                   "how the camera ends a DFU download: answer (answers the status read after the "
                   "zero-length request, then restarts), at-once (restarts without answering it), "
                   "during-zlp (restarts during the zero-length request), error (answers dfuERROR "
-                  "and keeps its firmware)")
-      ->check(CLI::IsMember({"answer", "at-once", "during-zlp", "error"}))
+                  "and keeps its firmware), no-boot (restarts at once, but the image does not start: "
+                  "back in its update mode)")
+      ->check(CLI::IsMember({"answer", "at-once", "during-zlp", "error", "no-boot"}))
       ->default_str("answer");
   app->add_flag("--unpaced", bind->options->unpaced,
                 "the camera does not need its pauses (status reads 20 ms apart, MCU chunks and "

@@ -7,7 +7,7 @@
 //   veltra-bench nxp FILE [--flash-loader FILE] [common]
 //
 //   common: [--fault KIND@INDEX] [--log FILE.jsonl] [--quiet]
-//           [--end answer|at-once|during-zlp|error] [--unpaced] [--loader-erase-ms N]
+//           [--end answer|at-once|during-zlp|error|no-boot] [--unpaced] [--loader-erase-ms N]
 //           [--update-mode-serial own|none|family] [--loader-hid shared|held]
 //           [--driver-install SECONDS] [--return-port same|companion]
 //
