@@ -75,12 +75,13 @@ void AddCommon(CLI::App* app, Binding* bind, bool fileRequired) {
                       sim::kFaultKindList +
                       ", INDEX the camera's transfer from the start of "
                       "the update, from 0");
-  app->add_option("--end", bind->end,
-                  "how the camera ends a DFU download: answer (answers the status read after the "
-                  "zero-length request, then restarts), at-once (restarts without answering it), "
-                  "during-zlp (restarts during the zero-length request), error (answers dfuERROR "
-                  "and keeps its firmware), no-boot (restarts at once, but the image does not start: "
-                  "back in its update mode)")
+  app->add_option(
+         "--end", bind->end,
+         "how the camera ends a DFU download: answer (answers the status read after the "
+         "zero-length request, then restarts), at-once (restarts without answering it), "
+         "during-zlp (restarts during the zero-length request), error (answers dfuERROR "
+         "and keeps its firmware), no-boot (restarts at once, but the image does not start: "
+         "back in its update mode)")
       ->check(CLI::IsMember({"answer", "at-once", "during-zlp", "error", "no-boot"}))
       ->default_str("answer");
   app->add_flag("--unpaced", bind->options->unpaced,
