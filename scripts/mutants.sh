@@ -55,6 +55,7 @@ verify 10 s half ¦ src/dfu/download_engines.cpp ¦ constexpr std::uint32_t kMcu
 dfuERROR as busy ¦ src/dfu/download_engines.cpp ¦ if (link.dfu_status.bState == kStateError) { ¦ if (link.dfu_status.bState == kStateError && false) {
 end read judged ¦ src/camera/update_worker.cpp ¦ if (UsbDeviceInterfaceListed(update.link.devicePath)) { ¦ if (true || UsbDeviceInterfaceListed(update.link.devicePath)) {
 erase answer 5 s ¦ src/loaders/nxp_download.cpp ¦ ? kEraseRegionMaxMs + kAnswerTimeoutMs ¦ ? kAnswerTimeoutMs + 0 * kEraseRegionMaxMs
+back in update mode ¦ src/camera/restart_wait.cpp ¦ if (found.result != CameraFound::kFound || found.index < 0 || ¦ if (true || found.index < 0 ||
 EOF
 )
 mapfile -t LINES <<<"$MUTANTS"
