@@ -14,28 +14,6 @@ constexpr int kDeviceList = 1012;
 // The file-name box of the common open-file dialog (the newer and the older template).
 constexpr int kFileNameCombo = 0x47C;  // cmb13
 constexpr int kFileNameEdit = 0x480;   // edt1
-// The demo's virtual camera bench window (demo/bench_window.h).
-constexpr wchar_t kBenchTitle[] = L"Virtual camera bench";
-constexpr wchar_t kBenchClass[] = L"VeltraVirtualBench";
-constexpr ULONG_PTR kBenchCommandTag = 0x56424348;
-constexpr int kBenchList = 100;
-constexpr int kBenchStatus = 106;
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) {
-    out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-  }
-  return out;
-}
-
-std::string Join(const std::vector<std::wstring>& texts) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    out += (i == 0 ? "" : ", ") + Quote(texts[i]);
-  }
-  return out + "]";
-}
 
 void Click(HWND parent, HWND control, int id) {
   PostMessageW(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
@@ -182,10 +160,6 @@ HWND Runner::DialogWith(const std::wstring& caption, int control) const {
     }
   }
   return nullptr;
-}
-
-HWND Runner::Bench() const {
-  return FindShown(processId_, kBenchTitle, kBenchClass);
 }
 
 // Every dialog-class window on screen with its caption and static texts: what the user sees.
@@ -482,76 +456,6 @@ bool Runner::DialogStep(const Step& step) {
     if (!WaitUntil([&] { return IsWindow(dialog) == FALSE || IsWindowVisible(dialog) == FALSE; })) {
       return Fail("the dialog " + Quote(caption) + " did not close");
     }
-  }
-  return true;
-}
-
-// The demo's bench window stands beside the main dialog, never over it: a screenshot must show
-// both whole. Without either window on screen there is nothing to cover.
-bool Runner::BenchBesideDialog() {
-  RECT overlap{};
-  const auto apart = [&] {
-    const HWND bench = Bench();
-    const HWND dialog = Target();
-    if (bench == nullptr || dialog == nullptr || IsWindowVisible(dialog) == FALSE) {
-      return true;
-    }
-    RECT benchRect{};
-    RECT dialogRect{};
-    GetWindowRect(bench, &benchRect);
-    GetWindowRect(dialog, &dialogRect);
-    return IntersectRect(&overlap, &benchRect, &dialogRect) == FALSE;
-  };
-  if (!WaitUntil(apart)) {
-    return Fail("the bench window covers the dialog (" +
-                std::to_string(overlap.right - overlap.left) + "x" +
-                std::to_string(overlap.bottom - overlap.top) + " pixels of it)");
-  }
-  return true;
-}
-
-bool Runner::BenchStep(const Step& step) {
-  HWND bench = nullptr;
-  if (!WaitUntil([&] { return (bench = Bench()) != nullptr; })) {
-    return Fail("the virtual camera bench window is not shown");
-  }
-  if (!BenchBesideDialog()) {
-    return false;
-  }
-  if (step.op == Op::kBenchExpect) {
-    std::vector<std::wstring> lines;
-    const auto check = [&]() -> bool {
-      if (!ListLines(GetDlgItem(bench, kBenchList), &lines)) {
-        seen_ = "the bench list did not answer";
-        return false;
-      }
-      const auto index = static_cast<std::size_t>(step.number);
-      seen_ = index < lines.size() ? Quote(lines[index]) : Join(lines);
-      return index < lines.size() && lines[index].find(step.args[1]) != std::wstring::npos;
-    };
-    if (!WaitUntil(check)) {
-      return Fail("camera " + std::to_string(step.number) + " of the bench does not show " +
-                  Quote(step.args[1]));
-    }
-    return true;
-  }
-  std::wstring command;
-  for (const std::wstring& word : step.args) {
-    command += (command.empty() ? L"" : L" ") + word;
-  }
-  COPYDATASTRUCT data = {};
-  data.dwData = kBenchCommandTag;
-  data.cbData = static_cast<DWORD>(command.size() * sizeof(wchar_t));
-  data.lpData = &command[0];
-  DWORD_PTR result = 0;
-  if (SendMessageTimeoutW(bench, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
-                          timeoutMs_, &result) == 0) {
-    return Fail("the bench did not answer");
-  }
-  if (result == 0) {
-    std::wstring status;
-    ReadText(GetDlgItem(bench, kBenchStatus), &status);
-    return Fail("the bench refused: " + Narrow(status));
   }
   return true;
 }

@@ -252,4 +252,20 @@ std::string Quote(const std::wstring& text) {
   return out + "\"";
 }
 
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) {
+    out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  }
+  return out;
+}
+
+std::string Join(const std::vector<std::wstring>& texts) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    out += (i == 0 ? "" : ", ") + Quote(texts[i]);
+  }
+  return out + "]";
+}
+
 }  // namespace veltra::e2e

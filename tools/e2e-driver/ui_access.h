@@ -43,5 +43,9 @@ bool SaveScreenshot(const std::wstring& path, std::string* error);
 
 // Quoted for messages, with \r and \n shown as escapes.
 std::string Quote(const std::wstring& text);
+// A wide text as plain ASCII for messages ('?' for anything else).
+std::string Narrow(const std::wstring& text);
+// Texts quoted and listed as [a, b, ...].
+std::string Join(const std::vector<std::wstring>& texts);
 
 }  // namespace veltra::e2e
