@@ -11,7 +11,7 @@
 #include "core/text.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
-#include "devices/known_devices.h"
+#include "devices/device_rules.h"
 #include "devices/selected_record.h"
 #include "devices/ui_state.h"
 #include "devices/usb_serial.h"
@@ -203,7 +203,7 @@ void OnSelectionChange(UpdateSession& update) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
     DebugPrint(1, L"UVC Extension is not supported for this device\r\n");
   }
-  Dialog().EnableItem(IDC_BTN_RESET, RecordVendorIs(SelectedRecord(), kVidMaker));
+  Dialog().EnableItem(IDC_BTN_RESET, RecordVendorIs(SelectedRecord(), DeviceVendor::kMaker));
 }
 
 void OnExitCommand() {

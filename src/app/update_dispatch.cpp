@@ -14,8 +14,8 @@
 #include "core/text.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
-#include "devices/known_devices.h"
 #include "devices/reidentify.h"
 #include "devices/selected_record.h"
 #include "devices/ui_state.h"
@@ -117,7 +117,7 @@ void ModeSwitch(UpdateSession& update, Family family) {
 // at once. A "DF01" camera given a two-pass image starts with the first part.
 void DirectDfuStart(UpdateSession& update, DeviceRecord* record) {
   const std::uint8_t type = SelectedImageType(update);
-  update.BeginInUpdateMode(RecordProductIs(record, kPidPescaUpdateMode) &&
+  update.BeginInUpdateMode(IsPescaUpdateMode(RecordProductRule(record)) &&
                            (type == 1 || type == 2));
   ArmUniqueIDMatchFromUpdateMode(update, PathOf(record));
   SetUIState(update, UI_STATE_UPDATING);
@@ -209,7 +209,7 @@ bool DispatchPesca(UpdateSession& update, DeviceRecord* record) {
   update.bPescaDevice = 1;
   CameraLib().DeinitExtUnit();
   if (CameraLib().InitPescaExtensionUnit(PathOf(record)) != 0) {
-    if (RecordVendorIs(record, kVidMaker)) {
+    if (RecordVendorIs(record, DeviceVendor::kMaker)) {
       ModeSwitch(update, Family::kPesca);
       return true;
     }
@@ -223,7 +223,7 @@ bool DispatchPesca(UpdateSession& update, DeviceRecord* record) {
 
 void DispatchTarsa(UpdateSession& update, DeviceRecord* record) {
   CameraLib().DeinitExtUnit();
-  if (!RecordVendorIs(record, kVidMaker)) {
+  if (!RecordVendorIs(record, DeviceVendor::kMaker)) {
     return;
   }
   if (CameraLib().InitTarsaExtensionUnit(PathOf(record)) == 0) {
@@ -238,7 +238,7 @@ int CountSunplusRouteCameras() {
   int cameras = 0;
   for (int i = 0; i < count; ++i) {
     DeviceRecord& record = g_DeviceTable[i];
-    if (RecordVendorIs(&record, kVidSunplus) ||
+    if (RecordVendorIs(&record, DeviceVendor::kSunplus) ||
         CameraLib().IsMirel_DeviceAvail(record.devicePath) == 1) {
       ++cameras;
     }
@@ -262,7 +262,8 @@ void DispatchMirel(UpdateSession& update, DeviceRecord* record) {
     return;
   }
   CameraLib().DeinitExtUnit();
-  if ((!RecordVendorIs(record, kVidMaker) && !RecordVendorIs(record, kVidSunplus)) ||
+  if ((!RecordVendorIs(record, DeviceVendor::kMaker) &&
+       !RecordVendorIs(record, DeviceVendor::kSunplus)) ||
       CameraLib().InitMirelExtensionUnit(PathOf(record)) == 0) {
     update.Observer().OnDone(UpdateOutcome::kLibraryNotReady, kTextMirelNotOpened);
     return;
@@ -283,9 +284,11 @@ bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
   Dialog().ShowItem(IDC_STATIC_UPDATING, true);
   const wchar_t* path = PathOf(record);
   if (CameraLib().InitExtensionUnit(path) != 0) {
-    if (RecordVendorIs(record, kVidMaker)) {
+    if (RecordVendorIs(record, DeviceVendor::kMaker)) {
       // The NXP camera's switch drops it into the RT1060 ROM, which only the flash loader leaves.
-      if (RecordProductIs(record, kPidNxpCamera) && !LoaderFileReady(LoaderFile::kNxpFlashLoader)) {
+      const DeviceRule& product = RecordProductRule(record);
+      if (product.mode == DeviceMode::kNormal && product.route == UpdateRoute::kNxpLoader &&
+          !LoaderFileReady(LoaderFile::kNxpFlashLoader)) {
         return true;
       }
       ModeSwitch(update, Family::kGeneric);
@@ -296,7 +299,7 @@ bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
   if (CameraLib().Init_HIDHandle(path) != 0) {
     // A boot loader that answers over HID: the flash loader of an NXP-based camera.
     SetUIState(update, UI_STATE_UPDATING);
-    if (RecordProductIs(record, kPidFlashLoader)) {
+    if (RecordProductRule(record).mode == DeviceMode::kFlashLoader) {
       // The camera's return after the flash loader's session is recognised by this serial.
       ArmUniqueIDMatchFromUpdateMode(update, path);
       update.bNXPMode = 1;

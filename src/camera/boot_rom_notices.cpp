@@ -10,8 +10,8 @@
 #include "core/boot_loader_step.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
-#include "devices/known_devices.h"
 #include "image/loader_files.h"
 #include "loaders/fx3_download.h"
 #include "platform/ports.h"
@@ -23,10 +23,7 @@ namespace {
 constexpr std::size_t kNoticeChars = 320;
 
 bool IsRomRecord(int i) {
-  using camera::ProductIdIs;
-  using camera::VendorIdIs;
-  return (VendorIdIs(i, kVidCypress) && ProductIdIs(i, kPidFx3Rom)) ||
-         (VendorIdIs(i, kVidNxp) && ProductIdIs(i, kPidRt1060Rom));
+  return camera::RuleAt(i).mode == DeviceMode::kBootRom;
 }
 
 // A ROM listed that is neither held nor one whose load just ended: it waited for its turn.

@@ -12,9 +12,9 @@
 #include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/update_session.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
-#include "devices/known_devices.h"
 #include "devices/reidentify.h"
 #include "devices/ui_state.h"
 #include "dfu/download_engines.h"
@@ -31,24 +31,40 @@ enum class ArrivalHandler { kVideo, kWinUsbFull, kWinUsbNoMirel, kWinUsbNoRestar
 
 // Arrivals are dispatched on the product ID of the camera that was selected before the event
 // (the table still holds the last enumeration), not on the device that arrived: while a camera
-// re-enumerates through its update modes, the selected entry tells which route it is on.
+// re-enumerates through its update modes, the selected entry tells which route it is on. The
+// device rules tell what the product ID is: the NXP chip's ROM, the Tarsa family, the flash
+// loader.
+enum class ArrivalKind { kNxpRom, kTarsa, kFlashLoader, kOther };
+ArrivalKind KindOf(const DeviceRule& rule) {
+  if (rule.mode == DeviceMode::kBootRom && rule.route == UpdateRoute::kNxpLoader) {
+    return ArrivalKind::kNxpRom;
+  }
+  if (rule.family == DeviceFamily::kTarsa) {
+    return ArrivalKind::kTarsa;
+  }
+  if (rule.mode == DeviceMode::kFlashLoader) {
+    return ArrivalKind::kFlashLoader;
+  }
+  return ArrivalKind::kOther;
+}
+
 struct ArrivalRule {
-  const wchar_t* pid;
+  ArrivalKind kind;
   DeviceInterfaceClass cls;
   ArrivalHandler handler;
 };
 constexpr ArrivalRule kArrivalRules[] = {
-    {kPidRt1060Rom, DeviceInterfaceClass::kHid, ArrivalHandler::kWinUsbNoRestart},
-    {kPidTarsa, DeviceInterfaceClass::kHid, ArrivalHandler::kWinUsbNoRestart},
-    {kPidFlashLoader, DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoMirel},
-    {kPidTarsa, DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoMirel},
-    {kPidRt1060Rom, DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoRestart},
+    {ArrivalKind::kNxpRom, DeviceInterfaceClass::kHid, ArrivalHandler::kWinUsbNoRestart},
+    {ArrivalKind::kTarsa, DeviceInterfaceClass::kHid, ArrivalHandler::kWinUsbNoRestart},
+    {ArrivalKind::kFlashLoader, DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoMirel},
+    {ArrivalKind::kTarsa, DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoMirel},
+    {ArrivalKind::kNxpRom, DeviceInterfaceClass::kUsbDevice, ArrivalHandler::kWinUsbNoRestart},
 };
 
 ArrivalHandler ChooseArrivalHandler(DeviceInterfaceClass cls) {
-  const int selected = g_nSelectedIndex.load();
+  const ArrivalKind kind = KindOf(ProductRuleAt(g_nSelectedIndex.load()));
   for (const ArrivalRule& rule : kArrivalRules) {
-    if (rule.cls == cls && ProductIdIs(selected, rule.pid)) {
+    if (rule.cls == cls && rule.kind == kind) {
       return rule.handler;
     }
   }

@@ -9,7 +9,7 @@
 #include "core/debug_trace.h"
 #include "core/text.h"
 #include "core/update_session.h"
-#include "devices/known_devices.h"
+#include "devices/device_rules.h"
 #include "dfu/dfu_requests.h"
 #include "platform/ports.h"
 
@@ -45,13 +45,14 @@ void ResetSelectedDevice() {
     const wchar_t* path = DevicePathAt(index);
     wchar_t pid[20];
     CopyProductId(index, pid);
+    const DeviceFamily family = DeviceRules().LookupProduct(pid).family;
     if (CameraLib().InitExtensionUnit(path) != 0) {
       CameraLib().SendHIDCommandWithFirstByte(kHidResetCommand);
-    } else if (TextEquals(pid, kPidTarsa)) {
+    } else if (family == DeviceFamily::kTarsa) {
       if (CameraLib().ResetTarsa() == 0) {
         DebugPrint(1, L"Check RESET IN DFU failed\r\n");
       }
-    } else if (TextEquals(pid, kPidMirel)) {
+    } else if (family == DeviceFamily::kMirel) {
       if (CameraLib().ResetDeviceMirel() == 0) {
         DebugPrint(1, L"Check RESET IN DFU failed\r\n");
       }

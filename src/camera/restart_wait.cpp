@@ -1,8 +1,8 @@
 #include "camera/restart_wait.h"
 
 #include "camera/selected_device.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
-#include "devices/known_devices.h"
 #include "devices/reidentify.h"
 
 namespace veltra::camera {
@@ -19,8 +19,8 @@ bool UpdatedCameraBackInDfuMode(const UpdateSession& update) {
       found.index >= ListedDeviceCount()) {
     return false;
   }
-  return VendorIdIs(found.index, kVidMaker) && (ProductIdIs(found.index, kPidUpdateMode) ||
-                                                ProductIdIs(found.index, kPidPescaUpdateMode));
+  const DeviceRule& rule = RuleAt(found.index);
+  return rule.mode == DeviceMode::kUpdate && rule.route == UpdateRoute::kDfu;
 }
 
 }  // namespace veltra::camera

@@ -33,22 +33,23 @@ const wchar_t* DevicePathAt(int index) {
   return record == nullptr ? kEmptyText : record->devicePath;
 }
 
-bool ProductIdIs(int index, const wchar_t* pid) {
+const DeviceRule& ProductRuleAt(int index) {
   DeviceRecord* record = SlotAt(index);
   if (record == nullptr) {
-    return pid[0] == L'\0';
+    return DeviceRules().LookupProduct(kEmptyText);
   }
   UpperInPlace(record->pidText);
-  return TextEquals(record->pidText, pid);
+  return DeviceRules().LookupProduct(record->pidText);
 }
 
-bool VendorIdIs(int index, const wchar_t* vid) {
+const DeviceRule& RuleAt(int index) {
   DeviceRecord* record = SlotAt(index);
   if (record == nullptr) {
-    return vid[0] == L'\0';
+    return DeviceRules().Lookup(kEmptyText, kEmptyText);
   }
   UpperInPlace(record->vidText);
-  return TextEquals(record->vidText, vid);
+  UpperInPlace(record->pidText);
+  return DeviceRules().Lookup(record->vidText, record->pidText);
 }
 
 void CopyProductId(int index, wchar_t (&out)[20]) {

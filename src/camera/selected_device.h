@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/app_state.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
 
 namespace veltra::camera {
@@ -20,11 +21,12 @@ DeviceRecord* SlotAt(int index);
 const wchar_t* DevicePathAt(int index);
 
 // Upper-cases the slot's product-ID text in place (the table keeps the upper-cased text, as
-// every comparison of the program does) and compares it with pid. An index outside the table
-// reads as an empty product ID.
-bool ProductIdIs(int index, const wchar_t* pid);
-// The same for the vendor-ID text.
-bool VendorIdIs(int index, const wchar_t* vid);
+// every comparison of the program does) and gives the device rules' row for that product ID
+// alone. An index outside the table reads as an empty product ID, which no row has.
+const DeviceRule& ProductRuleAt(int index);
+// Upper-cases the slot's vendor- and product-ID texts in place and gives the device rules' row
+// for both.
+const DeviceRule& RuleAt(int index);
 
 // The record's product- or vendor-ID text, copied and upper-cased into out (at most 19
 // characters). Used on the refresher thread, which must not write into the shared table while

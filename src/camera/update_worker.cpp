@@ -9,8 +9,8 @@
 #include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "devices/device_presence.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
-#include "devices/known_devices.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
@@ -118,7 +118,7 @@ bool SelectedIsPescaUpdateMode(const UpdateSession& update) {
   if (index < 0 || index >= kMaxDevices) {
     return false;
   }
-  return TextEqualsNoCase(g_DeviceTable[index].pidText, kPidPescaUpdateMode);
+  return IsPescaUpdateMode(DeviceRules().LookupProduct(g_DeviceTable[index].pidText));
 }
 
 // How the camera took the end of the download.

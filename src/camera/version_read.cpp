@@ -11,7 +11,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
-#include "devices/known_devices.h"
+#include "devices/device_rules.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -72,9 +72,10 @@ void ReplyText(const std::uint8_t (&reply)[kReplyBytes], std::size_t offset, wch
 void ReadFamilyVersions(int index) {
   wchar_t pid[20];
   CopyProductId(index, pid);
+  const DeviceRule& product = DeviceRules().LookupProduct(pid);
   wchar_t text[kMessageChars];
 
-  if (TextEquals(pid, kPidPesca) || TextEquals(pid, kPidPescaSecond)) {
+  if (product.family == DeviceFamily::kPesca && product.mode == DeviceMode::kNormal) {
     // The first answer of a Pesca camera may be stale; only the second call's bytes are shown,
     // and it is made only after the first succeeded.
     std::uint8_t version[4] = {};
@@ -85,7 +86,7 @@ void ReadFamilyVersions(int index) {
       ShowVersion(text, kVersionCaption);
     }
   }
-  if (TextEquals(pid, kPidTarsa)) {
+  if (product.family == DeviceFamily::kTarsa) {
     std::uint8_t version[4] = {};
     if (CameraLib().GetTarsaFirmwareVersion(version) != 0) {
       FormatText(text, kMessageChars, kTarsaFormat, int{version[0]}, int{version[1]},
@@ -93,7 +94,7 @@ void ReadFamilyVersions(int index) {
       ShowVersion(text, kVersionCaption);
     }
   }
-  if (TextEquals(pid, kPidMirel)) {
+  if (product.family == DeviceFamily::kMirel) {
     std::uint8_t major = 0;
     std::uint8_t minor = 0;
     std::uint16_t build = 0;
@@ -165,7 +166,7 @@ void ReadExtensionUnitVersion(int index) {
   }
   wchar_t vid[20];
   CopyVendorId(index, vid);
-  if (!TextEquals(vid, kVidMaker)) {
+  if (DeviceRules().VendorOf(vid) != DeviceVendor::kMaker) {
     return;
   }
 

@@ -12,8 +12,8 @@
 #include "core/text.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
-#include "devices/known_devices.h"
 #include "devices/reidentify.h"
 #include "devices/ui_state.h"
 #include "dfu/dfu_requests.h"
@@ -37,7 +37,7 @@ constexpr std::uint32_t kHidLoaderSettleMs = 2000;
 // as failed.
 void OpenReturningCamera(DfuLink& link, int i, ArrivalVariant variant) {
   const wchar_t* path = g_DeviceTable[i].devicePath;
-  if (ProductIdIs(i, kPidFlashLoader)) {
+  if (ProductRuleAt(i).mode == DeviceMode::kFlashLoader) {
     Sys().Sleep(kHidLoaderSettleMs);
     if (CameraLib().Init_HIDHandle(path) == 0 && variant == ArrivalVariant::kNoMirel) {
       DebugPrint(1, L"Init_HIDHandle Failed \r\n");
@@ -94,12 +94,12 @@ void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
     g_nLastSelectedIndex = found;
     ReleaseDfuHandles(update.link);
     const std::uint8_t imageType = SelectedImageType(update);
-    if (ProductIdIs(found, kPidPescaUpdateMode) && (imageType == 1 || imageType == 2)) {
+    if (IsPescaUpdateMode(ProductRuleAt(found)) && (imageType == 1 || imageType == 2)) {
       // A combined image goes in two passes, the first one now.
       update.SetWriteFirstPart(true);
     }
     // The route is the returning camera's: written through the flash loader only when it is one.
-    update.bNXPMode = ProductIdIs(found, kPidFlashLoader) ? 1 : 0;
+    update.bNXPMode = ProductRuleAt(found).mode == DeviceMode::kFlashLoader ? 1 : 0;
     OpenReturningCamera(update.link, found, variant);
     Dialog().ComboSetCurSel(found);
     DebugPrint(1, L"Initialize_Device success and Device arrival \r\n");

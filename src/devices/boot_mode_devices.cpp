@@ -8,31 +8,16 @@
 #include "core/debug_trace.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/id_text.h"
-#include "devices/known_devices.h"
 #include "platform/dialog_view.h"
 #include "platform/ports.h"
 
 namespace veltra {
 
 namespace {
-
-// Accepted identities, in test order. VID and PID are tested separately: any accepted VID with
-// any accepted PID matches.
-constexpr const wchar_t* kAcceptedVids[] = {
-    kVidMaker,    // the maker's cameras
-    kVidCypress,  // Cypress
-    kVidNxp,      // NXP
-};
-constexpr const wchar_t* kAcceptedPids[] = {
-    kPidUpdateMode,       // the maker's camera in update mode
-    kPidFx3Rom,           // Cypress FX3 boot loader
-    kPidPescaUpdateMode,  // the maker's camera in update mode
-    kPidRt1060Rom,        // NXP i.MX RT1060 ROM boot loader
-    kPidFlashLoader,      // the maker's camera in update mode (flash loader)
-};
 
 // Where the root-hub port and the hub's port stand in a location path such as
 // PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)#USB(1).
@@ -169,19 +154,8 @@ int FindMatchDFUDevice(const wchar_t* hardwareId) {
   wchar_t pid[kIdTextChars] = {};
   GetVidPid(text, vid, pid);
 
-  bool vidAccepted = false;
-  for (const wchar_t* accepted : kAcceptedVids) {
-    if (TextEqualsNoCase(vid, accepted)) {
-      vidAccepted = true;
-      break;
-    }
-  }
-  if (vidAccepted) {
-    for (const wchar_t* accepted : kAcceptedPids) {
-      if (TextEqualsNoCase(pid, accepted)) {
-        return 1;
-      }
-    }
+  if (DeviceRules().InUsbDevicePass(vid, pid)) {
+    return 1;
   }
   RawTrace(L"FindMatchDFUDevice --\r\n");
   return 0;

@@ -6,10 +6,10 @@
 
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/id_text.h"
-#include "devices/known_devices.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -89,8 +89,8 @@ int JudgeCaptureDevice(CaptureDeviceWalk& walk) {
     RecordCamera(walk, slot, path);
     return 1;
   }
-  const bool sunplus = TextEqualsNoCase(slot.vidText, kVidSunplus) &&
-                       TextEqualsNoCase(slot.pidText, kPidSunplusCamera);
+  const bool sunplus =
+      DeviceRules().Lookup(slot.vidText, slot.pidText).family == DeviceFamily::kSunplus;
   if (sunplus) {
     RecordCamera(walk, slot, path);
   }

@@ -7,9 +7,9 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
-#include "devices/known_devices.h"
 #include "devices/reidentify.h"
 #include "dfu/dfu_requests.h"
 #include "image/loader_files.h"
@@ -23,15 +23,19 @@ namespace {
 
 constexpr const wchar_t* kBootLoaderTrace = L"\r\n***Device In Cypress BootLoader ***\r\n";
 
-// The boot-loader tests upper-case the record's texts in place, as every later reader of the
-// table sees them: the product ID always, the vendor ID only when the product ID matched.
-bool IsBootLoaderRecord(DeviceRecord& record, const wchar_t* vid, const wchar_t* pid) {
+// A chip vendor's boot ROM whose loader is `route`. The boot-loader tests upper-case the record's
+// texts in place, as every later reader of the table sees them: the product ID always, the vendor
+// ID only when the product ID is that of such a ROM.
+bool IsBootLoaderRecord(DeviceRecord& record, UpdateRoute route) {
+  const auto romOfRoute = [route](const DeviceRule& rule) {
+    return rule.mode == DeviceMode::kBootRom && rule.route == route;
+  };
   UpperInPlace(record.pidText);
-  if (!TextEquals(record.pidText, pid)) {
+  if (!romOfRoute(DeviceRules().LookupProduct(record.pidText))) {
     return false;
   }
   UpperInPlace(record.vidText);
-  return TextEquals(record.vidText, vid);
+  return romOfRoute(DeviceRules().Lookup(record.vidText, record.pidText));
 }
 
 using LoaderBody = std::uint32_t (*)(BootLoaderStep& step, UpdateSession& update);
@@ -194,8 +198,8 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
     for (int i = 0; i < count; ++i) {
       DeviceRecord& record = g_DeviceTable[i];
       wchar_t entry[kPathChars] = {};
-      const bool fx3Rom = fx3TakeOver && IsBootLoaderRecord(record, kVidCypress, kPidFx3Rom);
-      if (fx3Rom || IsBootLoaderRecord(record, kVidNxp, kPidRt1060Rom)) {
+      const bool fx3Rom = fx3TakeOver && IsBootLoaderRecord(record, UpdateRoute::kFx3Loader);
+      if (fx3Rom || IsBootLoaderRecord(record, UpdateRoute::kNxpLoader)) {
         // One ROM is loaded at a time: while a download runs, or while this ROM is held after a
         // failed take-over, it shows as an empty entry and waits; the records after it are
         // listed all the same (the updated camera may be among them).

@@ -2,9 +2,9 @@
 
 #include "core/boot_loader_step.h"
 #include "core/text.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
-#include "devices/known_devices.h"
 #include "loaders/fx3_download.h"
 
 namespace veltra {
@@ -18,8 +18,8 @@ BootLoaderStep g_bootLoaderStep;
 bool SunplusCameraListed() {
   const int count = ListedDeviceCount();
   for (int i = 0; i < count; ++i) {
-    if (TextEqualsNoCase(g_DeviceTable[i].vidText, kVidSunplus) &&
-        TextEqualsNoCase(g_DeviceTable[i].pidText, kPidSunplusCamera)) {
+    const DeviceRecord& record = g_DeviceTable[i];
+    if (DeviceRules().Lookup(record.vidText, record.pidText).family == DeviceFamily::kSunplus) {
       return true;
     }
   }

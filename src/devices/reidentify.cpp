@@ -3,7 +3,6 @@
 // that the camera chosen for an update has gone.
 #include "devices/reidentify.h"
 
-#include <initializer_list>
 #include <vector>
 
 #include "core/app_state.h"
@@ -11,9 +10,9 @@
 #include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/update_session.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
-#include "devices/known_devices.h"
 #include "devices/usb_serial.h"
 #include "platform/ports.h"
 
@@ -29,39 +28,10 @@ void SelectEntry(int index) {
   Dialog().ComboSetCurSel(index);
 }
 
-bool IsUpdateModeRecord(const DeviceRecord& record) {
-  if (!TextEqualsNoCase(record.vidText, kVidMaker)) {
-    return false;
-  }
-  for (const wchar_t* pid : {kPidUpdateMode, kPidPescaUpdateMode, kPidFlashLoader}) {
-    if (TextEqualsNoCase(record.pidText, pid)) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// The mode the known-device table gives the record's IDs (normal for any other camera).
-KnownMode ModeOf(const DeviceRecord& record) {
-  for (const KnownDevice& known : kKnownDevices) {
-    if (known.pidText[0] != L'\0' && TextEqualsNoCase(record.vidText, known.vidText) &&
-        TextEqualsNoCase(record.pidText, known.pidText)) {
-      return known.mode;
-    }
-  }
-  return KnownMode::kNormal;
-}
-
+// The device rules tell how each listed device may be found again; a device they do not know is
+// a camera running its firmware.
 bool IsCandidate(const DeviceRecord& record, ListedAs kind) {
-  switch (kind) {
-    case ListedAs::kUpdateMode:
-      return IsUpdateModeRecord(record);
-    case ListedAs::kNormalMode:
-      return ModeOf(record) == KnownMode::kNormal;
-    case ListedAs::kBootRom:
-      return ModeOf(record) == KnownMode::kBootRom;
-  }
-  return false;
+  return DeviceRules().Lookup(record.vidText, record.pidText).foundAgainAs == kind;
 }
 
 bool SamePlace(const CameraIdentity& camera, const CameraIdentity& device) {

@@ -2,13 +2,12 @@
 #pragma once
 
 #include "core/update_session.h"
+#include "devices/device_rules.h"
 
 namespace veltra {
 
-// Which listed devices may be the camera: the maker's update modes (7E51:DF00, DF01, DF02),
-// cameras running their firmware (neither an update mode nor a chip vendor's boot ROM), or the
-// chip vendors' boot ROMs (04B4:00F3, 1FC9:0135).
-enum class ListedAs { kUpdateMode, kNormalMode, kBootRom };
+// Which listed devices may be the camera (ListedAs) is the device rules' word on each device's
+// IDs (devices/device_rules.h).
 enum class CameraFound { kNone, kFound, kMoreThanOne };
 struct FoundCamera {
   CameraFound result = CameraFound::kNone;

@@ -1,7 +1,7 @@
 #include "devices/selected_record.h"
 
 #include "core/text.h"
-#include "devices/known_devices.h"
+#include "devices/device_rules.h"
 
 namespace veltra {
 
@@ -14,26 +14,29 @@ DeviceRecord* SelectedRecord() {
   return &g_DeviceTable[index];
 }
 
-bool RecordVendorIs(DeviceRecord* record, const wchar_t* id) {
+bool RecordVendorIs(DeviceRecord* record, DeviceVendor vendor) {
   if (record == nullptr) {
     return false;
   }
   UpperInPlace(record->vidText);
-  return TextEquals(record->vidText, id);
+  return DeviceRules().VendorOf(record->vidText) == vendor;
 }
 
-bool RecordProductIs(DeviceRecord* record, const wchar_t* id) {
+const DeviceRule& RecordProductRule(DeviceRecord* record) {
   if (record == nullptr) {
-    return false;
+    return DeviceRules().LookupProduct(L"");
   }
   UpperInPlace(record->pidText);
-  return TextEquals(record->pidText, id);
+  return DeviceRules().LookupProduct(record->pidText);
 }
 
 bool RecordTakesNxpImage(DeviceRecord* record) {
-  return (RecordVendorIs(record, kVidMaker) &&
-          (RecordProductIs(record, kPidNxpCamera) || RecordProductIs(record, kPidFlashLoader))) ||
-         (RecordVendorIs(record, kVidNxp) && RecordProductIs(record, kPidRt1060Rom));
+  if (record == nullptr) {
+    return false;
+  }
+  UpperInPlace(record->vidText);
+  UpperInPlace(record->pidText);
+  return DeviceRules().Lookup(record->vidText, record->pidText).route == UpdateRoute::kNxpLoader;
 }
 
 const wchar_t* PathOf(const DeviceRecord* record) {

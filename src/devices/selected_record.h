@@ -3,6 +3,7 @@
 // committed records; such an index has no record rather than one read from outside the table.
 #pragma once
 
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
 
 namespace veltra {
@@ -10,11 +11,13 @@ namespace veltra {
 // The record at g_nSelectedIndex, or nullptr.
 DeviceRecord* SelectedRecord();
 
-// Upper-cases the record's vendor- or product-ID text in place (the program compares IDs that
-// way and the table keeps the upper-cased text) and compares it with id. A missing record
-// matches nothing.
-bool RecordVendorIs(DeviceRecord* record, const wchar_t* id);
-bool RecordProductIs(DeviceRecord* record, const wchar_t* id);
+// Upper-cases the record's vendor-ID text in place (the program compares IDs that way and the
+// table keeps the upper-cased text) and asks the device rules whether it is that vendor's. A
+// missing record is no vendor's.
+bool RecordVendorIs(DeviceRecord* record, DeviceVendor vendor);
+// Upper-cases the record's product-ID text in place and gives the device rules' row for that
+// product ID alone; a missing record has the rule of a device the program does not know.
+const DeviceRule& RecordProductRule(DeviceRecord* record);
 
 // Whether the record's camera takes its image through the NXP flash loader: the NXP camera, its
 // RT1060 ROM or its flash loader. Browse offers raw *.bin images first for them.

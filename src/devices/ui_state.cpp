@@ -4,7 +4,7 @@
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/update_session.h"
-#include "devices/known_devices.h"
+#include "devices/device_rules.h"
 #include "devices/selected_record.h"
 #include "platform/ports.h"
 
@@ -126,7 +126,7 @@ void Apply(const UpdateSession& update, const Step& step) {
       }
       break;
     case Act::kResetByVendor:
-      dialog.EnableItem(step.id, RecordVendorIs(SelectedRecord(), kVidMaker));
+      dialog.EnableItem(step.id, RecordVendorIs(SelectedRecord(), DeviceVendor::kMaker));
       break;
   }
 }

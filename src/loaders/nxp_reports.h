@@ -33,9 +33,6 @@ std::uint32_t BuildSdpDataReport(std::uint8_t (&report)[kSdpReportSize], const s
                                  std::uint32_t length);
 
 // ---- MCU-Bootloader packets (the flash loader) ----
-// The flash loader's USB identity (the known-devices table names it from here).
-constexpr std::uint16_t kFlashLoaderVid = 0x7E51;
-constexpr std::uint16_t kFlashLoaderPid = 0xDF02;
 constexpr std::size_t kBlReportSize = 1016;
 constexpr std::uint32_t kBlMaxPayload = 1012;  // data bytes per data report, from offset 4
 constexpr std::uint8_t kBlCommandReportId = 1;

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "devices/known_devices.h"
+#include "devices/device_rules.h"
 #include "dfu/dfu_requests.h"
 #include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/dfu_cameras.h"
@@ -132,34 +132,53 @@ TEST_F(BenchCameraTest, StrictDevicesRefuseOffShapeRequestsAndTimeOutsCostTheirT
   EXPECT_EQ(clock_.NowMs() - start, 1500u);
 }
 
-// The program's table of known devices and the bench's identities are written apart (the bench
-// from the hardware's side), so that a misread ID is not shared; here they must agree.
-TEST(KnownDevicesTest, ProgramTableAgreesWithTheBenchIdentities) {
+// The program's device rules and the bench's identities are written apart (the bench from the
+// hardware's side), so that a misread ID is not shared; here they must agree on what each of the
+// bench's devices is.
+TEST(DeviceRulesTest, ProgramRulesAgreeWithTheBenchIdentities) {
+  using F = DeviceFamily;
+  using M = DeviceMode;
+  using R = UpdateRoute;
   struct Row {
-    const wchar_t* vid;
-    const wchar_t* pid;
     std::uint16_t benchVid;
     std::uint16_t benchPid;
+    DeviceFamily family;
+    DeviceMode mode;
+    UpdateRoute route;
+    ListedAs foundAgainAs;
   } rows[] = {
-      {kVidMaker, kPidPesca, sim::kMakerVid, sim::kPescaPid},
-      {kVidMaker, kPidPescaSecond, sim::kMakerVid, sim::kPescaPid2},
-      {kVidMaker, kPidTarsa, sim::kMakerVid, sim::kTarsaPid},
-      {kVidMaker, kPidMirel, sim::kMakerVid, sim::kMirelPid},
-      {kVidSunplus, kPidSunplusCamera, sim::kSunplusVid, sim::kSunplusCameraPid},
-      {kVidMaker, kPidUpdateMode, sim::kMakerVid, sim::kDfuPid},
-      {kVidMaker, kPidPescaUpdateMode, sim::kMakerVid, sim::kDfuPidPesca},
-      {kVidMaker, kPidFlashLoader, sim::kMakerVid, sim::kFlashLoaderPid},
-      {kVidCypress, kPidFx3Rom, sim::kCypressVid, sim::kFx3RomPid},
-      {kVidNxp, kPidRt1060Rom, sim::kNxpVid, sim::kRt1060RomPid},
+      {sim::kMakerVid, sim::kPescaPid, F::kPesca, M::kNormal, R::kModeSwitch,
+       ListedAs::kNormalMode},
+      {sim::kMakerVid, sim::kPescaPid2, F::kPesca, M::kNormal, R::kModeSwitch,
+       ListedAs::kNormalMode},
+      {sim::kMakerVid, sim::kTarsaPid, F::kTarsa, M::kNormal, R::kModeSwitch,
+       ListedAs::kNormalMode},
+      {sim::kMakerVid, sim::kGenericCameraPid, F::kUnknown, M::kNormal, R::kModeSwitch,
+       ListedAs::kNormalMode},
+      {sim::kMakerVid, sim::kMirelPid, F::kMirel, M::kNormal, R::kSunplusLibrary,
+       ListedAs::kNormalMode},
+      {sim::kMakerVid, sim::kNxpCameraPid, F::kNxpCamera, M::kNormal, R::kNxpLoader,
+       ListedAs::kNormalMode},
+      {sim::kSunplusVid, sim::kSunplusCameraPid, F::kSunplus, M::kNormal, R::kSunplusLibrary,
+       ListedAs::kNormalMode},
+      {sim::kMakerVid, sim::kDfuPid, F::kUnknown, M::kUpdate, R::kDfu, ListedAs::kUpdateMode},
+      {sim::kMakerVid, sim::kDfuPidPesca, F::kPesca, M::kUpdate, R::kDfu, ListedAs::kUpdateMode},
+      {sim::kMakerVid, sim::kFlashLoaderPid, F::kBootLoader, M::kFlashLoader, R::kNxpLoader,
+       ListedAs::kUpdateMode},
+      {sim::kCypressVid, sim::kFx3RomPid, F::kBootLoader, M::kBootRom, R::kFx3Loader,
+       ListedAs::kBootRom},
+      {sim::kNxpVid, sim::kRt1060RomPid, F::kBootLoader, M::kBootRom, R::kNxpLoader,
+       ListedAs::kBootRom},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(std::wstring(row.vid), sim::Hex4(row.benchVid));
-    EXPECT_EQ(std::wstring(row.pid), sim::Hex4(row.benchPid));
-    bool listed = false;
-    for (const KnownDevice& known : kKnownDevices) {
-      listed = listed || (std::wstring(known.pidText) == row.pid && known.vidText == row.vid);
-    }
-    EXPECT_TRUE(listed) << row.vid << ":" << row.pid;
+    const std::wstring vid = sim::Hex4(row.benchVid);
+    const std::wstring pid = sim::Hex4(row.benchPid);
+    const DeviceRule& rule = DeviceRules().Lookup(vid.c_str(), pid.c_str());
+    EXPECT_EQ(&rule, &DeviceRules().Lookup(row.benchVid, row.benchPid)) << vid << ":" << pid;
+    EXPECT_EQ(rule.family, row.family) << vid << ":" << pid;
+    EXPECT_EQ(rule.mode, row.mode) << vid << ":" << pid;
+    EXPECT_EQ(rule.route, row.route) << vid << ":" << pid;
+    EXPECT_EQ(rule.foundAgainAs, row.foundAgainAs) << vid << ":" << pid;
   }
 }
 
