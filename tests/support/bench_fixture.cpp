@@ -5,6 +5,7 @@
 #include "core/resource_ids.h"
 #include "core/update_session.h"
 #include "core/window_messages.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "loaders/sunplus_download.h"
 
@@ -23,12 +24,14 @@ BenchTest::BenchTest() : system_(std::make_unique<sim::SimSystem>(clock_)) {
   // connects the session to this test's dialog.
   ResetAppState();
   ResetDeviceTable();
+  InstallDeviceRules(nullptr);
   ResetSunplusState(CurrentUpdate());
   ConnectToDialog(CurrentUpdate());
 }
 
 BenchTest::~BenchTest() {
   system_->JoinAllThreads();
+  InstallDeviceRules(nullptr);
   InstallPorts(Ports{});
 }
 
