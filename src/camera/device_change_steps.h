@@ -28,12 +28,12 @@ enum class ListForm { kFull, kNoCypress };
 void RebuildDeviceList(UpdateSession& update, ListForm form);
 
 // Re-opens the library on the selected camera: the generic extension unit with the selected
-// path (READ F/W VERSION disabled when it fails), then the family channels, each of which
-// enables READ F/W VERSION again when it opens.
-void ReopenCameraLibrary(bool withMirel);
+// path (READ F/W VERSION not allowed when it fails), then the family channels, each of which
+// allows READ F/W VERSION again when it opens.
+void ReopenCameraLibrary(UpdateSession& update, bool withMirel);
 
-// SetForegroundWindow on the main window, then on the main dialog.
-void BringToFront();
+// Tells the dialog that the devices changed (it comes to the front).
+void BringToFront(UpdateSession& update);
 
 // UpdateDeviceRemoved while a chosen firmware file still waits for its camera.
 void CheckUpdateDeviceStillListed(UpdateSession& update);

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
@@ -51,11 +50,12 @@ bool RomOfTheUpdate(const UpdateSession& update, const wchar_t* path, UpdateRom 
          TextEqualsNoCase(g_DeviceTable[found.index].devicePath, path);
 }
 
-// Tells the dialog, once this rebuild is over, what stopped a take-over.
-void PostNotice(std::uintptr_t problem, bool fx3, bool ofUpdate, std::uint32_t length) {
+// Tells the dialog what stopped a take-over; it tells the user once this rebuild is over.
+void PostNotice(UpdateSession& update, std::uintptr_t problem, bool fx3, bool ofUpdate,
+                std::uint32_t length) {
   const std::uintptr_t wParam =
       problem | (fx3 ? kNoticeFx3File : 0) | (ofUpdate ? kNoticeOfUpdate : 0);
-  Dialog().PostToDialog(WM_APP_LOADER_NOTICE, wParam, static_cast<std::intptr_t>(length));
+  update.Observer().OnTakeOverProblem(wParam, length);
 }
 
 // The take-over of the camera's own boot ROM meets the bound on its return (the loaded program's
@@ -70,7 +70,7 @@ void StopBoundForOwnRom(const UpdateSession& update, const DeviceRecord& record)
   if (found.result == CameraFound::kFound && found.index >= 0 &&
       found.index < ListedDeviceCount() &&
       TextEqualsNoCase(g_DeviceTable[found.index].devicePath, record.devicePath)) {
-    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+    update.Observer().OnReturnWaitOver();
   }
 }
 
@@ -92,7 +92,7 @@ bool StartLoaderThread(UpdateSession& update, const DeviceRecord& record, Loader
     ReleasePayload(step.loaderImage);
     CloseFx3Handle(step.fx3Link);
     HoldBootRom(step, record.devicePath);
-    PostNotice(kNoticeNoThread, false, step.romOfUpdate.load() != 0, 0);
+    PostNotice(update, kNoticeNoThread, false, step.romOfUpdate.load() != 0, 0);
     return false;
   }
   return true;
@@ -110,7 +110,7 @@ void RefuseLoaderFile(UpdateSession& update, const DeviceRecord& record, LoaderF
   BootLoaderStep& step = g_bootLoaderStep;
   ReleasePayload(step.loaderImage);
   HoldBootRom(step, record.devicePath);
-  PostNotice(static_cast<std::uintptr_t>(problem), fx3,
+  PostNotice(update, static_cast<std::uintptr_t>(problem), fx3,
              RomOfTheUpdate(update, record.devicePath, fx3 ? UpdateRom::kFx3 : UpdateRom::kRt1060),
              length);
 }
@@ -169,12 +169,13 @@ void ReleaseRomsThatLeft(BootLoaderStep& step, int count) {
                       step.heldRoms.end());
 }
 
-// Selects entry 0 and takes the selection from it. With no entry the list reports -1, and the
-// selected path is cleared rather than taken from outside the table.
-void SelectFirstEntry() {
+// Selects entry 0 and takes the selection from it. With no entry nothing is selected (-1), and
+// the selected path is cleared rather than taken from outside the table.
+void SelectFirstEntry(UpdateSession& update) {
   g_nLastSelectedIndex = 0;
-  Dialog().ComboSetCurSel(0);
-  const int selected = Dialog().ComboGetCurSel();
+  update.Observer().OnEntrySelected(0);
+  // The list holds one entry per record: entry 0 exists when a record does.
+  const int selected = ListedDeviceCount() > 0 ? 0 : -1;
   g_nSelectedIndex = selected;
   DebugPrint(1, L"Current selected index = %d \r\n", selected);
   const int count = ListedDeviceCount();
@@ -189,7 +190,7 @@ void SelectFirstEntry() {
 void RebuildList(UpdateSession& update, bool fx3TakeOver) {
   try {
     DebugPrint(1, L"IDC_COMBO_DEVICELIST AddDeviceNameInCombbox\r\n");
-    Dialog().ComboReset();
+    update.Observer().OnListCleared();
     const int count = ListedDeviceCount();
     for (int i = 0; i < count; ++i) {
       DeviceRecord& record = g_DeviceTable[i];
@@ -209,10 +210,10 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
       }
       RawTrace(entry);
       RawTrace(entry);
-      Dialog().ComboAddString(entry);
+      update.Observer().OnListEntry(entry);
     }
     ReleaseRomsThatLeft(g_bootLoaderStep, count);
-    SelectFirstEntry();
+    SelectFirstEntry(update);
   } catch (...) {
     Sys().SetLastError(kLastErrorDeviceException);
     RawTrace(L"Exception AddDeviceNameInCombbox...\r\n");
@@ -261,9 +262,9 @@ void ReleaseBootRomThatLeft(BootLoaderStep& step, const wchar_t* path) {
                       step.heldRoms.end());
 }
 
-void RemoveDeviceNameInCombbox() {
+void RemoveDeviceNameInCombbox(UpdateSession& update) {
   DebugPrint(1, L"IDC_COMBO_DEVICELIST RemoveDeviceNameInCombbox\r\n");
-  Dialog().ComboReset();
+  update.Observer().OnListCleared();
 }
 
 }  // namespace veltra

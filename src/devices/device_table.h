@@ -34,7 +34,7 @@ extern BootLoaderStep g_bootLoaderStep;
 void AddDeviceNameInCombbox(UpdateSession& update);
 // The second form: no Cypress FX3 case (an FX3 record gets an ordinary entry).
 void AddDeviceNameInCombboxNoCypress(UpdateSession& update);
-void RemoveDeviceNameInCombbox();
+void RemoveDeviceNameInCombbox(UpdateSession& update);
 // A ROM whose take-over failed is held, by path, until a rebuild no longer finds it (it has left
 // the bus): the rebuilds list it without taking it over again. Dialog thread only.
 void HoldBootRom(BootLoaderStep& step, const wchar_t* path);

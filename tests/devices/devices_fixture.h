@@ -72,14 +72,14 @@ class DevicesTest : public BenchTest {
     g_nDeviceCount = 0;
     bool found = false;
     if (usbDevicesFirst) {
-      found = DeviceConnect() != 0;
+      found = DeviceConnect(update_.Observer()) != 0;
       found = GetAvailableDevices() != 0 || found;
     } else {
       found = GetAvailableDevices() != 0;
-      found = DeviceConnect() != 0 || found;
+      found = DeviceConnect(update_.Observer()) != 0 || found;
     }
     if (found) {
-      RemoveDeviceNameInCombbox();
+      RemoveDeviceNameInCombbox(update_);
       AddDeviceNameInCombbox(update_);
     }
     return found;
