@@ -156,10 +156,13 @@ void EndWarningWaitOnceCameraLeft(UpdateSession& update) {
 
 void RebuildDeviceList(UpdateSession& update, ListForm form) {
   RemoveDeviceNameInCombbox(update);
-  if (form == ListForm::kNoCypress) {
-    AddDeviceNameInCombboxNoCypress(update);
-  } else {
-    AddDeviceNameInCombbox(update);
+  const std::optional<TakeOver> takeOver = form == ListForm::kNoCypress
+                                               ? AddDeviceNameInCombboxNoCypress(update)
+                                               : AddDeviceNameInCombbox(update);
+  // The boot ROM the rebuild found is taken over now that the list is whole: the rest of the
+  // handling looks at whether its download started.
+  if (takeOver) {
+    StartTakeOver(update, *takeOver);
   }
   update.Observer().OnUiState(UiState::kDeviceReady);
 }

@@ -21,9 +21,9 @@ bool RunDiscovery(UpdateSession& update, DiscoveryOrder order);
 // family, do not hold it.
 void EndWarningWaitOnceCameraLeft(UpdateSession& update);
 
-// Empties the list and fills it again from the table (selecting entry 0), then shows the
-// dialog's ready state. The form without the Cypress boot-loader case is the one the WinUSB
-// arrival uses while an RT1060 ROM is the selected camera.
+// Empties the list and fills it again from the table (selecting entry 0), starts the take-over of
+// a boot ROM the rebuild found, then shows the dialog's ready state. The form without the Cypress
+// boot-loader case is the one the WinUSB arrival uses while an RT1060 ROM is the selected camera.
 enum class ListForm { kFull, kNoCypress };
 void RebuildDeviceList(UpdateSession& update, ListForm form);
 

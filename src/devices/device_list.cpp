@@ -1,7 +1,7 @@
-// The device list (combo box 1012): one entry per device-table record, rebuilt from scratch after
-// every discovery. The rebuild is also where a camera found waiting in a chip vendor's boot loader
-// is taken over: an FX3 boot ROM or an RT1060 ROM record starts its download thread at once and
-// shows as an empty entry instead of a selectable camera.
+// The device list: one entry per device-table record, rebuilt from scratch after every discovery.
+// The rebuild is also where a camera found waiting in a chip vendor's boot loader is taken over:
+// an FX3 boot ROM or an RT1060 ROM record is made ready for its download, which the caller starts
+// once the rebuild is over, and shows as an empty entry instead of a selectable camera.
 #include <algorithm>
 
 #include "core/debug_trace.h"
@@ -33,7 +33,7 @@ bool IsBootLoaderRecord(DeviceRecord& record, const wchar_t* vid, const wchar_t*
   return TextEquals(record.vidText, vid);
 }
 
-using LoaderBody = std::uint32_t (*)(BootLoaderStep& step, UpdateSession& update);
+using LoaderBody = decltype(TakeOver::body);
 
 // The ROM is the updated camera's when it is of the kind the update's route leads to, the update
 // waits for its camera, the camera has left, and the one rule that finds the camera takes this
@@ -74,28 +74,16 @@ void StopBoundForOwnRom(const UpdateSession& update, const DeviceRecord& record)
   }
 }
 
-// Starts a boot-loader download thread on the list's step. The busy flag is set before the
-// thread exists, so that a second ROM in the same rebuild waits for its turn instead of taking
-// the loader buffer and the handle from under the first. False when no thread could be created:
-// the ROM is then held and the user told after the rebuild.
-bool StartLoaderThread(UpdateSession& update, const DeviceRecord& record, LoaderBody body,
-                       UpdateRom kind) {
+// Makes a boot-loader download ready on the list's step. The busy flag is set before the thread
+// exists, so that a second ROM in the same rebuild waits for its turn instead of taking the
+// loader buffer and the handle from under the first.
+TakeOver ReadyLoaderThread(UpdateSession& update, const DeviceRecord& record, LoaderBody body,
+                           UpdateRom kind) {
   BootLoaderStep& step = g_bootLoaderStep;
   BeginLoaderDownload(step, record.devicePath, RomOfTheUpdate(update, record.devicePath, kind));
   step.bLoaderThreadStarted = 1;
   StopBoundForOwnRom(update, record);
-  const Handle thread = Sys().StartThread([body, &step, &update] { return body(step, update); });
-  update.KeepFirmwareThread(thread);
-  if (thread == kNullHandle) {
-    step.bLoaderDownloadBusy = 0;
-    step.bLoaderThreadStarted = 0;
-    ReleasePayload(step.loaderImage);
-    CloseFx3Handle(step.fx3Link);
-    HoldBootRom(step, record.devicePath);
-    PostNotice(update, kNoticeNoThread, false, step.romOfUpdate.load() != 0, 0);
-    return false;
-  }
-  return true;
+  return TakeOver{body, record.devicePath};
 }
 
 void SelectPath(const DeviceRecord& record) {
@@ -117,30 +105,30 @@ void RefuseLoaderFile(UpdateSession& update, const DeviceRecord& record, LoaderF
 
 // The FX3 boot ROM: load the boot image and write it into the controller's RAM through the
 // Cypress driver, on a handle of the take-over's own (the update's DFU connection stays as it is).
-void TakeOverFx3(UpdateSession& update, const DeviceRecord& record) {
+std::optional<TakeOver> TakeOverFx3(UpdateSession& update, const DeviceRecord& record) {
   BootLoaderStep& step = g_bootLoaderStep;
   const LoaderFileProblem problem = LoadFX3BootImage(step.loaderImage);
   if (problem != LoaderFileProblem::kNone) {
     RefuseLoaderFile(update, record, problem, true, 0);
-    return;
+    return std::nullopt;
   }
   // The handle of an earlier take-over, should one be left, is closed, not leaked.
   CloseFx3Handle(step.fx3Link);
   SelectPath(record);
   Initialize_USBHanlde(step.fx3Link, g_szSelectedDevicePath);
   DebugPrint(1, kBootLoaderTrace);
-  StartLoaderThread(update, record, &DoDownloadCypress, UpdateRom::kFx3);
+  return ReadyLoaderThread(update, record, &DoDownloadCypress, UpdateRom::kFx3);
 }
 
 // The RT1060 ROM: send the flash loader over the ROM's HID channel.
-void TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
+std::optional<TakeOver> TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
   BootLoaderStep& step = g_bootLoaderStep;
   SelectPath(record);
   std::uint32_t length = 0;
   const LoaderFileProblem problem = LoadNXPFlashLoader(step.loaderImage, &length);
   if (problem != LoaderFileProblem::kNone) {
     RefuseLoaderFile(update, record, problem, false, length);
-    return;
+    return std::nullopt;
   }
   CameraLib().DeinitExtensionUnit();
   SelectPath(record);
@@ -148,10 +136,10 @@ void TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
     DebugPrint(1, L"\rInit_HIDHandle Failed\r\n");
     ReleasePayload(step.loaderImage);
     HoldBootRom(step, record.devicePath);
-    return;
+    return std::nullopt;
   }
   DebugPrint(1, kBootLoaderTrace);
-  StartLoaderThread(update, record, &DoDownloadNXPCypress, UpdateRom::kRt1060);
+  return ReadyLoaderThread(update, record, &DoDownloadNXPCypress, UpdateRom::kRt1060);
 }
 
 // A held ROM that this rebuild no longer finds has left the bus: it is taken over when it comes
@@ -187,7 +175,8 @@ void SelectFirstEntry(UpdateSession& update) {
   RawTrace(g_szSelectedDevicePath);
 }
 
-void RebuildList(UpdateSession& update, bool fx3TakeOver) {
+std::optional<TakeOver> RebuildList(UpdateSession& update, bool fx3TakeOver) {
+  std::optional<TakeOver> takeOver;
   try {
     DebugPrint(1, L"IDC_COMBO_DEVICELIST AddDeviceNameInCombbox\r\n");
     update.Observer().OnListCleared();
@@ -202,7 +191,7 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
         // listed all the same (the updated camera may be among them).
         if (g_bootLoaderStep.bLoaderDownloadBusy.load() == 0 &&
             !BootRomHeld(g_bootLoaderStep, record.devicePath)) {
-          fx3Rom ? TakeOverFx3(update, record) : TakeOverRt1060(update, record);
+          takeOver = fx3Rom ? TakeOverFx3(update, record) : TakeOverRt1060(update, record);
         }
       } else {
         FormatText(entry, kPathChars, L"%ls(VID_%ls,PID_%ls_%d)", record.friendlyName,
@@ -218,16 +207,34 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
     Sys().SetLastError(kLastErrorDeviceException);
     RawTrace(L"Exception AddDeviceNameInCombbox...\r\n");
   }
+  return takeOver;
 }
 
 }  // namespace
 
-void AddDeviceNameInCombbox(UpdateSession& update) {
-  RebuildList(update, true);
+std::optional<TakeOver> AddDeviceNameInCombbox(UpdateSession& update) {
+  return RebuildList(update, true);
 }
 
-void AddDeviceNameInCombboxNoCypress(UpdateSession& update) {
-  RebuildList(update, false);
+std::optional<TakeOver> AddDeviceNameInCombboxNoCypress(UpdateSession& update) {
+  return RebuildList(update, false);
+}
+
+bool StartTakeOver(UpdateSession& update, const TakeOver& takeOver) {
+  BootLoaderStep& step = g_bootLoaderStep;
+  const LoaderBody body = takeOver.body;
+  const Handle thread = Sys().StartThread([body, &step, &update] { return body(step, update); });
+  update.KeepFirmwareThread(thread);
+  if (thread == kNullHandle) {
+    step.bLoaderDownloadBusy = 0;
+    step.bLoaderThreadStarted = 0;
+    ReleasePayload(step.loaderImage);
+    CloseFx3Handle(step.fx3Link);
+    HoldBootRom(step, takeOver.romPath.c_str());
+    PostNotice(update, kNoticeNoThread, false, step.romOfUpdate.load() != 0, 0);
+    return false;
+  }
+  return true;
 }
 
 bool BootRomHeld(const BootLoaderStep& step, const wchar_t* path) {

@@ -80,7 +80,9 @@ class DevicesTest : public BenchTest {
     }
     if (found) {
       RemoveDeviceNameInCombbox(update_);
-      AddDeviceNameInCombbox(update_);
+      if (const std::optional<TakeOver> takeOver = AddDeviceNameInCombbox(update_)) {
+        StartTakeOver(update_, *takeOver);  // as the handlers do once the rebuild is over
+      }
     }
     return found;
   }
