@@ -13,27 +13,29 @@ namespace veltra {
 
 namespace {
 
+// How each notice is shown: its caption and style, and whether the main dialog owns the box.
 struct NoticeBox {
-  Notice notice;
   const wchar_t* caption;
   std::uint32_t style;
+  Notice notice;
   bool owned;  // false: a box of its own, not owned by the main dialog
 };
 constexpr NoticeBox kNoticeBoxes[] = {
-    {Notice::kFirmwareVersion, L"Veltra_FW_Updater", kMbOk, true},
-    {Notice::kCx3Version, L"DovedIdiz_ID_Avaraze", kMbOk, true},
-    {Notice::kLoaderThreadFailed, kCaptionError, kMbOk, false},
-    {Notice::kLoaderFileRefused, kCaptionError, kMbIconError, true},
+    {L"Veltra_FW_Updater", kMbOk, Notice::kFirmwareVersion, true},
+    {L"DovedIdiz_ID_Avaraze", kMbOk, Notice::kCx3Version, true},
+    {kCaptionError, kMbOk, Notice::kLoaderThreadFailed, false},
+    {kCaptionError, kMbIconError, Notice::kLoaderFileRefused, true},
 };
 
+// What the user is told of a failed step (Windows' error code goes to the trace where it fails).
 struct FailureBox {
-  FailedStep step;
   const wchar_t* text;
   std::uint32_t style;
+  FailedStep step;
 };
 constexpr FailureBox kFailureBoxes[] = {
-    {FailedStep::kInterfaceDetail, L"Error in SetupDiGetDeviceInterfaceDetail!",
-     kMbIconError | kMbTopmost},
+    {L"Error in SetupDiGetDeviceInterfaceDetail!", kMbIconError | kMbTopmost,
+     FailedStep::kInterfaceDetail},
 };
 
 }  // namespace
