@@ -14,7 +14,6 @@
 #include "devices/known_devices.h"
 #include "image/loader_files.h"
 #include "loaders/fx3_download.h"
-#include "platform/ports.h"
 
 namespace veltra {
 

@@ -13,7 +13,6 @@
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/reidentify.h"
-#include "platform/ports.h"
 
 namespace veltra::camera {
 
