@@ -226,6 +226,8 @@ bool StartTakeOver(UpdateSession& update, const TakeOver& takeOver) {
   const Handle thread = Sys().StartThread([body, &step, &update] { return body(step, update); });
   update.KeepFirmwareThread(thread);
   if (thread == kNullHandle) {
+    DebugPrint(1, L"StartTakeOver: no thread for the boot loader download, error %u\r\n",
+               static_cast<unsigned>(Sys().GetLastError()));
     step.bLoaderDownloadBusy = 0;
     step.bLoaderThreadStarted = 0;
     ReleasePayload(step.loaderImage);
