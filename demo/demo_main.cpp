@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/resource_ids.h"
+#include "app/resource_ids.h"
 #include "demo/bench_roster.h"
 #include "demo/bench_window.h"
 #include "demo/demo_bench.h"

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "app/dialog_observer.h"
 #include "devices/discovery_passes.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/fuzz_targets.h"
@@ -72,7 +73,10 @@ std::string CheckDeviceConnect(const std::uint8_t* data, std::size_t size) {
   }
   FillEarlierRecords(start);
 
-  const int result = DeviceConnect();
+  // The pass reports its failure to the dialog's presenter, which shows it.
+  UpdateSession session;
+  DialogObserver view(session);
+  const int result = DeviceConnect(view);
 
   Findings f;
   int count = start;

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "core/resource_ids.h"
+#include "app/resource_ids.h"
+#include "app/ui_state.h"
 #include "core/ui_texts.h"
-#include "devices/ui_state.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -33,7 +33,7 @@ void EndWithUsbFailure(const UpdateSession& update, const wchar_t* first,
   // Nothing was sent, so nothing is blinking for a reason any more: an idle dialog stays quiet.
   dialog.KillTimer(IDT_BLINK_ERASE);
   dialog.MessageBox(kTextUsbFailure, kCaptionError, kMbIconError);
-  SetUIState(update, UI_STATE_UPDATE_FAILED);
+  SetUIState(update, UiState::kUpdateFailed);
 }
 
 }  // namespace
@@ -125,14 +125,14 @@ void DialogObserver::OnDone(UpdateOutcome outcome, const wchar_t* text) {
       dialog.ProgressSetPos(0);
       Sys().Sleep(kFailurePauseMs);
       dialog.MessageBox(text != nullptr ? text : kTextDownloadFailed, kCaptionError, kMbIconError);
-      SetUIState(update_, UI_STATE_UPDATE_FAILED);
+      SetUIState(update_, UiState::kUpdateFailed);
       break;
     case UpdateOutcome::kCameraNotInUpdateMode:
       dialog.KillTimer(IDT_TIMER_FOR_HD_ISSUE);
       dialog.KillTimer(IDT_BLINK_ERASE);
       dialog.KillTimer(IDT_BLINK_VERIFY);
       dialog.ProgressSetPos(0);
-      SetUIState(update_, UI_STATE_UPDATE_FAILED);
+      SetUIState(update_, UiState::kUpdateFailed);
       dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
       break;
     case UpdateOutcome::kNoWorkerThread:
@@ -150,7 +150,7 @@ void DialogObserver::OnDone(UpdateOutcome outcome, const wchar_t* text) {
       dialog.MessageBox(kTextDownloadSucceeded, kCaptionSuccess, kMbIconWarning);
       break;
     case UpdateOutcome::kLibraryFailed:
-      SetUIState(update_, UI_STATE_UPDATE_FAILED);
+      SetUIState(update_, UiState::kUpdateFailed);
       dialog.MessageBox(kTextDownloadFailed, kCaptionError, kMbIconError);
       break;
   }

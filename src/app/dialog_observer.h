@@ -1,6 +1,8 @@
-// The dialog's side of an update: what the worker, the engines and the loaders report through
-// the session's observer becomes the dialog's application messages, timers, controls and message
-// boxes here. The reports come on the reporting thread; messages to the dialog are synchronous.
+// The presenter: the dialog's side of the session's observer. What the worker, the engines and the
+// loaders report of an update, and what the device-change handling and the camera commands report
+// of the devices, becomes the dialog's application messages, timers, controls and message boxes
+// here, and only here. The reports come on the reporting thread; messages to the dialog are
+// synchronous.
 #pragma once
 
 #include "core/update_session.h"
@@ -18,6 +20,23 @@ class DialogObserver final : public UpdateObserver {
   void OnDone(UpdateOutcome outcome, const wchar_t* text) override;
   void OnLoaderEnded(bool loaded) override;
   void OnLibraryDownloadEnded() override;
+
+  // The devices (device_view.cpp).
+  void OnUiState(UiState state) override;
+  void OnListCleared() override;
+  void OnListEntry(const wchar_t* entry) override;
+  void OnEntrySelected(int index) override;
+  void OnVersionReadAllowed(bool allowed) override;
+  void OnFileCameraListed(bool versionRead) override;
+  void OnFileCameraGone() override;
+  void OnReturnWaitOver() override;
+  void OnUpdatedCameraLeft() override;
+  void OnUpdateResumes() override;
+  void OnTakeOverRunning() override;
+  void OnTakeOverProblem(std::uintptr_t notice, std::uint32_t length) override;
+  void OnDevicesChanged() override;
+  void OnNotice(Notice notice, const wchar_t* text) override;
+  void OnFailure(FailedStep step, std::uint32_t lastError) override;
 
  private:
   UpdateSession& update_;

@@ -4,16 +4,16 @@
 #include "app/main_commands.h"
 
 #include "app/refresher.h"
+#include "app/resource_ids.h"
+#include "app/ui_state.h"
 #include "camera/device_change.h"
 #include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "devices/device_rules.h"
 #include "devices/selected_record.h"
-#include "devices/ui_state.h"
 #include "devices/usb_serial.h"
 #include "dfu/dfu_requests.h"
 #include "image/firmware_image.h"
@@ -30,6 +30,12 @@ constexpr const wchar_t* kTextFileReadingFailed = L"File Reading failed ";
 constexpr const wchar_t* kTextResetBusy = L"Please wait...Device Reset in progress";
 constexpr const wchar_t* kTextReadBusy = L"Please wait...ReadFirmwarVersion in progress";
 constexpr const wchar_t* kTextChooseFile = L"Choose File!";
+constexpr const wchar_t* kTextUnknownImageType =
+    L"This firmware file cannot be used: its image type is %d, and only image types 1, 2 and 3 "
+    L"can be written.\r\nPlease choose another firmware file.";
+constexpr std::size_t kMessageChars = 256;
+// OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR
+constexpr std::uint32_t kOpenFileFlags = 0x1808;
 constexpr const wchar_t* kTextUnsuitableFirmware =
     L"The firmware that you are trying to upload might not be suitable for this device. This can "
     L"cause the device to become unresponsive. Do you want to proceed?";
@@ -83,7 +89,7 @@ int SetInitialVaue() {
 
     if (!dialog.RegisterDeviceNotification(DeviceInterfaceClass::kHid)) {
       dialog.MessageBox(kTextNotificationFailed, kCaptionError, kMbIconError);
-      SetUIState(CurrentUpdate(), UI_STATE_NO_DEVICE);
+      SetUIState(CurrentUpdate(), UiState::kNoDevice);
       return 0;
     }
     if (!dialog.RegisterDeviceNotification(DeviceInterfaceClass::kUsbDevice)) {
@@ -94,6 +100,29 @@ int SetInitialVaue() {
     DebugPrint(1, L"SetInitialVaue exception...\r\n");
     return 0;
   }
+}
+
+int Browse(UpdateSession& update, bool binFirst) {
+  update.bCombinedImage = 0;
+
+  OpenFileRequest request;
+  request.binFirst = binFirst;
+  request.flags = kOpenFileFlags;
+  wchar_t path[kPathChars] = {};
+  if (!Dialog().OpenFileDialog(request, path, kPathChars, update.szFirmwareTitle, kPathChars)) {
+    return kBrowseCancelled;
+  }
+  Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, path);
+  FileProblem problem;
+  const int result = SelectFirmwareFile(update, path, &problem);
+  if (problem.kind == FileProblem::Kind::kCannotOpen) {
+    Dialog().MessageBox(kTextCheckFilePath, kCaptionError, kMbIconExclamation);
+  } else if (problem.kind == FileProblem::Kind::kUnknownImageType) {
+    wchar_t text[kMessageChars] = {};
+    FormatText(text, kMessageChars, kTextUnknownImageType, static_cast<int>(problem.imageType));
+    Dialog().MessageBox(text, kCaptionError, kMbIconError);
+  }
+  return result;
 }
 
 void OnBrowseCommand(UpdateSession& update) {

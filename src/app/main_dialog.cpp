@@ -5,16 +5,16 @@
 #include "app/dialog_procedures.h"
 #include "app/main_commands.h"
 #include "app/refresher.h"
+#include "app/resource_ids.h"
+#include "app/ui_state.h"
 #include "camera/boot_rom_notices.h"
 #include "camera/device_change.h"
 #include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
-#include "devices/ui_state.h"
 #include "dfu/dfu_requests.h"
 #include "platform/ports.h"
 
@@ -125,7 +125,7 @@ void OnUpdateDone(UpdateSession& update) {
   update.progressTotal = 0;
   Dialog().SetItemText(IDC_STATIC_STATUS, L"");
   Dialog().ProgressSetPos(0);
-  SetUIState(update, UI_STATE_UPDATE_DONE);
+  SetUIState(update, UiState::kUpdateDone);
   ReleaseDfuHandles(update.link);
 }
 

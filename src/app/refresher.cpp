@@ -4,6 +4,7 @@
 #include "camera/version_read.h"
 #include "core/app_state.h"
 #include "core/debug_trace.h"
+#include "core/update_session.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -33,10 +34,11 @@ std::uint32_t UpdateUIThreadProc(Handle event) {
     if (g_bUIThreadRun.load() == 0) {
       break;
     }
+    // The command is for the camera selected in the list.
     if (g_bReadVersionBusy.load() != 0) {
-      GetFirmwarVersion();
+      GetFirmwarVersion(CurrentUpdate().Observer(), Dialog().ComboGetCurSel());
     } else if (g_bResetBusy.load() != 0) {
-      ResetSelectedDevice();
+      ResetSelectedDevice(Dialog().ComboGetCurSel());
     }
   }
   return 0;

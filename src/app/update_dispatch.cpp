@@ -7,10 +7,11 @@
 #include <cstring>
 
 #include "app/dialog_procedures.h"
+#include "app/resource_ids.h"
+#include "app/ui_state.h"
 #include "camera/update_worker.h"
 #include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
@@ -18,7 +19,6 @@
 #include "devices/device_table.h"
 #include "devices/reidentify.h"
 #include "devices/selected_record.h"
-#include "devices/ui_state.h"
 #include "devices/usb_serial.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
@@ -77,7 +77,7 @@ void ModeSwitch(UpdateSession& update, Family family) {
   DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
              update.USBUniqueID);
   update.bUpdatedFromHIDMode = 1;
-  SetUIState(update, UI_STATE_UPDATING);
+  SetUIState(update, UiState::kUpdating);
   update.phase = UpdatePhase::kAwaitingModeSwitch;
 
   std::int32_t result = 0;
@@ -120,7 +120,7 @@ void DirectDfuStart(UpdateSession& update, DeviceRecord* record) {
   update.BeginInUpdateMode(IsPescaUpdateMode(RecordProductRule(record)) &&
                            (type == 1 || type == 2));
   ArmUniqueIDMatchFromUpdateMode(update, PathOf(record));
-  SetUIState(update, UI_STATE_UPDATING);
+  SetUIState(update, UiState::kUpdating);
   StartUpdateWorker(update);
   ShowUpdateControls();
 }
@@ -275,7 +275,7 @@ void DispatchMirel(UpdateSession& update, DeviceRecord* record) {
   }
   // The library writes: nothing else may be started on the camera (RESET, READ F/W VERSION,
   // EXIT, another update) until its thread has told how the download ended.
-  SetUIState(update, UI_STATE_UPDATING);
+  SetUIState(update, UiState::kUpdating);
   Dialog().SetItemText(IDC_STATIC_STATUS, kTextErasing);
 }
 
@@ -298,7 +298,7 @@ bool DispatchOther(UpdateSession& update, DeviceRecord* record) {
   }
   if (CameraLib().Init_HIDHandle(path) != 0) {
     // A boot loader that answers over HID: the flash loader of an NXP-based camera.
-    SetUIState(update, UI_STATE_UPDATING);
+    SetUIState(update, UiState::kUpdating);
     if (RecordProductRule(record).mode == DeviceMode::kFlashLoader) {
       // The camera's return after the flash loader's session is recognised by this serial.
       ArmUniqueIDMatchFromUpdateMode(update, path);

@@ -14,7 +14,6 @@
 #include "devices/device_table.h"
 #include "image/loader_files.h"
 #include "loaders/fx3_download.h"
-#include "platform/ports.h"
 
 namespace veltra {
 
@@ -57,11 +56,8 @@ void OnLoaderNotice(UpdateSession& update, std::uintptr_t wParam, std::intptr_t 
     EndUpdateWithoutLoader(update, text);
     return;
   }
-  if (problem == kNoticeNoThread) {
-    Dialog().MessageBox(text, kCaptionError, kMbOk, false);
-  } else {
-    Dialog().MessageBox(text, kCaptionError, kMbIconError);
-  }
+  update.Observer().OnNotice(
+      problem == kNoticeNoThread ? Notice::kLoaderThreadFailed : Notice::kLoaderFileRefused, text);
 }
 
 void OnLoaderEnded(UpdateSession& update, std::uintptr_t /*loaded*/) {

@@ -9,14 +9,12 @@
 #include "camera/update_worker.h"
 #include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/update_session.h"
 #include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/reidentify.h"
-#include "devices/ui_state.h"
 #include "dfu/download_engines.h"
 #include "loaders/fx3_download.h"
 #include "platform/ports.h"
@@ -89,13 +87,13 @@ void RunArrivalHandler(UpdateSession& update, ArrivalHandler handler) {
 }
 
 // The Pesca and Tarsa channels; a camera of either family has its own version read, so READ F/W
-// VERSION is enabled again when one opens.
-void OpenFamilyChannels(const wchar_t* path) {
+// VERSION is allowed again when one opens.
+void OpenFamilyChannels(UpdateObserver& view, const wchar_t* path) {
   if (CameraLib().InitPescaExtensionUnit(path) != 0) {
-    Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+    view.OnVersionReadAllowed(true);
   }
   if (CameraLib().InitTarsaExtensionUnit(path) != 0) {
-    Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+    view.OnVersionReadAllowed(true);
   }
 }
 
@@ -115,9 +113,9 @@ void NoteDepartureDuringUpdate(UpdateSession& update) {
   }
 }
 
-void ShowNoDevice(const UpdateSession& update) {
-  RemoveDeviceNameInCombbox();
-  SetUIState(update, UI_STATE_NO_DEVICE);
+void ShowNoDevice(UpdateSession& update) {
+  RemoveDeviceNameInCombbox(update);
+  update.Observer().OnUiState(UiState::kNoDevice);
 }
 
 // What both removals do once devices are listed again: rebuild, find the camera chosen for an
@@ -129,10 +127,10 @@ void RefreshAfterRemoval(UpdateSession& update, bool traceHidCall) {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for HID\r\n");
   }
   if (CameraLib().InitExtensionUnit(DevicePathAt(g_nLastSelectedIndex.load())) == 0) {
-    Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
+    update.Observer().OnVersionReadAllowed(false);
     DebugPrint(1, L"UVC Extension is not supported \r\n");
   }
-  BringToFront();
+  BringToFront(update);
 }
 
 }  // namespace
@@ -145,11 +143,11 @@ bool RunDiscovery(UpdateSession& update, DiscoveryOrder order) {
   // Both passes always run; each appends what it finds.
   bool found = false;
   if (order == DiscoveryOrder::kUsbDevicesFirst) {
-    found = DeviceConnect() != 0;
+    found = DeviceConnect(update.Observer()) != 0;
     found = (GetAvailableDevices() != 0) || found;
   } else {
     found = GetAvailableDevices() != 0;
-    found = (DeviceConnect() != 0) || found;
+    found = (DeviceConnect(update.Observer()) != 0) || found;
   }
   EndWarningWaitOnceCameraLeft(update);
   return found;
@@ -169,34 +167,36 @@ void EndWarningWaitOnceCameraLeft(UpdateSession& update) {
   DebugPrint(1, L"the updated camera has left its update mode\r\n");
   // The flag first, so that a Warning dialog coming up meanwhile sees it (WarningDialogProc).
   update.bUpdatedCameraGone = 1;
-  Dialog().KillTimer(IDT_WARNING_TIMEOUT);
-  Dialog().EnableWindowItem(Window::kWarnDialog, IDC_BTN_CONFIRM_OK, true);
+  update.Observer().OnUpdatedCameraLeft();
 }
 
 void RebuildDeviceList(UpdateSession& update, ListForm form) {
-  RemoveDeviceNameInCombbox();
-  if (form == ListForm::kNoCypress) {
-    AddDeviceNameInCombboxNoCypress(update);
-  } else {
-    AddDeviceNameInCombbox(update);
+  RemoveDeviceNameInCombbox(update);
+  const std::optional<TakeOver> takeOver = form == ListForm::kNoCypress
+                                               ? AddDeviceNameInCombboxNoCypress(update)
+                                               : AddDeviceNameInCombbox(update);
+  // The boot ROM the rebuild found is taken over now that the list is whole: the rest of the
+  // handling looks at whether its download started.
+  if (takeOver) {
+    StartTakeOver(update, *takeOver);
   }
-  SetUIState(update, UI_STATE_DEVICE_READY);
+  update.Observer().OnUiState(UiState::kDeviceReady);
 }
 
-void ReopenCameraLibrary(bool withMirel) {
+void ReopenCameraLibrary(UpdateSession& update, bool withMirel) {
+  UpdateObserver& view = update.Observer();
   if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) == 0) {
-    Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
+    view.OnVersionReadAllowed(false);
   }
   const wchar_t* path = DevicePathAt(g_nSelectedIndex.load());
-  OpenFamilyChannels(path);
+  OpenFamilyChannels(view, path);
   if (withMirel && CameraLib().InitMirelExtensionUnit(path) != 0) {
-    Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+    view.OnVersionReadAllowed(true);
   }
 }
 
-void BringToFront() {
-  Dialog().SetForeground(Window::kMainWindow);
-  Dialog().SetForeground(Window::kMainDialog);
+void BringToFront(UpdateSession& update) {
+  update.Observer().OnDevicesChanged();
 }
 
 void CheckUpdateDeviceStillListed(UpdateSession& update) {
@@ -290,7 +290,7 @@ void SetDeviceArrivValueForVideoDevice(UpdateSession& update) {
     if (update.bIsStartUpdatedFromDFU.exchange(0) != 0) {
       MatchUniqueIDForUpdatedDeviceDFU(update);
     }
-    BringToFront();
+    BringToFront(update);
   } catch (...) {
     DebugPrint(1, L"SetDeviceArrivValueForVideoDevice exception...\r\n");
   }
@@ -322,7 +322,7 @@ void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
     }
     // A boot-loader download started by the list fill is still running: keep EXIT off.
     if (g_bootLoaderStep.bLoaderThreadStarted.load() != 0) {
-      Dialog().EnableItem(IDC_BTN_EXIT, false);
+      update.Observer().OnTakeOverRunning();
     }
   } catch (...) {
     DebugPrint(1, L"SetDeviceRemoveValueForWinUSBDevice exception...\r\n");
@@ -334,21 +334,22 @@ int SetInitialDeviceValue() {
   UpdateSession& update = CurrentUpdate();
   g_nDeviceCount = 0;
   if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
-    SetUIState(update, UI_STATE_NO_DEVICE);
+    update.Observer().OnUiState(UiState::kNoDevice);
     return 0;
   }
   RebuildDeviceList(update, ListForm::kFull);
+  UpdateObserver& view = update.Observer();
   if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) == 0) {
-    Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
+    view.OnVersionReadAllowed(false);
     DebugPrint(1, L"UVC Extension is not supported \r\n");
   }
   const wchar_t* path = DevicePathAt(g_nSelectedIndex.load());
-  OpenFamilyChannels(path);
+  OpenFamilyChannels(view, path);
   // A Sunplus-based camera answers the Mirel channel but has no version read of its own.
   if (CameraLib().InitMirelExtensionUnit(path) != 0 && !SunplusCameraListed()) {
-    Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+    view.OnVersionReadAllowed(true);
   }
-  BringToFront();
+  BringToFront(update);
   return 1;
 }
 

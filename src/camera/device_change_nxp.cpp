@@ -9,12 +9,10 @@
 #include "camera/restart_wait.h"
 #include "camera/selected_device.h"
 #include "camera/update_worker.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/reidentify.h"
-#include "platform/ports.h"
 
 namespace veltra::camera {
 
@@ -32,7 +30,7 @@ void ConcludeNxpRestart(UpdateSession& update) {
     if (!update.FinishRestartWait(UpdatePhase::kEndedOk)) {
       return;  // the worker ended the update meanwhile
     }
-    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+    update.Observer().OnReturnWaitOver();
     // The ending is told as the worker tells its own: through the session's observer. Without
     // the flash loader's answers the old firmware would look the same: the write is unconfirmed.
     update.Observer().OnDone(update.bAnswersUnread.load() != 0 ? UpdateOutcome::kWrittenUnconfirmed

@@ -21,19 +21,19 @@ bool RunDiscovery(UpdateSession& update, DiscoveryOrder order);
 // family, do not hold it.
 void EndWarningWaitOnceCameraLeft(UpdateSession& update);
 
-// Empties the list and fills it again from the table (selecting entry 0), then shows the
-// dialog's ready state. The form without the Cypress boot-loader case is the one the WinUSB
-// arrival uses while an RT1060 ROM is the selected camera.
+// Empties the list and fills it again from the table (selecting entry 0), starts the take-over of
+// a boot ROM the rebuild found, then shows the dialog's ready state. The form without the Cypress
+// boot-loader case is the one the WinUSB arrival uses while an RT1060 ROM is the selected camera.
 enum class ListForm { kFull, kNoCypress };
 void RebuildDeviceList(UpdateSession& update, ListForm form);
 
 // Re-opens the library on the selected camera: the generic extension unit with the selected
-// path (READ F/W VERSION disabled when it fails), then the family channels, each of which
-// enables READ F/W VERSION again when it opens.
-void ReopenCameraLibrary(bool withMirel);
+// path (READ F/W VERSION not allowed when it fails), then the family channels, each of which
+// allows READ F/W VERSION again when it opens.
+void ReopenCameraLibrary(UpdateSession& update, bool withMirel);
 
-// SetForegroundWindow on the main window, then on the main dialog.
-void BringToFront();
+// Tells the dialog that the devices changed (it comes to the front).
+void BringToFront(UpdateSession& update);
 
 // UpdateDeviceRemoved while a chosen firmware file still waits for its camera.
 void CheckUpdateDeviceStillListed(UpdateSession& update);

@@ -35,9 +35,8 @@ void ResetInDownloadMode(const wchar_t* path) {
 
 }  // namespace
 
-void ResetSelectedDevice() {
+void ResetSelectedDevice(int index) {
   try {
-    const int index = Dialog().ComboGetCurSel();
     g_nSelectedIndex = index;
     DebugPrint(1, L"Current selected index = %d \r\n", index);
     CameraLib().DeinitExtensionUnit();

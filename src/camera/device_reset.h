@@ -2,7 +2,8 @@
 
 namespace veltra {
 
-// Resets the selected camera by the route it answers to (runs on the refresher thread).
-void ResetSelectedDevice();
+// Resets the camera listed at index (the one selected when RESET was pressed) by the route it
+// answers to (runs on the refresher thread).
+void ResetSelectedDevice(int index);
 
 }  // namespace veltra

@@ -4,7 +4,6 @@
 
 #include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"

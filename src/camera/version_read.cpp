@@ -9,7 +9,6 @@
 #include "camera/selected_device.h"
 #include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "devices/device_rules.h"
 #include "platform/ports.h"
@@ -23,8 +22,6 @@ namespace {
 constexpr std::size_t kMessageChars = 520;
 constexpr std::size_t kReplyBytes = 64;
 
-constexpr wchar_t kVersionCaption[] = L"Veltra_FW_Updater";
-constexpr wchar_t kCx3Caption[] = L"DovedIdiz_ID_Avaraze";
 constexpr wchar_t kVersionFailed[] = L"Firmware Version Failed";
 
 constexpr wchar_t kPescaFormat[] = L"Firmware Version = %d.%d.%d.%d";
@@ -51,9 +48,9 @@ constexpr std::size_t kStatusByte = 1;
 constexpr std::size_t kIspDateOffset = 4;
 constexpr std::size_t kIspTimeOffset = 16;
 
-// Shows a version text in a box owned by the main dialog and copies it to the debugger channel.
-void ShowVersion(const wchar_t* text, const wchar_t* caption) {
-  Dialog().MessageBox(text, caption, kMbOk);
+// Tells the user a version text and copies it to the debugger channel.
+void ShowVersion(UpdateObserver& view, const wchar_t* text, Notice notice) {
+  view.OnNotice(notice, text);
   Sys().DebugOutput(text);
 }
 
@@ -69,7 +66,7 @@ void ReplyText(const std::uint8_t (&reply)[kReplyBytes], std::size_t offset, wch
   out[n] = L'\0';
 }
 
-void ReadFamilyVersions(int index) {
+void ReadFamilyVersions(UpdateObserver& view, int index) {
   wchar_t pid[20];
   CopyProductId(index, pid);
   const DeviceRule& product = DeviceRules().LookupProduct(pid);
@@ -83,7 +80,7 @@ void ReadFamilyVersions(int index) {
         CameraLib().GetPescaFirmwareVersion(kPescaVersionSelector, version) != 0) {
       FormatText(text, kMessageChars, kPescaFormat, int{version[0]}, int{version[1]},
                  int{version[2]}, int{version[3]});
-      ShowVersion(text, kVersionCaption);
+      ShowVersion(view, text, Notice::kFirmwareVersion);
     }
   }
   if (product.family == DeviceFamily::kTarsa) {
@@ -91,7 +88,7 @@ void ReadFamilyVersions(int index) {
     if (CameraLib().GetTarsaFirmwareVersion(version) != 0) {
       FormatText(text, kMessageChars, kTarsaFormat, int{version[0]}, int{version[1]},
                  int{version[2]}, int{version[3]});
-      ShowVersion(text, kVersionCaption);
+      ShowVersion(view, text, Notice::kFirmwareVersion);
     }
   }
   if (product.family == DeviceFamily::kMirel) {
@@ -100,7 +97,7 @@ void ReadFamilyVersions(int index) {
     std::uint16_t build = 0;
     if (CameraLib().GetFirmwareVersionMirel(&major, &minor, &build) != 0) {
       FormatText(text, kMessageChars, kMirelFormat, int{major}, int{minor}, int{build});
-      ShowVersion(text, kVersionCaption);
+      ShowVersion(view, text, Notice::kFirmwareVersion);
     }
   }
 }
@@ -124,7 +121,7 @@ bool QueryCx3(std::uint8_t command, std::uint8_t (&reply)[kReplyBytes]) {
   return true;
 }
 
-void ReadCx3Version() {
+void ReadCx3Version(UpdateObserver& view) {
   if (CameraLib().SetPreparseDataAndAttributes() == 0) {
     DebugPrint(1, L"IDC_BTN_READFW_VERSION SetPreparseDataAndAttributes \r\n");
     return;
@@ -153,15 +150,15 @@ void ReadCx3Version() {
   wchar_t text[kMessageChars];
   FormatText(text, kMessageChars, kCx3Format, int{cx3[2]}, int{cx3[3]}, int{cx3[4]}, int{cx3[5]},
              int{cx3[6]}, int{isp[2]}, int{isp[3]}, int{isp[2]}, int{isp[3]}, buildDate, buildTime);
-  ShowVersion(text, kCx3Caption);
+  ShowVersion(view, text, Notice::kCx3Version);
 }
 
 // Every camera is asked through the generic extension unit too: the maker's cameras answer
 // there, other vendors' cameras with the unit stay silent, and a camera without it is tried as a
 // CX3 camera.
-void ReadExtensionUnitVersion(int index) {
+void ReadExtensionUnitVersion(UpdateObserver& view, int index) {
   if (CameraLib().InitExtensionUnit(DevicePathAt(index)) == 0) {
-    ReadCx3Version();
+    ReadCx3Version(view);
     return;
   }
   wchar_t vid[20];
@@ -175,28 +172,27 @@ void ReadExtensionUnitVersion(int index) {
   std::uint16_t v3 = 0;
   std::uint16_t v4 = 0;
   if (CameraLib().ReadFirmwareVersion(&v1, &v2, &v3, &v4) == 0) {
-    Dialog().MessageBox(kVersionFailed, kVersionCaption, kMbOk);
+    view.OnNotice(Notice::kFirmwareVersion, kVersionFailed);
     return;
   }
   wchar_t text[kMessageChars];
   FormatText(text, kMessageChars, kMakerFormat, int{v1}, int{v2}, int{v3}, int{v4});
-  ShowVersion(text, kVersionCaption);
+  ShowVersion(view, text, Notice::kFirmwareVersion);
 }
 
 }  // namespace
 
-void GetFirmwarVersion() {
+void GetFirmwarVersion(UpdateObserver& view, int index) {
   try {
-    Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
-    const int index = Dialog().ComboGetCurSel();
+    view.OnVersionReadAllowed(false);
     g_nSelectedIndex = index;
     DebugPrint(1, L"Current selected index = %d \r\n", index);
     CameraLib().DeinitExtensionUnit();
 
-    ReadFamilyVersions(index);
-    ReadExtensionUnitVersion(index);
+    ReadFamilyVersions(view, index);
+    ReadExtensionUnitVersion(view, index);
 
-    Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
+    view.OnVersionReadAllowed(true);
     g_bReadVersionBusy = 0;
   } catch (...) {
     // The button stays disabled and the busy flag set: the read did not finish.

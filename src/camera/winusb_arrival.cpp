@@ -8,14 +8,12 @@
 #include "camera/update_worker.h"
 #include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "devices/reidentify.h"
-#include "devices/ui_state.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
@@ -69,7 +67,7 @@ void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
     // Two devices in update mode answer alike to the camera: writing either could be writing
     // another camera.
     DebugPrint(1, L"DBT_DEVICEARRIVAL:more than one device may be the updated camera\r\n");
-    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+    update.Observer().OnReturnWaitOver();
     update.EndFailed();
     update.bCameraLeft = 0;
     update.Observer().OnDone(UpdateOutcome::kDownloadFailed, kTextMoreThanOneCamera);
@@ -87,7 +85,7 @@ void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
   }
   if (found >= 0) {
     // The camera is back: the bound on its return is met.
-    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+    update.Observer().OnReturnWaitOver();
     update.CameraBack();
     update.bCameraLeft = 0;
     CopyText(update.szTakenDevicePath, g_DeviceTable[found].devicePath);
@@ -101,16 +99,11 @@ void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
     // The route is the returning camera's: written through the flash loader only when it is one.
     update.bNXPMode = ProductRuleAt(found).mode == DeviceMode::kFlashLoader ? 1 : 0;
     OpenReturningCamera(update.link, found, variant);
-    Dialog().ComboSetCurSel(found);
+    update.Observer().OnEntrySelected(found);
     DebugPrint(1, L"Initialize_Device success and Device arrival \r\n");
   }
   // The rebuild showed the ready state; the update is still under way.
-  Dialog().ShowItem(IDC_STATIC_MODE_SWITCH, true);
-  Dialog().ShowItem(IDC_STATIC_UPDATING, true);
-  Dialog().ShowItem(IDC_STATIC_STATUS, true);
-  Dialog().ShowItem(IDC_PROGRESS_BAR, true);
-  SetUIState(update, UI_STATE_UPDATING);
-  Dialog().EnableItem(IDC_BTN_EXIT, false);
+  update.Observer().OnUpdateResumes();
   if (found >= 0) {
     StartUpdateWorker(update);
   }
@@ -128,21 +121,21 @@ void SetDeviceArrivValueForWinUSBDevice(UpdateSession& update, ArrivalVariant va
       // The bound on the camera's return stays: only the camera found (below) meets it.
       RebuildDeviceList(
           update, variant == ArrivalVariant::kNoRestart ? ListForm::kNoCypress : ListForm::kFull);
-      ReopenCameraLibrary(variant == ArrivalVariant::kFull);
+      ReopenCameraLibrary(update, variant == ArrivalVariant::kFull);
       // Which of the two arrivals of a camera back in its normal mode comes here depends on the
       // entry selected before them; either may be the one that finds it.
       ReselectUpdatedCamera(update);
       ConcludeNxpRestart(update);
       CheckUpdateDeviceStillListed(update);
-      BringToFront();
+      BringToFront(update);
       // The list fill has just started a boot-loader download itself; a second worker must not
       // be started for the same device.
       if (g_bootLoaderStep.bLoaderThreadStarted.exchange(0) != 0) {
         return;
       }
     } else {
-      RemoveDeviceNameInCombbox();
-      SetUIState(update, UI_STATE_NO_DEVICE);
+      RemoveDeviceNameInCombbox(update);
+      update.Observer().OnUiState(UiState::kNoDevice);
     }
     ResumeUpdate(update, variant);
   } catch (...) {

@@ -1,6 +1,9 @@
-// The one door through which the threads of an update (the worker, the download engines, the
-// loaders) tell the dialog what happens: the progress, the phase the update has reached and how
-// it ended. The application implements it on the dialog; the threads never touch a control.
+// The one door through which the logic tells the dialog what happens: the threads of an update
+// (the worker, the download engines, the loaders) report the progress, the phase the update has
+// reached and how it ended; the device-change handling, the list rebuild and the camera commands
+// report what the user is to see of the devices. The application implements it on the dialog (its
+// presenter turns each report into control changes); no layer below the application touches a
+// control, a timer or a message box.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +47,30 @@ enum class UpdateOutcome : std::uint8_t {
   kLibraryFailed,     // the library reported its download failed
 };
 
+// The groups of controls the main dialog shows (the presenter's state table).
+enum class UiState : std::uint8_t {
+  kNoDevice,     // nothing listed: only EXIT
+  kDeviceReady,  // a camera listed and selectable
+  kUpdating,     // an update under way
+  kUpdateDone,   // the update ended well
+  kUpdateFailed  // the update did not complete
+};
+
+// What the user is told in a message box by the layers below the application; the presenter
+// gives each its caption and style. The texts come with the report (they are the camera's).
+enum class Notice : std::uint8_t {
+  kFirmwareVersion,     // a camera's version (or that the read failed)
+  kCx3Version,          // a CX3 camera's and its ISP's versions
+  kLoaderThreadFailed,  // no thread could be started for a boot ROM's take-over
+  kLoaderFileRefused,   // a loader file next to the program cannot be used
+};
+
+// A step of the program that failed in a way the user is told about; with it comes the error
+// code Windows gave (GetLastError).
+enum class FailedStep : std::uint8_t {
+  kInterfaceDetail,  // SetupDiGetDeviceInterfaceDetailW of a USB device in the second pass
+};
+
 class UpdateObserver {
  public:
   virtual ~UpdateObserver() = default;
@@ -64,6 +91,37 @@ class UpdateObserver {
   // The vendor library's download thread has ended and told its outcome: the device list is to
   // be rebuilt (the device-change handling stood aside while the library wrote).
   virtual void OnLibraryDownloadEnded() {}
+
+  // ---- what the user sees of the devices (reported on the dialog thread, or on the refresher
+  // thread for its commands). Nothing to do for an observer without a dialog.
+  virtual void OnUiState(UiState state) {}
+  // The device list is emptied, an entry added at its end, an entry selected.
+  virtual void OnListCleared() {}
+  virtual void OnListEntry(const wchar_t* entry) {}
+  virtual void OnEntrySelected(int index) {}
+  // READ F/W VERSION can (or cannot) be used on the selected camera.
+  virtual void OnVersionReadAllowed(bool allowed) {}
+  // The camera a firmware file was chosen for is listed again (selected): F/W UPDATE is armed,
+  // and READ F/W VERSION as its extension unit allows.
+  virtual void OnFileCameraListed(bool versionRead) {}
+  // ... or it is gone: the pending update is called off and the file forgotten.
+  virtual void OnFileCameraGone() {}
+  // The wait for the camera's return is over (it is back, or it cannot be told from another
+  // device): the bound on its return is met.
+  virtual void OnReturnWaitOver() {}
+  // The camera updated last has left its update mode: the Warning dialog's wait is over.
+  virtual void OnUpdatedCameraLeft() {}
+  // An update resumes with the camera back (or still awaited) after the list was rebuilt.
+  virtual void OnUpdateResumes() {}
+  // A boot ROM's take-over runs: the program must not be left meanwhile.
+  virtual void OnTakeOverRunning() {}
+  // A take-over met a problem (the notice code of core/boot_loader_step.h and the loader file's
+  // length), to be handled once the rebuild under way is over.
+  virtual void OnTakeOverProblem(std::uintptr_t notice, std::uint32_t length) {}
+  // The program's windows come to the front after the devices changed.
+  virtual void OnDevicesChanged() {}
+  virtual void OnNotice(Notice notice, const wchar_t* text) {}
+  virtual void OnFailure(FailedStep step, std::uint32_t lastError) {}
 
  protected:
   UpdateObserver() = default;

@@ -89,7 +89,7 @@ void UpdateSession::KeepObserver(std::unique_ptr<UpdateObserver> observer) {
   SetObserver(kept_.get());
 }
 
-UpdateObserver& UpdateSession::Observer() {
+UpdateObserver& UpdateSession::Observer() const {
   UpdateObserver* observer = observer_.load();
   return observer != nullptr ? *observer : nobody_;
 }

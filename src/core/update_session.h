@@ -132,7 +132,8 @@ class UpdateSession {
   // The program's own observer, kept by the session for as long as it lives. The first one kept
   // stays: a thread of an earlier update may still report to it.
   void KeepObserver(std::unique_ptr<UpdateObserver> observer);
-  UpdateObserver& Observer();
+  // The observer is not part of the session's state: a const session reports all the same.
+  UpdateObserver& Observer() const;
 
   // ---- the chosen file ----
   // The firmware file's name as the file dialog gave it (the update command checks it against
@@ -190,7 +191,7 @@ class UpdateSession {
     void OnPhase(UpdatePhase /*phase*/) override {}
     void OnDone(UpdateOutcome /*outcome*/, const wchar_t* /*text*/) override {}
   };
-  NoObserver nobody_;
+  mutable NoObserver nobody_;
   std::unique_ptr<UpdateObserver> kept_;
   std::atomic<UpdateObserver*> observer_{nullptr};
 };

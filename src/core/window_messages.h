@@ -1,6 +1,6 @@
 // The window messages the program's dialog procedures handle, with their Win32 values, so that the
 // portable procedures and the Windows adapter speak the same numbers. The application messages
-// (WM_APP_*) and control IDs are in core/resource_ids.h.
+// (WM_APP_*) and control IDs are the application's (app/resource_ids.h).
 #pragma once
 
 #include <cstdint>

@@ -7,12 +7,11 @@
 
 #include "core/debug_trace.h"
 #include "core/text.h"
-#include "core/ui_texts.h"
+#include "core/update_observer.h"
 #include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/id_text.h"
-#include "platform/dialog_view.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -23,9 +22,6 @@ namespace {
 // PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)#USB(1).
 constexpr std::size_t kPortCharIndex = 36;
 constexpr std::size_t kHubCharIndex = 43;
-
-constexpr const wchar_t* kDetailErrorText = L"Error in SetupDiGetDeviceInterfaceDetail!";
-constexpr std::uint32_t kDetailErrorStyle = kMbIconError | kMbTopmost;
 
 // Size query, buffer, read; the first string of the value goes into `text` (cut to fit; empty
 // when the value cannot be read). False only when the buffer could not be allocated.
@@ -46,15 +42,19 @@ bool ReadFirstString(DeviceInterfaceSet& set, std::uint32_t property, wchar_t (&
   return true;
 }
 
-// The interface's device path. False when the buffer could not be allocated or the read failed.
+// The interface's device path. False when the buffer could not be allocated or the read failed
+// (lastError: what Windows said).
 enum class DetailRead { kOk, kNoMemory, kFailed };
-DetailRead ReadInterfacePath(DeviceInterfaceSet& set, std::unique_ptr<wchar_t[]>* path) {
+DetailRead ReadInterfacePath(DeviceInterfaceSet& set, std::unique_ptr<wchar_t[]>* path,
+                             std::uint32_t* lastError) {
   const SetupCall size = set.GetInterfaceDetail(nullptr, 0);
   *path = AllocateChars(size.requiredChars);
   if (*path == nullptr) {
     return DetailRead::kNoMemory;
   }
-  if (!set.GetInterfaceDetail(path->get(), size.requiredChars).ok) {
+  const SetupCall read = set.GetInterfaceDetail(path->get(), size.requiredChars);
+  if (!read.ok) {
+    *lastError = read.lastError;
     return DetailRead::kFailed;
   }
   return DetailRead::kOk;
@@ -78,7 +78,7 @@ enum class Step { kNext, kRecorded, kAbort, kDetailFailed };
 
 // One present USB device at `index` (its interface is current). Appends its record when it is in
 // update or boot-loader mode.
-Step VisitUsbDevice(DeviceInterfaceSet& set, std::uint32_t index) {
+Step VisitUsbDevice(DeviceInterfaceSet& set, std::uint32_t index, std::uint32_t* lastError) {
   wchar_t property[kPathChars] = {};
   wchar_t message[kPathChars] = {};
   if (!set.EnumDeviceInfo(index)) {
@@ -108,7 +108,7 @@ Step VisitUsbDevice(DeviceInterfaceSet& set, std::uint32_t index) {
   RawTrace(message);
 
   std::unique_ptr<wchar_t[]> path;
-  switch (ReadInterfacePath(set, &path)) {
+  switch (ReadInterfacePath(set, &path, lastError)) {
     case DetailRead::kOk:
       break;
     case DetailRead::kNoMemory:
@@ -161,7 +161,7 @@ int FindMatchDFUDevice(const wchar_t* hardwareId) {
   return 0;
 }
 
-int DeviceConnect() {
+int DeviceConnect(UpdateObserver& view) {
   try {
     int found = 0;
     std::unique_ptr<DeviceInterfaceSet> set =
@@ -171,7 +171,8 @@ int DeviceConnect() {
     }
     for (std::uint32_t index = 0; index < kMaxEnumerationIndex && set->EnumInterface(index);
          ++index) {
-      switch (VisitUsbDevice(*set, index)) {
+      std::uint32_t lastError = 0;
+      switch (VisitUsbDevice(*set, index, &lastError)) {
         case Step::kNext:
           break;
         case Step::kRecorded:
@@ -181,7 +182,9 @@ int DeviceConnect() {
           return 0;  // records already appended stay
         case Step::kDetailFailed:
           set.reset();
-          Dialog().MessageBox(kDetailErrorText, kCaptionError, kDetailErrorStyle);
+          DebugPrint(1, L"DeviceConnect: SetupDiGetDeviceInterfaceDetail failed, error %u\r\n",
+                     static_cast<unsigned>(lastError));
+          view.OnFailure(FailedStep::kInterfaceDetail, lastError);
           return 0;
       }
     }

@@ -1,11 +1,10 @@
-// The device list (combo box 1012): one entry per device-table record, rebuilt from scratch after
-// every discovery. The rebuild is also where a camera found waiting in a chip vendor's boot loader
-// is taken over: an FX3 boot ROM or an RT1060 ROM record starts its download thread at once and
-// shows as an empty entry instead of a selectable camera.
+// The device list: one entry per device-table record, rebuilt from scratch after every discovery.
+// The rebuild is also where a camera found waiting in a chip vendor's boot loader is taken over:
+// an FX3 boot ROM or an RT1060 ROM record is made ready for its download, which the caller starts
+// once the rebuild is over, and shows as an empty entry instead of a selectable camera.
 #include <algorithm>
 
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "devices/device_rules.h"
 #include "devices/device_table.h"
@@ -38,7 +37,7 @@ bool IsBootLoaderRecord(DeviceRecord& record, UpdateRoute route) {
   return romOfRoute(DeviceRules().Lookup(record.vidText, record.pidText));
 }
 
-using LoaderBody = std::uint32_t (*)(BootLoaderStep& step, UpdateSession& update);
+using LoaderBody = decltype(TakeOver::body);
 
 // The ROM is the updated camera's when it is of the kind the update's route leads to, the update
 // waits for its camera, the camera has left, and the one rule that finds the camera takes this
@@ -55,11 +54,12 @@ bool RomOfTheUpdate(const UpdateSession& update, const wchar_t* path, UpdateRom 
          TextEqualsNoCase(g_DeviceTable[found.index].devicePath, path);
 }
 
-// Tells the dialog, once this rebuild is over, what stopped a take-over.
-void PostNotice(std::uintptr_t problem, bool fx3, bool ofUpdate, std::uint32_t length) {
+// Tells the dialog what stopped a take-over; it tells the user once this rebuild is over.
+void PostNotice(UpdateSession& update, std::uintptr_t problem, bool fx3, bool ofUpdate,
+                std::uint32_t length) {
   const std::uintptr_t wParam =
       problem | (fx3 ? kNoticeFx3File : 0) | (ofUpdate ? kNoticeOfUpdate : 0);
-  Dialog().PostToDialog(WM_APP_LOADER_NOTICE, wParam, static_cast<std::intptr_t>(length));
+  update.Observer().OnTakeOverProblem(wParam, length);
 }
 
 // The take-over of the camera's own boot ROM meets the bound on its return (the loaded program's
@@ -74,32 +74,20 @@ void StopBoundForOwnRom(const UpdateSession& update, const DeviceRecord& record)
   if (found.result == CameraFound::kFound && found.index >= 0 &&
       found.index < ListedDeviceCount() &&
       TextEqualsNoCase(g_DeviceTable[found.index].devicePath, record.devicePath)) {
-    Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
+    update.Observer().OnReturnWaitOver();
   }
 }
 
-// Starts a boot-loader download thread on the list's step. The busy flag is set before the
-// thread exists, so that a second ROM in the same rebuild waits for its turn instead of taking
-// the loader buffer and the handle from under the first. False when no thread could be created:
-// the ROM is then held and the user told after the rebuild.
-bool StartLoaderThread(UpdateSession& update, const DeviceRecord& record, LoaderBody body,
-                       UpdateRom kind) {
+// Makes a boot-loader download ready on the list's step. The busy flag is set before the thread
+// exists, so that a second ROM in the same rebuild waits for its turn instead of taking the
+// loader buffer and the handle from under the first.
+TakeOver ReadyLoaderThread(UpdateSession& update, const DeviceRecord& record, LoaderBody body,
+                           UpdateRom kind) {
   BootLoaderStep& step = g_bootLoaderStep;
   BeginLoaderDownload(step, record.devicePath, RomOfTheUpdate(update, record.devicePath, kind));
   step.bLoaderThreadStarted = 1;
   StopBoundForOwnRom(update, record);
-  const Handle thread = Sys().StartThread([body, &step, &update] { return body(step, update); });
-  update.KeepFirmwareThread(thread);
-  if (thread == kNullHandle) {
-    step.bLoaderDownloadBusy = 0;
-    step.bLoaderThreadStarted = 0;
-    ReleasePayload(step.loaderImage);
-    CloseFx3Handle(step.fx3Link);
-    HoldBootRom(step, record.devicePath);
-    PostNotice(kNoticeNoThread, false, step.romOfUpdate.load() != 0, 0);
-    return false;
-  }
-  return true;
+  return TakeOver{body, record.devicePath};
 }
 
 void SelectPath(const DeviceRecord& record) {
@@ -114,37 +102,37 @@ void RefuseLoaderFile(UpdateSession& update, const DeviceRecord& record, LoaderF
   BootLoaderStep& step = g_bootLoaderStep;
   ReleasePayload(step.loaderImage);
   HoldBootRom(step, record.devicePath);
-  PostNotice(static_cast<std::uintptr_t>(problem), fx3,
+  PostNotice(update, static_cast<std::uintptr_t>(problem), fx3,
              RomOfTheUpdate(update, record.devicePath, fx3 ? UpdateRom::kFx3 : UpdateRom::kRt1060),
              length);
 }
 
 // The FX3 boot ROM: load the boot image and write it into the controller's RAM through the
 // Cypress driver, on a handle of the take-over's own (the update's DFU connection stays as it is).
-void TakeOverFx3(UpdateSession& update, const DeviceRecord& record) {
+std::optional<TakeOver> TakeOverFx3(UpdateSession& update, const DeviceRecord& record) {
   BootLoaderStep& step = g_bootLoaderStep;
   const LoaderFileProblem problem = LoadFX3BootImage(step.loaderImage);
   if (problem != LoaderFileProblem::kNone) {
     RefuseLoaderFile(update, record, problem, true, 0);
-    return;
+    return std::nullopt;
   }
   // The handle of an earlier take-over, should one be left, is closed, not leaked.
   CloseFx3Handle(step.fx3Link);
   SelectPath(record);
   Initialize_USBHanlde(step.fx3Link, g_szSelectedDevicePath);
   DebugPrint(1, kBootLoaderTrace);
-  StartLoaderThread(update, record, &DoDownloadCypress, UpdateRom::kFx3);
+  return ReadyLoaderThread(update, record, &DoDownloadCypress, UpdateRom::kFx3);
 }
 
 // The RT1060 ROM: send the flash loader over the ROM's HID channel.
-void TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
+std::optional<TakeOver> TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
   BootLoaderStep& step = g_bootLoaderStep;
   SelectPath(record);
   std::uint32_t length = 0;
   const LoaderFileProblem problem = LoadNXPFlashLoader(step.loaderImage, &length);
   if (problem != LoaderFileProblem::kNone) {
     RefuseLoaderFile(update, record, problem, false, length);
-    return;
+    return std::nullopt;
   }
   CameraLib().DeinitExtensionUnit();
   SelectPath(record);
@@ -152,10 +140,10 @@ void TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
     DebugPrint(1, L"\rInit_HIDHandle Failed\r\n");
     ReleasePayload(step.loaderImage);
     HoldBootRom(step, record.devicePath);
-    return;
+    return std::nullopt;
   }
   DebugPrint(1, kBootLoaderTrace);
-  StartLoaderThread(update, record, &DoDownloadNXPCypress, UpdateRom::kRt1060);
+  return ReadyLoaderThread(update, record, &DoDownloadNXPCypress, UpdateRom::kRt1060);
 }
 
 // A held ROM that this rebuild no longer finds has left the bus: it is taken over when it comes
@@ -173,12 +161,13 @@ void ReleaseRomsThatLeft(BootLoaderStep& step, int count) {
                       step.heldRoms.end());
 }
 
-// Selects entry 0 and takes the selection from it. With no entry the list reports -1, and the
-// selected path is cleared rather than taken from outside the table.
-void SelectFirstEntry() {
+// Selects entry 0 and takes the selection from it. With no entry nothing is selected (-1), and
+// the selected path is cleared rather than taken from outside the table.
+void SelectFirstEntry(UpdateSession& update) {
   g_nLastSelectedIndex = 0;
-  Dialog().ComboSetCurSel(0);
-  const int selected = Dialog().ComboGetCurSel();
+  update.Observer().OnEntrySelected(0);
+  // The list holds one entry per record: entry 0 exists when a record does.
+  const int selected = ListedDeviceCount() > 0 ? 0 : -1;
   g_nSelectedIndex = selected;
   DebugPrint(1, L"Current selected index = %d \r\n", selected);
   const int count = ListedDeviceCount();
@@ -190,10 +179,11 @@ void SelectFirstEntry() {
   RawTrace(g_szSelectedDevicePath);
 }
 
-void RebuildList(UpdateSession& update, bool fx3TakeOver) {
+std::optional<TakeOver> RebuildList(UpdateSession& update, bool fx3TakeOver) {
+  std::optional<TakeOver> takeOver;
   try {
     DebugPrint(1, L"IDC_COMBO_DEVICELIST AddDeviceNameInCombbox\r\n");
-    Dialog().ComboReset();
+    update.Observer().OnListCleared();
     const int count = ListedDeviceCount();
     for (int i = 0; i < count; ++i) {
       DeviceRecord& record = g_DeviceTable[i];
@@ -205,7 +195,7 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
         // listed all the same (the updated camera may be among them).
         if (g_bootLoaderStep.bLoaderDownloadBusy.load() == 0 &&
             !BootRomHeld(g_bootLoaderStep, record.devicePath)) {
-          fx3Rom ? TakeOverFx3(update, record) : TakeOverRt1060(update, record);
+          takeOver = fx3Rom ? TakeOverFx3(update, record) : TakeOverRt1060(update, record);
         }
       } else {
         FormatText(entry, kPathChars, L"%ls(VID_%ls,PID_%ls_%d)", record.friendlyName,
@@ -213,24 +203,44 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
       }
       RawTrace(entry);
       RawTrace(entry);
-      Dialog().ComboAddString(entry);
+      update.Observer().OnListEntry(entry);
     }
     ReleaseRomsThatLeft(g_bootLoaderStep, count);
-    SelectFirstEntry();
+    SelectFirstEntry(update);
   } catch (...) {
     Sys().SetLastError(kLastErrorDeviceException);
     RawTrace(L"Exception AddDeviceNameInCombbox...\r\n");
   }
+  return takeOver;
 }
 
 }  // namespace
 
-void AddDeviceNameInCombbox(UpdateSession& update) {
-  RebuildList(update, true);
+std::optional<TakeOver> AddDeviceNameInCombbox(UpdateSession& update) {
+  return RebuildList(update, true);
 }
 
-void AddDeviceNameInCombboxNoCypress(UpdateSession& update) {
-  RebuildList(update, false);
+std::optional<TakeOver> AddDeviceNameInCombboxNoCypress(UpdateSession& update) {
+  return RebuildList(update, false);
+}
+
+bool StartTakeOver(UpdateSession& update, const TakeOver& takeOver) {
+  BootLoaderStep& step = g_bootLoaderStep;
+  const LoaderBody body = takeOver.body;
+  const Handle thread = Sys().StartThread([body, &step, &update] { return body(step, update); });
+  update.KeepFirmwareThread(thread);
+  if (thread == kNullHandle) {
+    DebugPrint(1, L"StartTakeOver: no thread for the boot loader download, error %u\r\n",
+               static_cast<unsigned>(Sys().GetLastError()));
+    step.bLoaderDownloadBusy = 0;
+    step.bLoaderThreadStarted = 0;
+    ReleasePayload(step.loaderImage);
+    CloseFx3Handle(step.fx3Link);
+    HoldBootRom(step, takeOver.romPath.c_str());
+    PostNotice(update, kNoticeNoThread, false, step.romOfUpdate.load() != 0, 0);
+    return false;
+  }
+  return true;
 }
 
 bool BootRomHeld(const BootLoaderStep& step, const wchar_t* path) {
@@ -265,9 +275,9 @@ void ReleaseBootRomThatLeft(BootLoaderStep& step, const wchar_t* path) {
                       step.heldRoms.end());
 }
 
-void RemoveDeviceNameInCombbox() {
+void RemoveDeviceNameInCombbox(UpdateSession& update) {
   DebugPrint(1, L"IDC_COMBO_DEVICELIST RemoveDeviceNameInCombbox\r\n");
-  Dialog().ComboReset();
+  update.Observer().OnListCleared();
 }
 
 }  // namespace veltra

@@ -1,6 +1,7 @@
 // The two discovery passes that fill the device table, and boot-loader-mode matching.
 #pragma once
 
+#include "core/update_observer.h"
 #include "platform/types.h"
 
 namespace veltra {
@@ -10,7 +11,9 @@ namespace veltra {
 bool SunplusCameraListed();
 
 int GetAvailableDevices();  // video capture devices
-int DeviceConnect();        // present USB devices in update or boot-loader mode
+// Present USB devices in update or boot-loader mode. A device whose path cannot be read ends the
+// pass; view is told which step failed.
+int DeviceConnect(UpdateObserver& view);
 int FindMatchDFUDevice(const wchar_t* hardwareId);
 void GetVidPid(wchar_t* text, wchar_t* vid, wchar_t* pid);  // vid/pid: at least 10 characters
 

@@ -7,7 +7,6 @@
 
 #include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/update_session.h"
 #include "devices/device_rules.h"
@@ -23,9 +22,9 @@ namespace {
 // A unique ID: the serial cut to 10 characters, and the terminator.
 constexpr std::size_t kUniqueIdChars = 11;
 
-void SelectEntry(int index) {
+void SelectEntry(const UpdateSession& update, int index) {
   g_nLastSelectedIndex = index;
-  Dialog().ComboSetCurSel(index);
+  update.Observer().OnEntrySelected(index);
 }
 
 // The device rules tell how each listed device may be found again; a device they do not know is
@@ -107,7 +106,7 @@ int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update) {
     CameraLib().InitExtensionUnit(g_DeviceTable[found.index].devicePath);
     DebugPrint(1, L"MatchUniqueIDForUpdatedDeviceHID :: the updated camera is entry %d\r\n",
                found.index);
-    SelectEntry(found.index);
+    SelectEntry(update, found.index);
     return 1;  // the matched camera's extension unit stays open
   } catch (...) {
     Sys().SetLastError(kLastErrorDeviceException);
@@ -120,7 +119,7 @@ int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update) {
 int MatchUniqueIDForUpdatedDeviceDFU(const UpdateSession& update) {
   const FoundCamera found = FindUpdatedCamera(update.camera, ListedAs::kNormalMode);
   if (found.result == CameraFound::kFound) {
-    SelectEntry(found.index);
+    SelectEntry(update, found.index);
   }
   return 1;
 }
@@ -144,16 +143,14 @@ int UpdateDeviceRemoved(UpdateSession& update) {
         continue;
       }
       DebugPrint(1, L"DBT_REMOVED: UpdateDeviceRemoved :Device matched\r\n");
-      SelectEntry(i);
+      SelectEntry(update, i);
       const bool extensionUnit = CameraLib().InitExtensionUnit(record.devicePath) != 0;
-      Dialog().EnableItem(IDC_BTN_FW_UPDATE, true);
-      Dialog().EnableItem(IDC_BTN_READFW_VERSION, extensionUnit);
+      update.Observer().OnFileCameraListed(extensionUnit);
       return 1;
     }
     // The camera the file was chosen for is gone: call the pending update off.
     update.bUpdateDeviceGone = 1;
-    Dialog().EndDialog(Window::kConfirmDialog, 0);
-    Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
+    update.Observer().OnFileCameraGone();
     return 0;
   } catch (...) {
     Sys().SetLastError(kLastErrorDeviceException);

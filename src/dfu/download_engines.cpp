@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/update_session.h"
 #include "dfu/dfu_requests.h"

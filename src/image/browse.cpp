@@ -1,15 +1,13 @@
-// The browse command: the user picks a firmware file, which is read whole and parsed into the
-// selection. The file never stays open, and a file that is refused leaves nothing selected.
+// The firmware file the user picked (the application's Browse asks for it), read whole and parsed
+// into the selection. The file never stays open, and a file that is refused leaves nothing
+// selected.
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <utility>
 
-#include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
-#include "core/ui_texts.h"
 #include "image/firmware_image.h"
 #include "image/image_internal.h"
 #include "platform/ports.h"
@@ -17,12 +15,6 @@
 namespace veltra {
 
 namespace {
-// OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR
-constexpr std::uint32_t kOpenFileFlags = 0x1808;
-constexpr const wchar_t* kTextUnknownImageType =
-    L"This firmware file cannot be used: its image type is %d, and only image types 1, 2 and 3 "
-    L"can be written.\r\nPlease choose another firmware file.";
-constexpr std::size_t kMessageChars = 256;
 
 constexpr const wchar_t* kTraceNoMemory = L"Memory Allocation FAiled..\r\n";
 constexpr const wchar_t* kTraceUnmarked = L"Substring not found for Image1....\r\n";
@@ -58,7 +50,7 @@ void TraceRefusal(const ParseResult& result) {
 }
 
 // Reads and parses the open file into the selection.
-int SelectFromFile(UpdateSession& update, std::FILE* file) {
+int SelectFromFile(UpdateSession& update, std::FILE* file, FileProblem* problem) {
   Payload contents;
   if (!ReadWholeFile(file, contents)) {
     return kBrowseFailed;
@@ -78,9 +70,7 @@ int SelectFromFile(UpdateSession& update, std::FILE* file) {
   if (!result.image) {
     TraceRefusal(result);
     if (result.refusal == ImageRefusal::kUnknownImageType) {
-      wchar_t text[kMessageChars] = {};
-      FormatText(text, kMessageChars, kTextUnknownImageType, static_cast<int>(result.imageType));
-      Dialog().MessageBox(text, kCaptionError, kMbIconError);
+      *problem = FileProblem{FileProblem::Kind::kUnknownImageType, result.imageType};
       return kBrowseRefused;
     }
     return kBrowseFailed;
@@ -99,28 +89,18 @@ int SelectFromFile(UpdateSession& update, std::FILE* file) {
 
 }  // namespace
 
-int Browse(UpdateSession& update, bool binFirst) {
-  update.bCombinedImage = 0;
-
-  OpenFileRequest request;
-  request.binFirst = binFirst;
-  request.flags = kOpenFileFlags;
-  wchar_t path[kPathChars] = {};
-  if (!Dialog().OpenFileDialog(request, path, kPathChars, update.szFirmwareTitle, kPathChars)) {
-    return kBrowseCancelled;
-  }
-  Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, path);
-
+int SelectFirmwareFile(UpdateSession& update, const wchar_t* path, FileProblem* problem) {
+  *problem = FileProblem{};
   // From here on the path box names the new file, so the earlier image goes whatever becomes of
   // this one: an update must never send it as if it were this file. Letting it go before the read
   // also keeps one file's bytes in memory at a time.
   SelectImage(update, nullptr);
   std::FILE* file = Sys().OpenFile(path, "rb");
   if (file == nullptr) {
-    Dialog().MessageBox(kTextCheckFilePath, kCaptionError, kMbIconExclamation);
+    *problem = FileProblem{FileProblem::Kind::kCannotOpen, 0};
     return kBrowseFailed;
   }
-  const int result = SelectFromFile(update, file);
+  const int result = SelectFromFile(update, file, problem);
   std::fclose(file);
   return result;
 }

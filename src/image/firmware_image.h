@@ -87,15 +87,26 @@ std::shared_ptr<const ParsedImage> SelectedImage(const UpdateSession& update);
 // The selected image's type; 0 when nothing is selected.
 std::uint8_t SelectedImageType(const UpdateSession& update);
 
-// Lets the user pick a firmware file and reads it into the selection. binFirst: the file dialog
-// offers raw *.bin images first (the selected camera takes its image through the NXP flash
-// loader), otherwise *.img files.
-// 1: selected; 0: failure; 2: the user cancelled (nothing changes); 3: refused with its own
-// message already shown.
+// The outcomes of Browse: 1: selected; 0: failure; 2: the user cancelled (nothing changes); 3:
+// refused with a message of its own.
 constexpr int kBrowseFailed = 0;
 constexpr int kBrowseDone = 1;
 constexpr int kBrowseCancelled = 2;
 constexpr int kBrowseRefused = 3;
-int Browse(UpdateSession& update, bool binFirst);
+
+// What the user is told of a chosen file beyond the outcome.
+struct FileProblem {
+  enum class Kind : std::uint8_t {
+    kNone,
+    kCannotOpen,        // the path does not open (with kBrowseFailed)
+    kUnknownImageType,  // the image type is not one the program writes (kBrowseRefused)
+  };
+  Kind kind = Kind::kNone;
+  std::uint8_t imageType = 0;  // kUnknownImageType: the type the file carries
+};
+
+// Reads the firmware file at path into the selection; the earlier image goes whatever becomes of
+// this one. Returns kBrowseDone, kBrowseFailed or kBrowseRefused; problem: what else to tell.
+int SelectFirmwareFile(UpdateSession& update, const wchar_t* path, FileProblem* problem);
 
 }  // namespace veltra

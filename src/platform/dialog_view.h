@@ -1,6 +1,7 @@
-// Dialog port: everything the program logic does to its windows. Controls are addressed by their
-// resource IDs (core/resource_ids.h) on the main dialog unless a call names another window.
-// Worker threads use it too: on Windows the calls act on the real controls from any thread and
+// Dialog port: everything the application does to its windows (the layers below report to its
+// presenter instead). Controls are addressed by their resource IDs (app/resource_ids.h) on the
+// main dialog unless a call names another window. The presenter's reports may come on a worker
+// thread: on Windows the calls act on the real controls from any thread and
 // SendToDialog is SendMessageW; the headless view used by the tests keeps the same contract and
 // hands synchronous messages to the dialog's thread.
 #pragma once

@@ -4,8 +4,8 @@
 
 #include "app/dialog_procedures.h"
 #include "app/refresher.h"
+#include "app/resource_ids.h"
 #include "core/app_state.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "devices/device_table.h"
 #include "platform/ports.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/resource_ids.h"
 #include "app_fixture.h"
-#include "core/resource_ids.h"
 #include "scenario_fixture.h"
 #include "sim/cameras/cx3_camera.h"
 #include "sim/cameras/dfu_cameras.h"

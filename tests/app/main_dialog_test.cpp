@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/resource_ids.h"
 #include "app_fixture.h"
 #include "camera/selected_device.h"
 #include "core/app_state.h"
-#include "core/resource_ids.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "app/dialog_procedures.h"
+#include "app/resource_ids.h"
 #include "app_fixture.h"
 #include "core/app_state.h"
-#include "core/resource_ids.h"
 #include "core/update_session.h"
 #include "core/window_messages.h"
 #include "scenario_fixture.h"

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "app/dialog_procedures.h"
+#include "app/resource_ids.h"
 #include "app_fixture.h"
-#include "core/resource_ids.h"
 #include "core/window_messages.h"
 #include "scenario_fixture.h"
 #include "sim/cameras/cx3_camera.h"

@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "app/refresher.h"
+#include "app/resource_ids.h"
 #include "app_fixture.h"
 #include "core/app_state.h"
-#include "core/resource_ids.h"
 #include "core/window_messages.h"
 #include "platform/ports.h"
 #include "sim/cameras/nxp_camera.h"

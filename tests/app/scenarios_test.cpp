@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/resource_ids.h"
+#include "app/resource_ids.h"
 #include "scenario_fixture.h"
 #include "sim/cameras/dfu_cameras.h"
 #include "sim/cameras/nxp_camera.h"

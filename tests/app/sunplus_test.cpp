@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/resource_ids.h"
 #include "app_fixture.h"
-#include "core/resource_ids.h"
 
 namespace veltra::test {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/resource_ids.h"
 #include "app_fixture.h"
-#include "core/resource_ids.h"
 #include "devices/device_table.h"
 #include "sim/dfu_camera.h"
 #include "support/firmware_files.h"

@@ -1,11 +1,11 @@
 // READ F/W VERSION and RESET as the refresher thread runs them, against the bench's cameras listed
 // by the real start-up scan.
+#include "app/resource_ids.h"
 #include "camera/device_change.h"  // SetInitialDeviceValue
 #include "camera/device_reset.h"
 #include "camera/version_read.h"
 #include "camera_bench.h"
 #include "core/app_state.h"
-#include "core/resource_ids.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "sim/cameras/cx3_camera.h"
@@ -24,9 +24,8 @@ class CameraCommandsTest : public test::CameraBench {
  protected:
   std::vector<std::wstring> ReadVersionOf(int entry) {
     dialog_.ClearRecords();
-    dialog_.ComboSetCurSel(entry);
     g_bReadVersionBusy = 1;
-    GetFirmwarVersion();
+    GetFirmwarVersion(CurrentUpdate().Observer(), entry);
     EXPECT_EQ(g_bReadVersionBusy.load(), 0);
     EXPECT_TRUE(dialog_.Item(IDC_BTN_READFW_VERSION).enabled);
     for (const auto& box : dialog_.MessageBoxes()) {
@@ -35,9 +34,8 @@ class CameraCommandsTest : public test::CameraBench {
     return BoxTexts();
   }
   void Reset(int entry) {
-    dialog_.ComboSetCurSel(entry);
     g_bResetBusy = 1;
-    ResetSelectedDevice();
+    ResetSelectedDevice(entry);
   }
 };
 

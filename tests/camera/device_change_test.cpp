@@ -3,10 +3,10 @@
 #include "camera/device_change.h"
 
 #include "app/dialog_observer.h"
+#include "app/resource_ids.h"
 #include "camera/update_worker.h"
 #include "camera_bench.h"
 #include "core/app_state.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"

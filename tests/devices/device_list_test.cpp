@@ -2,8 +2,8 @@
 // start, the stop while a boot-loader download runs, repeated FX3 take-overs, and an empty table.
 #include <string>
 
+#include "app/resource_ids.h"
 #include "core/app_state.h"
-#include "core/resource_ids.h"
 #include "devices_fixture.h"
 #include "loaders/fx3_download.h"
 #include "support/firmware_files.h"

@@ -72,15 +72,17 @@ class DevicesTest : public BenchTest {
     g_nDeviceCount = 0;
     bool found = false;
     if (usbDevicesFirst) {
-      found = DeviceConnect() != 0;
+      found = DeviceConnect(update_.Observer()) != 0;
       found = GetAvailableDevices() != 0 || found;
     } else {
       found = GetAvailableDevices() != 0;
-      found = DeviceConnect() != 0 || found;
+      found = DeviceConnect(update_.Observer()) != 0 || found;
     }
     if (found) {
-      RemoveDeviceNameInCombbox();
-      AddDeviceNameInCombbox(update_);
+      RemoveDeviceNameInCombbox(update_);
+      if (const std::optional<TakeOver> takeOver = AddDeviceNameInCombbox(update_)) {
+        StartTakeOver(update_, *takeOver);  // as the handlers do once the rebuild is over
+      }
     }
     return found;
   }

@@ -27,7 +27,7 @@ TEST_F(DevicesTest, NameSuffixComesFromTheLocationPath) {
                             L"DFU Device",
                             L"\\\\?\\usb#vid_7e51&pid_df01#s1#{a5dcbf10}"});
     g_nDeviceCount = 0;
-    ASSERT_EQ(DeviceConnect(), 1);
+    ASSERT_EQ(DeviceConnect(update_.Observer()), 1);
     EXPECT_EQ(std::wstring(g_DeviceTable[0].friendlyName), c.name) << c.location;
   }
 }
@@ -39,7 +39,7 @@ TEST_F(DevicesTest, OverlongUsbStringsAreCut) {
        {L"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)#USB(1)" + std::wstring(400, L'L')},
        std::wstring(300, L'D'),
        path});
-  ASSERT_EQ(DeviceConnect(), 1);
+  ASSERT_EQ(DeviceConnect(update_.Observer()), 1);
   EXPECT_EQ(RecordPath(0), path.substr(0, kPathChars - 1));
   EXPECT_EQ(std::wstring(g_DeviceTable[0].pidText), L"DF00");
   // The description did not fit the field: the name keeps only the position.

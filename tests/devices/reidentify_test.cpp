@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "app/resource_ids.h"
 #include "core/app_state.h"
-#include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/update_session.h"
 #include "devices/usb_serial.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/resource_ids.h"
+#include "app/resource_ids.h"
 #include "dfu/dfu_fixture.h"
 #include "image/firmware_image.h"
 #include "sim/dfu_engine.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../app/scenario_fixture.h"
-#include "core/resource_ids.h"
+#include "app/resource_ids.h"
 #include "sim/cameras/dfu_cameras.h"
 #include "sim/cameras/nxp_camera.h"
 #include "sim/flash_loader.h"

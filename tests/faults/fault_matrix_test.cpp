@@ -35,7 +35,7 @@
 
 #include "../app/app_fixture.h"
 #include "../app/scenario_fixture.h"
-#include "core/resource_ids.h"
+#include "app/resource_ids.h"
 #include "dfu/download_engines.h"
 #include "fault_switches.h"
 #include "loaders/fx3_download.h"

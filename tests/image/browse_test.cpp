@@ -4,8 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "app/main_commands.h"
+#include "app/resource_ids.h"
 #include "core/app_state.h"
-#include "core/resource_ids.h"
 #include "image/firmware_image.h"
 #include "support/bench_fixture.h"
 #include "support/firmware_files.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/dialog_observer.h"
-#include "core/resource_ids.h"
+#include "app/resource_ids.h"
 #include "core/text.h"
 #include "core/update_session.h"
 #include "dfu/download_engines.h"

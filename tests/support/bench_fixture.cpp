@@ -1,8 +1,8 @@
 #include "support/bench_fixture.h"
 
 #include "app/dialog_observer.h"
+#include "app/resource_ids.h"
 #include "core/app_state.h"
-#include "core/resource_ids.h"
 #include "core/update_session.h"
 #include "core/window_messages.h"
 #include "devices/device_rules.h"

@@ -4,8 +4,8 @@
 #include <chrono>
 
 #include "app/dialog_procedures.h"
+#include "app/resource_ids.h"
 #include "core/app_state.h"
-#include "core/resource_ids.h"
 #include "core/ui_texts.h"
 #include "core/window_messages.h"
 #include "platform/ports.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "core/resource_ids.h"
+#include "app/resource_ids.h"
 #include "core/ui_texts.h"
 #include "core/window_messages.h"
 #include "image/loader_files.h"

@@ -1,8 +1,8 @@
-#include "devices/ui_state.h"
+// The presenter's state table: the groups of controls of the main dialog, one per UiState.
+#include "app/ui_state.h"
 
+#include "app/resource_ids.h"
 #include "core/app_state.h"
-#include "core/debug_trace.h"
-#include "core/resource_ids.h"
 #include "core/update_session.h"
 #include "devices/device_rules.h"
 #include "devices/selected_record.h"
@@ -140,26 +140,22 @@ void ApplyAll(const UpdateSession& update, const Step (&steps)[N]) {
 
 }  // namespace
 
-void SetUIState(const UpdateSession& update, int state) {
+void SetUIState(const UpdateSession& update, UiState state) {
   switch (state) {
-    case UI_STATE_NO_DEVICE:
+    case UiState::kNoDevice:
       ApplyAll(update, kNoDevice);
       break;
-    case UI_STATE_DEVICE_READY:
+    case UiState::kDeviceReady:
       ApplyAll(update, kDeviceReady);
       break;
-    case UI_STATE_UPDATING:
+    case UiState::kUpdating:
       ApplyAll(update, kUpdating);
       break;
-    case UI_STATE_UPDATE_DONE:
+    case UiState::kUpdateDone:
       ApplyAll(update, kUpdateDone);
       break;
-    case UI_STATE_UPDATE_FAILED:
+    case UiState::kUpdateFailed:
       ApplyAll(update, kUpdateFailed);
-      break;
-    default:
-      // No other code exists; an unknown one leaves the dialog as it is.
-      DebugPrint(1, L"SetUIState unknown state %d\r\n", state);
       break;
   }
 }

@@ -1,5 +1,7 @@
-// Resource, control, timer and message identifiers of the program's windows. Shared by the logic,
-// the resource script and the adapters; plain macros so that the resource compiler reads them too.
+// Resource, control, timer and message identifiers of the program's windows. They belong to the
+// application: its presenter, the resource script and the Windows dialog adapter read them (the
+// layers below report to the presenter instead); plain macros so that the resource compiler reads
+// them too.
 #pragma once
 
 // Strings, menu, accelerators, icons.
@@ -54,10 +56,3 @@
 #define WM_APP_LOADER_ENDED 0x8009
 // Posted when the vendor library's download thread has ended: the device list is rebuilt.
 #define WM_APP_LIBRARY_ENDED 0x800A
-
-// User-interface states (SetUIState).
-#define UI_STATE_NO_DEVICE 273
-#define UI_STATE_DEVICE_READY 274
-#define UI_STATE_UPDATING 275
-#define UI_STATE_UPDATE_DONE 276
-#define UI_STATE_UPDATE_FAILED 277
