@@ -1,0 +1,323 @@
+#include "veltra-update/bench_driver.h"
+
+#include <cstdlib>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "app/dialog_observer.h"
+#include "app/refresher.h"
+#include "console/device_text.h"
+#include "core/app_state.h"
+#include "core/camera_identity.h"
+#include "core/resource_ids.h"
+#include "core/ui_texts.h"
+#include "core/update_session.h"
+#include "core/window_messages.h"
+#include "devices/device_table.h"
+#include "devices/discovery_passes.h"
+#include "devices/known_devices.h"
+#include "devices/usb_serial.h"
+#include "dfu/dfu_requests.h"
+#include "image/firmware_image.h"
+#include "image/loader_files.h"
+#include "loaders/sunplus_download.h"
+#include "platform/ports.h"
+#include "veltra-mkfw/fwgen.h"
+
+namespace veltra::update_bench {
+
+namespace {
+
+using console::DeviceMode;
+using console::Outcome;
+using console::Route;
+
+// The loader files are the example ones, stamped as veltra-mkfw writes them by default.
+constexpr fwgen::Version kLoaderVersion{2, 1, 7, 3};
+
+std::uint16_t HexValue(const wchar_t* text) {
+  return static_cast<std::uint16_t>(std::wcstoul(text, nullptr, 16));
+}
+
+// The program's table of known devices: an exact VID and PID first, then the vendor's row.
+const KnownDevice* Known(std::uint16_t vid, std::uint16_t pid) {
+  const KnownDevice* vendor = nullptr;
+  for (const KnownDevice& row : kKnownDevices) {
+    if (row.vid == vid && row.pid == pid) {
+      return &row;
+    }
+    if (row.vid == vid && row.pid == 0) {
+      vendor = &row;
+    }
+  }
+  return vendor;
+}
+
+DeviceMode ModeOf(const KnownDevice* row) {
+  if (row == nullptr) {
+    return DeviceMode::kUpdate;
+  }
+  switch (row->mode) {
+    case KnownMode::kNormal:
+      return DeviceMode::kNormal;
+    case KnownMode::kBootRom:
+      return DeviceMode::kBootRom;
+    case KnownMode::kUpdate:
+    case KnownMode::kFlashLoader:
+      break;
+  }
+  return DeviceMode::kUpdate;
+}
+
+Route RouteOf(const KnownDevice* row) {
+  if (row == nullptr) {
+    return Route::kUnknown;
+  }
+  switch (row->route) {
+    case KnownRoute::kModeSwitch:
+      return Route::kModeSwitch;
+    case KnownRoute::kDfu:
+      return Route::kDfu;
+    case KnownRoute::kFx3Loader:
+      return Route::kFx3Loader;
+    case KnownRoute::kNxpLoader:
+      return Route::kNxpLoader;
+    case KnownRoute::kSunplusLibrary:
+      return Route::kSunplusLibrary;
+    case KnownRoute::kNone:
+      break;
+  }
+  return Route::kUnknown;
+}
+
+console::ListedDevice FromRecord(const DeviceRecord& record) {
+  console::ListedDevice device;
+  device.name = console::Utf8(record.friendlyName);
+  device.vid = HexValue(record.vidText);
+  device.pid = HexValue(record.pidText);
+  const KnownDevice* row = Known(device.vid, device.pid);
+  device.mode = ModeOf(row);
+  device.route = RouteOf(row);
+  if (device.mode == DeviceMode::kNormal) {
+    device.model = device.name;
+  }
+  CameraIdentity identity;
+  ReadDeviceIdentity(record.devicePath, &identity);
+  device.serial = console::Utf8(identity.serial);
+  device.locationPath = console::Utf8(identity.location);
+  device.key = console::Utf8(record.devicePath);
+  return device;
+}
+
+// The place of the camera in the program's list now (entry i is record i); -1 when it is gone.
+int ListedIndex(const console::ListedDevice& camera) {
+  const int count = ListedDeviceCount();
+  for (int i = 0; i < count; ++i) {
+    if (console::SameNoCase(console::Utf8(g_DeviceTable[i].devicePath), camera.key)) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+// "12%" on the status line: the bar's position.
+int PercentOf(const std::wstring& text) {
+  if (text.empty() || text.back() != L'%') {
+    return -1;
+  }
+  const std::size_t start = text.find_last_not_of(L"0123456789", text.size() - 2);
+  const std::size_t digits = start == std::wstring::npos ? 0 : start + 1;
+  if (digits >= text.size() - 1) {
+    return -1;
+  }
+  return static_cast<int>(std::wcstol(text.c_str() + digits, nullptr, 10));
+}
+
+}  // namespace
+
+BenchDriver::BenchDriver(const BenchSetup& setup)
+    : system_(std::make_unique<sim::SimSystem>(clock_)) {
+  ResetAppState();
+  ResetDeviceTable();
+  ConnectToDialog(CurrentUpdate());
+  Ports set;
+  set.system = system_.get();
+  set.usb = &usb_;
+  set.dialog = &dialog_;
+  if (!setup.trafficLogPath.empty()) {
+    traffic_ = std::make_unique<sim::TrafficLog>(usb_, setup.trafficLogPath);
+    set.usb = traffic_.get();
+  }
+  library_ = std::make_unique<sim::SimCameraLibrary>(bus_, traffic_.get());
+  set.camera = library_.get();
+  hidInput_ = std::make_unique<sim::SimHidInput>(bus_, traffic_.get());
+  set.hidInput = hidInput_.get();
+  set.discovery = &discovery_;
+  set.vendor = &vendor_;
+  InstallPorts(set);
+  PlaceLoaderFiles();
+
+  cameras_ = demo::MakeCameras(setup.roster);
+  for (const demo::BenchCamera& camera : cameras_) {
+    if (camera.entry.plugged) {
+      bus_.Plug(camera.device);
+    }
+  }
+  for (const demo::BenchCommand& command : setup.commands) {
+    if (command.camera >= cameras_.size()) {
+      continue;
+    }
+    const auto& device = cameras_[command.camera].device;
+    switch (command.verb) {
+      case demo::BenchCommand::Verb::kPlug:
+        bus_.Plug(device);
+        break;
+      case demo::BenchCommand::Verb::kUnplug:
+        bus_.Unplug(device.get());
+        break;
+      case demo::BenchCommand::Verb::kFault: {
+        sim::FaultPlan plan;
+        plan.kind = command.fault;
+        plan.atTransfer = command.fault == sim::FaultKind::kNone ? -1 : command.afterTransfers;
+        device->SetFault(plan);
+        break;
+      }
+    }
+  }
+}
+
+BenchDriver::~BenchDriver() {
+  StopUpdateUIThread();
+  system_->JoinAllThreads();
+  ReleaseDfuHandles(CurrentUpdate().link);
+  SelectImage(CurrentUpdate(), nullptr);
+  ResetSunplusState(CurrentUpdate());
+  if (traffic_) {
+    traffic_->Flush();
+  }
+  InstallPorts(Ports{});
+  if (!folder_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+}
+
+bool BenchDriver::PlaceLoaderFiles() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "veltra-update-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    return false;
+  }
+  folder_ = pattern;
+  const std::wstring bootName = kFx3BootImageName;
+  const std::wstring loaderName = kNxpFlashLoaderName;
+  for (const std::wstring& wide : {bootName, loaderName}) {
+    const std::string name = console::Utf8(wide);
+    for (const auto& file : fwgen::ExampleFiles(kLoaderVersion)) {
+      if (file.name == name) {
+        std::ofstream out(std::filesystem::path(folder_) / name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(file.bytes.data()),
+                  static_cast<std::streamsize>(file.bytes.size()));
+      }
+    }
+  }
+  system_->SetExecutableFolder(folder_);
+  return true;
+}
+
+std::vector<console::ListedDevice> BenchDriver::List() {
+  std::vector<console::ListedDevice> devices;
+  if (!started_) {
+    // The program's two discovery passes, without the list rebuild that takes over a boot ROM.
+    ResetDeviceTable();
+    GetAvailableDevices();
+    DeviceConnect();
+  }
+  const int count = ListedDeviceCount();
+  for (int i = 0; i < count; ++i) {
+    devices.push_back(FromRecord(g_DeviceTable[i]));
+  }
+  if (!started_) {
+    ResetDeviceTable();  // the dialog's start finds them again, as a fresh program does
+  }
+  return devices;
+}
+
+bool BenchDriver::Start() {
+  if (!started_) {
+    started_ = true;
+    dialog_.Dispatch(kWmInitDialog);
+    return dialog_.Settle(*system_, &discovery_);
+  }
+  return true;
+}
+
+console::UpdateResult BenchDriver::Update(const console::ListedDevice& camera,
+                                          const std::string& filePath,
+                                          const console::ProgressSink& progress) {
+  console::UpdateResult result;
+  if (!Start()) {
+    result.message = "the program did not come to rest after its start";
+    return result;
+  }
+  const int index = ListedIndex(camera);
+  if (index < 0) {
+    result.message = "the program no longer lists the camera";
+    return result;
+  }
+  const std::size_t boxesBefore = dialog_.Boxes().size();
+  const std::size_t modalsBefore = dialog_.ModalsOpened().size();
+  dialog_.SetStatusListener([&progress](const std::wstring& text) {
+    console::ProgressStep step;
+    step.percent = PercentOf(text);
+    if (step.percent < 0) {
+      step.phase = console::Utf8(text);
+    }
+    progress(step);
+  });
+  dialog_.ComboSetCurSel(index);
+  dialog_.Dispatch(kWmCommand, CommandParam(IDC_COMBO_DEVICELIST, kCbnSelChange));
+  dialog_.SetChosenFile(filePath);
+  dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_BROWSE));
+  dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_FW_UPDATE));
+  const bool rested = dialog_.Settle(*system_, &discovery_);
+  dialog_.SetStatusListener(nullptr);
+
+  const auto boxes = dialog_.Boxes();
+  const auto modals = dialog_.ModalsOpened();
+  const std::vector<bench::ConsoleDialog::Box> told(boxes.begin() + static_cast<long>(boxesBefore),
+                                                    boxes.end());
+  const std::vector<int> opened(modals.begin() + static_cast<long>(modalsBefore), modals.end());
+  const bench::ProgramSaid said = bench::WhatTheProgramSaid(told, opened);
+  if (!told.empty()) {
+    result.message = console::Utf8(told.back().text);
+  }
+  if (!rested) {
+    result.message = "the program did not come to rest after the update";
+    return result;
+  }
+  switch (said) {
+    case bench::ProgramSaid::kSucceeded:
+      result.outcome = Outcome::kUpdated;
+      break;
+    case bench::ProgramSaid::kUnconfirmed:
+      result.outcome = Outcome::kUnconfirmed;
+      break;
+    case bench::ProgramSaid::kFailed: {
+      // An alert and nothing else: the program refused before it wrote anything.
+      bool alertOnly = !told.empty();
+      for (const auto& box : told) {
+        alertOnly = alertOnly && box.caption == kCaptionAlert;
+      }
+      result.outcome = alertOnly ? Outcome::kRefused : Outcome::kFailed;
+      if (told.empty()) {
+        result.message = "the program said nothing about the update";
+      }
+      break;
+    }
+  }
+  return result;
+}
+
+}  // namespace veltra::update_bench
