@@ -194,6 +194,9 @@ int RunUpdate(const Options& options, const RunPorts& ports) {
       record.seconds = (ports.seconds ? ports.seconds() : 0.0) - start;
       record.outcome = OutcomeName(result.outcome);
       record.message = result.message;
+      if (!result.versionBefore.empty()) {
+        record.versionBefore = result.versionBefore;
+      }
       record.versionAfter = result.versionAfter;
       status.Raise(ExitCodeOf(result.outcome));
       if (result.outcome == Outcome::kAccessDenied) {

@@ -43,8 +43,9 @@ enum class Outcome {
 
 struct UpdateResult {
   Outcome outcome = Outcome::kFailed;
-  std::string message;       // the text the dialog would have shown (UTF-8), may be empty
-  std::string versionAfter;  // the firmware version read after the update; empty: not read
+  std::string message;        // the text the dialog would have shown (UTF-8), may be empty
+  std::string versionBefore;  // the firmware version read before the update; empty: not read
+  std::string versionAfter;   // read from the camera found again after it; empty: not read
 };
 
 // A step of the update the program shows: the status line's text and the bar's position (0 to

@@ -190,12 +190,14 @@ TEST_F(VeltraUpdateRun, AllForEachModelUpdatesTheRightCamerasAndLeavesTheOthers)
     for (std::size_t i = 0; i < c.serials.size(); ++i) {
       EXPECT_EQ(run.report["cameras"][i]["serial"], c.serials[i]);
       EXPECT_EQ(run.report["cameras"][i]["outcome"], "updated");
+      // Found again after its update, and read: the version the program shows.
+      EXPECT_EQ(run.report["cameras"][i]["versionAfter"], fresh) << c.file;
     }
   }
 }
 
 TEST_F(VeltraUpdateRun, AFaultInOneCameraFailsItAloneAndTheRunEndsWithOne) {
-  // The second camera of the model refuses its fifth transfer from the start of the run.
+  // The second camera of the model refuses the fifth transfer of its update.
   const Run run = Update("fault 1 error@5", {"Veltra_RX40M_3.0.1.2.img", "--all"});
   EXPECT_EQ(run.exitCode, 1) << run.err;
   EXPECT_EQ(run.versions[0], "3.0.1.2");

@@ -1,10 +1,12 @@
 #include "veltra-update/bench_driver.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <thread>
 
 #include "app/dialog_observer.h"
 #include "app/refresher.h"
@@ -36,6 +38,11 @@ using console::Route;
 
 // The loader files are the example ones, stamped as veltra-mkfw writes them by default.
 constexpr fwgen::Version kLoaderVersion{2, 1, 7, 3};
+// Real-time bound on the refresher thread's version read (it costs nothing on the bench's clock).
+constexpr std::chrono::seconds kVersionReadLimit{10};
+constexpr std::chrono::milliseconds kVersionReadNap{1};
+// How each family's version text begins.
+constexpr char kVersionLabel[] = "Firmware Version";
 
 std::uint16_t HexValue(const wchar_t* text) {
   return static_cast<std::uint16_t>(std::wcstoul(text, nullptr, 16));
@@ -135,6 +142,21 @@ int PercentOf(const std::wstring& text) {
   return static_cast<int>(std::wcstol(text.c_str() + digits, nullptr, 10));
 }
 
+// What the version read showed, without its label: "Firmware Version = 2.1.7.3" is "2.1.7.3";
+// empty when it is not a version (the read failed).
+std::string VersionOfText(const std::wstring& text) {
+  const std::string shown = console::Utf8(text);
+  if (shown.rfind(kVersionLabel, 0) != 0) {
+    return "";
+  }
+  std::size_t start = shown.find_first_not_of(" =:", sizeof kVersionLabel - 1);
+  std::size_t end = shown.find_last_not_of(" \r\n");
+  if (start == std::string::npos || end < start) {
+    return "";
+  }
+  return shown.substr(start, end - start + 1);
+}
+
 }  // namespace
 
 BenchDriver::BenchDriver(const BenchSetup& setup)
@@ -177,14 +199,26 @@ BenchDriver::BenchDriver(const BenchSetup& setup)
       case demo::BenchCommand::Verb::kUnplug:
         bus_.Unplug(device.get());
         break;
-      case demo::BenchCommand::Verb::kFault: {
-        sim::FaultPlan plan;
-        plan.kind = command.fault;
-        plan.atTransfer = command.fault == sim::FaultKind::kNone ? -1 : command.afterTransfers;
-        device->SetFault(plan);
+      case demo::BenchCommand::Verb::kFault:
+        faults_.push_back(command);
         break;
-      }
     }
+  }
+}
+
+void BenchDriver::PlantFaults(const std::string& locationPath) {
+  for (auto it = faults_.begin(); it != faults_.end();) {
+    const auto& device = cameras_[it->camera].device;
+    if (console::Utf8(bus_.LocationPath(device.get())) != locationPath) {
+      ++it;
+      continue;
+    }
+    // The device counts transfers afresh from the moment it is given a plan.
+    sim::FaultPlan plan;
+    plan.kind = it->fault;
+    plan.atTransfer = it->fault == sim::FaultKind::kNone ? -1 : it->afterTransfers;
+    device->SetFault(plan);
+    it = faults_.erase(it);
   }
 }
 
@@ -253,6 +287,27 @@ bool BenchDriver::Start() {
   return true;
 }
 
+void BenchDriver::Select(int index) {
+  dialog_.ComboSetCurSel(index);
+  dialog_.Dispatch(kWmCommand, CommandParam(IDC_COMBO_DEVICELIST, kCbnSelChange));
+}
+
+std::string BenchDriver::ReadVersion() {
+  const std::size_t before = dialog_.Boxes().size();
+  dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_READFW_VERSION));
+  // The refresher thread reads it and shows it in a message box; it is the one thread that stays,
+  // so the dialog's rest does not wait for it.
+  const auto deadline = std::chrono::steady_clock::now() + kVersionReadLimit;
+  std::vector<bench::ConsoleDialog::Box> boxes = dialog_.Boxes();
+  while (boxes.size() == before && std::chrono::steady_clock::now() < deadline) {
+    dialog_.Settle(*system_, &discovery_);
+    std::this_thread::sleep_for(kVersionReadNap);
+    boxes = dialog_.Boxes();
+  }
+  dialog_.Settle(*system_, &discovery_);
+  return boxes.size() > before ? VersionOfText(boxes[before].text) : std::string();
+}
+
 console::UpdateResult BenchDriver::Update(const console::ListedDevice& camera,
                                           const std::string& filePath,
                                           const console::ProgressSink& progress) {
@@ -276,8 +331,11 @@ console::UpdateResult BenchDriver::Update(const console::ListedDevice& camera,
     }
     progress(step);
   });
-  dialog_.ComboSetCurSel(index);
-  dialog_.Dispatch(kWmCommand, CommandParam(IDC_COMBO_DEVICELIST, kCbnSelChange));
+  Select(index);
+  if (camera.mode == DeviceMode::kNormal) {
+    result.versionBefore = ReadVersion();
+  }
+  PlantFaults(camera.locationPath);
   dialog_.SetChosenFile(filePath);
   dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_BROWSE));
   dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_FW_UPDATE));
@@ -296,6 +354,18 @@ console::UpdateResult BenchDriver::Update(const console::ListedDevice& camera,
   if (!rested) {
     result.message = "the program did not come to rest after the update";
     return result;
+  }
+  if (said != bench::ProgramSaid::kFailed) {
+    // The program selects the camera it found again after the update; its version is read there.
+    const int found = dialog_.Selected();
+    if (found >= 0 && found < ListedDeviceCount() &&
+        Known(HexValue(g_DeviceTable[found].vidText), HexValue(g_DeviceTable[found].pidText)) !=
+            nullptr &&
+        ModeOf(Known(HexValue(g_DeviceTable[found].vidText),
+                     HexValue(g_DeviceTable[found].pidText))) == DeviceMode::kNormal) {
+      Select(found);
+      result.versionAfter = ReadVersion();
+    }
   }
   switch (said) {
     case bench::ProgramSaid::kSucceeded:

@@ -28,7 +28,9 @@ namespace veltra::update_bench {
 // The bench a run starts with.
 struct BenchSetup {
   std::vector<demo::CameraEntry> roster;
-  // Bench commands given before the run ("fault 2 error@20"), as the demo's bench window takes.
+  // Bench commands, as the demo's bench window takes them: plug and unplug before the run; a
+  // fault ("fault 2 error@5") is planted when that camera's update begins (F/W UPDATE), so that
+  // it counts the transfers of the update and not those of the version read before it.
   std::vector<demo::BenchCommand> commands;
   std::string trafficLogPath;  // empty: no traffic log
 };
@@ -53,6 +55,11 @@ class BenchDriver : public console::UpdateDriver {
  private:
   bool PlaceLoaderFiles();
   bool Start();
+  // Selects list entry `index` as a person would.
+  void Select(int index);
+  // READ F/W VERSION on the selected entry: the version the program shows; empty when it shows
+  // none.
+  std::string ReadVersion();
 
   sim::VirtualClock clock_{0.0};
   std::unique_ptr<sim::SimSystem> system_;
@@ -65,7 +72,11 @@ class BenchDriver : public console::UpdateDriver {
   sim::SimVendorLibrary vendor_{bus_};
   std::ostringstream transcript_;  // what a person at the dialog would have seen
   bench::ConsoleDialog dialog_{transcript_, true, clock_};
+  // Plants the faults of the camera at this location path, once.
+  void PlantFaults(const std::string& locationPath);
+
   std::vector<demo::BenchCamera> cameras_;
+  std::vector<demo::BenchCommand> faults_;  // not planted yet
   std::string folder_;  // where the program "lives", with its loader files beside it
   bool started_ = false;
 };
