@@ -11,16 +11,13 @@
 #include "app/dialog_observer.h"
 #include "app/refresher.h"
 #include "console/device_text.h"
+#include "console/program_devices.h"
 #include "core/app_state.h"
-#include "core/camera_identity.h"
 #include "core/resource_ids.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
 #include "core/window_messages.h"
 #include "devices/device_table.h"
-#include "devices/discovery_passes.h"
-#include "devices/known_devices.h"
-#include "devices/usb_serial.h"
 #include "dfu/dfu_requests.h"
 #include "image/firmware_image.h"
 #include "image/loader_files.h"
@@ -44,78 +41,8 @@ constexpr std::chrono::milliseconds kVersionReadNap{1};
 // How each family's version text begins.
 constexpr char kVersionLabel[] = "Firmware Version";
 
-std::uint16_t HexValue(const wchar_t* text) {
+std::uint16_t HexId(const wchar_t* text) {
   return static_cast<std::uint16_t>(std::wcstoul(text, nullptr, 16));
-}
-
-// The program's table of known devices: an exact VID and PID first, then the vendor's row.
-const KnownDevice* Known(std::uint16_t vid, std::uint16_t pid) {
-  const KnownDevice* vendor = nullptr;
-  for (const KnownDevice& row : kKnownDevices) {
-    if (row.vid == vid && row.pid == pid) {
-      return &row;
-    }
-    if (row.vid == vid && row.pid == 0) {
-      vendor = &row;
-    }
-  }
-  return vendor;
-}
-
-DeviceMode ModeOf(const KnownDevice* row) {
-  if (row == nullptr) {
-    return DeviceMode::kUpdate;
-  }
-  switch (row->mode) {
-    case KnownMode::kNormal:
-      return DeviceMode::kNormal;
-    case KnownMode::kBootRom:
-      return DeviceMode::kBootRom;
-    case KnownMode::kUpdate:
-    case KnownMode::kFlashLoader:
-      break;
-  }
-  return DeviceMode::kUpdate;
-}
-
-Route RouteOf(const KnownDevice* row) {
-  if (row == nullptr) {
-    return Route::kUnknown;
-  }
-  switch (row->route) {
-    case KnownRoute::kModeSwitch:
-      return Route::kModeSwitch;
-    case KnownRoute::kDfu:
-      return Route::kDfu;
-    case KnownRoute::kFx3Loader:
-      return Route::kFx3Loader;
-    case KnownRoute::kNxpLoader:
-      return Route::kNxpLoader;
-    case KnownRoute::kSunplusLibrary:
-      return Route::kSunplusLibrary;
-    case KnownRoute::kNone:
-      break;
-  }
-  return Route::kUnknown;
-}
-
-console::ListedDevice FromRecord(const DeviceRecord& record) {
-  console::ListedDevice device;
-  device.name = console::Utf8(record.friendlyName);
-  device.vid = HexValue(record.vidText);
-  device.pid = HexValue(record.pidText);
-  const KnownDevice* row = Known(device.vid, device.pid);
-  device.mode = ModeOf(row);
-  device.route = RouteOf(row);
-  if (device.mode == DeviceMode::kNormal) {
-    device.model = device.name;
-  }
-  CameraIdentity identity;
-  ReadDeviceIdentity(record.devicePath, &identity);
-  device.serial = console::Utf8(identity.serial);
-  device.locationPath = console::Utf8(identity.location);
-  device.key = console::Utf8(record.devicePath);
-  return device;
 }
 
 // The place of the camera in the program's list now (entry i is record i); -1 when it is gone.
@@ -261,21 +188,8 @@ bool BenchDriver::PlaceLoaderFiles() {
 }
 
 std::vector<console::ListedDevice> BenchDriver::List() {
-  std::vector<console::ListedDevice> devices;
-  if (!started_) {
-    // The program's two discovery passes, without the list rebuild that takes over a boot ROM.
-    ResetDeviceTable();
-    GetAvailableDevices();
-    DeviceConnect();
-  }
-  const int count = ListedDeviceCount();
-  for (int i = 0; i < count; ++i) {
-    devices.push_back(FromRecord(g_DeviceTable[i]));
-  }
-  if (!started_) {
-    ResetDeviceTable();  // the dialog's start finds them again, as a fresh program does
-  }
-  return devices;
+  // Once the program runs, its list as it stands.
+  return started_ ? console::ProgramDevicesListed() : console::ListProgramDevices();
 }
 
 bool BenchDriver::Start() {
@@ -359,10 +273,8 @@ console::UpdateResult BenchDriver::Update(const console::ListedDevice& camera,
     // The program selects the camera it found again after the update; its version is read there.
     const int found = dialog_.Selected();
     if (found >= 0 && found < ListedDeviceCount() &&
-        Known(HexValue(g_DeviceTable[found].vidText), HexValue(g_DeviceTable[found].pidText)) !=
-            nullptr &&
-        ModeOf(Known(HexValue(g_DeviceTable[found].vidText),
-                     HexValue(g_DeviceTable[found].pidText))) == DeviceMode::kNormal) {
+        console::KnownMode(HexId(g_DeviceTable[found].vidText),
+                           HexId(g_DeviceTable[found].pidText)) == DeviceMode::kNormal) {
       Select(found);
       result.versionAfter = ReadVersion();
     }
