@@ -2,6 +2,7 @@
 // bench, checked by what the cameras hold, the report and the exit code.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -130,7 +131,9 @@ class VeltraUpdateRun : public testing::Test {
     std::string err;
   };
 
-  Run Update(const std::string& benchCommands, std::vector<std::string> args) {
+  // interruptAfter: Ctrl+C is pressed while that many cameras have been written (-1: never).
+  Run Update(const std::string& benchCommands, std::vector<std::string> args,
+             int interruptAfter = -1) {
     update_bench::BenchSetup setup;
     std::string error;
     EXPECT_TRUE(update_bench::SetupFromTexts(kSix, benchCommands, "", &setup, &error)) << error;
@@ -140,19 +143,40 @@ class VeltraUpdateRun : public testing::Test {
     Options options;
     EXPECT_EQ(ParseCommandLine(args, &options, &error), Parsed::kRun) << error;
 
-    update_bench::BenchDriver driver(setup);
+    update_bench::BenchDriver bench(setup);
+    std::atomic<bool> stop{false};
+    // Ctrl+C arrives while a camera is being written.
+    class Interrupting : public UpdateDriver {
+     public:
+      Interrupting(UpdateDriver& inner, std::atomic<bool>& stop, int after)
+          : inner_(inner), stop_(stop), left_(after) {}
+      std::vector<ListedDevice> List() override { return inner_.List(); }
+      UpdateResult Update(const ListedDevice& camera, const std::string& file,
+                          const ProgressSink& progress) override {
+        if (left_-- == 0) {
+          stop_ = true;
+        }
+        return inner_.Update(camera, file, progress);
+      }
+
+     private:
+      UpdateDriver& inner_;
+      std::atomic<bool>& stop_;
+      int left_;
+    } driver(bench, stop, interruptAfter);
     update_bench::OpensslSha256 sha256;
     std::ostringstream out;
     std::ostringstream err;
     RunPorts ports;
     ports.driver = &driver;
     ports.sha256 = &sha256;
-    ports.seconds = [&driver] { return driver.Seconds(); };
+    ports.seconds = [&bench] { return bench.Seconds(); };
+    ports.stop = &stop;
     ports.out = &out;
     ports.err = &err;
     Run run;
     run.exitCode = RunConsole(options, ports);
-    for (const auto& camera : driver.cameras()) {
+    for (const auto& camera : bench.cameras()) {
       run.versions.push_back(camera.version(*camera.device));
     }
     std::ifstream in(reportPath);
@@ -212,6 +236,16 @@ TEST_F(VeltraUpdateRun, AFaultInOneCameraFailsItAloneAndTheRunEndsWithOne) {
   EXPECT_NE(run.err.find("RX40000002, port 2.1, Veltra_RX40_MH, 7E51:C1D0: failed"),
             std::string::npos)
       << run.err;
+}
+
+TEST_F(VeltraUpdateRun, CtrlCFinishesTheCameraBeingWrittenAndSkipsTheRest) {
+  const Run run = Update("", {"Veltra_RX40M_3.0.1.2.img", "--all", "--quiet"}, 0);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.versions[0], "3.0.1.2");
+  EXPECT_NE(run.versions[1], "3.0.1.2");
+  ASSERT_EQ(run.report["cameras"].size(), 2u);
+  EXPECT_EQ(run.report["cameras"][0]["outcome"], "updated");
+  EXPECT_EQ(run.report["cameras"][1]["outcome"], "skipped");
 }
 
 TEST_F(VeltraUpdateRun, ADeviceInItsUpdateModeIsChosenByPort) {
