@@ -2,7 +2,10 @@
 """veltra-update's bench build, run as a caller runs it: its exit code, and its report checked
 against docs/update-report.schema.json (python3-jsonschema).
 
-usage: check_update_report.py VELTRA_UPDATE VELTRA_MKFW SCHEMA
+usage: check_update_report.py [--wine WINE] VELTRA_UPDATE VELTRA_MKFW SCHEMA
+
+With --wine, VELTRA_UPDATE is the Windows build (veltra-update-demo.exe), run under that Wine
+(the end-to-end stage); the paths it is given are Windows paths.
 """
 import json
 import os
@@ -15,15 +18,42 @@ import jsonschema
 
 
 def main():
-    update, mkfw, schema_path = sys.argv[1:4]
+    args = sys.argv[1:]
+    wine = None
+    if len(args) > 1 and args[0] == "--wine":
+        wine, args = args[1], args[2:]
+    update, mkfw, schema_path = args[0:3]
+
+    def program(*arguments):
+        return ([wine, update] if wine else [update]) + list(arguments)
+
+    def run(command, env=None):
+        # Output goes through files, not pipes: under Wine the programs that Wine starts beside
+        # ours (its services) inherit the handles and outlive it, and a pipe would never end.
+        with tempfile.TemporaryFile(mode="w+") as out, tempfile.TemporaryFile(mode="w+") as err:
+            code = subprocess.call(command, env=env, stdin=subprocess.DEVNULL, stdout=out,
+                                   stderr=err)
+            out.seek(0)
+            err.seek(0)
+            return code, out.read(), err.read()
+
+    def program_path(path):
+        if not wine:
+            return path
+        code, out, err = run([wine, "winepath", "-w", path])
+        if code != 0:
+            raise RuntimeError(f"winepath {path}: {err}")
+        return out.strip()
+
     with open(schema_path, encoding="utf-8") as f:
         schema = json.load(f)
     jsonschema.Draft202012Validator.check_schema(schema)
     validator = jsonschema.Draft202012Validator(schema)
     folder = tempfile.mkdtemp(prefix="veltra-update-report-")
     try:
-        subprocess.run([mkfw, "--version", "3.0.1.2", folder], check=True,
-                       stdout=subprocess.DEVNULL)
+        if run([mkfw, "--version", "3.0.1.2", folder])[0] != 0:
+            print("veltra-mkfw failed", file=sys.stderr)
+            return 1
         firmware = os.path.join(folder, "Veltra_RX40M_3.0.1.2.img")
         shutil.copy(os.path.join(folder, "combined_type3.img"), firmware)
         env = dict(os.environ, VELTRA_UPDATE_CAMERAS="generic,generic,pesca,dfu,nxp,tarsa")
@@ -38,12 +68,11 @@ def main():
         for what, bench, args, code, outcomes in runs:
             if os.path.exists(report):
                 os.remove(report)
-            result = subprocess.run([update, firmware, "--quiet", "--report", report] + args,
-                                    env=dict(env, VELTRA_UPDATE_BENCH=bench),
-                                    capture_output=True, text=True)
-            if result.returncode != code:
-                failures.append(f"{what}: exit code {result.returncode}, not {code}: "
-                                f"{result.stderr}")
+            returned, _, stderr = run(program(program_path(firmware), "--quiet", "--report",
+                                              program_path(report), *args),
+                                      env=dict(env, VELTRA_UPDATE_BENCH=bench))
+            if returned != code:
+                failures.append(f"{what}: exit code {returned}, not {code}: {stderr}")
                 continue
             with open(report, encoding="utf-8") as f:
                 document = json.load(f)
@@ -54,11 +83,10 @@ def main():
                 failures.append(f"{what}: outcomes {got}, exit code {document['exitCode']}")
             if os.path.exists(report + ".tmp"):
                 failures.append(f"{what}: the temporary report was left behind")
-        listing = subprocess.run([update, "--list", "--json"], env=env, capture_output=True,
-                                 text=True)
-        devices = json.loads(listing.stdout) if listing.returncode == 0 else []
+        returned, stdout, stderr = run(program("--list", "--json"), env=env)
+        devices = json.loads(stdout) if returned == 0 else []
         if len(devices) != 6:
-            failures.append(f"--list --json: {len(devices)} devices, not 6: {listing.stderr}")
+            failures.append(f"--list --json: {len(devices)} devices, not 6: {stderr}")
         for failure in failures:
             print(failure, file=sys.stderr)
         return 1 if failures else 0

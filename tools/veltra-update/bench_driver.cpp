@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <system_error>
 #include <thread>
 
@@ -38,6 +39,7 @@ constexpr fwgen::Version kLoaderVersion{2, 1, 7, 3};
 // Real-time bound on the refresher thread's version read (it costs nothing on the bench's clock).
 constexpr std::chrono::seconds kVersionReadLimit{10};
 constexpr std::chrono::milliseconds kVersionReadNap{1};
+constexpr int kFolderAttempts = 100;
 // How each family's version text begins.
 constexpr char kVersionLabel[] = "Firmware Version";
 
@@ -166,11 +168,19 @@ BenchDriver::~BenchDriver() {
 }
 
 bool BenchDriver::PlaceLoaderFiles() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "veltra-update-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
+  // A folder of its own, made new (the demo build runs under Windows, without mkdtemp).
+  std::error_code error;
+  const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+  std::random_device random;
+  for (int attempt = 0; attempt < kFolderAttempts && folder_.empty(); ++attempt) {
+    const std::filesystem::path folder = temp / ("veltra-update-" + std::to_string(random()));
+    if (std::filesystem::create_directory(folder, error)) {
+      folder_ = folder.string();
+    }
+  }
+  if (folder_.empty()) {
     return false;
   }
-  folder_ = pattern;
   const std::wstring bootName = kFx3BootImageName;
   const std::wstring loaderName = kNxpFlashLoaderName;
   for (const std::wstring& wide : {bootName, loaderName}) {

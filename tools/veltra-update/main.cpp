@@ -12,7 +12,11 @@
 #include "console/device_text.h"
 #include "console/exit_codes.h"
 #include "veltra-update/bench_setup.h"
+#ifdef _WIN32
+#include "platform/win32/win32_sha256.h"
+#else
 #include "veltra-update/openssl_sha256.h"
+#endif
 
 namespace {
 
@@ -62,7 +66,11 @@ int main(int argc, char** argv) {
   int code = 0;
   {
     update_bench::BenchDriver driver(setup);
+#ifdef _WIN32
+    Win32Sha256 sha256;  // the demo build: Windows' own, as the product
+#else
     update_bench::OpensslSha256 sha256;
+#endif
     console::RunPorts ports;
     ports.driver = &driver;
     ports.sha256 = &sha256;
