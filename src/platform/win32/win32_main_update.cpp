@@ -47,6 +47,10 @@ int wmain(int argc, wchar_t** argv) {
     case console::Parsed::kRun:
       break;
   }
+  if (!options.logPath.empty()) {
+    // The trace goes to the debugger channel in this build; said, so nobody waits for a file.
+    std::cerr << "veltra-update: --log: this build writes no trace file yet\n";
+  }
   SingleInstance instance;
   if (!instance.Claim()) {
     std::cerr << "veltra-update: the updater's dialog or another veltra-update is running; "
