@@ -1,6 +1,7 @@
 #include "console/device_text.h"
 
 #include <cstdio>
+#include <type_traits>
 
 namespace veltra::console {
 
@@ -108,7 +109,9 @@ const char* OutcomeName(Outcome outcome) {
 std::string Utf8(const std::wstring& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t code = static_cast<std::uint32_t>(text[i]);
+    // A wchar_t, which the check takes for a signed char.
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse)
+    std::uint32_t code = static_cast<std::make_unsigned_t<wchar_t>>(text[i]);
     // UTF-16 (Windows' wchar_t): a surrogate pair is one character; a lone half is replaced.
     if (sizeof(wchar_t) == 2 && code >= 0xD800 && code <= 0xDFFF) {
       const std::uint32_t low = i + 1 < text.size() ? static_cast<std::uint32_t>(text[i + 1]) : 0;

@@ -100,6 +100,7 @@ Route KnownRouteOf(std::uint16_t vid, std::uint16_t pid) {
 std::vector<ListedDevice> ProgramDevicesListed() {
   std::vector<ListedDevice> devices;
   const int count = ListedDeviceCount();
+  devices.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     devices.push_back(FromRecord(g_DeviceTable[i]));
   }

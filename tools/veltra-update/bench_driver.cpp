@@ -32,7 +32,6 @@ namespace {
 
 using console::DeviceMode;
 using console::Outcome;
-using console::Route;
 
 // The loader files are the example ones, stamped as veltra-mkfw writes them by default.
 constexpr fwgen::Version kLoaderVersion{2, 1, 7, 3};
