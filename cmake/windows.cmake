@@ -10,6 +10,28 @@ function(veltra_check_pe_imports target)
     VERBATIM)
 endfunction()
 
+# veltra_console_executable(<name> <sources...>): veltra-update.exe, a console program (PE console
+# subsystem, Unicode entry wmain) linked with the console logic, the program logic and the
+# Windows adapters, with the same static runtime and import check as the dialog. The build also
+# checks that it is PE32 (i686), a console program, and carries its asInvoker manifest.
+function(veltra_console_executable name)
+  if(NOT WIN32)
+    message(FATAL_ERROR "veltra_console_executable(${name}) needs a Windows preset")
+  endif()
+  add_executable(${name} ${ARGN})
+  target_compile_options(${name} PRIVATE -municode)
+  target_link_options(${name} PRIVATE -municode -mconsole -static -static-libgcc -static-libstdc++
+    $<$<CONFIG:Release,MinSizeRel>:-s>)
+  target_link_libraries(${name} PRIVATE veltra_console veltra_win32 veltra_app veltra_camera
+    veltra_devices veltra_loaders veltra_dfu veltra_image veltra_core ole32)
+  veltra_check_pe_imports(${name})
+  add_custom_command(TARGET ${name} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DFILE=$<TARGET_FILE:${name}>
+            -DPE32=$<BOOL:$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>>
+            -P ${VELTRA_ROOT}/cmake/check_pe_console.cmake
+    VERBATIM)
+endfunction()
+
 # veltra_windows_executable(<name> <sources...>): a Windows GUI program (PE GUI subsystem) with
 # the Unicode entry wWinMain, linked with the program logic and the Windows adapters. libgcc,
 # libstdc++ and winpthread are linked statically, whichever project calls this, so the executable

@@ -52,8 +52,8 @@ LOGS=$DEMO_DIR/logs
 bench_demo() {
   local check=$1 native=$BUILD_DIR/native out
   local examples=$native/demo
-  veltra_install_packages cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev ||
-    veltra_die "could not install the packages"
+  veltra_install_packages cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev \
+    libssl-dev || veltra_die "could not install the packages"
   ((check)) || echo "building veltra-bench and veltra-mkfw (native preset, $native)"
   mkdir -p "$BUILD_DIR" || veltra_die "cannot create $BUILD_DIR"
   out=$(mktemp)

@@ -31,7 +31,8 @@
 set -uo pipefail
 
 VELTRA_ROOT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-VELTRA_E2E_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev
+VELTRA_E2E_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev libssl-dev
+  python3-jsonschema
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 wine64 xvfb imagemagick)
 # 32-bit Wine, installed beside the packages above by veltra_install_packages. Debian packs it for
@@ -272,7 +273,8 @@ veltra_preset_of() {
     *) return 1 ;;
   esac
 }
-VELTRA_E2E_TARGETS=(Veltra_FW_Updater_Demo e2e_driver Veltra_FW_Updater veltra_orlo_fwsw_stub)
+VELTRA_E2E_TARGETS=(Veltra_FW_Updater_Demo e2e_driver Veltra_FW_Updater veltra_orlo_fwsw_stub
+  veltra-update-demo)
 
 # veltra_e2e_build <arch> <build dir> <e2e dir>: builds the architecture's programs and stages
 # <e2e dir>/<arch>/demo (demo, driver, example files) and <e2e dir>/<arch>/product (the product, the
@@ -290,6 +292,8 @@ veltra_e2e_build() {
   fi
   veltra_stage_demo "$win" "$build_dir/native" "$run/demo" ||
     veltra_die "cannot stage the demo in $run/demo"
+  cp "$win/demo/veltra-update-demo.exe" "$run/demo/" ||
+    veltra_die "cannot stage veltra-update-demo.exe in $run/demo"
   cp "$win/Veltra_FW_Updater.exe" "$win/tests/win32_stub/OrloFWSW.dll" "$win/demo/e2e_driver.exe" \
     "$run/product/" || veltra_die "cannot stage the product in $run/product"
 }
@@ -304,6 +308,8 @@ veltra_e2e_main() {
 
   if (($# > 0)); then
     for name in "$@"; do
+      # veltra_update_report is the console program's run below, not a script of the driver.
+      [[ $name == veltra_update_report ]] && continue
       [[ -f $scenarios/$name.txt ]] || veltra_die "no scenario $name (tests/e2e/scenarios/$name.txt)"
       names+=("$name")
     done
@@ -384,6 +390,30 @@ veltra_e2e_main() {
       veltra_restart_wine
     done
     veltra_convert_screenshots "$shots"
+    # The console program's demo build: one scripted run of six cameras on the bench, its exit
+    # codes and its report checked against the report's schema (the whole stage, or by its name).
+    if (($# == 0)) || [[ " $* " == *" veltra_update_report "* ]]; then
+      label="veltra-update report ($arch)"
+      log=$e2e_dir/$arch/logs/veltra_update_report.log
+      began=$(date +%s)
+      printf '== %-32s ' "$label"
+      timeout --kill-after=10 "$limit" python3 "$VELTRA_ROOT_DIR/tests/tools/check_update_report.py" \
+        --wine "$VELTRA_WINE" "$e2e_dir/$arch/demo/veltra-update-demo.exe" \
+        "$build_dir/native/tools/veltra-mkfw/veltra-mkfw" \
+        "$VELTRA_ROOT_DIR/docs/update-report.schema.json" >"$log" 2>&1 </dev/null
+      status=$?
+      seconds=$(($(date +%s) - began))
+      if ((status == 0)); then
+        passed=$((passed + 1))
+        results+=("$(printf '  %-32s %-8s %4ss' "$label" ok "$seconds")")
+        printf 'ok (%ss)\n' "$seconds"
+      else
+        failed=$((failed + 1))
+        results+=("$(printf '  %-32s %-8s %4ss  %s' "$label" FAILED "$seconds" "$log")")
+        printf 'FAILED (%ss), end of %s:\n' "$seconds" "$log"
+        tail -n 15 "$log" | sed 's/^/   | /'
+      fi
+    fi
   done
 
   echo

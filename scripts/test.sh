@@ -62,7 +62,7 @@ declare -A PRESET_TARGETS=(
 # xvfb and imagemagick: the e2e stage. 32-bit Wine (wine32:i386) is installed with these by
 # veltra_install_packages (scripts/e2e.sh), which adds the i386 architecture first.
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libssl-dev python3-jsonschema
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 g++-multilib qemu-user
   xvfb imagemagick)

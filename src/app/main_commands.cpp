@@ -3,6 +3,7 @@
 // list's selection change.
 #include "app/main_commands.h"
 
+#include "app/model_check.h"
 #include "app/refresher.h"
 #include "app/resource_ids.h"
 #include "app/ui_state.h"
@@ -40,12 +41,6 @@ constexpr const wchar_t* kTextUnsuitableFirmware =
     L"The firmware that you are trying to upload might not be suitable for this device. This can "
     L"cause the device to become unresponsive. Do you want to proceed?";
 
-// The model check: a camera in its update mode carries "DFU" in its name and is not checked; the
-// firmware of the "_MH" model is named after the "M" model.
-constexpr const wchar_t* kUpdateModeMarker = L"DFU";
-constexpr const wchar_t* kModelMh = L"Veltra_RX40_MH";
-constexpr const wchar_t* kModelMhFirmware = L"Veltra_RX40M";
-
 void TraceSelectedIndex() {
   DebugPrint(1, L"Current selected index = %d \r\n", g_nSelectedIndex.load());
 }
@@ -58,12 +53,7 @@ void TakeSelectedPath() {
 
 // True when the chosen file may go to the selected camera (possibly after the user said so).
 bool ModelCheckPasses(const UpdateSession& update, const DeviceRecord& record) {
-  if (ContainsText(record.friendlyName, kUpdateModeMarker)) {
-    return true;
-  }
-  const wchar_t* expected =
-      ContainsText(record.friendlyName, kModelMh) ? kModelMhFirmware : record.friendlyName;
-  if (ContainsText(update.szFirmwareTitle, expected)) {
+  if (FileNamedForCamera(record.friendlyName, update.szFirmwareTitle)) {
     return true;
   }
   return Dialog().MessageBox(kTextUnsuitableFirmware, kCaptionProgram, kMbYesNo | kMbIconWarning) !=

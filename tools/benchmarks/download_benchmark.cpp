@@ -27,7 +27,7 @@
 #include "sim/sim_system.h"
 #include "sim/sim_usb_transport.h"
 #include "sim/virtual_clock.h"
-#include "veltra-bench/console_dialog.h"
+#include "console-dialog/console_dialog.h"
 #include "veltra-mkfw/fwgen.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include "sim/traffic_log.h"
 #include "sim/virtual_clock.h"
 #include "veltra-bench/bench_options.h"
-#include "veltra-bench/console_dialog.h"
+#include "console-dialog/console_dialog.h"
 #include "veltra-bench/file_reading.h"
 
 namespace veltra::bench {

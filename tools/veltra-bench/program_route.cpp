@@ -184,23 +184,15 @@ int ProgramRoute::Run(Session& session) {
     session.out() << "veltra-bench: the program did not come to rest after the update\n";
     return 0;
   }
-  bool success = false;
-  bool unconfirmed = false;
-  for (const auto& box : dialog.Boxes()) {
-    if (box.caption == kCaptionError) {
-      return kFailed;
-    }
-    success = success || box.caption == kCaptionSuccess;
-    unconfirmed = unconfirmed || box.text == kTextWrittenUnconfirmed;
+  switch (WhatTheProgramSaid(dialog.Boxes(), dialog.ModalsOpened())) {
+    case ProgramSaid::kSucceeded:
+      return kSucceeded;
+    case ProgramSaid::kUnconfirmed:
+      return kUnconfirmed;
+    case ProgramSaid::kFailed:
+      break;
   }
-  // A camera that finishes its update on its own ends with the Warning dialog instead.
-  for (const int modal : dialog.ModalsOpened()) {
-    success = success || modal == IDD_WARNING_DIALOG;
-  }
-  if (success) {
-    return kSucceeded;
-  }
-  return unconfirmed ? kUnconfirmed : kFailed;
+  return kFailed;
 }
 
 bool ProgramRoute::ReportDfuFlash(Session& session, const sim::DfuFlash& flash, bool twoPasses) {

@@ -10,12 +10,17 @@
 #include "core/app_state.h"
 #include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"
+#include "platform/win32/win32_single_instance.h"
 
 namespace veltra {
 
 namespace {
 
 constexpr int kNameChars = 100;
+// The claim both programs share is held by veltra-update (the dialog's own copy is found by its
+// window first).
+constexpr wchar_t kTextConsoleProgramRunning[] =
+    L"veltra-update is updating cameras. Please start the updater again when it has finished.";
 
 ATOM RegisterMainClass(HINSTANCE instance, const wchar_t* className) {
   WNDCLASSEXW wc = {};
@@ -48,6 +53,13 @@ int RunVeltraApplication(HINSTANCE instance, int showCommand, Win32DialogView& v
     ShowWindow(running, SW_SHOW);
     const HWND popup = GetLastActivePopup(running);
     SetForegroundWindow(popup != nullptr ? popup : running);
+    return 0;
+  }
+  // Nor beside veltra-update: both would reach for the same cameras (docs/decisions.md). The
+  // claim is held until the process ends.
+  SingleInstance claim;
+  if (!claim.Claim()) {
+    MessageBoxW(nullptr, kTextConsoleProgramRunning, title, MB_OK | MB_ICONWARNING);
     return 0;
   }
 

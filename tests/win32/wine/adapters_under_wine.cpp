@@ -12,6 +12,8 @@
 #include "platform/win32/win32_camera_library.h"
 #include "platform/win32/win32_handle.h"
 #include "platform/win32/win32_hid_input.h"
+#include "platform/win32/win32_sha256.h"
+#include "platform/win32/win32_single_instance.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_usb_transport.h"
 #include "platform/win32/win32_vendor_library.h"
@@ -238,6 +240,31 @@ void HidReadsFailCleanlyWithoutADevice() {
   hid.CloseHidInput(input);
 }
 
+// The dialog and veltra-update share one claim: while one copy of either holds it, no other can
+// take it; once it ends, the next can.
+void OneCopyOfTheDialogOrTheConsoleProgramAtATime() {
+  {
+    SingleInstance running;
+    CHECK(running.Claim());
+    SingleInstance second;
+    CHECK(!second.Claim());
+  }
+  SingleInstance next;
+  CHECK(next.Claim());
+}
+
+// SHA-256 from Windows' own provider, against the published test vector of "abc".
+void Sha256ComesFromWindows() {
+  const std::uint8_t abc[] = {'a', 'b', 'c'};
+  const Sha256Digest expected = {0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea, 0x41, 0x41, 0x40,
+                                 0xde, 0x5d, 0xae, 0x22, 0x23, 0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17,
+                                 0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
+  Sha256Digest digest{};
+  Win32Sha256 sha256;
+  CHECK(sha256.Digest(abc, sizeof abc, &digest));
+  CHECK(digest == expected);
+}
+
 }  // namespace
 }  // namespace veltra
 
@@ -253,6 +280,8 @@ int main(int argc, char** argv) {
   veltra::LibrariesLoadFromTheProgramFolder();
   veltra::OwnedHandlesAreClosedOnce();
   veltra::HidReadsFailCleanlyWithoutADevice();
+  veltra::OneCopyOfTheDialogOrTheConsoleProgramAtATime();
+  veltra::Sha256ComesFromWindows();
   veltra::TheSunplusLibraryIsCalledThroughTheAdapter();
   veltra::SunplusLibraryIsFoundBesideTheProgramAndInTheSystemFolderOnly();
   return veltra::plain::Summary();

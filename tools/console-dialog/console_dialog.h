@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,12 @@ namespace veltra::bench {
 // ASCII rendering of the program's UTF-16 texts, line breaks shown as " / ".
 std::string Printable(const std::wstring& text);
 
+// What the program told of an update, from the message boxes it showed and the modal dialogs it
+// opened since the update began: an Error box is a failure; a Success box, or the Warning dialog
+// of a camera that finishes its update on its own, a success; the note that the write could not
+// be confirmed, a write the camera's flash must settle.
+enum class ProgramSaid { kFailed, kSucceeded, kUnconfirmed };
+
 class ConsoleDialog : public DialogView {
  public:
   struct Box {
@@ -47,6 +54,10 @@ class ConsoleDialog : public DialogView {
 
   // The file the open-file dialog returns (a host path).
   void SetChosenFile(const std::string& hostPath) { chosen_ = hostPath; }
+  // Told every new text of the status line, from whichever thread writes it (under the dialog's
+  // lock, so one at a time); empty: nobody is told.
+  using StatusListener = std::function<void(const std::wstring& text)>;
+  void SetStatusListener(StatusListener listener);
 
   // Runs the main dialog procedure with one message on the dialog thread.
   std::intptr_t Dispatch(std::uint32_t message, std::uintptr_t wParam = 0,
@@ -118,6 +129,7 @@ class ConsoleDialog : public DialogView {
   bool quiet_;
   sim::VirtualClock& clock_;
   std::string chosen_;
+  StatusListener statusListener_;
   std::thread::id dialogThread_;
   mutable std::recursive_mutex mutex_;
   std::condition_variable_any changed_;
@@ -131,5 +143,8 @@ class ConsoleDialog : public DialogView {
   std::vector<std::shared_ptr<Modal>> modals_;
   std::deque<std::shared_ptr<Pending>> pending_;
 };
+
+ProgramSaid WhatTheProgramSaid(const std::vector<ConsoleDialog::Box>& boxes,
+                               const std::vector<int>& modalsOpened);
 
 }  // namespace veltra::bench

@@ -1,4 +1,4 @@
-#include "veltra-bench/console_dialog.h"
+#include "console-dialog/console_dialog.h"
 
 #include <algorithm>
 #include <chrono>
@@ -221,8 +221,16 @@ void ConsoleDialog::SetItemText(int id, const wchar_t* text) {
       eraseBlocks_ = 0;
     }
     Print(line);
+    if (statusListener_) {
+      statusListener_(value);
+    }
   }
   held = value;
+}
+
+void ConsoleDialog::SetStatusListener(StatusListener listener) {
+  Lock lock(mutex_);
+  statusListener_ = std::move(listener);
 }
 
 std::wstring ConsoleDialog::GetItemText(int id) {
@@ -424,6 +432,27 @@ std::uint32_t ConsoleDialog::WaitThreadPumping(Handle thread, std::uint32_t) {
     }
   }
   return Sys().WaitThread(thread, 0);  // joins the ended thread
+}
+
+ProgramSaid WhatTheProgramSaid(const std::vector<ConsoleDialog::Box>& boxes,
+                               const std::vector<int>& modalsOpened) {
+  bool success = false;
+  bool unconfirmed = false;
+  for (const auto& box : boxes) {
+    if (box.caption == kCaptionError) {
+      return ProgramSaid::kFailed;
+    }
+    success = success || box.caption == kCaptionSuccess;
+    unconfirmed = unconfirmed || box.text == kTextWrittenUnconfirmed;
+  }
+  // A camera that finishes its update on its own ends with the Warning dialog instead.
+  for (const int modal : modalsOpened) {
+    success = success || modal == IDD_WARNING_DIALOG;
+  }
+  if (success) {
+    return ProgramSaid::kSucceeded;
+  }
+  return unconfirmed ? ProgramSaid::kUnconfirmed : ProgramSaid::kFailed;
 }
 
 }  // namespace veltra::bench
