@@ -5,11 +5,11 @@
 
 #include "app/refresher.h"
 #include "camera/device_change.h"
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/known_devices.h"
 #include "devices/selected_record.h"
@@ -41,13 +41,15 @@ constexpr const wchar_t* kModelMh = L"Veltra_RX40_MH";
 constexpr const wchar_t* kModelMhFirmware = L"Veltra_RX40M";
 
 void TraceSelectedIndex() {
-  DebugPrint(1, L"Current selected index = %d \r\n", g_nSelectedIndex.load());
+  DebugPrint(1, L"Current selected index = %d \r\n", Controller().List().nSelectedIndex.load());
 }
 
-// Copies the selected record's path into g_szSelectedDevicePath and writes it to the trace.
+// Copies the selected record's path into the selection's szSelectedDevicePath and writes it to
+// the trace.
 void TakeSelectedPath() {
-  FormatText(g_szSelectedDevicePath, kPathChars, L"%ls", PathOf(SelectedRecord()));
-  RawTrace(g_szSelectedDevicePath);
+  FormatText(Controller().List().szSelectedDevicePath, kPathChars, L"%ls",
+             PathOf(SelectedRecord()));
+  RawTrace(Controller().List().szSelectedDevicePath);
 }
 
 // True when the chosen file may go to the selected camera (possibly after the user said so).
@@ -118,10 +120,10 @@ void OnBrowseCommand(UpdateSession& update) {
 }
 
 void OnReadVersionCommand() {
-  if (g_bResetBusy.load() == 0) {
-    g_bReadVersionBusy = 1;
-    if (g_hUIEvent != kNullHandle) {
-      Sys().SetEventObject(g_hUIEvent);
+  if (Controller().Commands().bResetBusy.load() == 0) {
+    Controller().Commands().bReadVersionBusy = 1;
+    if (Controller().Refresher().hUIEvent != kNullHandle) {
+      Sys().SetEventObject(Controller().Refresher().hUIEvent);
     }
   } else {
     Dialog().MessageBox(kTextResetBusy, kCaptionAlert, kMbOk);
@@ -135,7 +137,7 @@ void OnUpdateCommand(UpdateSession& update) {
     return;
   }
   update.bPescaDevice = 0;
-  g_nSelectedIndex = Dialog().ComboGetCurSel();
+  Controller().List().nSelectedIndex = Dialog().ComboGetCurSel();
   const DeviceRecord* record = SelectedRecord();
   if (record == nullptr) {
     // Nothing selected (the list is empty): there is no camera to update.
@@ -151,16 +153,16 @@ void OnUpdateCommand(UpdateSession& update) {
 }
 
 void OnResetCommand() {
-  if (g_bReadVersionBusy.load() == 0) {
-    g_bResetBusy = 1;
-    if (g_hUIEvent != kNullHandle) {
-      Sys().SetEventObject(g_hUIEvent);
+  if (Controller().Commands().bReadVersionBusy.load() == 0) {
+    Controller().Commands().bResetBusy = 1;
+    if (Controller().Refresher().hUIEvent != kNullHandle) {
+      Sys().SetEventObject(Controller().Refresher().hUIEvent);
     }
   } else {
     Dialog().MessageBox(kTextReadBusy, kCaptionAlert, kMbOk);
   }
   // The dialog also resets the camera directly, whichever route it answers to.
-  g_nSelectedIndex = Dialog().ComboGetCurSel();
+  Controller().List().nSelectedIndex = Dialog().ComboGetCurSel();
   TraceSelectedIndex();
   CameraLib().DeinitExtensionUnit();
   const wchar_t* path = PathOf(SelectedRecord());
@@ -177,14 +179,14 @@ void OnResetCommand() {
 }
 
 void OnSelectionChange(UpdateSession& update) {
-  g_nSelectedIndex = Dialog().ComboGetCurSel();
+  Controller().List().nSelectedIndex = Dialog().ComboGetCurSel();
   TraceSelectedIndex();
-  if (g_nSelectedIndex.load() != g_nLastSelectedIndex.load()) {
+  if (Controller().List().nSelectedIndex.load() != Controller().List().nLastSelectedIndex.load()) {
     // A file chosen for another camera is dropped.
     Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
     Dialog().EnableItem(IDC_BTN_FW_UPDATE, false);
   }
-  g_nLastSelectedIndex = g_nSelectedIndex.load();
+  Controller().List().nLastSelectedIndex = Controller().List().nSelectedIndex.load();
   TakeSelectedPath();
   // The user's own pick ends the re-selection of the camera updated last.
   if (update.bUpdatedFromHIDMode.load() == 0 && update.bIsStartUpdatedFromDFU.load() == 0) {
@@ -193,13 +195,13 @@ void OnSelectionChange(UpdateSession& update) {
 
   CameraLib().DeinitExtensionUnit();
   ReleaseDfuHandles(update.link);
-  if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) != 0) {
+  if (CameraLib().InitExtensionUnit(Controller().List().szSelectedDevicePath) != 0) {
     update.USBUniqueID[0] = L'\0';
-    EnumerateImageDevice(g_szSelectedDevicePath, update.USBUniqueID);
+    EnumerateImageDevice(Controller().List().szSelectedDevicePath, update.USBUniqueID);
     DebugPrint(1, L"EnumerateImageDevice Serial number %ls \r\n", update.USBUniqueID);
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
     DebugPrint(1, L"UVC Extension is supported \r\n");
-  } else if (InitializeDevice(update.link, g_szSelectedDevicePath) != 0) {
+  } else if (InitializeDevice(update.link, Controller().List().szSelectedDevicePath) != 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
     DebugPrint(1, L"UVC Extension is not supported for this device\r\n");
   }

@@ -4,8 +4,8 @@
 // camera::EndWarningWaitOnceCameraLeft) or until timer 4 replaces it with the Error dialog after
 // three minutes.
 #include "app/dialog_procedures.h"
-#include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "platform/ports.h"
 

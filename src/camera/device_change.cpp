@@ -7,10 +7,10 @@
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
 #include "camera/update_worker.h"
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
@@ -46,7 +46,7 @@ constexpr ArrivalRule kArrivalRules[] = {
 };
 
 ArrivalHandler ChooseArrivalHandler(DeviceInterfaceClass cls) {
-  const int selected = g_nSelectedIndex.load();
+  const int selected = Controller().List().nSelectedIndex.load();
   for (const ArrivalRule& rule : kArrivalRules) {
     if (rule.cls == cls && ProductIdIs(selected, rule.pid)) {
       return rule.handler;
@@ -112,7 +112,8 @@ void RefreshAfterRemoval(UpdateSession& update, bool traceHidCall) {
   if (traceHidCall) {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for HID\r\n");
   }
-  if (CameraLib().InitExtensionUnit(DevicePathAt(g_nLastSelectedIndex.load())) == 0) {
+  if (CameraLib().InitExtensionUnit(DevicePathAt(Controller().List().nLastSelectedIndex.load())) ==
+      0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
     DebugPrint(1, L"UVC Extension is not supported \r\n");
   }
@@ -168,10 +169,10 @@ void RebuildDeviceList(UpdateSession& update, ListForm form) {
 }
 
 void ReopenCameraLibrary(bool withMirel) {
-  if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) == 0) {
+  if (CameraLib().InitExtensionUnit(Controller().List().szSelectedDevicePath) == 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
   }
-  const wchar_t* path = DevicePathAt(g_nSelectedIndex.load());
+  const wchar_t* path = DevicePathAt(Controller().List().nSelectedIndex.load());
   OpenFamilyChannels(path);
   if (withMirel && CameraLib().InitMirelExtensionUnit(path) != 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
@@ -202,7 +203,7 @@ void ReselectUpdatedCamera(const UpdateSession& update) {
   }
   // The match opened the library on each camera it tried; give it back to the selected one.
   CameraLib().DeinitExtensionUnit();
-  CameraLib().InitExtensionUnit(g_szSelectedDevicePath);
+  CameraLib().InitExtensionUnit(Controller().List().szSelectedDevicePath);
 }
 
 }  // namespace camera
@@ -215,7 +216,8 @@ void OnDeviceChange(UpdateSession& update, const DeviceChange& change) {
     if (change.deviceType != kDbtDevtypDeviceInterface) {
       return;
     }
-    ReleaseBootRomThatLeft(g_bootLoaderStep, change.path.c_str());  // taken over when it returns
+    ReleaseBootRomThatLeft(Controller().BootLoader(),
+                           change.path.c_str());  // taken over when it returns
     // A departure the update expects leaves the table as the list shows it: no handler
     // enumerates, and a table emptied here would leave the list naming cameras the program no
     // longer knows should the update end without another notification.
@@ -223,7 +225,7 @@ void OnDeviceChange(UpdateSession& update, const DeviceChange& change) {
       NoteDepartureDuringUpdate(update);
       return;
     }
-    g_nDeviceCount = 0;  // every handler enumerates into an empty table
+    Controller().List().nDeviceCount = 0;  // every handler enumerates into an empty table
     if (change.cls == DeviceInterfaceClass::kHid) {
       SetDeviceRemoveValueForVideoDevice(update);
     } else if (change.cls == DeviceInterfaceClass::kUsbDevice) {
@@ -242,7 +244,7 @@ void OnDeviceChange(UpdateSession& update, const DeviceChange& change) {
     if (update.DownloadInProgress()) {
       return;
     }
-    g_nDeviceCount = 0;
+    Controller().List().nDeviceCount = 0;
     if (change.cls == DeviceInterfaceClass::kOther) {
       return;
     }
@@ -305,7 +307,7 @@ void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
       RefreshAfterRemoval(update, false);
     }
     // A boot-loader download started by the list fill is still running: keep EXIT off.
-    if (g_bootLoaderStep.bLoaderThreadStarted.load() != 0) {
+    if (Controller().BootLoader().bLoaderThreadStarted.load() != 0) {
       Dialog().EnableItem(IDC_BTN_EXIT, false);
     }
   } catch (...) {
@@ -316,17 +318,17 @@ void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
 int SetInitialDeviceValue() {
   // The start-up scan runs before any notification: the program's session is found here.
   UpdateSession& update = CurrentUpdate();
-  g_nDeviceCount = 0;
+  Controller().List().nDeviceCount = 0;
   if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
     SetUIState(update, UI_STATE_NO_DEVICE);
     return 0;
   }
   RebuildDeviceList(update, ListForm::kFull);
-  if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) == 0) {
+  if (CameraLib().InitExtensionUnit(Controller().List().szSelectedDevicePath) == 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
     DebugPrint(1, L"UVC Extension is not supported \r\n");
   }
-  const wchar_t* path = DevicePathAt(g_nSelectedIndex.load());
+  const wchar_t* path = DevicePathAt(Controller().List().nSelectedIndex.load());
   OpenFamilyChannels(path);
   // A Sunplus-based camera answers the Mirel channel but has no version read of its own.
   if (CameraLib().InitMirelExtensionUnit(path) != 0 && !SunplusCameraListed()) {

@@ -5,9 +5,9 @@
 #include "camera/device_reset.h"
 
 #include "camera/selected_device.h"
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/known_devices.h"
 #include "dfu/dfu_requests.h"
@@ -38,7 +38,7 @@ void ResetInDownloadMode(const wchar_t* path) {
 void ResetSelectedDevice() {
   try {
     const int index = Dialog().ComboGetCurSel();
-    g_nSelectedIndex = index;
+    Controller().List().nSelectedIndex = index;
     DebugPrint(1, L"Current selected index = %d \r\n", index);
     CameraLib().DeinitExtensionUnit();
 
@@ -58,7 +58,7 @@ void ResetSelectedDevice() {
     } else {
       ResetInDownloadMode(path);
     }
-    g_bResetBusy = 0;
+    Controller().Commands().bResetBusy = 0;
   } catch (...) {
     // The busy flag stays set: the reset did not finish.
     DebugPrint(1, L"ResetSelectedDevice exception\r\n");

@@ -14,18 +14,18 @@ void CopyUpper(const wchar_t* src, wchar_t (&out)[20]) {
 }  // namespace
 
 DeviceRecord* RecordAt(int index) {
-  const int count = g_nDeviceCount.load();
+  const int count = Controller().List().nDeviceCount.load();
   if (index < 0 || index >= count || index >= kMaxDevices) {
     return nullptr;
   }
-  return &g_DeviceTable[index];
+  return &Controller().List().DeviceTable[index];
 }
 
 DeviceRecord* SlotAt(int index) {
   if (index < 0 || index >= kMaxDevices) {
     return nullptr;
   }
-  return &g_DeviceTable[index];
+  return &Controller().List().DeviceTable[index];
 }
 
 const wchar_t* DevicePathAt(int index) {

@@ -3,7 +3,7 @@
 // the table; such an index reads as an empty record instead of memory outside the table.
 #pragma once
 
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "devices/device_table.h"
 
 namespace veltra::camera {

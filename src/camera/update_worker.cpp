@@ -2,11 +2,11 @@
 // ends the DFU transfer and tells the user how it went, putting the dialog's controls back.
 #include "camera/update_worker.h"
 
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_presence.h"
 #include "devices/device_table.h"
@@ -114,11 +114,11 @@ bool SelectedIsPescaUpdateMode(const UpdateSession& update) {
   if (update.bPescaDevice.load() == 0) {
     return false;
   }
-  const int index = g_nSelectedIndex.load();
+  const int index = Controller().List().nSelectedIndex.load();
   if (index < 0 || index >= kMaxDevices) {
     return false;
   }
-  return TextEqualsNoCase(g_DeviceTable[index].pidText, kPidPescaUpdateMode);
+  return TextEqualsNoCase(Controller().List().DeviceTable[index].pidText, kPidPescaUpdateMode);
 }
 
 // How the camera took the end of the download.

@@ -7,10 +7,10 @@
 #include <cstddef>
 
 #include "camera/selected_device.h"
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "devices/known_devices.h"
 #include "platform/ports.h"
 
@@ -188,7 +188,7 @@ void GetFirmwarVersion() {
   try {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
     const int index = Dialog().ComboGetCurSel();
-    g_nSelectedIndex = index;
+    Controller().List().nSelectedIndex = index;
     DebugPrint(1, L"Current selected index = %d \r\n", index);
     CameraLib().DeinitExtensionUnit();
 
@@ -196,7 +196,7 @@ void GetFirmwarVersion() {
     ReadExtensionUnitVersion(index);
 
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
-    g_bReadVersionBusy = 0;
+    Controller().Commands().bReadVersionBusy = 0;
   } catch (...) {
     // The button stays disabled and the busy flag set: the read did not finish.
     DebugPrint(1, L"GetFirmwarVersion exception\r\n");

@@ -8,18 +8,11 @@
 namespace veltra {
 
 namespace {
-// The one session (see CurrentUpdate).
-UpdateSession g_update;
-
 bool IsDownloadPhase(UpdatePhase phase) {
   return phase == UpdatePhase::kErasing || phase == UpdatePhase::kWriting ||
          phase == UpdatePhase::kVerifying || phase == UpdatePhase::kSent;
 }
 }  // namespace
-
-UpdateSession& CurrentUpdate() {
-  return g_update;
-}
 
 void UpdateSession::KeepFirmwareThread(Handle thread) {
   const Handle previous = hFirmwareThread.exchange(thread);

@@ -9,7 +9,6 @@
 
 #include <memory>
 
-#include "core/app_state.h"
 #include "core/camera_identity.h"
 #include "core/dfu_link.h"
 #include "core/update_observer.h"
@@ -194,9 +193,5 @@ class UpdateSession {
   std::unique_ptr<UpdateObserver> kept_;
   std::atomic<UpdateObserver*> observer_{nullptr};
 };
-
-// The program's one update session. One dialog runs one update at a time, and the Win32 dialog
-// procedures and device notifications that drive it have no other place to find it.
-UpdateSession& CurrentUpdate();
 
 }  // namespace veltra

@@ -41,14 +41,14 @@ using LoaderBody = std::uint32_t (*)(BootLoaderStep& step, UpdateSession& update
 // ROM. Any other ROM is loaded all the same, but its outcome never ends, stalls or re-arms the
 // update.
 bool RomOfTheUpdate(const UpdateSession& update, const wchar_t* path, UpdateRom kind) {
-  if (g_bootLoaderStep.updateRom.load() != kind || update.bUpdatedFromHIDMode.load() == 0 ||
-      update.bCameraLeft.load() == 0) {
+  if (Controller().BootLoader().updateRom.load() != kind ||
+      update.bUpdatedFromHIDMode.load() == 0 || update.bCameraLeft.load() == 0) {
     return false;
   }
   const FoundCamera found = FindUpdatedCamera(update.camera, ListedAs::kBootRom);
   return found.result == CameraFound::kFound && found.index >= 0 &&
-         found.index < ListedDeviceCount() &&
-         TextEqualsNoCase(g_DeviceTable[found.index].devicePath, path);
+         found.index < Controller().List().Listed() &&
+         TextEqualsNoCase(Controller().List().DeviceTable[found.index].devicePath, path);
 }
 
 // Tells the dialog, once this rebuild is over, what stopped a take-over.
@@ -68,8 +68,9 @@ void StopBoundForOwnRom(const UpdateSession& update, const DeviceRecord& record)
   }
   const FoundCamera found = FindUpdatedCamera(update.camera, ListedAs::kBootRom);
   if (found.result == CameraFound::kFound && found.index >= 0 &&
-      found.index < ListedDeviceCount() &&
-      TextEqualsNoCase(g_DeviceTable[found.index].devicePath, record.devicePath)) {
+      found.index < Controller().List().Listed() &&
+      TextEqualsNoCase(Controller().List().DeviceTable[found.index].devicePath,
+                       record.devicePath)) {
     Dialog().KillTimer(IDT_TIMER_FOR_HD_ISSUE);
   }
 }
@@ -80,7 +81,7 @@ void StopBoundForOwnRom(const UpdateSession& update, const DeviceRecord& record)
 // the ROM is then held and the user told after the rebuild.
 bool StartLoaderThread(UpdateSession& update, const DeviceRecord& record, LoaderBody body,
                        UpdateRom kind) {
-  BootLoaderStep& step = g_bootLoaderStep;
+  BootLoaderStep& step = Controller().BootLoader();
   BeginLoaderDownload(step, record.devicePath, RomOfTheUpdate(update, record.devicePath, kind));
   step.bLoaderThreadStarted = 1;
   StopBoundForOwnRom(update, record);
@@ -99,15 +100,15 @@ bool StartLoaderThread(UpdateSession& update, const DeviceRecord& record, Loader
 }
 
 void SelectPath(const DeviceRecord& record) {
-  CopyText(g_szSelectedDevicePath, record.devicePath);
-  RawTrace(g_szSelectedDevicePath);
+  CopyText(Controller().List().szSelectedDevicePath, record.devicePath);
+  RawTrace(Controller().List().szSelectedDevicePath);
 }
 
 // A loader file that cannot be used: nothing is sent, the ROM is held, and the user is told once
 // the rebuild is over.
 void RefuseLoaderFile(UpdateSession& update, const DeviceRecord& record, LoaderFileProblem problem,
                       bool fx3, std::uint32_t length) {
-  BootLoaderStep& step = g_bootLoaderStep;
+  BootLoaderStep& step = Controller().BootLoader();
   ReleasePayload(step.loaderImage);
   HoldBootRom(step, record.devicePath);
   PostNotice(static_cast<std::uintptr_t>(problem), fx3,
@@ -118,7 +119,7 @@ void RefuseLoaderFile(UpdateSession& update, const DeviceRecord& record, LoaderF
 // The FX3 boot ROM: load the boot image and write it into the controller's RAM through the
 // Cypress driver, on a handle of the take-over's own (the update's DFU connection stays as it is).
 void TakeOverFx3(UpdateSession& update, const DeviceRecord& record) {
-  BootLoaderStep& step = g_bootLoaderStep;
+  BootLoaderStep& step = Controller().BootLoader();
   const LoaderFileProblem problem = LoadFX3BootImage(step.loaderImage);
   if (problem != LoaderFileProblem::kNone) {
     RefuseLoaderFile(update, record, problem, true, 0);
@@ -127,14 +128,14 @@ void TakeOverFx3(UpdateSession& update, const DeviceRecord& record) {
   // The handle of an earlier take-over, should one be left, is closed, not leaked.
   CloseFx3Handle(step.fx3Link);
   SelectPath(record);
-  Initialize_USBHanlde(step.fx3Link, g_szSelectedDevicePath);
+  Initialize_USBHanlde(step.fx3Link, Controller().List().szSelectedDevicePath);
   DebugPrint(1, kBootLoaderTrace);
   StartLoaderThread(update, record, &DoDownloadCypress, UpdateRom::kFx3);
 }
 
 // The RT1060 ROM: send the flash loader over the ROM's HID channel.
 void TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
-  BootLoaderStep& step = g_bootLoaderStep;
+  BootLoaderStep& step = Controller().BootLoader();
   SelectPath(record);
   std::uint32_t length = 0;
   const LoaderFileProblem problem = LoadNXPFlashLoader(step.loaderImage, &length);
@@ -144,7 +145,7 @@ void TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
   }
   CameraLib().DeinitExtensionUnit();
   SelectPath(record);
-  if (CameraLib().Init_HIDHandle(g_szSelectedDevicePath) == 0) {
+  if (CameraLib().Init_HIDHandle(Controller().List().szSelectedDevicePath) == 0) {
     DebugPrint(1, L"\rInit_HIDHandle Failed\r\n");
     ReleasePayload(step.loaderImage);
     HoldBootRom(step, record.devicePath);
@@ -159,7 +160,7 @@ void TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
 void ReleaseRomsThatLeft(BootLoaderStep& step, int count) {
   auto gone = [count](const std::wstring& held) {
     for (int i = 0; i < count; ++i) {
-      if (TextEqualsNoCase(g_DeviceTable[i].devicePath, held.c_str())) {
+      if (TextEqualsNoCase(Controller().List().DeviceTable[i].devicePath, held.c_str())) {
         return false;
       }
     }
@@ -172,35 +173,36 @@ void ReleaseRomsThatLeft(BootLoaderStep& step, int count) {
 // Selects entry 0 and takes the selection from it. With no entry the list reports -1, and the
 // selected path is cleared rather than taken from outside the table.
 void SelectFirstEntry() {
-  g_nLastSelectedIndex = 0;
+  Controller().List().nLastSelectedIndex = 0;
   Dialog().ComboSetCurSel(0);
   const int selected = Dialog().ComboGetCurSel();
-  g_nSelectedIndex = selected;
+  Controller().List().nSelectedIndex = selected;
   DebugPrint(1, L"Current selected index = %d \r\n", selected);
-  const int count = ListedDeviceCount();
+  const int count = Controller().List().Listed();
   if (selected >= 0 && selected < count) {
-    CopyText(g_szSelectedDevicePath, g_DeviceTable[selected].devicePath);
+    CopyText(Controller().List().szSelectedDevicePath,
+             Controller().List().DeviceTable[selected].devicePath);
   } else {
-    g_szSelectedDevicePath[0] = L'\0';
+    Controller().List().szSelectedDevicePath[0] = L'\0';
   }
-  RawTrace(g_szSelectedDevicePath);
+  RawTrace(Controller().List().szSelectedDevicePath);
 }
 
 void RebuildList(UpdateSession& update, bool fx3TakeOver) {
   try {
     DebugPrint(1, L"IDC_COMBO_DEVICELIST AddDeviceNameInCombbox\r\n");
     Dialog().ComboReset();
-    const int count = ListedDeviceCount();
+    const int count = Controller().List().Listed();
     for (int i = 0; i < count; ++i) {
-      DeviceRecord& record = g_DeviceTable[i];
+      DeviceRecord& record = Controller().List().DeviceTable[i];
       wchar_t entry[kPathChars] = {};
       const bool fx3Rom = fx3TakeOver && IsBootLoaderRecord(record, kVidCypress, kPidFx3Rom);
       if (fx3Rom || IsBootLoaderRecord(record, kVidNxp, kPidRt1060Rom)) {
         // One ROM is loaded at a time: while a download runs, or while this ROM is held after a
         // failed take-over, it shows as an empty entry and waits; the records after it are
         // listed all the same (the updated camera may be among them).
-        if (g_bootLoaderStep.bLoaderDownloadBusy.load() == 0 &&
-            !BootRomHeld(g_bootLoaderStep, record.devicePath)) {
+        if (Controller().BootLoader().bLoaderDownloadBusy.load() == 0 &&
+            !BootRomHeld(Controller().BootLoader(), record.devicePath)) {
           fx3Rom ? TakeOverFx3(update, record) : TakeOverRt1060(update, record);
         }
       } else {
@@ -211,7 +213,7 @@ void RebuildList(UpdateSession& update, bool fx3TakeOver) {
       RawTrace(entry);
       Dialog().ComboAddString(entry);
     }
-    ReleaseRomsThatLeft(g_bootLoaderStep, count);
+    ReleaseRomsThatLeft(Controller().BootLoader(), count);
     SelectFirstEntry();
   } catch (...) {
     Sys().SetLastError(kLastErrorDeviceException);

@@ -2,31 +2,9 @@
 // shows it: list entry i always belongs to record i.
 #pragma once
 
-#include "core/app_state.h"
-#include "core/boot_loader_step.h"
-#include "core/update_session.h"
+#include "core/update_controller.h"
 
 namespace veltra {
-
-struct DeviceRecord {
-  wchar_t friendlyName[kPathChars];
-  wchar_t vidText[20];
-  wchar_t pidText[20];
-  wchar_t devicePath[kPathChars];
-};
-
-// The device table mirrors the list the user sees, for the whole program.
-extern DeviceRecord g_DeviceTable[kMaxDevices];
-extern std::atomic<int> g_nDeviceCount;
-// How many records are listed, cut to the table's size.
-inline int ListedDeviceCount() {
-  const int count = g_nDeviceCount.load();
-  return count < 0 ? 0 : (count > kMaxDevices ? kMaxDevices : count);
-}
-// The list takes over a camera it finds waiting in a boot ROM, whether or not an update is under
-// way: the boot-loader step is the list's, lives as long as the list does, and is handed to the
-// boot-loader downloads it starts (and read by the device-change handling).
-extern BootLoaderStep g_bootLoaderStep;
 
 // Rebuilds the list from the table and selects entry 0; starts the boot-loader downloads for
 // FX3 and RT1060 ROM records. update: the session a ROM found while it waits for its camera
@@ -42,8 +20,5 @@ bool BootRomHeld(const BootLoaderStep& step, const wchar_t* path);
 // A removal names the interface that left: a held ROM of that path is taken over again when it
 // returns.
 void ReleaseBootRomThatLeft(BootLoaderStep& step, const wchar_t* path);
-
-// The table, the count and the boot-loader step back to their start-up values (a fresh program).
-void ResetDeviceTable();
 
 }  // namespace veltra

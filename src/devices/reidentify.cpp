@@ -6,10 +6,10 @@
 #include <initializer_list>
 #include <vector>
 
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "devices/id_text.h"
@@ -25,7 +25,7 @@ namespace {
 constexpr std::size_t kUniqueIdChars = 11;
 
 void SelectEntry(int index) {
-  g_nLastSelectedIndex = index;
+  Controller().List().nLastSelectedIndex = index;
   Dialog().ComboSetCurSel(index);
 }
 
@@ -93,9 +93,9 @@ FoundCamera FindUpdatedCamera(const CameraIdentity& camera, ListedAs kind) {
   // it counts only when nothing tells the camera's place.
   const bool serialCounts =
       camera.serial[0] != L'\0' && (camera.ownSerial || camera.location[0] == L'\0');
-  const int count = ListedDeviceCount();
+  const int count = Controller().List().Listed();
   for (int i = 0; i < count; ++i) {
-    const DeviceRecord& record = g_DeviceTable[i];
+    const DeviceRecord& record = Controller().List().DeviceTable[i];
     if (!IsCandidate(record, kind)) {
       continue;
     }
@@ -134,7 +134,7 @@ int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update) {
       return 0;
     }
     CameraLib().DeinitExtensionUnit();
-    CameraLib().InitExtensionUnit(g_DeviceTable[found.index].devicePath);
+    CameraLib().InitExtensionUnit(Controller().List().DeviceTable[found.index].devicePath);
     DebugPrint(1, L"MatchUniqueIDForUpdatedDeviceHID :: the updated camera is entry %d\r\n",
                found.index);
     SelectEntry(found.index);
@@ -167,9 +167,9 @@ void ArmUniqueIDMatchFromUpdateMode(UpdateSession& update, const wchar_t* device
 
 int UpdateDeviceRemoved(UpdateSession& update) {
   try {
-    const int count = ListedDeviceCount();
+    const int count = Controller().List().Listed();
     for (int i = 0; i < count; ++i) {
-      const DeviceRecord& record = g_DeviceTable[i];
+      const DeviceRecord& record = Controller().List().DeviceTable[i];
       if (!TextEqualsNoCase(record.devicePath, update.szUpdateDevicePath)) {
         continue;
       }

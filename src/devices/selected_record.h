@@ -7,7 +7,7 @@
 
 namespace veltra {
 
-// The record at g_nSelectedIndex, or nullptr.
+// The record at the selection's nSelectedIndex, or nullptr.
 DeviceRecord* SelectedRecord();
 
 // Upper-cases the record's vendor- or product-ID text in place (the program compares IDs that

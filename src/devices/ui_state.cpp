@@ -1,8 +1,8 @@
 #include "devices/ui_state.h"
 
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/known_devices.h"
 #include "devices/selected_record.h"

@@ -7,8 +7,8 @@
 
 #include "app/refresher.h"
 #include "app_fixture.h"
-#include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_controller.h"
 #include "core/window_messages.h"
 #include "platform/ports.h"
 #include "sim/cameras/nxp_camera.h"

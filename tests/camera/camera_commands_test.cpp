@@ -4,8 +4,8 @@
 #include "camera/device_reset.h"
 #include "camera/version_read.h"
 #include "camera_bench.h"
-#include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_controller.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "sim/cameras/cx3_camera.h"
@@ -25,9 +25,9 @@ class CameraCommandsTest : public test::CameraBench {
   std::vector<std::wstring> ReadVersionOf(int entry) {
     dialog_.ClearRecords();
     dialog_.ComboSetCurSel(entry);
-    g_bReadVersionBusy = 1;
+    Controller().Commands().bReadVersionBusy = 1;
     GetFirmwarVersion();
-    EXPECT_EQ(g_bReadVersionBusy.load(), 0);
+    EXPECT_EQ(Controller().Commands().bReadVersionBusy.load(), 0);
     EXPECT_TRUE(dialog_.Item(IDC_BTN_READFW_VERSION).enabled);
     for (const auto& box : dialog_.MessageBoxes()) {
       EXPECT_TRUE(Traced(box.text));  // every report also goes to the debugger channel
@@ -36,7 +36,7 @@ class CameraCommandsTest : public test::CameraBench {
   }
   void Reset(int entry) {
     dialog_.ComboSetCurSel(entry);
-    g_bResetBusy = 1;
+    Controller().Commands().bResetBusy = 1;
     ResetSelectedDevice();
   }
 };
@@ -128,7 +128,7 @@ TEST_F(CameraCommandsTest, ResetReachesEachCameraByItsRoute) {
   tarsa->SetFault({sim::FaultKind::kTransferError, tarsa->TransferCount()});
   Reset(0);  // a refused reset is not reported
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
-  EXPECT_EQ(g_bResetBusy.load(), 0);
+  EXPECT_EQ(Controller().Commands().bResetBusy.load(), 0);
 
   // A family camera that also opens through the unit is reset through the unit.
   const std::string unitReset = "SendHIDCommandWithFirstByte";
@@ -148,7 +148,7 @@ TEST_F(CameraCommandsTest, ResetReachesEachCameraByItsRoute) {
                           (cases[entry].second != unitReset || line.at("args") == json{4}));
     }
     EXPECT_TRUE(called);
-    EXPECT_EQ(g_bResetBusy.load(), 0);
+    EXPECT_EQ(Controller().Commands().bResetBusy.load(), 0);
   }
 }
 
@@ -158,8 +158,8 @@ TEST_F(CameraCommandsTest, CameraInDownloadModeGetsTheResetRequestOnFreshHandles
   camera->engine().SetResetHook([&resets] { ++resets; });
   bus_.Plug(camera);
   ASSERT_EQ(SetInitialDeviceValue(), 1);
-  DfuLink& program = CurrentUpdate().link;  // left open by an earlier command
-  ASSERT_EQ(InitializeDevice(program, g_DeviceTable[0].devicePath), 1);
+  DfuLink& program = Controller().Session().link;  // left open by an earlier command
+  ASSERT_EQ(InitializeDevice(program, Controller().List().DeviceTable[0].devicePath), 1);
   const Handle stale = program.winUSBHandle.load();
 
   Reset(0);
@@ -170,12 +170,12 @@ TEST_F(CameraCommandsTest, CameraInDownloadModeGetsTheResetRequestOnFreshHandles
   EXPECT_EQ(control.back().at("req"), "0x32 reset");
   EXPECT_EQ(usb_.OpenFileHandles(), 1);
   EXPECT_EQ(usb_.DeviceOf(stale), nullptr);  // its binding was freed
-  EXPECT_EQ(g_bResetBusy.load(), 0);
+  EXPECT_EQ(Controller().Commands().bResetBusy.load(), 0);
 
   bus_.Unplug(camera.get());  // the request fails: not reported, but the command ends
   Reset(0);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
-  EXPECT_EQ(g_bResetBusy.load(), 0);
+  EXPECT_EQ(Controller().Commands().bResetBusy.load(), 0);
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include "app/dialog_observer.h"
 #include "camera/update_worker.h"
 #include "camera_bench.h"
-#include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
@@ -28,7 +28,7 @@ class DeviceChangeTest : public test::CameraBench {
   }
   // A handler run as OnDeviceChange runs it: into an empty table.
   void Arrive(ArrivalVariant variant) {
-    g_nDeviceCount = 0;
+    Controller().List().nDeviceCount = 0;
     SetDeviceArrivValueForWinUSBDevice(update_, variant);
   }
   void Clear() {
@@ -81,7 +81,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
 
   // A boot-loader download the list fill started itself: no search, no second worker.
   Clear();
-  g_bootLoaderStep.bLoaderThreadStarted = 1;
+  Controller().BootLoader().bLoaderThreadStarted = 1;
   Arrive(ArrivalVariant::kFull);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
 }

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/usb_serial.h"
 #include "devices_fixture.h"

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_controller.h"
 #include "image/firmware_image.h"
 #include "support/bench_fixture.h"
 #include "support/firmware_files.h"

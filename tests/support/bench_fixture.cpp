@@ -1,8 +1,8 @@
 #include "support/bench_fixture.h"
 
 #include "app/dialog_observer.h"
-#include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "core/window_messages.h"
 #include "devices/device_table.h"
@@ -21,10 +21,9 @@ BenchTest::BenchTest() : system_(std::make_unique<sim::SimSystem>(clock_)) {
   // the fixture stands in for that start: it clears what an earlier test left (the Sunplus
   // library's state without calling the library, as no vendor port is installed yet) and
   // connects the session to this test's dialog.
-  ResetAppState();
-  ResetDeviceTable();
-  ResetSunplusState(CurrentUpdate());
-  ConnectToDialog(CurrentUpdate());
+  Controller().Reset();
+  ResetSunplusState(Controller().Session());
+  ConnectToDialog(Controller().Session());
 }
 
 BenchTest::~BenchTest() {

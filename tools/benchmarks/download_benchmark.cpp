@@ -17,7 +17,7 @@
 
 #include "app/dialog_observer.h"
 #include "camera/update_worker.h"
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"

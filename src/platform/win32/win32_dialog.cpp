@@ -11,9 +11,9 @@
 // The port's method has the name the A/W macro would rename; the W function is called by name.
 #undef RegisterDeviceNotification
 
-#include "core/app_state.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "platform/system.h"
 #include "platform/win32/win32_dialog_cast.h"

@@ -6,8 +6,8 @@
 #include <objbase.h>
 // clang-format on
 
-#include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_controller.h"
 #include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"
 

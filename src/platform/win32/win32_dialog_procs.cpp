@@ -6,8 +6,8 @@
 // clang-format on
 
 #include "app/dialog_procedures.h"
-#include "core/app_state.h"
 #include "core/resource_ids.h"
+#include "core/update_controller.h"
 #include "platform/device_discovery.h"
 #include "platform/win32/win32_dialog.h"
 #include "platform/win32/win32_dialog_cast.h"
