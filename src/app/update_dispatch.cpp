@@ -78,7 +78,7 @@ void ModeSwitch(UpdateSession& update, Family family) {
              update.USBUniqueID);
   update.bUpdatedFromHIDMode = 1;
   SetUIState(update, UI_STATE_UPDATING);
-  update.phase = UpdatePhase::kAwaitingModeSwitch;
+  update.Advance(UpdatePhase::kAwaitingModeSwitch);
 
   std::int32_t result = 0;
   switch (family) {
@@ -198,7 +198,7 @@ bool Cx3EraseAndReset(UpdateSession& update) {
   }
   // The camera's boot ROM is expected next; timer 2 ends the update with a message when nothing
   // arrives (an erase that never completed, a reset that never took).
-  update.phase = UpdatePhase::kAwaitingModeSwitch;
+  update.Advance(UpdatePhase::kAwaitingModeSwitch);
   Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kModeSwitchTimeoutMs);
   ShowUpdateControls();
   return true;

@@ -142,7 +142,7 @@ bool RunDiscovery(UpdateSession& update, DiscoveryOrder order) {
 
 void EndWarningWaitOnceCameraLeft(UpdateSession& update) {
   // Only after a Pesca camera's success: that is when the Warning dialog waits (or is about to).
-  if (update.bPescaDevice.load() == 0 || update.phase.load() != UpdatePhase::kEndedOk ||
+  if (update.bPescaDevice.load() == 0 || update.Phase() != UpdatePhase::kEndedOk ||
       update.bUpdatedCameraGone.load() != 0) {
     return;
   }

@@ -49,7 +49,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   auto wanted = PlugDfu(0xDF00, L"S2");
   update_.SetObserver(&observer_);
   update_.bUpdatedFromHIDMode = 1;
-  update_.phase = UpdatePhase::kAwaitingModeSwitch;
+  update_.Advance(UpdatePhase::kAwaitingModeSwitch);
   test::SelectFirmware(update_, test::CombinedFileBytes(1));
   dialog_.SetTimer(IDT_TIMER_FOR_HD_ISSUE, 60000);
   system_->SetFailThreadCreation(true);
@@ -64,7 +64,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   Clear();
   update_.camera = CameraIdentity{};
   CopyText(update_.camera.location, bus_.LocationPath(second.get()).c_str());
-  update_.phase = UpdatePhase::kAwaitingModeSwitch;
+  update_.Advance(UpdatePhase::kAwaitingModeSwitch);
   Arrive(ArrivalVariant::kFull);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
   EXPECT_EQ(usb_.DeviceOf(update_.link.winUSBHandle.load())->Id().pid, 0xDF01);
