@@ -5,6 +5,7 @@
 
 #include "app/refresher.h"
 #include "camera/device_change.h"
+#include "camera/selected_device.h"
 #include "core/debug_trace.h"
 #include "core/resource_ids.h"
 #include "core/text.h"
@@ -39,6 +40,17 @@ constexpr const wchar_t* kTextUnsuitableFirmware =
 constexpr const wchar_t* kUpdateModeMarker = L"DFU";
 constexpr const wchar_t* kModelMh = L"Veltra_RX40_MH";
 constexpr const wchar_t* kModelMhFirmware = L"Veltra_RX40M";
+
+// The selected camera as the refresher is handed it, by value.
+SelectedCamera SelectedCameraCopy() {
+  return camera::TakeSelectedCamera(Controller().List().nSelectedIndex.load());
+}
+
+void WakeRefresher() {
+  if (Controller().Refresher().hUIEvent != kNullHandle) {
+    Sys().SetEventObject(Controller().Refresher().hUIEvent);
+  }
+}
 
 void TraceSelectedIndex() {
   DebugPrint(1, L"Current selected index = %d \r\n", Controller().List().nSelectedIndex.load());
@@ -121,10 +133,9 @@ void OnBrowseCommand(UpdateSession& update) {
 
 void OnReadVersionCommand() {
   if (Controller().Commands().bResetBusy.load() == 0) {
-    Controller().Commands().bReadVersionBusy = 1;
-    if (Controller().Refresher().hUIEvent != kNullHandle) {
-      Sys().SetEventObject(Controller().Refresher().hUIEvent);
-    }
+    Controller().List().nSelectedIndex = Dialog().ComboGetCurSel();
+    Controller().Commands().RequestReadVersion(SelectedCameraCopy());
+    WakeRefresher();
   } else {
     Dialog().MessageBox(kTextResetBusy, kCaptionAlert, kMbOk);
   }
@@ -153,29 +164,21 @@ void OnUpdateCommand(UpdateSession& update) {
 }
 
 void OnResetCommand() {
-  if (Controller().Commands().bReadVersionBusy.load() == 0) {
-    Controller().Commands().bResetBusy = 1;
-    if (Controller().Refresher().hUIEvent != kNullHandle) {
-      Sys().SetEventObject(Controller().Refresher().hUIEvent);
-    }
-  } else {
-    Dialog().MessageBox(kTextReadBusy, kCaptionAlert, kMbOk);
-  }
-  // The dialog also resets the camera directly, whichever route it answers to.
   Controller().List().nSelectedIndex = Dialog().ComboGetCurSel();
-  TraceSelectedIndex();
-  CameraLib().DeinitExtensionUnit();
-  const wchar_t* path = PathOf(SelectedRecord());
-  if (CameraLib().InitExtensionUnit(path) != 0) {
-    CameraLib().SendHIDCommandWithFirstByte(4);
+  if (Controller().Commands().bReadVersionBusy.load() != 0) {
+    // The refresher reads the camera's version: the reset is refused whole, so that one thread
+    // at a time addresses the camera.
+    Dialog().MessageBox(kTextReadBusy, kCaptionAlert, kMbOk);
+    TraceSelectedIndex();
     return;
   }
-  DfuLink& link = CurrentUpdate().link;
-  ReleaseDfuHandles(link);
-  InitializeDevice(link, path);
-  if (SendDeviceResetCommand(link) == 0) {
-    DebugPrint(1, L"Check RESET IN DFU SendDeviceResetCommand failed\r\n");
-  }
+  TraceSelectedIndex();
+  // Both resets go out from the refresher thread on a connection of its own; the handles the
+  // update's connection kept from an earlier command are let go here, as the dialog's own reset
+  // once did before it opened the camera afresh.
+  ReleaseDfuHandles(CurrentUpdate().link);
+  Controller().Commands().RequestReset(SelectedCameraCopy());
+  WakeRefresher();
 }
 
 void OnSelectionChange(UpdateSession& update) {

@@ -33,10 +33,11 @@ std::uint32_t UpdateUIThreadProc(Handle event) {
     if (Controller().Refresher().bUIThreadRun.load() == 0) {
       break;
     }
-    if (Controller().Commands().bReadVersionBusy.load() != 0) {
-      GetFirmwarVersion();
-    } else if (Controller().Commands().bResetBusy.load() != 0) {
-      ResetSelectedDevice();
+    CameraCommands& commands = Controller().Commands();
+    if (commands.bReadVersionBusy.load() != 0) {
+      GetFirmwarVersion(commands.ReadVersionCamera());
+    } else if (commands.bResetBusy.load() != 0) {
+      ResetCamera(commands.ResetCamera());
     }
   }
   return 0;

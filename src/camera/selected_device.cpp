@@ -6,11 +6,6 @@ namespace veltra::camera {
 
 namespace {
 const wchar_t kEmptyText[] = L"";
-
-void CopyUpper(const wchar_t* src, wchar_t (&out)[20]) {
-  CopyText(out, src);
-  UpperInPlace(out);
-}
 }  // namespace
 
 DeviceRecord* RecordAt(int index) {
@@ -51,14 +46,15 @@ bool VendorIdIs(int index, const wchar_t* vid) {
   return TextEquals(record->vidText, vid);
 }
 
-void CopyProductId(int index, wchar_t (&out)[20]) {
-  const DeviceRecord* record = RecordAt(index);
-  CopyUpper(record == nullptr ? kEmptyText : record->pidText, out);
-}
-
-void CopyVendorId(int index, wchar_t (&out)[20]) {
-  const DeviceRecord* record = RecordAt(index);
-  CopyUpper(record == nullptr ? kEmptyText : record->vidText, out);
+SelectedCamera TakeSelectedCamera(int index) {
+  SelectedCamera camera;
+  camera.index = index;
+  if (const DeviceRecord* record = RecordAt(index)) {
+    camera.record = *record;
+    UpperInPlace(camera.record.pidText);
+    UpperInPlace(camera.record.vidText);
+  }
+  return camera;
 }
 
 }  // namespace veltra::camera

@@ -26,10 +26,9 @@ bool ProductIdIs(int index, const wchar_t* pid);
 // The same for the vendor-ID text.
 bool VendorIdIs(int index, const wchar_t* vid);
 
-// The record's product- or vendor-ID text, copied and upper-cased into out (at most 19
-// characters). Used on the refresher thread, which must not write into the shared table while
-// the dialog thread may be rebuilding it. Empty outside the table.
-void CopyProductId(int index, wchar_t (&out)[20]);
-void CopyVendorId(int index, wchar_t (&out)[20]);
+// The camera at index as the refresher thread is handed it (dialog thread): its record copied,
+// the product- and vendor-ID texts upper-cased in the copy. An empty record outside the listed
+// records.
+SelectedCamera TakeSelectedCamera(int index);
 
 }  // namespace veltra::camera

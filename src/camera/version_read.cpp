@@ -69,9 +69,8 @@ void ReplyText(const std::uint8_t (&reply)[kReplyBytes], std::size_t offset, wch
   out[n] = L'\0';
 }
 
-void ReadFamilyVersions(int index) {
-  wchar_t pid[20];
-  CopyProductId(index, pid);
+void ReadFamilyVersions(const SelectedCamera& camera) {
+  const wchar_t* pid = camera.record.pidText;
   wchar_t text[kMessageChars];
 
   if (TextEquals(pid, kPidPesca) || TextEquals(pid, kPidPescaSecond)) {
@@ -158,14 +157,12 @@ void ReadCx3Version() {
 // Every camera is asked through the generic extension unit too: the maker's cameras answer
 // there, other vendors' cameras with the unit stay silent, and a camera without it is tried as a
 // CX3 camera.
-void ReadExtensionUnitVersion(int index) {
-  if (CameraLib().InitExtensionUnit(DevicePathAt(index)) == 0) {
+void ReadExtensionUnitVersion(const SelectedCamera& camera) {
+  if (CameraLib().InitExtensionUnit(camera.record.devicePath) == 0) {
     ReadCx3Version();
     return;
   }
-  wchar_t vid[20];
-  CopyVendorId(index, vid);
-  if (!TextEquals(vid, kVidMaker)) {
+  if (!TextEquals(camera.record.vidText, kVidMaker)) {
     return;
   }
 
@@ -184,16 +181,14 @@ void ReadExtensionUnitVersion(int index) {
 
 }  // namespace
 
-void GetFirmwarVersion() {
+void GetFirmwarVersion(const SelectedCamera& camera) {
   try {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
-    const int index = Dialog().ComboGetCurSel();
-    Controller().List().nSelectedIndex = index;
-    DebugPrint(1, L"Current selected index = %d \r\n", index);
+    DebugPrint(1, L"Current selected index = %d \r\n", camera.index);
     CameraLib().DeinitExtensionUnit();
 
-    ReadFamilyVersions(index);
-    ReadExtensionUnitVersion(index);
+    ReadFamilyVersions(camera);
+    ReadExtensionUnitVersion(camera);
 
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
     Controller().Commands().bReadVersionBusy = 0;

@@ -13,8 +13,7 @@ UpdateController& Controller() {
 void UpdateController::Reset() {
   session_.Reset();
   ForgetDevices();
-  commands_.bReadVersionBusy = 0;
-  commands_.bResetBusy = 0;
+  commands_.Clear();
   refresher_.hUIEvent = kNullHandle;
   refresher_.hUIThread = kNullHandle;
   refresher_.bUIThreadRun = 0;
@@ -29,6 +28,40 @@ void UpdateController::ForgetDevices() {
   list_.nLastSelectedIndex = 0;
   std::memset(list_.szSelectedDevicePath, 0, sizeof list_.szSelectedDevicePath);
   bootLoaderStep_.Reset();
+}
+
+void CameraCommands::RequestReadVersion(const SelectedCamera& camera) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    readVersion_ = camera;
+  }
+  bReadVersionBusy = 1;
+}
+
+void CameraCommands::RequestReset(const SelectedCamera& camera) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    reset_ = camera;
+  }
+  bResetBusy = 1;
+}
+
+SelectedCamera CameraCommands::ReadVersionCamera() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return readVersion_;
+}
+
+SelectedCamera CameraCommands::ResetCamera() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return reset_;
+}
+
+void CameraCommands::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  readVersion_ = SelectedCamera{};
+  reset_ = SelectedCamera{};
+  bReadVersionBusy = 0;
+  bResetBusy = 0;
 }
 
 }  // namespace veltra

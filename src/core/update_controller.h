@@ -6,6 +6,8 @@
 // by value what it needs and reports back through the session's observer or a window message.
 #pragma once
 
+#include <mutex>
+
 #include "core/boot_loader_step.h"
 #include "core/device_record.h"
 #include "core/update_session.h"
@@ -29,11 +31,27 @@ struct DeviceList {
   }
 };
 
-// READ F/W VERSION and RESET refuse each other; neither is an update. The dialog thread sets a
-// flag and wakes the refresher, which clears it when the command is done.
-struct CameraCommands {
+// READ F/W VERSION and RESET refuse each other; neither is an update. The dialog thread hands the
+// refresher the camera by value and sets the command's flag; the refresher takes the camera and
+// clears the flag when the command is done.
+class CameraCommands {
+ public:
   Flag bReadVersionBusy{0};
   Flag bResetBusy{0};
+
+  // Dialog thread: the camera the command is for, then its flag.
+  void RequestReadVersion(const SelectedCamera& camera);
+  void RequestReset(const SelectedCamera& camera);
+  // Refresher thread: a copy of the camera of the command it serves.
+  SelectedCamera ReadVersionCamera();
+  SelectedCamera ResetCamera();
+  // No command pending (a fresh program).
+  void Clear();
+
+ private:
+  std::mutex mutex_;
+  SelectedCamera readVersion_;
+  SelectedCamera reset_;
 };
 
 // The refresher thread runs for the whole program: its wake-up event, its handle and its run

@@ -7,6 +7,7 @@
 
 #include "app/dialog_procedures.h"
 #include "app_fixture.h"
+#include "camera/selected_device.h"
 #include "core/resource_ids.h"
 #include "core/update_controller.h"
 
@@ -30,8 +31,9 @@ TEST_F(RefresherTest, VersionReadWinsWhenBothRequestsAreSet) {
   createThreadUpdateUI();
   ASSERT_NE(Controller().Refresher().hUIThread, kNullHandle);
   ASSERT_NE(Controller().Refresher().hUIEvent, kNullHandle);
-  Controller().Commands().bResetBusy = 1;
-  Controller().Commands().bReadVersionBusy = 1;
+  // Both requests as the dialog hands them over (the commands themselves refuse each other).
+  Controller().Commands().RequestReset(camera::TakeSelectedCamera(0));
+  Controller().Commands().RequestReadVersion(camera::TakeSelectedCamera(0));
   Sys().SetEventObject(Controller().Refresher().hUIEvent);
   ASSERT_TRUE(WaitFor(Controller().Commands().bReadVersionBusy, 0));
   EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 1);
@@ -40,7 +42,7 @@ TEST_F(RefresherTest, VersionReadWinsWhenBothRequestsAreSet) {
   EXPECT_EQ(Controller().Commands().bResetBusy.load(), 1);  // not served by the same signal
 
   // The next signal serves the reset.
-  Command(IDC_BTN_RESET);  // also resets directly from the dialog: one call here
+  Command(IDC_BTN_RESET);  // the refresher sends both resets: the dialog's, then the route's
   ASSERT_TRUE(WaitFor(Controller().Commands().bResetBusy, 0));
   EXPECT_EQ(camera_.Count("SendHIDCommandWithFirstByte(4)"), 2);
   EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 1);
