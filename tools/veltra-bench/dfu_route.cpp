@@ -83,7 +83,9 @@ int DfuRoute::Run(Session& session) {
           ChooseDownloadPass(SelectedImageType(CurrentUpdate()), CurrentUpdate().Pass()));
     }
     session.out() << "update worker, run " << run + 1 << ":\n";
-    const Handle thread = Sys().StartThread([] { return UpdateFirmware(CurrentUpdate()); });
+    const WorkerStart start = TakeWorkerStart(CurrentUpdate());
+    const Handle thread =
+        Sys().StartThread([start] { return UpdateFirmware(CurrentUpdate(), start); });
     if (thread == kNullHandle) {
       session.out() << "veltra-bench: no worker thread\n";
       return 0;
