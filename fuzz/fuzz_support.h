@@ -216,7 +216,7 @@ inline std::string BrokenTableAfterPass(int start, int count, int openObjects) {
     }
   }
   if (Controller().List().nDeviceCount != count) {
-    return "the table holds " + std::to_string(Controller().List().nDeviceCount.load()) +
+    return "the table holds " + std::to_string(Controller().List().nDeviceCount) +
            " records, expected " + std::to_string(count);
   }
   return openObjects == 0 ? "" : "the pass left a device information set open";

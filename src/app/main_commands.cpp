@@ -43,7 +43,7 @@ constexpr const wchar_t* kModelMhFirmware = L"Veltra_RX40M";
 
 // The selected camera as the refresher is handed it, by value.
 SelectedCamera SelectedCameraCopy() {
-  return camera::TakeSelectedCamera(Controller().List().nSelectedIndex.load());
+  return camera::TakeSelectedCamera(Controller().List().nSelectedIndex);
 }
 
 void WakeRefresher() {
@@ -53,7 +53,7 @@ void WakeRefresher() {
 }
 
 void TraceSelectedIndex() {
-  DebugPrint(1, L"Current selected index = %d \r\n", Controller().List().nSelectedIndex.load());
+  DebugPrint(1, L"Current selected index = %d \r\n", Controller().List().nSelectedIndex);
 }
 
 // Copies the selected record's path into the selection's szSelectedDevicePath and writes it to
@@ -184,12 +184,12 @@ void OnResetCommand() {
 void OnSelectionChange(UpdateSession& update) {
   Controller().List().nSelectedIndex = Dialog().ComboGetCurSel();
   TraceSelectedIndex();
-  if (Controller().List().nSelectedIndex.load() != Controller().List().nLastSelectedIndex.load()) {
+  if (Controller().List().nSelectedIndex != Controller().List().nLastSelectedIndex) {
     // A file chosen for another camera is dropped.
     Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
     Dialog().EnableItem(IDC_BTN_FW_UPDATE, false);
   }
-  Controller().List().nLastSelectedIndex = Controller().List().nSelectedIndex.load();
+  Controller().List().nLastSelectedIndex = Controller().List().nSelectedIndex;
   TakeSelectedPath();
   // The user's own pick ends the re-selection of the camera updated last.
   if (update.bUpdatedFromHIDMode.load() == 0 && update.bIsStartUpdatedFromDFU.load() == 0) {

@@ -46,7 +46,7 @@ constexpr ArrivalRule kArrivalRules[] = {
 };
 
 ArrivalHandler ChooseArrivalHandler(DeviceInterfaceClass cls) {
-  const int selected = Controller().List().nSelectedIndex.load();
+  const int selected = Controller().List().nSelectedIndex;
   for (const ArrivalRule& rule : kArrivalRules) {
     if (rule.cls == cls && ProductIdIs(selected, rule.pid)) {
       return rule.handler;
@@ -112,8 +112,7 @@ void RefreshAfterRemoval(UpdateSession& update, bool traceHidCall) {
   if (traceHidCall) {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for HID\r\n");
   }
-  if (CameraLib().InitExtensionUnit(DevicePathAt(Controller().List().nLastSelectedIndex.load())) ==
-      0) {
+  if (CameraLib().InitExtensionUnit(DevicePathAt(Controller().List().nLastSelectedIndex)) == 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
     DebugPrint(1, L"UVC Extension is not supported \r\n");
   }
@@ -172,7 +171,7 @@ void ReopenCameraLibrary(bool withMirel) {
   if (CameraLib().InitExtensionUnit(Controller().List().szSelectedDevicePath) == 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
   }
-  const wchar_t* path = DevicePathAt(Controller().List().nSelectedIndex.load());
+  const wchar_t* path = DevicePathAt(Controller().List().nSelectedIndex);
   OpenFamilyChannels(path);
   if (withMirel && CameraLib().InitMirelExtensionUnit(path) != 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
@@ -328,7 +327,7 @@ int SetInitialDeviceValue() {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
     DebugPrint(1, L"UVC Extension is not supported \r\n");
   }
-  const wchar_t* path = DevicePathAt(Controller().List().nSelectedIndex.load());
+  const wchar_t* path = DevicePathAt(Controller().List().nSelectedIndex);
   OpenFamilyChannels(path);
   // A Sunplus-based camera answers the Mirel channel but has no version read of its own.
   if (CameraLib().InitMirelExtensionUnit(path) != 0 && !SunplusCameraListed()) {

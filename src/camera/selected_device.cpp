@@ -9,7 +9,7 @@ const wchar_t kEmptyText[] = L"";
 }  // namespace
 
 DeviceRecord* RecordAt(int index) {
-  const int count = Controller().List().nDeviceCount.load();
+  const int count = Controller().List().nDeviceCount;
   if (index < 0 || index >= count || index >= kMaxDevices) {
     return nullptr;
   }

@@ -115,7 +115,7 @@ std::uint32_t EndWithEngineFailure(UpdateSession& update, const wchar_t* message
 // Dialog thread.
 WorkerStart TakeWorkerStart(const UpdateSession& update) {
   WorkerStart start;
-  const int index = Controller().List().nSelectedIndex.load();
+  const int index = Controller().List().nSelectedIndex;
   start.pescaUpdateMode =
       update.bPescaDevice.load() != 0 && index >= 0 && index < kMaxDevices &&
       TextEqualsNoCase(Controller().List().DeviceTable[index].pidText, kPidPescaUpdateMode);

@@ -1,7 +1,5 @@
 #include "core/update_controller.h"
 
-#include <cstring>
-
 namespace veltra {
 
 UpdateController& Controller() {
@@ -20,13 +18,7 @@ void UpdateController::Reset() {
 }
 
 void UpdateController::ForgetDevices() {
-  for (DeviceRecord& record : list_.DeviceTable) {
-    record = DeviceRecord{};
-  }
-  list_.nDeviceCount = 0;
-  list_.nSelectedIndex = 0;
-  list_.nLastSelectedIndex = 0;
-  std::memset(list_.szSelectedDevicePath, 0, sizeof list_.szSelectedDevicePath);
+  list_ = DeviceList{};
   bootLoaderStep_.Reset();
 }
 

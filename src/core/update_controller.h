@@ -15,18 +15,19 @@
 
 namespace veltra {
 
-// The device table and the selection: the list the user sees and the entry chosen in it. Written
-// on the dialog thread only (the rebuilds, the selection change, the device-change handling).
+// The device table and the selection: the list the user sees and the entry chosen in it. Read and
+// written on the dialog thread only (the rebuilds, the selection change, the device-change
+// handling, the commands); a thread that needs a record is handed a copy (SelectedCamera).
 struct DeviceList {
   DeviceRecord DeviceTable[kMaxDevices] = {};
-  std::atomic<int> nDeviceCount{0};
-  std::atomic<int> nSelectedIndex{0};
-  std::atomic<int> nLastSelectedIndex{0};
+  int nDeviceCount = 0;
+  int nSelectedIndex = 0;
+  int nLastSelectedIndex = 0;
   wchar_t szSelectedDevicePath[kPathChars] = {};
 
   // How many records are listed, cut to the table's size.
   int Listed() const {
-    const int count = nDeviceCount.load();
+    const int count = nDeviceCount;
     return count < 0 ? 0 : (count > kMaxDevices ? kMaxDevices : count);
   }
 };

@@ -6,8 +6,8 @@
 namespace veltra {
 
 DeviceRecord* SelectedRecord() {
-  const int index = Controller().List().nSelectedIndex.load();
-  const int count = Controller().List().nDeviceCount.load();
+  const int index = Controller().List().nSelectedIndex;
+  const int count = Controller().List().nDeviceCount;
   if (index < 0 || index >= count || index >= kMaxDevices) {
     return nullptr;
   }

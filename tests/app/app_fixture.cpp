@@ -126,7 +126,7 @@ AppTest::~AppTest() {
 
 void AppTest::AddRecord(const wchar_t* name, const wchar_t* vid, const wchar_t* pid,
                         const wchar_t* path) {
-  const int i = Controller().List().nDeviceCount.load();
+  const int i = Controller().List().nDeviceCount;
   ASSERT_LT(i, kMaxDevices);
   CopyText(Controller().List().DeviceTable[i].friendlyName, name);
   CopyText(Controller().List().DeviceTable[i].vidText, vid);

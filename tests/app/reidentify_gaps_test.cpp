@@ -56,7 +56,7 @@ TEST_F(ReidentifyGapsTest, CameraUpdatedFromItsUpdateModeIsSelectedAgainBehindAn
                             L"DFU Device_USB_1_HUB_0(VID_7E51,PID_DF00_0)",
                             L"Veltra_RX40_MH(VID_7e51,PID_C1D0_1)");
   EXPECT_EQ(SelectedEntry(), L"Veltra_RX40_MH(VID_7e51,PID_C1D0_1)");
-  EXPECT_EQ(Controller().List().nLastSelectedIndex.load(), 1);
+  EXPECT_EQ(Controller().List().nLastSelectedIndex, 1);
 }
 
 }  // namespace
