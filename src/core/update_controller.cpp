@@ -12,9 +12,7 @@ void UpdateController::Reset() {
   session_.Reset();
   ForgetDevices();
   commands_.Clear();
-  refresher_.hUIEvent = kNullHandle;
-  refresher_.hUIThread = kNullHandle;
-  refresher_.bUIThreadRun = 0;
+  refresher_ = RefresherHandles{};
 }
 
 void UpdateController::ForgetDevices() {

@@ -60,7 +60,7 @@ class CameraCommands {
 struct RefresherHandles {
   Handle hUIEvent = kNullHandle;
   Handle hUIThread = kNullHandle;
-  Flag bUIThreadRun{0};
+  SharedFlag bUIThreadRun{0};  // read by the refresher
 };
 
 class UpdateController {
