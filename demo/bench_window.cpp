@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "platform/ports.h"
 #include "platform/win32/win32_dialog.h"
 #include "platform/win32/win32_dialog_cast.h"

@@ -77,10 +77,10 @@ std::string CheckCaptureDevices(const std::uint8_t* data, std::size_t size) {
       continue;
     }
     const std::string at = "device " + std::to_string(i) + ": ";
-    if (!f.Expect(count < g_nDeviceCount, at + "was not recorded")) {
+    if (!f.Expect(count < Controller().List().nDeviceCount, at + "was not recorded")) {
       return f.Result();
     }
-    const DeviceRecord& r = g_DeviceTable[count++];
+    const DeviceRecord& r = Controller().List().DeviceTable[count++];
     f.Expect(Terminated(r.devicePath, kPathChars) && r.devicePath == path,
              at + "path \"" + Narrow(r.devicePath) + "\" is not the lower-cased device path");
     f.Expect(Terminated(r.vidText, 20) && r.vidText == vid,

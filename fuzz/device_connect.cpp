@@ -91,10 +91,10 @@ std::string CheckDeviceConnect(const std::uint8_t* data, std::size_t size) {
       break;
     }
     const std::string at = "device " + std::to_string(i) + ": ";
-    if (!f.Expect(count < g_nDeviceCount, at + "was not recorded")) {
+    if (!f.Expect(count < Controller().List().nDeviceCount, at + "was not recorded")) {
       return f.Result();
     }
-    const DeviceRecord& r = g_DeviceTable[count++];
+    const DeviceRecord& r = Controller().List().DeviceTable[count++];
     const std::wstring path = AsStored(e.interfacePath);
     const std::size_t vidChars = sizeof r.vidText / sizeof r.vidText[0];
     const std::size_t pidChars = sizeof r.pidText / sizeof r.pidText[0];

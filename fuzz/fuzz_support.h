@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
@@ -108,8 +108,7 @@ class InputReader {
 class Bench {
  public:
   Bench() : previous_(ports()) {
-    ResetAppState();
-    ResetDeviceTable();
+    Controller().Reset();
     set.system = &system;
     Install();
   }
@@ -203,22 +202,22 @@ inline DeviceRecord EarlierRecord(int i) {
 // Puts `count` earlier records into the table (the pass appends after them).
 inline void FillEarlierRecords(int count) {
   for (int i = 0; i < count; ++i) {
-    g_DeviceTable[i] = EarlierRecord(i);
+    Controller().List().DeviceTable[i] = EarlierRecord(i);
   }
-  g_nDeviceCount = count;
+  Controller().List().nDeviceCount = count;
 }
 // What a pass over the device table must leave: `count` records, the earlier ones as they were,
 // and no device information set open.
 inline std::string BrokenTableAfterPass(int start, int count, int openObjects) {
   for (int i = 0; i < start; ++i) {
     const DeviceRecord before = EarlierRecord(i);
-    if (std::memcmp(&before, &g_DeviceTable[i], sizeof before) != 0) {
+    if (std::memcmp(&before, &Controller().List().DeviceTable[i], sizeof before) != 0) {
       return "an earlier record was changed";
     }
   }
-  if (g_nDeviceCount != count) {
-    return "the table holds " + std::to_string(g_nDeviceCount.load()) + " records, expected " +
-           std::to_string(count);
+  if (Controller().List().nDeviceCount != count) {
+    return "the table holds " + std::to_string(Controller().List().nDeviceCount) +
+           " records, expected " + std::to_string(count);
   }
   return openObjects == 0 ? "" : "the pass left a device information set open";
 }

@@ -44,7 +44,7 @@ void DialogObserver::OnEraseStart(std::uint32_t steps) {
   Dialog().SendToDialog(WM_APP_ERASE_START, steps, 0);
   // A DFU engine announces its total while the camera erases, and keeps the headline; the flash
   // loader's total comes with its writing and leaves the erase start's text alone.
-  if (update_.phase.load() == UpdatePhase::kErasing) {
+  if (update_.Phase() == UpdatePhase::kErasing) {
     Dialog().ShowItem(IDC_STATIC_UPDATING, true);
   }
 }

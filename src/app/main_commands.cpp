@@ -8,10 +8,11 @@
 #include "app/resource_ids.h"
 #include "app/ui_state.h"
 #include "camera/device_change.h"
-#include "core/app_state.h"
+#include "camera/selected_device.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_rules.h"
 #include "devices/selected_record.h"
@@ -41,14 +42,27 @@ constexpr const wchar_t* kTextUnsuitableFirmware =
     L"The firmware that you are trying to upload might not be suitable for this device. This can "
     L"cause the device to become unresponsive. Do you want to proceed?";
 
-void TraceSelectedIndex() {
-  DebugPrint(1, L"Current selected index = %d \r\n", g_nSelectedIndex.load());
+// The selected camera as the refresher is handed it, by value.
+SelectedCamera SelectedCameraCopy() {
+  return camera::TakeSelectedCamera(Controller().List().nSelectedIndex);
 }
 
-// Copies the selected record's path into g_szSelectedDevicePath and writes it to the trace.
+void WakeRefresher() {
+  if (Controller().Refresher().hUIEvent != kNullHandle) {
+    Sys().SetEventObject(Controller().Refresher().hUIEvent);
+  }
+}
+
+void TraceSelectedIndex() {
+  DebugPrint(1, L"Current selected index = %d \r\n", Controller().List().nSelectedIndex);
+}
+
+// Copies the selected record's path into the selection's szSelectedDevicePath and writes it to
+// the trace.
 void TakeSelectedPath() {
-  FormatText(g_szSelectedDevicePath, kPathChars, L"%ls", PathOf(SelectedRecord()));
-  RawTrace(g_szSelectedDevicePath);
+  FormatText(Controller().List().szSelectedDevicePath, kPathChars, L"%ls",
+             PathOf(SelectedRecord()));
+  RawTrace(Controller().List().szSelectedDevicePath);
 }
 
 // True when the chosen file may go to the selected camera (possibly after the user said so).
@@ -137,11 +151,10 @@ void OnBrowseCommand(UpdateSession& update) {
 }
 
 void OnReadVersionCommand() {
-  if (g_bResetBusy.load() == 0) {
-    g_bReadVersionBusy = 1;
-    if (g_hUIEvent != kNullHandle) {
-      Sys().SetEventObject(g_hUIEvent);
-    }
+  if (Controller().Commands().bResetBusy.load() == 0) {
+    Controller().List().nSelectedIndex = Dialog().ComboGetCurSel();
+    Controller().Commands().RequestReadVersion(SelectedCameraCopy());
+    WakeRefresher();
   } else {
     Dialog().MessageBox(kTextResetBusy, kCaptionAlert, kMbOk);
   }
@@ -154,7 +167,7 @@ void OnUpdateCommand(UpdateSession& update) {
     return;
   }
   update.bPescaDevice = 0;
-  g_nSelectedIndex = Dialog().ComboGetCurSel();
+  Controller().List().nSelectedIndex = Dialog().ComboGetCurSel();
   const DeviceRecord* record = SelectedRecord();
   if (record == nullptr) {
     // Nothing selected (the list is empty): there is no camera to update.
@@ -170,40 +183,32 @@ void OnUpdateCommand(UpdateSession& update) {
 }
 
 void OnResetCommand() {
-  if (g_bReadVersionBusy.load() == 0) {
-    g_bResetBusy = 1;
-    if (g_hUIEvent != kNullHandle) {
-      Sys().SetEventObject(g_hUIEvent);
-    }
-  } else {
+  Controller().List().nSelectedIndex = Dialog().ComboGetCurSel();
+  if (Controller().Commands().bReadVersionBusy.load() != 0) {
+    // The refresher reads the camera's version: the reset is refused whole, so that one thread
+    // at a time addresses the camera.
     Dialog().MessageBox(kTextReadBusy, kCaptionAlert, kMbOk);
-  }
-  // The dialog also resets the camera directly, whichever route it answers to.
-  g_nSelectedIndex = Dialog().ComboGetCurSel();
-  TraceSelectedIndex();
-  CameraLib().DeinitExtensionUnit();
-  const wchar_t* path = PathOf(SelectedRecord());
-  if (CameraLib().InitExtensionUnit(path) != 0) {
-    CameraLib().SendHIDCommandWithFirstByte(4);
+    TraceSelectedIndex();
     return;
   }
-  DfuLink& link = CurrentUpdate().link;
-  ReleaseDfuHandles(link);
-  InitializeDevice(link, path);
-  if (SendDeviceResetCommand(link) == 0) {
-    DebugPrint(1, L"Check RESET IN DFU SendDeviceResetCommand failed\r\n");
-  }
+  TraceSelectedIndex();
+  // Both resets go out from the refresher thread on a connection of its own; the handles the
+  // update's connection kept from an earlier command are let go here, as the dialog's own reset
+  // once did before it opened the camera afresh.
+  ReleaseDfuHandles(CurrentUpdate().link);
+  Controller().Commands().RequestReset(SelectedCameraCopy());
+  WakeRefresher();
 }
 
 void OnSelectionChange(UpdateSession& update) {
-  g_nSelectedIndex = Dialog().ComboGetCurSel();
+  Controller().List().nSelectedIndex = Dialog().ComboGetCurSel();
   TraceSelectedIndex();
-  if (g_nSelectedIndex.load() != g_nLastSelectedIndex.load()) {
+  if (Controller().List().nSelectedIndex != Controller().List().nLastSelectedIndex) {
     // A file chosen for another camera is dropped.
     Dialog().SetItemText(IDC_EDIT_FIRMWARE_PATH, L"");
     Dialog().EnableItem(IDC_BTN_FW_UPDATE, false);
   }
-  g_nLastSelectedIndex = g_nSelectedIndex.load();
+  Controller().List().nLastSelectedIndex = Controller().List().nSelectedIndex;
   TakeSelectedPath();
   // The user's own pick ends the re-selection of the camera updated last.
   if (update.bUpdatedFromHIDMode.load() == 0 && update.bIsStartUpdatedFromDFU.load() == 0) {
@@ -212,13 +217,13 @@ void OnSelectionChange(UpdateSession& update) {
 
   CameraLib().DeinitExtensionUnit();
   ReleaseDfuHandles(update.link);
-  if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) != 0) {
+  if (CameraLib().InitExtensionUnit(Controller().List().szSelectedDevicePath) != 0) {
     update.USBUniqueID[0] = L'\0';
-    EnumerateImageDevice(g_szSelectedDevicePath, update.USBUniqueID);
+    EnumerateImageDevice(Controller().List().szSelectedDevicePath, update.USBUniqueID);
     DebugPrint(1, L"EnumerateImageDevice Serial number %ls \r\n", update.USBUniqueID);
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, true);
     DebugPrint(1, L"UVC Extension is supported \r\n");
-  } else if (InitializeDevice(update.link, g_szSelectedDevicePath) != 0) {
+  } else if (InitializeDevice(update.link, Controller().List().szSelectedDevicePath) != 0) {
     Dialog().EnableItem(IDC_BTN_READFW_VERSION, false);
     DebugPrint(1, L"UVC Extension is not supported for this device\r\n");
   }

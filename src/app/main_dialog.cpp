@@ -9,10 +9,10 @@
 #include "app/ui_state.h"
 #include "camera/boot_rom_notices.h"
 #include "camera/device_change.h"
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
@@ -211,7 +211,7 @@ std::intptr_t MainDialogProc(Handle /*window*/, std::uint32_t message, std::uint
       return kDlgTrue;
     case WM_APP_LIBRARY_ENDED:
       // The handlers stood aside while the library wrote: the list is rebuilt from the bus.
-      g_nDeviceCount = 0;
+      Controller().List().nDeviceCount = 0;
       SetDeviceArrivValueForVideoDevice(update);
       return kDlgTrue;
     default:

@@ -2,9 +2,8 @@
 
 #include "camera/device_reset.h"
 #include "camera/version_read.h"
-#include "core/app_state.h"
 #include "core/debug_trace.h"
-#include "core/update_session.h"
+#include "core/update_controller.h"
 #include "platform/ports.h"
 
 namespace veltra {
@@ -23,7 +22,7 @@ std::uint32_t UpdateUIThreadProc(Handle event) {
   if (event == kNullHandle) {
     return 0;
   }
-  while (g_bUIThreadRun.load() != 0) {
+  while (Controller().Refresher().bUIThreadRun.load() != 0) {
     DebugPrint(1, L"UpdateUIThreadProc before wait\r\n");
     if (Sys().WaitForObject(event, kWaitInfinite) != kWaitObject0) {
       Sys().Sleep(kFailedWaitPauseMs);
@@ -31,14 +30,14 @@ std::uint32_t UpdateUIThreadProc(Handle event) {
     }
     Sys().ResetEventObject(event);
     // The stop wakes the thread too; a request flag left set must not run during shut-down.
-    if (g_bUIThreadRun.load() == 0) {
+    if (Controller().Refresher().bUIThreadRun.load() == 0) {
       break;
     }
-    // The command is for the camera selected in the list.
-    if (g_bReadVersionBusy.load() != 0) {
-      GetFirmwarVersion(CurrentUpdate().Observer(), Dialog().ComboGetCurSel());
-    } else if (g_bResetBusy.load() != 0) {
-      ResetSelectedDevice(Dialog().ComboGetCurSel());
+    CameraCommands& commands = Controller().Commands();
+    if (commands.bReadVersionBusy.load() != 0) {
+      GetFirmwarVersion(CurrentUpdate().Observer(), commands.ReadVersionCamera());
+    } else if (commands.bResetBusy.load() != 0) {
+      ResetCamera(commands.ResetCamera());
     }
   }
   return 0;
@@ -49,24 +48,24 @@ void createThreadUpdateUI() {
   // The event exists before the thread can wait on it; the run flag is set before the thread
   // starts so that a stop right after the start cannot be undone by the thread.
   const Handle event = Sys().CreateEventObject(true, false, kUIEventName);
-  g_hUIEvent = event;
-  g_bUIThreadRun = 1;
+  Controller().Refresher().hUIEvent = event;
+  Controller().Refresher().bUIThreadRun = 1;
   const Handle thread = Sys().StartThread([event]() { return UpdateUIThreadProc(event); });
   if (thread == kNullHandle) {
-    g_bUIThreadRun = 0;
+    Controller().Refresher().bUIThreadRun = 0;
     return;
   }
-  g_hUIThread = thread;
+  Controller().Refresher().hUIThread = thread;
   DebugPrint(1, L"createThreadUpdateUI CreateThread success \r\n");
 }
 
 void StopUpdateUIThread() {
-  const Handle thread = g_hUIThread;
-  const Handle event = g_hUIEvent;
+  const Handle thread = Controller().Refresher().hUIThread;
+  const Handle event = Controller().Refresher().hUIEvent;
   // Taken before the wait: a stop made again while this one handles the dialog's messages finds
   // nothing left to stop or close.
-  g_hUIThread = kNullHandle;
-  g_hUIEvent = kNullHandle;
+  Controller().Refresher().hUIThread = kNullHandle;
+  Controller().Refresher().hUIEvent = kNullHandle;
   if (thread == kNullHandle) {
     // No thread to end; an event left from a failed thread start goes too.
     if (event != kNullHandle) {
@@ -74,7 +73,7 @@ void StopUpdateUIThread() {
     }
     return;
   }
-  g_bUIThreadRun = 0;
+  Controller().Refresher().bUIThreadRun = 0;
   if (event != kNullHandle) {
     Sys().SetEventObject(event);
   }

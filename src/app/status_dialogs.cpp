@@ -5,7 +5,7 @@
 // three minutes.
 #include "app/dialog_procedures.h"
 #include "app/resource_ids.h"
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "platform/ports.h"
 

@@ -2,7 +2,8 @@
 #include "app/ui_state.h"
 
 #include "app/resource_ids.h"
-#include "core/app_state.h"
+#include "core/debug_trace.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_rules.h"
 #include "devices/selected_record.h"

@@ -10,10 +10,10 @@
 #include "app/resource_ids.h"
 #include "app/ui_state.h"
 #include "camera/update_worker.h"
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_rules.h"
 #include "devices/device_table.h"
@@ -70,15 +70,15 @@ void ShowUpdateControls() {
 // A camera running its normal firmware is told to enter its update mode. The removal that
 // follows is ignored, and the camera is found again by its USB serial when it returns.
 void ModeSwitch(UpdateSession& update, Family family) {
-  g_bootLoaderStep.updateRom = UpdateRom::kRt1060;  // an NXP camera restarts in its ROM
+  Controller().BootLoader().updateRom = UpdateRom::kRt1060;  // an NXP camera restarts in its ROM
   update.bMatchByUniqueID = 1;
   update.USBUniqueID[0] = L'\0';
-  EnumerateImageDevice(g_szSelectedDevicePath, update.USBUniqueID);
+  EnumerateImageDevice(Controller().List().szSelectedDevicePath, update.USBUniqueID);
   DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
              update.USBUniqueID);
   update.bUpdatedFromHIDMode = 1;
   SetUIState(update, UiState::kUpdating);
-  update.phase = UpdatePhase::kAwaitingModeSwitch;
+  update.Advance(UpdatePhase::kAwaitingModeSwitch);
 
   std::int32_t result = 0;
   switch (family) {
@@ -148,10 +148,11 @@ bool Cx3EraseAndReset(UpdateSession& update) {
   if (!LoaderFileReady(LoaderFile::kFx3BootImage)) {
     return true;
   }
-  g_bootLoaderStep.updateRom = UpdateRom::kFx3;  // the erased camera falls back to its FX3 ROM
+  Controller().BootLoader().updateRom =
+      UpdateRom::kFx3;  // the erased camera falls back to its FX3 ROM
   CameraLibrary& library = CameraLib();
   // The serial finds the camera again when it is back from its boot ROM with the new firmware.
-  EnumerateImageDevice(g_szSelectedDevicePath, update.USBUniqueID);
+  EnumerateImageDevice(Controller().List().szSelectedDevicePath, update.USBUniqueID);
   DebugPrint(1, L"Firmware update button ::EnumerateImageDevice For Serial Number =%ls \r\n",
              update.USBUniqueID);
   std::uint8_t reply[kReplyBytes] = {};
@@ -197,7 +198,7 @@ bool Cx3EraseAndReset(UpdateSession& update) {
   }
   // The camera's boot ROM is expected next; timer 2 ends the update with a message when nothing
   // arrives (an erase that never completed, a reset that never took).
-  update.phase = UpdatePhase::kAwaitingModeSwitch;
+  update.Advance(UpdatePhase::kAwaitingModeSwitch);
   Dialog().SetTimer(IDT_TIMER_FOR_HD_ISSUE, kModeSwitchTimeoutMs);
   ShowUpdateControls();
   return true;
@@ -234,10 +235,10 @@ void DispatchTarsa(UpdateSession& update, DeviceRecord* record) {
 
 // Cameras of the Sunplus route on the bus: the chip vendor's ID, or the Mirel family's answer.
 int CountSunplusRouteCameras() {
-  const int count = ListedDeviceCount();
+  const int count = Controller().List().Listed();
   int cameras = 0;
   for (int i = 0; i < count; ++i) {
-    DeviceRecord& record = g_DeviceTable[i];
+    DeviceRecord& record = Controller().List().DeviceTable[i];
     if (RecordVendorIs(&record, DeviceVendor::kSunplus) ||
         CameraLib().IsMirel_DeviceAvail(record.devicePath) == 1) {
       ++cameras;
@@ -338,8 +339,8 @@ bool DispatchUpdate(UpdateSession& update) {
   // written through a flash loader), no fresh-start answer of another camera (a later two-pass
   // image would skip its first part).
   update.BeginUpdate();
-  g_bootLoaderStep.updateRom = UpdateRom::kNone;
-  g_nSelectedIndex = Dialog().ComboGetCurSel();
+  Controller().BootLoader().updateRom = UpdateRom::kNone;
+  Controller().List().nSelectedIndex = Dialog().ComboGetCurSel();
   ReleaseDfuHandles(update.link);
   CameraLib().DeinitExtensionUnit();
 
@@ -355,14 +356,14 @@ bool DispatchUpdate(UpdateSession& update) {
   }
   CopyText(update.szTakenDevicePath, PathOf(record));
   CameraLibrary& library = CameraLib();
-  if (library.IsPescaDeviceAvail(g_szSelectedDevicePath) == 1) {
+  if (library.IsPescaDeviceAvail(Controller().List().szSelectedDevicePath) == 1) {
     return DispatchPesca(update, record);
   }
-  if (library.IsTarsaDeviceAvail(g_szSelectedDevicePath) == 1) {
+  if (library.IsTarsaDeviceAvail(Controller().List().szSelectedDevicePath) == 1) {
     DispatchTarsa(update, record);
     return true;
   }
-  if (library.IsMirel_DeviceAvail(g_szSelectedDevicePath) == 1) {
+  if (library.IsMirel_DeviceAvail(Controller().List().szSelectedDevicePath) == 1) {
     DispatchMirel(update, record);
     return true;
   }

@@ -6,10 +6,10 @@
 
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
-#include "core/app_state.h"
 #include "core/boot_loader_step.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "image/loader_files.h"
@@ -27,8 +27,8 @@ bool IsRomRecord(int i) {
 
 // A ROM listed that is neither held nor one whose load just ended: it waited for its turn.
 bool RomWaitsForItsTurn(const BootLoaderStep& step, const std::vector<EndedLoad>& ended) {
-  for (int i = 0; i < ListedDeviceCount(); ++i) {
-    const wchar_t* path = g_DeviceTable[i].devicePath;
+  for (int i = 0; i < Controller().List().Listed(); ++i) {
+    const wchar_t* path = Controller().List().DeviceTable[i].devicePath;
     const bool justEnded = std::any_of(ended.begin(), ended.end(), [path](const EndedLoad& load) {
       return TextEqualsNoCase(path, load.romPath.c_str());
     });
@@ -61,7 +61,7 @@ void OnLoaderNotice(UpdateSession& update, std::uintptr_t wParam, std::intptr_t 
 }
 
 void OnLoaderEnded(UpdateSession& update, std::uintptr_t /*loaded*/) {
-  BootLoaderStep& step = g_bootLoaderStep;
+  BootLoaderStep& step = Controller().BootLoader();
   std::vector<EndedLoad> ended;
   {
     std::lock_guard<std::mutex> lock(step.endedMutex);
@@ -86,7 +86,7 @@ void OnLoaderEnded(UpdateSession& update, std::uintptr_t /*loaded*/) {
       update.bWorkerRunning.load() != 0 || !RomWaitsForItsTurn(step, ended)) {
     return;
   }
-  g_nDeviceCount = 0;
+  Controller().List().nDeviceCount = 0;
   if (!camera::RunDiscovery(update, camera::DiscoveryOrder::kUsbDevicesFirst)) {
     return;
   }

@@ -7,9 +7,9 @@
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
 #include "camera/update_worker.h"
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_rules.h"
 #include "devices/device_table.h"
@@ -60,7 +60,7 @@ constexpr ArrivalRule kArrivalRules[] = {
 };
 
 ArrivalHandler ChooseArrivalHandler(DeviceInterfaceClass cls) {
-  const ArrivalKind kind = KindOf(ProductRuleAt(g_nSelectedIndex.load()));
+  const ArrivalKind kind = KindOf(ProductRuleAt(Controller().List().nSelectedIndex));
   for (const ArrivalRule& rule : kArrivalRules) {
     if (rule.cls == cls && rule.kind == kind) {
       return rule.handler;
@@ -126,7 +126,7 @@ void RefreshAfterRemoval(UpdateSession& update, bool traceHidCall) {
   if (traceHidCall) {
     DebugPrint(1, L"DBT_DEVICEREMOVECOMPLETE:Calling InitExtensionUnit for HID\r\n");
   }
-  if (CameraLib().InitExtensionUnit(DevicePathAt(g_nLastSelectedIndex.load())) == 0) {
+  if (CameraLib().InitExtensionUnit(DevicePathAt(Controller().List().nLastSelectedIndex)) == 0) {
     update.Observer().OnVersionReadAllowed(false);
     DebugPrint(1, L"UVC Extension is not supported \r\n");
   }
@@ -155,7 +155,7 @@ bool RunDiscovery(UpdateSession& update, DiscoveryOrder order) {
 
 void EndWarningWaitOnceCameraLeft(UpdateSession& update) {
   // Only after a Pesca camera's success: that is when the Warning dialog waits (or is about to).
-  if (update.bPescaDevice.load() == 0 || update.phase.load() != UpdatePhase::kEndedOk ||
+  if (update.bPescaDevice.load() == 0 || update.Phase() != UpdatePhase::kEndedOk ||
       update.bUpdatedCameraGone.load() != 0) {
     return;
   }
@@ -185,10 +185,10 @@ void RebuildDeviceList(UpdateSession& update, ListForm form) {
 
 void ReopenCameraLibrary(UpdateSession& update, bool withMirel) {
   UpdateObserver& view = update.Observer();
-  if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) == 0) {
+  if (CameraLib().InitExtensionUnit(Controller().List().szSelectedDevicePath) == 0) {
     view.OnVersionReadAllowed(false);
   }
-  const wchar_t* path = DevicePathAt(g_nSelectedIndex.load());
+  const wchar_t* path = DevicePathAt(Controller().List().nSelectedIndex);
   OpenFamilyChannels(view, path);
   if (withMirel && CameraLib().InitMirelExtensionUnit(path) != 0) {
     view.OnVersionReadAllowed(true);
@@ -218,7 +218,7 @@ void ReselectUpdatedCamera(const UpdateSession& update) {
   }
   // The match opened the library on each camera it tried; give it back to the selected one.
   CameraLib().DeinitExtensionUnit();
-  CameraLib().InitExtensionUnit(g_szSelectedDevicePath);
+  CameraLib().InitExtensionUnit(Controller().List().szSelectedDevicePath);
 }
 
 }  // namespace camera
@@ -231,7 +231,8 @@ void OnDeviceChange(UpdateSession& update, const DeviceChange& change) {
     if (change.deviceType != kDbtDevtypDeviceInterface) {
       return;
     }
-    ReleaseBootRomThatLeft(g_bootLoaderStep, change.path.c_str());  // taken over when it returns
+    ReleaseBootRomThatLeft(Controller().BootLoader(),
+                           change.path.c_str());  // taken over when it returns
     // A departure the update expects leaves the table as the list shows it: no handler
     // enumerates, and a table emptied here would leave the list naming cameras the program no
     // longer knows should the update end without another notification.
@@ -239,7 +240,7 @@ void OnDeviceChange(UpdateSession& update, const DeviceChange& change) {
       NoteDepartureDuringUpdate(update);
       return;
     }
-    g_nDeviceCount = 0;  // every handler enumerates into an empty table
+    Controller().List().nDeviceCount = 0;  // every handler enumerates into an empty table
     if (change.cls == DeviceInterfaceClass::kHid) {
       SetDeviceRemoveValueForVideoDevice(update);
     } else if (change.cls == DeviceInterfaceClass::kUsbDevice) {
@@ -258,7 +259,7 @@ void OnDeviceChange(UpdateSession& update, const DeviceChange& change) {
     if (update.DownloadInProgress()) {
       return;
     }
-    g_nDeviceCount = 0;
+    Controller().List().nDeviceCount = 0;
     if (change.cls == DeviceInterfaceClass::kOther) {
       return;
     }
@@ -321,7 +322,7 @@ void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
       RefreshAfterRemoval(update, false);
     }
     // A boot-loader download started by the list fill is still running: keep EXIT off.
-    if (g_bootLoaderStep.bLoaderThreadStarted.load() != 0) {
+    if (Controller().BootLoader().bLoaderThreadStarted.load() != 0) {
       update.Observer().OnTakeOverRunning();
     }
   } catch (...) {
@@ -332,18 +333,18 @@ void SetDeviceRemoveValueForWinUSBDevice(UpdateSession& update) {
 int SetInitialDeviceValue() {
   // The start-up scan runs before any notification: the program's session is found here.
   UpdateSession& update = CurrentUpdate();
-  g_nDeviceCount = 0;
+  Controller().List().nDeviceCount = 0;
   if (!RunDiscovery(update, DiscoveryOrder::kCaptureDevicesFirst)) {
     update.Observer().OnUiState(UiState::kNoDevice);
     return 0;
   }
   RebuildDeviceList(update, ListForm::kFull);
   UpdateObserver& view = update.Observer();
-  if (CameraLib().InitExtensionUnit(g_szSelectedDevicePath) == 0) {
+  if (CameraLib().InitExtensionUnit(Controller().List().szSelectedDevicePath) == 0) {
     view.OnVersionReadAllowed(false);
     DebugPrint(1, L"UVC Extension is not supported \r\n");
   }
-  const wchar_t* path = DevicePathAt(g_nSelectedIndex.load());
+  const wchar_t* path = DevicePathAt(Controller().List().nSelectedIndex);
   OpenFamilyChannels(view, path);
   // A Sunplus-based camera answers the Mirel channel but has no version read of its own.
   if (CameraLib().InitMirelExtensionUnit(path) != 0 && !SunplusCameraListed()) {

@@ -4,28 +4,23 @@
 // nothing: the camera leaves the bus and the device-change handling rebuilds the list.
 #include "camera/device_reset.h"
 
-#include "camera/selected_device.h"
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
-#include "core/update_session.h"
+#include "core/update_controller.h"
 #include "devices/device_rules.h"
 #include "dfu/dfu_requests.h"
 #include "platform/ports.h"
 
 namespace veltra {
 
-using namespace camera;  // this folder's own helpers
-
 namespace {
 
 // The command byte that makes a camera opened through the extension unit restart.
 constexpr std::uint8_t kHidResetCommand = 4;
 
-void ResetInDownloadMode(const wchar_t* path) {
+void ResetInDownloadMode(DfuLink& link, const wchar_t* path) {
   // Open the camera afresh: handles left from an earlier command may belong to a device that
   // has since gone.
-  DfuLink& link = CurrentUpdate().link;
   ReleaseDfuHandles(link);
   InitializeDevice(link, path);  // a failure shows in the reset request that follows
   if (SendDeviceResetCommand(link) == 0) {
@@ -33,18 +28,32 @@ void ResetInDownloadMode(const wchar_t* path) {
   }
 }
 
+// The reset the dialog sent itself: through the extension unit, or the DFU reset request.
+void ResetDirectly(DfuLink& link, const wchar_t* path) {
+  CameraLib().DeinitExtensionUnit();
+  if (CameraLib().InitExtensionUnit(path) != 0) {
+    CameraLib().SendHIDCommandWithFirstByte(kHidResetCommand);
+    return;
+  }
+  ResetInDownloadMode(link, path);
+}
+
 }  // namespace
 
-void ResetSelectedDevice(int index) {
+void ResetCamera(const SelectedCamera& camera) {
+  DfuLink link;
+  ResetDirectly(link, camera.record.devicePath);
+  ResetSelectedDevice(camera, link);
+  ReleaseDfuHandles(link);
+}
+
+void ResetSelectedDevice(const SelectedCamera& camera, DfuLink& link) {
   try {
-    g_nSelectedIndex = index;
-    DebugPrint(1, L"Current selected index = %d \r\n", index);
+    DebugPrint(1, L"Current selected index = %d \r\n", camera.index);
     CameraLib().DeinitExtensionUnit();
 
-    const wchar_t* path = DevicePathAt(index);
-    wchar_t pid[20];
-    CopyProductId(index, pid);
-    const DeviceFamily family = DeviceRules().LookupProduct(pid).family;
+    const wchar_t* path = camera.record.devicePath;
+    const DeviceFamily family = DeviceRules().LookupProduct(camera.record.pidText).family;
     if (CameraLib().InitExtensionUnit(path) != 0) {
       CameraLib().SendHIDCommandWithFirstByte(kHidResetCommand);
     } else if (family == DeviceFamily::kTarsa) {
@@ -56,9 +65,9 @@ void ResetSelectedDevice(int index) {
         DebugPrint(1, L"Check RESET IN DFU failed\r\n");
       }
     } else {
-      ResetInDownloadMode(path);
+      ResetInDownloadMode(link, path);
     }
-    g_bResetBusy = 0;
+    Controller().Commands().bResetBusy = 0;
   } catch (...) {
     // The busy flag stays set: the reset did not finish.
     DebugPrint(1, L"ResetSelectedDevice exception\r\n");

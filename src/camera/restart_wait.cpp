@@ -16,7 +16,7 @@ bool UpdatedCameraBackInDfuMode(const UpdateSession& update) {
   // no DFU update mode.
   const FoundCamera found = FindUpdatedCamera(update.camera, ListedAs::kUpdateMode);
   if (found.result != CameraFound::kFound || found.index < 0 ||
-      found.index >= ListedDeviceCount()) {
+      found.index >= Controller().List().Listed()) {
     return false;
   }
   const DeviceRule& rule = RuleAt(found.index);

@@ -6,26 +6,21 @@ namespace veltra::camera {
 
 namespace {
 const wchar_t kEmptyText[] = L"";
-
-void CopyUpper(const wchar_t* src, wchar_t (&out)[20]) {
-  CopyText(out, src);
-  UpperInPlace(out);
-}
 }  // namespace
 
 DeviceRecord* RecordAt(int index) {
-  const int count = g_nDeviceCount.load();
+  const int count = Controller().List().nDeviceCount;
   if (index < 0 || index >= count || index >= kMaxDevices) {
     return nullptr;
   }
-  return &g_DeviceTable[index];
+  return &Controller().List().DeviceTable[index];
 }
 
 DeviceRecord* SlotAt(int index) {
   if (index < 0 || index >= kMaxDevices) {
     return nullptr;
   }
-  return &g_DeviceTable[index];
+  return &Controller().List().DeviceTable[index];
 }
 
 const wchar_t* DevicePathAt(int index) {
@@ -52,14 +47,15 @@ const DeviceRule& RuleAt(int index) {
   return DeviceRules().Lookup(record->vidText, record->pidText);
 }
 
-void CopyProductId(int index, wchar_t (&out)[20]) {
-  const DeviceRecord* record = RecordAt(index);
-  CopyUpper(record == nullptr ? kEmptyText : record->pidText, out);
-}
-
-void CopyVendorId(int index, wchar_t (&out)[20]) {
-  const DeviceRecord* record = RecordAt(index);
-  CopyUpper(record == nullptr ? kEmptyText : record->vidText, out);
+SelectedCamera TakeSelectedCamera(int index) {
+  SelectedCamera camera;
+  camera.index = index;
+  if (const DeviceRecord* record = RecordAt(index)) {
+    camera.record = *record;
+    UpperInPlace(camera.record.pidText);
+    UpperInPlace(camera.record.vidText);
+  }
+  return camera;
 }
 
 }  // namespace veltra::camera

@@ -3,7 +3,7 @@
 // the table; such an index reads as an empty record instead of memory outside the table.
 #pragma once
 
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "devices/device_rules.h"
 #include "devices/device_table.h"
 
@@ -28,10 +28,9 @@ const DeviceRule& ProductRuleAt(int index);
 // for both.
 const DeviceRule& RuleAt(int index);
 
-// The record's product- or vendor-ID text, copied and upper-cased into out (at most 19
-// characters). Used on the refresher thread, which must not write into the shared table while
-// the dialog thread may be rebuilding it. Empty outside the table.
-void CopyProductId(int index, wchar_t (&out)[20]);
-void CopyVendorId(int index, wchar_t (&out)[20]);
+// The camera at index as the refresher thread is handed it (dialog thread): its record copied,
+// the product- and vendor-ID texts upper-cased in the copy. An empty record outside the listed
+// records.
+SelectedCamera TakeSelectedCamera(int index);
 
 }  // namespace veltra::camera

@@ -2,10 +2,10 @@
 // ends the DFU transfer and tells the user how it went, putting the dialog's controls back.
 #include "camera/update_worker.h"
 
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_presence.h"
 #include "devices/device_rules.h"
@@ -108,17 +108,20 @@ std::uint32_t EndWithEngineFailure(UpdateSession& update, const wchar_t* message
   return 0;
 }
 
+}  // namespace
+
 // The selected record is a Pesca camera in its update mode: it finishes with the Warning dialog.
-bool SelectedIsPescaUpdateMode(const UpdateSession& update) {
-  if (update.bPescaDevice.load() == 0) {
-    return false;
-  }
-  const int index = g_nSelectedIndex.load();
-  if (index < 0 || index >= kMaxDevices) {
-    return false;
-  }
-  return IsPescaUpdateMode(DeviceRules().LookupProduct(g_DeviceTable[index].pidText));
+// Dialog thread.
+WorkerStart TakeWorkerStart(const UpdateSession& update) {
+  WorkerStart start;
+  const int index = Controller().List().nSelectedIndex;
+  start.pescaUpdateMode =
+      update.bPescaDevice.load() != 0 && index >= 0 && index < kMaxDevices &&
+      IsPescaUpdateMode(DeviceRules().LookupProduct(Controller().List().DeviceTable[index].pidText));
+  return start;
 }
+
+namespace {
 
 // How the camera took the end of the download.
 enum class TransferEnd {
@@ -172,7 +175,7 @@ void ArmRestartWait(UpdateSession& update) {
   update.Advance(UpdatePhase::kAwaitingRestart);  // timer 2 bounds the wait
 }
 
-std::uint32_t EndWithSuccess(UpdateSession& update, bool lastPass) {
+std::uint32_t EndWithSuccess(UpdateSession& update, WorkerStart start, bool lastPass) {
   if (!lastPass) {
     // First pass of a combined image: the camera comes back for the second part. Should it not,
     // the wait for it ends the update with a message.
@@ -188,10 +191,9 @@ std::uint32_t EndWithSuccess(UpdateSession& update, bool lastPass) {
   update.bIsStartUpdatedFromDFU = 0;
   update.bUpdatedFromHIDMode = 0;
   update.blockCount = 0;
-  update.Observer().OnDone(SelectedIsPescaUpdateMode(update)
-                               ? UpdateOutcome::kSucceededCameraRestarts
-                               : UpdateOutcome::kSucceeded,
-                           nullptr);
+  update.Observer().OnDone(
+      start.pescaUpdateMode ? UpdateOutcome::kSucceededCameraRestarts : UpdateOutcome::kSucceeded,
+      nullptr);
   DebugPrint(1, L"UpdateFirmware::THreadCreated-----   \n");
   return 1;
 }
@@ -207,7 +209,7 @@ std::uint32_t AwaitRestart(UpdateSession& update) {
 
 // The DFU route after its engine: the end of the transfer, and what it says. A first pass never
 // ends on a read left unanswered: the camera's return for the second part decides.
-std::uint32_t FinishDfuDownload(UpdateSession& update) {
+std::uint32_t FinishDfuDownload(UpdateSession& update, WorkerStart start) {
   const bool lastPass = update.DownloadComplete();
   if (lastPass) {
     ArmRestartWait(update);
@@ -226,7 +228,7 @@ std::uint32_t FinishDfuDownload(UpdateSession& update) {
     case TransferEnd::kConfirmed:
       break;
   }
-  return EndWithSuccess(update, lastPass);
+  return EndWithSuccess(update, start, lastPass);
 }
 
 }  // namespace
@@ -237,7 +239,7 @@ void EndUpdateWithoutUpdateMode(UpdateSession& update) {
   update.Observer().OnDone(UpdateOutcome::kCameraNotInUpdateMode, nullptr);
 }
 
-std::uint32_t UpdateFirmware(UpdateSession& update) {
+std::uint32_t UpdateFirmware(UpdateSession& update, WorkerStart start) {
   DebugPrint(1, L"UpdateFirmware::THreadCreated++++   ++\n");
   update.Advance(UpdatePhase::kStarting);
 
@@ -268,14 +270,15 @@ std::uint32_t UpdateFirmware(UpdateSession& update) {
   if (!dfuRoute) {
     return 1;  // the camera's return after its restart ends the update (DoDownloadNXPFirmware)
   }
-  return FinishDfuDownload(update);
+  return FinishDfuDownload(update, start);
 }
 
 void StartUpdateWorker(UpdateSession& update) {
   // Set before the thread exists, so that an arrival handled while it starts sees it.
   update.bWorkerRunning = 1;
-  const Handle thread = Sys().StartThread([&update] {
-    const std::uint32_t result = UpdateFirmware(update);
+  const WorkerStart start = TakeWorkerStart(update);
+  const Handle thread = Sys().StartThread([&update, start] {
+    const std::uint32_t result = UpdateFirmware(update, start);
     update.bWorkerRunning = 0;
     return result;
   });

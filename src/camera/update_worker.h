@@ -8,7 +8,17 @@
 
 namespace veltra {
 
-std::uint32_t UpdateFirmware(UpdateSession& update);
+// What the worker is handed by value as it starts (taken on the dialog thread by
+// TakeWorkerStart): it reads nothing of the device table or the selection while the dialog thread
+// may rebuild them.
+struct WorkerStart {
+  // The selected camera is a Pesca camera in its update mode: a success ends with the Warning
+  // dialog while it restarts.
+  bool pescaUpdateMode = false;
+};
+WorkerStart TakeWorkerStart(const UpdateSession& update);
+
+std::uint32_t UpdateFirmware(UpdateSession& update, WorkerStart start);
 
 // Starts UpdateFirmware on a thread of its own and keeps its handle in the session (closing the
 // one it replaces); bWorkerRunning is set from before the thread starts until its body returns.

@@ -7,9 +7,9 @@
 #include <cstddef>
 
 #include "camera/selected_device.h"
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "devices/device_rules.h"
 #include "platform/ports.h"
 
@@ -66,10 +66,8 @@ void ReplyText(const std::uint8_t (&reply)[kReplyBytes], std::size_t offset, wch
   out[n] = L'\0';
 }
 
-void ReadFamilyVersions(UpdateObserver& view, int index) {
-  wchar_t pid[20];
-  CopyProductId(index, pid);
-  const DeviceRule& product = DeviceRules().LookupProduct(pid);
+void ReadFamilyVersions(UpdateObserver& view, const SelectedCamera& camera) {
+  const DeviceRule& product = DeviceRules().LookupProduct(camera.record.pidText);
   wchar_t text[kMessageChars];
 
   if (product.family == DeviceFamily::kPesca && product.mode == DeviceMode::kNormal) {
@@ -156,14 +154,12 @@ void ReadCx3Version(UpdateObserver& view) {
 // Every camera is asked through the generic extension unit too: the maker's cameras answer
 // there, other vendors' cameras with the unit stay silent, and a camera without it is tried as a
 // CX3 camera.
-void ReadExtensionUnitVersion(UpdateObserver& view, int index) {
-  if (CameraLib().InitExtensionUnit(DevicePathAt(index)) == 0) {
+void ReadExtensionUnitVersion(UpdateObserver& view, const SelectedCamera& camera) {
+  if (CameraLib().InitExtensionUnit(camera.record.devicePath) == 0) {
     ReadCx3Version(view);
     return;
   }
-  wchar_t vid[20];
-  CopyVendorId(index, vid);
-  if (DeviceRules().VendorOf(vid) != DeviceVendor::kMaker) {
+  if (DeviceRules().VendorOf(camera.record.vidText) != DeviceVendor::kMaker) {
     return;
   }
 
@@ -182,18 +178,17 @@ void ReadExtensionUnitVersion(UpdateObserver& view, int index) {
 
 }  // namespace
 
-void GetFirmwarVersion(UpdateObserver& view, int index) {
+void GetFirmwarVersion(UpdateObserver& view, const SelectedCamera& camera) {
   try {
     view.OnVersionReadAllowed(false);
-    g_nSelectedIndex = index;
-    DebugPrint(1, L"Current selected index = %d \r\n", index);
+    DebugPrint(1, L"Current selected index = %d \r\n", camera.index);
     CameraLib().DeinitExtensionUnit();
 
-    ReadFamilyVersions(view, index);
-    ReadExtensionUnitVersion(view, index);
+    ReadFamilyVersions(view, camera);
+    ReadExtensionUnitVersion(view, camera);
 
     view.OnVersionReadAllowed(true);
-    g_bReadVersionBusy = 0;
+    Controller().Commands().bReadVersionBusy = 0;
   } catch (...) {
     // The button stays disabled and the busy flag set: the read did not finish.
     DebugPrint(1, L"GetFirmwarVersion exception\r\n");

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "core/device_record.h"
 #include "core/update_observer.h"
 
 namespace veltra {
 
-// Reads the firmware version of the camera listed at index (the one selected when READ F/W
-// VERSION was pressed) and tells view (runs on the refresher thread).
-void GetFirmwarVersion(UpdateObserver& view, int index);
+// Reads the camera's firmware version and tells view (runs on the refresher thread, with the
+// camera it was handed when READ F/W VERSION was pressed).
+void GetFirmwarVersion(UpdateObserver& view, const SelectedCamera& camera);
 
 }  // namespace veltra

@@ -6,10 +6,10 @@
 #include "camera/device_change_steps.h"
 #include "camera/selected_device.h"
 #include "camera/update_worker.h"
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_rules.h"
 #include "devices/device_table.h"
@@ -34,7 +34,7 @@ constexpr std::uint32_t kHidLoaderSettleMs = 2000;
 // other update mode over WinUSB. A failure is left to the worker, which then reports the update
 // as failed.
 void OpenReturningCamera(DfuLink& link, int i, ArrivalVariant variant) {
-  const wchar_t* path = g_DeviceTable[i].devicePath;
+  const wchar_t* path = Controller().List().DeviceTable[i].devicePath;
   if (ProductRuleAt(i).mode == DeviceMode::kFlashLoader) {
     Sys().Sleep(kHidLoaderSettleMs);
     if (CameraLib().Init_HIDHandle(path) == 0 && variant == ArrivalVariant::kNoMirel) {
@@ -88,8 +88,8 @@ void ResumeUpdate(UpdateSession& update, ArrivalVariant variant) {
     update.Observer().OnReturnWaitOver();
     update.CameraBack();
     update.bCameraLeft = 0;
-    CopyText(update.szTakenDevicePath, g_DeviceTable[found].devicePath);
-    g_nLastSelectedIndex = found;
+    CopyText(update.szTakenDevicePath, Controller().List().DeviceTable[found].devicePath);
+    Controller().List().nLastSelectedIndex = found;
     ReleaseDfuHandles(update.link);
     const std::uint8_t imageType = SelectedImageType(update);
     if (IsPescaUpdateMode(ProductRuleAt(found)) && (imageType == 1 || imageType == 2)) {
@@ -130,7 +130,7 @@ void SetDeviceArrivValueForWinUSBDevice(UpdateSession& update, ArrivalVariant va
       BringToFront(update);
       // The list fill has just started a boot-loader download itself; a second worker must not
       // be started for the same device.
-      if (g_bootLoaderStep.bLoaderThreadStarted.exchange(0) != 0) {
+      if (Controller().BootLoader().bLoaderThreadStarted.exchange(0) != 0) {
         return;
       }
     } else {

@@ -91,21 +91,21 @@ Route KnownRouteOf(std::uint16_t vid, std::uint16_t pid) {
 
 std::vector<ListedDevice> ProgramDevicesListed() {
   std::vector<ListedDevice> devices;
-  const int count = ListedDeviceCount();
+  const int count = Controller().List().Listed();
   devices.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
-    devices.push_back(FromRecord(g_DeviceTable[i]));
+    devices.push_back(FromRecord(Controller().List().DeviceTable[i]));
   }
   return devices;
 }
 
 std::vector<ListedDevice> ListProgramDevices() {
-  ResetDeviceTable();
+  Controller().ForgetDevices();
   GetAvailableDevices();
   QuietView quiet;
   DeviceConnect(quiet);
   std::vector<ListedDevice> devices = ProgramDevicesListed();
-  ResetDeviceTable();
+  Controller().ForgetDevices();
   return devices;
 }
 

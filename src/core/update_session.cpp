@@ -1,6 +1,5 @@
 #include "core/update_session.h"
 
-#include <cstring>
 #include <memory>
 
 #include "platform/ports.h"
@@ -8,18 +7,11 @@
 namespace veltra {
 
 namespace {
-// The one session (see CurrentUpdate).
-UpdateSession g_update;
-
 bool IsDownloadPhase(UpdatePhase phase) {
   return phase == UpdatePhase::kErasing || phase == UpdatePhase::kWriting ||
          phase == UpdatePhase::kVerifying || phase == UpdatePhase::kSent;
 }
 }  // namespace
-
-UpdateSession& CurrentUpdate() {
-  return g_update;
-}
 
 void UpdateSession::KeepFirmwareThread(Handle thread) {
   const Handle previous = hFirmwareThread.exchange(thread);
@@ -30,35 +22,36 @@ void UpdateSession::KeepFirmwareThread(Handle thread) {
 
 bool UpdateSession::DownloadInProgress() const {
   // The vendor library's download has no phases of its own: it sends while its thread runs.
-  return IsDownloadPhase(phase.load()) || bSunplusDownloadBusy.load() != 0;
+  return IsDownloadPhase(Phase()) || bSunplusDownloadBusy.load() != 0;
 }
 
 bool UpdateSession::AwaitingModeSwitch() const {
-  const UpdatePhase current = phase.load();
+  const UpdatePhase current = Phase();
   return current == UpdatePhase::kAwaitingModeSwitch ||
          current == UpdatePhase::kAwaitingLoadedProgram;
 }
 
-void UpdateSession::CameraBack() {
-  UpdatePhase awaited = UpdatePhase::kAwaitingModeSwitch;
-  if (!phase.compare_exchange_strong(awaited, UpdatePhase::kCameraBack)) {
-    awaited = UpdatePhase::kAwaitingLoadedProgram;
-    phase.compare_exchange_strong(awaited, UpdatePhase::kCameraBack);
-  }
-}
-
-void UpdateSession::Advance(UpdatePhase next) {
-  phase = next;
-  Observer().OnPhase(next);
-}
-
-bool UpdateSession::FinishRestartWait(UpdatePhase to) {
-  UpdatePhase awaited = UpdatePhase::kAwaitingRestart;
-  if (!phase.compare_exchange_strong(awaited, to)) {
+bool UpdateSession::MoveFrom(UpdatePhase from, UpdatePhase to) {
+  if (!phase_.compare_exchange_strong(from, to)) {
     return false;
   }
   Observer().OnPhase(to);
   return true;
+}
+
+void UpdateSession::CameraBack() {
+  if (!MoveFrom(UpdatePhase::kAwaitingModeSwitch, UpdatePhase::kCameraBack)) {
+    MoveFrom(UpdatePhase::kAwaitingLoadedProgram, UpdatePhase::kCameraBack);
+  }
+}
+
+void UpdateSession::Advance(UpdatePhase next) {
+  phase_ = next;
+  Observer().OnPhase(next);
+}
+
+bool UpdateSession::FinishRestartWait(UpdatePhase to) {
+  return MoveFrom(UpdatePhase::kAwaitingRestart, to);
 }
 
 PassRoute UpdateSession::Pass() const {
@@ -95,76 +88,35 @@ UpdateObserver& UpdateSession::Observer() const {
 }
 
 void UpdateSession::ClearDownload() {
-  blockCount = 0;
-  pass = PassStep::kNone;
-  bDFUOpened = 0;
-  UpdatePhase current = phase.load();
+  static_cast<DownloadValues&>(*this) = DownloadValues{};
+  const UpdatePhase current = Phase();
   if (IsDownloadPhase(current)) {
-    phase.compare_exchange_strong(current, UpdatePhase::kIdle);
+    MoveFrom(current, UpdatePhase::kIdle);
   }
 }
 
 void UpdateSession::BeginUpdate() {
   ClearDownload();
-  std::memset(USBUniqueID, 0, sizeof USBUniqueID);
-  bMatchByUniqueID = 0;
-  bUpdatedCameraGone = 0;
-  bUpdatedFromHIDMode = 0;
-  bIsStartUpdatedFromDFU = 0;
-  bPescaDevice = 0;
-  bCameraStartsAfresh = 0;
-  bAnswersUnread = 0;
-  bNXPMode = 0;
-  bCameraLeft = 0;
-  statusText[0] = L'\0';
-  progressTotal = 0;
-  blinkState = 0;
+  static_cast<UpdateValues&>(*this) = UpdateValues{};
   // The earlier update's ending is over; a phase a thread still moves stays its own.
-  UpdatePhase current = phase.load();
+  const UpdatePhase current = Phase();
   if (current == UpdatePhase::kEndedFailed || current == UpdatePhase::kEndedOk) {
-    phase.compare_exchange_strong(current, UpdatePhase::kIdle);
+    MoveFrom(current, UpdatePhase::kIdle);
   }
 }
 
 void UpdateSession::EndFailed() {
   ClearDownload();
-  bUpdatedFromHIDMode = 0;
-  bIsStartUpdatedFromDFU = 0;
-  bMatchByUniqueID = 0;
-  phase = UpdatePhase::kEndedFailed;
+  static_cast<RouteValues&>(*this) = RouteValues{};
+  Advance(UpdatePhase::kEndedFailed);
 }
 
 void UpdateSession::Reset() {
-  ClearDownload();
-  std::memset(szUpdateDevicePath, 0, sizeof szUpdateDevicePath);
-  std::memset(USBUniqueID, 0, sizeof USBUniqueID);
-  bMatchByUniqueID = 0;
-  camera = CameraIdentity{};
-  std::memset(szTakenDevicePath, 0, sizeof szTakenDevicePath);
-  bUpdateDeviceGone = 1;
-  bUpdatedCameraGone = 0;
-  bUpdatedFromHIDMode = 0;
-  bIsStartUpdatedFromDFU = 0;
-  phase = UpdatePhase::kIdle;
-  bPescaDevice = 0;
-  bCameraStartsAfresh = 0;
-  bAnswersUnread = 0;
-  statusText[0] = L'\0';
-  hFirmwareThread = kNullHandle;
-  hConfirmDlg = kNullHandle;
-  hWarnDlg = kNullHandle;
-  bWorkerRunning = 0;
-  bCameraLeft = 0;
-  progressTotal = 0;
-  blinkState = 0;
-  std::memset(szFirmwareTitle, 0, sizeof szFirmwareTitle);
-  std::memset(szFirmwarePath, 0, sizeof szFirmwarePath);
+  static_cast<SessionValues&>(*this) = SessionValues{};
+  static_cast<UpdateValues&>(*this) = UpdateValues{};
+  phase_ = UpdatePhase::kIdle;
   std::atomic_store(&selectedImage, std::shared_ptr<const ParsedImage>{});
-  bCombinedImage = 0;
-  bNXPMode = 0;
   link.Forget();
-  bSunplusDownloadBusy = 0;
-  sunplus.reset();
 }
 
 }  // namespace veltra

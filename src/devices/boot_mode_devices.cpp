@@ -94,7 +94,7 @@ Step VisitUsbDevice(DeviceInterfaceSet& set, std::uint32_t index, std::uint32_t*
     RawTrace(L"DeviceConnect: Device not found \r\n");
     return Step::kNext;
   }
-  const int count = g_nDeviceCount;
+  const int count = Controller().List().nDeviceCount;
   if (count < 0 || count >= kMaxDevices) {
     // The table has no slot left: the device is not listed.
     DebugPrint(1, L"Device table full: %ls not listed\r\n", property);
@@ -117,7 +117,7 @@ Step VisitUsbDevice(DeviceInterfaceSet& set, std::uint32_t index, std::uint32_t*
       return Step::kDetailFailed;
   }
 
-  DeviceRecord& record = g_DeviceTable[count];
+  DeviceRecord& record = Controller().List().DeviceTable[count];
   std::memset(&record, 0, sizeof record);
   CopyText(record.devicePath, path.get());
   wchar_t upperPath[kPathChars];
@@ -126,7 +126,7 @@ Step VisitUsbDevice(DeviceInterfaceSet& set, std::uint32_t index, std::uint32_t*
   set.GetRegistryProperty(kSpdrpDeviceDesc, record.friendlyName, kPathChars);
   record.friendlyName[kPathChars - 1] = L'\0';
   NameAfterPosition(record, property);
-  g_nDeviceCount = count + 1;
+  Controller().List().nDeviceCount = count + 1;
   return Step::kRecorded;
 }
 

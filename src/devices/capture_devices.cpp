@@ -42,7 +42,7 @@ void RecordCamera(CaptureDeviceWalk& walk, DeviceRecord& slot, const wchar_t* pa
   DebugPrint(1, L"FriendlyName =%ls\r\n", name.c_str());
   CopyText(slot.friendlyName, name.c_str());
   DebugPrint(1, L"%ls", slot.friendlyName);
-  const int count = ++g_nDeviceCount;
+  const int count = ++Controller().List().nDeviceCount;
   DebugPrint(1, L" Number of Device available = %d\r\n", count);
 }
 
@@ -72,13 +72,13 @@ int JudgeCaptureDevice(CaptureDeviceWalk& walk) {
     DebugPrint(1, L"extrctd_pid = %ls\r\n", pid);
   }
 
-  const int count = g_nDeviceCount;
+  const int count = Controller().List().nDeviceCount;
   if (count < 0 || count >= kMaxDevices) {
     // The table has no slot left: the camera is not listed.
     DebugPrint(1, L"Device table full: %ls not listed\r\n", path);
     return 0;
   }
-  DeviceRecord& slot = g_DeviceTable[count];
+  DeviceRecord& slot = Controller().List().DeviceTable[count];
   CopyText(slot.vidText, vid);
   CopyText(slot.pidText, pid);
 

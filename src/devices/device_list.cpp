@@ -44,14 +44,14 @@ using LoaderBody = decltype(TakeOver::body);
 // ROM. Any other ROM is loaded all the same, but its outcome never ends, stalls or re-arms the
 // update.
 bool RomOfTheUpdate(const UpdateSession& update, const wchar_t* path, UpdateRom kind) {
-  if (g_bootLoaderStep.updateRom.load() != kind || update.bUpdatedFromHIDMode.load() == 0 ||
-      update.bCameraLeft.load() == 0) {
+  if (Controller().BootLoader().updateRom.load() != kind ||
+      update.bUpdatedFromHIDMode.load() == 0 || update.bCameraLeft.load() == 0) {
     return false;
   }
   const FoundCamera found = FindUpdatedCamera(update.camera, ListedAs::kBootRom);
   return found.result == CameraFound::kFound && found.index >= 0 &&
-         found.index < ListedDeviceCount() &&
-         TextEqualsNoCase(g_DeviceTable[found.index].devicePath, path);
+         found.index < Controller().List().Listed() &&
+         TextEqualsNoCase(Controller().List().DeviceTable[found.index].devicePath, path);
 }
 
 // Tells the dialog what stopped a take-over; it tells the user once this rebuild is over.
@@ -72,8 +72,8 @@ void StopBoundForOwnRom(const UpdateSession& update, const DeviceRecord& record)
   }
   const FoundCamera found = FindUpdatedCamera(update.camera, ListedAs::kBootRom);
   if (found.result == CameraFound::kFound && found.index >= 0 &&
-      found.index < ListedDeviceCount() &&
-      TextEqualsNoCase(g_DeviceTable[found.index].devicePath, record.devicePath)) {
+      found.index < Controller().List().Listed() &&
+      TextEqualsNoCase(Controller().List().DeviceTable[found.index].devicePath, record.devicePath)) {
     update.Observer().OnReturnWaitOver();
   }
 }
@@ -83,7 +83,7 @@ void StopBoundForOwnRom(const UpdateSession& update, const DeviceRecord& record)
 // loader buffer and the handle from under the first.
 TakeOver ReadyLoaderThread(UpdateSession& update, const DeviceRecord& record, LoaderBody body,
                            UpdateRom kind) {
-  BootLoaderStep& step = g_bootLoaderStep;
+  BootLoaderStep& step = Controller().BootLoader();
   BeginLoaderDownload(step, record.devicePath, RomOfTheUpdate(update, record.devicePath, kind));
   step.bLoaderThreadStarted = 1;
   StopBoundForOwnRom(update, record);
@@ -91,15 +91,15 @@ TakeOver ReadyLoaderThread(UpdateSession& update, const DeviceRecord& record, Lo
 }
 
 void SelectPath(const DeviceRecord& record) {
-  CopyText(g_szSelectedDevicePath, record.devicePath);
-  RawTrace(g_szSelectedDevicePath);
+  CopyText(Controller().List().szSelectedDevicePath, record.devicePath);
+  RawTrace(Controller().List().szSelectedDevicePath);
 }
 
 // A loader file that cannot be used: nothing is sent, the ROM is held, and the user is told once
 // the rebuild is over.
 void RefuseLoaderFile(UpdateSession& update, const DeviceRecord& record, LoaderFileProblem problem,
                       bool fx3, std::uint32_t length) {
-  BootLoaderStep& step = g_bootLoaderStep;
+  BootLoaderStep& step = Controller().BootLoader();
   ReleasePayload(step.loaderImage);
   HoldBootRom(step, record.devicePath);
   PostNotice(update, static_cast<std::uintptr_t>(problem), fx3,
@@ -110,7 +110,7 @@ void RefuseLoaderFile(UpdateSession& update, const DeviceRecord& record, LoaderF
 // The FX3 boot ROM: load the boot image and write it into the controller's RAM through the
 // Cypress driver, on a handle of the take-over's own (the update's DFU connection stays as it is).
 std::optional<TakeOver> TakeOverFx3(UpdateSession& update, const DeviceRecord& record) {
-  BootLoaderStep& step = g_bootLoaderStep;
+  BootLoaderStep& step = Controller().BootLoader();
   const LoaderFileProblem problem = LoadFX3BootImage(step.loaderImage);
   if (problem != LoaderFileProblem::kNone) {
     RefuseLoaderFile(update, record, problem, true, 0);
@@ -119,14 +119,14 @@ std::optional<TakeOver> TakeOverFx3(UpdateSession& update, const DeviceRecord& r
   // The handle of an earlier take-over, should one be left, is closed, not leaked.
   CloseFx3Handle(step.fx3Link);
   SelectPath(record);
-  Initialize_USBHanlde(step.fx3Link, g_szSelectedDevicePath);
+  Initialize_USBHanlde(step.fx3Link, Controller().List().szSelectedDevicePath);
   DebugPrint(1, kBootLoaderTrace);
   return ReadyLoaderThread(update, record, &DoDownloadCypress, UpdateRom::kFx3);
 }
 
 // The RT1060 ROM: send the flash loader over the ROM's HID channel.
 std::optional<TakeOver> TakeOverRt1060(UpdateSession& update, const DeviceRecord& record) {
-  BootLoaderStep& step = g_bootLoaderStep;
+  BootLoaderStep& step = Controller().BootLoader();
   SelectPath(record);
   std::uint32_t length = 0;
   const LoaderFileProblem problem = LoadNXPFlashLoader(step.loaderImage, &length);
@@ -136,7 +136,7 @@ std::optional<TakeOver> TakeOverRt1060(UpdateSession& update, const DeviceRecord
   }
   CameraLib().DeinitExtensionUnit();
   SelectPath(record);
-  if (CameraLib().Init_HIDHandle(g_szSelectedDevicePath) == 0) {
+  if (CameraLib().Init_HIDHandle(Controller().List().szSelectedDevicePath) == 0) {
     DebugPrint(1, L"\rInit_HIDHandle Failed\r\n");
     ReleasePayload(step.loaderImage);
     HoldBootRom(step, record.devicePath);
@@ -151,7 +151,7 @@ std::optional<TakeOver> TakeOverRt1060(UpdateSession& update, const DeviceRecord
 void ReleaseRomsThatLeft(BootLoaderStep& step, int count) {
   auto gone = [count](const std::wstring& held) {
     for (int i = 0; i < count; ++i) {
-      if (TextEqualsNoCase(g_DeviceTable[i].devicePath, held.c_str())) {
+      if (TextEqualsNoCase(Controller().List().DeviceTable[i].devicePath, held.c_str())) {
         return false;
       }
     }
@@ -164,19 +164,20 @@ void ReleaseRomsThatLeft(BootLoaderStep& step, int count) {
 // Selects entry 0 and takes the selection from it. With no entry nothing is selected (-1), and
 // the selected path is cleared rather than taken from outside the table.
 void SelectFirstEntry(UpdateSession& update) {
-  g_nLastSelectedIndex = 0;
+  Controller().List().nLastSelectedIndex = 0;
   update.Observer().OnEntrySelected(0);
   // The list holds one entry per record: entry 0 exists when a record does.
-  const int selected = ListedDeviceCount() > 0 ? 0 : -1;
-  g_nSelectedIndex = selected;
+  const int selected = Controller().List().Listed() > 0 ? 0 : -1;
+  Controller().List().nSelectedIndex = selected;
   DebugPrint(1, L"Current selected index = %d \r\n", selected);
-  const int count = ListedDeviceCount();
+  const int count = Controller().List().Listed();
   if (selected >= 0 && selected < count) {
-    CopyText(g_szSelectedDevicePath, g_DeviceTable[selected].devicePath);
+    CopyText(Controller().List().szSelectedDevicePath,
+             Controller().List().DeviceTable[selected].devicePath);
   } else {
-    g_szSelectedDevicePath[0] = L'\0';
+    Controller().List().szSelectedDevicePath[0] = L'\0';
   }
-  RawTrace(g_szSelectedDevicePath);
+  RawTrace(Controller().List().szSelectedDevicePath);
 }
 
 std::optional<TakeOver> RebuildList(UpdateSession& update, bool fx3TakeOver) {
@@ -184,17 +185,17 @@ std::optional<TakeOver> RebuildList(UpdateSession& update, bool fx3TakeOver) {
   try {
     DebugPrint(1, L"IDC_COMBO_DEVICELIST AddDeviceNameInCombbox\r\n");
     update.Observer().OnListCleared();
-    const int count = ListedDeviceCount();
+    const int count = Controller().List().Listed();
     for (int i = 0; i < count; ++i) {
-      DeviceRecord& record = g_DeviceTable[i];
+      DeviceRecord& record = Controller().List().DeviceTable[i];
       wchar_t entry[kPathChars] = {};
       const bool fx3Rom = fx3TakeOver && IsBootLoaderRecord(record, UpdateRoute::kFx3Loader);
       if (fx3Rom || IsBootLoaderRecord(record, UpdateRoute::kNxpLoader)) {
         // One ROM is loaded at a time: while a download runs, or while this ROM is held after a
         // failed take-over, it shows as an empty entry and waits; the records after it are
         // listed all the same (the updated camera may be among them).
-        if (g_bootLoaderStep.bLoaderDownloadBusy.load() == 0 &&
-            !BootRomHeld(g_bootLoaderStep, record.devicePath)) {
+        if (Controller().BootLoader().bLoaderDownloadBusy.load() == 0 &&
+            !BootRomHeld(Controller().BootLoader(), record.devicePath)) {
           takeOver = fx3Rom ? TakeOverFx3(update, record) : TakeOverRt1060(update, record);
         }
       } else {
@@ -205,7 +206,7 @@ std::optional<TakeOver> RebuildList(UpdateSession& update, bool fx3TakeOver) {
       RawTrace(entry);
       update.Observer().OnListEntry(entry);
     }
-    ReleaseRomsThatLeft(g_bootLoaderStep, count);
+    ReleaseRomsThatLeft(Controller().BootLoader(), count);
     SelectFirstEntry(update);
   } catch (...) {
     Sys().SetLastError(kLastErrorDeviceException);
@@ -225,7 +226,7 @@ std::optional<TakeOver> AddDeviceNameInCombboxNoCypress(UpdateSession& update) {
 }
 
 bool StartTakeOver(UpdateSession& update, const TakeOver& takeOver) {
-  BootLoaderStep& step = g_bootLoaderStep;
+  BootLoaderStep& step = Controller().BootLoader();
   const LoaderBody body = takeOver.body;
   const Handle thread = Sys().StartThread([body, &step, &update] { return body(step, update); });
   update.KeepFirmwareThread(thread);

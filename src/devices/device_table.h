@@ -5,31 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "core/app_state.h"
-#include "core/boot_loader_step.h"
-#include "core/update_session.h"
+#include "core/update_controller.h"
 
 namespace veltra {
-
-struct DeviceRecord {
-  wchar_t friendlyName[kPathChars];
-  wchar_t vidText[20];
-  wchar_t pidText[20];
-  wchar_t devicePath[kPathChars];
-};
-
-// The device table mirrors the list the user sees, for the whole program.
-extern DeviceRecord g_DeviceTable[kMaxDevices];
-extern std::atomic<int> g_nDeviceCount;
-// How many records are listed, cut to the table's size.
-inline int ListedDeviceCount() {
-  const int count = g_nDeviceCount.load();
-  return count < 0 ? 0 : (count > kMaxDevices ? kMaxDevices : count);
-}
-// The list takes over a camera it finds waiting in a boot ROM, whether or not an update is under
-// way: the boot-loader step is the list's, lives as long as the list does, and is handed to the
-// boot-loader downloads it starts (and read by the device-change handling).
-extern BootLoaderStep g_bootLoaderStep;
 
 // A boot ROM's take-over made ready by a rebuild: its loader file is loaded, its channel open and
 // the step busy with it; only its download thread is still to start (StartTakeOver).
@@ -57,8 +35,5 @@ bool BootRomHeld(const BootLoaderStep& step, const wchar_t* path);
 // A removal names the interface that left: a held ROM of that path is taken over again when it
 // returns.
 void ReleaseBootRomThatLeft(BootLoaderStep& step, const wchar_t* path);
-
-// The table, the count and the boot-loader step back to their start-up values (a fresh program).
-void ResetDeviceTable();
 
 }  // namespace veltra

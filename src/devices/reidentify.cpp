@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_rules.h"
 #include "devices/device_table.h"
@@ -23,7 +23,7 @@ namespace {
 constexpr std::size_t kUniqueIdChars = 11;
 
 void SelectEntry(const UpdateSession& update, int index) {
-  g_nLastSelectedIndex = index;
+  Controller().List().nLastSelectedIndex = index;
   update.Observer().OnEntrySelected(index);
 }
 
@@ -62,9 +62,9 @@ FoundCamera FindUpdatedCamera(const CameraIdentity& camera, ListedAs kind) {
   // it counts only when nothing tells the camera's place.
   const bool serialCounts =
       camera.serial[0] != L'\0' && (camera.ownSerial || camera.location[0] == L'\0');
-  const int count = ListedDeviceCount();
+  const int count = Controller().List().Listed();
   for (int i = 0; i < count; ++i) {
-    const DeviceRecord& record = g_DeviceTable[i];
+    const DeviceRecord& record = Controller().List().DeviceTable[i];
     if (!IsCandidate(record, kind)) {
       continue;
     }
@@ -103,7 +103,7 @@ int MatchUniqueIDForUpdatedDeviceHID(const UpdateSession& update) {
       return 0;
     }
     CameraLib().DeinitExtensionUnit();
-    CameraLib().InitExtensionUnit(g_DeviceTable[found.index].devicePath);
+    CameraLib().InitExtensionUnit(Controller().List().DeviceTable[found.index].devicePath);
     DebugPrint(1, L"MatchUniqueIDForUpdatedDeviceHID :: the updated camera is entry %d\r\n",
                found.index);
     SelectEntry(update, found.index);
@@ -136,9 +136,9 @@ void ArmUniqueIDMatchFromUpdateMode(UpdateSession& update, const wchar_t* device
 
 int UpdateDeviceRemoved(UpdateSession& update) {
   try {
-    const int count = ListedDeviceCount();
+    const int count = Controller().List().Listed();
     for (int i = 0; i < count; ++i) {
-      const DeviceRecord& record = g_DeviceTable[i];
+      const DeviceRecord& record = Controller().List().DeviceTable[i];
       if (!TextEqualsNoCase(record.devicePath, update.szUpdateDevicePath)) {
         continue;
       }

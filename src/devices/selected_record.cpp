@@ -6,12 +6,12 @@
 namespace veltra {
 
 DeviceRecord* SelectedRecord() {
-  const int index = g_nSelectedIndex.load();
-  const int count = g_nDeviceCount.load();
+  const int index = Controller().List().nSelectedIndex;
+  const int count = Controller().List().nDeviceCount;
   if (index < 0 || index >= count || index >= kMaxDevices) {
     return nullptr;
   }
-  return &g_DeviceTable[index];
+  return &Controller().List().DeviceTable[index];
 }
 
 bool RecordVendorIs(DeviceRecord* record, DeviceVendor vendor) {

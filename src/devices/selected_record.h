@@ -8,7 +8,7 @@
 
 namespace veltra {
 
-// The record at g_nSelectedIndex, or nullptr.
+// The record at the selection's nSelectedIndex, or nullptr.
 DeviceRecord* SelectedRecord();
 
 // Upper-cases the record's vendor-ID text in place (the program compares IDs that way and the

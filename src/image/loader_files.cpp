@@ -12,10 +12,10 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "image/image_internal.h"
 #include "platform/ports.h"
 

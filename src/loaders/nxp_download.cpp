@@ -11,9 +11,9 @@
 // flash loader in its error state drops commands it was delivered).
 #include "loaders/nxp_download.h"
 
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"

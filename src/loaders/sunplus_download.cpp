@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <new>
 
-#include "core/app_state.h"
 #include "core/debug_trace.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "image/loader_files.h"
 #include "loaders/sunplus_call.h"

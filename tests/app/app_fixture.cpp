@@ -5,8 +5,8 @@
 #include "app/dialog_procedures.h"
 #include "app/refresher.h"
 #include "app/resource_ids.h"
-#include "core/app_state.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "devices/device_table.h"
 #include "platform/ports.h"
 #include "support/firmware_files.h"
@@ -126,19 +126,19 @@ AppTest::~AppTest() {
 
 void AppTest::AddRecord(const wchar_t* name, const wchar_t* vid, const wchar_t* pid,
                         const wchar_t* path) {
-  const int i = g_nDeviceCount.load();
+  const int i = Controller().List().nDeviceCount;
   ASSERT_LT(i, kMaxDevices);
-  CopyText(g_DeviceTable[i].friendlyName, name);
-  CopyText(g_DeviceTable[i].vidText, vid);
-  CopyText(g_DeviceTable[i].pidText, pid);
-  CopyText(g_DeviceTable[i].devicePath, path);
-  g_nDeviceCount = i + 1;
+  CopyText(Controller().List().DeviceTable[i].friendlyName, name);
+  CopyText(Controller().List().DeviceTable[i].vidText, vid);
+  CopyText(Controller().List().DeviceTable[i].pidText, pid);
+  CopyText(Controller().List().DeviceTable[i].devicePath, path);
+  Controller().List().nDeviceCount = i + 1;
   dialog_.ComboAddString(name);
 }
 
 void AppTest::Select(int index) {
   dialog_.ComboSetCurSel(index);
-  g_nSelectedIndex = index;
+  Controller().List().nSelectedIndex = index;
 }
 
 std::wstring AppTest::WriteFile(const std::string& name, std::size_t bytes) {

@@ -8,7 +8,9 @@
 #include "app/dialog_procedures.h"
 #include "app/resource_ids.h"
 #include "app_fixture.h"
-#include "core/app_state.h"
+#include "app/resource_ids.h"
+#include "camera/selected_device.h"
+#include "core/update_controller.h"
 
 namespace veltra::test {
 namespace {
@@ -28,26 +30,27 @@ class RefresherTest : public AppTest {
 
 TEST_F(RefresherTest, VersionReadWinsWhenBothRequestsAreSet) {
   createThreadUpdateUI();
-  ASSERT_NE(g_hUIThread, kNullHandle);
-  ASSERT_NE(g_hUIEvent, kNullHandle);
-  g_bResetBusy = 1;
-  g_bReadVersionBusy = 1;
-  Sys().SetEventObject(g_hUIEvent);
-  ASSERT_TRUE(WaitFor(g_bReadVersionBusy, 0));
+  ASSERT_NE(Controller().Refresher().hUIThread, kNullHandle);
+  ASSERT_NE(Controller().Refresher().hUIEvent, kNullHandle);
+  // Both requests as the dialog hands them over (the commands themselves refuse each other).
+  Controller().Commands().RequestReset(camera::TakeSelectedCamera(0));
+  Controller().Commands().RequestReadVersion(camera::TakeSelectedCamera(0));
+  Sys().SetEventObject(Controller().Refresher().hUIEvent);
+  ASSERT_TRUE(WaitFor(Controller().Commands().bReadVersionBusy, 0));
   EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 1);
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware Version Failed"});  // read refused
   EXPECT_EQ(camera_.Count("SendHIDCommandWithFirstByte"), 0);
-  EXPECT_EQ(g_bResetBusy.load(), 1);  // not served by the same signal
+  EXPECT_EQ(Controller().Commands().bResetBusy.load(), 1);  // not served by the same signal
 
   // The next signal serves the reset.
-  Command(IDC_BTN_RESET);  // also resets directly from the dialog: one call here
-  ASSERT_TRUE(WaitFor(g_bResetBusy, 0));
+  Command(IDC_BTN_RESET);  // the refresher sends both resets: the dialog's, then the route's
+  ASSERT_TRUE(WaitFor(Controller().Commands().bResetBusy, 0));
   EXPECT_EQ(camera_.Count("SendHIDCommandWithFirstByte(4)"), 2);
   EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 1);
 
   // READ F/W VERSION wakes it for one read.
   Command(IDC_BTN_READFW_VERSION);
-  ASSERT_TRUE(WaitFor(g_bReadVersionBusy, 0));
+  ASSERT_TRUE(WaitFor(Controller().Commands().bReadVersionBusy, 0));
   EXPECT_EQ(camera_.Count("ReadFirmwareVersion"), 2);
 }
 

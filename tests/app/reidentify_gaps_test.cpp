@@ -8,7 +8,8 @@
 #include "app/dialog_procedures.h"
 #include "app/resource_ids.h"
 #include "app_fixture.h"
-#include "core/app_state.h"
+#include "app/resource_ids.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "core/window_messages.h"
 #include "scenario_fixture.h"
@@ -56,7 +57,7 @@ TEST_F(ReidentifyGapsTest, CameraUpdatedFromItsUpdateModeIsSelectedAgainBehindAn
                             L"DFU Device_USB_1_HUB_0(VID_7E51,PID_DF00_0)",
                             L"Veltra_RX40_MH(VID_7e51,PID_C1D0_1)");
   EXPECT_EQ(SelectedEntry(), L"Veltra_RX40_MH(VID_7e51,PID_C1D0_1)");
-  EXPECT_EQ(g_nLastSelectedIndex.load(), 1);
+  EXPECT_EQ(Controller().List().nLastSelectedIndex, 1);
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ class UpdateCommandTest : public AppTest {
     return false;
   }
   void Fresh() {
-    ResetDeviceTable();
+    Controller().ForgetDevices();
     dialog_.ComboReset();
     dialog_.ClearRecords();
   }

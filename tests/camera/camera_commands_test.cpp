@@ -1,11 +1,15 @@
 // READ F/W VERSION and RESET as the refresher thread runs them, against the bench's cameras listed
 // by the real start-up scan.
+#include <map>
+
 #include "app/resource_ids.h"
 #include "camera/device_change.h"  // SetInitialDeviceValue
 #include "camera/device_reset.h"
+#include "camera/selected_device.h"
 #include "camera/version_read.h"
 #include "camera_bench.h"
-#include "core/app_state.h"
+#include "app/resource_ids.h"
+#include "core/update_controller.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
 #include "sim/cameras/cx3_camera.h"
@@ -24,18 +28,21 @@ class CameraCommandsTest : public test::CameraBench {
  protected:
   std::vector<std::wstring> ReadVersionOf(int entry) {
     dialog_.ClearRecords();
-    g_bReadVersionBusy = 1;
-    GetFirmwarVersion(CurrentUpdate().Observer(), entry);
-    EXPECT_EQ(g_bReadVersionBusy.load(), 0);
+    Controller().Commands().RequestReadVersion(camera::TakeSelectedCamera(entry));
+    GetFirmwarVersion(Controller().Session().Observer(), Controller().Commands().ReadVersionCamera());
+    EXPECT_EQ(Controller().Commands().bReadVersionBusy.load(), 0);
     EXPECT_TRUE(dialog_.Item(IDC_BTN_READFW_VERSION).enabled);
     for (const auto& box : dialog_.MessageBoxes()) {
       EXPECT_TRUE(Traced(box.text));  // every report also goes to the debugger channel
     }
     return BoxTexts();
   }
+  // The reset of the camera's route alone.
   void Reset(int entry) {
-    g_bResetBusy = 1;
-    ResetSelectedDevice(entry);
+    Controller().Commands().RequestReset(camera::TakeSelectedCamera(entry));
+    DfuLink link;
+    ResetSelectedDevice(Controller().Commands().ResetCamera(), link);
+    ReleaseDfuHandles(link);
   }
 };
 
@@ -126,7 +133,7 @@ TEST_F(CameraCommandsTest, ResetReachesEachCameraByItsRoute) {
   tarsa->SetFault({sim::FaultKind::kTransferError, tarsa->TransferCount()});
   Reset(0);  // a refused reset is not reported
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
-  EXPECT_EQ(g_bResetBusy.load(), 0);
+  EXPECT_EQ(Controller().Commands().bResetBusy.load(), 0);
 
   // A family camera that also opens through the unit is reset through the unit.
   const std::string unitReset = "SendHIDCommandWithFirstByte";
@@ -146,34 +153,52 @@ TEST_F(CameraCommandsTest, ResetReachesEachCameraByItsRoute) {
                           (cases[entry].second != unitReset || line.at("args") == json{4}));
     }
     EXPECT_TRUE(called);
-    EXPECT_EQ(g_bResetBusy.load(), 0);
+    EXPECT_EQ(Controller().Commands().bResetBusy.load(), 0);
   }
 }
 
-TEST_F(CameraCommandsTest, CameraInDownloadModeGetsTheResetRequestOnFreshHandles) {
-  auto camera = std::make_shared<sim::DfuCamera>();
+// RESET addresses the camera from the refresher thread alone, both its resets in one fixed order
+// (docs/decisions.md): first the reset the dialog once sent itself (the extension unit, else the
+// DFU reset request), then the reset of the camera's route, each on handles of the reset's own
+// that are closed when it is done. A camera in its normal mode refuses the DFU request; the
+// refusal is not reported.
+TEST_F(CameraCommandsTest, ResetSendsBothResetsInOneOrderFromOneThread) {
+  auto tarsa = Plug<sim::TarsaCamera>(sim::TarsaOptions(), L"T1");
+  auto dfu = std::make_shared<sim::DfuCamera>();
   int resets = 0;
-  camera->engine().SetResetHook([&resets] { ++resets; });
-  bus_.Plug(camera);
+  dfu->engine().SetResetHook([&resets] { ++resets; });
+  bus_.Plug(dfu);
+  auto generic = Plug<sim::GenericCamera>(DfuModeCamera::Options{}, L"G1");
   ASSERT_EQ(SetInitialDeviceValue(), 1);
-  DfuLink& program = CurrentUpdate().link;  // left open by an earlier command
-  ASSERT_EQ(InitializeDevice(program, g_DeviceTable[0].devicePath), 1);
-  const Handle stale = program.winUSBHandle.load();
-
-  Reset(0);
-  EXPECT_EQ(resets, 1);
-  const auto control = TrafficOf(traffic_.str(), "control");
-  ASSERT_FALSE(control.empty());
-  EXPECT_EQ(control.back().at("setup"), json({64, 50, 1, 4, 0}));
-  EXPECT_EQ(control.back().at("req"), "0x32 reset");
-  EXPECT_EQ(usb_.OpenFileHandles(), 1);
-  EXPECT_EQ(usb_.DeviceOf(stale), nullptr);  // its binding was freed
-  EXPECT_EQ(g_bResetBusy.load(), 0);
-
-  bus_.Unplug(camera.get());  // the request fails: not reported, but the command ends
-  Reset(0);
-  EXPECT_TRUE(dialog_.MessageBoxes().empty());
-  EXPECT_EQ(g_bResetBusy.load(), 0);
+  ASSERT_EQ(Controller().List().Listed(), 3);
+  const std::string dfuReset = "0x32 reset";
+  const std::string unitReset = "SendHIDCommandWithFirstByte";
+  // By product ID: the Tarsa camera, the camera in its update mode, the generic camera.
+  const std::map<std::wstring, std::vector<std::string>> expected = {
+      {L"C05C", {dfuReset, "ResetTarsa"}},
+      {L"DF00", {dfuReset, dfuReset}},
+      {L"C1D0", {unitReset, unitReset}}};
+  for (int entry = 0; entry < 3; ++entry) {
+    const SelectedCamera camera = camera::TakeSelectedCamera(entry);
+    SCOPED_TRACE(entry);
+    ASSERT_EQ(expected.count(camera.record.pidText), 1u);
+    traffic_.str("");
+    Controller().Commands().RequestReset(camera);
+    ResetCamera(Controller().Commands().ResetCamera());
+    std::vector<std::string> sent;
+    for (const auto& line : test::TrafficLines(traffic_.str())) {
+      const std::string what =
+          line.value("op", "") == "control" ? line.value("req", "") : line.value("call", "");
+      if (what == dfuReset || what == unitReset || what == "ResetTarsa") {
+        sent.push_back(what);
+      }
+    }
+    EXPECT_EQ(sent, expected.at(camera.record.pidText));
+    EXPECT_EQ(usb_.OpenFileHandles(), 0);
+    EXPECT_TRUE(dialog_.MessageBoxes().empty());
+    EXPECT_EQ(Controller().Commands().bResetBusy.load(), 0);
+  }
+  EXPECT_EQ(resets, 2);
 }
 
 }  // namespace

@@ -6,8 +6,9 @@
 #include "app/resource_ids.h"
 #include "camera/update_worker.h"
 #include "camera_bench.h"
-#include "core/app_state.h"
+#include "app/resource_ids.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
@@ -28,7 +29,7 @@ class DeviceChangeTest : public test::CameraBench {
   }
   // A handler run as OnDeviceChange runs it: into an empty table.
   void Arrive(ArrivalVariant variant) {
-    g_nDeviceCount = 0;
+    Controller().List().nDeviceCount = 0;
     SetDeviceArrivValueForWinUSBDevice(update_, variant);
   }
   void Clear() {
@@ -49,7 +50,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   auto wanted = PlugDfu(0xDF00, L"S2");
   update_.SetObserver(&observer_);
   update_.bUpdatedFromHIDMode = 1;
-  update_.phase = UpdatePhase::kAwaitingModeSwitch;
+  update_.Advance(UpdatePhase::kAwaitingModeSwitch);
   test::SelectFirmware(update_, test::CombinedFileBytes(1));
   dialog_.SetTimer(IDT_TIMER_FOR_HD_ISSUE, 60000);
   system_->SetFailThreadCreation(true);
@@ -64,7 +65,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   Clear();
   update_.camera = CameraIdentity{};
   CopyText(update_.camera.location, bus_.LocationPath(second.get()).c_str());
-  update_.phase = UpdatePhase::kAwaitingModeSwitch;
+  update_.Advance(UpdatePhase::kAwaitingModeSwitch);
   Arrive(ArrivalVariant::kFull);
   EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
   EXPECT_EQ(usb_.DeviceOf(update_.link.winUSBHandle.load())->Id().pid, 0xDF01);
@@ -81,7 +82,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
 
   // A boot-loader download the list fill started itself: no search, no second worker.
   Clear();
-  g_bootLoaderStep.bLoaderThreadStarted = 1;
+  Controller().BootLoader().bLoaderThreadStarted = 1;
   Arrive(ArrivalVariant::kFull);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
 }

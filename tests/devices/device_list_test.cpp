@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/resource_ids.h"
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "devices_fixture.h"
 #include "loaders/fx3_download.h"
 #include "support/firmware_files.h"
@@ -55,9 +55,9 @@ TEST_F(DevicesTest, WhileADownloadRunsABootLoaderRecordWaitsAndTheRestIsListed) 
   PlugBare(0x04B4, 0x00F3, L"FX3 Boot Loader");
   PlugCamera(L"S2");
   PlugCamera(L"S3", sim::kGenericCameraPid, true);
-  g_bootLoaderStep.bLoaderDownloadBusy = 1;  // a download runs
+  Controller().BootLoader().bLoaderDownloadBusy = 1;  // a download runs
   ASSERT_TRUE(Discover());
-  EXPECT_EQ(g_nDeviceCount, 4);
+  EXPECT_EQ(Controller().List().nDeviceCount, 4);
   const std::vector<std::wstring> entries = Entries();
   ASSERT_EQ(entries.size(), 4u);
   EXPECT_EQ(entries[0], L"Veltra_RX40_MH(VID_7e51,PID_C1D0_0)");
@@ -65,7 +65,7 @@ TEST_F(DevicesTest, WhileADownloadRunsABootLoaderRecordWaitsAndTheRestIsListed) 
   EXPECT_EQ(entries[2], L"");
   EXPECT_NE(entries[3], L"");
   EXPECT_FALSE(Traced(L"DoDownloadCypress ++\r\n"));
-  EXPECT_EQ(g_nSelectedIndex, 0);
+  EXPECT_EQ(Controller().List().nSelectedIndex, 0);
 }
 
 // Each FX3 take-over opens the ROM for its Cypress requests on a handle of its own, which its
@@ -87,13 +87,13 @@ TEST_F(DevicesTest, Fx3TakeOverClosesItsHandleWhenItsThreadEnds) {
 }
 
 TEST_F(DevicesTest, EmptyTableSelectsNothing) {
-  wcscpy(g_szSelectedDevicePath, L"stale");
-  g_DeviceTable[0] = DeviceRecord{L"ghost", L"7E51", L"C1D0", L"\\\\?\\ghost"};
-  g_nDeviceCount = 0;
+  wcscpy(Controller().List().szSelectedDevicePath, L"stale");
+  Controller().List().DeviceTable[0] = DeviceRecord{L"ghost", L"7E51", L"C1D0", L"\\\\?\\ghost"};
+  Controller().List().nDeviceCount = 0;
   AddDeviceNameInCombbox(update_);
   EXPECT_TRUE(Entries().empty());
-  EXPECT_EQ(g_nSelectedIndex, -1);
-  EXPECT_EQ(std::wstring(g_szSelectedDevicePath), L"");
+  EXPECT_EQ(Controller().List().nSelectedIndex, -1);
+  EXPECT_EQ(std::wstring(Controller().List().szSelectedDevicePath), L"");
 }
 
 }  // namespace

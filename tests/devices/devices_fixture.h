@@ -69,7 +69,7 @@ class DevicesTest : public BenchTest {
   // What every device-change handler does: an empty table, both passes (USB devices first on a
   // USB-device arrival), and the rebuild when either pass found something. Returns whether one did.
   bool Discover(bool usbDevicesFirst = false) {
-    g_nDeviceCount = 0;
+    Controller().List().nDeviceCount = 0;
     bool found = false;
     if (usbDevicesFirst) {
       found = DeviceConnect(update_.Observer()) != 0;
@@ -87,7 +87,7 @@ class DevicesTest : public BenchTest {
     return found;
   }
 
-  std::wstring RecordPath(int i) const { return g_DeviceTable[i].devicePath; }
+  std::wstring RecordPath(int i) const { return Controller().List().DeviceTable[i].devicePath; }
 
   UpdateSession update_;
   DialogObserver observer_{update_};

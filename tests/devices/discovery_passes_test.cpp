@@ -26,9 +26,9 @@ TEST_F(DevicesTest, NameSuffixComesFromTheLocationPath) {
                             {c.location},
                             L"DFU Device",
                             L"\\\\?\\usb#vid_7e51&pid_df01#s1#{a5dcbf10}"});
-    g_nDeviceCount = 0;
+    Controller().List().nDeviceCount = 0;
     ASSERT_EQ(DeviceConnect(update_.Observer()), 1);
-    EXPECT_EQ(std::wstring(g_DeviceTable[0].friendlyName), c.name) << c.location;
+    EXPECT_EQ(std::wstring(Controller().List().DeviceTable[0].friendlyName), c.name) << c.location;
   }
 }
 
@@ -41,9 +41,9 @@ TEST_F(DevicesTest, OverlongUsbStringsAreCut) {
        path});
   ASSERT_EQ(DeviceConnect(update_.Observer()), 1);
   EXPECT_EQ(RecordPath(0), path.substr(0, kPathChars - 1));
-  EXPECT_EQ(std::wstring(g_DeviceTable[0].pidText), L"DF00");
+  EXPECT_EQ(std::wstring(Controller().List().DeviceTable[0].pidText), L"DF00");
   // The description did not fit the field: the name keeps only the position.
-  EXPECT_EQ(std::wstring(g_DeviceTable[0].friendlyName), L"_USB_2_HUB_1");
+  EXPECT_EQ(std::wstring(Controller().List().DeviceTable[0].friendlyName), L"_USB_2_HUB_1");
 }
 
 TEST_F(DevicesTest, OverlongCapturePathAndNameAreCut) {
@@ -60,8 +60,8 @@ TEST_F(DevicesTest, PathWithoutIdsIsJudgedWithEmptyIdsNotThePreviousOnes) {
   PlugCamera(L"S1");
   discovery_.AddCaptureEntry({L"\\\\?\\root#image#0000#{65e8773d}\\global", L"Virtual Cam"});
   EXPECT_EQ(GetAvailableDevices(), 1);
-  EXPECT_EQ(g_nDeviceCount, 1);
-  EXPECT_EQ(std::wstring(g_DeviceTable[1].vidText), L"");
+  EXPECT_EQ(Controller().List().nDeviceCount, 1);
+  EXPECT_EQ(std::wstring(Controller().List().DeviceTable[1].vidText), L"");
 }
 
 TEST_F(DevicesTest, TableNeverTakesA21stDevice) {
@@ -70,15 +70,15 @@ TEST_F(DevicesTest, TableNeverTakesA21stDevice) {
   }
   PlugCamera(L"DFU", sim::kGenericCameraPid, true);  // a 22nd, in update mode
   ASSERT_TRUE(Discover());
-  EXPECT_EQ(g_nDeviceCount, kMaxDevices);
+  EXPECT_EQ(Controller().List().nDeviceCount, kMaxDevices);
   EXPECT_EQ(Entries().size(), static_cast<std::size_t>(kMaxDevices));
   EXPECT_EQ(Entries().back(), L"Veltra_RX40_MH(VID_7e51,PID_C1D0_19)");
 
   // The USB-device pass first: the update-mode camera takes record 0, the capture pass stops at
   // the limit.
   ASSERT_TRUE(Discover(true));
-  EXPECT_EQ(g_nDeviceCount, kMaxDevices);
-  EXPECT_EQ(std::wstring(g_DeviceTable[0].pidText), L"DF00");
+  EXPECT_EQ(Controller().List().nDeviceCount, kMaxDevices);
+  EXPECT_EQ(std::wstring(Controller().List().DeviceTable[0].pidText), L"DF00");
   EXPECT_EQ(discovery_.OpenObjects(), 0);
 }
 

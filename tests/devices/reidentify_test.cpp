@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/resource_ids.h"
-#include "core/app_state.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/usb_serial.h"
 #include "devices_fixture.h"

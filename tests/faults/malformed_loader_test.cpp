@@ -14,7 +14,7 @@
 
 #include "../app/scenario_fixture.h"
 #include "app/resource_ids.h"
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "image/firmware_image.h"
 #include "loaders/fx3_download.h"
 #include "sim/cameras/cx3_camera.h"

@@ -6,7 +6,7 @@
 
 #include "app/main_commands.h"
 #include "app/resource_ids.h"
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "image/firmware_image.h"
 #include "support/bench_fixture.h"
 #include "support/firmware_files.h"

@@ -2,7 +2,7 @@
 
 #include "app/dialog_observer.h"
 #include "app/resource_ids.h"
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "core/window_messages.h"
 #include "devices/device_rules.h"
@@ -22,11 +22,10 @@ BenchTest::BenchTest() : system_(std::make_unique<sim::SimSystem>(clock_)) {
   // the fixture stands in for that start: it clears what an earlier test left (the Sunplus
   // library's state without calling the library, as no vendor port is installed yet) and
   // connects the session to this test's dialog.
-  ResetAppState();
-  ResetDeviceTable();
+  Controller().Reset();
   InstallDeviceRules(nullptr);
-  ResetSunplusState(CurrentUpdate());
-  ConnectToDialog(CurrentUpdate());
+  ResetSunplusState(Controller().Session());
+  ConnectToDialog(Controller().Session());
 }
 
 BenchTest::~BenchTest() {

@@ -17,7 +17,7 @@
 
 #include "app/dialog_observer.h"
 #include "camera/update_worker.h"
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
 #include "image/firmware_image.h"
@@ -95,7 +95,8 @@ void BM_DownloadOverhead1MiB(benchmark::State& state) {
 
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
-    const std::uint32_t result = veltra::UpdateFirmware(veltra::CurrentUpdate());
+    const std::uint32_t result =
+        veltra::UpdateFirmware(veltra::CurrentUpdate(), veltra::WorkerStart{});
     const std::clock_t cpuEnd = std::clock();
     const auto end = std::chrono::steady_clock::now();
 

@@ -5,8 +5,8 @@
 
 #include "app/dialog_procedures.h"
 #include "app/resource_ids.h"
-#include "core/app_state.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "core/window_messages.h"
 #include "platform/ports.h"
 
@@ -125,8 +125,8 @@ bool ConsoleDialog::Settle(sim::SimSystem& system, sim::SimDiscovery* discovery)
   // The refresher thread stays for the program's life, and a worker showing the Warning dialog
   // waits for the camera or the dialog's timeout; every other thread of the program is waited for.
   const auto idle = [&] {
-    const int staying =
-        (g_hUIThread != kNullHandle ? 1 : 0) + (ModalOpen(IDD_WARNING_DIALOG) ? 1 : 0);
+    const int staying = (Controller().Refresher().hUIThread != kNullHandle ? 1 : 0) +
+                        (ModalOpen(IDD_WARNING_DIALOG) ? 1 : 0);
     return system.RunningThreads() <= staying;
   };
   std::deque<DeviceChange> changes;

@@ -7,7 +7,7 @@
 
 #include "app/dialog_observer.h"
 #include "app/refresher.h"
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
@@ -25,8 +25,7 @@ constexpr std::uintmax_t kMaxFileBytes = 0x7FFFFFFF;
 
 // The program's state as a fresh process has it.
 void ResetProgramState() {
-  ResetAppState();
-  ResetDeviceTable();
+  Controller().Reset();
   // The bench's dialog hears the update's reports as the program's main dialog does.
   ConnectToDialog(CurrentUpdate());
 }
@@ -159,8 +158,8 @@ int Session::Run() {
     const char* told = result == Route::kSucceeded     ? "success"
                        : result == Route::kUnconfirmed ? "sent, unconfirmed"
                                                        : "failure";
-    out_ << "program result: " << told << " after "
-         << clock_.NowMs() << " ms on the program's clock\n";
+    out_ << "program result: " << told << " after " << clock_.NowMs()
+         << " ms on the program's clock\n";
     holds = route->Report(*this);
   }
   if (traffic_) {

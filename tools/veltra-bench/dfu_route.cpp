@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "camera/update_worker.h"
-#include "core/app_state.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
@@ -32,11 +32,11 @@ bool DfuRoute::Open(Session& session) {
     return false;
   }
   // The list shows the camera as record 0, selected.
-  g_nDeviceCount = 1;
-  g_nSelectedIndex = 0;
-  CopyText(g_DeviceTable[0].devicePath, path.c_str());
-  CopyText(g_DeviceTable[0].vidText, L"7E51");
-  CopyText(g_DeviceTable[0].pidText, sim::Hex4(camera_->Id().pid).c_str());
+  Controller().List().nDeviceCount = 1;
+  Controller().List().nSelectedIndex = 0;
+  CopyText(Controller().List().DeviceTable[0].devicePath, path.c_str());
+  CopyText(Controller().List().DeviceTable[0].vidText, L"7E51");
+  CopyText(Controller().List().DeviceTable[0].pidText, sim::Hex4(camera_->Id().pid).c_str());
   return true;
 }
 
@@ -83,7 +83,9 @@ int DfuRoute::Run(Session& session) {
           ChooseDownloadPass(SelectedImageType(CurrentUpdate()), CurrentUpdate().Pass()));
     }
     session.out() << "update worker, run " << run + 1 << ":\n";
-    const Handle thread = Sys().StartThread([] { return UpdateFirmware(CurrentUpdate()); });
+    const WorkerStart start = TakeWorkerStart(CurrentUpdate());
+    const Handle thread =
+        Sys().StartThread([start] { return UpdateFirmware(CurrentUpdate(), start); });
     if (thread == kNullHandle) {
       session.out() << "veltra-bench: no worker thread\n";
       return 0;

@@ -13,7 +13,7 @@
 #include "app/refresher.h"
 #include "console/device_text.h"
 #include "console/program_devices.h"
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "app/resource_ids.h"
 #include "core/ui_texts.h"
 #include "core/update_session.h"
@@ -48,9 +48,9 @@ std::uint16_t HexId(const wchar_t* text) {
 
 // The place of the camera in the program's list now (entry i is record i); -1 when it is gone.
 int ListedIndex(const console::ListedDevice& camera) {
-  const int count = ListedDeviceCount();
+  const int count = Controller().List().Listed();
   for (int i = 0; i < count; ++i) {
-    if (console::SameNoCase(console::Utf8(g_DeviceTable[i].devicePath), camera.key)) {
+    if (console::SameNoCase(console::Utf8(Controller().List().DeviceTable[i].devicePath), camera.key)) {
       return i;
     }
   }
@@ -89,8 +89,7 @@ std::string VersionOfText(const std::wstring& text) {
 
 BenchDriver::BenchDriver(const BenchSetup& setup)
     : system_(std::make_unique<sim::SimSystem>(clock_)) {
-  ResetAppState();
-  ResetDeviceTable();
+  Controller().Reset();
   ConnectToDialog(CurrentUpdate());
   Ports set;
   set.system = system_.get();
@@ -281,9 +280,9 @@ console::UpdateResult BenchDriver::Update(const console::ListedDevice& camera,
   if (said != bench::ProgramSaid::kFailed) {
     // The program selects the camera it found again after the update; its version is read there.
     const int found = dialog_.Selected();
-    if (found >= 0 && found < ListedDeviceCount() &&
-        console::KnownMode(HexId(g_DeviceTable[found].vidText),
-                           HexId(g_DeviceTable[found].pidText)) == DeviceMode::kNormal) {
+    if (found >= 0 && found < Controller().List().Listed() &&
+        console::KnownMode(HexId(Controller().List().DeviceTable[found].vidText),
+                           HexId(Controller().List().DeviceTable[found].pidText)) == DeviceMode::kNormal) {
       Select(found);
       result.versionAfter = ReadVersion();
     }

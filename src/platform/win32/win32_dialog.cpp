@@ -12,8 +12,8 @@
 #undef RegisterDeviceNotification
 
 #include "app/resource_ids.h"
-#include "core/app_state.h"
 #include "core/text.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "platform/system.h"
 #include "platform/win32/win32_dialog_cast.h"

@@ -7,7 +7,7 @@
 // clang-format on
 
 #include "app/resource_ids.h"
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"
 #include "platform/win32/win32_single_instance.h"

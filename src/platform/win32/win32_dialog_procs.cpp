@@ -7,7 +7,7 @@
 
 #include "app/dialog_procedures.h"
 #include "app/resource_ids.h"
-#include "core/app_state.h"
+#include "core/update_controller.h"
 #include "platform/device_discovery.h"
 #include "platform/win32/win32_dialog.h"
 #include "platform/win32/win32_dialog_cast.h"
