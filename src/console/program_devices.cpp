@@ -69,15 +69,6 @@ console::ListedDevice FromRecord(const DeviceRecord& record) {
   return device;
 }
 
-// The listing shows nothing of its own: a device the passes cannot open is simply not listed.
-class QuietView final : public UpdateObserver {
- public:
-  void OnEraseStart(std::uint32_t /*steps*/) override {}
-  void OnProgress(std::uint32_t /*done*/) override {}
-  std::intptr_t OnPercent(std::uint32_t /*percent*/) override { return 0; }
-  void OnPhase(UpdatePhase /*phase*/) override {}
-  void OnDone(UpdateOutcome /*outcome*/, const wchar_t* /*text*/) override {}
-};
 
 }  // namespace
 
@@ -102,7 +93,8 @@ std::vector<ListedDevice> ProgramDevicesListed() {
 std::vector<ListedDevice> ListProgramDevices() {
   Controller().ForgetDevices();
   GetAvailableDevices();
-  QuietView quiet;
+  // The listing shows nothing of its own: a device the passes cannot open is simply not listed.
+  SilentObserver quiet;
   DeviceConnect(quiet);
   std::vector<ListedDevice> devices = ProgramDevicesListed();
   Controller().ForgetDevices();

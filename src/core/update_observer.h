@@ -129,4 +129,15 @@ class UpdateObserver {
   UpdateObserver& operator=(const UpdateObserver&) = default;
 };
 
+// An observer that tells no one: a session without a dialog, or a listing that shows nothing of
+// its own.
+class SilentObserver final : public UpdateObserver {
+ public:
+  void OnEraseStart(std::uint32_t /*steps*/) override {}
+  void OnProgress(std::uint32_t /*done*/) override {}
+  std::intptr_t OnPercent(std::uint32_t /*percent*/) override { return 0; }
+  void OnPhase(UpdatePhase /*phase*/) override {}
+  void OnDone(UpdateOutcome /*outcome*/, const wchar_t* /*text*/) override {}
+};
+
 }  // namespace veltra

@@ -108,17 +108,9 @@ class UpdateSession : public SessionValues, public UpdateValues {
   // Moves to `to` when the phase is `from`, telling the observer; false when it was not.
   bool MoveFrom(UpdatePhase from, UpdatePhase to);
 
-  // Where a session without an observer reports: nowhere.
-  class NoObserver final : public UpdateObserver {
-   public:
-    void OnEraseStart(std::uint32_t /*steps*/) override {}
-    void OnProgress(std::uint32_t /*done*/) override {}
-    std::intptr_t OnPercent(std::uint32_t /*percent*/) override { return 0; }
-    void OnPhase(UpdatePhase /*phase*/) override {}
-    void OnDone(UpdateOutcome /*outcome*/, const wchar_t* /*text*/) override {}
-  };
   std::atomic<UpdatePhase> phase_{UpdatePhase::kIdle};
-  mutable NoObserver nobody_;
+  // Where a session without an observer reports.
+  mutable SilentObserver nobody_;
   std::unique_ptr<UpdateObserver> kept_;
   std::atomic<UpdateObserver*> observer_{nullptr};
 };
