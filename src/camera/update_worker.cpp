@@ -115,9 +115,9 @@ std::uint32_t EndWithEngineFailure(UpdateSession& update, const wchar_t* message
 WorkerStart TakeWorkerStart(const UpdateSession& update) {
   WorkerStart start;
   const int index = Controller().List().nSelectedIndex;
-  start.pescaUpdateMode =
-      update.bPescaDevice.load() != 0 && index >= 0 && index < kMaxDevices &&
-      IsPescaUpdateMode(DeviceRules().LookupProduct(Controller().List().DeviceTable[index].pidText));
+  start.pescaUpdateMode = update.bPescaDevice.load() != 0 && index >= 0 && index < kMaxDevices &&
+                          IsPescaUpdateMode(DeviceRules().LookupProduct(
+                              Controller().List().DeviceTable[index].pidText));
   return start;
 }
 

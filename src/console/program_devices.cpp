@@ -5,9 +5,9 @@
 #include "console/device_text.h"
 #include "core/camera_identity.h"
 #include "core/update_observer.h"
+#include "devices/device_rules.h"
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
-#include "devices/device_rules.h"
 #include "devices/usb_serial.h"
 
 namespace veltra::console {
@@ -68,7 +68,6 @@ console::ListedDevice FromRecord(const DeviceRecord& record) {
   device.key = Utf8(record.devicePath);
   return device;
 }
-
 
 }  // namespace
 

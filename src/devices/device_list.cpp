@@ -73,7 +73,8 @@ void StopBoundForOwnRom(const UpdateSession& update, const DeviceRecord& record)
   const FoundCamera found = FindUpdatedCamera(update.camera, ListedAs::kBootRom);
   if (found.result == CameraFound::kFound && found.index >= 0 &&
       found.index < Controller().List().Listed() &&
-      TextEqualsNoCase(Controller().List().DeviceTable[found.index].devicePath, record.devicePath)) {
+      TextEqualsNoCase(Controller().List().DeviceTable[found.index].devicePath,
+                       record.devicePath)) {
     update.Observer().OnReturnWaitOver();
   }
 }
