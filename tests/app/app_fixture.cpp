@@ -133,11 +133,11 @@ void AppTest::AddRecord(const wchar_t* name, const wchar_t* vid, const wchar_t* 
   CopyText(Controller().List().DeviceTable[i].pidText, pid);
   CopyText(Controller().List().DeviceTable[i].devicePath, path);
   Controller().List().nDeviceCount = i + 1;
-  dialog_.ComboAddString(name);
+  shown_.ComboAddString(name);
 }
 
 void AppTest::Select(int index) {
-  dialog_.ComboSetCurSel(index);
+  shown_.ComboSetCurSel(index);
   Controller().List().nSelectedIndex = index;
 }
 

@@ -19,23 +19,6 @@ constexpr int kErrorDialogId = 144;
 constexpr std::chrono::milliseconds kPumpNap{1};
 }  // namespace
 
-// ---- controls ----------------------------------------------------------------------------------
-
-int HeadlessDialog::ComboAddString(const wchar_t* text) {
-  return Sent([&] {
-    combo_.emplace_back(Str(text));
-    return static_cast<int>(combo_.size()) - 1;
-  });
-}
-
-int HeadlessDialog::ComboSetCurSel(int index) {
-  return Sent([&] {
-    comboSel_ = index >= 0 && index < static_cast<int>(combo_.size()) ? index : -1;
-    listRebuilding_ = false;
-    return comboSel_;
-  });
-}
-
 // ---- timers ------------------------------------------------------------------------------------
 
 std::uint64_t HeadlessDialog::Now() {
@@ -366,12 +349,6 @@ void HeadlessDialog::QueueModalCommand(int dialogId, int controlId) {
 
 void HeadlessDialog::QueueModalClose(int dialogId) {
   Locked([&] { modalScript_[dialogId].push_back(SentMessage{kWmClose, 0, 0}); });
-}
-
-std::optional<bool> HeadlessDialog::WindowItemEnabled(Window window, int id) const {
-  Lock lock(mutex_);
-  auto it = otherWindowEnabled_.find({static_cast<int>(window), id});
-  return it == otherWindowEnabled_.end() ? std::nullopt : std::optional<bool>(it->second);
 }
 
 std::uint32_t HeadlessDialog::TimerPeriod(int id) const {

@@ -1,6 +1,9 @@
-// A headless DialogView for tests: keeps each control's text, visibility and enabled state, the
-// device list, the bar position, the running timers, the message boxes shown (answered from a
-// script), the open-file dialog's answers, modal dialogs and every message sent to the dialog.
+// A headless DialogView for tests: what Windows' dialog manager does, and no more. It delivers
+// messages on the dialog thread, runs the timers on the program's clock, answers message boxes and
+// the open-file dialog from a script, runs modal dialogs, and records the boxes shown, the modal
+// dialogs and every message sent to the dialog. What the controls show is kept by the
+// application's ShownControls (app/shown_controls.h) in front of it; the list box here only counts
+// its entries and holds its selection, the two things a combo box answers with.
 //
 // Two ways to reach the dialog procedure:
 //  - By default a message sent from any thread runs the procedure at once on the sender's
@@ -41,11 +44,6 @@ namespace veltra::test {
 
 class HeadlessDialog : public DialogView {
  public:
-  struct Control {
-    std::wstring text;
-    bool visible = true;
-    bool enabled = true;
-  };
   struct ShownBox {
     std::wstring text;
     std::wstring caption;
@@ -73,32 +71,36 @@ class HeadlessDialog : public DialogView {
   // ---- DialogView ----
   // A control of the dialog is a window of the dialog thread: what another thread asks of it
   // (WM_SETTEXT, WM_ENABLE, ShowWindow, CB_..., PBM_SETPOS) waits until the dialog thread pumps.
-  void SetItemText(int id, const wchar_t* text) override {
-    Sent([&] { controls_[id].text = Str(text); });
+  void SetItemText(int, const wchar_t*) override {
+    Sent([] {});
   }
-  std::wstring GetItemText(int id) override {
-    return Sent([&] { return controls_[id].text; });
+  std::wstring GetItemText(int) override {
+    return Sent([] { return std::wstring(); });
   }
-  void ShowItem(int id, bool show) override {
-    Sent([&] { controls_[id].visible = show; });
+  void ShowItem(int, bool) override {
+    Sent([] {});
   }
-  void EnableItem(int id, bool enable) override {
-    Sent([&] { controls_[id].enabled = enable; });
+  void EnableItem(int, bool) override {
+    Sent([] {});
   }
-  void EnableWindowItem(Window window, int id, bool enable) override {
-    Locked([&] { otherWindowEnabled_[{static_cast<int>(window), id}] = enable; });
-  }
+  void EnableWindowItem(Window, int, bool) override {}
   void ComboReset() override {
-    Sent([&] { combo_.clear(), comboSel_ = -1, listRebuilding_ = OnDialogThread(); });
+    Sent([&] { comboCount_ = 0, comboSel_ = -1, listRebuilding_ = OnDialogThread(); });
   }
-  int ComboAddString(const wchar_t* text) override;
-  int ComboSetCurSel(int index) override;
+  int ComboAddString(const wchar_t*) override {
+    return Sent([&] { return comboCount_++; });
+  }
+  int ComboSetCurSel(int index) override {
+    return Sent([&] {
+      listRebuilding_ = false;
+      return comboSel_ = index >= 0 && index < comboCount_ ? index : -1;
+    });
+  }
   int ComboGetCurSel() override {
     return Sent([&] { return comboSel_; });
   }
-  // The control clamps to its range.
-  void ProgressSetPos(int position) override {
-    Sent([&] { progress_ = std::clamp(position, 0, 100); });
+  void ProgressSetPos(int) override {
+    Sent([] {});
   }
   // The adapter sends a timer's setting and killing to the dialog thread, as a timer must be set
   // by the thread that owns its window.
@@ -180,14 +182,6 @@ class HeadlessDialog : public DialogView {
   std::optional<std::uint64_t> NextTimerDue() const;
 
   // ---- inspection ----
-  Control Item(int id) const {
-    Lock lock(mutex_);
-    auto it = controls_.find(id);
-    return it == controls_.end() ? Control{} : it->second;
-  }
-  std::optional<bool> WindowItemEnabled(Window window, int id) const;
-  std::vector<std::wstring> ComboItems() const { return Get(combo_); }
-  int ProgressPos() const { return Get(progress_); }
   bool TimerRunning(int id) const { return Get(timers_).count(id) != 0; }
   std::uint32_t TimerPeriod(int id) const;
   std::vector<ShownBox> MessageBoxes() const { return Get(boxes_); }
@@ -256,12 +250,9 @@ class HeadlessDialog : public DialogView {
   std::condition_variable_any changed_;  // a sent message queued or handled, a dialog ended
   std::mutex procMutex_;                 // unbound mode: one message at a time
   std::thread::id dialogThread_;
-  std::map<int, Control> controls_;
-  std::map<std::pair<int, int>, bool> otherWindowEnabled_;
-  std::vector<std::wstring> combo_;
+  int comboCount_ = 0;
   int comboSel_ = -1;
   bool listRebuilding_ = false;  // see ShownBox::duringListRebuild
-  int progress_ = 0;
   std::map<int, Timer> timers_;
   std::vector<ShownBox> boxes_;
   std::deque<int> answers_;
