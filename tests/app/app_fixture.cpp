@@ -101,7 +101,6 @@ HeadlessDialog::DialogProc Bind(DialogProcedure proc, Handle window) {
 }  // namespace
 
 void InstallProgramDialogs(HeadlessDialog& dialog) {
-  dialog.BindDialogThread();
   dialog.SetDialogProc(Bind(&MainDialogProc, AppTest::kMainDlg));
   dialog.SetModalProc(IDD_CONFIRM_DIALOG, Bind(&ConfirmDialogProc, AppTest::kConfirmDlg));
   dialog.SetModalProc(IDD_WARNING_DIALOG, Bind(&WarningDialogProc, AppTest::kWarnDlg));

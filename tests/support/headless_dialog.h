@@ -5,14 +5,11 @@
 // application's ShownControls (app/shown_controls.h) in front of it; the list box here only counts
 // its entries and holds its selection, the two things a combo box answers with.
 //
-// Two ways to reach the dialog procedure:
-//  - By default a message sent from any thread runs the procedure at once on the sender's
-//    thread, one message at a time.
-//  - After BindDialogThread() the calling thread (the test's) is the dialog thread, as on
-//    Windows: a message sent from it runs the procedure directly, a message sent from another
-//    thread waits until the dialog thread pumps (Pump, PumpUntil, or while it waits in a held
-//    modal dialog). Every wait is bounded in real time so that a wrong test fails instead of
-//    hanging.
+// The thread that installs the dialog procedure (the test's) is the dialog thread: a message sent
+// from it runs the procedure directly, a message sent from another thread waits until the dialog
+// thread pumps (Pump, PumpUntil, or while it waits in a held modal dialog). Every wait is bounded
+// in real time so that a wrong test fails instead of hanging. Without a procedure messages are
+// only recorded.
 //
 // Timers run on the program's clock: SetTimer notes when a timer is due, and the test fires it
 // (FireDueTimers) on the dialog thread.
@@ -20,8 +17,7 @@
 // Modal dialogs: a dialog with a procedure (SetModalProc) receives WM_INITDIALOG when it opens and
 // then the scripted messages queued for it (QueueModalCommand, QueueModalClose); it returns the
 // result its procedure gave EndDialog. A held dialog (HoldModal) that is still open after that
-// stays open until EndDialog names it from any thread. Otherwise the modal handler decides the
-// result (default: 1 at once).
+// stays open until EndDialog names it from any thread; any other returns 1 at once.
 #pragma once
 
 #include <algorithm>
@@ -140,8 +136,9 @@ class HeadlessDialog : public DialogView {
   void QueueOpenFile(std::optional<std::wstring> fullPath) {
     Locked([&] { files_.push_back(std::move(fullPath)); });
   }
+  // The calling thread becomes the dialog thread, as the thread that creates a dialog owns it.
   void SetDialogProc(DialogProc proc) {
-    Locked([&] { proc_ = std::move(proc); });
+    Locked([&] { proc_ = std::move(proc), dialogThread_ = std::this_thread::get_id(); });
   }
   // The procedure of one modal dialog, by its resource ID.
   void SetModalProc(int dialogId, DialogProc proc) {
@@ -161,13 +158,11 @@ class HeadlessDialog : public DialogView {
   }
 
   // ---- the dialog thread ----
-  void BindDialogThread() {
-    Locked([&] { dialogThread_ = std::this_thread::get_id(); });
-  }
   // Runs the dialog procedure with one message on the calling thread (the dialog thread).
   std::intptr_t Dispatch(std::uint32_t message, std::uintptr_t wParam = 0,
                          std::intptr_t lParam = 0) {
-    const std::intptr_t result = Deliver(Get(proc_), message, wParam, lParam);
+    const DialogProc proc = Get(proc_);
+    const std::intptr_t result = proc ? proc(message, wParam, lParam) : 0;
     Locked([&] { listRebuilding_ = false; });  // the handling of the message is over
     return result;
   }
@@ -241,14 +236,11 @@ class HeadlessDialog : public DialogView {
   // message it sends to a window of another thread.
   void WaitForTheDialogThread(Lock& lock);
   bool FireTimer(int id);
-  std::intptr_t Deliver(const DialogProc& proc, std::uint32_t message, std::uintptr_t wParam,
-                        std::intptr_t lParam);
   static std::uint64_t Now();
   static bool Matches(Window window, int dialogId);
 
   mutable std::recursive_mutex mutex_;
   std::condition_variable_any changed_;  // a sent message queued or handled, a dialog ended
-  std::mutex procMutex_;                 // unbound mode: one message at a time
   std::thread::id dialogThread_;
   int comboCount_ = 0;
   int comboSel_ = -1;
