@@ -137,7 +137,6 @@ void AppTest::AddRecord(const wchar_t* name, const wchar_t* vid, const wchar_t* 
 
 void AppTest::Select(int index) {
   shown_.ComboSetCurSel(index);
-  Controller().List().nSelectedIndex = index;
 }
 
 std::wstring AppTest::WriteFile(const std::string& name, std::size_t bytes) {
