@@ -67,19 +67,16 @@ class HeadlessDialog : public DialogView {
   // ---- DialogView ----
   // A control of the dialog is a window of the dialog thread: what another thread asks of it
   // (WM_SETTEXT, WM_ENABLE, ShowWindow, CB_..., PBM_SETPOS) waits until the dialog thread pumps.
-  void SetItemText(int, const wchar_t*) override {
-    Sent([] {});
-  }
+  void SetItemText(int, const wchar_t*) override { ToAControl(); }
   std::wstring GetItemText(int) override {
-    return Sent([] { return std::wstring(); });
+    ToAControl();
+    return {};
   }
-  void ShowItem(int, bool) override {
-    Sent([] {});
-  }
-  void EnableItem(int, bool) override {
-    Sent([] {});
-  }
+  void ShowItem(int, bool) override { ToAControl(); }
+  void EnableItem(int, bool) override { ToAControl(); }
   void EnableWindowItem(Window, int, bool) override {}
+  // The list box answers with its entries' count and its selection; the rebuild is noted for
+  // ShownBox::duringListRebuild.
   void ComboReset() override {
     Sent([&] { comboCount_ = 0, comboSel_ = -1, listRebuilding_ = OnDialogThread(); });
   }
@@ -95,9 +92,7 @@ class HeadlessDialog : public DialogView {
   int ComboGetCurSel() override {
     return Sent([&] { return comboSel_; });
   }
-  void ProgressSetPos(int) override {
-    Sent([] {});
-  }
+  void ProgressSetPos(int) override { ToAControl(); }
   // The adapter sends a timer's setting and killing to the dialog thread, as a timer must be set
   // by the thread that owns its window.
   void SetTimer(int id, std::uint32_t periodMs) override;
@@ -229,6 +224,10 @@ class HeadlessDialog : public DialogView {
   T Get(const T& field) const {
     Lock lock(mutex_);
     return field;
+  }
+  void ToAControl() {
+    Lock lock(mutex_);
+    WaitForTheDialogThread(lock);
   }
   static std::wstring Str(const wchar_t* text) { return text == nullptr ? L"" : text; }
   bool OnDialogThread() const;
