@@ -221,8 +221,7 @@ class RoutePairTest : public ScenarioTest, public ::testing::WithParamInterface<
       // camera stays listed.
       EXPECT_TRUE(boxes.empty()) << route.name;
       ASSERT_TRUE(dialog_.IsModalOpen(IDD_WARNING_DIALOG)) << route.name;
-      ASSERT_TRUE(
-          shown_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK).value_or(false))
+      ASSERT_TRUE(shown_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK).value_or(false))
           << route.name << ": the Warning dialog still waits for a camera that has left";
       // Its three minutes no longer run: "Firmware Update Failed. Please try again." cannot follow.
       EXPECT_EQ(dialog_.TimerPeriod(IDT_WARNING_TIMEOUT), 0u) << route.name;
