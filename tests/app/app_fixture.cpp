@@ -101,7 +101,6 @@ HeadlessDialog::DialogProc Bind(DialogProcedure proc, Handle window) {
 }  // namespace
 
 void InstallProgramDialogs(HeadlessDialog& dialog) {
-  dialog.BindDialogThread();
   dialog.SetDialogProc(Bind(&MainDialogProc, AppTest::kMainDlg));
   dialog.SetModalProc(IDD_CONFIRM_DIALOG, Bind(&ConfirmDialogProc, AppTest::kConfirmDlg));
   dialog.SetModalProc(IDD_WARNING_DIALOG, Bind(&WarningDialogProc, AppTest::kWarnDlg));
@@ -133,12 +132,11 @@ void AppTest::AddRecord(const wchar_t* name, const wchar_t* vid, const wchar_t* 
   CopyText(Controller().List().DeviceTable[i].pidText, pid);
   CopyText(Controller().List().DeviceTable[i].devicePath, path);
   Controller().List().nDeviceCount = i + 1;
-  dialog_.ComboAddString(name);
+  shown_.ComboAddString(name);
 }
 
 void AppTest::Select(int index) {
-  dialog_.ComboSetCurSel(index);
-  Controller().List().nSelectedIndex = index;
+  shown_.ComboSetCurSel(index);
 }
 
 std::wstring AppTest::WriteFile(const std::string& name, std::size_t bytes) {

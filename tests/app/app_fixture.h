@@ -115,7 +115,7 @@ class AppTest : public BenchTest {
 
   // Appends a record to the device table and an entry to the list.
   void AddRecord(const wchar_t* name, const wchar_t* vid, const wchar_t* pid, const wchar_t* path);
-  // Selects list entry index as the user would (the list control and the controller's selection).
+  // Selects list entry index as the user would: the commands take the selection from the list.
   void Select(int index);
   // A firmware file in the test's folder; returns its full path.
   std::wstring WriteFile(const std::string& name, std::size_t bytes = 64);

@@ -80,7 +80,7 @@ class DeskTest : public ScenarioTest {
   }
 
   void Pick(int index) {
-    dialog_.ComboSetCurSel(index);
+    shown_.ComboSetCurSel(index);
     dialog_.Dispatch(kWmCommand, CommandParam(IDC_COMBO_DEVICELIST, kCbnSelChange));
   }
   // Browse with the example file, named after the model so that the model check passes quietly.
@@ -101,7 +101,7 @@ class DeskTest : public ScenarioTest {
     }
     EXPECT_TRUE(BoxTexts().empty());
     ASSERT_TRUE(dialog_.IsModalOpen(IDD_WARNING_DIALOG));
-    ASSERT_TRUE(dialog_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK).value_or(false))
+    ASSERT_TRUE(shown_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK).value_or(false))
         << "the Warning dialog still waits for a camera that has left";
     // Its three minutes no longer run: "Firmware Update Failed. Please try again." cannot follow.
     EXPECT_EQ(dialog_.TimerPeriod(IDT_WARNING_TIMEOUT), 0u);

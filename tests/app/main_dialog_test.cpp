@@ -47,14 +47,14 @@ TEST_F(MainDialogTest, ProgressMessagesShowThePercentageWithTheBarThreeAhead) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.value);
-    dialog_.ShowItem(IDC_STATIC_STATUS, false);
-    dialog_.ShowItem(IDC_STATIC_UPDATING, false);
+    shown_.ShowItem(IDC_STATIC_STATUS, false);
+    shown_.ShowItem(IDC_STATIC_UPDATING, false);
     if (row.message == WM_APP_PROGRESS) {
       dialog_.Dispatch(WM_APP_ERASE_START, row.total);
     }
     dialog_.Dispatch(row.message, row.value);
     EXPECT_EQ(Text(IDC_STATIC_STATUS), row.text);
-    EXPECT_EQ(dialog_.ProgressPos(), row.bar);
+    EXPECT_EQ(shown_.Bar(), row.bar);
     EXPECT_TRUE(Visible(IDC_STATIC_UPDATING));
   }
 }
@@ -67,14 +67,14 @@ TEST_F(MainDialogTest, RefusedNotificationsAreReportedAndTheRefresherStartsAllTh
     const bool hid = refused == DeviceInterfaceClass::kHid;
     SCOPED_TRACE(hid ? "HID" : "USB device");
     dialog_.ClearRecords();
-    dialog_.ComboReset();
+    shown_.ComboReset();
     dialog_.RefuseNotification(refused);
     auto camera = std::make_shared<sim::DfuCamera>();
     bus_.Plug(camera);
     dialog_.Dispatch(kWmInitDialog);
     ASSERT_EQ(BoxTexts(), std::vector<std::wstring>{L"Register Dev. Notification Failed!"});
     EXPECT_EQ(dialog_.MessageBoxes()[0].style, kMbIconError);
-    EXPECT_EQ(dialog_.ComboItems().size(), hid ? 0u : 1u);
+    EXPECT_EQ(shown_.Entries().size(), hid ? 0u : 1u);
     EXPECT_EQ(Visible(IDC_STATIC_NO_DEVICE), hid);
     EXPECT_NE(Controller().Refresher().hUIThread, kNullHandle);
     bus_.Unplug(camera.get());

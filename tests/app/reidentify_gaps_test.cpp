@@ -33,7 +33,7 @@ class ReidentifyGapsTest : public ScenarioTest {
     const std::vector<std::wstring> listed = Entries();
     const auto picked = std::find(listed.begin(), listed.end(), before);
     ASSERT_NE(picked, listed.end());
-    dialog_.ComboSetCurSel(static_cast<int>(picked - listed.begin()));
+    shown_.ComboSetCurSel(static_cast<int>(picked - listed.begin()));
     dialog_.Dispatch(kWmCommand, CommandParam(IDC_COMBO_DEVICELIST, kCbnSelChange));
 
     // Named after both models, so that the model check passes quietly.

@@ -186,7 +186,7 @@ class RoutePairTest : public ScenarioTest, public ::testing::WithParamInterface<
   // (after the first update the updated camera is selected, and the second may share its IDs).
   int EntryOf(const PairRoute& route) {
     const std::vector<std::wstring> entries = Entries();
-    const int selected = dialog_.ComboGetCurSel();
+    const int selected = shown_.ComboGetCurSel();
     int found = -1;
     for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
       if (entries[static_cast<std::size_t>(i)].find(route.entry) != std::wstring::npos &&
@@ -202,7 +202,7 @@ class RoutePairTest : public ScenarioTest, public ::testing::WithParamInterface<
   void UpdateCamera(const PairRoute& route, sim::CameraDevice& camera) {
     const int entry = EntryOf(route);
     ASSERT_GE(entry, 0) << route.name << " not listed";
-    dialog_.ComboSetCurSel(entry);
+    shown_.ComboSetCurSel(entry);
     dialog_.Dispatch(kWmCommand, CommandParam(IDC_COMBO_DEVICELIST, kCbnSelChange));
     const std::size_t boxesBefore = BoxTexts().size();
     Browse(ExampleFile(route.example, std::string("Veltra_RX40M+Veltra_Pesca+Veltra_Tarsa+"
@@ -221,8 +221,7 @@ class RoutePairTest : public ScenarioTest, public ::testing::WithParamInterface<
       // camera stays listed.
       EXPECT_TRUE(boxes.empty()) << route.name;
       ASSERT_TRUE(dialog_.IsModalOpen(IDD_WARNING_DIALOG)) << route.name;
-      ASSERT_TRUE(
-          dialog_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK).value_or(false))
+      ASSERT_TRUE(shown_.WindowItemEnabled(Window::kWarnDialog, IDC_BTN_CONFIRM_OK).value_or(false))
           << route.name << ": the Warning dialog still waits for a camera that has left";
       // Its three minutes no longer run: "Firmware Update Failed. Please try again." cannot follow.
       EXPECT_EQ(dialog_.TimerPeriod(IDT_WARNING_TIMEOUT), 0u) << route.name;

@@ -172,7 +172,7 @@ std::wstring ScenarioTest::ExampleFile(const std::string& example, const std::st
 }
 
 void ScenarioTest::ExpectReadyFor(const std::wstring& entry) {
-  const int selected = dialog_.ComboGetCurSel();
+  const int selected = shown_.ComboGetCurSel();
   ASSERT_GE(selected, 0);
   ASSERT_LT(selected, static_cast<int>(Entries().size()));
   EXPECT_EQ(Entries()[static_cast<std::size_t>(selected)], entry);
@@ -189,7 +189,7 @@ void ScenarioTest::ExpectReadyFor(const std::wstring& entry) {
 }
 
 std::wstring ScenarioTest::SelectedEntry() {
-  const int selected = dialog_.ComboGetCurSel();
+  const int selected = shown_.ComboGetCurSel();
   const std::vector<std::wstring> entries = Entries();
   if (selected < 0 || selected >= static_cast<int>(entries.size())) {
     return L"<none>";

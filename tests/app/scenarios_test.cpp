@@ -19,13 +19,13 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // The dialog right after OK: the camera is told to switch and the update display runs.
-void ExpectModeSwitchSent(const HeadlessDialog& dialog) {
-  EXPECT_TRUE(dialog.Item(IDC_STATIC_MODE_SWITCH).visible);
-  EXPECT_TRUE(dialog.Item(IDC_PROGRESS_BAR).visible);
-  EXPECT_EQ(dialog.Item(IDC_STATIC_STATUS).text, L"Erasing Memory...Please Wait...");
-  EXPECT_FALSE(dialog.Item(IDC_BTN_EXIT).enabled);
-  EXPECT_FALSE(dialog.Item(IDC_BTN_BROWSE).enabled);
-  EXPECT_FALSE(dialog.Item(IDC_COMBO_DEVICELIST).enabled);
+void ExpectModeSwitchSent(const ShownControls& shown, const HeadlessDialog& dialog) {
+  EXPECT_TRUE(shown.Item(IDC_STATIC_MODE_SWITCH).visible);
+  EXPECT_TRUE(shown.Item(IDC_PROGRESS_BAR).visible);
+  EXPECT_EQ(shown.Item(IDC_STATIC_STATUS).text, L"Erasing Memory...Please Wait...");
+  EXPECT_FALSE(shown.Item(IDC_BTN_EXIT).enabled);
+  EXPECT_FALSE(shown.Item(IDC_BTN_BROWSE).enabled);
+  EXPECT_FALSE(shown.Item(IDC_COMBO_DEVICELIST).enabled);
   EXPECT_EQ(dialog.TimerPeriod(IDT_BLINK_ERASE), 200u);
 }
 
@@ -56,7 +56,7 @@ TEST_F(ScenarioTest, GenericCameraTakesEveryImageKindThroughItsUpdateMode) {
     EXPECT_TRUE(Enabled(IDC_BTN_FW_UPDATE));
 
     UpdateAndConfirm();
-    ExpectModeSwitchSent(dialog_);
+    ExpectModeSwitchSent(shown_, dialog_);
     EXPECT_EQ(dialog_.TimerPeriod(IDT_TIMER_FOR_HD_ISSUE), 60000u);
     EXPECT_EQ(camera->LastImageType(), kind.imageType);
 

@@ -26,7 +26,7 @@ class UpdateCommandTest : public AppTest {
     AddRecord(L"Other", L"7E51", L"C1D1", kOtherPath);
     Select(0);
     Browse(WriteFile(file));
-    dialog_.EnableItem(IDC_BTN_EXIT, true);
+    shown_.EnableItem(IDC_BTN_EXIT, true);
   }
   bool Question() const {
     for (const auto& box : dialog_.MessageBoxes()) {
@@ -38,7 +38,7 @@ class UpdateCommandTest : public AppTest {
   }
   void Fresh() {
     Controller().ForgetDevices();
-    dialog_.ComboReset();
+    shown_.ComboReset();
     dialog_.ClearRecords();
   }
   std::vector<int> Modals() const { return dialog_.ModalDialogsOpened(); }

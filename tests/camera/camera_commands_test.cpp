@@ -31,7 +31,7 @@ class CameraCommandsTest : public test::CameraBench {
     Controller().Commands().RequestReadVersion(camera::TakeSelectedCamera(entry));
     GetFirmwarVersion(Controller().Session().Observer(), Controller().Commands().ReadVersionCamera());
     EXPECT_EQ(Controller().Commands().bReadVersionBusy.load(), 0);
-    EXPECT_TRUE(dialog_.Item(IDC_BTN_READFW_VERSION).enabled);
+    EXPECT_TRUE(shown_.Item(IDC_BTN_READFW_VERSION).enabled);
     for (const auto& box : dialog_.MessageBoxes()) {
       EXPECT_TRUE(Traced(box.text));  // every report also goes to the debugger channel
     }

@@ -57,7 +57,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
 
   CopyText(update_.camera.serial, L"S2");
   Arrive(ArrivalVariant::kNoRestart);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 2);
+  EXPECT_EQ(shown_.ComboGetCurSel(), 2);
   EXPECT_EQ(usb_.DeviceOf(update_.link.winUSBHandle.load()), wanted.get());
   EXPECT_FALSE(dialog_.TimerRunning(IDT_TIMER_FOR_HD_ISSUE));
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
@@ -67,7 +67,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   CopyText(update_.camera.location, bus_.LocationPath(second.get()).c_str());
   update_.Advance(UpdatePhase::kAwaitingModeSwitch);
   Arrive(ArrivalVariant::kFull);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 1);
+  EXPECT_EQ(shown_.ComboGetCurSel(), 1);
   EXPECT_EQ(usb_.DeviceOf(update_.link.winUSBHandle.load())->Id().pid, 0xDF01);
   EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Could'nt Create Thread"});
 
@@ -77,7 +77,7 @@ TEST_F(DeviceChangeTest, ReturningCameraIsTheUpdateModeDeviceWithItsSerial) {
   Arrive(ArrivalVariant::kFull);
   update_.bWorkerRunning = 0;
   EXPECT_EQ(usb_.OpenFileHandles(), 0);
-  EXPECT_EQ(dialog_.ComboGetCurSel(), 0);
+  EXPECT_EQ(shown_.ComboGetCurSel(), 0);
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
 
   // A boot-loader download the list fill started itself: no search, no second worker.

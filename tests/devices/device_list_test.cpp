@@ -57,7 +57,6 @@ TEST_F(DevicesTest, WhileADownloadRunsABootLoaderRecordWaitsAndTheRestIsListed) 
   PlugCamera(L"S3", sim::kGenericCameraPid, true);
   Controller().BootLoader().bLoaderDownloadBusy = 1;  // a download runs
   ASSERT_TRUE(Discover());
-  EXPECT_EQ(Controller().List().nDeviceCount, 4);
   const std::vector<std::wstring> entries = Entries();
   ASSERT_EQ(entries.size(), 4u);
   EXPECT_EQ(entries[0], L"Veltra_RX40_MH(VID_7e51,PID_C1D0_0)");
@@ -65,7 +64,7 @@ TEST_F(DevicesTest, WhileADownloadRunsABootLoaderRecordWaitsAndTheRestIsListed) 
   EXPECT_EQ(entries[2], L"");
   EXPECT_NE(entries[3], L"");
   EXPECT_FALSE(Traced(L"DoDownloadCypress ++\r\n"));
-  EXPECT_EQ(Controller().List().nSelectedIndex, 0);
+  EXPECT_EQ(shown_.Selected(), 0);
 }
 
 // Each FX3 take-over opens the ROM for its Cypress requests on a handle of its own, which its
@@ -92,7 +91,7 @@ TEST_F(DevicesTest, EmptyTableSelectsNothing) {
   Controller().List().nDeviceCount = 0;
   AddDeviceNameInCombbox(update_);
   EXPECT_TRUE(Entries().empty());
-  EXPECT_EQ(Controller().List().nSelectedIndex, -1);
+  EXPECT_EQ(shown_.Selected(), -1);
   EXPECT_EQ(std::wstring(Controller().List().szSelectedDevicePath), L"");
 }
 

@@ -377,7 +377,7 @@ class FaultCase : public ScenarioTest {
       bus_.Replug(camera.get());
       Settle();
     }
-    if (dialog_.ComboGetCurSel() < 0 || !Enabled(IDC_BTN_BROWSE)) {
+    if (shown_.ComboGetCurSel() < 0 || !Enabled(IDC_BTN_BROWSE)) {
       return result;
     }
     result.retryPossible = true;

@@ -21,11 +21,11 @@ TEST_F(BrowseTest, CancelChangesNothingAndAVanishedFileDropsTheEarlierImage) {
   UpdateSession update;
   ASSERT_NE(test::SelectFirmware(update, test::McuFileBytes()), nullptr);
   const std::shared_ptr<const ParsedImage> earlier = SelectedImage(update);
-  dialog_.SetItemText(IDC_EDIT_FIRMWARE_PATH, L"C:\\fw\\earlier.img");
+  shown_.SetItemText(IDC_EDIT_FIRMWARE_PATH, L"C:\\fw\\earlier.img");
   dialog_.QueueOpenFile(std::nullopt);
   EXPECT_EQ(veltra::Browse(update, false), 2);
   EXPECT_EQ(SelectedImage(update), earlier);
-  EXPECT_EQ(dialog_.Item(IDC_EDIT_FIRMWARE_PATH).text, L"C:\\fw\\earlier.img");
+  EXPECT_EQ(shown_.Item(IDC_EDIT_FIRMWARE_PATH).text, L"C:\\fw\\earlier.img");
   EXPECT_TRUE(dialog_.MessageBoxes().empty());
   ASSERT_EQ(dialog_.FileRequests().size(), 1u);
   EXPECT_FALSE(dialog_.FileRequests()[0].binFirst);  // *.IMG first outside the NXP route

@@ -14,7 +14,7 @@ namespace veltra::test {
 BenchTest::BenchTest() : system_(std::make_unique<sim::SimSystem>(clock_)) {
   Ports set;
   set.system = system_.get();
-  set.dialog = &dialog_;
+  set.dialog = &shown_;
   set.hidInput = &hidInput_;
   InstallPorts(set);
   // Every test is a fresh start of the program. The session is process-wide in the program, which

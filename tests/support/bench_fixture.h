@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/shown_controls.h"
 #include "platform/ports.h"
 #include "sim/bus.h"
 #include "sim/sim_hid_input.h"
@@ -33,10 +34,10 @@ class BenchTest : public ::testing::Test {
   void Browse(const std::wstring& path);
   void UpdateAndConfirm();
   std::vector<std::wstring> BoxTexts() const;
-  bool Visible(int id) const { return dialog_.Item(id).visible; }
-  bool Enabled(int id) const { return dialog_.Item(id).enabled; }
-  std::wstring Text(int id) const { return dialog_.Item(id).text; }
-  std::vector<std::wstring> Entries() const { return dialog_.ComboItems(); }
+  bool Visible(int id) const { return shown_.Item(id).visible; }
+  bool Enabled(int id) const { return shown_.Item(id).enabled; }
+  std::wstring Text(int id) const { return shown_.Item(id).text; }
+  std::vector<std::wstring> Entries() const { return shown_.Entries(); }
   // wParams of the messages of one kind the program sent to the dialog.
   std::vector<std::uintptr_t> Sent(std::uint32_t message) const;
 
@@ -45,6 +46,8 @@ class BenchTest : public ::testing::Test {
   sim::Bus bus_;
   sim::SimHidInput hidInput_{bus_};
   HeadlessDialog dialog_;
+  // What the user sees of the controls: the program's dialog port, in front of dialog_.
+  ShownControls shown_{dialog_};
 };
 
 }  // namespace veltra::test

@@ -19,23 +19,6 @@ constexpr int kErrorDialogId = 144;
 constexpr std::chrono::milliseconds kPumpNap{1};
 }  // namespace
 
-// ---- controls ----------------------------------------------------------------------------------
-
-int HeadlessDialog::ComboAddString(const wchar_t* text) {
-  return Sent([&] {
-    combo_.emplace_back(Str(text));
-    return static_cast<int>(combo_.size()) - 1;
-  });
-}
-
-int HeadlessDialog::ComboSetCurSel(int index) {
-  return Sent([&] {
-    comboSel_ = index >= 0 && index < static_cast<int>(combo_.size()) ? index : -1;
-    listRebuilding_ = false;
-    return comboSel_;
-  });
-}
-
 // ---- timers ------------------------------------------------------------------------------------
 
 std::uint64_t HeadlessDialog::Now() {
@@ -57,7 +40,9 @@ bool HeadlessDialog::FireTimer(int id) {
     it->second.due = Now() + it->second.period;
     proc = proc_;
   }
-  Deliver(proc, kWmTimer, static_cast<std::uintptr_t>(id), 0);
+  if (proc) {
+    proc(kWmTimer, static_cast<std::uintptr_t>(id), 0);
+  }
   return true;
 }
 
@@ -137,23 +122,6 @@ bool HeadlessDialog::OnDialogThread() const {
   return dialogThread_ != std::thread::id() && dialogThread_ == std::this_thread::get_id();
 }
 
-std::intptr_t HeadlessDialog::Deliver(const DialogProc& proc, std::uint32_t message,
-                                      std::uintptr_t wParam, std::intptr_t lParam) {
-  if (!proc) {
-    return 0;
-  }
-  bool bound = false;
-  {
-    Lock lock(mutex_);
-    bound = dialogThread_ != std::thread::id();
-  }
-  if (bound) {
-    return proc(message, wParam, lParam);  // the dialog thread may re-enter, as on Windows
-  }
-  std::lock_guard<std::mutex> serial(procMutex_);
-  return proc(message, wParam, lParam);
-}
-
 std::intptr_t HeadlessDialog::SendToDialog(std::uint32_t message, std::uintptr_t wParam,
                                            std::intptr_t lParam) {
   Lock lock(mutex_);
@@ -162,9 +130,9 @@ std::intptr_t HeadlessDialog::SendToDialog(std::uint32_t message, std::uintptr_t
   if (!proc) {
     return 0;
   }
-  if (dialogThread_ == std::thread::id() || OnDialogThread()) {
+  if (OnDialogThread()) {
     lock.unlock();
-    return Deliver(proc, message, wParam, lParam);
+    return proc(message, wParam, lParam);  // the dialog thread may re-enter, as on Windows
   }
   // Another thread: wait until the dialog thread has handled it.
   auto pending = std::make_shared<Pending>();
@@ -190,7 +158,7 @@ void HeadlessDialog::PostToDialog(std::uint32_t message, std::uintptr_t wParam,
 }
 
 void HeadlessDialog::WaitForTheDialogThread(Lock& lock) {
-  if (dialogThread_ == std::thread::id() || OnDialogThread() || !proc_) {
+  if (!proc_ || OnDialogThread()) {
     return;
   }
   auto pending = std::make_shared<Pending>();
@@ -366,12 +334,6 @@ void HeadlessDialog::QueueModalCommand(int dialogId, int controlId) {
 
 void HeadlessDialog::QueueModalClose(int dialogId) {
   Locked([&] { modalScript_[dialogId].push_back(SentMessage{kWmClose, 0, 0}); });
-}
-
-std::optional<bool> HeadlessDialog::WindowItemEnabled(Window window, int id) const {
-  Lock lock(mutex_);
-  auto it = otherWindowEnabled_.find({static_cast<int>(window), id});
-  return it == otherWindowEnabled_.end() ? std::nullopt : std::optional<bool>(it->second);
 }
 
 std::uint32_t HeadlessDialog::TimerPeriod(int id) const {

@@ -1,15 +1,15 @@
-// A headless DialogView for tests: keeps each control's text, visibility and enabled state, the
-// device list, the bar position, the running timers, the message boxes shown (answered from a
-// script), the open-file dialog's answers, modal dialogs and every message sent to the dialog.
+// A headless DialogView for tests: what Windows' dialog manager does, and no more. It delivers
+// messages on the dialog thread, runs the timers on the program's clock, answers message boxes and
+// the open-file dialog from a script, runs modal dialogs, and records the boxes shown, the modal
+// dialogs and every message sent to the dialog. What the controls show is kept by the
+// application's ShownControls (app/shown_controls.h) in front of it; the list box here only counts
+// its entries and holds its selection, the two things a combo box answers with.
 //
-// Two ways to reach the dialog procedure:
-//  - By default a message sent from any thread runs the procedure at once on the sender's
-//    thread, one message at a time.
-//  - After BindDialogThread() the calling thread (the test's) is the dialog thread, as on
-//    Windows: a message sent from it runs the procedure directly, a message sent from another
-//    thread waits until the dialog thread pumps (Pump, PumpUntil, or while it waits in a held
-//    modal dialog). Every wait is bounded in real time so that a wrong test fails instead of
-//    hanging.
+// The thread that installs the dialog procedure (the test's) is the dialog thread: a message sent
+// from it runs the procedure directly, a message sent from another thread waits until the dialog
+// thread pumps (Pump, PumpUntil, or while it waits in a held modal dialog). Every wait is bounded
+// in real time so that a wrong test fails instead of hanging. Without a procedure messages are
+// only recorded.
 //
 // Timers run on the program's clock: SetTimer notes when a timer is due, and the test fires it
 // (FireDueTimers) on the dialog thread.
@@ -17,8 +17,7 @@
 // Modal dialogs: a dialog with a procedure (SetModalProc) receives WM_INITDIALOG when it opens and
 // then the scripted messages queued for it (QueueModalCommand, QueueModalClose); it returns the
 // result its procedure gave EndDialog. A held dialog (HoldModal) that is still open after that
-// stays open until EndDialog names it from any thread. Otherwise the modal handler decides the
-// result (default: 1 at once).
+// stays open until EndDialog names it from any thread; any other returns 1 at once.
 #pragma once
 
 #include <algorithm>
@@ -41,11 +40,6 @@ namespace veltra::test {
 
 class HeadlessDialog : public DialogView {
  public:
-  struct Control {
-    std::wstring text;
-    bool visible = true;
-    bool enabled = true;
-  };
   struct ShownBox {
     std::wstring text;
     std::wstring caption;
@@ -73,33 +67,32 @@ class HeadlessDialog : public DialogView {
   // ---- DialogView ----
   // A control of the dialog is a window of the dialog thread: what another thread asks of it
   // (WM_SETTEXT, WM_ENABLE, ShowWindow, CB_..., PBM_SETPOS) waits until the dialog thread pumps.
-  void SetItemText(int id, const wchar_t* text) override {
-    Sent([&] { controls_[id].text = Str(text); });
+  void SetItemText(int, const wchar_t*) override { ToAControl(); }
+  std::wstring GetItemText(int) override {
+    ToAControl();
+    return {};
   }
-  std::wstring GetItemText(int id) override {
-    return Sent([&] { return controls_[id].text; });
-  }
-  void ShowItem(int id, bool show) override {
-    Sent([&] { controls_[id].visible = show; });
-  }
-  void EnableItem(int id, bool enable) override {
-    Sent([&] { controls_[id].enabled = enable; });
-  }
-  void EnableWindowItem(Window window, int id, bool enable) override {
-    Locked([&] { otherWindowEnabled_[{static_cast<int>(window), id}] = enable; });
-  }
+  void ShowItem(int, bool) override { ToAControl(); }
+  void EnableItem(int, bool) override { ToAControl(); }
+  void EnableWindowItem(Window, int, bool) override {}
+  // The list box answers with its entries' count and its selection; the rebuild is noted for
+  // ShownBox::duringListRebuild.
   void ComboReset() override {
-    Sent([&] { combo_.clear(), comboSel_ = -1, listRebuilding_ = OnDialogThread(); });
+    Sent([&] { comboCount_ = 0, comboSel_ = -1, listRebuilding_ = OnDialogThread(); });
   }
-  int ComboAddString(const wchar_t* text) override;
-  int ComboSetCurSel(int index) override;
+  int ComboAddString(const wchar_t*) override {
+    return Sent([&] { return comboCount_++; });
+  }
+  int ComboSetCurSel(int index) override {
+    return Sent([&] {
+      listRebuilding_ = false;
+      return comboSel_ = index >= 0 && index < comboCount_ ? index : -1;
+    });
+  }
   int ComboGetCurSel() override {
     return Sent([&] { return comboSel_; });
   }
-  // The control clamps to its range.
-  void ProgressSetPos(int position) override {
-    Sent([&] { progress_ = std::clamp(position, 0, 100); });
-  }
+  void ProgressSetPos(int) override { ToAControl(); }
   // The adapter sends a timer's setting and killing to the dialog thread, as a timer must be set
   // by the thread that owns its window.
   void SetTimer(int id, std::uint32_t periodMs) override;
@@ -138,8 +131,9 @@ class HeadlessDialog : public DialogView {
   void QueueOpenFile(std::optional<std::wstring> fullPath) {
     Locked([&] { files_.push_back(std::move(fullPath)); });
   }
+  // The calling thread becomes the dialog thread, as the thread that creates a dialog owns it.
   void SetDialogProc(DialogProc proc) {
-    Locked([&] { proc_ = std::move(proc); });
+    Locked([&] { proc_ = std::move(proc), dialogThread_ = std::this_thread::get_id(); });
   }
   // The procedure of one modal dialog, by its resource ID.
   void SetModalProc(int dialogId, DialogProc proc) {
@@ -159,13 +153,11 @@ class HeadlessDialog : public DialogView {
   }
 
   // ---- the dialog thread ----
-  void BindDialogThread() {
-    Locked([&] { dialogThread_ = std::this_thread::get_id(); });
-  }
   // Runs the dialog procedure with one message on the calling thread (the dialog thread).
   std::intptr_t Dispatch(std::uint32_t message, std::uintptr_t wParam = 0,
                          std::intptr_t lParam = 0) {
-    const std::intptr_t result = Deliver(Get(proc_), message, wParam, lParam);
+    const DialogProc proc = Get(proc_);
+    const std::intptr_t result = proc ? proc(message, wParam, lParam) : 0;
     Locked([&] { listRebuilding_ = false; });  // the handling of the message is over
     return result;
   }
@@ -180,14 +172,6 @@ class HeadlessDialog : public DialogView {
   std::optional<std::uint64_t> NextTimerDue() const;
 
   // ---- inspection ----
-  Control Item(int id) const {
-    Lock lock(mutex_);
-    auto it = controls_.find(id);
-    return it == controls_.end() ? Control{} : it->second;
-  }
-  std::optional<bool> WindowItemEnabled(Window window, int id) const;
-  std::vector<std::wstring> ComboItems() const { return Get(combo_); }
-  int ProgressPos() const { return Get(progress_); }
   bool TimerRunning(int id) const { return Get(timers_).count(id) != 0; }
   std::uint32_t TimerPeriod(int id) const;
   std::vector<ShownBox> MessageBoxes() const { return Get(boxes_); }
@@ -241,27 +225,25 @@ class HeadlessDialog : public DialogView {
     Lock lock(mutex_);
     return field;
   }
+  void ToAControl() {
+    Lock lock(mutex_);
+    WaitForTheDialogThread(lock);
+  }
   static std::wstring Str(const wchar_t* text) { return text == nullptr ? L"" : text; }
   bool OnDialogThread() const;
   // From another thread, waits (bounded) until the dialog thread pumps: what Windows does for a
   // message it sends to a window of another thread.
   void WaitForTheDialogThread(Lock& lock);
   bool FireTimer(int id);
-  std::intptr_t Deliver(const DialogProc& proc, std::uint32_t message, std::uintptr_t wParam,
-                        std::intptr_t lParam);
   static std::uint64_t Now();
   static bool Matches(Window window, int dialogId);
 
   mutable std::recursive_mutex mutex_;
   std::condition_variable_any changed_;  // a sent message queued or handled, a dialog ended
-  std::mutex procMutex_;                 // unbound mode: one message at a time
   std::thread::id dialogThread_;
-  std::map<int, Control> controls_;
-  std::map<std::pair<int, int>, bool> otherWindowEnabled_;
-  std::vector<std::wstring> combo_;
+  int comboCount_ = 0;
   int comboSel_ = -1;
   bool listRebuilding_ = false;  // see ShownBox::duringListRebuild
-  int progress_ = 0;
   std::map<int, Timer> timers_;
   std::vector<ShownBox> boxes_;
   std::deque<int> answers_;
