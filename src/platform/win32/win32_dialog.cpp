@@ -8,9 +8,6 @@
 #include <objbase.h>
 // clang-format on
 
-// The port's method has the name the A/W macro would rename; the W function is called by name.
-#undef RegisterDeviceNotification
-
 #include "app/resource_ids.h"
 #include "core/text.h"
 #include "core/update_controller.h"
@@ -234,14 +231,18 @@ std::uint32_t Win32DialogView::WaitThreadPumping(Handle thread, std::uint32_t ti
 }
 
 bool Win32DialogView::RegisterDeviceNotification(DeviceInterfaceClass cls) {
+  return RegisterInterfaceNotification(MainDialogHandle(), cls);
+}
+
+bool RegisterInterfaceNotification(Handle window, DeviceInterfaceClass cls) {
   DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
   filter.dbcc_size = sizeof filter;
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
   filter.dbcc_classguid =
       cls == DeviceInterfaceClass::kHid ? kHidInterfaceClass : kUsbDeviceInterfaceClass;
-  // The registration lasts as long as the dialog: it ends with the process.
-  return RegisterDeviceNotificationW(AsWindow(MainDialogHandle()), &filter,
-                                     DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr;
+  // The registration lasts as long as the window: it ends with the process.
+  return RegisterDeviceNotificationW(AsWindow(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE) !=
+         nullptr;
 }
 
 void Win32DialogView::SetSmallIconFromFile(const wchar_t* fileName) {

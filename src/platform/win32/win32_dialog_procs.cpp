@@ -87,27 +87,6 @@ INT_PTR WarningStaticColour(HDC dc, HWND control) {
   return reinterpret_cast<INT_PTR>(WarningBrush());
 }
 
-// WM_DEVICECHANGE's broadcast header as the logic reads it.
-DeviceChange ToDeviceChange(WPARAM event, LPARAM header) {
-  DeviceChange change;
-  change.event = static_cast<std::uint32_t>(event);
-  const auto* broadcast = FromInteger<const DEV_BROADCAST_HDR*>(header);
-  if (broadcast == nullptr) {
-    return change;
-  }
-  change.deviceType = broadcast->dbch_devicetype;
-  if (broadcast->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE) {
-    const auto* device = FromInteger<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
-    if (IsEqualGUID(device->dbcc_classguid, kHidInterfaceClass)) {
-      change.cls = DeviceInterfaceClass::kHid;
-    } else if (IsEqualGUID(device->dbcc_classguid, kUsbDeviceInterfaceClass)) {
-      change.cls = DeviceInterfaceClass::kUsbDevice;
-    }
-    change.path = device->dbcc_name;  // zero-terminated within the broadcast's size
-  }
-  return change;
-}
-
 INT_PTR Forward(DialogProcedure proc, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   return static_cast<INT_PTR>(proc(AsHandle(dialog), message, static_cast<std::uintptr_t>(wParam),
                                    static_cast<std::intptr_t>(lParam)));
@@ -140,6 +119,26 @@ INT_PTR CALLBACK ErrorDialogWin32Proc(HWND dialog, UINT message, WPARAM wParam, 
 }
 
 }  // namespace
+
+DeviceChange ToDeviceChange(WPARAM event, LPARAM header) {
+  DeviceChange change;
+  change.event = static_cast<std::uint32_t>(event);
+  const auto* broadcast = FromInteger<const DEV_BROADCAST_HDR*>(header);
+  if (broadcast == nullptr) {
+    return change;
+  }
+  change.deviceType = broadcast->dbch_devicetype;
+  if (broadcast->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE) {
+    const auto* device = FromInteger<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
+    if (IsEqualGUID(device->dbcc_classguid, kHidInterfaceClass)) {
+      change.cls = DeviceInterfaceClass::kHid;
+    } else if (IsEqualGUID(device->dbcc_classguid, kUsbDeviceInterfaceClass)) {
+      change.cls = DeviceInterfaceClass::kUsbDevice;
+    }
+    change.path = device->dbcc_name;  // zero-terminated within the broadcast's size
+  }
+  return change;
+}
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
