@@ -9,8 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/win32/win32_dialog.h"
-#include "platform/win32/win32_dialog_procs.h"
+#include "platform/win32/win32_device_change.h"
 
 namespace veltra {
 

@@ -13,6 +13,7 @@
 #include "core/update_controller.h"
 #include "core/update_session.h"
 #include "platform/system.h"
+#include "platform/win32/win32_device_change.h"
 #include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"
 
@@ -232,17 +233,6 @@ std::uint32_t Win32DialogView::WaitThreadPumping(Handle thread, std::uint32_t ti
 
 bool Win32DialogView::RegisterDeviceNotification(DeviceInterfaceClass cls) {
   return RegisterInterfaceNotification(MainDialogHandle(), cls);
-}
-
-bool RegisterInterfaceNotification(Handle window, DeviceInterfaceClass cls) {
-  DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
-  filter.dbcc_size = sizeof filter;
-  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  filter.dbcc_classguid =
-      cls == DeviceInterfaceClass::kHid ? kHidInterfaceClass : kUsbDeviceInterfaceClass;
-  // The registration lasts as long as the window: it ends with the process.
-  return RegisterDeviceNotificationW(AsWindow(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE) !=
-         nullptr;
 }
 
 void Win32DialogView::SetSmallIconFromFile(const wchar_t* fileName) {

@@ -17,10 +17,6 @@ constexpr unsigned kWmAdapterSetTimer = 0x8100;   // wParam timer ID, lParam per
 constexpr unsigned kWmAdapterKillTimer = 0x8101;  // wParam timer ID
 constexpr unsigned kWmAdapterEndDialog = 0x8102;  // wParam result
 
-// RegisterDeviceNotificationW for a window of the program and one device-interface class: the
-// window is then sent WM_DEVICECHANGE for the class's arrivals and removals. False when refused.
-bool RegisterInterfaceNotification(Handle window, DeviceInterfaceClass cls);
-
 class Win32DialogView : public DialogView {
  public:
   void SetItemText(int id, const wchar_t* text) override;

@@ -3,7 +3,6 @@
 // translation of WM_DEVICECHANGE into the DeviceChange record the logic reads.
 #pragma once
 
-#include "platform/device_discovery.h"
 #include "platform/win32/win32_windows.h"
 
 namespace veltra {
@@ -14,13 +13,5 @@ INT_PTR CALLBACK MainDialogWin32Proc(HWND dialog, UINT message, WPARAM wParam, L
 HFONT LabelFont();
 // The modal dialogs' procedures by resource ID (130, 143, 144), or nullptr.
 DLGPROC ModalDialogWin32Proc(int dialogId);
-
-// WM_DEVICECHANGE's broadcast header as the logic reads it (the dialog's, and veltra-update's
-// hidden window's).
-DeviceChange ToDeviceChange(WPARAM event, LPARAM header);
-
-// GUID_DEVINTERFACE_HID and GUID_DEVINTERFACE_USB_DEVICE, the classes the dialog registers for.
-extern const GUID kHidInterfaceClass;
-extern const GUID kUsbDeviceInterfaceClass;
 
 }  // namespace veltra
