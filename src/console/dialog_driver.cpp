@@ -1,5 +1,6 @@
 #include "console/dialog_driver.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cwchar>
 #include <thread>
@@ -138,14 +139,15 @@ UpdateResult DialogDriver::Update(const ListedDevice& camera, const std::string&
   dialog_.SetChosenFile(filePath);
   dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_BROWSE));
   dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_FW_UPDATE));
-  const bool rested = SettleAndAwaitReturn();
+  bool rested = dialog_.Settle();
+  if (rested &&
+      WhatTheProgramSaid(NewBoxes(boxesBefore), NewModals(modalsBefore)) != ProgramSaid::kFailed) {
+    rested = AwaitReturn();
+  }
   dialog_.SetStatusListener(nullptr);
 
-  const auto boxes = dialog_.Boxes();
-  const auto modals = dialog_.ModalsOpened();
-  const std::vector<ConsoleDialog::Box> told(boxes.begin() + static_cast<long>(boxesBefore),
-                                             boxes.end());
-  const std::vector<int> opened(modals.begin() + static_cast<long>(modalsBefore), modals.end());
+  const std::vector<ConsoleDialog::Box> told = NewBoxes(boxesBefore);
+  const std::vector<int> opened = NewModals(modalsBefore);
   const ProgramSaid said = WhatTheProgramSaid(told, opened);
   if (!told.empty()) {
     result.message = Utf8(told.back().text);
@@ -192,13 +194,23 @@ UpdateResult DialogDriver::Update(const ListedDevice& camera, const std::string&
   return result;
 }
 
-bool DialogDriver::SettleAndAwaitReturn() {
-  bool rested = dialog_.Settle();
+bool DialogDriver::AwaitReturn() {
+  bool rested = true;
   for (int round = 0; rested && round < kReturnChanges && host_.AwaitDeviceChange(kReturnWaitMs);
        ++round) {
     rested = dialog_.Settle();
   }
   return rested;
+}
+
+std::vector<ConsoleDialog::Box> DialogDriver::NewBoxes(std::size_t before) const {
+  const auto boxes = dialog_.Boxes();
+  return {boxes.begin() + static_cast<long>(std::min(before, boxes.size())), boxes.end()};
+}
+
+std::vector<int> DialogDriver::NewModals(std::size_t before) const {
+  const auto modals = dialog_.ModalsOpened();
+  return {modals.begin() + static_cast<long>(std::min(before, modals.size())), modals.end()};
 }
 
 }  // namespace veltra::console

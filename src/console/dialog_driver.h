@@ -42,8 +42,13 @@ class DialogDriver : public UpdateDriver {
   // READ F/W VERSION on the selected entry: the version the program shows; empty when it shows
   // none.
   std::string ReadVersion();
-  // The program came to rest; a camera that restarts comes back on its own time.
-  bool SettleAndAwaitReturn();
+  // After an update the program did not call failed: a camera that restarts comes back on its
+  // own time, and each device change it makes is handed to the dialog. False when the program
+  // did not come to rest.
+  bool AwaitReturn();
+  // The message boxes and modal dialogs since the first `before` of them.
+  std::vector<ConsoleDialog::Box> NewBoxes(std::size_t before) const;
+  std::vector<int> NewModals(std::size_t before) const;
 
   ConsoleDialog& dialog_;
   DialogHost& host_;
