@@ -57,6 +57,7 @@ BenchDriver::BenchDriver(const BenchSetup& setup)
   InstallPorts(set);
   host_.Use(*system_, &discovery_);
   driver_.SetBeforeUpdate([this](const std::string& locationPath) { PlantFaults(locationPath); });
+  driver_.SetDeniedCount([this] { return usb_.AccessRefusals(); });
   PlaceLoaderFiles();
 
   cameras_ = demo::MakeCameras(setup.roster);
