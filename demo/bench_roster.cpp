@@ -228,6 +228,8 @@ bool TakeSwitches(std::string* item, CameraEntry* entry, std::string* error) {
       entry->loaderEraseMs = static_cast<std::uint32_t>(seconds * 1000UL);
     } else if (name == "unpaced") {
       entry->unpaced = true;
+    } else if (name == "denied") {
+      entry->openRefused = true;
     } else if (name == "lax") {
       *strictness = sim::Strictness{false, false, false};
     } else if (name == "laxsetup") {
@@ -239,7 +241,7 @@ bool TakeSwitches(std::string* item, CameraEntry* entry, std::string* error) {
     } else {
       *error = "unknown switch \"+" + name +
                "\" (known: lax, laxsetup, laxreports, laxrecords, erase=<seconds>, end=<how>, "
-               "unpaced, loadererase=<seconds>, serial=own|none|family, hid=shared|held, "
+               "unpaced, denied, loadererase=<seconds>, serial=own|none|family, hid=shared|held, "
                "late=<seconds>, port=same|companion)";
       return false;
     }
@@ -484,6 +486,7 @@ std::vector<BenchCamera> MakeCameras(const std::vector<CameraEntry>& entries) {
     }
     camera.device->SetStrictness(entry.strictness);
     camera.device->SetUnknowns(entry.unknowns);
+    camera.device->SetOpenRefused(entry.openRefused);
     // Only kinds with a DFU engine take +erase and +end (ParseRoster refuses the others).
     sim::DfuEngine* engine = nullptr;
     if (auto* dfu = dynamic_cast<sim::DfuModeCamera*>(camera.device.get())) {

@@ -26,6 +26,8 @@
 //                                  answers the status read after the zero-length request, then
 //                                  restarts), at-once, during-zlp, error, no-boot (DFU kinds only)
 //   generic+unpaced                the camera does not need its pauses (by default it does)
+//   dfu+denied                     Windows refuses this user a handle to the camera's USB device
+//                                  (a device whose security admits administrators only)
 //   nxp+loadererase=0              the flash loader's erase of the image region takes 0 to 30 s
 //                                  (the default, the slowest); NXP kinds only
 //
@@ -63,11 +65,12 @@ struct CameraEntry {
   CameraKind kind = CameraKind::kGeneric;
   bool serialGiven = false;  // false: the kind's default serial, made distinct per camera
   std::wstring serial;
-  bool plugged = true;                   // plugged in when the demo starts
-  sim::Strictness strictness;            // every check on unless the roster switches it off
-  std::optional<std::uint32_t> eraseMs;  // the DFU erase time; unset: the bench's default
+  bool plugged = true;                          // plugged in when the demo starts
+  sim::Strictness strictness;                   // every check on unless the roster switches it off
+  std::optional<std::uint32_t> eraseMs;         // the DFU erase time; unset: the bench's default
   std::optional<sim::DownloadEnd> downloadEnd;  // unset: the bench's default
   bool unpaced = false;                         // the camera needs no pauses
+  bool openRefused = false;                     // opening its USB device is refused
   std::optional<std::uint32_t> loaderEraseMs;   // the NXP flash loader's erase; unset: default
   sim::Unknowns unknowns = DemoUnknowns();
 

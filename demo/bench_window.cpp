@@ -10,6 +10,7 @@
 
 #include "core/update_controller.h"
 #include "platform/ports.h"
+#include "platform/win32/win32_device_change.h"
 #include "platform/win32/win32_dialog.h"
 #include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"

@@ -83,6 +83,11 @@ Handle SimUsbTransport::OpenDevice(const wchar_t* path) {
     SetError(kErrorFileNotFound);
     return kInvalidHandle;
   }
+  if (device->OpenRefused()) {
+    ++accessRefusals_;
+    SetError(kErrorAccessDenied);
+    return kInvalidHandle;
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   const Handle handle = next_;
   next_ += 4;

@@ -5,6 +5,7 @@
 // the device has come back (it must be opened again), as on Windows.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -18,6 +19,7 @@ class Bus;
 
 // Last-error codes the bench reports (the Windows values).
 constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorInvalidHandle = 6;
 constexpr std::uint32_t kErrorGenFailure = 31;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
@@ -56,6 +58,8 @@ class SimUsbTransport : public UsbTransport {
   // identity it had when the handle was made.
   VirtualDevice* DeviceOf(Handle handle) const;
   bool IdentityOf(Handle handle, UsbId* id) const;
+  // How many opens the devices refused (VirtualDevice::SetOpenRefused) so far.
+  std::uint64_t AccessRefusals() const { return accessRefusals_; }
   // The next WinUsbInitialize calls fail with this last-error code (0: succeed again).
   void FailWinUsbInitialize(std::uint32_t errorCode);
   // Handles opened and not yet closed or freed (leak checks).
@@ -81,6 +85,7 @@ class SimUsbTransport : public UsbTransport {
   std::map<Handle, Binding> handles_;
   Handle next_ = 0x100;
   std::uint32_t failWinUsb_ = 0;
+  std::atomic<std::uint64_t> accessRefusals_{0};
 };
 
 }  // namespace veltra::sim

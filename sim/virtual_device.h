@@ -122,6 +122,10 @@ class VirtualDevice {
   void SetFault(const FaultPlan& plan);
   void SetStrictness(const Strictness& strictness);
   Strictness strictness() const;
+  // Windows refuses this user a handle to the device (ERROR_ACCESS_DENIED), as it does for a
+  // device whose security admits administrators only.
+  void SetOpenRefused(bool refused) { openRefused_ = refused; }
+  bool OpenRefused() const { return openRefused_; }
   // Counts one transfer and returns the fault that applies to it (kNone normally). Concrete
   // devices call it first thing in each On... handler. A time-out is handed to the device as a
   // failed transfer (it does nothing with it); the channel it came through charges the time
@@ -145,6 +149,7 @@ class VirtualDevice {
   FaultPlan fault_;
   // Read by a device's protocol engine under its own lock, so kept out of the device lock: three
   // flags set from the test's thread and read on the program's threads.
+  std::atomic<bool> openRefused_{false};
   std::atomic<bool> strictSetupFields_{true};
   std::atomic<bool> strictReportLengths_{true};
   std::atomic<bool> strictRecordFields_{true};

@@ -139,6 +139,41 @@ std::wstring WideAscii(const std::string& text) {
   return out;
 }
 
+std::wstring WideUtf8(const std::string& text) {
+  std::wstring out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int extra = lead < 0x80           ? 0
+                      : (lead >> 5) == 0x6  ? 1
+                      : (lead >> 4) == 0xE  ? 2
+                      : (lead >> 3) == 0x1E ? 3
+                                            : -1;
+    std::uint32_t code = extra == 0   ? lead
+                         : extra == 1 ? lead & 0x1F
+                         : extra == 2 ? lead & 0x0F
+                                      : lead & 0x07;
+    bool whole = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size();
+    for (int k = 1; whole && k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      whole = (next & 0xC0) == 0x80;
+      code = (code << 6) | (next & 0x3F);
+    }
+    i += whole ? static_cast<std::size_t>(extra) + 1 : 1;
+    if (!whole || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+      code = 0xFFFD;
+    }
+    if (sizeof(wchar_t) == 2 && code >= 0x10000) {
+      code -= 0x10000;
+      out.push_back(static_cast<wchar_t>(0xD800 + (code >> 10)));
+      out.push_back(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      out.push_back(static_cast<wchar_t>(code));
+    }
+  }
+  return out;
+}
+
 bool SameNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) {
     return false;

@@ -20,6 +20,9 @@ const char* RouteName(Route route);
 const char* OutcomeName(Outcome outcome);
 
 std::string Utf8(const std::wstring& text);
+// The UTF-16 (UTF-32 off Windows) form of a UTF-8 text, such as a file's path; a broken sequence
+// becomes U+FFFD.
+std::wstring WideUtf8(const std::string& text);
 // Widens ASCII (names, serials and file titles are ASCII on these cameras); other bytes become
 // '?', which matches nothing.
 std::wstring WideAscii(const std::string& text);

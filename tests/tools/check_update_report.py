@@ -58,10 +58,12 @@ def main():
         shutil.copy(os.path.join(folder, "combined_type3.img"), firmware)
         env = dict(os.environ, VELTRA_UPDATE_CAMERAS="generic,generic,pesca,dfu,nxp,tarsa")
         report = os.path.join(folder, "report.json")
+        log = os.path.join(folder, "trace.log")
         failures = []
         # (what, bench commands, arguments, exit code, outcomes in the report)
         runs = [
-            ("a fault in one of two", "fault 1 error@5", ["--all"], 1, ["updated", "failed"]),
+            ("a fault in one of two", "fault 1 error@5", ["--all", "--log", program_path(log)], 1,
+             ["updated", "failed"]),
             ("two cameras, none chosen", "", [], 4, []),
             ("no such serial", "", ["--camera", "NOPE"], 3, []),
         ]
@@ -83,6 +85,9 @@ def main():
                 failures.append(f"{what}: outcomes {got}, exit code {document['exitCode']}")
             if os.path.exists(report + ".tmp"):
                 failures.append(f"{what}: the temporary report was left behind")
+        # --log: the program's trace of the run, for support.
+        if not os.path.exists(log) or os.path.getsize(log) == 0:
+            failures.append("--log: no trace was written")
         returned, stdout, stderr = run(program("--list", "--json"), env=env)
         devices = json.loads(stdout) if returned == 0 else []
         if len(devices) != 6:

@@ -133,10 +133,10 @@ class VeltraUpdateRun : public testing::Test {
 
   // interruptAfter: Ctrl+C is pressed while that many cameras have been written (-1: never).
   Run Update(const std::string& benchCommands, std::vector<std::string> args,
-             int interruptAfter = -1) {
+             int interruptAfter = -1, const char* roster = kSix) {
     update_bench::BenchSetup setup;
     std::string error;
-    EXPECT_TRUE(update_bench::SetupFromTexts(kSix, benchCommands, "", &setup, &error)) << error;
+    EXPECT_TRUE(update_bench::SetupFromTexts(roster, benchCommands, "", &setup, &error)) << error;
     args[0] = (folder_ / args[0]).string();
     const std::string reportPath = (folder_ / "report.json").string();
     args.insert(args.end(), {"--report", reportPath});
@@ -257,6 +257,15 @@ TEST_F(VeltraUpdateRun, ADeviceInItsUpdateModeIsChosenByPort) {
   ASSERT_EQ(run.report["cameras"].size(), 1u);
   EXPECT_EQ(run.report["cameras"][0]["vidPid"], "7E51:DF00");
   EXPECT_EQ(run.report["cameras"][0]["model"], nullptr);
+
+  // The same camera where Windows refuses this user its device: an elevated prompt is needed.
+  const Run denied = Update("", {"Veltra_RX40M_3.0.1.2.img", "--port", "20.1", "--quiet"}, -1,
+                            "generic,generic,pesca,dfu+denied,nxp+hid=shared,tarsa");
+  EXPECT_EQ(denied.exitCode, 4) << denied.err;
+  EXPECT_NE(denied.versions[3], "3.0.1.2");
+  ASSERT_EQ(denied.report["cameras"].size(), 1u);
+  EXPECT_EQ(denied.report["cameras"][0]["outcome"], "access-denied");
+  EXPECT_NE(denied.err.find("elevated prompt"), std::string::npos) << denied.err;
 }
 
 }  // namespace

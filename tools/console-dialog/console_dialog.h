@@ -1,150 +1,73 @@
-// The console face of the program's main dialog for veltra-bench and the benchmarks: the program's
-// own dialog procedures run against it as they run against the window on Windows. The thread that
-// makes it is the dialog thread; a message another thread sends waits until that thread pumps
-// (Settle), as SendMessageW does. It prints what a person watching the window would notice (the
-// blinking notices, the status line's changes, message boxes, modal dialogs) and plays that
-// person's part: it chooses the file it was given in the open-file dialog, presses OK in the
-// confirmation dialog, answers message boxes with OK (Yes to a question) and presses the Warning
-// dialog's OK as soon as it is enabled.
-//
-// Timers run on the program's clock. The bench's clock only moves when the program waits, so a
-// timer that guards a wait (the Warning dialog's three minutes) is fired by Settle when nothing
-// else is left to happen.
+// The window-less dialog (console/console_dialog.h) on the virtual camera bench, for veltra-bench,
+// veltra-update's bench build and the benchmarks: its timers run on the bench's clock, which jumps
+// to a timer when nothing else is left to happen, and the device changes are the bench's.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <functional>
-#include <map>
-#include <memory>
-#include <mutex>
 #include <ostream>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "platform/dialog_view.h"
+#include "console/console_dialog.h"
+#include "console/dialog_host.h"
 #include "sim/sim_discovery.h"
 #include "sim/sim_system.h"
 #include "sim/virtual_clock.h"
 
 namespace veltra::bench {
 
-// ASCII rendering of the program's UTF-16 texts, line breaks shown as " / ".
-std::string Printable(const std::wstring& text);
+using console::Printable;
+using console::ProgramSaid;
+using console::WhatTheProgramSaid;
 
-// What the program told of an update, from the message boxes it showed and the modal dialogs it
-// opened since the update began: an Error box is a failure; a Success box, or the Warning dialog
-// of a camera that finishes its update on its own, a success; the note that the write could not
-// be confirmed, a write the camera's flash must settle.
-enum class ProgramSaid { kFailed, kSucceeded, kUnconfirmed };
-
-class ConsoleDialog : public DialogView {
+// The bench as the dialog's host. The system and the discovery are those of the Settle under way.
+class BenchDialogHost : public console::DialogHost {
  public:
-  struct Box {
-    std::wstring caption;
-    std::wstring text;
-  };
+  explicit BenchDialogHost(sim::VirtualClock& clock) : clock_(clock) {}
 
-  // quiet: print only message boxes and modal dialogs.
-  ConsoleDialog(std::ostream& out, bool quiet, sim::VirtualClock& clock);
-  ConsoleDialog(const ConsoleDialog&) = delete;
-  ConsoleDialog& operator=(const ConsoleDialog&) = delete;
+  // A Settle without the discovery leaves the device changes with the bench (a run without the
+  // program's start).
+  void Use(sim::SimSystem& system, sim::SimDiscovery* discovery) {
+    system_ = &system;
+    discovery_ = discovery;
+  }
 
-  // The file the open-file dialog returns (a host path).
-  void SetChosenFile(const std::string& hostPath) { chosen_ = hostPath; }
-  // Told every new text of the status line, from whichever thread writes it (under the dialog's
-  // lock, so one at a time); empty: nobody is told.
-  using StatusListener = std::function<void(const std::wstring& text)>;
-  void SetStatusListener(StatusListener listener);
-
-  // Runs the main dialog procedure with one message on the dialog thread.
-  std::intptr_t Dispatch(std::uint32_t message, std::uintptr_t wParam = 0,
-                         std::intptr_t lParam = 0);
-  // Serves the program's threads until nothing is left to do, and hands the dialog every device
-  // change the bench reports when given the discovery (a run without the program's start leaves
-  // them with the bench). False when the program did not come to rest in time.
-  bool Settle(sim::SimSystem& system, sim::SimDiscovery* discovery = nullptr);
-
-  std::vector<std::wstring> Entries() const;
-  int Selected() const;
-  std::vector<Box> Boxes() const;
-  std::vector<int> ModalsOpened() const;
-
-  // ---- DialogView ----
-  void SetItemText(int id, const wchar_t* text) override;
-  std::wstring GetItemText(int id) override;
-  void ShowItem(int id, bool show) override;
-  void EnableItem(int id, bool enable) override;
-  void EnableWindowItem(Window window, int id, bool enable) override;
-  void ComboReset() override;
-  int ComboAddString(const wchar_t* text) override;
-  int ComboSetCurSel(int index) override;
-  int ComboGetCurSel() override;
-  void ProgressSetPos(int position) override;
-  void SetTimer(int id, std::uint32_t periodMs) override;
-  void KillTimer(int id) override;
-  int MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
-                 bool owned) override;
-  bool OpenFileDialog(const OpenFileRequest& request, wchar_t* path, std::size_t pathChars,
-                      wchar_t* title, std::size_t titleChars) override;
-  std::intptr_t SendToDialog(std::uint32_t message, std::uintptr_t wParam,
-                             std::intptr_t lParam) override;
-  // Queued for the dialog thread's next pump, from any thread; nobody waits for it.
-  void PostToDialog(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
-  std::intptr_t DialogBoxModal(int dialogId) override;
-  void EndDialog(Window window, std::intptr_t result) override;
-  void SetForeground(Window window) override;
-  std::uint32_t WaitThreadPumping(Handle thread, std::uint32_t timeoutMs) override;
+  std::uint64_t NowMs() override { return clock_.NowMs(); }
+  int RunningThreads() override { return system_ == nullptr ? 0 : system_->RunningThreads(); }
+  void TakeDeviceChanges(std::deque<DeviceChange>* into) override;
+  void WaitUntil(std::uint64_t dueMs) override;
+  bool AwaitDeviceChange(std::uint32_t) override { return false; }
+  std::uint32_t RestLimitMs() override { return kRestLimitMs; }
+  bool RegisterDeviceNotification(DeviceInterfaceClass) override { return true; }
 
  private:
-  struct Pending {
-    std::uint32_t message = 0;
-    std::uintptr_t wParam = 0;
-    std::intptr_t lParam = 0;
-    bool done = false;
-    std::intptr_t result = 0;
-  };
-  struct Modal {
-    int id = 0;
-    bool ended = false;
-    bool okEnabled = true;
-    std::intptr_t result = 0;
-  };
-  using Lock = std::unique_lock<std::recursive_mutex>;
+  // Real-time bound: a wrong turn of the program ends the run instead of hanging it.
+  static constexpr std::uint32_t kRestLimitMs = 120000;
 
-  void Print(const std::string& line, bool always = false);
-  // Queues a message for the dialog thread's pump and wakes whoever waits for one.
-  std::shared_ptr<Pending> Enqueue(std::uint32_t message, std::uintptr_t wParam,
-                                   std::intptr_t lParam);
-  int Pump();
-  bool OnDialogThread() const { return std::this_thread::get_id() == dialogThread_; }
-  std::shared_ptr<Modal> OpenModal(Window window) const;
-  bool ModalOpen(int id) const;
-  // Fires the Warning dialog's timeout when it is the one thing left; false when none runs.
-  bool FireWaitingTimer();
-
-  std::ostream& out_;
-  bool quiet_;
   sim::VirtualClock& clock_;
-  std::string chosen_;
-  StatusListener statusListener_;
-  std::thread::id dialogThread_;
-  mutable std::recursive_mutex mutex_;
-  std::condition_variable_any changed_;
-  std::map<int, std::wstring> texts_;
-  std::map<int, std::uint64_t> timers_;  // id -> when due on the program's clock
-  std::uint32_t eraseBlocks_ = 0;        // the erase start's total, shown with its notice
-  std::vector<std::wstring> combo_;
-  int selected_ = -1;
-  std::vector<Box> boxes_;
-  std::vector<int> modalsOpened_;
-  std::vector<std::shared_ptr<Modal>> modals_;
-  std::deque<std::shared_ptr<Pending>> pending_;
+  sim::SimSystem* system_ = nullptr;
+  sim::SimDiscovery* discovery_ = nullptr;
 };
 
-ProgramSaid WhatTheProgramSaid(const std::vector<ConsoleDialog::Box>& boxes,
-                               const std::vector<int>& modalsOpened);
+// The host comes first, so that it is made before the dialog that uses it.
+struct BenchHostHolder {
+  explicit BenchHostHolder(sim::VirtualClock& clock) : host(clock) {}
+  BenchDialogHost host;
+};
+
+class ConsoleDialog : private BenchHostHolder, public console::ConsoleDialog {
+ public:
+  using Box = console::ConsoleDialog::Box;
+
+  ConsoleDialog(std::ostream& out, bool quiet, sim::VirtualClock& clock)
+      : BenchHostHolder(clock), console::ConsoleDialog(out, quiet, host) {}
+
+  // Serves the program's threads until nothing is left to do, and hands the dialog every device
+  // change the bench reports when given the discovery. False when the program did not come to
+  // rest in time.
+  bool Settle(sim::SimSystem& system, sim::SimDiscovery* discovery = nullptr) {
+    host.Use(system, discovery);
+    return console::ConsoleDialog::Settle();
+  }
+};
 
 }  // namespace veltra::bench

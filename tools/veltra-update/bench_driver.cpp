@@ -11,11 +11,11 @@
 
 #include "app/dialog_observer.h"
 #include "app/refresher.h"
+#include "app/resource_ids.h"
 #include "console/device_text.h"
 #include "console/program_devices.h"
-#include "core/update_controller.h"
-#include "app/resource_ids.h"
 #include "core/ui_texts.h"
+#include "core/update_controller.h"
 #include "core/update_session.h"
 #include "core/window_messages.h"
 #include "devices/device_table.h"
@@ -30,60 +30,9 @@ namespace veltra::update_bench {
 
 namespace {
 
-using console::DeviceMode;
-using console::Outcome;
-
 // The loader files are the example ones, stamped as veltra-mkfw writes them by default.
 constexpr fwgen::Version kLoaderVersion{2, 1, 7, 3};
-// Real-time bound on the refresher thread's version read (it costs nothing on the bench's clock).
-constexpr std::chrono::seconds kVersionReadLimit{10};
-constexpr std::chrono::milliseconds kVersionReadNap{1};
 constexpr int kFolderAttempts = 100;
-// How each family's version text begins.
-constexpr char kVersionLabel[] = "Firmware Version";
-
-std::uint16_t HexId(const wchar_t* text) {
-  return static_cast<std::uint16_t>(std::wcstoul(text, nullptr, 16));
-}
-
-// The place of the camera in the program's list now (entry i is record i); -1 when it is gone.
-int ListedIndex(const console::ListedDevice& camera) {
-  const int count = Controller().List().Listed();
-  for (int i = 0; i < count; ++i) {
-    if (console::SameNoCase(console::Utf8(Controller().List().DeviceTable[i].devicePath), camera.key)) {
-      return i;
-    }
-  }
-  return -1;
-}
-
-// "12%" on the status line: the bar's position.
-int PercentOf(const std::wstring& text) {
-  if (text.empty() || text.back() != L'%') {
-    return -1;
-  }
-  const std::size_t start = text.find_last_not_of(L"0123456789", text.size() - 2);
-  const std::size_t digits = start == std::wstring::npos ? 0 : start + 1;
-  if (digits >= text.size() - 1) {
-    return -1;
-  }
-  return static_cast<int>(std::wcstol(text.c_str() + digits, nullptr, 10));
-}
-
-// What the version read showed, without its label: "Firmware Version = 2.1.7.3" is "2.1.7.3";
-// empty when it is not a version (the read failed).
-std::string VersionOfText(const std::wstring& text) {
-  const std::string shown = console::Utf8(text);
-  if (shown.rfind(kVersionLabel, 0) != 0) {
-    return "";
-  }
-  std::size_t start = shown.find_first_not_of(" =:", sizeof kVersionLabel - 1);
-  std::size_t end = shown.find_last_not_of(" \r\n");
-  if (start == std::string::npos || end < start) {
-    return "";
-  }
-  return shown.substr(start, end - start + 1);
-}
 
 }  // namespace
 
@@ -106,6 +55,9 @@ BenchDriver::BenchDriver(const BenchSetup& setup)
   set.discovery = &discovery_;
   set.vendor = &vendor_;
   InstallPorts(set);
+  host_.Use(*system_, &discovery_);
+  driver_.SetBeforeUpdate([this](const std::string& locationPath) { PlantFaults(locationPath); });
+  driver_.SetDeniedCount([this] { return usb_.AccessRefusals(); });
   PlaceLoaderFiles();
 
   cameras_ = demo::MakeCameras(setup.roster);
@@ -193,121 +145,6 @@ bool BenchDriver::PlaceLoaderFiles() {
   }
   system_->SetExecutableFolder(folder_);
   return true;
-}
-
-std::vector<console::ListedDevice> BenchDriver::List() {
-  // Once the program runs, its list as it stands.
-  return started_ ? console::ProgramDevicesListed() : console::ListProgramDevices();
-}
-
-bool BenchDriver::Start() {
-  if (!started_) {
-    started_ = true;
-    dialog_.Dispatch(kWmInitDialog);
-    return dialog_.Settle(*system_, &discovery_);
-  }
-  return true;
-}
-
-void BenchDriver::Select(int index) {
-  dialog_.ComboSetCurSel(index);
-  dialog_.Dispatch(kWmCommand, CommandParam(IDC_COMBO_DEVICELIST, kCbnSelChange));
-}
-
-std::string BenchDriver::ReadVersion() {
-  const std::size_t before = dialog_.Boxes().size();
-  dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_READFW_VERSION));
-  // The refresher thread reads it and shows it in a message box; it is the one thread that stays,
-  // so the dialog's rest does not wait for it.
-  const auto deadline = std::chrono::steady_clock::now() + kVersionReadLimit;
-  std::vector<bench::ConsoleDialog::Box> boxes = dialog_.Boxes();
-  while (boxes.size() == before && std::chrono::steady_clock::now() < deadline) {
-    dialog_.Settle(*system_, &discovery_);
-    std::this_thread::sleep_for(kVersionReadNap);
-    boxes = dialog_.Boxes();
-  }
-  dialog_.Settle(*system_, &discovery_);
-  return boxes.size() > before ? VersionOfText(boxes[before].text) : std::string();
-}
-
-console::UpdateResult BenchDriver::Update(const console::ListedDevice& camera,
-                                          const std::string& filePath,
-                                          const console::ProgressSink& progress) {
-  console::UpdateResult result;
-  if (!Start()) {
-    result.message = "the program did not come to rest after its start";
-    return result;
-  }
-  const int index = ListedIndex(camera);
-  if (index < 0) {
-    result.message = "the program no longer lists the camera";
-    return result;
-  }
-  const std::size_t boxesBefore = dialog_.Boxes().size();
-  const std::size_t modalsBefore = dialog_.ModalsOpened().size();
-  dialog_.SetStatusListener([&progress](const std::wstring& text) {
-    console::ProgressStep step;
-    step.percent = PercentOf(text);
-    if (step.percent < 0) {
-      step.phase = console::Utf8(text);
-    }
-    progress(step);
-  });
-  Select(index);
-  if (camera.mode == DeviceMode::kNormal) {
-    result.versionBefore = ReadVersion();
-  }
-  PlantFaults(camera.locationPath);
-  dialog_.SetChosenFile(filePath);
-  dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_BROWSE));
-  dialog_.Dispatch(kWmCommand, CommandParam(IDC_BTN_FW_UPDATE));
-  const bool rested = dialog_.Settle(*system_, &discovery_);
-  dialog_.SetStatusListener(nullptr);
-
-  const auto boxes = dialog_.Boxes();
-  const auto modals = dialog_.ModalsOpened();
-  const std::vector<bench::ConsoleDialog::Box> told(boxes.begin() + static_cast<long>(boxesBefore),
-                                                    boxes.end());
-  const std::vector<int> opened(modals.begin() + static_cast<long>(modalsBefore), modals.end());
-  const bench::ProgramSaid said = bench::WhatTheProgramSaid(told, opened);
-  if (!told.empty()) {
-    result.message = console::Utf8(told.back().text);
-  }
-  if (!rested) {
-    result.message = "the program did not come to rest after the update";
-    return result;
-  }
-  if (said != bench::ProgramSaid::kFailed) {
-    // The program selects the camera it found again after the update; its version is read there.
-    const int found = dialog_.Selected();
-    if (found >= 0 && found < Controller().List().Listed() &&
-        console::KnownMode(HexId(Controller().List().DeviceTable[found].vidText),
-                           HexId(Controller().List().DeviceTable[found].pidText)) == DeviceMode::kNormal) {
-      Select(found);
-      result.versionAfter = ReadVersion();
-    }
-  }
-  switch (said) {
-    case bench::ProgramSaid::kSucceeded:
-      result.outcome = Outcome::kUpdated;
-      break;
-    case bench::ProgramSaid::kUnconfirmed:
-      result.outcome = Outcome::kUnconfirmed;
-      break;
-    case bench::ProgramSaid::kFailed: {
-      // An alert and nothing else: the program refused before it wrote anything.
-      bool alertOnly = !told.empty();
-      for (const auto& box : told) {
-        alertOnly = alertOnly && box.caption == kCaptionAlert;
-      }
-      result.outcome = alertOnly ? Outcome::kRefused : Outcome::kFailed;
-      if (told.empty()) {
-        result.message = "the program said nothing about the update";
-      }
-      break;
-    }
-  }
-  return result;
 }
 
 }  // namespace veltra::update_bench

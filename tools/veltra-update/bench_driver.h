@@ -1,8 +1,6 @@
-// The console program's seam on today's program, against the virtual camera bench: the devices are
-// listed by the program's own discovery passes, and each camera is updated by the program's own
-// dialog procedures, run against the console face of the dialog as a person at the desk would use
-// them (select the camera, Browse to the file, F/W UPDATE, OK). What the dialog would have shown
-// is the camera's result.
+// The console program's seam on the program (console/dialog_driver.h), against the virtual camera
+// bench: the bench's ports and cameras, the loader files beside the program, the bench's clock and
+// device changes as the window-less dialog's host, and the faults planted when an update begins.
 #pragma once
 
 #include <memory>
@@ -11,6 +9,8 @@
 #include <vector>
 
 #include "console-dialog/console_dialog.h"
+#include "console/console_dialog.h"
+#include "console/dialog_driver.h"
 #include "console/update_driver.h"
 #include "demo/bench_roster.h"
 #include "sim/bus.h"
@@ -22,8 +22,17 @@
 #include "sim/sim_vendor_library.h"
 #include "sim/traffic_log.h"
 #include "sim/virtual_clock.h"
+#ifdef _WIN32
+#include "veltra-update/win32_bench_host.h"
+#endif
 
 namespace veltra::update_bench {
+
+#ifdef _WIN32
+using UpdateBenchHost = Win32BenchHost;  // the demo build: the product's device window
+#else
+using UpdateBenchHost = bench::BenchDialogHost;
+#endif
 
 // The bench a run starts with.
 struct BenchSetup {
@@ -42,9 +51,11 @@ class BenchDriver : public console::UpdateDriver {
   BenchDriver(const BenchDriver&) = delete;
   BenchDriver& operator=(const BenchDriver&) = delete;
 
-  std::vector<console::ListedDevice> List() override;
+  std::vector<console::ListedDevice> List() override { return driver_.List(); }
   console::UpdateResult Update(const console::ListedDevice& camera, const std::string& filePath,
-                               const console::ProgressSink& progress) override;
+                               const console::ProgressSink& progress) override {
+    return driver_.Update(camera, filePath, progress);
+  }
 
   double Seconds() const { return static_cast<double>(clock_.NowMs()) / 1000.0; }
   const std::vector<demo::BenchCamera>& cameras() const { return cameras_; }
@@ -54,12 +65,6 @@ class BenchDriver : public console::UpdateDriver {
 
  private:
   bool PlaceLoaderFiles();
-  bool Start();
-  // Selects list entry `index` as a person would.
-  void Select(int index);
-  // READ F/W VERSION on the selected entry: the version the program shows; empty when it shows
-  // none.
-  std::string ReadVersion();
 
   sim::VirtualClock clock_{0.0};
   std::unique_ptr<sim::SimSystem> system_;
@@ -71,14 +76,15 @@ class BenchDriver : public console::UpdateDriver {
   sim::SimDiscovery discovery_{bus_};
   sim::SimVendorLibrary vendor_{bus_};
   std::ostringstream transcript_;  // what a person at the dialog would have seen
-  bench::ConsoleDialog dialog_{transcript_, true, clock_};
+  UpdateBenchHost host_{clock_};
+  console::ConsoleDialog dialog_{transcript_, true, host_};
+  console::DialogDriver driver_{dialog_, host_};
   // Plants the faults of the camera at this location path, once.
   void PlantFaults(const std::string& locationPath);
 
   std::vector<demo::BenchCamera> cameras_;
   std::vector<demo::BenchCommand> faults_;  // not planted yet
   std::string folder_;  // where the program "lives", with its loader files beside it
-  bool started_ = false;
 };
 
 }  // namespace veltra::update_bench

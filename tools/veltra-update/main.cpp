@@ -1,6 +1,7 @@
 // veltra-update against the virtual camera bench: the console program's own logic and command
 // line, with the program's dialog procedures driving the bench's cameras (bench_driver.h). The
-// bench is set up from the environment (bench_setup.h).
+// bench is set up from the environment (bench_setup.h). The Windows demo build has an entry of its
+// own (demo_main_win32.cpp), the product's.
 #include <atomic>
 #include <csignal>
 #include <fstream>
@@ -12,11 +13,7 @@
 #include "console/device_text.h"
 #include "console/exit_codes.h"
 #include "veltra-update/bench_setup.h"
-#ifdef _WIN32
-#include "platform/win32/win32_sha256.h"
-#else
 #include "veltra-update/openssl_sha256.h"
-#endif
 
 namespace {
 
@@ -66,11 +63,7 @@ int main(int argc, char** argv) {
   int code = 0;
   {
     update_bench::BenchDriver driver(setup);
-#ifdef _WIN32
-    Win32Sha256 sha256;  // the demo build: Windows' own, as the product
-#else
     update_bench::OpensslSha256 sha256;
-#endif
     console::RunPorts ports;
     ports.driver = &driver;
     ports.sha256 = &sha256;

@@ -8,14 +8,12 @@
 #include <objbase.h>
 // clang-format on
 
-// The port's method has the name the A/W macro would rename; the W function is called by name.
-#undef RegisterDeviceNotification
-
 #include "app/resource_ids.h"
 #include "core/text.h"
 #include "core/update_controller.h"
 #include "core/update_session.h"
 #include "platform/system.h"
+#include "platform/win32/win32_device_change.h"
 #include "platform/win32/win32_dialog_cast.h"
 #include "platform/win32/win32_dialog_procs.h"
 
@@ -234,14 +232,7 @@ std::uint32_t Win32DialogView::WaitThreadPumping(Handle thread, std::uint32_t ti
 }
 
 bool Win32DialogView::RegisterDeviceNotification(DeviceInterfaceClass cls) {
-  DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
-  filter.dbcc_size = sizeof filter;
-  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  filter.dbcc_classguid =
-      cls == DeviceInterfaceClass::kHid ? kHidInterfaceClass : kUsbDeviceInterfaceClass;
-  // The registration lasts as long as the dialog: it ends with the process.
-  return RegisterDeviceNotificationW(AsWindow(MainDialogHandle()), &filter,
-                                     DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr;
+  return RegisterInterfaceNotification(MainDialogHandle(), cls);
 }
 
 void Win32DialogView::SetSmallIconFromFile(const wchar_t* fileName) {

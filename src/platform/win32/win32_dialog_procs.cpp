@@ -9,15 +9,11 @@
 #include "app/resource_ids.h"
 #include "core/update_controller.h"
 #include "platform/device_discovery.h"
+#include "platform/win32/win32_device_change.h"
 #include "platform/win32/win32_dialog.h"
 #include "platform/win32/win32_dialog_cast.h"
 
 namespace veltra {
-
-const GUID kHidInterfaceClass = {
-    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-const GUID kUsbDeviceInterfaceClass = {
-    0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
 
 HFONT LabelFont() {
   // Created once and never changed: Arial, height 15, bold, OEM character set, ClearType.
@@ -85,27 +81,6 @@ INT_PTR WarningStaticColour(HDC dc, HWND control) {
   SetBkColor(dc, kWarningBackground);
   SetTextColor(dc, kRed);
   return reinterpret_cast<INT_PTR>(WarningBrush());
-}
-
-// WM_DEVICECHANGE's broadcast header as the logic reads it.
-DeviceChange ToDeviceChange(WPARAM event, LPARAM header) {
-  DeviceChange change;
-  change.event = static_cast<std::uint32_t>(event);
-  const auto* broadcast = FromInteger<const DEV_BROADCAST_HDR*>(header);
-  if (broadcast == nullptr) {
-    return change;
-  }
-  change.deviceType = broadcast->dbch_devicetype;
-  if (broadcast->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE) {
-    const auto* device = FromInteger<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
-    if (IsEqualGUID(device->dbcc_classguid, kHidInterfaceClass)) {
-      change.cls = DeviceInterfaceClass::kHid;
-    } else if (IsEqualGUID(device->dbcc_classguid, kUsbDeviceInterfaceClass)) {
-      change.cls = DeviceInterfaceClass::kUsbDevice;
-    }
-    change.path = device->dbcc_name;  // zero-terminated within the broadcast's size
-  }
-  return change;
 }
 
 INT_PTR Forward(DialogProcedure proc, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

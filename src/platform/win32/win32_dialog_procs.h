@@ -14,8 +14,4 @@ HFONT LabelFont();
 // The modal dialogs' procedures by resource ID (130, 143, 144), or nullptr.
 DLGPROC ModalDialogWin32Proc(int dialogId);
 
-// GUID_DEVINTERFACE_HID and GUID_DEVINTERFACE_USB_DEVICE, the classes the dialog registers for.
-extern const GUID kHidInterfaceClass;
-extern const GUID kUsbDeviceInterfaceClass;
-
 }  // namespace veltra

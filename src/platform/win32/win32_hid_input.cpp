@@ -19,6 +19,7 @@ extern "C" {
 
 #include "platform/win32/win32_handle.h"
 #include "platform/win32/win32_interface_walk.h"
+#include "platform/win32/win32_system.h"
 
 namespace veltra {
 
@@ -102,6 +103,7 @@ HidReader* OpenForReading(const wchar_t* path) {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED, nullptr));
   if (!file.Valid()) {
+    NoteOpenFailure();
     return nullptr;
   }
   const DWORD length = InputReportLength(file.Get());

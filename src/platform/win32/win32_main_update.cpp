@@ -1,73 +1,73 @@
 // veltra-update.exe's entry: a console program (see src/console). The DLL search is restricted,
 // the Windows ports are installed, the single-instance claim shared with the dialog is taken, and
-// the run's exit code is the process's.
+// the cameras are updated by the program's own dialog procedures on the window-less dialog
+// (console/dialog_driver.h), this thread being the dialog's: a hidden window of its own receives
+// the device notifications the dialog registers for. The run's exit code is the process's.
 // clang-format off
 #include "platform/win32/win32_windows.h"
 // clang-format on
 
 #include <objbase.h>
 
+#include <cstdio>
 #include <iostream>
-#include <string>
-#include <vector>
+#include <memory>
+#include <ostream>
 
+#include "app/dialog_observer.h"
+#include "console/console_dialog.h"
 #include "console/console_run.h"
-#include "console/device_text.h"
+#include "console/dialog_driver.h"
 #include "console/exit_codes.h"
-#include "console/listing_driver.h"
-#include "console/message_view.h"
+#include "core/update_controller.h"
+#include "core/update_session.h"
 #include "platform/ports.h"
 #include "platform/win32/win32_camera_library.h"
-#include "platform/win32/win32_console_interrupt.h"
+#include "platform/win32/win32_dialog_host.h"
 #include "platform/win32/win32_discovery.h"
 #include "platform/win32/win32_hid_input.h"
-#include "platform/win32/win32_sha256.h"
+#include "platform/win32/win32_main_update_entry.h"
 #include "platform/win32/win32_single_instance.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_usb_transport.h"
 #include "platform/win32/win32_vendor_library.h"
 
-int wmain(int argc, wchar_t** argv) {
+namespace {
+
+int RunOnWindows(const veltra::console::Options& options, veltra::console::RunPorts ports) {
   using namespace veltra;
-  veltra::RestrictDllSearchPath();
-  // The arguments in UTF-8, as the console logic reads them.
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) {
-    args.push_back(console::Utf8(argv[i]));
-  }
-  console::Options options;
-  std::string text;
-  switch (console::ParseCommandLine(args, &options, &text)) {
-    case console::Parsed::kHelp:
-      std::cout << text;
-      return console::kExitUpdated;
-    case console::Parsed::kError:
-      std::cerr << "veltra-update: " << text << '\n' << console::kUsageHint;
-      return console::kExitUsage;
-    case console::Parsed::kRun:
-      break;
-  }
-  if (!options.logPath.empty()) {
-    // The trace goes to the debugger channel in this build; said, so nobody waits for a file.
-    std::cerr << "veltra-update: --log: this build writes no trace file yet\n";
-  }
   SingleInstance instance;
   if (!instance.Claim()) {
     std::cerr << "veltra-update: the updater's dialog or another veltra-update is running; "
                  "nothing was written\n";
     return console::kExitRefused;
   }
+  // Static: the process ends with the ports standing, as the dialog's does (ExitProcess below).
+  static Win32System system;
+  std::FILE* log = nullptr;
+  if (!options.logPath.empty()) {
+    log = OpenLogFile(options.logPath);
+    if (log == nullptr) {
+      std::cerr << "veltra-update: cannot write the log " << options.logPath << '\n';
+      return console::kExitUsage;
+    }
+    system.CopyTraceTo(log);
+  }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the capture-device walk is COM
 
-  Win32System system;
-  Win32UsbTransport usb;
-  Win32CameraLibrary camera;
-  Win32VendorLibrary vendor;
-  Win32Discovery discovery;
-  Win32HidInput hidInput;
-  console::MessageView messages(std::cerr);
+  static Win32UsbTransport usb;
+  static Win32CameraLibrary camera;
+  static Win32VendorLibrary vendor;
+  static Win32Discovery discovery;
+  static Win32HidInput hidInput;
+  // What a person at the window would have seen goes nowhere: the console says it instead.
+  static std::ostream nowhere(nullptr);
+  static Win32DialogHost host;
+  static console::ConsoleDialog dialog(nowhere, true, host);
+  Controller().Reset();
+  ConnectToDialog(CurrentUpdate());
   Ports set;
-  set.dialog = &messages;
+  set.dialog = &dialog;
   set.system = &system;
   set.usb = &usb;
   set.camera = &camera;
@@ -76,18 +76,22 @@ int wmain(int argc, wchar_t** argv) {
   set.hidInput = &hidInput;
   InstallPorts(set);
 
-  console::ListingDriver driver;
-  Win32Sha256 sha256;
-  console::RunPorts ports;
+  static console::DialogDriver driver(dialog, host);
+  driver.SetDeniedCount(&AccessRefusals);
   ports.driver = &driver;
-  ports.sha256 = &sha256;
   ports.seconds = [] { return static_cast<double>(GetTickCount64()) / 1000.0; };
-  ports.stop = &InstallConsoleInterrupt();
-  ports.out = &std::cout;
-  ports.err = &std::cerr;
   const int code = console::RunConsole(options, ports);
-  std::cout.flush();
-  std::cerr.flush();
+  if (log != nullptr) {
+    std::fflush(log);
+  }
+  return code;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  veltra::RestrictDllSearchPath();
+  const int code = veltra::UpdateEntry(argc, argv, &RunOnWindows);
   // As the dialog's entry: the process ends with the ports standing.
   ExitProcess(static_cast<UINT>(code));
 }

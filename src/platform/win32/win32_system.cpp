@@ -1,8 +1,10 @@
 #include "platform/win32/win32_system.h"
 
+#include <atomic>
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "platform/win32/adapter_helpers.h"
@@ -17,7 +19,19 @@ namespace {
 // catch everything themselves; this only keeps a stray exception from ending the process.
 constexpr DWORD kThreadEndedByException = 0x20000011;
 
+std::atomic<int> g_runningThreads{0};
+std::atomic<std::uint64_t> g_accessRefusals{0};
+
+// Counts the thread as running until its body has returned, however it ends.
+struct RunningThread {
+  RunningThread() = default;
+  RunningThread(const RunningThread&) = delete;
+  RunningThread& operator=(const RunningThread&) = delete;
+  ~RunningThread() { --g_runningThreads; }
+};
+
 DWORD WINAPI ThreadStart(LPVOID parameter) {
+  const RunningThread running;  // counted by StartThread before the thread could start
   // The start block belongs to the thread from here on.
   std::unique_ptr<std::function<std::uint32_t()>> body(
       static_cast<std::function<std::uint32_t()>*>(parameter));
@@ -43,9 +57,42 @@ std::uint64_t Win32System::NowMs() {
 }
 
 void Win32System::DebugOutput(const wchar_t* text) {
-  if (text != nullptr) {
-    ::OutputDebugStringW(text);
+  if (text == nullptr) {
+    return;
   }
+  ::OutputDebugStringW(text);
+  const std::lock_guard<std::mutex> lock(traceMutex_);
+  if (traceFile_ == nullptr) {
+    return;
+  }
+  const int length = ::lstrlenW(text);
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) {
+    return;
+  }
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text, length, &utf8[0], bytes, nullptr, nullptr);
+  std::fwrite(utf8.data(), 1, utf8.size(), traceFile_);
+  std::fflush(traceFile_);  // whole up to the last line, even when the console is closed
+}
+
+void Win32System::CopyTraceTo(std::FILE* file) {
+  const std::lock_guard<std::mutex> lock(traceMutex_);
+  traceFile_ = file;
+}
+
+int Win32System::RunningThreads() {
+  return g_runningThreads.load();
+}
+
+void NoteOpenFailure() {
+  if (::GetLastError() == ERROR_ACCESS_DENIED) {
+    ++g_accessRefusals;
+  }
+}
+
+std::uint64_t AccessRefusals() {
+  return g_accessRefusals.load();
 }
 
 std::uint32_t Win32System::GetLastError() {
@@ -58,8 +105,12 @@ void Win32System::SetLastError(std::uint32_t code) {
 
 Handle Win32System::StartThread(std::function<std::uint32_t()> body) {
   auto block = std::make_unique<std::function<std::uint32_t()>>(std::move(body));
+  ++g_runningThreads;
   HANDLE thread = ::CreateThread(nullptr, 0, ThreadStart, block.get(), 0, nullptr);
   if (thread == nullptr) {
+    const DWORD error = ::GetLastError();
+    --g_runningThreads;
+    ::SetLastError(error);
     return kNullHandle;  // the block is freed here; CreateThread left the last error
   }
   block.release();  // NOLINT(bugprone-unused-return-value): ThreadStart owns it now

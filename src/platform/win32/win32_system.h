@@ -1,12 +1,21 @@
 // The System port on Windows: each call is the Win32 function of the same purpose.
 #pragma once
 
+#include <cstdio>
+#include <mutex>
+
 #include "platform/system.h"
 
 namespace veltra {
 
 class Win32System : public System {
  public:
+  // The threads started by StartThread whose body has not returned yet (any adapter's).
+  static int RunningThreads();
+  // From now on the trace (DebugOutput) is also written to file, in UTF-8, one call after the
+  // other; nullptr stops it. The caller keeps the file open while it is set.
+  void CopyTraceTo(std::FILE* file);
+
   void Sleep(std::uint32_t ms) override;
   std::uint64_t NowMs() override;
   void DebugOutput(const wchar_t* text) override;
@@ -24,6 +33,16 @@ class Win32System : public System {
   std::uint32_t GetModuleFileName(wchar_t* buffer, std::size_t chars) override;
   std::uint32_t GetFileAttributes(const wchar_t* path) override;
   std::FILE* OpenFile(const wchar_t* path, const char* mode) override;
+
+ private:
+  std::mutex traceMutex_;
+  std::FILE* traceFile_ = nullptr;
 };
+
+// Opening a device as a file: when Windows refused access (ERROR_ACCESS_DENIED, the last error
+// after the open failed), the refusal is counted. The console program reads the count to tell a
+// user that an elevated prompt is needed.
+void NoteOpenFailure();
+std::uint64_t AccessRefusals();
 
 }  // namespace veltra

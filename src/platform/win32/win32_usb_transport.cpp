@@ -5,6 +5,7 @@
 #include <winusb.h>
 
 #include "platform/win32/win32_handle.h"
+#include "platform/win32/win32_system.h"
 
 namespace veltra {
 
@@ -36,7 +37,11 @@ Handle Win32UsbTransport::OpenDevice(const wchar_t* path) {
   HANDLE device =
       ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
-  return device == INVALID_HANDLE_VALUE ? kInvalidHandle : FromWin32(device);
+  if (device == INVALID_HANDLE_VALUE) {
+    NoteOpenFailure();
+    return kInvalidHandle;
+  }
+  return FromWin32(device);
 }
 
 void Win32UsbTransport::CloseDevice(Handle device) {

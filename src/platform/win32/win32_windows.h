@@ -9,3 +9,4 @@
 #undef GetModuleFileName
 #undef GetFileAttributes
 #undef MessageBox
+#undef RegisterDeviceNotification

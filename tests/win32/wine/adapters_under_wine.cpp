@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <deque>
 #include <stdexcept>
+#include <string>
 
 #include "dll_search.h"
 #include "loaders/sunplus_call.h"
 #include "loaders/sunplus_download.h"
 #include "platform/win32/win32_camera_library.h"
+#include "platform/win32/win32_device_window.h"
 #include "platform/win32/win32_handle.h"
 #include "platform/win32/win32_hid_input.h"
 #include "platform/win32/win32_sha256.h"
@@ -31,6 +34,7 @@ void ThreadsReportTheirEndAsWindowsDoes(Win32System& sys) {
     return 7u;
   });
   CHECK(waiting != kNullHandle);
+  CHECK(Win32System::RunningThreads() == 1);  // what veltra-update's dialog waits on
   CHECK(sys.ThreadExitCode(waiting) == kStillActive);
   CHECK(sys.WaitThread(waiting, 0) == kWaitTimeout);
   CHECK(sys.SetEventObject(gate));
@@ -47,6 +51,7 @@ void ThreadsReportTheirEndAsWindowsDoes(Win32System& sys) {
   CHECK(sys.WaitThread(thrower, 10000) == kWaitObject0);
   CHECK(sys.ThreadExitCode(still) == 0u);
   CHECK(sys.ThreadExitCode(thrower) == 0x20000011u);
+  CHECK(Win32System::RunningThreads() == 0);
   sys.CloseThread(still);
   sys.CloseThread(thrower);
 }
@@ -265,6 +270,48 @@ void Sha256ComesFromWindows() {
   CHECK(digest == expected);
 }
 
+// What veltra-update.exe adds: its hidden window hands on a device change as the dialog's own
+// procedure reads it, the trace is copied to the --log file in UTF-8, and a refused open is
+// counted (a folder opened as a device is refused as a device without the rights would be).
+void TheConsoleProgramsWindowTraceAndRefusals(Win32System& sys) {
+  Win32DeviceWindow window;
+  CHECK(window.Valid());
+  DeviceChange sent;
+  sent.event = kDbtDeviceArrival;
+  sent.deviceType = kDbtDevtypDeviceInterface;
+  sent.cls = DeviceInterfaceClass::kHid;
+  sent.path = L"\\\\?\\hid#vid_2560&pid_c1d0&mi_02#7&1#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+  window.Deliver(sent);
+  std::deque<DeviceChange> got;
+  window.Take(&got);
+  CHECK(got.size() == 1);
+  CHECK(!got.empty() && got[0].event == sent.event && got[0].deviceType == sent.deviceType &&
+        got[0].cls == sent.cls && got[0].path == sent.path);
+
+  wchar_t folder[MAX_PATH] = {};
+  CHECK(GetTempPathW(MAX_PATH, folder) > 0);
+  const std::wstring logPath = std::wstring(folder) + L"veltra-trace-test.log";
+  std::FILE* log = _wfopen(logPath.c_str(), L"w+b");
+  CHECK(log != nullptr);
+  if (log != nullptr) {
+    sys.CopyTraceTo(log);
+    sys.DebugOutput(L"Firmware Version = 2.1.7.3 \u00e9\r\n");
+    sys.CopyTraceTo(nullptr);
+    sys.DebugOutput(L"not copied\r\n");
+    std::rewind(log);
+    char text[64] = {};
+    const std::size_t read = std::fread(text, 1, sizeof text - 1, log);
+    CHECK(std::string(text, read) == "Firmware Version = 2.1.7.3 \xc3\xa9\r\n");
+    std::fclose(log);
+    _wremove(logPath.c_str());
+  }
+
+  const std::uint64_t refusals = AccessRefusals();
+  Win32UsbTransport usb;
+  CHECK(usb.OpenDevice(folder) == kInvalidHandle);
+  CHECK(AccessRefusals() == refusals + 1);
+}
+
 }  // namespace
 }  // namespace veltra
 
@@ -282,6 +329,7 @@ int main(int argc, char** argv) {
   veltra::HidReadsFailCleanlyWithoutADevice();
   veltra::OneCopyOfTheDialogOrTheConsoleProgramAtATime();
   veltra::Sha256ComesFromWindows();
+  veltra::TheConsoleProgramsWindowTraceAndRefusals(sys);
   veltra::TheSunplusLibraryIsCalledThroughTheAdapter();
   veltra::SunplusLibraryIsFoundBesideTheProgramAndInTheSystemFolderOnly();
   return veltra::plain::Summary();
