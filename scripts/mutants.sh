@@ -38,7 +38,7 @@ chunk limit ¦ src/image/mcu_chunks.cpp ¦ kMcuChunkLimit = 1024; ¦ kMcuChunkLi
 50 ms pause ¦ src/loaders/nxp_download.cpp ¦ Sys().Sleep(kPauseAfterDataMs); ¦ (void)kPauseAfterDataMs;
 SDP offset ¦ src/loaders/nxp_reports.cpp ¦ constexpr std::size_t kSdpCount = 8; ¦ constexpr std::size_t kSdpCount = 9;
 MCU-boot offset ¦ src/loaders/nxp_reports.cpp ¦ constexpr std::size_t kBlParameterCount = 7; ¦ constexpr std::size_t kBlParameterCount = 6;
-flag kept ¦ src/core/update_session.cpp ¦ ClearDownload();\n  bUpdatedFromHIDMode = 0;\n ¦ ClearDownload();\n
+flag kept ¦ src/core/update_session.cpp ¦ static_cast<RouteValues&>(*this) = RouteValues{};\n  Advance(UpdatePhase::kEndedFailed); ¦ Advance(UpdatePhase::kEndedFailed);
 name offset ¦ src/devices/boot_mode_devices.cpp ¦ constexpr std::size_t kPortCharIndex = 36; ¦ constexpr std::size_t kPortCharIndex = 37;
 serial short ¦ src/devices/usb_serial.cpp ¦ constexpr std::size_t kSerialChars = 10; ¦ constexpr std::size_t kSerialChars = 9;
 wrong pass ¦ src/app/update_dispatch.cpp ¦ (type == 1 || type == 2) ¦ (type == 1)
