@@ -158,7 +158,7 @@ UpdateResult DialogDriver::Update(const ListedDevice& camera, const std::string&
   }
   if (said != ProgramSaid::kFailed) {
     // The program selects the camera it found again after the update; its version is read there.
-    const int found = dialog_.Selected();
+    const int found = shown_.Selected();
     if (found >= 0 && found < Controller().List().Listed() &&
         KnownMode(HexId(Controller().List().DeviceTable[found].vidText),
                   HexId(Controller().List().DeviceTable[found].pidText)) == DeviceMode::kNormal) {
