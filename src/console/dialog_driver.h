@@ -35,7 +35,7 @@ class DialogDriver : public UpdateDriver {
   // that fails after a refusal was not reachable without an elevated prompt. Empty: never.
   void SetDeniedCount(std::function<std::uint64_t()> count) { deniedCount_ = std::move(count); }
 
-  std::vector<ListedDevice> List() override;
+  std::vector<ListedDevice> List(bool withVersions) override;
   UpdateResult Update(const ListedDevice& camera, const std::string& filePath,
                       const ProgressSink& progress) override;
 

@@ -52,7 +52,9 @@ class BenchDriver : public console::UpdateDriver {
   BenchDriver(const BenchDriver&) = delete;
   BenchDriver& operator=(const BenchDriver&) = delete;
 
-  std::vector<console::ListedDevice> List() override { return driver_.List(); }
+  std::vector<console::ListedDevice> List(bool withVersions) override {
+    return driver_.List(withVersions);
+  }
   console::UpdateResult Update(const console::ListedDevice& camera, const std::string& filePath,
                                const console::ProgressSink& progress) override {
     return driver_.Update(camera, filePath, progress);
