@@ -2,14 +2,13 @@
 // procedures run against it as they run against the window on Windows. It keeps no controls: the
 // application's ShownControls stands in front of it as the dialog port, and the controls are read
 // there (the list box here only answers with its entries' count and its selection, as the control
-// does). veltra-update.exe updates
-// cameras through it, and so do veltra-bench, veltra-update's bench build and the benchmarks. The
-// thread that makes it is the dialog thread; a message another thread sends waits until that thread
-// pumps (Settle), as SendMessageW does. It prints what a person watching the window would notice
-// (the blinking notices, the status line's changes, message boxes, modal dialogs) and plays that
-// person's part: it chooses the file it was given in the open-file dialog, presses OK in the
-// confirmation dialog, answers message boxes with OK (Yes to a question) and presses the Warning
-// dialog's OK as soon as it is enabled.
+// does). veltra-update.exe updates cameras through it, and so do veltra-bench, veltra-update's
+// bench build and the benchmarks. The thread that makes it is the dialog thread; a message another
+// thread sends waits until that thread pumps (Settle), as SendMessageW does. It prints what a
+// person watching the window would notice (the blinking notices, the status line's changes, message
+// boxes, modal dialogs) and plays that person's part: it chooses the file it was given in the
+// open-file dialog, presses OK in the confirmation dialog, answers message boxes with OK (Yes to a
+// question) and presses the Warning dialog's OK as soon as it is enabled.
 //
 // Timers run on the program's clock, which the host gives (dialog_host.h). A timer that guards a
 // wait (the Warning dialog's three minutes) is fired by Settle when nothing else is left to
