@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/resource_ids.h"
+#include "app/shown_controls.h"
 #include "demo/bench_roster.h"
 #include "demo/bench_window.h"
 #include "demo/demo_bench.h"
@@ -99,7 +100,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   set.hidInput = &bench->hidInput();
   set.vendor = &bench->vendor();
   set.discovery = &bench->discovery();
-  set.dialog = &dialog;
+  static veltra::ShownControls shown(dialog);  // what the user sees, for whoever has no screen
+  set.dialog = &shown;
   veltra::InstallPorts(set);
 
   bench->PlugStartupCameras();

@@ -41,8 +41,24 @@ int ShownControls::Bar() const {
 // the dialog thread handles the message, after whatever the dialog thread set before.
 void ShownControls::SetItemText(int id, const wchar_t* text) {
   dialog_.SetItemText(id, text);
-  std::lock_guard<std::mutex> lock(mutex_);
-  controls_[id].text = Str(text);
+  std::lock_guard<std::mutex> telling(textMutex_);
+  const std::wstring value = Str(text);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::wstring& held = controls_[id].text;
+    if (held == value) {
+      return;
+    }
+    held = value;
+  }
+  if (textListener_) {
+    textListener_(id, value);
+  }
+}
+
+void ShownControls::SetTextListener(TextListener listener) {
+  std::lock_guard<std::mutex> telling(textMutex_);
+  textListener_ = std::move(listener);
 }
 
 void ShownControls::ShowItem(int id, bool show) {

@@ -6,6 +6,7 @@
 // any thread, as the presenter's reports do; each change is noted once the dialog has made it.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -26,6 +27,12 @@ class ShownControls final : public DialogView {
   };
 
   explicit ShownControls(DialogView& dialog) : dialog_(dialog) {}
+
+  // Told each text a control takes that differs from the one it showed, one change at a time and
+  // in the order they were made, from whichever thread made it; it may read the controls here.
+  // Empty: nobody is told.
+  using TextListener = std::function<void(int id, const std::wstring& text)>;
+  void SetTextListener(TextListener listener);
 
   // ---- what the user sees ----
   Control Item(int id) const;
@@ -82,6 +89,8 @@ class ShownControls final : public DialogView {
 
  private:
   DialogView& dialog_;
+  std::mutex textMutex_;  // one text change and its telling at a time
+  TextListener textListener_;
   mutable std::mutex mutex_;
   std::map<int, Control> controls_;
   std::map<std::pair<Window, int>, bool> otherWindows_;

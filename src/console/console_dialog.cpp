@@ -190,16 +190,6 @@ bool ConsoleDialog::FireWaitingTimer() {
   return true;
 }
 
-std::vector<std::wstring> ConsoleDialog::Entries() const {
-  Lock lock(mutex_);
-  return combo_;
-}
-
-int ConsoleDialog::Selected() const {
-  Lock lock(mutex_);
-  return selected_;
-}
-
 std::vector<ConsoleDialog::Box> ConsoleDialog::Boxes() const {
   Lock lock(mutex_);
   return boxes_;
@@ -213,39 +203,34 @@ std::vector<int> ConsoleDialog::ModalsOpened() const {
 // ---- controls
 // ------------------------------------------------------------------------------------
 
-void ConsoleDialog::SetItemText(int id, const wchar_t* text) {
+void ConsoleDialog::Watch(ShownControls& shown) {
+  shown.SetTextListener([this, &shown](int id, const std::wstring& text) {
+    if (id == IDC_STATIC_STATUS && !text.empty()) {
+      OnStatus(text, shown.Item(IDC_STATIC_UPDATING).text);
+    }
+  });
+}
+
+void ConsoleDialog::OnStatus(const std::wstring& text, const std::wstring& headline) {
   Lock lock(mutex_);
-  const std::wstring value = text == nullptr ? L"" : text;
-  std::wstring& held = texts_[id];
-  if (id == IDC_STATIC_STATUS && !value.empty() && value != held) {
-    std::string line = Printable(value);
-    if (value.back() == L'%') {
-      // A percentage shows under the "Updating Firmware.." headline.
-      line = Printable(texts_[IDC_STATIC_UPDATING]) + " " + line;
-    } else if (eraseBlocks_ != 0 && value == kTextErasing) {
-      line += " (" + std::to_string(eraseBlocks_) + " blocks)";
-      eraseBlocks_ = 0;
-    }
-    Print(line);
-    if (statusListener_) {
-      statusListener_(value);
-    }
+  std::string line = Printable(text);
+  if (text.back() == L'%') {
+    // A percentage shows under the "Updating Firmware.." headline.
+    line = Printable(headline) + " " + line;
+  } else if (eraseBlocks_ != 0 && text == kTextErasing) {
+    line += " (" + std::to_string(eraseBlocks_) + " blocks)";
+    eraseBlocks_ = 0;
   }
-  held = value;
+  Print(line);
+  if (statusListener_) {
+    statusListener_(text);
+  }
 }
 
 void ConsoleDialog::SetStatusListener(StatusListener listener) {
   Lock lock(mutex_);
   statusListener_ = std::move(listener);
 }
-
-std::wstring ConsoleDialog::GetItemText(int id) {
-  Lock lock(mutex_);
-  return texts_[id];
-}
-
-void ConsoleDialog::ShowItem(int, bool) {}
-void ConsoleDialog::EnableItem(int, bool) {}
 
 void ConsoleDialog::EnableWindowItem(Window window, int id, bool enable) {
   Lock lock(mutex_);
@@ -259,30 +244,28 @@ void ConsoleDialog::EnableWindowItem(Window window, int id, bool enable) {
   }
 }
 
+// The list box answers with its entries' count and its selection.
 void ConsoleDialog::ComboReset() {
   Lock lock(mutex_);
-  combo_.clear();
-  selected_ = -1;
+  comboCount_ = 0;
+  comboSel_ = -1;
 }
 
-int ConsoleDialog::ComboAddString(const wchar_t* text) {
+int ConsoleDialog::ComboAddString(const wchar_t*) {
   Lock lock(mutex_);
-  combo_.emplace_back(text == nullptr ? L"" : text);
-  return static_cast<int>(combo_.size()) - 1;
+  return comboCount_++;
 }
 
 int ConsoleDialog::ComboSetCurSel(int index) {
   Lock lock(mutex_);
-  selected_ = index >= 0 && index < static_cast<int>(combo_.size()) ? index : -1;
-  return selected_;
+  comboSel_ = index >= 0 && index < comboCount_ ? index : -1;
+  return comboSel_;
 }
 
 int ConsoleDialog::ComboGetCurSel() {
   Lock lock(mutex_);
-  return selected_;
+  return comboSel_;
 }
-
-void ConsoleDialog::ProgressSetPos(int) {}
 
 void ConsoleDialog::SetTimer(int id, std::uint32_t periodMs) {
   Lock lock(mutex_);

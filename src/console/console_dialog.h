@@ -1,12 +1,14 @@
 // The console face of the program's main dialog, without a window: the program's own dialog
-// procedures run against it as they run against the window on Windows. veltra-update.exe updates
-// cameras through it, and so do veltra-bench, veltra-update's bench build and the benchmarks. The
-// thread that makes it is the dialog thread; a message another thread sends waits until that thread
-// pumps (Settle), as SendMessageW does. It prints what a person watching the window would notice
-// (the blinking notices, the status line's changes, message boxes, modal dialogs) and plays that
-// person's part: it chooses the file it was given in the open-file dialog, presses OK in the
-// confirmation dialog, answers message boxes with OK (Yes to a question) and presses the Warning
-// dialog's OK as soon as it is enabled.
+// procedures run against it as they run against the window on Windows. It keeps no controls: the
+// application's ShownControls stands in front of it as the dialog port, and the controls are read
+// there (the list box here only answers with its entries' count and its selection, as the control
+// does). veltra-update.exe updates cameras through it, and so do veltra-bench, veltra-update's
+// bench build and the benchmarks. The thread that makes it is the dialog thread; a message another
+// thread sends waits until that thread pumps (Settle), as SendMessageW does. It prints what a
+// person watching the window would notice (the blinking notices, the status line's changes, message
+// boxes, modal dialogs) and plays that person's part: it chooses the file it was given in the
+// open-file dialog, presses OK in the confirmation dialog, answers message boxes with OK (Yes to a
+// question) and presses the Warning dialog's OK as soon as it is enabled.
 //
 // Timers run on the program's clock, which the host gives (dialog_host.h). A timer that guards a
 // wait (the Warning dialog's three minutes) is fired by Settle when nothing else is left to
@@ -25,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/shown_controls.h"
 #include "console/dialog_host.h"
 #include "platform/dialog_view.h"
 
@@ -53,8 +56,11 @@ class ConsoleDialog : public DialogView {
 
   // The file the open-file dialog returns (a path, UTF-8).
   void SetChosenFile(const std::string& hostPath) { chosen_ = hostPath; }
-  // Told every new text of the status line, from whichever thread writes it (under the dialog's
-  // lock, so one at a time); empty: nobody is told.
+  // Watches the controls the program shows in front of this dialog (the dialog port) for the
+  // status line's changes, which it prints and tells. shown outlives the watch.
+  void Watch(ShownControls& shown);
+  // Told every new text of the status line, from whichever thread writes it (one at a time);
+  // empty: nobody is told.
   using StatusListener = std::function<void(const std::wstring& text)>;
   void SetStatusListener(StatusListener listener);
 
@@ -65,22 +71,20 @@ class ConsoleDialog : public DialogView {
   // change the host reports. False when the program did not come to rest in time.
   bool Settle();
 
-  std::vector<std::wstring> Entries() const;
-  int Selected() const;
   std::vector<Box> Boxes() const;
   std::vector<int> ModalsOpened() const;
 
   // ---- DialogView ----
-  void SetItemText(int id, const wchar_t* text) override;
-  std::wstring GetItemText(int id) override;
-  void ShowItem(int id, bool show) override;
-  void EnableItem(int id, bool enable) override;
+  void SetItemText(int, const wchar_t*) override {}
+  std::wstring GetItemText(int) override { return {}; }
+  void ShowItem(int, bool) override {}
+  void EnableItem(int, bool) override {}
   void EnableWindowItem(Window window, int id, bool enable) override;
   void ComboReset() override;
   int ComboAddString(const wchar_t* text) override;
   int ComboSetCurSel(int index) override;
   int ComboGetCurSel() override;
-  void ProgressSetPos(int position) override;
+  void ProgressSetPos(int) override {}
   void SetTimer(int id, std::uint32_t periodMs) override;
   void KillTimer(int id) override;
   int MessageBox(const wchar_t* text, const wchar_t* caption, std::uint32_t style,
@@ -114,6 +118,8 @@ class ConsoleDialog : public DialogView {
   using Lock = std::unique_lock<std::recursive_mutex>;
 
   void Print(const std::string& line, bool always = false);
+  // A new text of the status line; headline: the text shown above it ("Updating Firmware..").
+  void OnStatus(const std::wstring& text, const std::wstring& headline);
   // Queues a message for the dialog thread's pump and wakes whoever waits for one.
   std::shared_ptr<Pending> Enqueue(std::uint32_t message, std::uintptr_t wParam,
                                    std::intptr_t lParam);
@@ -132,11 +138,10 @@ class ConsoleDialog : public DialogView {
   std::thread::id dialogThread_;
   mutable std::recursive_mutex mutex_;
   std::condition_variable_any changed_;
-  std::map<int, std::wstring> texts_;
   std::map<int, std::uint64_t> timers_;  // id -> when due on the program's clock
   std::uint32_t eraseBlocks_ = 0;        // the erase start's total, shown with its notice
-  std::vector<std::wstring> combo_;
-  int selected_ = -1;
+  int comboCount_ = 0;
+  int comboSel_ = -1;
   std::vector<Box> boxes_;
   std::vector<int> modalsOpened_;
   std::vector<std::shared_ptr<Modal>> modals_;

@@ -168,7 +168,7 @@ int RunUpdate(const Options& options, const RunPorts& ports) {
   ExitStatus status;
   Reporter reporter(options, report, status, err);
 
-  const std::vector<ListedDevice> devices = ports.driver->List();
+  const std::vector<ListedDevice> devices = ports.driver->List(false);
   const Choice choice = ChooseCameras(options, devices, title);
   if (choice.exitCode != 0) {
     err << kPrefix << choice.message << '\n';
@@ -220,7 +220,7 @@ const char* ProgramVersion() {
 
 int RunConsole(const Options& options, const RunPorts& ports) {
   if (options.list) {
-    const std::vector<ListedDevice> devices = ports.driver->List();
+    const std::vector<ListedDevice> devices = ports.driver->List(true);
     options.json ? ListAsJson(devices, *ports.out) : ListAsText(devices, *ports.out);
     return kExitUpdated;
   }

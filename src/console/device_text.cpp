@@ -186,4 +186,19 @@ bool SameNoCase(const std::string& a, const std::string& b) {
   return true;
 }
 
+std::string VersionOfText(const std::wstring& text) {
+  // How each family's version text begins.
+  constexpr char kVersionLabel[] = "Firmware Version";
+  const std::string shown = Utf8(text);
+  if (shown.rfind(kVersionLabel, 0) != 0) {
+    return "";
+  }
+  const std::size_t start = shown.find_first_not_of(" =:", sizeof kVersionLabel - 1);
+  const std::size_t end = shown.find_last_not_of(" \r\n");
+  if (start == std::string::npos || end < start) {
+    return "";
+  }
+  return shown.substr(start, end - start + 1);
+}
+
 }  // namespace veltra::console

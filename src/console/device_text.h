@@ -26,6 +26,9 @@ std::wstring WideUtf8(const std::string& text);
 // Widens ASCII (names, serials and file titles are ASCII on these cameras); other bytes become
 // '?', which matches nothing.
 std::wstring WideAscii(const std::string& text);
+// What the program's version read showed, without its label: "Firmware Version = 2.1.7.3" is
+// "2.1.7.3"; empty when it is not a version (the read failed, or a CX3 camera's two versions).
+std::string VersionOfText(const std::wstring& text);
 // Equal, ignoring ASCII case (Windows writes serials and ports in either).
 bool SameNoCase(const std::string& a, const std::string& b);
 

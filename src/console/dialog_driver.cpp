@@ -23,8 +23,6 @@ constexpr std::chrono::milliseconds kVersionReadNap{1};
 // bench's cameras come back with the program's own steps), and how many changes are awaited.
 constexpr std::uint32_t kReturnWaitMs = 10000;
 constexpr int kReturnChanges = 16;
-// How each family's version text begins.
-constexpr char kVersionLabel[] = "Firmware Version";
 
 std::uint16_t HexId(const wchar_t* text) {
   return static_cast<std::uint16_t>(std::wcstoul(text, nullptr, 16));
@@ -54,26 +52,11 @@ int PercentOf(const std::wstring& text) {
   return static_cast<int>(std::wcstol(text.c_str() + digits, nullptr, 10));
 }
 
-// What the version read showed, without its label: "Firmware Version = 2.1.7.3" is "2.1.7.3";
-// empty when it is not a version (the read failed).
-std::string VersionOfText(const std::wstring& text) {
-  const std::string shown = Utf8(text);
-  if (shown.rfind(kVersionLabel, 0) != 0) {
-    return "";
-  }
-  std::size_t start = shown.find_first_not_of(" =:", sizeof kVersionLabel - 1);
-  std::size_t end = shown.find_last_not_of(" \r\n");
-  if (start == std::string::npos || end < start) {
-    return "";
-  }
-  return shown.substr(start, end - start + 1);
-}
-
 }  // namespace
 
-std::vector<ListedDevice> DialogDriver::List() {
+std::vector<ListedDevice> DialogDriver::List(bool withVersions) {
   // Once the program runs, its list as it stands.
-  return started_ ? ProgramDevicesListed() : ListProgramDevices();
+  return started_ ? ProgramDevicesListed() : ListProgramDevices(withVersions);
 }
 
 bool DialogDriver::Start() {
@@ -158,7 +141,7 @@ UpdateResult DialogDriver::Update(const ListedDevice& camera, const std::string&
   }
   if (said != ProgramSaid::kFailed) {
     // The program selects the camera it found again after the update; its version is read there.
-    const int found = dialog_.Selected();
+    const int found = shown_.Selected();
     if (found >= 0 && found < Controller().List().Listed() &&
         KnownMode(HexId(Controller().List().DeviceTable[found].vidText),
                   HexId(Controller().List().DeviceTable[found].pidText)) == DeviceMode::kNormal) {

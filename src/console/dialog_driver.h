@@ -19,8 +19,12 @@ namespace veltra::console {
 
 class DialogDriver : public UpdateDriver {
  public:
-  // The ports are installed and the dialog is the installed dialog port; both outlive the driver.
-  DialogDriver(ConsoleDialog& dialog, DialogHost& host) : dialog_(dialog), host_(host) {}
+  // The ports are installed and shown, in front of the dialog, is the installed dialog port; all
+  // outlive the driver. The dialog watches shown's status line from here on.
+  DialogDriver(ConsoleDialog& dialog, ShownControls& shown, DialogHost& host)
+      : dialog_(dialog), shown_(shown), host_(host) {
+    dialog_.Watch(shown);
+  }
 
   // Told the USB location path of the camera whose update is about to begin (F/W UPDATE), after
   // its version was read. The bench plants its faults there.
@@ -31,7 +35,7 @@ class DialogDriver : public UpdateDriver {
   // that fails after a refusal was not reachable without an elevated prompt. Empty: never.
   void SetDeniedCount(std::function<std::uint64_t()> count) { deniedCount_ = std::move(count); }
 
-  std::vector<ListedDevice> List() override;
+  std::vector<ListedDevice> List(bool withVersions) override;
   UpdateResult Update(const ListedDevice& camera, const std::string& filePath,
                       const ProgressSink& progress) override;
 
@@ -51,6 +55,7 @@ class DialogDriver : public UpdateDriver {
   std::vector<int> NewModals(std::size_t before) const;
 
   ConsoleDialog& dialog_;
+  const ShownControls& shown_;
   DialogHost& host_;
   std::function<void(const std::string&)> beforeUpdate_;
   std::function<std::uint64_t()> deniedCount_;

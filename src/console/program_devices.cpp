@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "camera/version_read.h"
 #include "console/device_text.h"
 #include "core/camera_identity.h"
 #include "core/update_observer.h"
@@ -9,6 +10,7 @@
 #include "devices/device_table.h"
 #include "devices/discovery_passes.h"
 #include "devices/usb_serial.h"
+#include "platform/ports.h"
 
 namespace veltra::console {
 
@@ -69,6 +71,40 @@ console::ListedDevice FromRecord(const DeviceRecord& record) {
   return device;
 }
 
+// What the program's version read would show the user, caught instead: the first of its texts,
+// as the first message box it opens is the one the update run reads.
+class VersionCatch final : public UpdateObserver {
+ public:
+  void OnNotice(Notice, const wchar_t* text) override {
+    if (!caught_ && text != nullptr) {
+      caught_ = true;
+      text_ = text;
+    }
+  }
+  const std::wstring& text() const { return text_; }
+  void OnEraseStart(std::uint32_t /*steps*/) override {}
+  void OnProgress(std::uint32_t /*done*/) override {}
+  std::intptr_t OnPercent(std::uint32_t /*percent*/) override { return 0; }
+  void OnPhase(UpdatePhase /*phase*/) override {}
+  void OnDone(UpdateOutcome /*outcome*/, const wchar_t* /*text*/) override {}
+
+ private:
+  bool caught_ = false;
+  std::wstring text_;
+};
+
+// The version of listed camera `index`, read as READ F/W VERSION reads it; the extension unit
+// the read opens is closed again.
+std::string ReadListedVersion(int index) {
+  SelectedCamera camera;
+  camera.index = index;
+  camera.record = Controller().List().DeviceTable[index];
+  VersionCatch caught;
+  GetFirmwarVersion(caught, camera);
+  CameraLib().DeinitExtensionUnit();
+  return VersionOfText(caught.text());
+}
+
 }  // namespace
 
 DeviceMode KnownMode(std::uint16_t vid, std::uint16_t pid) {
@@ -89,13 +125,18 @@ std::vector<ListedDevice> ProgramDevicesListed() {
   return devices;
 }
 
-std::vector<ListedDevice> ListProgramDevices() {
+std::vector<ListedDevice> ListProgramDevices(bool withVersions) {
   Controller().ForgetDevices();
   GetAvailableDevices();
   // The listing shows nothing of its own: a device the passes cannot open is simply not listed.
   SilentObserver quiet;
   DeviceConnect(quiet);
   std::vector<ListedDevice> devices = ProgramDevicesListed();
+  for (std::size_t i = 0; withVersions && i < devices.size(); ++i) {
+    if (devices[i].mode == DeviceMode::kNormal) {
+      devices[i].version = ReadListedVersion(static_cast<int>(i));
+    }
+  }
   Controller().ForgetDevices();
   return devices;
 }

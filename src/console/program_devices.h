@@ -12,7 +12,8 @@
 namespace veltra::console {
 
 // Runs the discovery passes and leaves the device table empty again, as a fresh program has it.
-std::vector<ListedDevice> ListProgramDevices();
+// withVersions: each camera in its normal mode is asked its version as READ F/W VERSION asks it.
+std::vector<ListedDevice> ListProgramDevices(bool withVersions);
 // The program's list as it stands, while the program runs.
 std::vector<ListedDevice> ProgramDevicesListed();
 

@@ -59,8 +59,9 @@ using ProgressSink = std::function<void(const ProgressStep&)>;
 class UpdateDriver {
  public:
   virtual ~UpdateDriver() = default;
-  // Every device the program finds. Listing never takes over a boot ROM and starts nothing.
-  virtual std::vector<ListedDevice> List() = 0;
+  // Every device the program finds; withVersions: each camera in its normal mode is asked its
+  // firmware version too. Listing never takes over a boot ROM and starts nothing.
+  virtual std::vector<ListedDevice> List(bool withVersions) = 0;
   // Updates one listed camera with the firmware file at filePath, telling its steps to progress.
   virtual UpdateResult Update(const ListedDevice& camera, const std::string& filePath,
                               const ProgressSink& progress) = 0;

@@ -92,6 +92,10 @@ def main():
         devices = json.loads(stdout) if returned == 0 else []
         if len(devices) != 6:
             failures.append(f"--list --json: {len(devices)} devices, not 6: {stderr}")
+        # The version where it can be read: every camera in its normal mode, nothing else.
+        unread = [d["name"] for d in devices if (d["version"] is None) != (d["mode"] != "normal")]
+        if unread:
+            failures.append(f"--list --json: versions wrong for {unread}")
         for failure in failures:
             print(failure, file=sys.stderr)
         return 1 if failures else 0

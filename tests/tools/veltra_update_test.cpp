@@ -150,7 +150,9 @@ class VeltraUpdateRun : public testing::Test {
      public:
       Interrupting(UpdateDriver& inner, std::atomic<bool>& stop, int after)
           : inner_(inner), stop_(stop), left_(after) {}
-      std::vector<ListedDevice> List() override { return inner_.List(); }
+      std::vector<ListedDevice> List(bool withVersions) override {
+        return inner_.List(withVersions);
+      }
       UpdateResult Update(const ListedDevice& camera, const std::string& file,
                           const ProgressSink& progress) override {
         if (left_-- == 0) {
@@ -249,6 +251,23 @@ TEST_F(VeltraUpdateRun, CtrlCFinishesTheCameraBeingWrittenAndSkipsTheRest) {
 }
 
 TEST_F(VeltraUpdateRun, ADeviceInItsUpdateModeIsChosenByPort) {
+  // Listed, each camera in its normal mode shows the version it runs; the one in DF00 none.
+  {
+    update_bench::BenchSetup setup;
+    std::string error;
+    ASSERT_TRUE(update_bench::SetupFromTexts(kSix, "", "", &setup, &error)) << error;
+    update_bench::BenchDriver bench(setup);
+    std::map<std::string, std::string> listed;
+    for (const ListedDevice& device : bench.List(true)) {
+      listed[device.serial] = device.version;
+    }
+    EXPECT_EQ(listed.size(), 6u);
+    for (const char* serial : {"RX40000001", "RX40000002", "PSC0000001", "NXP0000001"}) {
+      EXPECT_EQ(listed[serial], "1.0.0.0") << serial;
+    }
+    EXPECT_NE(listed["TRS0000001"], "");
+    EXPECT_EQ(listed["VELTRA-DFU-MODE-0001"], "");
+  }
   // The camera waiting in DF00 reports the family's serial, not its own: the port names it.
   const Run run = Update("", {"Veltra_RX40M_3.0.1.2.img", "--port", "20.1", "--quiet"});
   EXPECT_EQ(run.exitCode, 0) << run.err;

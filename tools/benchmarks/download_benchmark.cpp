@@ -16,7 +16,9 @@
 #include <ostream>
 
 #include "app/dialog_observer.h"
+#include "app/shown_controls.h"
 #include "camera/update_worker.h"
+#include "console-dialog/console_dialog.h"
 #include "core/update_controller.h"
 #include "dfu/dfu_requests.h"
 #include "dfu/download_engines.h"
@@ -27,7 +29,6 @@
 #include "sim/sim_system.h"
 #include "sim/sim_usb_transport.h"
 #include "sim/virtual_clock.h"
-#include "console-dialog/console_dialog.h"
 #include "veltra-mkfw/fwgen.h"
 
 namespace {
@@ -64,7 +65,8 @@ void BM_DownloadOverhead1MiB(benchmark::State& state) {
   veltra::Ports ports;
   ports.system = &system;
   ports.usb = &usb;
-  ports.dialog = &dialog;
+  veltra::ShownControls shown(dialog);
+  ports.dialog = &shown;
   veltra::InstallPorts(ports);
   // The worker's reports reach the dialog as they do in the program.
   veltra::ConnectToDialog(veltra::CurrentUpdate());

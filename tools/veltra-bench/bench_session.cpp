@@ -48,10 +48,11 @@ Session::Session(Options options, std::ostream& out, std::ostream& err)
       dialog_(out, options_.quiet, clock_),
       err_(err) {
   ResetProgramState();
+  dialog_.Watch(shown_);
   Ports set;
   set.system = system_.get();
   set.usb = &usb_;
-  set.dialog = &dialog_;
+  set.dialog = &shown_;
   if (!options_.logPath.empty()) {
     // The log's folder is made for it; a failure shows when the log cannot be opened.
     const std::filesystem::path folder = std::filesystem::path(options_.logPath).parent_path();

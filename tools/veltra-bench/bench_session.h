@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/shown_controls.h"
+#include "console-dialog/console_dialog.h"
 #include "image/firmware_image.h"
 #include "sim/bus.h"
 #include "sim/sim_camera_library.h"
@@ -22,7 +24,6 @@
 #include "sim/traffic_log.h"
 #include "sim/virtual_clock.h"
 #include "veltra-bench/bench_options.h"
-#include "console-dialog/console_dialog.h"
 #include "veltra-bench/file_reading.h"
 
 namespace veltra::bench {
@@ -89,6 +90,8 @@ class Session {
   sim::VirtualClock& clock() { return clock_; }
   sim::SimSystem& system() { return *system_; }
   ConsoleDialog& dialog() { return dialog_; }
+  // What the program shows of the dialog's controls (the dialog port, in front of dialog()).
+  const ShownControls& shown() const { return shown_; }
   sim::SimDiscovery& discovery() { return discovery_; }
   sim::SimVendorLibrary& vendor() { return vendor_; }
   const FilePayloads& file() const { return file_; }
@@ -112,6 +115,7 @@ class Session {
   sim::SimDiscovery discovery_{bus_};
   sim::SimVendorLibrary vendor_{bus_};
   ConsoleDialog dialog_;
+  ShownControls shown_{dialog_};
   std::ostream& err_;
   std::vector<std::uint8_t> bytes_;
   FileReading reading_;

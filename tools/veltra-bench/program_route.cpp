@@ -157,8 +157,8 @@ bool ProgramRoute::Prepare(Session& session) {
     session.out() << "veltra-bench: the program did not come to rest after its start\n";
     return false;
   }
-  const auto entries = dialog.Entries();
-  const int selected = dialog.Selected();
+  const auto entries = session.shown().Entries();
+  const int selected = session.shown().Selected();
   if (selected < 0 || selected >= static_cast<int>(entries.size())) {
     session.out() << "the program lists no camera\n";
     return false;

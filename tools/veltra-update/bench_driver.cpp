@@ -43,7 +43,7 @@ BenchDriver::BenchDriver(const BenchSetup& setup)
   Ports set;
   set.system = system_.get();
   set.usb = &usb_;
-  set.dialog = &dialog_;
+  set.dialog = &shown_;
   if (!setup.trafficLogPath.empty()) {
     traffic_ = std::make_unique<sim::TrafficLog>(usb_, setup.trafficLogPath);
     set.usb = traffic_.get();

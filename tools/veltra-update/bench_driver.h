@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/shown_controls.h"
 #include "console-dialog/console_dialog.h"
 #include "console/console_dialog.h"
 #include "console/dialog_driver.h"
@@ -51,7 +52,9 @@ class BenchDriver : public console::UpdateDriver {
   BenchDriver(const BenchDriver&) = delete;
   BenchDriver& operator=(const BenchDriver&) = delete;
 
-  std::vector<console::ListedDevice> List() override { return driver_.List(); }
+  std::vector<console::ListedDevice> List(bool withVersions) override {
+    return driver_.List(withVersions);
+  }
   console::UpdateResult Update(const console::ListedDevice& camera, const std::string& filePath,
                                const console::ProgressSink& progress) override {
     return driver_.Update(camera, filePath, progress);
@@ -78,7 +81,8 @@ class BenchDriver : public console::UpdateDriver {
   std::ostringstream transcript_;  // what a person at the dialog would have seen
   UpdateBenchHost host_{clock_};
   console::ConsoleDialog dialog_{transcript_, true, host_};
-  console::DialogDriver driver_{dialog_, host_};
+  ShownControls shown_{dialog_};  // the dialog port
+  console::DialogDriver driver_{dialog_, shown_, host_};
   // Plants the faults of the camera at this location path, once.
   void PlantFaults(const std::string& locationPath);
 

@@ -4,6 +4,7 @@
 #include "platform/win32/win32_windows.h"
 // clang-format on
 
+#include "app/shown_controls.h"
 #include "platform/ports.h"
 #include "platform/win32/win32_camera_library.h"
 #include "platform/win32/win32_dialog.h"
@@ -34,7 +35,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   set.camera = &camera;
   set.vendor = &vendor;
   set.discovery = &discovery;
-  set.dialog = &dialog;
+  veltra::ShownControls shown(dialog);  // what the user sees, for whoever has no screen
+  set.dialog = &shown;
   set.hidInput = &hidInput;
   veltra::InstallPorts(set);
 

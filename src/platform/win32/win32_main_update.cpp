@@ -15,6 +15,7 @@
 #include <ostream>
 
 #include "app/dialog_observer.h"
+#include "app/shown_controls.h"
 #include "console/console_dialog.h"
 #include "console/console_run.h"
 #include "console/dialog_driver.h"
@@ -64,10 +65,11 @@ int RunOnWindows(const veltra::console::Options& options, veltra::console::RunPo
   static std::ostream nowhere(nullptr);
   static Win32DialogHost host;
   static console::ConsoleDialog dialog(nowhere, true, host);
+  static ShownControls shown(dialog);
   Controller().Reset();
   ConnectToDialog(CurrentUpdate());
   Ports set;
-  set.dialog = &dialog;
+  set.dialog = &shown;
   set.system = &system;
   set.usb = &usb;
   set.camera = &camera;
@@ -76,7 +78,7 @@ int RunOnWindows(const veltra::console::Options& options, veltra::console::RunPo
   set.hidInput = &hidInput;
   InstallPorts(set);
 
-  static console::DialogDriver driver(dialog, host);
+  static console::DialogDriver driver(dialog, shown, host);
   driver.SetDeniedCount(&AccessRefusals);
   ports.driver = &driver;
   ports.seconds = [] { return static_cast<double>(GetTickCount64()) / 1000.0; };
