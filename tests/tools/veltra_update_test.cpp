@@ -288,4 +288,19 @@ TEST_F(VeltraUpdateRun, ADeviceInItsUpdateModeIsChosenByPort) {
 }
 
 }  // namespace
+TEST_F(VeltraUpdateRun, IdenticalCamerasWithoutASerialAreChosenByPort) {
+  // Two cameras of one model that report no serial, as boards on a fixture may: only the port
+  // tells them apart, before the update and when the second comes back from its update mode.
+  const Run run =
+      Update("", {"Veltra_RX40M_3.0.1.2.img", "--port", "2.1", "--quiet"}, -1, "generic:,generic:");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_EQ(run.versions.size(), 2u);
+  EXPECT_NE(run.versions[0], "3.0.1.2");
+  EXPECT_EQ(run.versions[1], "3.0.1.2");
+  ASSERT_EQ(run.report["cameras"].size(), 1u);
+  EXPECT_EQ(run.report["cameras"][0]["port"], "2.1");
+  EXPECT_EQ(run.report["cameras"][0]["outcome"], "updated");
+  EXPECT_EQ(run.report["cameras"][0]["versionAfter"], "3.0.1.2");
+}
+
 }  // namespace veltra::console
