@@ -11,7 +11,6 @@
 #include "app/resource_ids.h"
 #include "app_fixture.h"
 #include "camera/selected_device.h"
-#include "app/resource_ids.h"
 #include "core/update_controller.h"
 #include "core/update_session.h"
 #include "devices/device_table.h"

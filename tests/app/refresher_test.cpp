@@ -8,7 +8,6 @@
 #include "app/dialog_procedures.h"
 #include "app/resource_ids.h"
 #include "app_fixture.h"
-#include "app/resource_ids.h"
 #include "camera/selected_device.h"
 #include "core/update_controller.h"
 

@@ -8,7 +8,6 @@
 #include "app/dialog_procedures.h"
 #include "app/resource_ids.h"
 #include "app_fixture.h"
-#include "app/resource_ids.h"
 #include "core/update_controller.h"
 #include "core/update_session.h"
 #include "core/window_messages.h"

@@ -8,7 +8,6 @@
 #include "app/refresher.h"
 #include "app/resource_ids.h"
 #include "app_fixture.h"
-#include "app/resource_ids.h"
 #include "core/update_controller.h"
 #include "core/window_messages.h"
 #include "platform/ports.h"

@@ -8,7 +8,6 @@
 #include "camera/selected_device.h"
 #include "camera/version_read.h"
 #include "camera_bench.h"
-#include "app/resource_ids.h"
 #include "core/update_controller.h"
 #include "devices/device_table.h"
 #include "dfu/dfu_requests.h"
@@ -29,7 +28,8 @@ class CameraCommandsTest : public test::CameraBench {
   std::vector<std::wstring> ReadVersionOf(int entry) {
     dialog_.ClearRecords();
     Controller().Commands().RequestReadVersion(camera::TakeSelectedCamera(entry));
-    GetFirmwarVersion(Controller().Session().Observer(), Controller().Commands().ReadVersionCamera());
+    GetFirmwarVersion(Controller().Session().Observer(),
+                      Controller().Commands().ReadVersionCamera());
     EXPECT_EQ(Controller().Commands().bReadVersionBusy.load(), 0);
     EXPECT_TRUE(shown_.Item(IDC_BTN_READFW_VERSION).enabled);
     for (const auto& box : dialog_.MessageBoxes()) {

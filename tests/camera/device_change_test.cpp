@@ -6,7 +6,6 @@
 #include "app/resource_ids.h"
 #include "camera/update_worker.h"
 #include "camera_bench.h"
-#include "app/resource_ids.h"
 #include "core/text.h"
 #include "core/update_controller.h"
 #include "core/update_session.h"
