@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <system_error>
 
 #include "console/camera_choice.h"
@@ -225,6 +226,22 @@ int RunConsole(const Options& options, const RunPorts& ports) {
     return kExitUpdated;
   }
   return RunUpdate(options, ports);
+}
+
+std::optional<int> ReadCommandLine(const std::vector<std::string>& args, Options* options,
+                                   std::ostream& out, std::ostream& err) {
+  std::string text;
+  switch (ParseCommandLine(args, options, &text)) {
+    case Parsed::kHelp:
+      out << text;
+      return kExitUpdated;
+    case Parsed::kError:
+      err << "veltra-update: " << text << '\n' << kUsageHint;
+      return kExitUsage;
+    case Parsed::kRun:
+      break;
+  }
+  return std::nullopt;
 }
 
 }  // namespace veltra::console

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,6 +30,11 @@ struct RunPorts {
 const char* ProgramVersion();
 
 int RunConsole(const Options& options, const RunPorts& ports);
+
+// Reads the command line into *options. Help goes to out and a command-line error (with the usage)
+// to err; both end the program with the exit code returned. No value: the run goes on.
+std::optional<int> ReadCommandLine(const std::vector<std::string>& args, Options* options,
+                                   std::ostream& out, std::ostream& err);
 
 // The usage line printed after a command-line error.
 constexpr const char* kUsageHint =

@@ -44,15 +44,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   console::Options options;
   std::string text;
-  switch (console::ParseCommandLine(args, &options, &text)) {
-    case console::Parsed::kHelp:
-      std::cout << text;
-      return console::kExitUpdated;
-    case console::Parsed::kError:
-      std::cerr << "veltra-update: " << text << '\n' << console::kUsageHint;
-      return console::kExitUsage;
-    case console::Parsed::kRun:
-      break;
+  if (const std::optional<int> ended =
+          console::ReadCommandLine(args, &options, std::cout, std::cerr)) {
+    return *ended;
   }
   update_bench::BenchSetup setup;
   if (!update_bench::SetupFromEnvironment(&setup, &text)) {

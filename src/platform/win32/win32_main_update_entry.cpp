@@ -7,6 +7,7 @@
 #include <iostream>
 #include <vector>
 
+#include "console/console_run.h"
 #include "console/device_text.h"
 #include "console/exit_codes.h"
 #include "platform/win32/win32_console_interrupt.h"
@@ -31,16 +32,9 @@ int UpdateEntry(int argc, wchar_t** argv, const UpdateRun& run) {
     args.push_back(console::Utf8(argv[i]));
   }
   console::Options options;
-  std::string text;
-  switch (console::ParseCommandLine(args, &options, &text)) {
-    case console::Parsed::kHelp:
-      std::cout << text;
-      return console::kExitUpdated;
-    case console::Parsed::kError:
-      std::cerr << "veltra-update: " << text << '\n' << console::kUsageHint;
-      return console::kExitUsage;
-    case console::Parsed::kRun:
-      break;
+  if (const std::optional<int> ended =
+          console::ReadCommandLine(args, &options, std::cout, std::cerr)) {
+    return *ended;
   }
   Win32Sha256 sha256;
   console::RunPorts ports;
