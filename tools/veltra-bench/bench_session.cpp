@@ -44,37 +44,17 @@ bool CompareRegion(std::ostream& out, const std::string& region,
 Session::Session(Options options, std::ostream& out, std::ostream& err)
     : options_(std::move(options)),
       out_(out),
-      system_(std::make_unique<sim::SimSystem>(clock_)),
-      dialog_(out, options_.quiet, clock_),
+      bench_(options_.logPath),
+      dialog_(out, options_.quiet, bench_.clock()),
       err_(err) {
   ResetProgramState();
   dialog_.Watch(shown_);
-  Ports set;
-  set.system = system_.get();
-  set.usb = &usb_;
-  set.dialog = &shown_;
-  if (!options_.logPath.empty()) {
-    // The log's folder is made for it; a failure shows when the log cannot be opened.
-    const std::filesystem::path folder = std::filesystem::path(options_.logPath).parent_path();
-    std::error_code ignored;
-    if (!folder.empty()) {
-      std::filesystem::create_directories(folder, ignored);
-    }
-    traffic_ = std::make_unique<sim::TrafficLog>(usb_, options_.logPath);
-    set.usb = traffic_.get();
-  }
-  library_ = std::make_unique<sim::SimCameraLibrary>(bus_, traffic_.get());
-  set.camera = library_.get();
-  hidInput_ = std::make_unique<sim::SimHidInput>(bus_, traffic_.get());
-  set.hidInput = hidInput_.get();
-  set.discovery = &discovery_;
-  set.vendor = &vendor_;
-  InstallPorts(set);
+  bench_.Install(shown_);
 }
 
 Session::~Session() {
   StopUpdateUIThread();
-  system_->JoinAllThreads();
+  bench_.system().JoinAllThreads();
   ReleaseDfuHandles(CurrentUpdate().link);
   SelectImage(CurrentUpdate(), nullptr);
   ResetSunplusState(CurrentUpdate());
@@ -144,7 +124,7 @@ int Session::Run() {
     err_ << "veltra-bench: no route '" << options_.route << "'\n";
     return kExitBadInput;
   }
-  if (traffic_ && !traffic_->ok()) {
+  if (bench_.traffic() != nullptr && !bench_.traffic()->ok()) {
     err_ << "veltra-bench: cannot write the traffic log " << options_.logPath << '\n';
     return kExitBadInput;
   }
@@ -159,13 +139,13 @@ int Session::Run() {
     const char* told = result == Route::kSucceeded     ? "success"
                        : result == Route::kUnconfirmed ? "sent, unconfirmed"
                                                        : "failure";
-    out_ << "program result: " << told << " after " << clock_.NowMs()
+    out_ << "program result: " << told << " after " << bench_.clock().NowMs()
          << " ms on the program's clock\n";
     holds = route->Report(*this);
   }
-  if (traffic_) {
-    traffic_->Flush();
-    out_ << "traffic log: " << options_.logPath << " (" << traffic_->Count() << " lines)\n";
+  if (bench_.traffic() != nullptr) {
+    bench_.traffic()->Flush();
+    out_ << "traffic log: " << options_.logPath << " (" << bench_.traffic()->Count() << " lines)\n";
   }
   out_ << "what the camera holds against the file: " << (holds ? "equals" : "differs") << '\n';
   // An unconfirmed write is told honestly by the program; the bench, which sees the camera's

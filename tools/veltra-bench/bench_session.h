@@ -14,6 +14,7 @@
 #include "app/shown_controls.h"
 #include "console-dialog/console_dialog.h"
 #include "image/firmware_image.h"
+#include "sim/bench_ports.h"
 #include "sim/bus.h"
 #include "sim/sim_camera_library.h"
 #include "sim/sim_discovery.h"
@@ -86,14 +87,14 @@ class Session {
 
   const Options& options() const { return options_; }
   std::ostream& out() { return out_; }
-  sim::Bus& bus() { return bus_; }
-  sim::VirtualClock& clock() { return clock_; }
-  sim::SimSystem& system() { return *system_; }
+  sim::Bus& bus() { return bench_.bus(); }
+  sim::VirtualClock& clock() { return bench_.clock(); }
+  sim::SimSystem& system() { return bench_.system(); }
   ConsoleDialog& dialog() { return dialog_; }
   // What the program shows of the dialog's controls (the dialog port, in front of dialog()).
   const ShownControls& shown() const { return shown_; }
-  sim::SimDiscovery& discovery() { return discovery_; }
-  sim::SimVendorLibrary& vendor() { return vendor_; }
+  sim::SimDiscovery& discovery() { return bench_.discovery(); }
+  sim::SimVendorLibrary& vendor() { return bench_.vendor(); }
   const FilePayloads& file() const { return file_; }
   const FileReading& reading() const { return reading_; }
   // Splits the file with the program's own code, as Browse does. False (and said) when the
@@ -105,15 +106,7 @@ class Session {
 
   Options options_;
   std::ostream& out_;
-  sim::VirtualClock clock_{0.0};
-  std::unique_ptr<sim::SimSystem> system_;
-  sim::Bus bus_;
-  sim::SimUsbTransport usb_{bus_};
-  std::unique_ptr<sim::TrafficLog> traffic_;
-  std::unique_ptr<sim::SimCameraLibrary> library_;
-  std::unique_ptr<sim::SimHidInput> hidInput_;
-  sim::SimDiscovery discovery_{bus_};
-  sim::SimVendorLibrary vendor_{bus_};
+  sim::BenchPorts bench_;
   ConsoleDialog dialog_;
   ShownControls shown_{dialog_};
   std::ostream& err_;

@@ -36,34 +36,19 @@ constexpr int kFolderAttempts = 100;
 
 }  // namespace
 
-BenchDriver::BenchDriver(const BenchSetup& setup)
-    : system_(std::make_unique<sim::SimSystem>(clock_)) {
+BenchDriver::BenchDriver(const BenchSetup& setup) : bench_(setup.trafficLogPath) {
   Controller().Reset();
   ConnectToDialog(CurrentUpdate());
-  Ports set;
-  set.system = system_.get();
-  set.usb = &usb_;
-  set.dialog = &shown_;
-  if (!setup.trafficLogPath.empty()) {
-    traffic_ = std::make_unique<sim::TrafficLog>(usb_, setup.trafficLogPath);
-    set.usb = traffic_.get();
-  }
-  library_ = std::make_unique<sim::SimCameraLibrary>(bus_, traffic_.get());
-  set.camera = library_.get();
-  hidInput_ = std::make_unique<sim::SimHidInput>(bus_, traffic_.get());
-  set.hidInput = hidInput_.get();
-  set.discovery = &discovery_;
-  set.vendor = &vendor_;
-  InstallPorts(set);
-  host_.Use(*system_, &discovery_);
+  bench_.Install(shown_);
+  host_.Use(bench_.system(), &bench_.discovery());
   driver_.SetBeforeUpdate([this](const std::string& locationPath) { PlantFaults(locationPath); });
-  driver_.SetDeniedCount([this] { return usb_.AccessRefusals(); });
+  driver_.SetDeniedCount([this] { return bench_.usb().AccessRefusals(); });
   PlaceLoaderFiles();
 
   cameras_ = demo::MakeCameras(setup.roster);
   for (const demo::BenchCamera& camera : cameras_) {
     if (camera.entry.plugged) {
-      bus_.Plug(camera.device);
+      bench_.bus().Plug(camera.device);
     }
   }
   for (const demo::BenchCommand& command : setup.commands) {
@@ -73,10 +58,10 @@ BenchDriver::BenchDriver(const BenchSetup& setup)
     const auto& device = cameras_[command.camera].device;
     switch (command.verb) {
       case demo::BenchCommand::Verb::kPlug:
-        bus_.Plug(device);
+        bench_.bus().Plug(device);
         break;
       case demo::BenchCommand::Verb::kUnplug:
-        bus_.Unplug(device.get());
+        bench_.bus().Unplug(device.get());
         break;
       case demo::BenchCommand::Verb::kFault:
         faults_.push_back(command);
@@ -88,7 +73,7 @@ BenchDriver::BenchDriver(const BenchSetup& setup)
 void BenchDriver::PlantFaults(const std::string& locationPath) {
   for (auto it = faults_.begin(); it != faults_.end();) {
     const auto& device = cameras_[it->camera].device;
-    if (console::Utf8(bus_.LocationPath(device.get())) != locationPath) {
+    if (console::Utf8(bench_.bus().LocationPath(device.get())) != locationPath) {
       ++it;
       continue;
     }
@@ -103,12 +88,12 @@ void BenchDriver::PlantFaults(const std::string& locationPath) {
 
 BenchDriver::~BenchDriver() {
   StopUpdateUIThread();
-  system_->JoinAllThreads();
+  bench_.system().JoinAllThreads();
   ReleaseDfuHandles(CurrentUpdate().link);
   SelectImage(CurrentUpdate(), nullptr);
   ResetSunplusState(CurrentUpdate());
-  if (traffic_) {
-    traffic_->Flush();
+  if (bench_.traffic() != nullptr) {
+    bench_.traffic()->Flush();
   }
   InstallPorts(Ports{});
   if (!folder_.empty()) {
@@ -143,7 +128,7 @@ bool BenchDriver::PlaceLoaderFiles() {
       }
     }
   }
-  system_->SetExecutableFolder(folder_);
+  bench_.system().SetExecutableFolder(folder_);
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include "console/dialog_driver.h"
 #include "console/update_driver.h"
 #include "demo/bench_roster.h"
+#include "sim/bench_ports.h"
 #include "sim/bus.h"
 #include "sim/sim_camera_library.h"
 #include "sim/sim_discovery.h"
@@ -60,26 +61,18 @@ class BenchDriver : public console::UpdateDriver {
     return driver_.Update(camera, filePath, progress);
   }
 
-  double Seconds() const { return static_cast<double>(clock_.NowMs()) / 1000.0; }
+  double Seconds() const { return static_cast<double>(bench_.clock().NowMs()) / 1000.0; }
   const std::vector<demo::BenchCamera>& cameras() const { return cameras_; }
   // The program's trace of the run, one line per entry.
-  std::vector<std::wstring> Trace() const { return system_->TraceLines(); }
-  bool TrafficLogOk() const { return !traffic_ || traffic_->ok(); }
+  std::vector<std::wstring> Trace() const { return bench_.system().TraceLines(); }
+  bool TrafficLogOk() const { return bench_.traffic() == nullptr || bench_.traffic()->ok(); }
 
  private:
   bool PlaceLoaderFiles();
 
-  sim::VirtualClock clock_{0.0};
-  std::unique_ptr<sim::SimSystem> system_;
-  sim::Bus bus_;
-  sim::SimUsbTransport usb_{bus_};
-  std::unique_ptr<sim::TrafficLog> traffic_;
-  std::unique_ptr<sim::SimCameraLibrary> library_;
-  std::unique_ptr<sim::SimHidInput> hidInput_;
-  sim::SimDiscovery discovery_{bus_};
-  sim::SimVendorLibrary vendor_{bus_};
+  sim::BenchPorts bench_;
   std::ostringstream transcript_;  // what a person at the dialog would have seen
-  UpdateBenchHost host_{clock_};
+  UpdateBenchHost host_{bench_.clock()};
   console::ConsoleDialog dialog_{transcript_, true, host_};
   ShownControls shown_{dialog_};  // the dialog port
   console::DialogDriver driver_{dialog_, shown_, host_};
