@@ -166,9 +166,13 @@ void OnButton(HWND window, int id) {
   }
 }
 
-// The program's main dialog, as the dialog view the demo installed noted it (null until it is up).
+// The program's dialog view, handed in when the window is made. The dialog port the demo installs
+// is the application's view of the controls in front of it, so it is not found through the port.
+const Win32DialogView* programDialog = nullptr;
+
+// The program's main dialog, as its dialog view noted it (null until it is up).
 HWND MainDialog() {
-  return FromInteger<HWND>(static_cast<Win32DialogView&>(Dialog()).MainDialogHandle());
+  return programDialog == nullptr ? nullptr : FromInteger<HWND>(programDialog->MainDialogHandle());
 }
 
 // What Windows would broadcast for a device interface of the class that changed.
@@ -275,7 +279,8 @@ LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-HWND CreateBenchWindow(HINSTANCE instance, DemoBench& bench) {
+HWND CreateBenchWindow(HINSTANCE instance, DemoBench& bench, const Win32DialogView& view) {
+  programDialog = &view;
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = &BenchWindowProc;

@@ -16,6 +16,7 @@
 // clang-format on
 
 #include "demo/demo_bench.h"
+#include "platform/win32/win32_dialog.h"
 
 namespace veltra::demo {
 
@@ -38,7 +39,8 @@ constexpr int kBenchSetFault = 105;
 constexpr int kBenchStatus = 106;
 
 // Creates the window (hidden until the main dialog shows; then it places itself beside it) and
-// connects the bench's notifications to it. nullptr when the window could not be made.
-HWND CreateBenchWindow(HINSTANCE instance, DemoBench& bench);
+// connects the bench's notifications to it. programDialog: the program's dialog view, which notes
+// the main dialog's window when it comes up. nullptr when the window could not be made.
+HWND CreateBenchWindow(HINSTANCE instance, DemoBench& bench, const Win32DialogView& programDialog);
 
 }  // namespace veltra::demo

@@ -105,7 +105,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   veltra::InstallPorts(set);
 
   bench->PlugStartupCameras();
-  const HWND benchWindow = demo::CreateBenchWindow(instance, *bench);
+  const HWND benchWindow = demo::CreateBenchWindow(instance, *bench, dialog);
   const int exitCode = veltra::RunVeltraApplication(instance, showCommand, dialog);
   // The bench stops delivering changes and writes out its traffic log, and then the process ends
   // as the product's does: with ExitProcess, the ports and the bench still standing and no static
