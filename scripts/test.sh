@@ -13,7 +13,8 @@
 #
 # The i686 build is the product we ship, and it is what runs under Wine: the win32 preset's adapter
 # test (win32_adapters, under 32-bit Wine in a win64 prefix) and the end-to-end stage ("e2e i686":
-# the demo and the product, every scenario). The x86_64 build keeps its adapter test (win64).
+# the demo and the product, every scenario). The x86_64 build keeps its adapter test (win64), and
+# the e2e stage runs the console program's demo build of it under wine64 as well.
 # Where 32-bit Wine cannot be installed, the i686 stages say so loudly and are reported as skipped,
 # never as passed; the end-to-end scenarios then run on the x86_64 build ("e2e x86_64").
 # VELTRA_E2E_BUILDS="i686 x86_64" runs them on both builds (not in CI: it costs about three minutes).
