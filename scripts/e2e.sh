@@ -298,6 +298,13 @@ veltra_e2e_build() {
     "$run/product/" || veltra_die "cannot stage the product in $run/product"
 }
 
+# A passed run (label, seconds): counted into the caller's passed and results, and said.
+veltra_e2e_passed() {
+  passed=$((passed + 1))
+  results+=("$(printf '  %-32s %-8s %4ss' "$1" ok "$2")")
+  printf 'ok (%ss)\n' "$2"
+}
+
 # The console program's demo build (exe): one scripted run of six cameras on the bench, its exit
 # codes and its report checked against the report's schema. Counts into the caller's passed,
 # failed and results.
@@ -313,9 +320,7 @@ veltra_update_report_run() {
   status=$?
   seconds=$(($(date +%s) - began))
   if ((status == 0)); then
-    passed=$((passed + 1))
-    results+=("$(printf '  %-32s %-8s %4ss' "$label" ok "$seconds")")
-    printf 'ok (%ss)\n' "$seconds"
+    veltra_e2e_passed "$label" "$seconds"
   else
     failed=$((failed + 1))
     results+=("$(printf '  %-32s %-8s %4ss  %s' "$label" FAILED "$seconds" "$log")")
@@ -399,9 +404,7 @@ veltra_e2e_main() {
       status=$?
       seconds=$(($(date +%s) - began))
       if ((status == 0)); then
-        passed=$((passed + 1))
-        results+=("$(printf '  %-32s %-8s %4ss' "$label" ok "$seconds")")
-        printf 'ok (%ss)\n' "$seconds"
+        veltra_e2e_passed "$label" "$seconds"
         continue
       fi
       failed=$((failed + 1))
